@@ -1,0 +1,151 @@
+#include "CliOptions.h"
+
+#include "io/StormFile.h"
+#include "model/PluvionError.h"
+
+#include <QHash>
+
+namespace {
+
+const QStringList ValueOptions = {
+    QStringLiteral("--open"),     QStringLiteral("--form"),       QStringLiteral("--a1"),
+    QStringLiteral("--c"),        QStringLiteral("--b"),          QStringLiteral("--n"),
+    QStringLiteral("--log"),      QStringLiteral("--period"),     QStringLiteral("--duration"),
+    QStringLiteral("--peak"),     QStringLiteral("--step"),       QStringLiteral("--precision"),
+    QStringLiteral("--time-format"), QStringLiteral("--save-storm"),
+};
+const QStringList FlagOptions = {
+    QStringLiteral("--calc-by-show"), QStringLiteral("--raw"), QStringLiteral("--help"),
+    QStringLiteral("-h"),
+};
+
+[[noreturn]] void badArgument(const QString &message)
+{
+    throw PluvionError(message);
+}
+
+double number(const QString &text)
+{
+    return StrToFloat(text, u'.');
+}
+
+QString choice(const QString &option, const QString &value, const QStringList &allowed)
+{
+    if (!allowed.contains(value))
+        badArgument(QStringLiteral("%1 的取值应为 %2，而不是 '%3'").arg(option, allowed.join(u'|'), value));
+    return value;
+}
+
+} // namespace
+
+QString CliUsage()
+{
+    return QStringLiteral(
+        "用法: pluvion-cli [--open FILE] [--form i|q] [--a1 X] [--c X] [--b X] [--n X] [--log lg|ln]\n"
+        "                  [--period P] [--duration T] [--peak R] [--step S]\n"
+        "                  [--precision N] [--calc-by-show] [--time-format clock|min]\n"
+        "                  [--raw] [--save-storm FILE]\n"
+        "不带参数时计算程序启动时的默认雨型（芝加哥雨型）。\n"
+        "命令行上的数值一律以 \".\" 作小数点。\n");
+}
+
+CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep)
+{
+    // Collect option values first, so that --open applies before the rest
+    // wherever it stands.
+    QHash<QString, QString> values;
+    QStringList order;
+    CliRequest request;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString option = arguments[i];
+        QString value;
+        bool inlineValue = false;
+        const qsizetype equals = option.indexOf(u'=');
+        if (option.startsWith(QStringLiteral("--")) && equals > 0) {
+            value = option.mid(equals + 1);
+            option = option.left(equals);
+            inlineValue = true;
+        }
+        if (FlagOptions.contains(option) && !inlineValue) {
+            if (option == QStringLiteral("--calc-by-show"))
+                request.calcByShow = true;
+            else if (option == QStringLiteral("--raw"))
+                request.raw = true;
+            else
+                request.help = true;
+            continue;
+        }
+        if (!ValueOptions.contains(option))
+            badArgument(QStringLiteral("未知的参数 '%1'").arg(arguments[i]));
+        if (!inlineValue) {
+            if (i + 1 >= arguments.size())
+                badArgument(QStringLiteral("参数 %1 缺少取值").arg(option));
+            value = arguments[++i];
+        }
+        values.insert(option, value);
+        order.removeAll(option);
+        order.append(option);
+    }
+
+    TExpressionObject &storm = request.storm;
+    if (values.contains(QStringLiteral("--open"))) {
+        const QString path = values.value(QStringLiteral("--open"));
+        if (ReadStormFile(path, storm, sep) == StormFileReadResult::NotAStormFile)
+            badArgument(NotAStormFileMessage());
+    }
+
+    const auto has = [&](const char *option) { return values.contains(QString::fromLatin1(option)); };
+    const auto value = [&](const char *option) { return values.value(QString::fromLatin1(option)); };
+
+    if (has("--form")) {
+        const bool flow = choice(QStringLiteral("--form"), value("--form"),
+                                 {QStringLiteral("i"), QStringLiteral("q")})
+                          == QStringLiteral("q");
+        if (!flow || storm.F_type != 1)
+            storm.a1_167 = storm.a1 / FlowFormFactor;
+        storm.F_type = flow ? 1 : 0;
+    }
+    if (has("--a1")) {
+        // The parameter in the form the storm is entered in, as the dialog takes it.
+        const double typed = number(value("--a1"));
+        if (storm.F_type == 1) {
+            storm.a1_167 = typed;
+            storm.a1 = typed * FlowFormFactor;
+        } else {
+            storm.a1 = typed;
+            storm.a1_167 = typed / FlowFormFactor;
+        }
+    }
+    if (has("--c"))
+        storm.c = number(value("--c"));
+    if (has("--b"))
+        storm.b = number(value("--b"));
+    if (has("--n"))
+        storm.n = number(value("--n"));
+    if (has("--log")) {
+        storm.LG_LN = choice(QStringLiteral("--log"), value("--log"), {QStringLiteral("lg"), QStringLiteral("ln")})
+                              == QStringLiteral("ln")
+                          ? 1
+                          : 0;
+    }
+    if (has("--period"))
+        storm.Storm_RepeatYear = number(value("--period"));
+    if (has("--duration"))
+        storm.Storm_Time = number(value("--duration"));
+    if (has("--peak"))
+        storm.Storm_Percent = number(value("--peak"));
+    if (has("--step"))
+        storm.Storm_Step = StrToInt(value("--step"));
+    if (has("--precision"))
+        request.precision = StrToInt(value("--precision"));
+    if (has("--time-format")) {
+        request.timeFormat = choice(QStringLiteral("--time-format"), value("--time-format"),
+                                    {QStringLiteral("clock"), QStringLiteral("min")})
+                                     == QStringLiteral("min")
+                                 ? 1
+                                 : 0;
+    }
+    if (has("--save-storm"))
+        request.saveStormPath = value("--save-storm");
+    return request;
+}

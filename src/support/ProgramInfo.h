@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#ifndef PLUVION_MAKER_URL
+#define PLUVION_MAKER_URL "http://www.quillfen.com"
+#endif
+
+// Facts about the program that several places show or compare.
+namespace ProgramInfo {
+
+// The version text shown in the caption and the About box and compared by the
+// update check.
+inline QString version() { return QStringLiteral("2.08"); }
+
+// The maker's web address: scheme and host, no path, no trailing slash.
+inline QString makerUrl() { return QStringLiteral(PLUVION_MAKER_URL); }
+
+// The value of the SIGN line that marks a storm file.
+inline QString stormFileSignature()
+{
+    return QStringLiteral("访问") + makerUrl() + QStringLiteral("获取更多实用工具~");
+}
+
+} // namespace ProgramInfo

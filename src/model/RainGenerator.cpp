@@ -94,7 +94,9 @@ std::optional<QString> CalcRainPoints(TExpressionObject &storm, RainPoints &poin
         const long double r = storm.Storm_Percent;
         const long double b = storm.b;
         const long double n = storm.n;
-        const long double p = T * r; // the peak is not rounded to a whole minute
+        // The peak minute is held as a stored value: T = 120 and r = 0.4 put
+        // it on minute 48 exactly. It is not rounded to a whole minute.
+        const long double p = static_cast<double>(T * r);
         const long double exponent = checked(1 + n);
         const long double oneMinusN = checked(1 - n);
         const long double oneMinusR = 1 - r;

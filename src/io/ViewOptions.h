@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// The display options. Each field is named as its key in section OPTIONS of
+// the options file; the defaults are what a user without an options file gets.
+struct TViewOptions
+{
+    bool ShowLabel_P = true;
+    bool ShowLabel_T = true;
+    bool ShowLabel_R = true;
+    bool ShowLabel__Overall_Rainfall = true;
+    bool ShowLabel_Average = true;
+    bool ShowAxis_Overall = true;
+    bool ShowAxis_Intensity = true;
+    bool CalcByShow = false;
+    int32_t Precision = 4;  // decimals shown; the file's value is kept whatever it is
+    int32_t TimeFormat = 0; // 0 = clock time "HH:MM", 1 = whole minutes
+
+    bool operator==(const TViewOptions &) const = default;
+};
+
+// Reads the ten options from section OPTIONS of the file at path. A missing
+// file, a missing key or a value that is not a whole number gives that key's
+// default; nothing here fails.
+void LoadOptions(TViewOptions &options, const QString &path);
+
+// Writes the ten options to section OPTIONS of the file at path, leaving every
+// other line of the file as it was, and replaces the file in one step. Throws
+// PluvionError "Unable to write to <path>" when the file cannot be written; the
+// file then keeps its old content.
+void SaveOptions(const TViewOptions &options, const QString &path);

@@ -1,0 +1,205 @@
+// Rounding to the shown precision and the text forms of numbers and times.
+#include "model/NumberForms.h"
+#include "model/PluvionError.h"
+
+#include <gtest/gtest.h>
+#include <cmath>
+
+namespace {
+
+struct RoundCase
+{
+    int precision;
+    double value;
+    double expected;
+};
+
+TEST(RoundToShown, RoundsTheFifteenDigitTextHalvesAwayFromZero)
+{
+    const RoundCase cases[] = {
+        {4, 0.190802280075, 0.1908},
+        {2, 0.125, 0.13},    // an exact binary half still goes up
+        {2, -0.125, -0.13},
+        {2, 1.005, 1.01},    // stored as 1.00499999999999989..., its 15-digit text is 1.005
+        {4, 2.00005, 2.0001},
+        {1, 0.05, 0.1},
+        {1, 0.04999, 0.0},
+        {4, 60.634473401081, 60.6345},
+        {2, 0.999, 1.0},
+        {3, 123456.0005, 123456.001},
+        {4, 1.5e-5, 0.0},
+        {4, 5e-5, 0.0001},
+        {20, 1.005, 1.005},  // beyond the 15th digit nothing changes
+        {0, 2.5, 3.0},       // below one decimal: whole numbers
+        {-3, -2.5, -3.0},
+        {4, 0.0, 0.0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(RoundToShown(c.precision, c.value), c.expected) << c.precision << " " << c.value;
+}
+
+TEST(RoundToShown, LeavesNonFiniteValuesAlone)
+{
+    EXPECT_TRUE(std::isnan(RoundToShown(4, std::nan(""))));
+    EXPECT_EQ(RoundToShown(4, HUGE_VAL), HUGE_VAL);
+}
+
+struct ShownCase
+{
+    double value;
+    int precision;
+    const char *expected;
+};
+
+TEST(ShownValue, WritesExactlyTheShownDecimals)
+{
+    const ShownCase cases[] = {
+        {0.190802280075, 4, "0.1908"},
+        {60.634473401081, 4, "60.6345"},
+        {3, 4, "3.0000"},
+        {0.05, 1, "0.1"},
+        {0.04999, 1, "0.0"},
+        {-0.125, 2, "-0.13"},
+        {-0.0001, 2, "0.00"},        // no sign on a value that shows as zero
+        {0.1, 18, "0.100000000000000006"}, // 18 significant digits of the stored value
+        {1.005, 19, "1.00"},         // above 18 decimals: two, from the stored value
+        {0.125, 99, "0.13"},
+        {2.5, 0, "3"},
+        {2.5, -7, "3"},
+        {1e20, 2, "100000000000000000000.00"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ShownValue(c.value, c.precision).toStdString(), c.expected) << c.value << " " << c.precision;
+}
+
+TEST(ShownValue, UsesTheLocaleDecimalSeparator)
+{
+    EXPECT_EQ(ShownValue(60.634473401081, 4, Separators{u',', u':'}), QStringLiteral("60,6345"));
+}
+
+struct GeneralCase
+{
+    double value;
+    const char *plain;
+    const char *pattern; // the "%g" form
+};
+
+TEST(GeneralNumber, FifteenDigitsShortestText)
+{
+    const GeneralCase cases[] = {
+        {0, "0", "0"},
+        {2, "2", "2"},
+        {120, "120", "120"},
+        {0.4, "0.4", "0.4"},
+        {0.1 + 0.2, "0.3", "0.3"},
+        {9.5981 / 0.006, "1599.68333333333", "1599.68333333333"},
+        {-2.5, "-2.5", "-2.5"},
+        {0.0001, "0.0001", "0.0001"},
+        {1.5e-5, "1.5E-5", "1.5E-005"},
+        {-1e-7, "-1E-7", "-1E-007"},
+        {1e15, "1E15", "1E015"},
+        {999999999999999.0, "999999999999999", "999999999999999"},
+        {123456789012345678.0, "1.23456789012346E17", "1.23456789012346E017"},
+        {1e300, "1E300", "1E300"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(GeneralNumber(c.value).toStdString(), c.plain) << c.value;
+        EXPECT_EQ(GeneralNumberG(c.value).toStdString(), c.pattern) << c.value;
+    }
+    EXPECT_EQ(GeneralNumber(0.4, Separators{u',', u':'}), QStringLiteral("0,4"));
+    EXPECT_EQ(GeneralNumber(std::nan("")), QStringLiteral("NAN"));
+    EXPECT_EQ(GeneralNumber(-HUGE_VAL), QStringLiteral("-INF"));
+}
+
+TEST(TimeForms, ClockDropsTheDayMinutesDoNot)
+{
+    const struct
+    {
+        int64_t minute;
+        const char *clock;
+        const char *minutes;
+    } cases[] = {
+        {0, "00:00", "00"},     {5, "00:05", "05"},     {47, "00:47", "47"},
+        {120, "02:00", "120"},  {1440, "00:00", "1440"}, {1441, "00:01", "1441"},
+        {1500, "01:00", "1500"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(ClockTime(c.minute).toStdString(), c.clock);
+        EXPECT_EQ(MinuteTime(c.minute).toStdString(), c.minutes);
+    }
+    EXPECT_EQ(ClockTime(120, Separators{u',', u'.'}), QStringLiteral("02.00"));
+}
+
+TEST(NumberParsing, AcceptsTheProgramsOwnNumberTexts)
+{
+    const struct
+    {
+        const char *text;
+        QChar separator;
+        bool valid;
+        double value;
+    } cases[] = {
+        {"9.5981", u'.', true, 9.5981},   {" 1.5 ", u'.', true, 1.5},
+        {"-2.5E-2", u'.', true, -0.025},  {"+3", u'.', true, 3},
+        {"1e3", u'.', true, 1000},        {".5", u'.', true, 0.5},
+        {"1.", u'.', true, 1},            {"0,4", u',', true, 0.4},
+        {"1e-400", u'.', true, 0},        {"0,4", u'.', false, 0},
+        {"0.4", u',', false, 0},          {"", u'.', false, 0},
+        {" ", u'.', false, 0},            {"1.5.2", u'.', false, 0},
+        {"abc", u'.', false, 0},          {"1e", u'.', false, 0},
+        {"1e400", u'.', false, 0},        {"1 000", u'.', false, 0},
+        {"0x10", u'.', false, 0},         {"e5", u'.', false, 0},
+    };
+    for (const auto &c : cases) {
+        double value = -1;
+        EXPECT_EQ(TryParseFloat(QString::fromUtf8(c.text), c.separator, &value), c.valid) << c.text;
+        if (c.valid) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
+    }
+    double special = 0;
+    ASSERT_TRUE(TryParseFloat(u"nan", u'.', &special));
+    EXPECT_TRUE(std::isnan(special));
+    ASSERT_TRUE(TryParseFloat(u"-INF", u'.', &special));
+    EXPECT_EQ(special, -HUGE_VAL);
+}
+
+TEST(NumberParsing, WholeNumbersInTheSignedThirtyTwoBitRange)
+{
+    const struct
+    {
+        const char *text;
+        bool valid;
+        int32_t value;
+    } cases[] = {
+        {"1", true, 1},          {" -5 ", true, -5},       {"+7", true, 7},
+        {"2147483647", true, 2147483647},                  {"-2147483648", true, INT32_MIN},
+        {"2147483648", false, 0}, {"1.5", false, 0},        {"", false, 0},
+        {"-", false, 0},          {"12a", false, 0},        {"99999999999999999999", false, 0},
+    };
+    for (const auto &c : cases) {
+        int32_t value = -1;
+        EXPECT_EQ(TryParseInt32(QString::fromUtf8(c.text), &value), c.valid) << c.text;
+        if (c.valid) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
+    }
+}
+
+TEST(NumberParsing, FailuresCarryTheValueText)
+{
+    try {
+        StrToFloat(QStringLiteral("0,4"), u'.');
+        FAIL();
+    } catch (const PluvionError &error) {
+        EXPECT_EQ(error.description(), QStringLiteral("'0,4' is not a valid floating point value"));
+    }
+    try {
+        StrToInt(QStringLiteral("1.5"));
+        FAIL();
+    } catch (const PluvionError &error) {
+        EXPECT_EQ(error.description(), QStringLiteral("'1.5' is not a valid integer value"));
+    }
+}
+
+} // namespace

@@ -1,0 +1,252 @@
+#include "io/ViewOptions.h"
+#include "model/PluvionError.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#if defined(Q_OS_UNIX)
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// The ten keys with the default values, in the order a new file lists them.
+QByteArray defaultKeys(const char *eol)
+{
+    QByteArray keys;
+    for (const char *line : {"ShowLabel_P=1", "ShowLabel_T=1", "ShowLabel_R=1", "ShowLabel__Overall_Rainfall=1",
+                             "ShowLabel_Average=1", "ShowAxis_Overall=1", "ShowAxis_Intensity=1", "CalcByShow=0",
+                             "Precision=4", "TimeFormat=0"})
+    {
+        keys += line;
+        keys += eol;
+    }
+    return keys;
+}
+
+class OptionsFileTest : public ::testing::Test
+{
+protected:
+    QString filePath(const QString &name = QStringLiteral("options.ini")) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(OptionsFileTest, MissingFileGivesDefaultsAndFirstSaveListsTheTenKeys)
+{
+    TViewOptions options;
+    options.ShowLabel_P = false;
+    options.CalcByShow = true;
+    options.Precision = 9;
+    options.TimeFormat = 1;
+    LoadOptions(options, filePath());
+    EXPECT_EQ(options, TViewOptions());
+
+    SaveOptions(options, filePath());
+    EXPECT_EQ(readBytes(filePath()), "[OPTIONS]\r\n" + defaultKeys("\r\n"));
+}
+
+TEST_F(OptionsFileTest, SavedOptionsLoadBack)
+{
+    TViewOptions saved;
+    saved.ShowLabel_P = false;
+    saved.ShowLabel__Overall_Rainfall = false;
+    saved.ShowAxis_Intensity = false;
+    saved.CalcByShow = true;
+    saved.Precision = -3;
+    saved.TimeFormat = 1;
+    SaveOptions(saved, filePath());
+
+    TViewOptions loaded;
+    LoadOptions(loaded, filePath());
+    EXPECT_EQ(loaded, saved);
+}
+
+TEST_F(OptionsFileTest, WriteKeepsForeignLinesAndRewritesKeysInPlace)
+{
+    // LF line ends, a comment in GBK bytes, the same key in another section,
+    // our section in lower case with a spaced lower-case key, and a section after ours.
+    writeBytes(filePath(), "; Pluvion \xb2\xe2\xca\xd4\n"
+                           "[Other]\n"
+                           "Precision=77\n"
+                           "\n"
+                           "[options]\n"
+                           "  precision = 9 \n"
+                           "; keep this note\n"
+                           "SHOWLABEL_T=0\n"
+                           "Extra = keep me \n"
+                           "\n"
+                           "[Tail]\n"
+                           "a=b");
+    TViewOptions options;
+    LoadOptions(options, filePath());
+    TViewOptions expected;
+    expected.Precision = 9;
+    expected.ShowLabel_T = false;
+    EXPECT_EQ(options, expected);
+
+    options.Precision = 12;
+    options.ShowLabel_T = true;
+    options.TimeFormat = 1;
+    SaveOptions(options, filePath());
+    EXPECT_EQ(readBytes(filePath()), QByteArray("; Pluvion \xb2\xe2\xca\xd4\n"
+                                                "[Other]\n"
+                                                "Precision=77\n"
+                                                "\n"
+                                                "[options]\n"
+                                                "precision=12\n"
+                                                "; keep this note\n"
+                                                "SHOWLABEL_T=1\n"
+                                                "Extra = keep me \n"
+                                                "ShowLabel_P=1\n"
+                                                "ShowLabel_R=1\n"
+                                                "ShowLabel__Overall_Rainfall=1\n"
+                                                "ShowLabel_Average=1\n"
+                                                "ShowAxis_Overall=1\n"
+                                                "ShowAxis_Intensity=1\n"
+                                                "CalcByShow=0\n"
+                                                "TimeFormat=1\n"
+                                                "\n"
+                                                "[Tail]\n"
+                                                "a=b"));
+
+    TViewOptions reloaded;
+    LoadOptions(reloaded, filePath());
+    EXPECT_EQ(reloaded, options);
+}
+
+TEST_F(OptionsFileTest, MissingSectionIsAppendedAfterAnUnterminatedLastLine)
+{
+    writeBytes(filePath(), "[Other]\r\nx=1");
+    SaveOptions(TViewOptions(), filePath());
+    EXPECT_EQ(readBytes(filePath()), "[Other]\r\nx=1\r\n[OPTIONS]\r\n" + defaultKeys("\r\n"));
+}
+
+TEST_F(OptionsFileTest, ValueForms)
+{
+    struct Case
+    {
+        const char *line;
+        std::function<void(TViewOptions &)> expect; // applied to the defaults
+    };
+    const Case cases[] = {
+        {"Precision=0x0A", [](TViewOptions &o) { o.Precision = 10; }},
+        {"Precision=0Xff", [](TViewOptions &o) { o.Precision = 255; }},
+        {"Precision=$1F", [](TViewOptions &o) { o.Precision = 31; }},
+        {"Precision=  +7  ", [](TViewOptions &o) { o.Precision = 7; }},
+        {"Precision=150", [](TViewOptions &o) { o.Precision = 150; }},
+        {"Precision=-3", [](TViewOptions &o) { o.Precision = -3; }},
+        {"Precision=-2147483648", [](TViewOptions &o) { o.Precision = INT32_MIN; }},
+        {"Precision=\"8\"", [](TViewOptions &o) { o.Precision = 8; }},
+        {"Precision=abc", [](TViewOptions &) {}},
+        {"Precision=", [](TViewOptions &) {}},
+        {"Precision=0x", [](TViewOptions &) {}},
+        {"Precision=$", [](TViewOptions &) {}},
+        {"Precision=1.5", [](TViewOptions &) {}},
+        {"Precision=1 0", [](TViewOptions &) {}},
+        {"Precision=2147483648", [](TViewOptions &) {}},
+        {"Precision=$80000000", [](TViewOptions &) {}},
+        {"TimeFormat=1", [](TViewOptions &o) { o.TimeFormat = 1; }},
+        {"ShowLabel_P=0", [](TViewOptions &o) { o.ShowLabel_P = false; }},
+        {"ShowLabel_P=2", [](TViewOptions &) {}},
+        {"ShowLabel_P=-1", [](TViewOptions &) {}},
+        {"ShowLabel_P=true", [](TViewOptions &) {}},
+        {"CalcByShow=1", [](TViewOptions &o) { o.CalcByShow = true; }},
+        {"CalcByShow=yes", [](TViewOptions &) {}},
+        {"ShowLabel_Overall_Rainfall=0", [](TViewOptions &) {}},
+        {"ShowLabel__Overall_Rainfall=0", [](TViewOptions &o) { o.ShowLabel__Overall_Rainfall = false; }},
+    };
+    for (const Case &c : cases)
+    {
+        SCOPED_TRACE(c.line);
+        writeBytes(filePath(), QByteArray("[OPTIONS]\r\n") + c.line + "\r\n");
+        TViewOptions expected;
+        c.expect(expected);
+        TViewOptions loaded;
+        loaded.Precision = 55; // a loaded key must not keep the record's old value
+        LoadOptions(loaded, filePath());
+        EXPECT_EQ(loaded, expected);
+    }
+}
+
+TEST_F(OptionsFileTest, FailedWriteReportsThePathAndLeavesTheRecord)
+{
+    writeBytes(filePath(QStringLiteral("plain")), "x");
+    const QString paths[] = {m_dir.path(), filePath(QStringLiteral("plain/options.ini"))};
+    for (const QString &path : paths)
+    {
+        SCOPED_TRACE(path.toStdString());
+        TViewOptions options;
+        options.Precision = 7;
+        try
+        {
+            SaveOptions(options, path);
+            ADD_FAILURE() << "no error raised";
+        }
+        catch (const PluvionError &error)
+        {
+            EXPECT_EQ(error.description(), QStringLiteral("Unable to write to ") + path);
+        }
+        EXPECT_EQ(options.Precision, 7);
+    }
+    EXPECT_EQ(readBytes(filePath(QStringLiteral("plain"))), "x");
+}
+
+#if defined(Q_OS_UNIX)
+TEST_F(OptionsFileTest, WriteCutShortLeavesTheOldFileWhole)
+{
+    // A file-size limit holds for every user, root included: the new content
+    // cannot be written in full, as on a full disk.
+    const QByteArray old = "; mine\r\n[OPTIONS]\r\nPrecision=6\r\n";
+    writeBytes(filePath(), old);
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    bool raised = false;
+    QString message;
+    try
+    {
+        SaveOptions(TViewOptions(), filePath());
+    }
+    catch (const PluvionError &error)
+    {
+        raised = true;
+        message = error.description();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(raised);
+    EXPECT_EQ(message, QStringLiteral("Unable to write to ") + filePath());
+    EXPECT_EQ(readBytes(filePath()), old);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("options.ini")});
+}
+#endif
+
+} // namespace

@@ -1,0 +1,221 @@
+// The Chicago storm, minute by minute: rows, totals and the failures.
+#include "model/NumberForms.h"
+#include "model/PluvionError.h"
+#include "model/RainGenerator.h"
+
+#include <gtest/gtest.h>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Agreement to 12 significant digits.
+void expectClose(double actual, double expected, const char *what)
+{
+    EXPECT_EQ(QString::number(actual, 'g', 12), QString::number(expected, 'g', 12)) << what;
+}
+
+struct StormRun
+{
+    TExpressionObject storm = StartUpStorm();
+    RainPoints points;
+    std::optional<QString> failure;
+    bool displayed = false;
+
+    StormRun &compute(bool calcByShow = false, int precision = 4)
+    {
+        failure = CalcRainPoints(storm, points, calcByShow, precision,
+                                 [this](const RainPoints &) { displayed = true; });
+        return *this;
+    }
+    const TRainPoint &minute(double m) const
+    {
+        for (const auto &point : points)
+            if (point.Time == m)
+                return point;
+        throw std::out_of_range("no such minute");
+    }
+};
+
+TEST(CalcRainPoints, StartUpStormMatchesTheWorkedExample)
+{
+    StormRun run;
+    run.compute();
+    ASSERT_FALSE(run.failure);
+    EXPECT_TRUE(run.displayed);
+    ASSERT_EQ(run.points.size(), 121u);
+    const struct
+    {
+        double minute, intensity, overall;
+    } rows[] = {
+        {0, 0.190802280075, 0.190802280075},   {1, 0.193676248539, 0.384478528614},
+        {2, 0.196660143947, 0.581138672562},   {47, 2.275241582634, 22.635464737924},
+        {48, 3.359935546510, 25.995400284434}, {49, 2.552226810806, 28.547627095240},
+        {119, 0.192706365306, 60.443671121006}, {120, 0.190802280075, 60.634473401081},
+    };
+    for (const auto &row : rows) {
+        expectClose(run.minute(row.minute).Intensity, row.intensity, "intensity");
+        expectClose(run.minute(row.minute).Overall, row.overall, "overall");
+    }
+    expectClose(run.storm.Strom_Overall_Rainfall, 60.634473401081, "total");
+    expectClose(run.storm.Strom_Average_Rainfall_Intensity, 0.505287278342, "average");
+    // Both ends lie 120 scaled minutes from the peak.
+    EXPECT_EQ(run.points.front().Intensity, run.points.back().Intensity);
+}
+
+TEST(CalcRainPoints, CalcByShowSumsTheShownValues)
+{
+    StormRun run;
+    run.compute(true, 4);
+    ASSERT_FALSE(run.failure);
+    EXPECT_DOUBLE_EQ(run.minute(0).Intensity, 0.1908);
+    EXPECT_DOUBLE_EQ(run.minute(1).Overall, 0.3845);
+    EXPECT_DOUBLE_EQ(run.minute(2).Overall, 0.5812);
+    expectClose(run.storm.Strom_Overall_Rainfall, 60.6346, "total");
+    expectClose(run.storm.Strom_Average_Rainfall_Intensity, 60.6346 / 120, "average");
+    for (const auto &point : run.points)
+        EXPECT_EQ(RoundToShown(4, point.Intensity), point.Intensity) << point.Time;
+}
+
+TEST(CalcRainPoints, StepListsItsMultiplesAndTheLastMinute)
+{
+    const struct
+    {
+        double duration;
+        int step;
+        std::vector<double> tail; // the last listed minutes
+        size_t rows;
+    } cases[] = {
+        {120, 5, {110, 115, 120}, 25},
+        {120, 7, {105, 112, 119, 120}, 19},
+        {120, -5, {110, 115, 120}, 25}, // a negative step acts as its magnitude
+        {120, 500, {0, 120}, 2},
+        {90.7, 1, {89, 90}, 91},
+        {0.5, 1, {0}, 1},
+    };
+    for (const auto &c : cases) {
+        StormRun run;
+        run.storm.Storm_Time = c.duration;
+        run.storm.Storm_Step = c.step;
+        run.compute();
+        ASSERT_FALSE(run.failure) << c.step;
+        ASSERT_EQ(run.points.size(), c.rows) << c.step;
+        for (size_t i = 0; i < c.tail.size(); ++i)
+            EXPECT_EQ(run.points[run.points.size() - c.tail.size() + i].Time, c.tail[i]) << c.step;
+
+        StormRun everyMinute;
+        everyMinute.storm.Storm_Time = c.duration;
+        everyMinute.compute();
+        EXPECT_EQ(run.storm.Strom_Overall_Rainfall, everyMinute.storm.Strom_Overall_Rainfall);
+        EXPECT_EQ(run.storm.Strom_Average_Rainfall_Intensity, run.storm.Strom_Overall_Rainfall / c.duration);
+    }
+    StormRun five;
+    five.storm.Storm_Step = 5;
+    five.compute();
+    expectClose(five.minute(50).Intensity, 2.051696135088, "minute 50");
+    expectClose(five.minute(50).Overall, 30.599323230328, "minute 50");
+}
+
+TEST(CalcRainPoints, ShapeOfTheStorm)
+{
+    StormRun symmetric; // the peak on minute 60, computed on the rising limb
+    symmetric.storm.Storm_Percent = 0.5;
+    symmetric.compute();
+    ASSERT_FALSE(symmetric.failure);
+    for (int k = 1; k <= 60; ++k)
+        EXPECT_EQ(symmetric.minute(60 - k).Intensity, symmetric.minute(60 + k).Intensity) << k;
+    EXPECT_GT(symmetric.minute(60).Intensity, symmetric.minute(59).Intensity);
+
+    StormRun unknownLog; // a logarithm other than lg or ln makes every intensity 0
+    unknownLog.storm.LG_LN = 2;
+    unknownLog.compute();
+    ASSERT_FALSE(unknownLog.failure);
+    for (const auto &point : unknownLog.points) {
+        EXPECT_EQ(point.Intensity, 0);
+        EXPECT_EQ(point.Overall, 0);
+    }
+    EXPECT_EQ(unknownLog.storm.Strom_Overall_Rainfall, 0);
+
+    StormRun risingOnly; // r = 1: every minute before or on the peak
+    risingOnly.storm.Storm_Percent = 1;
+    risingOnly.compute();
+    ASSERT_FALSE(risingOnly.failure);
+    EXPECT_EQ(risingOnly.points.back().Intensity, risingOnly.points.back().Intensity);
+    EXPECT_GT(risingOnly.points.back().Intensity, risingOnly.points[119].Intensity);
+
+    StormRun natural;
+    natural.storm.LG_LN = 1;
+    natural.compute();
+    EXPECT_GT(natural.storm.Strom_Overall_Rainfall, 60.634473401081); // ln 2 > lg 2
+}
+
+TEST(CalcRainPoints, FailuresStopWhereTheyOccurAndKeepWhatWasDone)
+{
+    const double sentinel = -12345;
+    const struct
+    {
+        const char *name;
+        void (*set)(TExpressionObject &);
+        const char *description;
+        size_t rowsKept;
+        bool totalWritten;
+    } cases[] = {
+        {"step 0", [](TExpressionObject &s) { s.Storm_Step = 0; }, "Division by zero", 0, false},
+        {"peak ratio 0", [](TExpressionObject &s) { s.Storm_Percent = 0; }, "Invalid floating point operation", 0, false},
+        {"duration 0", [](TExpressionObject &s) { s.Storm_Time = 0; }, "Floating point division by zero", 1, true},
+        {"duration 0, no rain",
+         [](TExpressionObject &s) {
+             s.Storm_Time = 0;
+             s.LG_LN = 7;
+         },
+         "Invalid floating point operation", 1, true},
+        {"duration -1", [](TExpressionObject &s) { s.Storm_Time = -1; }, "List index out of bounds (-1)", 0, false},
+        {"duration -1e300", [](TExpressionObject &s) { s.Storm_Time = -1e300; }, "List index out of bounds (-1)", 0, false},
+        {"b 0 with the peak on minute 48", [](TExpressionObject &s) { s.b = 0; }, "Invalid floating point operation", 48, false},
+        {"negative power base from minute 36", [](TExpressionObject &s) { s.b = -30; }, "Invalid floating point operation", 36, false},
+        {"return period 0", [](TExpressionObject &s) { s.Storm_RepeatYear = 0; }, "Floating point division by zero", 0, false},
+        {"negative return period", [](TExpressionObject &s) { s.Storm_RepeatYear = -2; }, "Invalid floating point operation", 0, false},
+        {"not a number", [](TExpressionObject &s) { s.c = std::nan(""); }, "Invalid floating point operation", 0, false},
+        {"too large for a double", [](TExpressionObject &s) { s.a1 = 1e308; s.c = 1e10; }, "Floating point overflow", 0, false},
+    };
+    for (const auto &c : cases) {
+        StormRun run;
+        c.set(run.storm);
+        run.storm.Strom_Overall_Rainfall = sentinel;
+        run.storm.Strom_Average_Rainfall_Intensity = sentinel;
+        run.compute();
+        ASSERT_TRUE(run.failure) << c.name;
+        EXPECT_EQ(run.failure->toStdString(), c.description) << c.name;
+        EXPECT_EQ(run.points.size(), c.rowsKept) << c.name;
+        EXPECT_FALSE(run.displayed) << c.name;
+        EXPECT_EQ(run.storm.Strom_Overall_Rainfall != sentinel, c.totalWritten) << c.name;
+        EXPECT_EQ(run.storm.Strom_Average_Rainfall_Intensity, sentinel) << c.name;
+    }
+}
+
+TEST(CalcRainPoints, RefusesDurationsItCannotCount)
+{
+    for (double duration : {1e12, 1e300, double(MaxStormMinutes) + 1, std::nan(""), HUGE_VAL}) {
+        StormRun run;
+        run.storm.Storm_Time = duration;
+        run.compute();
+        ASSERT_TRUE(run.failure) << duration;
+        EXPECT_TRUE(run.failure->contains(QStringLiteral("10000000"))) << run.failure->toStdString();
+        EXPECT_TRUE(run.points.empty());
+        EXPECT_FALSE(run.displayed);
+    }
+}
+
+TEST(CalcRainPoints, DisplayStepFailureIsReportedLikeAComputationFailure)
+{
+    TExpressionObject storm = StartUpStorm();
+    RainPoints points;
+    const auto failure = CalcRainPoints(storm, points, false, 4, [](const RainPoints &) {
+        throw PluvionError(QStringLiteral("Unable to write to /nowhere/options.ini"));
+    });
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(*failure, QStringLiteral("Unable to write to /nowhere/options.ini"));
+    EXPECT_EQ(points.size(), 121u);
+}
+
+} // namespace

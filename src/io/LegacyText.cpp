@@ -1,0 +1,93 @@
+#include "io/LegacyText.h"
+
+#include "model/PluvionError.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace {
+
+constexpr const char *LegacyCodecName = "GBK";
+
+void ThrowCodecUnavailable()
+{
+    throw PluvionError(QStringLiteral(
+        "无法使用 GBK（代码页 936）文字编码，程序无法读写雨型文件和导出数据文件。"
+        "请确认程序的 Qt 运行库带有 ICU 文字编码支持。"));
+}
+
+QString DecodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)
+{
+    // The mark has been cut off already; a second one belongs to the text.
+    QStringDecoder decoder(encoding, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
+QString DecodeLegacy(QByteArrayView bytes)
+{
+    QStringDecoder decoder(LegacyCodecName);
+    if (!decoder.isValid())
+        ThrowCodecUnavailable();
+    return decoder.decode(bytes);
+}
+
+QStringList SplitLines(const QString &text)
+{
+    QStringList lines;
+    const qsizetype length = text.size();
+    qsizetype start = 0;
+    qsizetype i = 0;
+    while (i < length) {
+        const QChar ch = text.at(i);
+        if (ch == u'\r' || ch == u'\n') {
+            lines.append(text.mid(start, i - start));
+            if (ch == u'\r' && i + 1 < length && text.at(i + 1) == u'\n')
+                ++i;
+            ++i;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < length)
+        lines.append(text.mid(start));
+    return lines;
+}
+
+} // namespace
+
+void RequireLegacyCodec()
+{
+    if (!QStringEncoder(LegacyCodecName).isValid() || !QStringDecoder(LegacyCodecName).isValid())
+        ThrowCodecUnavailable();
+}
+
+QByteArray EncodeLegacyLines(const QStringList &lines)
+{
+    QStringEncoder encoder(LegacyCodecName);
+    if (!encoder.isValid())
+        ThrowCodecUnavailable();
+    QString text;
+    for (const QString &line : lines) {
+        text += line;
+        text += QLatin1String("\r\n");
+    }
+    // One call over the whole text, so that the encoder's replacement of
+    // characters GBK lacks ('?') is the only substitution made.
+    return encoder.encode(text);
+}
+
+QStringList DecodeLegacyLines(const QByteArray &bytes)
+{
+    const QByteArrayView view(bytes);
+    QString text;
+    if (view.startsWith("\xEF\xBB\xBF"))
+        text = DecodeWith(QStringConverter::Utf8, view.sliced(3));
+    else if (view.startsWith("\xFF\xFE"))
+        text = DecodeWith(QStringConverter::Utf16LE, view.sliced(2));
+    else if (view.startsWith("\xFE\xFF"))
+        text = DecodeWith(QStringConverter::Utf16BE, view.sliced(2));
+    else
+        text = DecodeLegacy(view);
+    return SplitLines(text);
+}

@@ -1,0 +1,170 @@
+#include "io/StormFile.h"
+
+#include "io/LegacyText.h"
+#include "model/PluvionError.h"
+#include "support/ProgramInfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+#include <optional>
+
+namespace {
+
+// The keys of the file, as the writer spells them; the reader ignores their case.
+const QString KeySign = QStringLiteral("SIGN");
+const QString KeyFormType = QStringLiteral("F_type");
+const QString KeyA1Flow = QStringLiteral("a1_167");
+const QString KeyA1 = QStringLiteral("a1");
+const QString KeyC = QStringLiteral("c");
+const QString KeyB = QStringLiteral("b");
+const QString KeyN = QStringLiteral("n");
+const QString KeyLogarithm = QStringLiteral("LG_LN");
+const QString KeyRepeatYear = QStringLiteral("重现期");
+const QString KeyTime = QStringLiteral("降雨历时");
+const QString KeyPercent = QStringLiteral("峰值比例");
+const QString KeyStep = QStringLiteral("计算步长");
+
+QString KeyLine(const QString &key, const QString &value)
+{
+    return key + u'=' + value;
+}
+
+// The value of the first line that begins with `key` (letter case aside)
+// followed at once by "=": the rest of that line, unchanged.
+std::optional<QString> FindValue(const QStringList &lines, const QString &key)
+{
+    const qsizetype keyLength = key.size();
+    for (const QString &line : lines) {
+        if (line.size() > keyLength && line.at(keyLength) == u'='
+            && QStringView(line).first(keyLength).compare(key, Qt::CaseInsensitive) == 0)
+            return line.mid(keyLength + 1);
+    }
+    return std::nullopt;
+}
+
+QString ValueOrEmpty(const QStringList &lines, const QString &key)
+{
+    return FindValue(lines, key).value_or(QString());
+}
+
+[[noreturn]] void ThrowCannotCreate(const QString &path, const QString &reason)
+{
+    throw PluvionError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+}
+
+[[noreturn]] void ThrowCannotOpen(const QString &path, const QString &reason)
+{
+    throw PluvionError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
+}
+
+} // namespace
+
+QStringList StormFileLines(const TExpressionObject &storm, const Separators &sep)
+{
+    return {
+        KeyLine(KeySign, ProgramInfo::stormFileSignature()),
+        KeyLine(KeyFormType, QString::number(storm.F_type)),
+        KeyLine(KeyA1Flow, GeneralNumber(storm.a1_167, sep)),
+        KeyLine(KeyA1, GeneralNumber(storm.a1, sep)),
+        KeyLine(KeyC, GeneralNumber(storm.c, sep)),
+        KeyLine(KeyB, GeneralNumber(storm.b, sep)),
+        KeyLine(KeyN, GeneralNumber(storm.n, sep)),
+        KeyLine(KeyLogarithm, QString::number(int(storm.LG_LN))),
+        KeyLine(KeyRepeatYear, GeneralNumber(storm.Storm_RepeatYear, sep)),
+        KeyLine(KeyTime, GeneralNumber(storm.Storm_Time, sep)),
+        KeyLine(KeyPercent, GeneralNumber(storm.Storm_Percent, sep)),
+        KeyLine(KeyStep, QString::number(storm.Storm_Step)),
+    };
+}
+
+void WriteStormFile(const QString &path, const TExpressionObject &storm, const Separators &sep)
+{
+    const QByteArray bytes = EncodeLegacyLines(StormFileLines(storm, sep));
+
+    // Nothing touches the target until commit() puts the finished temporary
+    // file in its place; on any failure the temporary file is dropped.
+    // Unbuffered, so that every write reports what reached the file: a
+    // buffered QSaveFile lets a short write at commit time (a full disk, a
+    // file-size limit) pass as success and would install a cut-off file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        ThrowCannotCreate(path, file.errorString());
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
+        if (count <= 0)
+            ThrowCannotCreate(path, file.errorString());
+        written += count;
+    }
+    if (!file.commit())
+        ThrowCannotCreate(path, file.errorString());
+}
+
+QString StormFileTarget(const QString &chosenName)
+{
+    const QString name = QDir::fromNativeSeparators(chosenName);
+    const qsizetype lastComponent = name.lastIndexOf(u'/') + 1;
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const bool hasTxtExtension = dot >= lastComponent
+        && QStringView(name).sliced(dot).toString().toLower() == QLatin1String(".txt");
+    return hasTxtExtension ? chosenName : chosenName + QLatin1String(".txt");
+}
+
+StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &storm,
+                                   const Separators &sep)
+{
+    if (ValueOrEmpty(lines, KeySign) != ProgramInfo::stormFileSignature())
+        return StormFileReadResult::NotAStormFile;
+
+    // Every value converts before the storm changes, so a file that fails at
+    // one of them leaves the storm as it was.
+    const QChar decimal = sep.decimal;
+    const double a1 = StrToFloat(ValueOrEmpty(lines, KeyA1), decimal);
+    const double c = StrToFloat(ValueOrEmpty(lines, KeyC), decimal);
+    const double b = StrToFloat(ValueOrEmpty(lines, KeyB), decimal);
+    const double n = StrToFloat(ValueOrEmpty(lines, KeyN), decimal);
+    const int32_t logarithm = StrToInt(ValueOrEmpty(lines, KeyLogarithm));
+    const double repeatYear = StrToFloat(ValueOrEmpty(lines, KeyRepeatYear), decimal);
+    const double time = StrToFloat(ValueOrEmpty(lines, KeyTime), decimal);
+    const double percent = StrToFloat(ValueOrEmpty(lines, KeyPercent), decimal);
+    const int32_t step = StrToInt(ValueOrEmpty(lines, KeyStep));
+
+    // Files from before the flow form have no F_type line and are in the
+    // intensity form; otherwise both forms of A1 are taken as written.
+    int32_t formType = 0;
+    double a1Flow = a1 / FlowFormFactor;
+    if (const std::optional<QString> formText = FindValue(lines, KeyFormType)) {
+        formType = StrToInt(*formText);
+        a1Flow = StrToFloat(ValueOrEmpty(lines, KeyA1Flow), decimal);
+    }
+
+    storm.F_type = formType;
+    storm.a1 = a1;
+    storm.a1_167 = a1Flow;
+    storm.c = c;
+    storm.b = b;
+    storm.n = n;
+    storm.LG_LN = static_cast<uint8_t>(logarithm); // the field is one byte: the low 8 bits
+    storm.Storm_RepeatYear = repeatYear;
+    storm.Storm_Time = time;
+    storm.Storm_Percent = percent;
+    storm.Storm_Step = step;
+    return StormFileReadResult::Read;
+}
+
+StormFileReadResult ReadStormFile(const QString &path, TExpressionObject &storm,
+                                  const Separators &sep)
+{
+    QByteArray bytes;
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            ThrowCannotOpen(path, file.errorString());
+        bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            ThrowCannotOpen(path, file.errorString());
+    }
+    return ParseStormText(DecodeLegacyLines(bytes), storm, sep);
+}

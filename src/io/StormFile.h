@@ -1,0 +1,60 @@
+#pragma once
+
+#include "model/ExpressionObject.h"
+#include "model/NumberForms.h"
+
+#include <QString>
+#include <QStringList>
+
+// The storm file: a signature line and eleven key=value lines holding the
+// parameters of a storm (never its results), written in GBK with CR LF.
+
+// The message the window shows, in a box captioned NotAStormFileCaption() with
+// the error icon, when an opened file does not carry the storm-file signature.
+inline QString NotAStormFileMessage()
+{
+    return QStringLiteral("该文件不包含正确的数据格式，请确认后重试~");
+}
+inline QString NotAStormFileCaption()
+{
+    return QStringLiteral("错误");
+}
+
+enum class StormFileReadResult
+{
+    Read,           // every parameter converted and is now in the storm
+    NotAStormFile,  // the SIGN value is not this program's signature; storm unchanged
+};
+
+// The twelve lines of the file for `storm`, in their order: SIGN, F_type,
+// a1_167, a1, c, b, n, LG_LN, 重现期, 降雨历时, 峰值比例, 计算步长.
+QStringList StormFileLines(const TExpressionObject &storm, const Separators &sep);
+
+// Writes the lines of `storm` to `path`, creating the file or replacing it as
+// a whole: the new content goes to a temporary file beside the target that
+// then takes the target's place, so a failed save leaves any previous file as
+// it was. Raises PluvionError "Cannot create file "<path>". <reason>".
+void WriteStormFile(const QString &path, const TExpressionObject &storm, const Separators &sep);
+
+// The file a name chosen in the save dialog stands for: the name itself when
+// the extension of its last component is ".txt" in any letter case, otherwise
+// the name with ".txt" appended (storm -> storm.txt, storm.dat -> storm.dat.txt).
+QString StormFileTarget(const QString &chosenName);
+
+// Takes the storm parameters from the lines of a storm file. A key is found on
+// the first line that begins with it, letter case aside, followed at once by
+// "="; a missing key reads as an empty value. Without the signature returns
+// NotAStormFile. Otherwise converts every value first (a1, c, b, n, LG_LN,
+// 重现期, 降雨历时, 峰值比例, 计算步长, then F_type and a1_167 when the file has
+// an F_type line) and raises the PluvionError of the first that fails, leaving
+// `storm` untouched; when all convert, stores the eleven parameters and leaves
+// the two results as they are. A file without F_type is in the intensity form:
+// F_type 0 and a1_167 = a1 / 0.006. LG_LN keeps the low 8 bits of its value.
+StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &storm,
+                                   const Separators &sep);
+
+// Reads the file at `path` (see DecodeLegacyLines for its encoding) and takes
+// the storm from it as ParseStormText does. Raises PluvionError
+// "Cannot open file "<path>". <reason>" when the file cannot be read.
+StormFileReadResult ReadStormFile(const QString &path, TExpressionObject &storm,
+                                  const Separators &sep);

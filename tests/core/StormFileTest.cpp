@@ -1,0 +1,380 @@
+#include "io/LegacyText.h"
+#include "io/StormFile.h"
+#include "model/PluvionError.h"
+#include "support/ProgramInfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+// GBK bytes of the file's Chinese texts.
+const QByteArray GbkVisit = QByteArray::fromHex("b7c3ceca");                        // 访问
+const QByteArray GbkMoreTools = QByteArray::fromHex("bbf1c8a1b8fcb6e0cab5d3c3b9a4bedf"); // 获取更多实用工具
+const QByteArray GbkRepeatYear = QByteArray::fromHex("d6d8cfd6c6da");               // 重现期
+const QByteArray GbkTime = QByteArray::fromHex("bdb5d3eac0facab1");                 // 降雨历时
+const QByteArray GbkPercent = QByteArray::fromHex("b7e5d6b5b1c8c0fd");              // 峰值比例
+const QByteArray GbkStep = QByteArray::fromHex("bcc6cbe3b2bdb3a4");                 // 计算步长
+
+QString SignLine()
+{
+    return QStringLiteral("SIGN=") + ProgramInfo::stormFileSignature();
+}
+
+// A storm in the flow form, with results that reading must leave alone.
+TExpressionObject FlowFormStorm()
+{
+    TExpressionObject s;
+    s.F_type = 1;
+    s.a1_167 = 1667;
+    s.a1 = 10.002;
+    s.c = 0.5;
+    s.b = 12.25;
+    s.n = 0.71;
+    s.LG_LN = 1;
+    s.Storm_RepeatYear = 50;
+    s.Storm_Time = 180;
+    s.Storm_Step = 5;
+    s.Storm_Percent = 0.35;
+    s.Strom_Average_Rainfall_Intensity = 1.5;
+    s.Strom_Overall_Rainfall = 270;
+    return s;
+}
+
+// A storm to read into: every field differs from FlowFormStorm.
+TExpressionObject ReadTarget()
+{
+    TExpressionObject s = StartUpStorm();
+    s.Strom_Average_Rainfall_Intensity = 7;
+    s.Strom_Overall_Rainfall = 8;
+    return s;
+}
+
+void ExpectSameStorm(const TExpressionObject &actual, const TExpressionObject &expected)
+{
+    EXPECT_EQ(actual.F_type, expected.F_type);
+    EXPECT_EQ(actual.a1, expected.a1);
+    EXPECT_EQ(actual.a1_167, expected.a1_167);
+    EXPECT_EQ(actual.c, expected.c);
+    EXPECT_EQ(actual.b, expected.b);
+    EXPECT_EQ(actual.n, expected.n);
+    EXPECT_EQ(actual.LG_LN, expected.LG_LN);
+    EXPECT_EQ(actual.Storm_RepeatYear, expected.Storm_RepeatYear);
+    EXPECT_EQ(actual.Storm_Time, expected.Storm_Time);
+    EXPECT_EQ(actual.Storm_Step, expected.Storm_Step);
+    EXPECT_EQ(actual.Storm_Percent, expected.Storm_Percent);
+    EXPECT_EQ(actual.Strom_Average_Rainfall_Intensity, expected.Strom_Average_Rainfall_Intensity);
+    EXPECT_EQ(actual.Strom_Overall_Rainfall, expected.Strom_Overall_Rainfall);
+}
+
+// The parameters of FlowFormStorm, as the reader expects them after reading
+// into ReadTarget (the results stay those of the target).
+TExpressionObject FlowFormStormAsRead()
+{
+    TExpressionObject s = FlowFormStorm();
+    s.Strom_Average_Rainfall_Intensity = ReadTarget().Strom_Average_Rainfall_Intensity;
+    s.Strom_Overall_Rainfall = ReadTarget().Strom_Overall_Rainfall;
+    return s;
+}
+
+// The eleven value lines of FlowFormStorm, keyed, with some lines replaced
+// (an empty replacement drops the line); the SIGN line comes first.
+QStringList FlowFormLines(const std::map<QString, QString> &replaced = {})
+{
+    const std::pair<QString, QString> values[] = {
+        {"F_type", "1"}, {"a1_167", "1667"}, {"a1", "10.002"}, {"c", "0.5"},
+        {"b", "12.25"}, {"n", "0.71"}, {"LG_LN", "1"}, {"重现期", "50"},
+        {"降雨历时", "180"}, {"峰值比例", "0.35"}, {"计算步长", "5"},
+    };
+    QStringList lines{SignLine()};
+    for (const auto &[key, value] : values) {
+        const auto found = replaced.find(key);
+        if (found == replaced.end())
+            lines << key + u'=' + value;
+        else if (!found->second.isEmpty())
+            lines << found->second;
+    }
+    return lines;
+}
+
+QString ErrorOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const PluvionError &error) {
+        return error.description();
+    }
+    return QStringLiteral("<no error>");
+}
+
+class StormFileTest : public ::testing::Test
+{
+protected:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    void writeBytes(const QString &name, const QByteArray &bytes) const
+    {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+
+    QByteArray readBytes(const QString &name) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(StormFileTest, DefaultStormIsWrittenAsTwelveGbkLinesEndingInCrLf)
+{
+    WriteStormFile(path("storm.txt"), StartUpStorm(), Separators{});
+
+    const QByteArray expected = "SIGN=" + GbkVisit + ProgramInfo::makerUrl().toLatin1() + GbkMoreTools
+        + "~\r\n"
+          "F_type=0\r\n"
+          "a1_167=1599.68333333333\r\n"
+          "a1=9.5981\r\n"
+          "c=0.846\r\n"
+          "b=7\r\n"
+          "n=0.656\r\n"
+          "LG_LN=0\r\n"
+        + GbkRepeatYear + "=2\r\n" + GbkTime + "=120\r\n" + GbkPercent + "=0.4\r\n" + GbkStep
+        + "=1\r\n";
+    EXPECT_EQ(readBytes("storm.txt"), expected);
+}
+
+TEST_F(StormFileTest, WrittenStormReadsBackUnderTheSameDecimalSeparator)
+{
+    for (const QChar decimal : {QChar(u'.'), QChar(u',')}) {
+        SCOPED_TRACE(QString(decimal).toStdString());
+        const Separators sep{decimal, u':'};
+        WriteStormFile(path("storm.txt"), FlowFormStorm(), sep);
+        EXPECT_TRUE(readBytes("storm.txt").contains("a1=10" + QString(decimal).toLatin1() + "002\r\n"));
+
+        TExpressionObject storm = ReadTarget();
+        EXPECT_EQ(ReadStormFile(path("storm.txt"), storm, sep), StormFileReadResult::Read);
+        ExpectSameStorm(storm, FlowFormStormAsRead());
+    }
+}
+
+TEST(StormFileTargetTest, AppendsTxtUnlessTheNameEndsInIt)
+{
+    const std::pair<QString, QString> cases[] = {
+        {"storm", "storm.txt"},
+        {"storm.txt", "storm.txt"},
+        {"storm.TXT", "storm.TXT"},
+        {"storm.dat", "storm.dat.txt"},
+        {"/data/my.storms/storm", "/data/my.storms/storm.txt"},
+        {"/data/old.txt/storm", "/data/old.txt/storm.txt"},
+    };
+    for (const auto &[chosen, target] : cases)
+        EXPECT_EQ(StormFileTarget(chosen), target) << chosen.toStdString();
+}
+
+TEST(StormFileParseTest, KeysAreFoundByTheirFirstLineWhateverTheCaseAndOrder)
+{
+    const QStringList lines{
+        "n=0.71",
+        "a note without an equals sign",
+        "",
+        "A1=10.002",
+        "sign=" + ProgramInfo::stormFileSignature(),
+        "重现期=50",
+        "c=0.5",
+        "f_type=1",
+        "Lg_Ln=1",
+        "降雨历时=180",
+        "B= 12.25 ",
+        "A1_167=1667",
+        "峰值比例=0.35",
+        "计算步长=5",
+        "a1=99",
+        "other=3",
+    };
+    TExpressionObject storm = ReadTarget();
+    EXPECT_EQ(ParseStormText(lines, storm, Separators{}), StormFileReadResult::Read);
+    ExpectSameStorm(storm, FlowFormStormAsRead());
+}
+
+TEST(StormFileParseTest, FileWithoutFormTypeIsInTheIntensityForm)
+{
+    TExpressionObject storm = ReadTarget();
+    // The a1_167 line of such a file is ignored.
+    ParseStormText(FlowFormLines({{"F_type", ""}}), storm, Separators{});
+
+    TExpressionObject expected = FlowFormStormAsRead();
+    expected.F_type = 0;
+    expected.a1_167 = 10.002 / FlowFormFactor;
+    ExpectSameStorm(storm, expected);
+}
+
+TEST(StormFileParseTest, LogarithmKeepsTheLowEightBits)
+{
+    const std::pair<QString, int> cases[] = {{"257", 1}, {"-1", 255}, {"256", 0}, {"2", 2}};
+    for (const auto &[text, expected] : cases) {
+        TExpressionObject storm = ReadTarget();
+        ParseStormText(FlowFormLines({{"LG_LN", "LG_LN=" + text}}), storm, Separators{});
+        EXPECT_EQ(storm.LG_LN, expected) << text.toStdString();
+    }
+}
+
+TEST(StormFileParseTest, FileWithoutTheSignatureIsRefusedAndChangesNothing)
+{
+    const QString signature = ProgramInfo::stormFileSignature();
+    const QString cases[] = {"", "SIGN=", "SIGN=" + signature + " ", "SIGN =" + signature,
+                             "SIGN=" + signature.toUpper()};
+    for (const QString &signLine : cases) {
+        QStringList lines = FlowFormLines();
+        lines[0] = signLine;
+        TExpressionObject storm = ReadTarget();
+        EXPECT_EQ(ParseStormText(lines, storm, Separators{}), StormFileReadResult::NotAStormFile)
+            << signLine.toStdString();
+        ExpectSameStorm(storm, ReadTarget());
+    }
+}
+
+TEST(StormFileParseTest, FirstValueThatFailsIsReportedAndTheStormIsUntouched)
+{
+    struct Case
+    {
+        std::map<QString, QString> replaced;
+        QString message;
+    };
+    const QString floatError = QStringLiteral("'%1' is not a valid floating point value");
+    const QString intError = QStringLiteral("'%1' is not a valid integer value");
+    const Case cases[] = {
+        {{{"a1", "a1 = 10.002"}}, floatError.arg("")},
+        {{{"a1", ""}}, floatError.arg("")},
+        {{{"计算步长", "计算步长=1.5"}}, intError.arg("1.5")},
+        {{{"a1_167", ""}}, floatError.arg("")},
+        {{{"峰值比例", "峰值比例=0,35"}}, floatError.arg("0,35")},
+        {{{"c", "c=x"}, {"计算步长", "计算步长=y"}}, floatError.arg("x")},
+        {{{"LG_LN", "LG_LN=1.0"}, {"重现期", "重现期=z"}}, intError.arg("1.0")},
+        {{{"计算步长", "计算步长=y"}, {"F_type", "F_type=q"}}, intError.arg("y")},
+        {{{"F_type", "F_type="}, {"a1_167", "a1_167=w"}}, intError.arg("")},
+    };
+    for (const Case &c : cases) {
+        TExpressionObject storm = ReadTarget();
+        EXPECT_EQ(ErrorOf([&] { ParseStormText(FlowFormLines(c.replaced), storm, Separators{}); }),
+                  c.message);
+        ExpectSameStorm(storm, ReadTarget());
+    }
+}
+
+TEST_F(StormFileTest, FileIsDecodedByItsByteOrderMarkAndSplitAtAnyLineEnd)
+{
+    const QString text = FlowFormLines().join("\r\n");
+    const QByteArray gbk = EncodeLegacyLines(FlowFormLines());
+    QByteArray crOnly = gbk;
+    crOnly.replace("\r\n", "\r");
+    QByteArray lfOnly = gbk;
+    lfOnly.replace("\r\n", "\n");
+    const QByteArray utf16le = QStringEncoder(QStringConverter::Utf16LE).encode(text);
+    const QByteArray utf16be = QStringEncoder(QStringConverter::Utf16BE).encode(text);
+
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        StormFileReadResult result;
+    };
+    const Case cases[] = {
+        {"GBK, CR only", crOnly, StormFileReadResult::Read},
+        {"GBK, LF only", lfOnly, StormFileReadResult::Read},
+        {"GBK, no end on the last line", gbk.chopped(2), StormFileReadResult::Read},
+        {"UTF-8 without mark", text.toUtf8(), StormFileReadResult::NotAStormFile},
+        {"UTF-8 with mark", "\xEF\xBB\xBF" + text.toUtf8(), StormFileReadResult::Read},
+        {"UTF-16LE with mark", "\xFF\xFE" + utf16le, StormFileReadResult::Read},
+        {"UTF-16BE with mark", "\xFE\xFF" + utf16be, StormFileReadResult::Read},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        writeBytes("storm.txt", c.bytes);
+        TExpressionObject storm = ReadTarget();
+        EXPECT_EQ(ReadStormFile(path("storm.txt"), storm, Separators{}), c.result);
+        ExpectSameStorm(storm, c.result == StormFileReadResult::Read ? FlowFormStormAsRead() : ReadTarget());
+    }
+}
+
+TEST(LegacyTextTest, LineEndsAndCharactersOutsideGbk)
+{
+    EXPECT_EQ(DecodeLegacyLines("a\r\n\r\nb\rc\n\nd"), QStringList({"a", "", "b", "c", "", "d"}));
+    EXPECT_EQ(DecodeLegacyLines(""), QStringList());
+    // A second mark after the first belongs to the text.
+    EXPECT_EQ(DecodeLegacyLines("\xEF\xBB\xBF\xEF\xBB\xBFx"), QStringList({QString(QChar(0xFEFF)) + "x"}));
+    // GBK has no emoji: it becomes '?', the rest is kept.
+    EXPECT_EQ(EncodeLegacyLines({QStringLiteral("雨\U0001F327x")}), QByteArray("\xD3\xEA?x\r\n"));
+}
+
+TEST_F(StormFileTest, UnreadableFileIsReportedWithTheSystemsReason)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.txt"));
+    for (const QString &name : {QStringLiteral("missing.txt"), QStringLiteral("folder.txt")}) {
+        QFile probe(path(name));
+        ASSERT_FALSE(probe.open(QIODevice::ReadOnly));
+        const QString expected = QStringLiteral("Cannot open file \"%1\". %2").arg(path(name), probe.errorString());
+
+        TExpressionObject storm = ReadTarget();
+        EXPECT_EQ(ErrorOf([&] { ReadStormFile(path(name), storm, Separators{}); }), expected);
+        ExpectSameStorm(storm, ReadTarget());
+    }
+}
+
+TEST_F(StormFileTest, FailedSaveIsReportedAndLeavesWhatWasThere)
+{
+    writeBytes("plain", "previous");
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("folder.txt/inside"));
+
+    for (const QString &name : {QStringLiteral("plain/storm.txt"), QStringLiteral("folder.txt")}) {
+        QSaveFile probe(path(name));
+        ASSERT_FALSE(probe.open(QIODevice::WriteOnly));
+        const QString expected = QStringLiteral("Cannot create file \"%1\". %2").arg(path(name), probe.errorString());
+
+        EXPECT_EQ(ErrorOf([&] { WriteStormFile(path(name), StartUpStorm(), Separators{}); }), expected);
+    }
+    EXPECT_EQ(readBytes("plain"), "previous");
+    EXPECT_TRUE(QFileInfo(path("folder.txt/inside")).isDir());
+}
+
+#ifdef Q_OS_UNIX
+// A write that breaks off midway (here: a file-size limit, which binds root
+// too) must not cost the user the file that was there before.
+TEST_F(StormFileTest, WriteThatBreaksOffKeepsThePreviousFile)
+{
+    WriteStormFile(path("storm.txt"), FlowFormStorm(), Separators{});
+    const QByteArray previous = readBytes("storm.txt");
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 16;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString error = ErrorOf([&] { WriteStormFile(path("storm.txt"), StartUpStorm(), Separators{}); });
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+
+    const QString prefix = QStringLiteral("Cannot create file \"%1\". ").arg(path("storm.txt"));
+    EXPECT_TRUE(error.startsWith(prefix) && error.size() > prefix.size()) << error.toStdString();
+    EXPECT_EQ(readBytes("storm.txt"), previous);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList({"storm.txt"}));
+}
+#endif
+
+} // namespace

@@ -1,0 +1,99 @@
+#include "UserPrompts.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::Icon boxIcon(UserPrompts::Icon icon)
+{
+    switch (icon) {
+    case UserPrompts::Icon::Information:
+        return QMessageBox::Information;
+    case UserPrompts::Icon::Warning:
+        return QMessageBox::Warning;
+    case UserPrompts::Icon::Error:
+        return QMessageBox::Critical;
+    case UserPrompts::Icon::Question:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+std::optional<UserPrompts::FileChoice> runFileDialog(QWidget *parent, const UserPrompts::FileDialog &spec,
+                                                     QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(parent, spec.title);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setNameFilters(spec.filters);
+    if (spec.selectedFilter >= 0 && spec.selectedFilter < spec.filters.size())
+        dialog.selectNameFilter(spec.filters[spec.selectedFilter]);
+    if (!spec.confirmOverwrite)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!spec.proposedName.isEmpty())
+        dialog.selectFile(spec.proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return UserPrompts::FileChoice{dialog.selectedFiles().constFirst(),
+                                   int(spec.filters.indexOf(dialog.selectedNameFilter()))};
+}
+
+} // namespace
+
+UserPrompts::Answer WidgetPrompts::message(QWidget *parent, const QString &caption, const QString &text,
+                                           Icon icon, Buttons buttons)
+{
+    QMessageBox box(boxIcon(icon), caption, text, QMessageBox::NoButton, parent);
+    switch (buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    default:
+        return Answer::Ok;
+    }
+}
+
+std::optional<UserPrompts::FileChoice> WidgetPrompts::openFile(QWidget *parent, const FileDialog &dialog)
+{
+    return runFileDialog(parent, dialog, QFileDialog::AcceptOpen);
+}
+
+std::optional<UserPrompts::FileChoice> WidgetPrompts::saveFile(QWidget *parent, const FileDialog &dialog)
+{
+    return runFileDialog(parent, dialog, QFileDialog::AcceptSave);
+}
+
+QString ApplicationTitle()
+{
+    QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    if (name.isEmpty())
+        name = QCoreApplication::applicationName();
+    if (name.isEmpty())
+        return name;
+    return name.left(1) + name.mid(1).toLower();
+}
+
+void ShowStandardError(UserPrompts &prompts, QWidget *parent, const QString &description)
+{
+    QString text = description;
+    if (!text.isEmpty() && text.back().unicode() > u'.')
+        text += u'.';
+    prompts.message(parent, ApplicationTitle(), text, UserPrompts::Icon::Error);
+}

@@ -1,8 +1,40 @@
 // Pluvion: the window program.
+#include "app/StormChart.h"
+#include "app/UnitPluvion.h"
+#include "app/UserPrompts.h"
+#include "io/LegacyText.h"
+#include "model/PluvionError.h"
+
 #include <QApplication>
+#include <QStandardPaths>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    WidgetPrompts prompts;
+    try {
+        RequireLegacyCodec();
+    } catch (const PluvionError &error) {
+        ShowStandardError(prompts, nullptr, error.description());
+        return 1;
+    }
+
+    PluvionSetup setup;
+    setup.prompts = &prompts;
+    setup.configurationFolder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    setup.separators = Separators::fromSystem();
+
+    TFormPluvion window(setup);
+    window.show();
+
+    // pluvion --screenshot FILE: draw the window once and save it as a picture
+    // (the README's screenshot is made this way, offscreen).
+    const QStringList arguments = app.arguments();
+    const qsizetype screenshot = arguments.indexOf(QStringLiteral("--screenshot"));
+    if (screenshot > 0 && screenshot + 1 < arguments.size()) {
+        QCoreApplication::processEvents();
+        window.Chart1()->replot();
+        return window.grab().save(arguments[screenshot + 1]) ? 0 : 1;
+    }
+    return app.exec();
 }

@@ -1,0 +1,108 @@
+#include "ResultTableModel.h"
+
+#include "model/ShownTexts.h"
+
+#include <QBrush>
+#include <QGuiApplication>
+#include <QPalette>
+
+ResultTableModel::ResultTableModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+void ResultTableModel::fill(const RainPoints &points, int timeFormat, int precision, const Separators &sep)
+{
+    beginResetModel();
+    m_points = points;
+    m_timeFormat = timeFormat;
+    m_precision = precision;
+    m_separators = sep;
+    m_edits.clear();
+    endResetModel();
+}
+
+QString ResultTableModel::cellText(int row, int column) const
+{
+    if (row < 0 || row >= int(m_points.size()) || column < 0 || column > 2)
+        return {};
+    const auto edit = m_edits.constFind(qint64(row) * 3 + column);
+    if (edit != m_edits.constEnd())
+        return *edit;
+    const TRainPoint &point = m_points[size_t(row)];
+    switch (column) {
+    case 0:
+        return ::RowTexts(point, m_timeFormat, m_precision, m_separators)[0];
+    case 1:
+        return ShownValue(point.Intensity, m_precision, m_separators);
+    default:
+        return ShownValue(point.Overall, m_precision, m_separators);
+    }
+}
+
+QList<ResultTableModel::CellTexts> ResultTableModel::rowTexts() const
+{
+    QList<CellTexts> rows;
+    rows.reserve(qsizetype(m_points.size()));
+    for (int row = 0; row < int(m_points.size()); ++row)
+        rows.append({cellText(row, 0), cellText(row, 1), cellText(row, 2)});
+    return rows;
+}
+
+int ResultTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_points.size());
+}
+
+int ResultTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 3;
+}
+
+QVariant ResultTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return cellText(index.row(), index.column());
+    case Qt::BackgroundRole:
+        // The time column is the table's fixed column.
+        if (index.column() == 0)
+            return QGuiApplication::palette().brush(QPalette::Button);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (section) {
+    case 0:
+        return QStringLiteral("时间");
+    case 1:
+        return QStringLiteral("降雨强度");
+    case 2:
+        return QStringLiteral("降雨总量");
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags ResultTableModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() > 0)
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool ResultTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid() || index.column() == 0 || role != Qt::EditRole)
+        return false;
+    m_edits.insert(qint64(index.row()) * 3 + index.column(), value.toString());
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    return true;
+}

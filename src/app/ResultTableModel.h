@@ -1,0 +1,45 @@
+#pragma once
+
+#include "model/NumberForms.h"
+#include "model/RainGenerator.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <array>
+
+// The result table's cells: the texts the last fill wrote, with the user's
+// edits of the intensity and total columns kept until the next fill. The
+// texts are made from the rows as they are asked for, so a storm of a million
+// minutes fills at once.
+class ResultTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    using CellTexts = std::array<QString, 3>;
+
+    explicit ResultTableModel(QObject *parent = nullptr);
+
+    // Shows `points` with the given time format and shown precision; drops
+    // every edit.
+    void fill(const RainPoints &points, int timeFormat, int precision, const Separators &sep);
+
+    // The text of a data cell as the table shows it (row counts from 0).
+    QString cellText(int row, int column) const;
+    // Every data row's texts, edits included: what the exports copy.
+    QList<CellTexts> rowTexts() const;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+
+private:
+    RainPoints m_points;
+    int m_timeFormat = 0;
+    int m_precision = 4;
+    Separators m_separators;
+    QHash<qint64, QString> m_edits; // key: row * 3 + column
+};

@@ -1,0 +1,211 @@
+#include "StormChart.h"
+
+#include <cmath>
+
+namespace {
+
+const QColor IntensityColour(255, 128, 0);
+const QColor OverallColour(0, 128, 255);
+const QColor GridColour(255, 128, 128);
+constexpr int RightAxisMarginPixels = 10;
+
+void styleAxis(QCPAxis *axis, const QString &title, int decimals)
+{
+    axis->setLabel(title);
+    axis->setNumberFormat(QStringLiteral("f"));
+    axis->setNumberPrecision(decimals);
+}
+
+} // namespace
+
+PaletteBars::PaletteBars(QCPAxis *keyAxis, QCPAxis *valueAxis) : QCPBars(keyAxis, valueAxis)
+{
+    setPen(QPen(OverallColour.darker(150)));
+    setBrush(OverallColour);
+}
+
+const QList<QColor> &PaletteBars::palette()
+{
+    // Twelve clear colours that stay apart on white and in print.
+    static const QList<QColor> colours = {
+        QColor(0, 128, 255),  QColor(255, 64, 64),  QColor(46, 184, 46),   QColor(255, 191, 0),
+        QColor(153, 102, 255), QColor(0, 191, 191), QColor(255, 128, 192), QColor(128, 128, 0),
+        QColor(0, 64, 160),   QColor(192, 96, 0),   QColor(96, 160, 96),   QColor(128, 128, 128),
+    };
+    return colours;
+}
+
+void PaletteBars::drawBar(QCPPainter *painter, const QRectF &rect, int index) const
+{
+    const QColor colour = palette()[index % palette().size()];
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(colour);
+    painter->drawRect(rect);
+    if (rect.width() >= 4 && rect.height() >= 4) {
+        // Embossed: light upper and left edges, dark lower and right edges.
+        painter->setPen(QPen(colour.lighter(150), 1));
+        painter->drawLine(rect.topLeft(), rect.topRight());
+        painter->drawLine(rect.topLeft(), rect.bottomLeft());
+        painter->setPen(QPen(colour.darker(160), 1));
+        painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+        painter->drawLine(rect.topRight(), rect.bottomRight());
+    }
+    if (index == m_hovered) {
+        painter->setBrush(Qt::NoBrush);
+        painter->setPen(QPen(Qt::black, 2));
+        painter->drawRect(rect.adjusted(-1, -1, 1, 1));
+    }
+}
+
+void PaletteBars::draw(QCPPainter *painter)
+{
+    if (!mKeyAxis || !mValueAxis || mDataContainer->isEmpty())
+        return;
+    QCPBarsDataContainer::const_iterator begin;
+    QCPBarsDataContainer::const_iterator end;
+    getVisibleDataBounds(begin, end);
+    if (begin == end)
+        return;
+    applyDefaultAntialiasingHint(painter);
+
+    const auto first = mDataContainer->constBegin();
+    int pendingColumn = std::numeric_limits<int>::min();
+    QRectF pendingRect;
+    int pendingIndex = -1;
+    double pendingLength = -1;
+    QRectF hoveredRect;
+    for (auto it = begin; it != end; ++it) {
+        const QRectF rect = getBarRect(it->key, it->value);
+        const int index = int(it - first);
+        if (index == m_hovered)
+            hoveredRect = rect;
+        const int column = int(std::floor(rect.center().x()));
+        const double length = std::fabs(it->value);
+        if (column != pendingColumn) {
+            if (pendingIndex >= 0)
+                drawBar(painter, pendingRect, pendingIndex);
+            pendingColumn = column;
+            pendingLength = -1;
+        }
+        if (length > pendingLength) {
+            pendingRect = rect;
+            pendingIndex = index;
+            pendingLength = length;
+        }
+    }
+    if (pendingIndex >= 0)
+        drawBar(painter, pendingRect, pendingIndex);
+    if (!hoveredRect.isNull() && m_hovered != pendingIndex)
+        drawBar(painter, hoveredRect, m_hovered);
+}
+
+StormChart::StormChart(QWidget *parent) : QCustomPlot(parent)
+{
+    setBackground(Qt::white);
+    setInteractions({}); // no zooming, no panning
+    legend->setVisible(false);
+
+    styleAxis(xAxis, QStringLiteral("降雨历时(min)"), 0);
+    styleAxis(yAxis, QStringLiteral("降雨强度(mm/min)"), 3);
+    styleAxis(yAxis2, QStringLiteral("降雨总量(mm)"), 3);
+    const QPen grid(GridColour, 0, Qt::DotLine);
+    xAxis->grid()->setPen(grid);
+    yAxis->grid()->setPen(grid);
+    yAxis2->setVisible(true);
+    yAxis2->grid()->setVisible(false);
+    yAxis2->setRangeReversed(true);
+
+    m_overall = new PaletteBars(xAxis, yAxis2);
+    m_overall->setName(QStringLiteral("降雨总量"));
+    m_overall->setWidthType(QCPBars::wtPlotCoords);
+
+    m_intensity = addGraph(xAxis, yAxis);
+    m_intensity->setName(QStringLiteral("降雨强度"));
+    m_intensity->setPen(QPen(IntensityColour, 2));
+    m_intensity->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssSquare, IntensityColour.darker(130),
+                                                 IntensityColour, 5));
+
+    // The hovered point of the line, drawn larger over it.
+    m_intensityHighlight = addGraph(xAxis, yAxis);
+    m_intensityHighlight->setLineStyle(QCPGraph::lsNone);
+    m_intensityHighlight->setScatterStyle(
+        QCPScatterStyle(QCPScatterStyle::ssSquare, QPen(Qt::black, 1.5), QBrush(Qt::yellow), 9));
+    m_intensityHighlight->setSelectable(QCP::stNone);
+
+    connect(this, &QCustomPlot::beforeReplot, this, &StormChart::applyAxisRanges);
+    applyAxisRanges();
+}
+
+void StormChart::setPoints(const RainPoints &points)
+{
+    QVector<QCPGraphData> line;
+    QVector<QCPBarsData> bars;
+    line.reserve(qsizetype(points.size()));
+    bars.reserve(qsizetype(points.size()));
+    for (const TRainPoint &point : points) {
+        line.append(QCPGraphData(point.Time, point.Intensity));
+        bars.append(QCPBarsData(point.Time, point.Overall));
+    }
+    m_intensity->data()->set(line, true);
+    m_overall->data()->set(bars, true);
+    m_intensityHovered = -1;
+    m_overall->setHoveredIndex(-1);
+    m_intensityHighlight->data()->clear();
+
+    // Bars take 30 % of the space between points; the bottom axis spans the points.
+    const double spacing = points.size() > 1 ? points[1].Time - points[0].Time : 1.0;
+    m_overall->setWidth(0.3 * spacing);
+    if (!points.empty())
+        xAxis->setRange(points.front().Time - spacing / 2, points.back().Time + spacing / 2);
+}
+
+int StormChart::pointCount() const
+{
+    return m_intensity->dataCount();
+}
+
+void StormChart::setLeftMaximum(double maximum)
+{
+    m_leftMaximum = maximum;
+    applyAxisRanges();
+}
+
+void StormChart::setRightMaximum(double maximum)
+{
+    m_rightMaximum = maximum;
+    applyAxisRanges();
+}
+
+void StormChart::applyAxisRanges()
+{
+    yAxis->setRange(0, m_leftMaximum);
+    const double length = axisRect()->height();
+    const double stretch = length > 2 * RightAxisMarginPixels ? length / (length - RightAxisMarginPixels) : 1.0;
+    yAxis2->setRange(0, m_rightMaximum * stretch);
+}
+
+int StormChart::hoveredIndex(const QCPAbstractPlottable *series) const
+{
+    if (series == m_intensity)
+        return m_intensityHovered;
+    if (series == m_overall)
+        return m_overall->hoveredIndex();
+    return -1;
+}
+
+void StormChart::setHoveredIndex(QCPAbstractPlottable *series, int index)
+{
+    if (index >= pointCount())
+        index = -1;
+    if (series == m_intensity) {
+        m_intensityHovered = index;
+        m_intensityHighlight->data()->clear();
+        if (index >= 0) {
+            const auto point = m_intensity->data()->at(index);
+            m_intensityHighlight->addData(point->key, point->value);
+        }
+        m_intensityHighlight->setVisible(m_intensity->visible());
+    } else if (series == m_overall) {
+        m_overall->setHoveredIndex(index);
+    }
+}

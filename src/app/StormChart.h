@@ -1,0 +1,62 @@
+#pragma once
+
+#include "model/RainGenerator.h"
+
+#include <qcustomplot.h>
+
+// Bars that take their colours in turn from a palette. Where bars are denser
+// than the pixels, each pixel column draws only its longest bar.
+class PaletteBars : public QCPBars
+{
+public:
+    PaletteBars(QCPAxis *keyAxis, QCPAxis *valueAxis);
+
+    static const QList<QColor> &palette();
+    void setHoveredIndex(int index) { m_hovered = index; }
+    int hoveredIndex() const { return m_hovered; }
+
+protected:
+    void draw(QCPPainter *painter) override;
+
+private:
+    void drawBar(QCPPainter *painter, const QRectF &rect, int index) const;
+    int m_hovered = -1;
+};
+
+// The storm's chart: intensity as a line on the left axis, cumulative
+// rainfall as bars hanging from the top of the inverted right axis.
+class StormChart : public QCustomPlot
+{
+    Q_OBJECT
+
+public:
+    explicit StormChart(QWidget *parent = nullptr);
+
+    // Replaces the points of both series; point k of each shows row k.
+    void setPoints(const RainPoints &points);
+    int pointCount() const;
+
+    QCPGraph *intensitySeries() const { return m_intensity; }
+    PaletteBars *overallSeries() const { return m_overall; }
+
+    // The vertical axes' maxima as the program sets them (both start at 9999).
+    // The right axis shows a 10-pixel margin beyond its maximum.
+    double leftMaximum() const { return m_leftMaximum; }
+    double rightMaximum() const { return m_rightMaximum; }
+    void setLeftMaximum(double maximum);
+    void setRightMaximum(double maximum);
+
+    // The point each series shows highlighted, -1 for none.
+    int hoveredIndex(const QCPAbstractPlottable *series) const;
+    void setHoveredIndex(QCPAbstractPlottable *series, int index);
+
+private:
+    void applyAxisRanges();
+
+    QCPGraph *m_intensity = nullptr;
+    PaletteBars *m_overall = nullptr;
+    QCPGraph *m_intensityHighlight = nullptr;
+    int m_intensityHovered = -1;
+    double m_leftMaximum = 9999;
+    double m_rightMaximum = 9999;
+};

@@ -1,0 +1,486 @@
+#include "UnitPluvion.h"
+
+#include "app/ResultTableModel.h"
+#include "app/StormChart.h"
+#include "app/WindowFonts.h"
+#include "dialogs/UnitAddNewRainModel.h"
+#include "io/StormFile.h"
+#include "model/PluvionError.h"
+#include "model/ShownTexts.h"
+#include "support/ProgramInfo.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+
+// The headings of the right panel: sky blue, maroon text.
+QLabel *panelHeading(const QString &text, QWidget *parent)
+{
+    auto *heading = new QLabel(text, parent);
+    heading->setFixedHeight(20);
+    heading->setAutoFillBackground(true);
+    QPalette palette = heading->palette();
+    palette.setColor(QPalette::Window, QColor(166, 202, 240));
+    palette.setColor(QPalette::WindowText, QColor(128, 0, 0));
+    heading->setPalette(palette);
+    heading->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return heading;
+}
+
+// Strips blanks and control characters from both ends.
+QString stripped(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= u' ')
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QStringList stormFileFilters()
+{
+    return {QStringLiteral("文本文件(*.txt)"), QStringLiteral("所有文件(*.*)")};
+}
+
+// Holds the nesting depth of the window's own handlers for one scope.
+class HandlerScope
+{
+public:
+    explicit HandlerScope(int &depth) : m_depth(depth) { ++m_depth; }
+    ~HandlerScope() { --m_depth; }
+
+private:
+    int &m_depth;
+};
+
+} // namespace
+
+QString DataFolderOf(const QString &configurationFolder)
+{
+    if (configurationFolder.isEmpty())
+        return {};
+    QString folder = QDir::fromNativeSeparators(configurationFolder);
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    return folder + QStringLiteral("quillfen/Pluvion/");
+}
+
+TFormPluvion::TFormPluvion(const PluvionSetup &setup, QWidget *parent)
+    : QMainWindow(parent),
+      m_prompts(setup.prompts),
+      m_openUrl(setup.openUrl),
+      m_separators(setup.separators),
+      m_configurationFolder(setup.configurationFolder)
+{
+    setObjectName(QStringLiteral("FormPluvion"));
+    buildLayout();
+    buildMenus();
+    FormCreate();
+}
+
+TFormPluvion::~TFormPluvion() = default;
+
+void TFormPluvion::buildLayout()
+{
+    setFont(WindowFonts::songTi(9));
+
+    m_chart = new StormChart;
+    m_chart->setObjectName(QStringLiteral("Chart1"));
+    m_chart->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    // The five value labels lie on the chart, hidden until the first refresh.
+    const char *labelNames[5] = {"Label_P", "Label_T", "Label_r", "Label_Overall_Rainfall",
+                                 "Label_Average_Rainfall_Intensity"};
+    const int labelTops[5] = {95, 118, 140, 162, 184};
+    for (int i = 0; i < 5; ++i) {
+        auto *label = new QLabel(m_chart);
+        label->setObjectName(QString::fromLatin1(labelNames[i]));
+        label->setFont(WindowFonts::yaHei(9, true));
+        label->setAutoFillBackground(true);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        palette.setColor(QPalette::WindowText, Qt::black);
+        label->setPalette(palette);
+        label->setToolTip(QStringLiteral("按住拖动调整位置"));
+        label->move(99, labelTops[i]);
+        label->hide();
+        m_labels[i] = label;
+    }
+
+    auto *panelRight = new QWidget;
+    panelRight->setObjectName(QStringLiteral("PanelRight"));
+    auto *rightLayout = new QVBoxLayout(panelRight);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(0);
+
+    auto *panelTop = new QWidget;
+    panelTop->setObjectName(QStringLiteral("PanelTop"));
+    panelTop->setFixedHeight(73);
+    auto *topLayout = new QVBoxLayout(panelTop);
+    topLayout->setContentsMargins(0, 1, 0, 0);
+    topLayout->setSpacing(0);
+    topLayout->addWidget(panelHeading(QStringLiteral(" 功能按钮"), panelTop));
+    auto *buttons = new QWidget;
+    buttons->setFixedHeight(52);
+    m_buttonNewRainModel = new QPushButton(QStringLiteral("新建雨型"), buttons);
+    m_buttonNewRainModel->setObjectName(QStringLiteral("ButtonNewRainModel"));
+    m_buttonNewRainModel->setGeometry(6, 15, 67, 25);
+    m_buttonOutputResult = new QPushButton(QStringLiteral("输出结果"), buttons);
+    m_buttonOutputResult->setObjectName(QStringLiteral("Button_OutputResult"));
+    m_buttonOutputResult->setGeometry(78, 15, 67, 25);
+    m_checkOverall = new QCheckBox(QStringLiteral("降雨总量"), buttons);
+    m_checkOverall->setObjectName(QStringLiteral("CheckBox_Overall_Rainfall"));
+    m_checkOverall->setGeometry(151, 7, 66, 17);
+    m_checkOverall->setChecked(true);
+    m_checkIntensity = new QCheckBox(QStringLiteral("降雨强度"), buttons);
+    m_checkIntensity->setObjectName(QStringLiteral("CheckBox_Rainfall_Intensity"));
+    m_checkIntensity->setGeometry(151, 30, 66, 17);
+    m_checkIntensity->setChecked(true);
+    topLayout->addWidget(buttons);
+    rightLayout->addWidget(panelTop);
+
+    auto *panelClient = new QWidget;
+    panelClient->setObjectName(QStringLiteral("PanelClient"));
+    auto *clientLayout = new QVBoxLayout(panelClient);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
+    clientLayout->addWidget(panelHeading(QStringLiteral(" 雨型数据"), panelClient));
+    m_tableModel = new ResultTableModel(this);
+    m_grid = new QTableView;
+    m_grid->setObjectName(QStringLiteral("GridData"));
+    m_grid->setModel(m_tableModel);
+    m_grid->setShowGrid(true);
+    m_grid->setTabKeyNavigation(true);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                            | QAbstractItemView::AnyKeyPressed);
+    m_grid->verticalHeader()->hide();
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->verticalHeader()->setDefaultSectionSize(22);
+    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_grid->horizontalHeader()->setHighlightSections(false);
+    m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    clientLayout->addWidget(m_grid);
+    rightLayout->addWidget(panelClient, 1);
+
+    m_splitter = new QSplitter(Qt::Horizontal);
+    m_splitter->setObjectName(QStringLiteral("Splitter1"));
+    m_splitter->setHandleWidth(2);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(m_chart);
+    m_splitter->addWidget(panelRight);
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
+    m_splitter->setSizes({800 - 219 - 2, 219});
+    setCentralWidget(m_splitter);
+
+    connect(m_buttonNewRainModel, &QPushButton::clicked, this, [this] { ButtonNewRainModelClick(); });
+    connect(m_checkOverall, &QCheckBox::toggled, this, [this] { CheckBox_Rainfall_IntensityClick(m_checkOverall); });
+    connect(m_checkIntensity, &QCheckBox::toggled, this,
+            [this] { CheckBox_Rainfall_IntensityClick(m_checkIntensity); });
+}
+
+QAction *TFormPluvion::addCommand(QMenu *menu, const QString &objectName, const QString &caption,
+                                  std::function<void()> handler)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(objectName);
+    connect(action, &QAction::triggered, this, [this, handler] { runCommand(handler); });
+    return action;
+}
+
+void TFormPluvion::buildMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    file->setObjectName(QStringLiteral("File1"));
+    addCommand(file, QStringLiteral("Menu_NewRainModel"), QStringLiteral("新建雨型..."),
+               [this] { ButtonNewRainModelClick(); });
+    addCommand(file, QStringLiteral("Menu_Open1"), QStringLiteral("打开雨型..."), [this] { Menu_Open1Click(); });
+    QAction *save = addCommand(file, QStringLiteral("Menu_Save1"), QStringLiteral("保存雨型"),
+                               [this] { Menu_Save1Click(); });
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    addCommand(file, QStringLiteral("Menu_SaveAs1"), QStringLiteral("雨型另存为..."),
+               [this] { Menu_SaveAs1Click(); });
+    file->addSeparator();
+    addCommand(file, QStringLiteral("Menu_Exit"), QStringLiteral("退出"), [this] { Menu_ExitClick(); });
+
+    QMenu *functions = menuBar()->addMenu(QStringLiteral("功能(&F)"));
+    functions->setObjectName(QStringLiteral("N6"));
+    m_functionsMenu = functions;
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
+    help->setObjectName(QStringLiteral("Menu_Help"));
+    m_helpMenu = help;
+
+    // The chart's pop-up menu: the two series switches, then the pictures.
+    m_popupPicture = new QMenu(this);
+    m_popupPicture->setObjectName(QStringLiteral("PopupMenu_Picture"));
+    m_menuOverall = m_popupPicture->addAction(QStringLiteral("显示总降雨量数据"));
+    m_menuOverall->setObjectName(QStringLiteral("menu_Overall_Rainfall"));
+    m_menuOverall->setCheckable(true);
+    m_menuOverall->setChecked(true);
+    m_menuIntensity = m_popupPicture->addAction(QStringLiteral("显示降雨强度数据"));
+    m_menuIntensity->setObjectName(QStringLiteral("menu_Rainfall_Intensity"));
+    m_menuIntensity->setCheckable(true);
+    m_menuIntensity->setChecked(true);
+    // A check item flips its own mark before its handler runs.
+    connect(m_menuOverall, &QAction::triggered, this, [this] { CheckBox_Rainfall_IntensityClick(m_menuOverall); });
+    connect(m_menuIntensity, &QAction::triggered, this,
+            [this] { CheckBox_Rainfall_IntensityClick(m_menuIntensity); });
+    m_popupPicture->addSeparator();
+    connect(m_chart, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { m_popupPicture->popup(m_chart->mapToGlobal(at)); });
+
+    m_popupData = new QMenu(this);
+    m_popupData->setObjectName(QStringLiteral("PopupMenu_Data"));
+    connect(m_grid, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { m_popupData->popup(m_grid->viewport()->mapToGlobal(at)); });
+}
+
+void TFormPluvion::FormCreate()
+{
+    m_rainPoints.clear();
+
+    m_grid->setColumnWidth(0, 40);
+    m_grid->setColumnWidth(1, 70);
+    m_grid->setColumnWidth(2, 70);
+
+    QString programFolder = QDir::fromNativeSeparators(QCoreApplication::applicationDirPath());
+    if (!programFolder.endsWith(u'/'))
+        programFolder += u'/';
+    m_programFolder = programFolder;
+
+    // Without a data folder the program still runs, on default options it cannot keep.
+    const QString dataFolder = DataFolderOf(m_configurationFolder);
+    if (!dataFolder.isEmpty() && QDir().mkpath(dataFolder) && QFileInfo(dataFolder).isDir()) {
+        m_optionsFile = dataFolder + QStringLiteral("options.ini");
+    } else {
+        m_optionsFile.clear();
+        m_prompts->message(nullptr, QStringLiteral("提示"),
+                           QStringLiteral("无法创建数据文件夹“%1”。\n程序将以默认设置运行，本次对设置的更改不会被保存。")
+                               .arg(QDir::toNativeSeparators(dataFolder)),
+                           UserPrompts::Icon::Warning);
+    }
+    if (!m_optionsFile.isEmpty())
+        LoadOptions(m_options, m_optionsFile);
+
+    setWindowTitle(QStringLiteral("澜岑云图 Ver") + ProgramInfo::version() + QStringLiteral("（")
+                   + ProgramInfo::makerUrl() + QStringLiteral("）"));
+
+    m_storm = TExpressionObject{};
+    if (!m_newStormDialog)
+        m_newStormDialog = new TFormAddNewRainModel(m_storm, *m_prompts, m_separators, this);
+
+    // Client area 800 by 480, centred on the screen.
+    resize(800, 480 + menuBar()->sizeHint().height());
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+
+    RefreshRainModel();
+}
+
+void TFormPluvion::runCommand(const std::function<void()> &command)
+{
+    try {
+        command();
+    } catch (const PluvionError &error) {
+        ShowStandardError(*m_prompts, this, error.description());
+    } catch (const std::exception &error) {
+        ShowStandardError(*m_prompts, this, QString::fromLocal8Bit(error.what()));
+    }
+}
+
+void TFormPluvion::saveOptionsFile()
+{
+    if (!m_optionsFile.isEmpty())
+        SaveOptions(m_options, m_optionsFile);
+}
+
+void TFormPluvion::setCheckBox(QCheckBox *box, bool checked)
+{
+    box->setChecked(checked);
+    if (m_pendingFailure) {
+        std::exception_ptr failure = m_pendingFailure;
+        m_pendingFailure = nullptr;
+        std::rethrow_exception(failure);
+    }
+}
+
+void TFormPluvion::CheckBox_Rainfall_IntensityClick(QObject *sender)
+{
+    if (m_handlerDepth == 0) {
+        // The user's own click: a failure ends in the standard error box.
+        runCommand([&] { HideSomeSeries(sender); });
+        return;
+    }
+    // Run from the program's own change of a check box: the failure belongs
+    // to the step that changed it.
+    try {
+        HideSomeSeries(sender);
+    } catch (...) {
+        if (!m_pendingFailure)
+            m_pendingFailure = std::current_exception();
+    }
+}
+
+void TFormPluvion::RefreshRainModel()
+{
+    HandlerScope scope(m_handlerDepth);
+    m_rainPoints.clear();
+
+    m_labels[0]->setVisible(m_options.ShowLabel_P);
+    m_labels[1]->setVisible(m_options.ShowLabel_T);
+    m_labels[2]->setVisible(m_options.ShowLabel_R);
+    m_labels[3]->setVisible(m_options.ShowLabel__Overall_Rainfall);
+    m_labels[4]->setVisible(m_options.ShowLabel_Average);
+
+    setCheckBox(m_checkOverall, m_options.ShowAxis_Overall);
+    setCheckBox(m_checkIntensity, m_options.ShowAxis_Intensity);
+    HideSomeSeries(m_checkOverall);
+
+    const auto failure = CalcRainPoints(m_storm, m_rainPoints, m_options.CalcByShow, m_options.Precision,
+                                        [this](const RainPoints &points) { ShowRainPoints(points); });
+    if (failure) {
+        m_prompts->message(this, QStringLiteral("错误"), QStringLiteral("出错：") + *failure,
+                           UserPrompts::Icon::Error);
+    }
+    writeLabels();
+}
+
+void TFormPluvion::writeLabels()
+{
+    const auto texts = LabelTexts(m_storm, m_options.Precision, m_separators);
+    for (int i = 0; i < 5; ++i) {
+        m_labels[i]->setText(texts[size_t(i)]);
+        m_labels[i]->adjustSize();
+    }
+}
+
+void TFormPluvion::ShowRainPoints(const RainPoints &points)
+{
+    HandlerScope scope(m_handlerDepth);
+    m_tableModel->fill(points, m_options.TimeFormat, m_options.Precision, m_separators);
+
+    m_chart->setPoints(points);
+    Max_Rainfall_Intensity = 0;
+    Max_Overall_Rainfall = 0;
+    for (const TRainPoint &point : points) {
+        if (point.Intensity > Max_Rainfall_Intensity || std::isnan(point.Intensity)
+            || std::isnan(Max_Rainfall_Intensity))
+            Max_Rainfall_Intensity = point.Intensity;
+        if (point.Overall > Max_Overall_Rainfall || std::isnan(point.Overall) || std::isnan(Max_Overall_Rainfall))
+            Max_Overall_Rainfall = point.Overall;
+    }
+    HideSomeSeries(nullptr);
+}
+
+void TFormPluvion::HideSomeSeries(QObject *sender)
+{
+    HandlerScope scope(m_handlerDepth);
+    if (qobject_cast<QCheckBox *>(sender)) {
+        m_menuIntensity->setChecked(m_checkIntensity->isChecked());
+        m_menuOverall->setChecked(m_checkOverall->isChecked());
+    } else {
+        setCheckBox(m_checkIntensity, m_menuIntensity->isChecked());
+        setCheckBox(m_checkOverall, m_menuOverall->isChecked());
+    }
+
+    const bool barsShown = m_checkOverall->isChecked();
+    const bool lineShown = m_checkIntensity->isChecked();
+    m_chart->overallSeries()->setVisible(barsShown);
+    m_chart->intensitySeries()->setVisible(lineShown);
+    m_chart->setHoveredIndex(m_chart->intensitySeries(), m_chart->hoveredIndex(m_chart->intensitySeries()));
+
+    if (!m_rainPoints.empty()) {
+        // With both series shown each spans half the plot: the line the lower
+        // half, the bars hanging from the top the upper half.
+        if (barsShown && lineShown) {
+            m_chart->setLeftMaximum(2 * Max_Rainfall_Intensity);
+            m_chart->setRightMaximum(2 * Max_Overall_Rainfall);
+        } else if (barsShown) {
+            m_chart->setRightMaximum(1.1 * Max_Overall_Rainfall);
+        } else if (lineShown) {
+            m_chart->setLeftMaximum(1.1 * Max_Rainfall_Intensity);
+        }
+        m_options.ShowAxis_Overall = barsShown;
+        m_options.ShowAxis_Intensity = lineShown;
+        saveOptionsFile();
+    }
+    m_chart->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TFormPluvion::ButtonNewRainModelClick()
+{
+    if (m_newStormDialog->exec() != QDialog::Accepted)
+        return;
+    RefreshRainModel();
+    m_currentStormFile.clear();
+}
+
+bool TFormPluvion::SaveStormFile(QString path)
+{
+    if (stripped(path).isEmpty()) {
+        UserPrompts::FileDialog dialog;
+        dialog.title = QStringLiteral("保存曲线");
+        dialog.filters = stormFileFilters();
+        const auto choice = m_prompts->saveFile(this, dialog);
+        if (choice) {
+            const QString target = StormFileTarget(choice->path);
+            m_currentStormFile = target;
+            path = target;
+        }
+    }
+    if (stripped(path).isEmpty())
+        return false;
+    WriteStormFile(path, m_storm, m_separators);
+    return true;
+}
+
+void TFormPluvion::Menu_Save1Click()
+{
+    SaveStormFile(m_currentStormFile);
+}
+
+void TFormPluvion::Menu_SaveAs1Click()
+{
+    SaveStormFile(QString());
+}
+
+void TFormPluvion::Menu_Open1Click()
+{
+    UserPrompts::FileDialog dialog;
+    dialog.title = QStringLiteral("打开雨型");
+    dialog.filters = stormFileFilters();
+    dialog.confirmOverwrite = false;
+    const auto choice = m_prompts->openFile(this, dialog);
+    if (!choice || !QFileInfo::exists(choice->path))
+        return;
+    if (ReadStormFile(choice->path, m_storm, m_separators) == StormFileReadResult::NotAStormFile) {
+        m_prompts->message(this, NotAStormFileCaption(), NotAStormFileMessage(), UserPrompts::Icon::Error);
+        return;
+    }
+    m_currentStormFile = choice->path;
+    RefreshRainModel();
+}
+
+void TFormPluvion::Menu_ExitClick()
+{
+    close();
+}

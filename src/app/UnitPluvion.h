@@ -1,0 +1,141 @@
+#pragma once
+
+#include "app/UrlOpener.h"
+#include "app/UserPrompts.h"
+#include "io/ViewOptions.h"
+#include "model/ExpressionObject.h"
+#include "model/NumberForms.h"
+#include "model/RainGenerator.h"
+
+#include <QMainWindow>
+#include <exception>
+#include <functional>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QTableView;
+class ResultTableModel;
+class StormChart;
+class TFormAddNewRainModel;
+
+// What the window needs from its surroundings; tests supply their own.
+struct PluvionSetup
+{
+    UserPrompts *prompts = nullptr;
+    // The user's configuration folder; the data folder is quillfen/Pluvion/ in it.
+    QString configurationFolder;
+    Separators separators;
+    UrlOpener openUrl = DesktopUrlOpener();
+};
+
+// The main window: the storm as a chart, a table and five labels, and every
+// command of the program.
+class TFormPluvion : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TFormPluvion(const PluvionSetup &setup, QWidget *parent = nullptr);
+    ~TFormPluvion() override;
+
+    // The refresh: recompute the storm and show it.
+    void RefreshRainModel();
+    // The display step of the refresh: fill table and chart from the rows.
+    void ShowRainPoints(const RainPoints &points);
+    // Keep the series switches in step, show or hide the series, scale the
+    // vertical axes and save the options (only while a storm is shown).
+    void HideSomeSeries(QObject *sender);
+
+    // Writes the storm to `path`, asking for a name when it is blank; false
+    // when the user gave no name.
+    bool SaveStormFile(QString path);
+
+    // Commands.
+    void ButtonNewRainModelClick();
+    void Menu_Open1Click();
+    void Menu_Save1Click();
+    void Menu_SaveAs1Click();
+    void Menu_ExitClick();
+
+    // State, for the commands and their tests.
+    TExpressionObject &storm() { return m_storm; }
+    const RainPoints &rainPoints() const { return m_rainPoints; }
+    TViewOptions &viewOptions() { return m_options; }
+    const QString &optionsFile() const { return m_optionsFile; }
+    const QString &programFolder() const { return m_programFolder; }
+    const QString &currentStormFile() const { return m_currentStormFile; }
+    const Separators &separators() const { return m_separators; }
+    UserPrompts &prompts() { return *m_prompts; }
+    ResultTableModel *tableModel() const { return m_tableModel; }
+    QTableView *GridData() const { return m_grid; }
+    StormChart *Chart1() const { return m_chart; }
+    TFormAddNewRainModel *newStormDialog() const { return m_newStormDialog; }
+    QLabel *Label_P() const { return m_labels[0]; }
+    QLabel *Label_T() const { return m_labels[1]; }
+    QLabel *Label_r() const { return m_labels[2]; }
+    QLabel *Label_Overall_Rainfall() const { return m_labels[3]; }
+    QLabel *Label_Average_Rainfall_Intensity() const { return m_labels[4]; }
+    QCheckBox *CheckBox_Overall_Rainfall() const { return m_checkOverall; }
+    QCheckBox *CheckBox_Rainfall_Intensity() const { return m_checkIntensity; }
+    QAction *menu_Overall_Rainfall() const { return m_menuOverall; }
+    QAction *menu_Rainfall_Intensity() const { return m_menuIntensity; }
+    QMenu *PopupMenu_Picture() const { return m_popupPicture; }
+    QMenu *PopupMenu_Data() const { return m_popupData; }
+
+private:
+    void FormCreate();
+    void buildLayout();
+    void buildMenus();
+    QAction *addCommand(QMenu *menu, const QString &objectName, const QString &caption,
+                        std::function<void()> handler);
+    // Runs a command; a failure it does not catch goes to the standard error box.
+    void runCommand(const std::function<void()> &command);
+    // The shared click handler of the two check boxes and the two check items.
+    void CheckBox_Rainfall_IntensityClick(QObject *sender);
+    // Sets a check box as the program does, running its click handler when
+    // the state changes, and passes on a failure of that handler.
+    void setCheckBox(QCheckBox *box, bool checked);
+    void saveOptionsFile();
+    void writeLabels();
+
+    UserPrompts *m_prompts;
+    UrlOpener m_openUrl;
+    Separators m_separators;
+    QString m_configurationFolder;
+
+    TExpressionObject m_storm;
+    RainPoints m_rainPoints;
+    TViewOptions m_options;
+    QString m_programFolder;
+    QString m_optionsFile;
+    QString m_currentStormFile;
+    double Max_Rainfall_Intensity = 0;
+    double Max_Overall_Rainfall = 0;
+
+    int m_handlerDepth = 0;
+    std::exception_ptr m_pendingFailure;
+
+    StormChart *m_chart = nullptr;
+    ResultTableModel *m_tableModel = nullptr;
+    QTableView *m_grid = nullptr;
+    QLabel *m_labels[5] = {};
+    QCheckBox *m_checkOverall = nullptr;
+    QCheckBox *m_checkIntensity = nullptr;
+    QPushButton *m_buttonNewRainModel = nullptr;
+    QPushButton *m_buttonOutputResult = nullptr;
+    QSplitter *m_splitter = nullptr;
+    QAction *m_menuOverall = nullptr;
+    QAction *m_menuIntensity = nullptr;
+    QMenu *m_popupPicture = nullptr;
+    QMenu *m_popupData = nullptr;
+    QMenu *m_functionsMenu = nullptr;
+    QMenu *m_helpMenu = nullptr;
+    TFormAddNewRainModel *m_newStormDialog = nullptr;
+};
+
+// The data folder under the user's configuration folder, with its separator.
+QString DataFolderOf(const QString &configurationFolder);

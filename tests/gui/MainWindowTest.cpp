@@ -1,0 +1,290 @@
+// The main window: start-up, the refresh, the series switches and the storm
+// file commands, driven offscreen with scripted message boxes and dialogs.
+#include "ScriptedPrompts.h"
+
+#include "app/ResultTableModel.h"
+#include "app/StormChart.h"
+#include "app/UnitPluvion.h"
+#include "dialogs/UnitAddNewRainModel.h"
+#include "io/LegacyText.h"
+#include "io/StormFile.h"
+#include "support/ProgramInfo.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    QTemporaryDir home;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TFormPluvion> window;
+
+    void start(const QString &configurationFolder = {})
+    {
+        PluvionSetup setup;
+        setup.prompts = &prompts;
+        setup.configurationFolder = configurationFolder.isEmpty() ? home.path() : configurationFolder;
+        setup.openUrl = [](const QUrl &) { return true; };
+        window = std::make_unique<TFormPluvion>(setup);
+    }
+    QString cell(int row, int column) const { return window->tableModel()->cellText(row, column); }
+    QByteArray optionsBytes() const
+    {
+        QFile file(window->optionsFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QString path(const char *name) const { return home.filePath(QString::fromUtf8(name)); }
+};
+
+TEST_F(MainWindowTest, StartsShowingTheStartUpStorm)
+{
+    start();
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_EQ(window->windowTitle(),
+              QStringLiteral("澜岑云图 Ver2.08（") + ProgramInfo::makerUrl() + QStringLiteral("）"));
+
+    ASSERT_EQ(window->tableModel()->rowCount(), 121);
+    EXPECT_EQ(window->tableModel()->rowTexts()[0], (ResultTableModel::CellTexts{"00:00", "0.1908", "0.1908"}));
+    EXPECT_EQ(window->tableModel()->rowTexts()[48], (ResultTableModel::CellTexts{"00:48", "3.3599", "25.9954"}));
+    EXPECT_EQ(window->tableModel()->rowTexts()[120], (ResultTableModel::CellTexts{"02:00", "0.1908", "60.6345"}));
+    EXPECT_EQ(window->tableModel()->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("降雨总量"));
+    EXPECT_EQ(window->GridData()->columnWidth(0), 40);
+
+    StormChart *chart = window->Chart1();
+    EXPECT_EQ(chart->pointCount(), 121);
+    EXPECT_NEAR(chart->leftMaximum(), 6.71987109302, 1e-11);
+    EXPECT_NEAR(chart->rightMaximum(), 121.268946802162, 1e-11);
+    EXPECT_TRUE(chart->yAxis2->rangeReversed());
+
+    EXPECT_EQ(window->Label_P()->text(), QStringLiteral("重现期   P=2年"));
+    EXPECT_EQ(window->Label_T()->text(), QStringLiteral("降雨历时t=120min"));
+    EXPECT_EQ(window->Label_r()->text(), QStringLiteral("峰值比例r=0.4"));
+    EXPECT_EQ(window->Label_Overall_Rainfall()->text(), QStringLiteral("降雨总量H=60.6345mm"));
+    EXPECT_EQ(window->Label_Average_Rainfall_Intensity()->text(), QStringLiteral("平均雨强i=0.5053mm/min"));
+    EXPECT_FALSE(window->Label_P()->isHidden());
+
+    // The first refresh created the data folder and the options file.
+    EXPECT_EQ(window->optionsFile(), home.path() + QStringLiteral("/quillfen/Pluvion/options.ini"));
+    EXPECT_EQ(optionsBytes(),
+              QByteArray("[OPTIONS]\r\nShowLabel_P=1\r\nShowLabel_T=1\r\nShowLabel_R=1\r\n"
+                         "ShowLabel__Overall_Rainfall=1\r\nShowLabel_Average=1\r\nShowAxis_Overall=1\r\n"
+                         "ShowAxis_Intensity=1\r\nCalcByShow=0\r\nPrecision=4\r\nTimeFormat=0\r\n"));
+}
+
+TEST_F(MainWindowTest, SeriesSwitchesKeepBothViewsInStep)
+{
+    start();
+    window->show();
+    StormChart *chart = window->Chart1();
+
+    // The check box beside the table hides the line and unchecks the pop-up item.
+    QTest::mouseClick(window->CheckBox_Rainfall_Intensity(), Qt::LeftButton);
+    EXPECT_FALSE(window->CheckBox_Rainfall_Intensity()->isChecked());
+    EXPECT_FALSE(window->menu_Rainfall_Intensity()->isChecked());
+    EXPECT_FALSE(chart->intensitySeries()->visible());
+    EXPECT_NEAR(chart->rightMaximum(), 1.1 * 60.634473401081, 1e-11);
+    EXPECT_NEAR(chart->leftMaximum(), 6.71987109302, 1e-11);
+    EXPECT_TRUE(optionsBytes().contains("ShowAxis_Intensity=0\r\n"));
+
+    // The pop-up item flips its own mark and the check box follows.
+    window->menu_Rainfall_Intensity()->trigger();
+    window->menu_Overall_Rainfall()->trigger();
+    EXPECT_TRUE(window->CheckBox_Rainfall_Intensity()->isChecked());
+    EXPECT_FALSE(window->CheckBox_Overall_Rainfall()->isChecked());
+    EXPECT_FALSE(chart->overallSeries()->visible());
+    EXPECT_TRUE(chart->intensitySeries()->visible());
+    EXPECT_NEAR(chart->leftMaximum(), 1.1 * 3.359935546510, 1e-11);
+    EXPECT_TRUE(optionsBytes().contains("ShowAxis_Overall=0\r\nShowAxis_Intensity=1\r\n"));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
+{
+    start();
+    window->storm().Storm_Step = 5;
+    window->viewOptions().TimeFormat = 1;
+    window->RefreshRainModel();
+    ASSERT_EQ(window->tableModel()->rowCount(), 25);
+    EXPECT_EQ(cell(0, 0), QStringLiteral("00"));
+    EXPECT_EQ(cell(1, 0), QStringLiteral("05"));
+    EXPECT_EQ(cell(24, 0), QStringLiteral("120"));
+    // The peak minute 48 has no row: the largest listed intensity is minute 50's.
+    EXPECT_NEAR(window->Chart1()->leftMaximum(), 4.103392270176, 1e-11);
+
+    window->viewOptions().ShowLabel_P = false;
+    window->viewOptions().TimeFormat = 7; // only a hand-edited file brings this: no time texts
+    window->RefreshRainModel();
+    EXPECT_TRUE(window->Label_P()->isHidden());
+    EXPECT_EQ(cell(0, 0), QString());
+    EXPECT_EQ(cell(0, 1), QStringLiteral("0.1908"));
+}
+
+TEST_F(MainWindowTest, FailedComputationKeepsTheTableAndChartAndRewritesTheLabels)
+{
+    start();
+    const QByteArray options = optionsBytes();
+    QFile::remove(window->optionsFile());
+    window->storm().Storm_Step = 0;
+    window->storm().Storm_RepeatYear = 5;
+    window->RefreshRainModel();
+
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("错误"));
+    EXPECT_EQ(prompts.messages[0].text, QStringLiteral("出错：Division by zero"));
+    EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Error);
+    EXPECT_TRUE(window->rainPoints().empty());
+    EXPECT_EQ(window->tableModel()->rowCount(), 121);
+    EXPECT_EQ(window->Chart1()->pointCount(), 121);
+    EXPECT_NEAR(window->Chart1()->leftMaximum(), 6.71987109302, 1e-11);
+    EXPECT_EQ(window->Label_P()->text(), QStringLiteral("重现期   P=5年"));
+    EXPECT_FALSE(QFile::exists(window->optionsFile())); // no save without a storm shown
+    Q_UNUSED(options);
+}
+
+TEST_F(MainWindowTest, OptionsWriteFailureIsReportedByWhoeverWrote)
+{
+    start();
+    window->show();
+    // A folder where the options file should be: every write fails, also for root.
+    QFile::remove(window->optionsFile());
+    ASSERT_TRUE(QDir().mkpath(window->optionsFile() + QStringLiteral("/blocked")));
+
+    window->RefreshRainModel();
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0].text,
+              QStringLiteral("出错：Unable to write to ") + window->optionsFile());
+    EXPECT_EQ(window->Label_Overall_Rainfall()->text(), QStringLiteral("降雨总量H=60.6345mm"));
+
+    QTest::mouseClick(window->CheckBox_Overall_Rainfall(), Qt::LeftButton);
+    ASSERT_EQ(prompts.messages.size(), 2);
+    EXPECT_EQ(prompts.messages[1].caption, ApplicationTitle());
+    EXPECT_EQ(prompts.messages[1].text, QStringLiteral("Unable to write to ") + window->optionsFile() + u'.');
+    EXPECT_FALSE(window->Chart1()->overallSeries()->visible());
+}
+
+TEST_F(MainWindowTest, StartsWithDefaultsWhenTheDataFolderCannotBeMade)
+{
+    QFile blocker(path("not-a-folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    start(path("not-a-folder"));
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].text.contains(QStringLiteral("不会被保存")));
+    EXPECT_EQ(window->tableModel()->rowCount(), 121);
+    EXPECT_TRUE(window->optionsFile().isEmpty());
+    QTest::mouseClick(window->CheckBox_Overall_Rainfall(), Qt::LeftButton);
+    EXPECT_EQ(prompts.messages.size(), 1);
+}
+
+TEST_F(MainWindowTest, StormFileCommands)
+{
+    start();
+    // "保存雨型" with no file asks for a name; cancelling writes nothing.
+    window->Menu_Save1Click();
+    ASSERT_EQ(prompts.dialogs.size(), 1);
+    EXPECT_EQ(prompts.dialogs[0].title, QStringLiteral("保存曲线"));
+    EXPECT_EQ(prompts.dialogs[0].filters,
+              (QStringList{QStringLiteral("文本文件(*.txt)"), QStringLiteral("所有文件(*.*)")}));
+    EXPECT_TRUE(window->currentStormFile().isEmpty());
+
+    // Save as "storm" writes storm.txt; "保存雨型" then writes there without asking.
+    prompts.files.push_back(UserPrompts::FileChoice{path("storm"), 0});
+    window->Menu_SaveAs1Click();
+    EXPECT_EQ(window->currentStormFile(), path("storm.txt"));
+    ASSERT_TRUE(QFile::exists(path("storm.txt")));
+    window->storm().Storm_Time = 180;
+    window->Menu_Save1Click();
+    EXPECT_EQ(prompts.dialogs.size(), 2);
+    TExpressionObject reread = StartUpStorm();
+    ReadStormFile(path("storm.txt"), reread, Separators{});
+    EXPECT_EQ(reread.Storm_Time, 180);
+
+    // Opening a q-form file restores it and remembers it.
+    QFile flow(path("flow.txt"));
+    ASSERT_TRUE(flow.open(QIODevice::WriteOnly));
+    flow.write(EncodeLegacyLines({QStringLiteral("SIGN=") + ProgramInfo::stormFileSignature(),
+                                  QStringLiteral("F_type=1"), QStringLiteral("a1_167=1667"),
+                                  QStringLiteral("a1=10.002"), QStringLiteral("c=0.846"), QStringLiteral("b=7"),
+                                  QStringLiteral("n=0.656"), QStringLiteral("LG_LN=0"), QStringLiteral("重现期=3"),
+                                  QStringLiteral("降雨历时=60"), QStringLiteral("峰值比例=0.5"),
+                                  QStringLiteral("计算步长=5")}));
+    flow.close();
+    prompts.files.push_back(UserPrompts::FileChoice{path("flow.txt"), 0});
+    window->Menu_Open1Click();
+    EXPECT_EQ(prompts.dialogs.back().title, QStringLiteral("打开雨型"));
+    EXPECT_EQ(window->currentStormFile(), path("flow.txt"));
+    EXPECT_EQ(window->storm().F_type, 1);
+    EXPECT_EQ(window->storm().a1_167, 1667);
+    EXPECT_EQ(window->storm().a1, 10.002);
+    EXPECT_EQ(window->tableModel()->rowCount(), 13);
+    EXPECT_EQ(window->Label_T()->text(), QStringLiteral("降雨历时t=60min"));
+
+    // A file without the signature changes nothing.
+    QFile other(path("other.txt"));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write("SIGN=something else\r\na1=1\r\n");
+    other.close();
+    prompts.files.push_back(UserPrompts::FileChoice{path("other.txt"), 0});
+    window->Menu_Open1Click();
+    EXPECT_EQ(prompts.lastText(), QStringLiteral("该文件不包含正确的数据格式，请确认后重试~"));
+    EXPECT_EQ(prompts.messages.back().caption, QStringLiteral("错误"));
+    EXPECT_EQ(window->currentStormFile(), path("flow.txt"));
+    EXPECT_EQ(window->storm().a1, 10.002);
+}
+
+TEST_F(MainWindowTest, FailedSaveGoesToTheStandardErrorBox)
+{
+    start();
+    prompts.files.push_back(UserPrompts::FileChoice{path("missing/storm.txt"), 0});
+    QAction *saveAs = window->findChild<QAction *>(QStringLiteral("Menu_SaveAs1"));
+    ASSERT_NE(saveAs, nullptr);
+    saveAs->trigger();
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0].caption, ApplicationTitle());
+    EXPECT_TRUE(prompts.messages[0].text.startsWith(
+        QStringLiteral("Cannot create file \"%1\".").arg(path("missing/storm.txt"))));
+    EXPECT_TRUE(prompts.messages[0].text.endsWith(u'.'));
+    // The name came from the dialog, so the next "保存雨型" tries it again.
+    EXPECT_EQ(window->currentStormFile(), path("missing/storm.txt"));
+    EXPECT_EQ(window->findChild<QAction *>(QStringLiteral("Menu_Save1"))->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::Key_S));
+}
+
+TEST_F(MainWindowTest, NewStormCommand)
+{
+    start();
+    prompts.files.push_back(UserPrompts::FileChoice{path("storm.txt"), 0});
+    window->Menu_SaveAs1Click();
+    TFormAddNewRainModel *dialog = window->newStormDialog();
+
+    // Cancel changes nothing and keeps the storm file.
+    QTimer::singleShot(0, dialog, [dialog] { dialog->findChild<QPushButton *>(QStringLiteral("ButtonCancle"))->click(); });
+    window->ButtonNewRainModelClick();
+    EXPECT_EQ(window->currentStormFile(), path("storm.txt"));
+    EXPECT_EQ(window->tableModel()->rowCount(), 121);
+
+    // OK refreshes with the new storm and forgets the file.
+    QTimer::singleShot(0, dialog, [dialog] {
+        QLineEdit *time = dialog->findChild<QLineEdit *>(QStringLiteral("EditStormTime"));
+        time->setText(QStringLiteral("60"));
+        dialog->findChild<QPushButton *>(QStringLiteral("ButtonOK"))->click();
+    });
+    window->ButtonNewRainModelClick();
+    EXPECT_TRUE(window->currentStormFile().isEmpty());
+    EXPECT_EQ(window->tableModel()->rowCount(), 61);
+    EXPECT_EQ(window->Label_T()->text(), QStringLiteral("降雨历时t=60min"));
+}
+
+} // namespace

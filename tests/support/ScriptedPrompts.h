@@ -46,7 +46,9 @@ private:
         dialogs.append(dialog);
         if (files.empty())
             return std::nullopt;
-        auto choice = files.front();
+        std::optional<FileChoice> choice;
+        if (files.front().has_value())
+            choice.emplace(FileChoice{files.front()->path, files.front()->filter});
         files.pop_front();
         return choice;
     }

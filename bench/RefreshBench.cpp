@@ -1,0 +1,47 @@
+// The window's refresh of storms of 121, 1,441 and 1,000,001 rows, offscreen:
+// the computation, the table fill, the chart's points and one drawing of
+// chart and table, as the user waits for them.
+#include "ScriptedPrompts.h"
+
+#include "app/StormChart.h"
+#include "app/UnitPluvion.h"
+
+#include <QApplication>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void BM_RefreshRainModel(benchmark::State &state)
+{
+    QTemporaryDir home;
+    ScriptedPrompts prompts;
+    PluvionSetup setup;
+    setup.prompts = &prompts;
+    setup.configurationFolder = home.path();
+    TFormPluvion window(setup);
+    window.show();
+    window.storm().Storm_Time = double(state.range(0));
+    for (auto _ : state) {
+        window.RefreshRainModel();
+        window.Chart1()->replot(QCustomPlot::rpImmediateRefresh);
+        window.GridData()->viewport()->repaint();
+    }
+    if (!prompts.messages.isEmpty())
+        state.SkipWithError("the refresh showed a message");
+}
+
+} // namespace
+
+BENCHMARK(BM_RefreshRainModel)->Arg(120)->Arg(1440)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

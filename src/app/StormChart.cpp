@@ -8,6 +8,7 @@ const QColor IntensityColour(255, 128, 0);
 const QColor OverallColour(0, 128, 255);
 const QColor GridColour(255, 128, 128);
 constexpr int RightAxisMarginPixels = 10;
+constexpr double HitPixels = 4;
 
 void styleAxis(QCPAxis *axis, const QString &title, int decimals)
 {
@@ -132,6 +133,7 @@ StormChart::StormChart(QWidget *parent) : QCustomPlot(parent)
         QCPScatterStyle(QCPScatterStyle::ssSquare, QPen(Qt::black, 1.5), QBrush(Qt::yellow), 9));
     m_intensityHighlight->setSelectable(QCP::stNone);
 
+    setMouseTracking(true);
     connect(this, &QCustomPlot::beforeReplot, this, &StormChart::applyAxisRanges);
     applyAxisRanges();
 }
@@ -208,4 +210,56 @@ void StormChart::setHoveredIndex(QCPAbstractPlottable *series, int index)
     } else if (series == m_overall) {
         m_overall->setHoveredIndex(index);
     }
+}
+
+int StormChart::lineIndexAt(const QPointF &pos) const
+{
+    if (!m_intensity->visible() || m_intensity->dataCount() == 0)
+        return -1;
+    const double low = xAxis->pixelToCoord(pos.x() - HitPixels);
+    const double high = xAxis->pixelToCoord(pos.x() + HitPixels);
+    const auto data = m_intensity->data();
+    int nearest = -1;
+    double nearestDistance = HitPixels * HitPixels * 2;
+    for (auto it = data->findBegin(std::min(low, high), false); it != data->findEnd(std::max(low, high), false);
+         ++it) {
+        const double dx = xAxis->coordToPixel(it->key) - pos.x();
+        const double dy = yAxis->coordToPixel(it->value) - pos.y();
+        if (std::fabs(dx) > HitPixels || std::fabs(dy) > HitPixels)
+            continue;
+        const double distance = dx * dx + dy * dy;
+        if (distance < nearestDistance) {
+            nearestDistance = distance;
+            nearest = int(it - data->constBegin());
+        }
+    }
+    return nearest;
+}
+
+int StormChart::barIndexAt(const QPointF &pos) const
+{
+    if (!m_overall->visible() || m_overall->dataCount() == 0)
+        return -1;
+    // A bar narrower than the hit distance still answers within it.
+    const double halfWidth = m_overall->width() / 2;
+    const double slack = std::fabs(xAxis->pixelToCoord(pos.x() + 2) - xAxis->pixelToCoord(pos.x()));
+    const double key = xAxis->pixelToCoord(pos.x());
+    const auto data = m_overall->data();
+    int nearest = -1;
+    double nearestDistance = std::numeric_limits<double>::max();
+    const double reach = halfWidth + slack;
+    for (auto it = data->findBegin(key - reach, false); it != data->findEnd(key + reach, false); ++it) {
+        const double distance = std::fabs(it->key - key);
+        if (distance > reach)
+            continue;
+        const double top = yAxis2->coordToPixel(0);
+        const double bottom = yAxis2->coordToPixel(it->value);
+        if (pos.y() < std::min(top, bottom) - 1 || pos.y() > std::max(top, bottom) + 1)
+            continue;
+        if (distance < nearestDistance) {
+            nearestDistance = distance;
+            nearest = int(it - data->constBegin());
+        }
+    }
+    return nearest;
 }

@@ -46,6 +46,11 @@ public:
     void setLeftMaximum(double maximum);
     void setRightMaximum(double maximum);
 
+    // The point of the line within a few pixels of `pos`, nearest first; the
+    // bar under `pos`. -1 for none, and for a hidden series.
+    int lineIndexAt(const QPointF &pos) const;
+    int barIndexAt(const QPointF &pos) const;
+
     // The point each series shows highlighted, -1 for none.
     int hoveredIndex(const QCPAbstractPlottable *series) const;
     void setHoveredIndex(QCPAbstractPlottable *series, int index);

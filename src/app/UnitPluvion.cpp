@@ -1,6 +1,7 @@
 #include "UnitPluvion.h"
 
 #include "app/ResultTableModel.h"
+#include "app/ResultTableView.h"
 #include "app/StormChart.h"
 #include "app/WindowFonts.h"
 #include "dialogs/UnitAddNewRainModel.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -117,6 +119,7 @@ void TFormPluvion::buildLayout()
         label->setPalette(palette);
         label->setToolTip(QStringLiteral("按住拖动调整位置"));
         label->move(99, labelTops[i]);
+        label->installEventFilter(this);
         label->hide();
         m_labels[i] = label;
     }
@@ -160,7 +163,7 @@ void TFormPluvion::buildLayout()
     clientLayout->setSpacing(0);
     clientLayout->addWidget(panelHeading(QStringLiteral(" 雨型数据"), panelClient));
     m_tableModel = new ResultTableModel(this);
-    m_grid = new QTableView;
+    m_grid = new ResultTableView;
     m_grid->setObjectName(QStringLiteral("GridData"));
     m_grid->setModel(m_tableModel);
     m_grid->setShowGrid(true);
@@ -189,6 +192,18 @@ void TFormPluvion::buildLayout()
     setCentralWidget(m_splitter);
 
     connect(m_buttonNewRainModel, &QPushButton::clicked, this, [this] { ButtonNewRainModelClick(); });
+    connect(m_chart, &QCustomPlot::mouseMove, this, [this](QMouseEvent *event) { Chart1MouseMove(event->position()); });
+    connect(m_chart, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
+        if (event->button() != Qt::LeftButton)
+            return;
+        int index = m_chart->lineIndexAt(event->position());
+        if (index < 0)
+            index = m_chart->barIndexAt(event->position());
+        if (index >= 0)
+            Series_Overall_RainfallClick(index);
+    });
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { GridDataClick(); });
+    connect(m_grid, &QAbstractItemView::clicked, this, [this] { GridDataClick(); });
     connect(m_checkOverall, &QCheckBox::toggled, this, [this] { CheckBox_Rainfall_IntensityClick(m_checkOverall); });
     connect(m_checkIntensity, &QCheckBox::toggled, this,
             [this] { CheckBox_Rainfall_IntensityClick(m_checkIntensity); });
@@ -377,6 +392,7 @@ void TFormPluvion::ShowRainPoints(const RainPoints &points)
 {
     HandlerScope scope(m_handlerDepth);
     m_tableModel->fill(points, m_options.TimeFormat, m_options.Precision, m_separators);
+    m_grid->setFrameRow(-1);
 
     m_chart->setPoints(points);
     Max_Rainfall_Intensity = 0;
@@ -483,4 +499,77 @@ void TFormPluvion::Menu_Open1Click()
 void TFormPluvion::Menu_ExitClick()
 {
     close();
+}
+
+bool TFormPluvion::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *label = qobject_cast<QLabel *>(watched);
+    if (!label || label->parent() != m_chart)
+        return QMainWindow::eventFilter(watched, event);
+    // Dragging a label: any button grabs it, only the left button moves it.
+    // Nothing bounds the move; the chart clips what lies outside.
+    if (event->type() == QEvent::MouseButtonPress) {
+        m_dragOrigin = static_cast<QMouseEvent *>(event)->position().toPoint();
+        return false;
+    }
+    if (event->type() == QEvent::MouseMove) {
+        const auto *move = static_cast<QMouseEvent *>(event);
+        if (move->buttons() & Qt::LeftButton)
+            label->move(label->pos() + move->position().toPoint() - m_dragOrigin);
+        return false;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TFormPluvion::setGridCurrentRow(int row)
+{
+    const QModelIndex current = m_grid->currentIndex();
+    if (current.isValid() && current.row() == row)
+        return;
+    const int column = current.isValid() ? current.column() : 0;
+    const QModelIndex target = m_tableModel->index(row, column);
+    if (!target.isValid())
+        return;
+    m_grid->setCurrentIndex(target);
+    m_grid->scrollTo(target);
+}
+
+void TFormPluvion::Chart1MouseMove(const QPointF &pos)
+{
+    // The chart tracks the point under the mouse for each series; the line wins.
+    const int lineIndex = m_chart->lineIndexAt(pos);
+    const int barIndex = m_chart->barIndexAt(pos);
+    m_chart->setHoveredIndex(m_chart->intensitySeries(), lineIndex);
+    m_chart->setHoveredIndex(m_chart->overallSeries(), barIndex);
+    const int index = lineIndex >= 0 ? lineIndex : barIndex;
+    if (index < 0) {
+        m_grid->setFrameRow(-1);
+        m_chart->replot(QCustomPlot::rpQueuedReplot);
+        return;
+    }
+    setGridCurrentRow(index);
+    HighlightGridRow();
+    m_chart->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TFormPluvion::Series_Overall_RainfallClick(int index)
+{
+    setGridCurrentRow(index);
+}
+
+void TFormPluvion::GridDataClick()
+{
+    const QModelIndex current = m_grid->currentIndex();
+    if (!current.isValid())
+        return;
+    m_grid->setFrameRow(-1);
+    m_chart->setHoveredIndex(m_chart->intensitySeries(), current.row());
+    m_chart->setHoveredIndex(m_chart->overallSeries(), current.row());
+    m_chart->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TFormPluvion::HighlightGridRow()
+{
+    const QModelIndex current = m_grid->currentIndex();
+    m_grid->setFrameRow(current.isValid() ? current.row() : -1);
 }

@@ -17,8 +17,8 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QSplitter;
-class QTableView;
 class ResultTableModel;
+class ResultTableView;
 class StormChart;
 class TFormAddNewRainModel;
 
@@ -61,6 +61,13 @@ public:
     void Menu_SaveAs1Click();
     void Menu_ExitClick();
 
+    // The links between chart and table: a point under the mouse makes its
+    // row current and frames it; a current row marks its point and bar.
+    void Chart1MouseMove(const QPointF &pos);
+    void Series_Overall_RainfallClick(int index);
+    void GridDataClick();
+    void HighlightGridRow();
+
     // State, for the commands and their tests.
     TExpressionObject &storm() { return m_storm; }
     const RainPoints &rainPoints() const { return m_rainPoints; }
@@ -71,7 +78,7 @@ public:
     const Separators &separators() const { return m_separators; }
     UserPrompts &prompts() { return *m_prompts; }
     ResultTableModel *tableModel() const { return m_tableModel; }
-    QTableView *GridData() const { return m_grid; }
+    ResultTableView *GridData() const { return m_grid; }
     StormChart *Chart1() const { return m_chart; }
     TFormAddNewRainModel *newStormDialog() const { return m_newStormDialog; }
     QLabel *Label_P() const { return m_labels[0]; }
@@ -101,6 +108,9 @@ private:
     void setCheckBox(QCheckBox *box, bool checked);
     void saveOptionsFile();
     void writeLabels();
+    // Makes a model row the table's current row; runs GridDataClick when it changes.
+    void setGridCurrentRow(int row);
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     UserPrompts *m_prompts;
     UrlOpener m_openUrl;
@@ -117,11 +127,12 @@ private:
     double Max_Overall_Rainfall = 0;
 
     int m_handlerDepth = 0;
+    QPoint m_dragOrigin; // where the last press on a label grabbed it, in the label's pixels
     std::exception_ptr m_pendingFailure;
 
     StormChart *m_chart = nullptr;
     ResultTableModel *m_tableModel = nullptr;
-    QTableView *m_grid = nullptr;
+    ResultTableView *m_grid = nullptr;
     QLabel *m_labels[5] = {};
     QCheckBox *m_checkOverall = nullptr;
     QCheckBox *m_checkIntensity = nullptr;

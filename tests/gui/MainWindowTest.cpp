@@ -3,6 +3,7 @@
 #include "ScriptedPrompts.h"
 
 #include "app/ResultTableModel.h"
+#include "app/ResultTableView.h"
 #include "app/StormChart.h"
 #include "app/UnitPluvion.h"
 #include "dialogs/UnitAddNewRainModel.h"

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/UserPrompts.h"
+#include "model/ExpressionObject.h"
+#include "model/NumberForms.h"
+#include "model/StormEntry.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The new-storm dialog "添加新曲线": the storm-intensity formula drawn in its
+// written shape with an edit for each parameter, and the design values of the
+// storm below it. It edits the current storm in place and holds nothing but
+// its controls. Create it once, after the storm exists: its creation writes
+// the start-up storm into it. Each showing fills the controls from the storm
+// (the step edit keeps the text last typed); exec() returns Accepted only
+// after OK has checked, converted and stored every value. Cancel and the
+// close box leave the storm as it was.
+class TFormAddNewRainModel : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TFormAddNewRainModel(TExpressionObject &model, UserPrompts &prompts, const Separators &sep,
+                         QWidget *parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void cbbStormTypeChange();
+    void ButtonOKClick();
+    void ButtonCancleClick();
+
+private:
+    void buildControls();
+    void FormCreate();
+    void FormShow();
+    bool EditStormPercentKeyPress(QChar key) const;
+    bool EditStepKeyPress(QChar key) const;
+    StormEntry typedEntry() const;
+    QLineEdit *editFor(StormEntryField field) const;
+
+    TExpressionObject &m_model;
+    UserPrompts &m_prompts;
+    Separators m_sep;
+
+    QComboBox *m_cbbStormType = nullptr;
+    QLineEdit *m_Edit_a1 = nullptr;
+    QLineEdit *m_Edit_c = nullptr;
+    QComboBox *m_ComboBox_LgLn = nullptr;
+    QLineEdit *m_Edit_b = nullptr;
+    QLineEdit *m_Edit_n = nullptr;
+    QLabel *m_lblStormDanWei = nullptr;
+    QLineEdit *m_EditRepeatYear = nullptr;
+    QLineEdit *m_EditStormTime = nullptr;
+    QLineEdit *m_EditStormPercent = nullptr;
+    QLineEdit *m_EditStep = nullptr;
+    QPushButton *m_ButtonOK = nullptr;
+    QPushButton *m_ButtonCancle = nullptr;
+};

@@ -1,0 +1,89 @@
+#include "StormEntry.h"
+
+#include <QStringView>
+#include <array>
+
+namespace {
+
+// Empty once blanks and control characters are stripped from both ends.
+bool isBlankEntry(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() > u' ')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<StormEntryProblem> CheckStormEntry(const StormEntry &entry, const QString &a1Placeholder,
+                                                 QChar decimal)
+{
+    struct Required
+    {
+        const QString &text;
+        QString message;
+        StormEntryField field;
+    };
+    const std::array<Required, 7> beforePercent = {{
+        {entry.a1, QStringLiteral("[") + a1Placeholder + QStringLiteral("]不能为空！"), StormEntryField::A1},
+        {entry.c, QStringLiteral("[c]不能为空！"), StormEntryField::C},
+        {entry.b, QStringLiteral("[b]不能为空！"), StormEntryField::B},
+        {entry.n, QStringLiteral("[n]不能为空！"), StormEntryField::N},
+        {entry.repeatYear, QStringLiteral("重现期不能为空！"), StormEntryField::RepeatYear},
+        {entry.stormTime, QStringLiteral("降雨历时不能为空！"), StormEntryField::StormTime},
+        {entry.stormPercent, QStringLiteral("峰值比例不能为空！"), StormEntryField::StormPercent},
+    }};
+    for (const Required &required : beforePercent) {
+        if (isBlankEntry(required.text))
+            return StormEntryProblem{required.message, required.field};
+    }
+
+    // The peak must lie inside the storm, never on its first or last minute.
+    const double percent = StrToFloat(entry.stormPercent, decimal);
+    if (!(percent > 0 && percent < 1))
+        return StormEntryProblem{QStringLiteral("峰值比例只能取值(0~1)之间，不包括0和1"),
+                                 StormEntryField::StormPercent};
+
+    if (isBlankEntry(entry.step))
+        return StormEntryProblem{QStringLiteral("计算步长不能为空！"), StormEntryField::Step};
+    return std::nullopt;
+}
+
+bool StoreStormEntry(const StormEntry &entry, TExpressionObject &storm, const Separators &sep)
+{
+    // Everything is converted into a copy first, so that a value that fails
+    // leaves the storm exactly as it was.
+    TExpressionObject entered = storm;
+    const auto number = [&sep](const QString &text, double *out) {
+        return TryParseFloat(text, sep.decimal, out);
+    };
+
+    entered.F_type = entry.stormType;
+    double typedA1 = 0;
+    if (entry.stormType == 0) {
+        if (!number(entry.a1, &typedA1))
+            return false;
+        entered.a1 = typedA1;
+        entered.a1_167 = typedA1 / FlowFormFactor;
+    } else if (entry.stormType == 1) {
+        if (!number(entry.a1, &typedA1))
+            return false;
+        entered.a1_167 = typedA1;
+        entered.a1 = typedA1 * FlowFormFactor;
+    }
+    if (!number(entry.c, &entered.c) || !number(entry.b, &entered.b) || !number(entry.n, &entered.n))
+        return false;
+    entered.LG_LN = static_cast<uint8_t>(entry.lgLn);
+    if (!number(entry.repeatYear, &entered.Storm_RepeatYear) ||
+        !number(entry.stormTime, &entered.Storm_Time) || !number(entry.stormPercent, &entered.Storm_Percent))
+        return false;
+    if (!TryParseInt32(entry.step, &entered.Storm_Step))
+        return false;
+    entered.Strom_Average_Rainfall_Intensity = 0;
+    entered.Strom_Overall_Rainfall = 0;
+
+    storm = entered;
+    return true;
+}

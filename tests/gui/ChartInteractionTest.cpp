@@ -1,0 +1,138 @@
+// Chart and table as two views of the same rows: pointing, clicking, moving
+// in the table, and dragging the value labels.
+#include "ScriptedPrompts.h"
+
+#include "app/ResultTableModel.h"
+#include "app/ResultTableView.h"
+#include "app/StormChart.h"
+#include "app/UnitPluvion.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class ChartInteractionTest : public ::testing::Test
+{
+protected:
+    QTemporaryDir home;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TFormPluvion> window;
+    StormChart *chart = nullptr;
+
+    void SetUp() override
+    {
+        PluvionSetup setup;
+        setup.prompts = &prompts;
+        setup.configurationFolder = home.path();
+        window = std::make_unique<TFormPluvion>(setup);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        chart = window->Chart1();
+        chart->replot(QCustomPlot::rpImmediateRefresh);
+    }
+
+    QPoint linePoint(int index) const
+    {
+        const auto point = chart->intensitySeries()->data()->at(index);
+        return QPointF(chart->xAxis->coordToPixel(point->key), chart->yAxis->coordToPixel(point->value)).toPoint();
+    }
+    // Halfway down bar `index`, which hangs from the top of the plot.
+    QPoint barMiddle(int index) const
+    {
+        const auto bar = chart->overallSeries()->data()->at(index);
+        return QPointF(chart->xAxis->coordToPixel(bar->key), chart->yAxis2->coordToPixel(bar->value / 2)).toPoint();
+    }
+    int currentRow() const { return window->GridData()->currentIndex().row(); }
+    int hovered(QCPAbstractPlottable *series) const { return chart->hoveredIndex(series); }
+};
+
+TEST_F(ChartInteractionTest, PointingAtAPointMakesItsRowCurrentAndFramed)
+{
+    QTest::mouseMove(chart, linePoint(4));
+    EXPECT_EQ(currentRow(), 4); // table row 5: the rows count from the header
+    EXPECT_EQ(window->GridData()->frameRow(), 4);
+    EXPECT_EQ(hovered(chart->intensitySeries()), 4);
+    EXPECT_EQ(hovered(chart->overallSeries()), 4);
+
+    // Off every point: the frame goes, the row stays current.
+    QTest::mouseMove(chart, QPoint(chart->width() / 2, chart->axisRect()->top() + chart->axisRect()->height() * 3 / 4));
+    EXPECT_EQ(window->GridData()->frameRow(), -1);
+    EXPECT_EQ(currentRow(), 4);
+}
+
+TEST_F(ChartInteractionTest, TheLineWinsOverABarUnderTheMouse)
+{
+    chart->setRightMaximum(30); // long bars reach down past the peak of the line
+    chart->replot(QCustomPlot::rpImmediateRefresh);
+    // Just right of the peak point 48, inside bar 49.
+    const QPoint between = linePoint(48) + QPoint(2, 0);
+    ASSERT_EQ(chart->lineIndexAt(between), 48);
+    ASSERT_EQ(chart->barIndexAt(between), 49);
+    QTest::mouseMove(chart, between);
+    EXPECT_EQ(currentRow(), 48);
+}
+
+TEST_F(ChartInteractionTest, BarsLinkWithTheLineHidden)
+{
+    QTest::mouseClick(window->CheckBox_Rainfall_Intensity(), Qt::LeftButton);
+    chart->replot(QCustomPlot::rpImmediateRefresh);
+    QTest::mouseMove(chart, barMiddle(10));
+    EXPECT_EQ(currentRow(), 10);
+    EXPECT_EQ(window->GridData()->frameRow(), 10);
+    // A hidden line answers no pointing.
+    EXPECT_EQ(chart->lineIndexAt(linePoint(10)), -1);
+}
+
+TEST_F(ChartInteractionTest, ClicksLinkBothWays)
+{
+    QTest::mouseClick(chart, Qt::LeftButton, {}, barMiddle(60));
+    QTest::mouseMove(chart, QPoint(2, 2));
+    QTest::mouseClick(chart, Qt::LeftButton, {}, barMiddle(0) + QPoint(0, 1));
+    EXPECT_EQ(currentRow(), 0);
+    EXPECT_EQ(hovered(chart->intensitySeries()), 0);
+    EXPECT_EQ(hovered(chart->overallSeries()), 0);
+
+    // Table row 7 marks point 6 of both series, by click and by arrow key.
+    ResultTableView *grid = window->GridData();
+    const QRect cell = grid->visualRect(window->tableModel()->index(6, 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(hovered(chart->intensitySeries()), 6);
+    EXPECT_EQ(hovered(chart->overallSeries()), 6);
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(hovered(chart->intensitySeries()), 7);
+    EXPECT_EQ(hovered(chart->overallSeries()), 7);
+}
+
+TEST_F(ChartInteractionTest, LabelsDragWithTheLeftButtonOnly)
+{
+    QLabel *label = window->Label_T();
+    EXPECT_EQ(label->pos(), QPoint(99, 118));
+    EXPECT_EQ(label->toolTip(), QStringLiteral("按住拖动调整位置"));
+
+    const QPoint grab(5, 5);
+    QTest::mousePress(label, Qt::RightButton, {}, grab);
+    QMouseEvent rightMove(QEvent::MouseMove, QPointF(grab + QPoint(30, 0)), label->mapToGlobal(QPointF(grab + QPoint(30, 0))),
+                          Qt::NoButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(label, &rightMove);
+    QTest::mouseRelease(label, Qt::RightButton, {}, grab + QPoint(30, 0));
+    EXPECT_EQ(label->pos(), QPoint(99, 118));
+
+    QTest::mousePress(label, Qt::LeftButton, {}, grab);
+    QMouseEvent leftMove(QEvent::MouseMove, QPointF(grab + QPoint(30, 0)), label->mapToGlobal(QPointF(grab + QPoint(30, 0))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(label, &leftMove);
+    QTest::mouseRelease(label, Qt::LeftButton, {}, grab);
+    EXPECT_EQ(label->pos(), QPoint(129, 118));
+
+    // The place stays through a refresh and a resize.
+    window->RefreshRainModel();
+    window->resize(1000, 700);
+    EXPECT_EQ(label->pos(), QPoint(129, 118));
+}
+
+} // namespace

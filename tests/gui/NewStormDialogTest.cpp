@@ -1,0 +1,343 @@
+#include "ScriptedPrompts.h"
+#include "dialogs/UnitAddNewRainModel.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <tuple>
+
+namespace {
+
+auto fields(const TExpressionObject &s)
+{
+    return std::tie(s.F_type, s.a1, s.a1_167, s.c, s.b, s.n, s.LG_LN, s.Storm_RepeatYear, s.Storm_Time,
+                    s.Storm_Step, s.Storm_Percent, s.Strom_Average_Rainfall_Intensity,
+                    s.Strom_Overall_Rainfall);
+}
+
+class NewStormDialog : public ::testing::Test
+{
+protected:
+    NewStormDialog()
+    {
+        // Whatever the storm held before, the dialog's creation replaces it.
+        model.a1 = 99;
+        model.Strom_Overall_Rainfall = 5;
+        dialog = std::make_unique<TFormAddNewRainModel>(model, prompts, Separators{});
+    }
+
+    QLineEdit *edit(const char *name) const
+    {
+        auto *found = dialog->findChild<QLineEdit *>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QComboBox *list(const char *name) const
+    {
+        return dialog->findChild<QComboBox *>(QString::fromLatin1(name));
+    }
+    QString unit() const { return dialog->findChild<QLabel *>(QStringLiteral("lblStormDanWei"))->text(); }
+    QWidget *focused() const { return dialog->focusWidget(); }
+
+    void retype(const char *name, const QString &text) const
+    {
+        QLineEdit *target = edit(name);
+        target->clear();
+        QTest::keyClicks(target, text);
+    }
+    void pickFlowForm() const { QTest::keyClick(list("cbbStormType"), Qt::Key_Down); }
+    void clickOk() const
+    {
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("ButtonOK")), Qt::LeftButton);
+    }
+    void clickCancel() const
+    {
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("ButtonCancle")), Qt::LeftButton);
+    }
+
+    // OK (clicked, or Enter in the edit `enterIn`) must be refused with this information box, the focus
+    // on `focus`, the dialog open and the storm as it was.
+    void expectRefused(const QString &message, const char *focus, const char *enterIn = nullptr)
+    {
+        const TExpressionObject before = model;
+        prompts.messages.clear();
+        if (enterIn) {
+            edit(enterIn)->setFocus();
+            QTest::keyClick(edit(enterIn), Qt::Key_Return);
+        } else {
+            clickOk();
+        }
+        ASSERT_EQ(prompts.messages.size(), 1);
+        EXPECT_EQ(prompts.messages[0].text, message);
+        EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("提示"));
+        EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Information);
+        if (focus) {
+            EXPECT_EQ(focused(), edit(focus));
+        }
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(fields(model), fields(before));
+    }
+    void expectAccepted()
+    {
+        prompts.messages.clear();
+        clickOk();
+        EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
+        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    }
+
+    TExpressionObject model;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TFormAddNewRainModel> dialog;
+};
+
+TEST_F(NewStormDialog, CreationWritesTheStartUpStormAndTheFirstShowingShowsIt)
+{
+    EXPECT_EQ(fields(model), fields(StartUpStorm()));
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("添加新曲线"));
+    EXPECT_EQ(dialog->size(), QSize(414, 223));
+
+    dialog->show();
+    EXPECT_EQ(list("cbbStormType")->currentText(), " i");
+    EXPECT_EQ(list("ComboBox_LgLn")->currentText(), "lgP");
+    EXPECT_EQ(unit(), "(mm/min)");
+    const std::pair<const char *, const char *> texts[] = {
+        {"Edit_a1", "9.5981"},       {"Edit_c", "0.846"},     {"Edit_b", "7"},
+        {"Edit_n", "0.656"},         {"EditRepeatYear", "2"}, {"EditStormTime", "120"},
+        {"EditStormPercent", "0.4"}, {"EditStep", "1"},
+    };
+    for (const auto &[name, text] : texts) {
+        EXPECT_EQ(edit(name)->text(), text) << name;
+        EXPECT_EQ(edit(name)->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter) << name;
+    }
+    EXPECT_EQ(edit("Edit_a1")->placeholderText(), "A1");
+    EXPECT_EQ(edit("Edit_a1")->toolTip(), "参数A1");
+    EXPECT_EQ(edit("EditStormPercent")->placeholderText(), "雨峰位置r");
+    EXPECT_FALSE(edit("EditStep")->testAttribute(Qt::WA_InputMethodEnabled));
+
+    // Tab moves through the formula first, then P, T, the step, r and the buttons.
+    const char *order[] = {"Edit_a1",  "Edit_c",           "ComboBox_LgLn",  "Edit_n",
+                           "Edit_b",   "cbbStormType",     "EditRepeatYear", "EditStormTime",
+                           "EditStep", "EditStormPercent", "ButtonOK",       "ButtonCancle"};
+    QWidget *current = dialog->findChild<QWidget *>(order[0]);
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        do
+            current = current->nextInFocusChain();
+        while (current->focusPolicy() == Qt::NoFocus);
+        EXPECT_EQ(current->objectName(), order[i]);
+    }
+}
+
+TEST_F(NewStormDialog, FlowFormChangesCaptionsNotTheNumber)
+{
+    dialog->show();
+    pickFlowForm();
+    EXPECT_EQ(unit(), "(L/(s.hm²))");
+    EXPECT_EQ(edit("Edit_a1")->placeholderText(), "166.7A1");
+    EXPECT_EQ(edit("Edit_a1")->toolTip(), "参数166.7A1");
+    EXPECT_EQ(edit("Edit_a1")->text(), "9.5981");
+
+    // Enter presses OK.
+    QTest::keyClick(edit("Edit_b"), Qt::Key_Return);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(model.F_type, 1);
+    EXPECT_EQ(model.a1_167, 9.5981);
+    EXPECT_EQ(GeneralNumber(model.a1), "0.0575886");
+
+    dialog->show();
+    EXPECT_EQ(list("cbbStormType")->currentText(), " q");
+    EXPECT_EQ(edit("Edit_a1")->text(), "9.5981");
+    EXPECT_EQ(unit(), "(L/(s.hm²))");
+}
+
+TEST_F(NewStormDialog, OkStoresTheTypedFormAndDerivesTheOther)
+{
+    struct Case
+    {
+        bool flow;
+        const char *typed;
+        const char *a1;
+        const char *a1_167;
+    };
+    const Case cases[] = {
+        {false, "10", "10", "1666.66666666667"},
+        {true, "1667", "10.002", "1667"},
+        {true, "1000", "6", "1000"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        model = StartUpStorm();
+        model.Strom_Overall_Rainfall = 40;
+        model.Strom_Average_Rainfall_Intensity = 0.3;
+        dialog->show();
+        if (c.flow)
+            pickFlowForm();
+        retype("Edit_a1", QString::fromLatin1(c.typed));
+        retype("EditRepeatYear", "5");
+        QTest::keyClick(list("ComboBox_LgLn"), Qt::Key_Down);
+        expectAccepted();
+        EXPECT_EQ(model.F_type, c.flow ? 1 : 0);
+        EXPECT_EQ(GeneralNumber(model.a1), c.a1);
+        EXPECT_EQ(GeneralNumber(model.a1_167), c.a1_167);
+        EXPECT_EQ(model.LG_LN, 1);
+        EXPECT_EQ(model.Storm_RepeatYear, 5);
+        EXPECT_EQ(model.Strom_Overall_Rainfall, 0);
+        EXPECT_EQ(model.Strom_Average_Rainfall_Intensity, 0);
+    }
+}
+
+TEST_F(NewStormDialog, ChecksRunInOrderAndMoveTheFocus)
+{
+    dialog->show();
+    retype("Edit_c", "");
+    retype("Edit_b", " ");
+    expectRefused("[c]不能为空！", "Edit_c");
+    retype("Edit_c", "0.8");
+    expectRefused("[b]不能为空！", "Edit_b");
+    retype("Edit_b", "7");
+
+    // The A1 edit is named by its placeholder: the form decides the text.
+    retype("Edit_a1", "");
+    expectRefused("[A1]不能为空！", "Edit_a1");
+    pickFlowForm();
+    expectRefused("[166.7A1]不能为空！", "Edit_a1");
+    retype("Edit_a1", "1600");
+
+    retype("EditStep", "");
+    expectRefused("计算步长不能为空！", "EditStep");
+}
+
+TEST_F(NewStormDialog, PeakRatioMustLieStrictlyBetweenZeroAndOne)
+{
+    dialog->show();
+    for (const char *refused : {"0", "1", "1.5"}) {
+        SCOPED_TRACE(refused);
+        retype("EditStormPercent", QString::fromLatin1(refused));
+        expectRefused("峰值比例只能取值(0~1)之间，不包括0和1", "EditStormPercent");
+    }
+    retype("EditStormPercent", "0.999");
+    expectAccepted();
+    EXPECT_EQ(model.Storm_Percent, 0.999);
+}
+
+TEST_F(NewStormDialog, PeakRatioThatIsNoNumberEndsInTheStandardErrorBox)
+{
+    dialog->show();
+    retype("EditStormPercent", "0.4.1");
+    edit("Edit_c")->setFocus();
+    QTest::keyClick(edit("Edit_c"), Qt::Key_Return);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.lastText(), "'0.4.1' is not a valid floating point value.");
+    EXPECT_EQ(prompts.messages[0].caption, ApplicationTitle());
+    EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Error);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(focused(), edit("Edit_c"));
+    EXPECT_EQ(fields(model), fields(StartUpStorm()));
+}
+
+TEST_F(NewStormDialog, LowerEditsTakeOnlyNumbers)
+{
+    dialog->show();
+    const std::pair<const char *, const char *> typed[] = {
+        {"EditRepeatYear", "1.5"},
+        {"EditStormTime", "15"},
+        {"EditStormPercent", "1.5"},
+        {"EditStep", "15"},
+    };
+    for (const auto &[name, kept] : typed) {
+        SCOPED_TRACE(name);
+        retype(name, QStringLiteral("a1 .x5-"));
+        QTest::sendKeyEvent(QTest::Click, edit(name), Qt::Key_unknown, QStringLiteral("中"), Qt::NoModifier);
+        EXPECT_EQ(edit(name)->text(), kept);
+        QTest::keyClick(edit(name), Qt::Key_Backspace);
+        EXPECT_EQ(edit(name)->text(), QString::fromLatin1(kept).chopped(1));
+    }
+    // The formula edits take anything.
+    retype("Edit_n", "n=0.6");
+    EXPECT_EQ(edit("Edit_n")->text(), "n=0.6");
+}
+
+TEST_F(NewStormDialog, ValuesThatDoNotConvertStoreNothing)
+{
+    dialog->show();
+    for (const char *name : {"Edit_n", "EditRepeatYear", "EditStep"}) {
+        SCOPED_TRACE(name);
+        const QString text = edit(name)->text();
+        edit(name)->setText(QStringLiteral("1.2.3"));
+        // The focus is not moved.
+        expectRefused("输入的数据有错误，只能输入数字，请重新检查", "Edit_c", "Edit_c");
+        edit(name)->setText(text);
+    }
+    retype("Edit_a1", "abc");
+    expectRefused("输入的数据有错误，只能输入数字，请重新检查", nullptr);
+    clickCancel();
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(fields(model), fields(StartUpStorm()));
+}
+
+TEST_F(NewStormDialog, StepEditKeepsTheStepLastTyped)
+{
+    dialog->show();
+    retype("EditStep", "3");
+    expectAccepted();
+    EXPECT_EQ(model.Storm_Step, 3);
+
+    model.Storm_Step = 5; // as an opened storm file leaves it
+    dialog->show();
+    EXPECT_EQ(edit("EditStep")->text(), "3");
+    expectAccepted();
+    EXPECT_EQ(model.Storm_Step, 3);
+}
+
+TEST_F(NewStormDialog, CancelCloseBoxAndEscapeChangeNothing)
+{
+    model = StartUpStorm();
+    model.Strom_Overall_Rainfall = 40;
+    const TExpressionObject before = model;
+    dialog->show();
+    pickFlowForm();
+    QTest::keyClick(list("ComboBox_LgLn"), Qt::Key_Down);
+    for (const char *name : {"Edit_a1", "Edit_c", "Edit_b", "Edit_n", "EditRepeatYear", "EditStormTime",
+                             "EditStormPercent", "EditStep"})
+        retype(name, "8");
+
+    QTest::keyClick(edit("Edit_c"), Qt::Key_Escape);
+    EXPECT_TRUE(dialog->isVisible());
+
+    clickCancel();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(fields(model), fields(before));
+
+    dialog->show();
+    retype("Edit_c", "2");
+    dialog->close();
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(fields(model), fields(before));
+}
+
+TEST_F(NewStormDialog, FormAndLogarithmOutsideTheListsSelectNoEntry)
+{
+    model.F_type = 5;
+    model.a1_167 = 1234;
+    model.LG_LN = 7;
+    dialog->show();
+    EXPECT_EQ(list("cbbStormType")->currentIndex(), -1);
+    EXPECT_EQ(list("ComboBox_LgLn")->currentIndex(), -1);
+    EXPECT_EQ(edit("Edit_a1")->text(), "1234");
+    EXPECT_EQ(unit(), "(mm/min)");
+    EXPECT_EQ(edit("Edit_a1")->placeholderText(), "A1");
+
+    retype("Edit_a1", "50");
+    expectAccepted();
+    EXPECT_EQ(model.F_type, -1);
+    EXPECT_EQ(model.a1, 9.5981);
+    EXPECT_EQ(model.a1_167, 1234);
+    EXPECT_EQ(model.LG_LN, 255);
+}
+
+} // namespace

@@ -3,6 +3,7 @@
 // chart and table, as the user waits for them.
 #include "ScriptedPrompts.h"
 
+#include "app/ResultTableView.h"
 #include "app/StormChart.h"
 #include "app/UnitPluvion.h"
 

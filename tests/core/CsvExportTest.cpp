@@ -1,0 +1,220 @@
+#include "export/CsvExport.h"
+
+#include "export/ExportTarget.h"
+#include "model/PluvionError.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+// GBK bytes of the two header lines.
+const QByteArray GbkClockHeader =
+    QByteArray::fromHex("cab1bce42848483a4d4d292cbdb5d3eac7bfb6c8286d6d2f6d696e292cbdb5d3ead7dcc1bf286d6d29");
+const QByteArray GbkMinuteHeader =
+    QByteArray::fromHex("cab1bce4286d696e292cbdb5d3eac7bfb6c8286d6d2f6d696e292cbdb5d3ead7dcc1bf286d6d29");
+
+QString ErrorOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const PluvionError &error) {
+        return error.description();
+    }
+    return QStringLiteral("<no error>");
+}
+
+class CsvExportTest : public ::testing::Test
+{
+protected:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    void writeBytes(const QString &name, const QByteArray &bytes) const
+    {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+
+    QByteArray readBytes(const QString &name) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+
+    QStringList filesInDir() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden); }
+
+    QTemporaryDir m_dir;
+};
+
+// A table in a comma-decimal locale, one cell edited by the user with a
+// quote, one with a Chinese text; written over a longer previous file.
+TEST_F(CsvExportTest, SmallTableIsWrittenAsGbkLinesWithCrLfAndQuotedCells)
+{
+    writeBytes("data.csv", QByteArray(4096, 'x'));
+    const GridDataRows rows = {
+        {"00:00", "0,1234", "0,1234"},
+        {"00:01", "1.5", "say \"hi\""},
+        {"00:02", "雨", "3"},
+    };
+
+    WriteCsvFile(path("data.csv"), rows, 0);
+
+    const QByteArray expected = GbkClockHeader + "\r\n" +
+                                "00:00,\"0,1234\",\"0,1234\"\r\n"
+                                "00:01,1.5,\"say \"\"hi\"\"\"\r\n"
+                                "00:02,\xD3\xEA,3\r\n";
+    EXPECT_EQ(readBytes("data.csv"), expected);
+    EXPECT_EQ(filesInDir(), QStringList({"data.csv"}));
+
+    // The device form writes the same bytes.
+    QBuffer buffer;
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+    WriteCsv(buffer, rows, 0);
+    EXPECT_EQ(buffer.data(), expected);
+}
+
+TEST(CsvLinesTest, HeaderFollowsTheTimeFormat)
+{
+    const GridDataRows rows = {{"05", "0.1", "0.1"}, {"06", "0.2", "0.3"}};
+    struct Case
+    {
+        int timeFormat;
+        QByteArray header; // empty: no header line
+    };
+    const Case cases[] = {{0, GbkClockHeader}, {1, GbkMinuteHeader}, {2, {}}, {-1, {}}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.timeFormat);
+        const QByteArray body = "05,0.1,0.1\r\n06,0.2,0.3\r\n";
+        EXPECT_EQ(CsvBytes(rows, c.timeFormat), c.header.isEmpty() ? body : c.header + "\r\n" + body);
+    }
+    EXPECT_EQ(CsvBytes({}, 2), QByteArray());
+}
+
+TEST(CsvLinesTest, CellsAreQuotedOnlyWhenTheyHoldASeparatorQuoteOrLineBreak)
+{
+    const std::pair<QString, QString> cases[] = {
+        {"", ""},
+        {"12.3456", "12.3456"},
+        {" 2 ", " 2 "},
+        {"1,5", "\"1,5\""},
+        {"a\"b", "\"a\"\"b\""},
+        {"\"", "\"\"\"\""},
+        {"a\nb", "\"a\nb\""},
+        {"a\rb", "\"a\rb\""},
+        {"a;b\tc", "a;b\tc"},
+    };
+    for (const auto &[cell, field] : cases) {
+        SCOPED_TRACE(cell.toStdString());
+        EXPECT_EQ(CsvField(cell), field);
+    }
+}
+
+TEST(CsvNamesTest, TargetTakesTheCsvExtensionInPlaceOfTheLastOne)
+{
+    const std::pair<QString, QString> cases[] = {
+        {"data", "data.csv"},
+        {"data.txt", "data.csv"},
+        {"data.docx", "data.csv"}, // "Word文件" selected: still CSV text under a .csv name
+        {"data.CSV", "data.csv"},
+        {"data.", "data.csv"},
+        {"a.b.c", "a.b.csv"},
+        {"芝加哥雨型计算数据P=2年 t=120分 r=0.4", "芝加哥雨型计算数据P=2年 t=120分 r=0.csv"},
+        {"/home/u/v1.2/data", "/home/u/v1.2/data.csv"},
+        {"/home/u/v1.2/.data", "/home/u/v1.2/.csv"},
+    };
+    for (const auto &[chosen, target] : cases) {
+        SCOPED_TRACE(chosen.toStdString());
+        EXPECT_EQ(CsvTargetPath(chosen), target);
+    }
+}
+
+TEST(CsvNamesTest, ProposedNameAndDialog)
+{
+    TExpressionObject storm = StartUpStorm();
+    EXPECT_EQ(CsvProposedName(storm, Separators{}),
+              QStringLiteral("芝加哥雨型计算数据P=2年 t=120分 r=0.4.csv"));
+    storm.Storm_RepeatYear = 0.5;
+    storm.Storm_Time = 1440;
+    storm.Storm_Percent = 0.375;
+    EXPECT_EQ(CsvProposedName(storm, Separators{u',', u'.'}),
+              QStringLiteral("芝加哥雨型计算数据P=0,5年 t=1440分 r=0,375.csv"));
+
+    EXPECT_EQ(DataSaveDialogTitle(), QStringLiteral("保存曲线数据"));
+    EXPECT_EQ(DataSaveDialogFilters(), QStringList({"Excel文件(*.csv)", "Word文件(*.docx)"}));
+    EXPECT_EQ(NoDataToSaveMessage(), QStringLiteral("没有数据可以保存~\r\n点击“添加”按钮，添加新曲线"));
+}
+
+TEST_F(CsvExportTest, ReplaceQuestionOnlyForAnotherExistingFile)
+{
+    writeBytes("data.csv", "old");
+    EXPECT_TRUE(TargetNeedsReplaceQuestion(path("data.txt"), path("data.csv")));
+    EXPECT_TRUE(TargetNeedsReplaceQuestion(path("data"), path("data.csv")));
+    EXPECT_FALSE(TargetNeedsReplaceQuestion(path("data.csv"), path("data.csv")));
+    EXPECT_FALSE(TargetNeedsReplaceQuestion(path("data.csv"), path("./data.csv")));
+    EXPECT_FALSE(TargetNeedsReplaceQuestion(path("other.txt"), path("other.csv")));
+}
+
+TEST_F(CsvExportTest, FailedWriteIsReportedAndLeavesWhatWasThere)
+{
+    writeBytes("plain", "previous");
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("folder.csv/inside"));
+    const GridDataRows rows = {{"00:00", "1", "1"}};
+
+    for (const QString &name : {QStringLiteral("missing/data.csv"), QStringLiteral("plain/data.csv"),
+                                QStringLiteral("folder.csv")}) {
+        SCOPED_TRACE(name.toStdString());
+        QSaveFile probe(path(name));
+        ASSERT_FALSE(probe.open(QIODevice::WriteOnly));
+        const QString expected =
+            QStringLiteral("Cannot create file \"%1\". %2").arg(path(name), probe.errorString());
+
+        EXPECT_EQ(ErrorOf([&] { WriteCsvFile(path(name), rows, 0); }), expected);
+    }
+    EXPECT_EQ(readBytes("plain"), "previous");
+    EXPECT_TRUE(QFileInfo(path("folder.csv/inside")).isDir());
+    EXPECT_EQ(filesInDir(), QStringList({"plain"}));
+
+    // A device that takes no bytes is reported too.
+    QBuffer readOnly;
+    ASSERT_TRUE(readOnly.open(QIODevice::ReadOnly));
+    EXPECT_NE(ErrorOf([&] { WriteCsv(readOnly, rows, 0); }), QStringLiteral("<no error>"));
+}
+
+#ifdef Q_OS_UNIX
+// A write that breaks off midway (here: a file-size limit, which binds root
+// too) must not cost the user the file that was there before.
+TEST_F(CsvExportTest, WriteThatBreaksOffKeepsThePreviousFile)
+{
+    writeBytes("data.csv", "previous");
+    const GridDataRows rows(200, {"00:00", "0.1234", "0.1234"});
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString error = ErrorOf([&] { WriteCsvFile(path("data.csv"), rows, 0); });
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+
+    const QString prefix = QStringLiteral("Cannot create file \"%1\". ").arg(path("data.csv"));
+    EXPECT_TRUE(error.startsWith(prefix) && error.size() > prefix.size()) << error.toStdString();
+    EXPECT_EQ(readBytes("data.csv"), "previous");
+    EXPECT_EQ(filesInDir(), QStringList({"data.csv"}));
+}
+#endif
+
+} // namespace

@@ -1,5 +1,9 @@
 #include "StormChart.h"
 
+#include "app/WindowFonts.h"
+
+#include <QLabel>
+
 #include <cmath>
 
 namespace {
@@ -136,6 +140,45 @@ StormChart::StormChart(QWidget *parent) : QCustomPlot(parent)
     setMouseTracking(true);
     connect(this, &QCustomPlot::beforeReplot, this, &StormChart::applyAxisRanges);
     applyAxisRanges();
+
+    const char *labelNames[5] = {"Label_P", "Label_T", "Label_r", "Label_Overall_Rainfall",
+                                 "Label_Average_Rainfall_Intensity"};
+    for (int i = 0; i < 5; ++i) {
+        auto *label = new QLabel(this);
+        label->setObjectName(QString::fromLatin1(labelNames[i]));
+        label->setFont(WindowFonts::yaHei(9, true));
+        label->setAutoFillBackground(true);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        palette.setColor(QPalette::WindowText, Qt::black);
+        label->setPalette(palette);
+        label->setToolTip(QStringLiteral("按住拖动调整位置"));
+        label->move(valueLabelPlace(i));
+        label->hide();
+        m_labels[i] = label;
+    }
+}
+
+QPoint StormChart::valueLabelPlace(int index)
+{
+    static const int tops[5] = {95, 118, 140, 162, 184};
+    return QPoint(99, tops[index]);
+}
+
+void StormChart::scaleAxes(double maxIntensity, double maxOverall)
+{
+    const bool barsShown = m_overall->visible();
+    const bool lineShown = m_intensity->visible();
+    if (barsShown && lineShown) {
+        // The line keeps to the lower half of the plot, the bars hanging from
+        // the top to the upper half.
+        setLeftMaximum(2 * maxIntensity);
+        setRightMaximum(2 * maxOverall);
+    } else if (barsShown) {
+        setRightMaximum(1.1 * maxOverall);
+    } else if (lineShown) {
+        setLeftMaximum(1.1 * maxIntensity);
+    }
 }
 
 void StormChart::setPoints(const RainPoints &points)

@@ -4,6 +4,8 @@
 
 #include <qcustomplot.h>
 
+class QLabel;
+
 // Bars that take their colours in turn from a palette. Where bars are denser
 // than the pixels, each pixel column draws only its longest bar.
 class PaletteBars : public QCPBars
@@ -39,6 +41,17 @@ public:
     QCPGraph *intensitySeries() const { return m_intensity; }
     PaletteBars *overallSeries() const { return m_overall; }
 
+    // The five value labels lying on the chart (P, T, r, H, i), hidden until
+    // the first refresh, at their layout places.
+    QLabel *valueLabel(int index) const { return m_labels[index]; }
+    static QPoint valueLabelPlace(int index);
+
+    // Scales the vertical axes by the series shown, from the largest listed
+    // intensity and total: with both shown each axis spans twice its series'
+    // largest value; with one shown its axis spans 1.1 times; a hidden
+    // series' axis keeps its range.
+    void scaleAxes(double maxIntensity, double maxOverall);
+
     // The vertical axes' maxima as the program sets them (both start at 9999).
     // The right axis shows a 10-pixel margin beyond its maximum.
     double leftMaximum() const { return m_leftMaximum; }
@@ -62,6 +75,7 @@ private:
     PaletteBars *m_overall = nullptr;
     QCPGraph *m_intensityHighlight = nullptr;
     int m_intensityHovered = -1;
+    QLabel *m_labels[5] = {};
     double m_leftMaximum = 9999;
     double m_rightMaximum = 9999;
 };

@@ -104,24 +104,10 @@ void TFormPluvion::buildLayout()
     m_chart->setObjectName(QStringLiteral("Chart1"));
     m_chart->setContextMenuPolicy(Qt::CustomContextMenu);
 
-    // The five value labels lie on the chart, hidden until the first refresh.
-    const char *labelNames[5] = {"Label_P", "Label_T", "Label_r", "Label_Overall_Rainfall",
-                                 "Label_Average_Rainfall_Intensity"};
-    const int labelTops[5] = {95, 118, 140, 162, 184};
+    // The five value labels lie on the chart; a press and a drag moves them.
     for (int i = 0; i < 5; ++i) {
-        auto *label = new QLabel(m_chart);
-        label->setObjectName(QString::fromLatin1(labelNames[i]));
-        label->setFont(WindowFonts::yaHei(9, true));
-        label->setAutoFillBackground(true);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::Window, Qt::white);
-        palette.setColor(QPalette::WindowText, Qt::black);
-        label->setPalette(palette);
-        label->setToolTip(QStringLiteral("按住拖动调整位置"));
-        label->move(99, labelTops[i]);
-        label->installEventFilter(this);
-        label->hide();
-        m_labels[i] = label;
+        m_labels[i] = m_chart->valueLabel(i);
+        m_labels[i]->installEventFilter(this);
     }
 
     auto *panelRight = new QWidget;
@@ -425,16 +411,7 @@ void TFormPluvion::HideSomeSeries(QObject *sender)
     m_chart->setHoveredIndex(m_chart->intensitySeries(), m_chart->hoveredIndex(m_chart->intensitySeries()));
 
     if (!m_rainPoints.empty()) {
-        // With both series shown each spans half the plot: the line the lower
-        // half, the bars hanging from the top the upper half.
-        if (barsShown && lineShown) {
-            m_chart->setLeftMaximum(2 * Max_Rainfall_Intensity);
-            m_chart->setRightMaximum(2 * Max_Overall_Rainfall);
-        } else if (barsShown) {
-            m_chart->setRightMaximum(1.1 * Max_Overall_Rainfall);
-        } else if (lineShown) {
-            m_chart->setLeftMaximum(1.1 * Max_Rainfall_Intensity);
-        }
+        m_chart->scaleAxes(Max_Rainfall_Intensity, Max_Overall_Rainfall);
         m_options.ShowAxis_Overall = barsShown;
         m_options.ShowAxis_Intensity = lineShown;
         saveOptionsFile();

@@ -1,0 +1,18 @@
+#include "app/HelpCommands.h"
+
+#include "support/Community.h"
+#include "support/ManualLookup.h"
+
+bool OpenManual(const QString &programFolder, const UrlOpener &open)
+{
+    const QString manual = FindManual(programFolder);
+    if (manual.isEmpty())
+        return false;
+    open(QUrl::fromLocalFile(manual));
+    return true;
+}
+
+void OpenCommunityPage(const UrlOpener &open)
+{
+    open(QUrl(Community::pageUrl()));
+}

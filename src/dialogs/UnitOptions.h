@@ -1,0 +1,54 @@
+#pragma once
+
+#include "io/ViewOptions.h"
+
+#include <QDialog>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QPushButton;
+class QSpinBox;
+
+// The options dialog "设置": edits the display options in place and shows
+// label and series visibility on the main window while it is open. Its
+// controls carry their names as object names (GroupBox1 to GroupBox4,
+// CheckBox_ShowLabel_P, ..., SpinEdit_Precision, ComboBox_TimeForamt,
+// Button_OK, Button_Cancle). Creating it fills the controls from the options
+// without touching them; from then on every change of a control copies all
+// ten controls into the options and calls `previewOnWindow`, which shows the
+// labels and switches the series on the main window (and must not throw).
+// "确定" closes it with Accepted, "取消" and the close box with Rejected;
+// saving, reloading and putting the file back are the command's business.
+class TFormOptions : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TFormOptions(TViewOptions &options, std::function<void()> previewOnWindow, QWidget *parent = nullptr);
+
+private:
+    void buildControls();
+    void FormCreate();
+    void ApplyOptions();
+    // The one change handler of all ten controls.
+    void CheckBox_ShowLabel_PClick();
+    int shownPrecision() const;
+
+    TViewOptions &m_options;
+    std::function<void()> m_previewOnWindow;
+    bool Bool_IsCreatingForm = false;
+
+    QCheckBox *m_CheckBox_ShowLabel_P = nullptr;
+    QCheckBox *m_CheckBox_ShowLabel_T = nullptr;
+    QCheckBox *m_CheckBox_ShowLabel_R = nullptr;
+    QCheckBox *m_CheckBox_ShowLabel_Overall_Rainfall = nullptr;
+    QCheckBox *m_CheckBox_ShowLabel_Average_Rainfall_Intensity = nullptr;
+    QCheckBox *m_CheckBox_ShowAxis_Overall_Rainfall = nullptr;
+    QCheckBox *m_CheckBox_ShowAxis_Rainfall_Intensity = nullptr;
+    QCheckBox *m_CheckBox_CalcByShow = nullptr;
+    QSpinBox *m_SpinEdit_Precision = nullptr;
+    QComboBox *m_ComboBox_TimeForamt = nullptr;
+    QPushButton *m_Button_OK = nullptr;
+    QPushButton *m_Button_Cancle = nullptr;
+};

@@ -1,0 +1,120 @@
+#include "support/UpdateAnswer.h"
+
+#include "model/NumberForms.h"
+#include "model/PluvionError.h"
+
+#include <QList>
+#include <QStringDecoder>
+
+namespace {
+
+const QString Marker = QStringLiteral("@@@@@@");
+const QString LineEnd = QStringLiteral("\r\n");
+
+// Blanks and control characters (everything up to the space) off both ends.
+QString TrimControls(const QString &text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first).unicode() <= u' ')
+        ++first;
+    while (last > first && text.at(last - 1).unicode() <= u' ')
+        --last;
+    return text.sliced(first, last - first);
+}
+
+// Lines end at CR LF, a lone CR or a lone LF; a final line without an ending
+// counts, an ending at the very end adds no empty line.
+QStringList SplitLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const QChar ch = text.at(i);
+        if (ch != u'\r' && ch != u'\n') {
+            ++i;
+            continue;
+        }
+        lines.append(text.sliced(start, i - start));
+        if (ch == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+            ++i;
+        start = ++i;
+    }
+    if (start < text.size())
+        lines.append(text.sliced(start));
+    return lines;
+}
+
+const QString &LineOrThrow(const QStringList &lines, qsizetype index)
+{
+    if (index >= lines.size())
+        throw PluvionError(QStringLiteral("更新信息的第%1行不存在").arg(index + 1));
+    return lines.at(index);
+}
+
+QByteArray CharsetOf(const QByteArray &contentType)
+{
+    const QList<QByteArray> parts = contentType.split(';');
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QByteArray parameter = parts.at(i).trimmed();
+        const qsizetype equals = parameter.indexOf('=');
+        if (equals < 0 || parameter.left(equals).trimmed().toLower() != "charset")
+            continue;
+        QByteArray value = parameter.mid(equals + 1).trimmed();
+        if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
+            value = value.mid(1, value.size() - 2);
+        return value;
+    }
+    return {};
+}
+
+} // namespace
+
+QString DecodeUpdateBody(const QByteArray &body, const QByteArray &contentType)
+{
+    const QByteArray charset = CharsetOf(contentType);
+    if (!charset.isEmpty()) {
+        QStringDecoder decoder(charset.constData());
+        if (decoder.isValid())
+            return decoder.decode(body);
+    }
+    QStringDecoder utf8(QStringConverter::Utf8);
+    return utf8.decode(body);
+}
+
+UpdateAnswer ParseUpdateAnswer(const QString &body)
+{
+    const qsizetype marker = body.indexOf(Marker);
+    const QStringList lines = SplitLines(marker < 0 ? QString() : body.left(marker));
+
+    UpdateAnswer answer;
+    answer.NewVersion = TrimControls(LineOrThrow(lines, 0));
+    answer.UpdateLink = TrimControls(LineOrThrow(lines, 1));
+    for (qsizetype i = 2; i < lines.size(); ++i)
+        answer.UpdateNotes += lines.at(i) + LineEnd;
+    return answer;
+}
+
+bool IsNewerVersion(const QString &serverVersion, const QString &ownVersion, QChar decimalSeparator)
+{
+    const double server = StrToFloat(serverVersion, decimalSeparator);
+    const double own = StrToFloat(ownVersion, decimalSeparator);
+    return server > own;
+}
+
+QString UpdateQuestionText(const UpdateAnswer &answer)
+{
+    return QStringLiteral("新版本：Ver%1 已经发布~\r\n更新内容:\r\n%2\r\n是否立即查看？")
+        .arg(TrimControls(answer.NewVersion), answer.UpdateNotes);
+}
+
+QUrl UpdatePageUrl(const QString &updateLink)
+{
+    const QUrl url(updateLink, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QStringLiteral("http") && scheme != QStringLiteral("https"))
+        || url.host().isEmpty())
+        throw PluvionError(QStringLiteral("更新地址不是网页地址：%1").arg(updateLink));
+    return url;
+}

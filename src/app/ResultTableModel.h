@@ -26,6 +26,8 @@ public:
 
     // The text of a data cell as the table shows it (row counts from 0).
     QString cellText(int row, int column) const;
+    // The rows of the last fill.
+    const RainPoints &points() const { return m_points; }
     // Every data row's texts, edits included: what the exports copy.
     QList<CellTexts> rowTexts() const;
 

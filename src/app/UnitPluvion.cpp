@@ -4,6 +4,7 @@
 #include "app/ResultTableView.h"
 #include "app/StormChart.h"
 #include "app/WindowFonts.h"
+#include "dialogs/UnitAbout.h"
 #include "dialogs/UnitAddNewRainModel.h"
 #include "io/StormFile.h"
 #include "model/PluvionError.h"
@@ -177,7 +178,8 @@ void TFormPluvion::buildLayout()
     m_splitter->setSizes({800 - 219 - 2, 219});
     setCentralWidget(m_splitter);
 
-    connect(m_buttonNewRainModel, &QPushButton::clicked, this, [this] { ButtonNewRainModelClick(); });
+    connect(m_buttonNewRainModel, &QPushButton::clicked, this,
+            [this] { runCommand([this] { ButtonNewRainModelClick(); }); });
     connect(m_chart, &QCustomPlot::mouseMove, this, [this](QMouseEvent *event) { Chart1MouseMove(event->position()); });
     connect(m_chart, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
         if (event->button() != Qt::LeftButton)
@@ -250,6 +252,8 @@ void TFormPluvion::buildMenus()
     m_popupData->setObjectName(QStringLiteral("PopupMenu_Data"));
     connect(m_grid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { m_popupData->popup(m_grid->viewport()->mapToGlobal(at)); });
+
+    buildExportMenus();
 }
 
 void TFormPluvion::FormCreate()

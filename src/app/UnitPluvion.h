@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <exception>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -20,7 +21,10 @@ class QSplitter;
 class ResultTableModel;
 class ResultTableView;
 class StormChart;
+class TFormAbout;
+class UpdateCheck;
 class TFormAddNewRainModel;
+struct ChartScene;
 
 // What the window needs from its surroundings; tests supply their own.
 struct PluvionSetup
@@ -60,6 +64,21 @@ public:
     void Menu_Save1Click();
     void Menu_SaveAs1Click();
     void Menu_ExitClick();
+    void Menu_OptionsClick();
+    void MenuSaveDataToExcelClick();
+    void MenuSaveDataToWordClick();
+    void Menu_SavePicClick(int tag);
+    void Button_OutputResultClick();
+    void Menu_help1Click();
+    void Menu_UpdateClick();
+    void Menu_AddQQClick();
+    void Menu_AboutClick();
+
+    // Writes the chart as displayed, labels included, in the form the
+    // path's extension names (.bmp, .jpg, .png); false for any other.
+    bool SaveChartPicture(const QString &path);
+    // What the chart shows now, for drawing it at another size.
+    ChartScene chartScene() const;
 
     // The links between chart and table: a point under the mouse makes its
     // row current and frames it; a current row marks its point and bar.
@@ -108,6 +127,13 @@ private:
     void setCheckBox(QCheckBox *box, bool checked);
     void saveOptionsFile();
     void writeLabels();
+    // The options dialog's live preview: labels and series as the options say.
+    void previewOptions();
+    // Asks before replacing an existing file whose name the program changed
+    // after the dialog asked about the chosen one; false when the user says no.
+    bool confirmChangedTarget(const QString &chosen, const QString &target);
+    void openFile(const QString &path);
+    void buildExportMenus();
     // Makes a model row the table's current row; runs GridDataClick when it changes.
     void setGridCurrentRow(int row);
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -146,6 +172,7 @@ private:
     QMenu *m_functionsMenu = nullptr;
     QMenu *m_helpMenu = nullptr;
     TFormAddNewRainModel *m_newStormDialog = nullptr;
+    std::unique_ptr<TFormAbout> m_about;
 };
 
 // The data folder under the user's configuration folder, with its separator.

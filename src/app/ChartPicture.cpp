@@ -1,0 +1,41 @@
+#include "ChartPicture.h"
+
+#include "app/StormChart.h"
+
+#include <QImage>
+#include <QLabel>
+
+RgbImage GrabChart(QWidget *chart)
+{
+    const QImage image = chart->grab().toImage().convertToFormat(QImage::Format_RGB888);
+    RgbImage picture;
+    picture.width = image.width();
+    picture.height = image.height();
+    const qsizetype rowBytes = qsizetype(image.width()) * 3;
+    picture.pixels.resize(rowBytes * image.height());
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(picture.pixels.data() + y * rowBytes, image.constScanLine(y), size_t(rowBytes));
+    return picture;
+}
+
+RgbImage RenderChart(const ChartScene &scene, QSize size)
+{
+    StormChart chart;
+    chart.setAttribute(Qt::WA_DontShowOnScreen);
+    chart.resize(size);
+    chart.setPoints(scene.points);
+    chart.overallSeries()->setVisible(scene.barsShown);
+    chart.intensitySeries()->setVisible(scene.lineShown);
+    chart.setLeftMaximum(scene.leftMaximum);
+    chart.setRightMaximum(scene.rightMaximum);
+    for (int i = 0; i < 5 && i < scene.labels.size(); ++i) {
+        QLabel *label = chart.valueLabel(i);
+        label->setText(scene.labels[i].text);
+        label->adjustSize();
+        label->move(scene.labels[i].place);
+        label->setVisible(scene.labels[i].visible);
+    }
+    chart.show();
+    chart.replot(QCustomPlot::rpImmediateRefresh);
+    return GrabChart(&chart);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "export/PictureFiles.h"
+#include "model/RainGenerator.h"
+
+#include <QList>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+
+class QWidget;
+
+// The chart as displayed, labels included, as a 24-bit picture of its size.
+RgbImage GrabChart(QWidget *chart);
+
+// What a chart shows: the rows, the axes' maxima, which series and which
+// labels show, and where the labels lie.
+struct ChartScene
+{
+    struct Label
+    {
+        QString text;
+        QPoint place;
+        bool visible = true;
+    };
+    RainPoints points;
+    double leftMaximum = 9999;
+    double rightMaximum = 9999;
+    bool barsShown = true;
+    bool lineShown = true;
+    QList<Label> labels; // P, T, r, H, i
+};
+
+// Draws the scene off screen at the given size, as the window's chart would
+// show it at that size.
+RgbImage RenderChart(const ChartScene &scene, QSize size);

@@ -1,0 +1,248 @@
+// The main window's commands beyond the storm itself: options, exports, help.
+#include "UnitPluvion.h"
+
+#include "app/ChartPicture.h"
+#include "app/HelpCommands.h"
+#include "app/ResultTableModel.h"
+#include "app/StormChart.h"
+#include "app/UpdateCheck.h"
+#include "dialogs/UnitAbout.h"
+#include "dialogs/UnitOptions.h"
+#include "export/CalcReport.h"
+#include "export/CsvExport.h"
+#include "export/DataDocument.h"
+#include "export/ExportTarget.h"
+#include "export/PictureFiles.h"
+#include "io/OptionsSnapshot.h"
+#include "support/Community.h"
+#include "support/ProgramInfo.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QUrl>
+
+void TFormPluvion::buildExportMenus()
+{
+    addCommand(m_functionsMenu, QStringLiteral("Menu_outputResult"), QStringLiteral("输出结果..."),
+               [this] { Button_OutputResultClick(); });
+    m_functionsMenu->addSeparator();
+    QMenu *pictures = m_functionsMenu->addMenu(QStringLiteral("保存雨型图片"));
+    pictures->setObjectName(QStringLiteral("N7"));
+    QMenu *data = m_functionsMenu->addMenu(QStringLiteral("保存雨型数据"));
+    data->setObjectName(QStringLiteral("N8"));
+    m_functionsMenu->addSeparator();
+    addCommand(m_functionsMenu, QStringLiteral("Menu_Options"), QStringLiteral("设置"),
+               [this] { Menu_OptionsClick(); });
+
+    for (const PictureMenuEntry &entry : PictureMenuEntries()) {
+        QMenu *menu = entry.menu == PictureMenu::ChartPopup ? m_popupPicture : pictures;
+        QAction *action = addCommand(menu, entry.objectName, entry.caption,
+                                     [this, tag = entry.tag] { Menu_SavePicClick(tag); });
+        action->setData(entry.tag);
+    }
+
+    const QString csvCaption = CsvMenuCaption();
+    const QString wordCaption = QStringLiteral("保存雨型数据(WORD格式)...");
+    addCommand(data, QStringLiteral("MenuSaveDataToExcel1"), csvCaption, [this] { MenuSaveDataToExcelClick(); });
+    addCommand(data, QStringLiteral("MenuSaveDataToWord1"), wordCaption, [this] { MenuSaveDataToWordClick(); });
+    addCommand(m_popupData, QStringLiteral("MenuSaveDataToExcel"), csvCaption,
+               [this] { MenuSaveDataToExcelClick(); });
+    addCommand(m_popupData, QStringLiteral("MenuSaveDataToWord"), wordCaption, [this] { MenuSaveDataToWordClick(); });
+
+    addCommand(m_helpMenu, QStringLiteral("Menu_help1"), QStringLiteral("帮助"), [this] { Menu_help1Click(); });
+    addCommand(m_helpMenu, QStringLiteral("Menu_Update"), QStringLiteral("检查更新..."),
+               [this] { Menu_UpdateClick(); });
+    m_helpMenu->addSeparator();
+    addCommand(m_helpMenu, QStringLiteral("Menu_AddQQ"), Community::menuCaption(), [this] { Menu_AddQQClick(); });
+    m_helpMenu->addSeparator();
+    addCommand(m_helpMenu, QStringLiteral("Menu_About"), QStringLiteral("关于"), [this] { Menu_AboutClick(); });
+
+    connect(m_buttonOutputResult, &QPushButton::clicked, this, [this] { runCommand([this] { Button_OutputResultClick(); }); });
+}
+
+void TFormPluvion::previewOptions()
+{
+    // Runs from a control of the options dialog: a failed save of the options
+    // ends in the standard error box.
+    runCommand([this] {
+        m_labels[0]->setVisible(m_options.ShowLabel_P);
+        m_labels[1]->setVisible(m_options.ShowLabel_T);
+        m_labels[2]->setVisible(m_options.ShowLabel_R);
+        m_labels[3]->setVisible(m_options.ShowLabel__Overall_Rainfall);
+        m_labels[4]->setVisible(m_options.ShowLabel_Average);
+        ++m_handlerDepth;
+        try {
+            setCheckBox(m_checkOverall, m_options.ShowAxis_Overall);
+            setCheckBox(m_checkIntensity, m_options.ShowAxis_Intensity);
+            HideSomeSeries(m_checkOverall);
+        } catch (...) {
+            --m_handlerDepth;
+            throw;
+        }
+        --m_handlerDepth;
+    });
+}
+
+void TFormPluvion::Menu_OptionsClick()
+{
+    if (m_optionsFile.isEmpty()) {
+        // Without a data folder the options live for this run only.
+        TFormOptions dialog(m_options, [this] { previewOptions(); }, this);
+        const TViewOptions before = m_options;
+        if (dialog.exec() != QDialog::Accepted)
+            m_options = before;
+        RefreshRainModel();
+        return;
+    }
+    const OptionsSnapshot opened(m_options, m_optionsFile);
+    TFormOptions dialog(m_options, [this] { previewOptions(); }, this);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    KeepOrRevertOptions(accepted, m_options, opened);
+    RefreshRainModel();
+}
+
+bool TFormPluvion::confirmChangedTarget(const QString &chosen, const QString &target)
+{
+    if (!TargetNeedsReplaceQuestion(chosen, target))
+        return true;
+    return m_prompts->message(this, QStringLiteral("确认替换"),
+                              QStringLiteral("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(target)),
+                              UserPrompts::Icon::Warning, UserPrompts::Buttons::YesNo)
+           == UserPrompts::Answer::Yes;
+}
+
+void TFormPluvion::openFile(const QString &path)
+{
+    m_openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+}
+
+void TFormPluvion::MenuSaveDataToExcelClick()
+{
+    if (m_rainPoints.empty()) {
+        m_prompts->message(this, QStringLiteral("提示"), NoDataToSaveMessage(), UserPrompts::Icon::Information);
+        return;
+    }
+    UserPrompts::FileDialog dialog;
+    dialog.title = DataSaveDialogTitle();
+    dialog.filters = DataSaveDialogFilters();
+    dialog.selectedFilter = 0;
+    dialog.proposedName = CsvProposedName(m_storm, m_separators);
+    const auto choice = m_prompts->saveFile(this, dialog);
+    if (!choice)
+        return;
+    const QString target = CsvTargetPath(choice->path);
+    if (!confirmChangedTarget(choice->path, target))
+        return;
+    WriteCsvFile(target, m_tableModel->rowTexts(), m_options.TimeFormat);
+    openFile(target);
+}
+
+void TFormPluvion::MenuSaveDataToWordClick()
+{
+    if (m_rainPoints.empty()) {
+        m_prompts->message(this, QStringLiteral("提示"), NoDataToSaveMessage(), UserPrompts::Icon::Information);
+        return;
+    }
+    UserPrompts::FileDialog dialog;
+    dialog.title = DataSaveDialogTitle();
+    dialog.filters = DataSaveDialogFilters();
+    dialog.selectedFilter = 1;
+    dialog.proposedName = DataDocumentProposedName(m_storm, m_separators);
+    const auto choice = m_prompts->saveFile(this, dialog);
+    if (!choice)
+        return;
+    const QString target = WordDocumentPath(choice->path);
+    if (!confirmChangedTarget(choice->path, target))
+        return;
+    WriteDataDocument(target, m_tableModel->rowTexts());
+    openFile(target);
+}
+
+bool TFormPluvion::SaveChartPicture(const QString &path)
+{
+    return ::SaveChartPicture(path, GrabChart(m_chart));
+}
+
+void TFormPluvion::Menu_SavePicClick(int tag)
+{
+    if (m_rainPoints.empty()) {
+        m_prompts->message(this, QStringLiteral("提示"), NoChartToSaveMessage(), UserPrompts::Icon::Information);
+        return;
+    }
+    UserPrompts::FileDialog dialog;
+    dialog.title = PictureSaveDialogTitle();
+    dialog.filters = PictureSaveDialogFilters();
+    dialog.selectedFilter = PictureFilterIndexOfTag(tag);
+    dialog.proposedName = PictureProposedName(m_storm, tag, m_separators);
+    const auto choice = m_prompts->saveFile(this, dialog);
+    if (!choice)
+        return;
+    // The picture's type follows the file type chosen in the dialog.
+    const auto path = PicturePathForDialogChoice(choice->path, choice->filter);
+    if (!path || !confirmChangedTarget(choice->path, *path))
+        return;
+    SaveChartPicture(*path);
+    if (QFileInfo::exists(*path))
+        openFile(*path);
+}
+
+ChartScene TFormPluvion::chartScene() const
+{
+    ChartScene scene;
+    scene.points = m_tableModel->points();
+    scene.leftMaximum = m_chart->leftMaximum();
+    scene.rightMaximum = m_chart->rightMaximum();
+    scene.barsShown = m_chart->overallSeries()->visible();
+    scene.lineShown = m_chart->intensitySeries()->visible();
+    for (QLabel *label : m_labels)
+        scene.labels.append({label->text(), label->pos(), !label->isHidden()});
+    return scene;
+}
+
+void TFormPluvion::Button_OutputResultClick()
+{
+    UserPrompts::FileDialog dialog;
+    dialog.title = DataSaveDialogTitle();
+    dialog.filters = DataSaveDialogFilters();
+    dialog.selectedFilter = 1;
+    dialog.proposedName = CalcReportProposedName(m_storm, m_separators);
+    const auto choice = m_prompts->saveFile(this, dialog);
+    if (!choice)
+        return;
+    const QString target = WordDocumentPath(choice->path);
+    if (!confirmChangedTarget(choice->path, target))
+        return;
+    // The report's picture: the chart drawn off screen at the report's size;
+    // the window's own chart keeps its layout.
+    const QSize size(ReportPictureWidth(m_chart->logicalDpiX()), ReportPictureHeight);
+    const QByteArray png = EncodePicture(RenderChart(chartScene(), size), PictureType::Png);
+    WriteCalcReport(target, m_storm, m_options.Precision, m_tableModel->rowTexts(), png, m_separators);
+    openFile(target);
+}
+
+void TFormPluvion::Menu_help1Click()
+{
+    OpenManual(m_programFolder, m_openUrl);
+}
+
+void TFormPluvion::Menu_UpdateClick()
+{
+    UpdateCheck check(*m_prompts, this, m_separators.decimal);
+    check.setUrlOpener(m_openUrl);
+    check.run();
+}
+
+void TFormPluvion::Menu_AddQQClick()
+{
+    OpenCommunityPage(m_openUrl);
+}
+
+void TFormPluvion::Menu_AboutClick()
+{
+    ShowAboutBox(m_about, ProgramInfo::version(), m_openUrl);
+}

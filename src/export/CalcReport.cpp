@@ -1,0 +1,102 @@
+#include "CalcReport.h"
+
+#include "export/ExportTarget.h"
+#include "model/PluvionError.h"
+
+#include <QDir>
+#include <QFile>
+#include <cmath>
+
+namespace {
+
+// The picture part of the report, replaced by every report.
+const QString PicturePart = QStringLiteral("word/media/image9.png");
+
+// pixels per inch x 146.4 mm / 25.4 mm per inch, in extended precision.
+constexpr long double PictureWidthPerDpi = 5.763779527559055118L;
+
+QString Placeholder(const char16_t *name)
+{
+    return QStringLiteral("<!--") + QString::fromUtf16(name) + QStringLiteral("-->");
+}
+
+WordEditStep ReportEditStep(const TExpressionObject &storm, int precision, const GridDataRows &rows,
+                            const Separators &sep)
+{
+    return [&storm, precision, &rows, &sep](const QString &document, const QString &rowTemplate) {
+        return FillCalcReportDocument(document, rowTemplate, storm, precision, rows, sep);
+    };
+}
+
+WordExtraFileStep PictureStep(const QByteArray &chartPng)
+{
+    return [&chartPng](const QString &workingFolder) {
+        if (chartPng.isEmpty())
+            return;
+        const QString path = QDir(workingFolder).filePath(PicturePart);
+        QFile::remove(path);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !WriteAllBytes(file, chartPng))
+            throw PluvionError(CannotCreateFileMessage(path, file.errorString()));
+    };
+}
+
+} // namespace
+
+int ReportPictureWidth(double dotsPerInch)
+{
+    if (!(dotsPerInch > 0))
+        return 0;
+    return int(std::trunc(static_cast<long double>(dotsPerInch) * PictureWidthPerDpi));
+}
+
+QString CalcReportProposedName(const TExpressionObject &storm, const Separators &sep)
+{
+    return QStringLiteral("雨型计算书 P=%1年 T=%2分 R=%3.docx")
+        .arg(GeneralNumberG(storm.Storm_RepeatYear, sep), GeneralNumberG(storm.Storm_Time, sep),
+             GeneralNumberG(storm.Storm_Percent, sep));
+}
+
+QString FillCalcReportDocument(const QString &document, const QString &rowTemplate,
+                               const TExpressionObject &storm, int precision, const GridDataRows &rows,
+                               const Separators &sep)
+{
+    QString text = document;
+    const auto put = [&text](const char16_t *name, const QString &value) {
+        text.replace(Placeholder(name), value);
+    };
+
+    if (storm.F_type == 0) {
+        put(u"A1NAME", QStringLiteral("A1"));
+        put(u"A1", GeneralNumber(storm.a1, sep));
+    } else if (storm.F_type == 1) {
+        put(u"A1NAME", QStringLiteral("166.7A1"));
+        put(u"A1", GeneralNumber(storm.a1_167, sep));
+    }
+    put(u"c", GeneralNumber(storm.c, sep));
+    put(u"b", GeneralNumber(storm.b, sep));
+    put(u"n", GeneralNumber(storm.n, sep));
+    put(u"设计重现期", GeneralNumber(storm.Storm_RepeatYear, sep));
+    put(u"降雨历时", GeneralNumber(storm.Storm_Time, sep));
+    put(u"峰值比例", GeneralNumber(storm.Storm_Percent, sep));
+    put(u"计算步长", QString::number(storm.Storm_Step));
+    text = InsertTableRows(text, rowTemplate, rows);
+    // The totals as the table rounds them, without the table's trailing zeros.
+    put(u"累计降雨总量", GeneralNumber(RoundToShown(precision, storm.Strom_Overall_Rainfall), sep));
+    put(u"平均降雨强度", GeneralNumber(RoundToShown(precision, storm.Strom_Average_Rainfall_Intensity), sep));
+    return text;
+}
+
+void WriteCalcReport(QIODevice &target, const TExpressionObject &storm, int precision,
+                     const GridDataRows &rows, const QByteArray &chartPng, const Separators &sep)
+{
+    FillWordTemplate(ReportTemplateName(), target, ReportEditStep(storm, precision, rows, sep),
+                     PictureStep(chartPng));
+}
+
+void WriteCalcReport(const QString &path, const TExpressionObject &storm, int precision,
+                     const GridDataRows &rows, const QByteArray &chartPng, const Separators &sep)
+{
+    FillWordTemplate(ReportTemplateName(), path, ReportEditStep(storm, precision, rows, sep),
+                     PictureStep(chartPng));
+}

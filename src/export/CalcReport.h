@@ -1,0 +1,49 @@
+#pragma once
+
+#include "WordTemplate.h"
+#include "model/ExpressionObject.h"
+#include "model/NumberForms.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+// The calculation report: the template CalcBook filled with the formula and
+// storm parameters, a picture of the chart, the data table and the two totals.
+
+// The report picture is ReportPictureWidth(dpi) x ReportPictureHeight pixels:
+// at 96 pixels per inch it matches the picture's frame in the report
+// (146.3 mm x 105.8 mm), in which the word processor scales it in any case.
+inline constexpr int ReportPictureHeight = 400;
+
+// The picture width for the window's logical pixels per inch: dpi x 146.4 / 25.4,
+// truncated toward zero (96 -> 553, 120 -> 691, 144 -> 829). 0 for a dpi that
+// is not positive.
+int ReportPictureWidth(double dotsPerInch);
+
+// The name the save dialog proposes: "雨型计算书 P=%g年 T=%g分 R=%g.docx" with
+// the return period, duration and peak ratio in the general number form
+// (P 2, T 120, r 0.4: 雨型计算书 P=2年 T=120分 R=0.4.docx).
+QString CalcReportProposedName(const TExpressionObject &storm, const Separators &sep = {});
+
+// The report's main document with its placeholders replaced, in this order:
+// A1NAME and A1 by the formula's form (F_type 0: "A1" and a1; 1: "166.7A1"
+// and a1_167; any other form leaves both), c, b, n, 设计重现期, 降雨历时,
+// 峰值比例, 计算步长 (a whole number), the table rows, and 累计降雨总量 and
+// 平均降雨强度 rounded to `precision` decimals by RoundToShown. Numbers are the
+// stored values in the general number form.
+QString FillCalcReportDocument(const QString &document, const QString &rowTemplate,
+                               const TExpressionObject &storm, int precision, const GridDataRows &rows,
+                               const Separators &sep = {});
+
+// Writes the report of `storm` as a .docx package to `target`, which must be
+// open for writing. `rows` are the table's texts, `chartPng` the PNG picture
+// of the chart (see ReportPictureWidth); an empty picture keeps the template's
+// blank one. Raises PluvionError on failure.
+void WriteCalcReport(QIODevice &target, const TExpressionObject &storm, int precision,
+                     const GridDataRows &rows, const QByteArray &chartPng, const Separators &sep = {});
+
+// As above, to the file `path` (see FillWordTemplate for how an existing file
+// is replaced). The caller applies WordDocumentPath to the chosen name first.
+void WriteCalcReport(const QString &path, const TExpressionObject &storm, int precision,
+                     const GridDataRows &rows, const QByteArray &chartPng, const Separators &sep = {});

@@ -1,0 +1,29 @@
+#include "DataDocument.h"
+
+namespace {
+
+WordEditStep TableRowsStep(const GridDataRows &rows)
+{
+    return [&rows](const QString &document, const QString &rowTemplate) {
+        return InsertTableRows(document, rowTemplate, rows);
+    };
+}
+
+} // namespace
+
+QString DataDocumentProposedName(const TExpressionObject &storm, const Separators &sep)
+{
+    return QStringLiteral("芝加哥雨型计算数据 P=%1年 T=%2分 R=%3.docx")
+        .arg(GeneralNumberG(storm.Storm_RepeatYear, sep), GeneralNumberG(storm.Storm_Time, sep),
+             GeneralNumberG(storm.Storm_Percent, sep));
+}
+
+void WriteDataDocument(QIODevice &target, const GridDataRows &rows)
+{
+    FillWordTemplate(DataTemplateName(), target, TableRowsStep(rows));
+}
+
+void WriteDataDocument(const QString &path, const GridDataRows &rows)
+{
+    FillWordTemplate(DataTemplateName(), path, TableRowsStep(rows));
+}

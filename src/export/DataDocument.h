@@ -1,0 +1,26 @@
+#pragma once
+
+#include "WordTemplate.h"
+#include "model/ExpressionObject.h"
+#include "model/NumberForms.h"
+
+#include <QIODevice>
+#include <QString>
+
+// The data document: the result table as a Word document, made from the
+// template CalcData. Its header row is the template's and reads "时间(min)"
+// whatever the time format; the data rows are the table's texts.
+
+// The name the save dialog proposes: "芝加哥雨型计算数据 P=%g年 T=%g分 R=%g.docx"
+// with the return period, duration and peak ratio in the general number form
+// (P 2, T 120, r 0.4: 芝加哥雨型计算数据 P=2年 T=120分 R=0.4.docx).
+QString DataDocumentProposedName(const TExpressionObject &storm, const Separators &sep = {});
+
+// Writes the data document of `rows` as a .docx package to `target`, which
+// must be open for writing. Raises PluvionError on failure.
+void WriteDataDocument(QIODevice &target, const GridDataRows &rows);
+
+// Writes the data document to the file `path` (see FillWordTemplate for how
+// an existing file is replaced). The caller applies WordDocumentPath to the
+// chosen name first. Raises PluvionError on failure.
+void WriteDataDocument(const QString &path, const GridDataRows &rows);

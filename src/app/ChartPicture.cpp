@@ -1,6 +1,7 @@
 #include "ChartPicture.h"
 
 #include "app/StormChart.h"
+#include "model/ShownTexts.h"
 
 #include <QImage>
 #include <QLabel>
@@ -38,4 +39,25 @@ RgbImage RenderChart(const ChartScene &scene, QSize size)
     chart.show();
     chart.replot(QCustomPlot::rpImmediateRefresh);
     return GrabChart(&chart);
+}
+
+ChartScene StormScene(const RainPoints &points, const TExpressionObject &storm, int precision,
+                      const Separators &sep)
+{
+    ChartScene scene;
+    scene.points = points;
+    double maxIntensity = 0;
+    double maxOverall = 0;
+    for (const TRainPoint &point : points) {
+        maxIntensity = std::max(maxIntensity, point.Intensity);
+        maxOverall = std::max(maxOverall, point.Overall);
+    }
+    if (!points.empty()) {
+        scene.leftMaximum = 2 * maxIntensity;
+        scene.rightMaximum = 2 * maxOverall;
+    }
+    const auto texts = LabelTexts(storm, precision, sep);
+    for (int i = 0; i < 5; ++i)
+        scene.labels.append({texts[size_t(i)], StormChart::valueLabelPlace(i), true});
+    return scene;
 }

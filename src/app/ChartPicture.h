@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/PictureFiles.h"
+#include "model/NumberForms.h"
 #include "model/RainGenerator.h"
 
 #include <QList>
@@ -30,6 +31,11 @@ struct ChartScene
     bool lineShown = true;
     QList<Label> labels; // P, T, r, H, i
 };
+
+// The chart of a freshly computed storm with both series and every label
+// shown, as the window first shows it.
+ChartScene StormScene(const RainPoints &points, const TExpressionObject &storm, int precision,
+                      const Separators &sep);
 
 // Draws the scene off screen at the given size, as the window's chart would
 // show it at that size.

@@ -1,5 +1,6 @@
 #include "CliOptions.h"
 
+#include "export/PictureFiles.h"
 #include "io/StormFile.h"
 #include "model/PluvionError.h"
 
@@ -12,7 +13,9 @@ const QStringList ValueOptions = {
     QStringLiteral("--c"),        QStringLiteral("--b"),          QStringLiteral("--n"),
     QStringLiteral("--log"),      QStringLiteral("--period"),     QStringLiteral("--duration"),
     QStringLiteral("--peak"),     QStringLiteral("--step"),       QStringLiteral("--precision"),
-    QStringLiteral("--time-format"), QStringLiteral("--save-storm"),
+    QStringLiteral("--time-format"), QStringLiteral("--save-storm"), QStringLiteral("--csv"),
+    QStringLiteral("--data-docx"), QStringLiteral("--report"), QStringLiteral("--picture"),
+    QStringLiteral("--size"),
 };
 const QStringList FlagOptions = {
     QStringLiteral("--calc-by-show"), QStringLiteral("--raw"), QStringLiteral("--help"),
@@ -45,6 +48,7 @@ QString CliUsage()
         "                  [--period P] [--duration T] [--peak R] [--step S]\n"
         "                  [--precision N] [--calc-by-show] [--time-format clock|min]\n"
         "                  [--raw] [--save-storm FILE]\n"
+        "                  [--csv FILE] [--data-docx FILE] [--report FILE] [--picture FILE] [--size WxH]\n"
         "不带参数时计算程序启动时的默认雨型（芝加哥雨型）。\n"
         "命令行上的数值一律以 \".\" 作小数点。\n");
 }
@@ -147,5 +151,21 @@ CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep
     }
     if (has("--save-storm"))
         request.saveStormPath = value("--save-storm");
+    request.csvPath = value("--csv");
+    request.dataDocxPath = value("--data-docx");
+    request.reportPath = value("--report");
+    request.picturePath = value("--picture");
+    if (!request.picturePath.isEmpty() && !PictureTypeOfPath(request.picturePath))
+        badArgument(QStringLiteral("--picture 的文件扩展名应为 .bmp、.jpg 或 .png：'%1'").arg(request.picturePath));
+    if (has("--size")) {
+        const QStringList parts = value("--size").split(u'x');
+        int32_t width = 0;
+        int32_t height = 0;
+        if (parts.size() != 2 || !TryParseInt32(parts[0], &width) || !TryParseInt32(parts[1], &height)
+            || width < 1 || height < 1 || width > 20000 || height > 20000)
+            badArgument(QStringLiteral("--size 的取值应为 宽x高（像素，1 至 20000），而不是 '%1'").arg(value("--size")));
+        request.pictureWidth = width;
+        request.pictureHeight = height;
+    }
     return request;
 }

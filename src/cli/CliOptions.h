@@ -16,7 +16,16 @@ struct CliRequest
     int timeFormat = 0;
     bool raw = false;
     QString saveStormPath;
+    // Exports, as the window's commands write them.
+    QString csvPath;
+    QString dataDocxPath;
+    QString reportPath;
+    QString picturePath;
+    int pictureWidth = 579; // the chart's size in the window's first layout
+    int pictureHeight = 480;
     bool help = false;
+
+    bool drawsChart() const { return !reportPath.isEmpty() || !picturePath.isEmpty(); }
 };
 
 // Reads the arguments (without the program name) into a request: the storm

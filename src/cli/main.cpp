@@ -1,14 +1,20 @@
 // pluvion-cli: the storm generator without a window, for scripts and batch work.
 #include "CliOptions.h"
 
+#include "app/ChartPicture.h"
+#include "export/CalcReport.h"
+#include "export/CsvExport.h"
+#include "export/DataDocument.h"
+
 #include "io/LegacyText.h"
 #include "io/StormFile.h"
 #include "model/PluvionError.h"
 #include "model/RainGenerator.h"
 #include "model/ShownTexts.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -53,11 +59,40 @@ void printTotals(const TExpressionObject &storm, const CliRequest &request, cons
     print(stdout, labels[4] + u'\n');
 }
 
+// Writes the exports the request asks for, as the window's commands write them.
+void writeExports(const RainPoints &points, const TExpressionObject &storm, const CliRequest &request,
+                  const Separators &sep)
+{
+    GridDataRows rows;
+    rows.reserve(qsizetype(points.size()));
+    for (const TRainPoint &point : points) {
+        const auto cells = RowTexts(point, request.timeFormat, request.precision, sep);
+        rows.append({cells[0], cells[1], cells[2]});
+    }
+    if (!request.csvPath.isEmpty())
+        WriteCsvFile(request.csvPath, rows, request.timeFormat);
+    if (!request.dataDocxPath.isEmpty())
+        WriteDataDocument(request.dataDocxPath, rows);
+    if (!request.drawsChart())
+        return;
+    const ChartScene scene = StormScene(points, storm, request.precision, sep);
+    if (!request.reportPath.isEmpty()) {
+        // The report's picture as a window at 96 pixels per inch draws it.
+        const QSize size(ReportPictureWidth(96), ReportPictureHeight);
+        const QByteArray png = EncodePicture(RenderChart(scene, size), PictureType::Png);
+        WriteCalcReport(request.reportPath, storm, request.precision, rows, png, sep);
+    }
+    if (!request.picturePath.isEmpty())
+        SaveChartPicture(request.picturePath, RenderChart(scene, QSize(request.pictureWidth, request.pictureHeight)));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The tool shows no window: charts are drawn off screen.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const Separators sep = Separators::fromSystem();
 
     CliRequest request;
@@ -83,5 +118,11 @@ int main(int argc, char **argv)
         return ComputationFailed;
     }
     printTotals(request.storm, request, sep);
+    try {
+        writeExports(points, request.storm, request, sep);
+    } catch (const PluvionError &error) {
+        print(stderr, error.description() + u'\n');
+        return BadInput;
+    }
     return Success;
 }

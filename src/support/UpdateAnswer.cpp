@@ -96,10 +96,26 @@ UpdateAnswer ParseUpdateAnswer(const QString &body)
     return answer;
 }
 
+namespace {
+
+// A version number as the maker writes it, with a full stop, or in the
+// user's own number format. Reading it only in the user's format would make
+// every check fail where the decimal separator is a comma, since the
+// program's own "2.08" is then no number.
+double versionNumber(const QString &text, QChar decimalSeparator)
+{
+    double value = 0;
+    if (TryParseFloat(text, u'.', &value))
+        return value;
+    return StrToFloat(text, decimalSeparator);
+}
+
+} // namespace
+
 bool IsNewerVersion(const QString &serverVersion, const QString &ownVersion, QChar decimalSeparator)
 {
-    const double server = StrToFloat(serverVersion, decimalSeparator);
-    const double own = StrToFloat(ownVersion, decimalSeparator);
+    const double server = versionNumber(serverVersion, decimalSeparator);
+    const double own = versionNumber(ownVersion, decimalSeparator);
     return server > own;
 }
 

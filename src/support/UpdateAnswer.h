@@ -35,8 +35,8 @@ QString DecodeUpdateBody(const QByteArray &body, const QByteArray &contentType);
 UpdateAnswer ParseUpdateAnswer(const QString &body);
 
 // Whether the server's version is a greater number than the program's own,
-// both read in the user's number format (2.1 and 2.10 are both newer than
-// 2.08). Raises PluvionError "'%s' is not a valid floating point value" for
+// each read with a full stop or in the user's number format (2.1 and 2.10 are
+// both newer than 2.08). Raises PluvionError "'%s' is not a valid floating point value" for
 // the first of the two, server's version first, that is not a number.
 bool IsNewerVersion(const QString &serverVersion, const QString &ownVersion, QChar decimalSeparator);
 

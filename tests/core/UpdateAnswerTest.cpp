@@ -82,9 +82,11 @@ TEST(UpdateAnswer, ComparesVersionsAsNumbersInTheUsersFormat)
         {u"v2.09"_s, u'.', std::nullopt, u"'v2.09' is not a valid floating point value"_s},
         {u"2.09beta"_s, u'.', std::nullopt, u"'2.09beta' is not a valid floating point value"_s},
         {QString(), u'.', std::nullopt, u"'' is not a valid floating point value"_s},
-        // With a comma the server's version is read first, then the program's own.
-        {u"2,09"_s, u',', std::nullopt, u"'2.08' is not a valid floating point value"_s},
-        {u"2.09"_s, u',', std::nullopt, u"'2.09' is not a valid floating point value"_s},
+        // Where the decimal separator is a comma, versions written either way still compare.
+        {u"2,09"_s, u',', true, {}},
+        {u"2.09"_s, u',', true, {}},
+        {u"2,07"_s, u',', false, {}},
+        {u"2,0,9"_s, u',', std::nullopt, u"'2,0,9' is not a valid floating point value"_s},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.server.toStdString() + " with '" + QString(c.decimal).toStdString() + "'");

@@ -5,10 +5,13 @@
 
 #include <QImage>
 #include <QLabel>
+#include <cstring>
 
-RgbImage GrabChart(QWidget *chart)
+namespace {
+
+RgbImage ToRgbImage(const QImage &source)
 {
-    const QImage image = chart->grab().toImage().convertToFormat(QImage::Format_RGB888);
+    const QImage image = source.convertToFormat(QImage::Format_RGB888);
     RgbImage picture;
     picture.width = image.width();
     picture.height = image.height();
@@ -19,10 +22,20 @@ RgbImage GrabChart(QWidget *chart)
     return picture;
 }
 
+} // namespace
+
+RgbImage GrabChart(QWidget *chart)
+{
+    return ToRgbImage(chart->grab().toImage());
+}
+
 RgbImage RenderChart(const ChartScene &scene, QSize size)
 {
     StormChart chart;
     chart.setAttribute(Qt::WA_DontShowOnScreen);
+    // One picture pixel per chart pixel: a scaled screen (a high-density
+    // display, QT_SCALE_FACTOR) must not multiply the size asked for.
+    chart.setBufferDevicePixelRatio(1);
     chart.resize(size);
     chart.setPoints(scene.points);
     chart.overallSeries()->setVisible(scene.barsShown);
@@ -38,7 +51,12 @@ RgbImage RenderChart(const ChartScene &scene, QSize size)
     }
     chart.show();
     chart.replot(QCustomPlot::rpImmediateRefresh);
-    return GrabChart(&chart);
+    // What grab() does, at a device pixel ratio of 1 whatever the screen's.
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    chart.render(&image, QPoint(), QRegion(),
+                 QWidget::DrawWindowBackground | QWidget::DrawChildren | QWidget::IgnoreMask);
+    return ToRgbImage(image);
 }
 
 ChartScene StormScene(const RainPoints &points, const TExpressionObject &storm, int precision,

@@ -15,7 +15,7 @@ const QStringList ValueOptions = {
     QStringLiteral("--peak"),     QStringLiteral("--step"),       QStringLiteral("--precision"),
     QStringLiteral("--time-format"), QStringLiteral("--save-storm"), QStringLiteral("--csv"),
     QStringLiteral("--data-docx"), QStringLiteral("--report"), QStringLiteral("--picture"),
-    QStringLiteral("--size"),
+    QStringLiteral("--size"),     QStringLiteral("--mode"),       QStringLiteral("--swmm"),
 };
 const QStringList FlagOptions = {
     QStringLiteral("--calc-by-show"), QStringLiteral("--raw"), QStringLiteral("--help"),
@@ -45,11 +45,14 @@ QString CliUsage()
 {
     return QStringLiteral(
         "用法: pluvion-cli [--open FILE] [--form i|q] [--a1 X] [--c X] [--b X] [--n X] [--log lg|ln]\n"
-        "                  [--period P] [--duration T] [--peak R] [--step S]\n"
+        "                  [--period P] [--duration T] [--peak R] [--step S] [--mode instant|block]\n"
         "                  [--precision N] [--calc-by-show] [--time-format clock|min]\n"
         "                  [--raw] [--save-storm FILE]\n"
         "                  [--csv FILE] [--data-docx FILE] [--report FILE] [--picture FILE] [--size WxH]\n"
+        "                  [--swmm FILE]\n"
         "不带参数时计算程序启动时的默认雨型（芝加哥雨型）。\n"
+        "--mode instant 为瞬时雨强（默认），block 为时段平均（雨量与公式雨量一致，适合 SWMM）。\n"
+        "--swmm 写出可粘贴进 SWMM 5 输入文件的 [RAINGAGES] 与 [TIMESERIES] 段。\n"
         "命令行上的数值一律以 \".\" 作小数点。\n");
 }
 
@@ -140,6 +143,13 @@ CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep
         storm.Storm_Percent = number(value("--peak"));
     if (has("--step"))
         storm.Storm_Step = StrToInt(value("--step"));
+    if (has("--mode")) {
+        storm.StormMode = choice(QStringLiteral("--mode"), value("--mode"),
+                                 {QStringLiteral("instant"), QStringLiteral("block")})
+                                  == QStringLiteral("block")
+                              ? StormModeBlock
+                              : StormModeInstant;
+    }
     if (has("--precision"))
         request.precision = StrToInt(value("--precision"));
     if (has("--time-format")) {
@@ -155,6 +165,7 @@ CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep
     request.dataDocxPath = value("--data-docx");
     request.reportPath = value("--report");
     request.picturePath = value("--picture");
+    request.swmmPath = value("--swmm");
     if (!request.picturePath.isEmpty() && !PictureTypeOfPath(request.picturePath))
         badArgument(QStringLiteral("--picture 的文件扩展名应为 .bmp、.jpg 或 .png：'%1'").arg(request.picturePath));
     if (has("--size")) {

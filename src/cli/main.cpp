@@ -5,6 +5,7 @@
 #include "export/CalcReport.h"
 #include "export/CsvExport.h"
 #include "export/DataDocument.h"
+#include "export/SwmmExport.h"
 
 #include "io/LegacyText.h"
 #include "io/StormFile.h"
@@ -59,6 +60,17 @@ void printTotals(const TExpressionObject &storm, const CliRequest &request, cons
     print(stdout, labels[4] + u'\n');
 }
 
+// The depth check: the formula's own rainfall over the duration, to compare
+// with the total above.
+void printFormulaDepth(const TExpressionObject &storm, const CliRequest &request, const Separators &sep)
+{
+    const double depth = FormulaDepth(storm);
+    if (request.raw)
+        print(stdout, QStringLiteral("formula-depth\t") + full(depth) + u'\n');
+    else
+        print(stdout, QStringLiteral("公式雨量=") + ShownValue(depth, request.precision, sep) + QStringLiteral("mm\n"));
+}
+
 // Writes the exports the request asks for, as the window's commands write them.
 void writeExports(const RainPoints &points, const TExpressionObject &storm, const CliRequest &request,
                   const Separators &sep)
@@ -71,6 +83,8 @@ void writeExports(const RainPoints &points, const TExpressionObject &storm, cons
     }
     if (!request.csvPath.isEmpty())
         WriteCsvFile(request.csvPath, rows, request.timeFormat);
+    if (!request.swmmPath.isEmpty())
+        WriteSwmmFile(request.swmmPath, points, storm);
     if (!request.dataDocxPath.isEmpty())
         WriteDataDocument(request.dataDocxPath, rows);
     if (!request.drawsChart())
@@ -118,6 +132,12 @@ int main(int argc, char **argv)
         return ComputationFailed;
     }
     printTotals(request.storm, request, sep);
+    try {
+        printFormulaDepth(request.storm, request, sep);
+    } catch (const PluvionError &error) {
+        print(stderr, QStringLiteral("出错：") + error.description() + u'\n');
+        return ComputationFailed;
+    }
     try {
         writeExports(points, request.storm, request, sep);
     } catch (const PluvionError &error) {

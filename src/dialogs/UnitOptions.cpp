@@ -10,6 +10,7 @@
 #include <QScopedValueRollback>
 #include <QSpinBox>
 #include <algorithm>
+#include <initializer_list>
 
 namespace {
 
@@ -84,6 +85,20 @@ TFormOptions::TFormOptions(TViewOptions &options, std::function<void()> previewO
 {
     buildControls();
     FormCreate();
+}
+
+TFormOptions::~TFormOptions()
+{
+    // QDialog's destructor hides a dialog that is still open, and the focus
+    // leaving a half-typed precision field fixes the field up and signals a
+    // change. By then the options and the preview are gone: nothing may
+    // reach ApplyOptions any more.
+    for (QWidget *control : std::initializer_list<QWidget *>{
+             m_CheckBox_ShowLabel_P, m_CheckBox_ShowLabel_T, m_CheckBox_ShowLabel_R,
+             m_CheckBox_ShowLabel_Overall_Rainfall, m_CheckBox_ShowLabel_Average_Rainfall_Intensity,
+             m_CheckBox_ShowAxis_Overall_Rainfall, m_CheckBox_ShowAxis_Rainfall_Intensity,
+             m_CheckBox_CalcByShow, m_SpinEdit_Precision, m_ComboBox_TimeForamt})
+        control->disconnect(this);
 }
 
 void TFormOptions::buildControls()

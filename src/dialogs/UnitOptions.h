@@ -26,6 +26,7 @@ class TFormOptions : public QDialog
 
 public:
     TFormOptions(TViewOptions &options, std::function<void()> previewOnWindow, QWidget *parent = nullptr);
+    ~TFormOptions() override;
 
 private:
     void buildControls();

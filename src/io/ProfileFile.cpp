@@ -220,7 +220,12 @@ int ProfileFile::findKey(const QString &key, int first, int end) const
 
 void ProfileFile::insertLine(int index, const QString &text)
 {
-    const QByteArray ending = lineEnding();
+    QByteArray ending = lineEnding();
+    // A lone CR before an empty line that ends in a lone LF would read back
+    // as one CR LF, and that empty line would be gone.
+    if (ending == "\r" && index < int(m_lines.size()) && m_lines[index].text.isEmpty()
+        && m_lines[index].ending.startsWith('\n'))
+        ending = QByteArrayLiteral("\r\n");
     if (index > 0 && m_lines[index - 1].ending.isEmpty())
         m_lines[index - 1].ending = ending;
     m_lines.insert(m_lines.begin() + index, Line{text, ending});

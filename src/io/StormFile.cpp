@@ -25,6 +25,9 @@ const QString KeyRepeatYear = QStringLiteral("重现期");
 const QString KeyTime = QStringLiteral("降雨历时");
 const QString KeyPercent = QStringLiteral("峰值比例");
 const QString KeyStep = QStringLiteral("计算步长");
+// Written only for a storm that is not in the default mode, so that a default
+// storm's file stays as it always was and older readers ignore the line.
+const QString KeyMode = QStringLiteral("计算模式");
 
 QString KeyLine(const QString &key, const QString &value)
 {
@@ -63,7 +66,7 @@ QString ValueOrEmpty(const QStringList &lines, const QString &key)
 
 QStringList StormFileLines(const TExpressionObject &storm, const Separators &sep)
 {
-    return {
+    QStringList lines = {
         KeyLine(KeySign, ProgramInfo::stormFileSignature()),
         KeyLine(KeyFormType, QString::number(storm.F_type)),
         KeyLine(KeyA1Flow, GeneralNumber(storm.a1_167, sep)),
@@ -77,6 +80,9 @@ QStringList StormFileLines(const TExpressionObject &storm, const Separators &sep
         KeyLine(KeyPercent, GeneralNumber(storm.Storm_Percent, sep)),
         KeyLine(KeyStep, QString::number(storm.Storm_Step)),
     };
+    if (storm.StormMode != StormModeInstant)
+        lines.append(KeyLine(KeyMode, QString::number(int(storm.StormMode))));
+    return lines;
 }
 
 void WriteStormFile(const QString &path, const TExpressionObject &storm, const Separators &sep)
@@ -100,6 +106,11 @@ void WriteStormFile(const QString &path, const TExpressionObject &storm, const S
     }
     if (!file.commit())
         ThrowCannotCreate(path, file.errorString());
+}
+
+QString UnknownStormModeMessage(const QString &value)
+{
+    return QStringLiteral("计算模式 '%1' 无效：应为 0（瞬时雨强）或 1（时段平均）").arg(value);
 }
 
 QString StormFileTarget(const QString &chosenName)
@@ -130,6 +141,13 @@ StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &
     const double time = StrToFloat(ValueOrEmpty(lines, KeyTime), decimal);
     const double percent = StrToFloat(ValueOrEmpty(lines, KeyPercent), decimal);
     const int32_t step = StrToInt(ValueOrEmpty(lines, KeyStep));
+    uint8_t mode = StormModeInstant;
+    if (const std::optional<QString> modeText = FindValue(lines, KeyMode)) {
+        const int32_t value = StrToInt(*modeText);
+        if (value != StormModeInstant && value != StormModeBlock)
+            throw PluvionError(UnknownStormModeMessage(*modeText));
+        mode = static_cast<uint8_t>(value);
+    }
 
     // Files from before the flow form have no F_type line and are in the
     // intensity form; otherwise both forms of A1 are taken as written.
@@ -151,6 +169,7 @@ StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &
     storm.Storm_Time = time;
     storm.Storm_Percent = percent;
     storm.Storm_Step = step;
+    storm.StormMode = mode;
     return StormFileReadResult::Read;
 }
 

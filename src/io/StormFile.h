@@ -7,7 +7,8 @@
 #include <QStringList>
 
 // The storm file: a signature line and eleven key=value lines holding the
-// parameters of a storm (never its results), written in GBK with CR LF.
+// parameters of a storm (never its results), written in GBK with CR LF; a
+// storm in the block-average mode adds a twelfth, 计算模式=1.
 
 // The message the window shows, in a box captioned NotAStormFileCaption() with
 // the error icon, when an opened file does not carry the storm-file signature.
@@ -27,8 +28,12 @@ enum class StormFileReadResult
 };
 
 // The twelve lines of the file for `storm`, in their order: SIGN, F_type,
-// a1_167, a1, c, b, n, LG_LN, 重现期, 降雨历时, 峰值比例, 计算步长.
+// a1_167, a1, c, b, n, LG_LN, 重现期, 降雨历时, 峰值比例, 计算步长; then
+// 计算模式 with the mode's number when the storm is not in StormModeInstant.
 QStringList StormFileLines(const TExpressionObject &storm, const Separators &sep);
+
+// The description of a 计算模式 value that is an integer but no mode.
+QString UnknownStormModeMessage(const QString &value);
 
 // Writes the lines of `storm` to `path`, creating the file or replacing it as
 // a whole: the new content goes to a temporary file beside the target that
@@ -50,6 +55,10 @@ QString StormFileTarget(const QString &chosenName);
 // `storm` untouched; when all convert, stores the eleven parameters and leaves
 // the two results as they are. A file without F_type is in the intensity form:
 // F_type 0 and a1_167 = a1 / 0.006. LG_LN keeps the low 8 bits of its value.
+// 计算模式 is converted last of the keys that every file has; without it the
+// storm is in StormModeInstant; a value that is not an integer raises "'%s' is
+// not a valid integer value", an integer other than 0 or 1 raises
+// UnknownStormModeMessage.
 StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &storm,
                                    const Separators &sep);
 

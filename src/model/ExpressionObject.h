@@ -20,7 +20,14 @@ struct TExpressionObject
     double Storm_Percent = 0;    // peak ratio r
     double Strom_Average_Rainfall_Intensity = 0; // result, mm/min
     double Strom_Overall_Rainfall = 0;           // result, mm
+    uint8_t StormMode = 0; // how the rows are computed: StormModeInstant or StormModeBlock
 };
+
+// 瞬时雨强: the intensity of each whole minute, sampled from the formula (the default).
+inline constexpr uint8_t StormModeInstant = 0;
+// 时段平均: each step's exact average intensity, from the storm's cumulative
+// depth, so that the storm's total is the formula's own depth.
+inline constexpr uint8_t StormModeBlock = 1;
 
 // The factor between the two forms of the parameter: a1 = a1_167 * 0.006.
 inline constexpr double FlowFormFactor = 0.006;

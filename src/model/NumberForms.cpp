@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 namespace {
@@ -142,7 +143,12 @@ double toDouble(const DecimalText &d)
 {
     std::string text = (d.negative ? "-" : "") + d.digits + "e" + std::to_string(d.lastPower);
     double value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    // The 15-digit text of a value near the largest double can lie beyond it
+    // (1.79769313486232E308); the nearest double is then the largest one, not
+    // the zero that a failed conversion leaves.
+    if (result.ec == std::errc::result_out_of_range && d.firstPower() > 0)
+        value = d.negative ? -std::numeric_limits<double>::max() : std::numeric_limits<double>::max();
     return value;
 }
 

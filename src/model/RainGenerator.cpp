@@ -3,6 +3,7 @@
 #include "NumberForms.h"
 #include "PluvionError.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -84,62 +85,163 @@ long double stormFactor(const TExpressionObject &storm)
     return checked(storm.a1 * checked(1 + checked(storm.c * log)));
 }
 
+bool durationOutOfRange(long double T)
+{
+    return std::isnan(T) || T >= static_cast<long double>(MaxStormMinutes + 1);
+}
+
+QString durationRefusal()
+{
+    return QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 %1 分钟").arg(MaxStormMinutes);
+}
+
+// The instantaneous storm: every whole minute sampled from the formula.
+std::optional<QString> computeInstantMinutes(TExpressionObject &storm, RainPoints &points,
+                                             bool calcByShow, int precision)
+{
+    const long double T = storm.Storm_Time;
+    if (durationOutOfRange(T))
+        return durationRefusal();
+    const long double a = stormFactor(storm);
+    const long double r = storm.Storm_Percent;
+    const long double b = storm.b;
+    const long double n = storm.n;
+    // The peak minute is held as a stored value: T = 120 and r = 0.4 put
+    // it on minute 48 exactly. It is not rounded to a whole minute.
+    const long double p = static_cast<double>(T * r);
+    const long double exponent = checked(1 + n);
+    const long double oneMinusN = checked(1 - n);
+    const long double oneMinusR = 1 - r;
+    // The last minute: T truncated toward zero; none at all below -1.
+    const long long last = T <= -1 ? -1 : static_cast<long long>(std::trunc(T));
+    const long long step = storm.Storm_Step;
+
+    if (last >= 0 && step != 0) {
+        const long long magnitude = step < 0 ? -step : step;
+        points.reserve(points.size() + static_cast<size_t>(last / magnitude + 2));
+    }
+
+    long double total = 0;
+    // minute % |step|, counted rather than divided for every minute
+    long long sinceListed = 0;
+    const long long listEvery = step < 0 ? -step : step;
+    for (long long minute = 0; minute <= last; ++minute) {
+        const long double d = std::fabs(minute - p);
+        // The minute on the peak belongs to the rising limb.
+        const long double scaled = minute <= p ? divide(d, r) : divide(d, oneMinusR);
+        const long double base = checked(scaled + b);
+        const long double numerator = checked(a * checked(checked(oneMinusN * scaled) + b));
+        long double value = divide(numerator, power(base, exponent));
+        if (calcByShow)
+            value = RoundToShown(precision, stored(value));
+        total = checked(total + value);
+        if (step == 0)
+            fail(IntegerDivisionByZero);
+        if (sinceListed == 0 || minute == last)
+            points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(total)});
+        if (++sinceListed == listEvery)
+            sinceListed = 0;
+    }
+
+    if (points.empty())
+        throw Failure{QStringLiteral("List index out of bounds (%1)").arg(-1)};
+    storm.Strom_Overall_Rainfall = points.back().Overall;
+    storm.Strom_Average_Rainfall_Intensity = stored(divide(storm.Strom_Overall_Rainfall, T));
+    return std::nullopt;
+}
+
+// The rainfall of one limb from the peak out to the distance tau, the integral
+// of that limb's intensity: a tau / (tau / ratio + b)^n, ratio r before the
+// peak and 1 - r after it. None at the peak itself, whatever b is.
+long double limbDepth(long double a, long double tau, long double ratio, long double b, long double n)
+{
+    if (tau == 0)
+        return 0;
+    return divide(checked(a * tau), power(checked(divide(tau, ratio) + b), n));
+}
+
+// The block-average storm: each step's average from the cumulative depth.
+std::optional<QString> computeBlockAverages(TExpressionObject &storm, RainPoints &points,
+                                            bool calcByShow, int precision)
+{
+    const long double T = storm.Storm_Time;
+    if (durationOutOfRange(T))
+        return durationRefusal();
+    if (!(T > 0))
+        return BlockDurationNotPositiveMessage();
+    const long double r = storm.Storm_Percent;
+    if (!(r > 0 && r < 1))
+        return BlockPeakRatioOutsideMessage();
+    if (storm.Storm_Step == 0)
+        fail(IntegerDivisionByZero);
+    const long long step = storm.Storm_Step < 0 ? -static_cast<long long>(storm.Storm_Step)
+                                                : static_cast<long long>(storm.Storm_Step);
+
+    const long double a = stormFactor(storm);
+    const long double b = storm.b;
+    const long double n = storm.n;
+    const long double p = T * r;
+    const long double oneMinusR = 1 - r;
+    const auto rising = [&](long double tau) { return limbDepth(a, tau, r, b, n); };
+    const auto falling = [&](long double tau) { return limbDepth(a, tau, oneMinusR, b, n); };
+    // Within one limb a step's rainfall is a difference along that limb; the
+    // step that holds the peak takes its part of each limb.
+    const auto depthBetween = [&](long double from, long double to) {
+        if (to <= p)
+            return checked(rising(p - from) - rising(p - to));
+        if (from >= p)
+            return checked(falling(to - p) - falling(from - p));
+        return checked(rising(p - from) + falling(to - p));
+    };
+
+    points.reserve(points.size() + static_cast<size_t>(std::ceil(T / step)));
+    long double total = 0;
+    for (long long k = 0;; ++k) {
+        const long double from = static_cast<long double>(k) * step;
+        if (from >= T)
+            break;
+        const long double to = std::min(from + step, T);
+        const long double length = to - from;
+        long double depth = depthBetween(from, to);
+        long double value = divide(depth, length);
+        if (calcByShow) {
+            value = RoundToShown(precision, stored(value));
+            depth = checked(value * length);
+        }
+        total = checked(total + depth);
+        points.push_back(TRainPoint{static_cast<double>(from), stored(value), stored(total)});
+    }
+
+    storm.Strom_Overall_Rainfall = points.back().Overall;
+    storm.Strom_Average_Rainfall_Intensity = stored(divide(storm.Strom_Overall_Rainfall, T));
+    return std::nullopt;
+}
+
 } // namespace
+
+QString BlockDurationNotPositiveMessage()
+{
+    return QStringLiteral("时段平均雨型的降雨历时须大于 0 分钟");
+}
+
+QString BlockPeakRatioOutsideMessage()
+{
+    return QStringLiteral("峰值比例只能取值(0~1)之间，不包括0和1");
+}
 
 std::optional<QString> CalcRainPoints(TExpressionObject &storm, RainPoints &points, bool calcByShow,
                                       int precision, const DisplayStep &display)
 {
     try {
-        const long double T = storm.Storm_Time;
-        if (std::isnan(T) || T >= static_cast<long double>(MaxStormMinutes + 1)) {
-            return QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 %1 分钟")
-                .arg(MaxStormMinutes);
-        }
-        const long double a = stormFactor(storm);
-        const long double r = storm.Storm_Percent;
-        const long double b = storm.b;
-        const long double n = storm.n;
-        // The peak minute is held as a stored value: T = 120 and r = 0.4 put
-        // it on minute 48 exactly. It is not rounded to a whole minute.
-        const long double p = static_cast<double>(T * r);
-        const long double exponent = checked(1 + n);
-        const long double oneMinusN = checked(1 - n);
-        const long double oneMinusR = 1 - r;
-        // The last minute: T truncated toward zero; none at all below -1.
-        const long long last = T <= -1 ? -1 : static_cast<long long>(std::trunc(T));
-        const long long step = storm.Storm_Step;
-
-        if (last >= 0 && step != 0) {
-            const long long magnitude = step < 0 ? -step : step;
-            points.reserve(points.size() + static_cast<size_t>(last / magnitude + 2));
-        }
-
-        long double total = 0;
-        // minute % |step|, counted rather than divided for every minute
-        long long sinceListed = 0;
-        const long long listEvery = step < 0 ? -step : step;
-        for (long long minute = 0; minute <= last; ++minute) {
-            const long double d = std::fabs(minute - p);
-            // The minute on the peak belongs to the rising limb.
-            const long double scaled = minute <= p ? divide(d, r) : divide(d, oneMinusR);
-            const long double base = checked(scaled + b);
-            const long double numerator = checked(a * checked(checked(oneMinusN * scaled) + b));
-            long double value = divide(numerator, power(base, exponent));
-            if (calcByShow)
-                value = RoundToShown(precision, stored(value));
-            total = checked(total + value);
-            if (step == 0)
-                fail(IntegerDivisionByZero);
-            if (sinceListed == 0 || minute == last)
-                points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(total)});
-            if (++sinceListed == listEvery)
-                sinceListed = 0;
-        }
-
-        if (points.empty())
-            throw Failure{QStringLiteral("List index out of bounds (%1)").arg(-1)};
-        storm.Strom_Overall_Rainfall = points.back().Overall;
-        storm.Strom_Average_Rainfall_Intensity = stored(divide(storm.Strom_Overall_Rainfall, T));
+        std::optional<QString> refused;
+        if (storm.StormMode == StormModeInstant)
+            refused = computeInstantMinutes(storm, points, calcByShow, precision);
+        else if (storm.StormMode == StormModeBlock)
+            refused = computeBlockAverages(storm, points, calcByShow, precision);
+        else
+            refused = QStringLiteral("未知的计算模式：%1").arg(int(storm.StormMode));
+        if (refused)
+            return refused;
 
         if (display)
             display(points);
@@ -149,4 +251,15 @@ std::optional<QString> CalcRainPoints(TExpressionObject &storm, RainPoints &poin
         return error.description();
     }
     return std::nullopt;
+}
+
+double FormulaDepth(const TExpressionObject &storm)
+{
+    try {
+        const long double T = storm.Storm_Time;
+        const long double a = stormFactor(storm);
+        return stored(divide(checked(a * T), power(checked(T + storm.b), storm.n)));
+    } catch (const Failure &failure) {
+        throw PluvionError(failure.description);
+    }
 }

@@ -8,6 +8,8 @@
 #include <vector>
 
 // One hyetograph row.
+// In the block-average mode a row is one step: Time is the step's first
+// minute, Intensity its average and Overall the rainfall up to its end.
 struct TRainPoint
 {
     double Time = 0;      // minute from the start of the storm, a whole number
@@ -25,11 +27,36 @@ inline constexpr long long MaxStormMinutes = 10'000'000;
 // (for the window: a failed write of the options file).
 using DisplayStep = std::function<void(const RainPoints &)>;
 
-// Computes the Chicago storm of `storm` minute by minute, appends the listed
-// rows to `points` (expected empty) and writes the two totals into `storm`.
-// On success runs `display` and returns nothing; on failure returns the
-// failure's description (the caller shows "出错：" and it) and leaves the rows
-// appended so far, the totals not yet written and the display untouched.
+// The description of a block-average storm whose duration is not above 0.
+QString BlockDurationNotPositiveMessage();
+// The description of a block-average storm whose peak ratio is not inside (0, 1).
+QString BlockPeakRatioOutsideMessage();
+
+// Computes the Chicago storm of `storm`, appends the listed rows to `points`
+// (expected empty) and writes the two totals into `storm`. On success runs
+// `display` and returns nothing; on failure returns the failure's description
+// (the caller shows "出错：" and it) and leaves the rows appended so far, the
+// totals not yet written and the display untouched.
+//
+// StormModeInstant: every whole minute 0 .. trunc(T) is sampled from the
+// formula and added to the total; a row every `Storm_Step` minutes and one for
+// the last minute.
+//
+// StormModeBlock: the storm is cut into steps [k s, (k+1) s) for k = 0, 1, ..,
+// the last one shortened to end at T (T = 90.7, s = 1: the last step is
+// [90, 90.7)); one row per step, Time its start, Intensity the exact average
+// over it from the storm's cumulative depth, Overall the rainfall up to its
+// end. The total is the formula depth a T/(T+b)^n. With `calcByShow` each
+// average is rounded first and the total sums rounded average x step length.
+// A step of 0 fails with "Division by zero" as in the other mode; a negative
+// step acts as its magnitude; T not above 0 and r outside (0, 1) are refused
+// with the two messages above, and a duration the other mode refuses is
+// refused the same way. Other modes are refused.
 std::optional<QString> CalcRainPoints(TExpressionObject &storm, RainPoints &points,
                                       bool calcByShow, int precision,
                                       const DisplayStep &display = {});
+
+// The rainfall depth of the formula over the whole duration, a T/(T+b)^n with
+// the storm factor a, in mm: what the storm should total. Raises PluvionError
+// with the generator's description when it has no finite value.
+double FormulaDepth(const TExpressionObject &storm);

@@ -1,4 +1,5 @@
 // pluvion-cli end to end: its output, its exit status and its messages.
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -11,6 +12,12 @@ struct CliResult
     QString out;
     QString err;
 };
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 CliResult runCli(const QStringList &arguments)
 {
@@ -26,13 +33,14 @@ TEST(Cli, StartUpStormAsTheTableShowsIt)
     const CliResult result = runCli({});
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
     const QStringList lines = result.out.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 1 + 121 + 2);
+    ASSERT_EQ(lines.size(), 1 + 121 + 3);
     EXPECT_EQ(lines[0], QStringLiteral("时间,降雨强度,降雨总量"));
     EXPECT_EQ(lines[1], QStringLiteral("00:00,0.1908,0.1908"));
     EXPECT_EQ(lines[49], QStringLiteral("00:48,3.3599,25.9954"));
     EXPECT_EQ(lines[121], QStringLiteral("02:00,0.1908,60.6345"));
     EXPECT_EQ(lines[122], QStringLiteral("降雨总量H=60.6345mm"));
     EXPECT_EQ(lines[123], QStringLiteral("平均雨强i=0.5053mm/min"));
+    EXPECT_EQ(lines[124], QStringLiteral("公式雨量=60.2284mm"));
 }
 
 TEST(Cli, ParametersShapeTheOutput)
@@ -41,7 +49,7 @@ TEST(Cli, ParametersShapeTheOutput)
     ASSERT_EQ(raw.status, 0);
     EXPECT_TRUE(raw.out.contains(QStringLiteral("50\t2.0516961350879")));
     EXPECT_TRUE(raw.out.contains(QStringLiteral("total\t60.63447340108")));
-    EXPECT_EQ(raw.out.count(u'\n'), 25 + 2);
+    EXPECT_EQ(raw.out.count(u'\n'), 25 + 3);
 
     const CliResult minutes = runCli({QStringLiteral("--time-format"), QStringLiteral("min"),
                                       QStringLiteral("--precision"), QStringLiteral("2"),
@@ -71,7 +79,41 @@ TEST(Cli, StormFileRoundTrip)
     // Parameters on the command line override the file.
     const CliResult overridden = runCli({QStringLiteral("--open"), path, QStringLiteral("--duration"),
                                          QStringLiteral("120")});
-    EXPECT_EQ(overridden.out.count(u'\n'), 1 + 121 + 2);
+    EXPECT_EQ(overridden.out.count(u'\n'), 1 + 121 + 3);
+}
+
+TEST(Cli, BlockModeMeetsTheFormulaDepthAndExportsForSwmm)
+{
+    QTemporaryDir dir;
+    const QString stormPath = dir.filePath(QStringLiteral("block.txt"));
+    const QString swmmPath = dir.filePath(QStringLiteral("storm.inp"));
+    const CliResult block = runCli({QStringLiteral("--mode"), QStringLiteral("block"), QStringLiteral("--step"),
+                                    QStringLiteral("5"), QStringLiteral("--save-storm"), stormPath,
+                                    QStringLiteral("--swmm"), swmmPath});
+    ASSERT_EQ(block.status, 0) << block.err.toStdString();
+    const QStringList lines = block.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + 24 + 3);
+    EXPECT_EQ(lines[24], QStringLiteral("01:55,0.1957,60.2284"));
+    EXPECT_EQ(lines[25], QStringLiteral("降雨总量H=60.2284mm"));
+    EXPECT_EQ(lines[27], QStringLiteral("公式雨量=60.2284mm"));
+    QFile swmm(swmmPath);
+    ASSERT_TRUE(swmm.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(swmm.readAll().contains("P2_T120_r0.4     INTENSITY 0:05     1.0      TIMESERIES P2_T120_r0.4\r\n"));
+
+    // The mode travels in the storm file; --mode on the command line overrides it.
+    EXPECT_EQ(runCli({QStringLiteral("--open"), stormPath}).out, block.out);
+    const CliResult instant = runCli({QStringLiteral("--open"), stormPath, QStringLiteral("--mode"),
+                                      QStringLiteral("instant"), QStringLiteral("--raw")});
+    EXPECT_TRUE(instant.out.contains(QStringLiteral("total\t60.63447340108")));
+    EXPECT_TRUE(instant.out.contains(QStringLiteral("\nformula-depth\t60.228")));
+
+    const CliResult bad = runCli({QStringLiteral("--mode"), QStringLiteral("average")});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.err.contains(QStringLiteral("--mode"))) << bad.err.toStdString();
+    const CliResult refused = runCli({QStringLiteral("--mode"), QStringLiteral("block"), QStringLiteral("--peak"),
+                                      QStringLiteral("1")});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("出错：峰值比例只能取值(0~1)之间"))) << refused.err.toStdString();
 }
 
 TEST(Cli, FailuresAndTheirExitStatus)
@@ -103,6 +145,79 @@ TEST(Cli, FailuresAndTheirExitStatus)
     const CliResult partial = runCli({QStringLiteral("--b"), QStringLiteral("0"), QStringLiteral("--raw")});
     EXPECT_EQ(partial.status, 1);
     EXPECT_EQ(partial.out.count(u'\n'), 48);
+}
+
+TEST(Cli, WritesTheWindowsExports)
+{
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("table.csv"));
+    const QString data = dir.filePath(QStringLiteral("data.docx"));
+    const QString report = dir.filePath(QStringLiteral("report.docx"));
+    const QString bmp = dir.filePath(QStringLiteral("chart.bmp"));
+    const CliResult result = runCli({QStringLiteral("--csv"), csv, QStringLiteral("--data-docx"), data,
+                                     QStringLiteral("--report"), report, QStringLiteral("--picture"), bmp,
+                                     QStringLiteral("--size"), QStringLiteral("300x200")});
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+
+    // The CSV: GBK ("时间" is CA B1 BC E4), CR LF after every line, the table's texts.
+    const QByteArray table = fileBytes(csv);
+    EXPECT_TRUE(table.startsWith("\xCA\xB1\xBC\xE4(HH:MM),"));
+    EXPECT_EQ(table.count("\r\n"), 1 + 121);
+    EXPECT_EQ(table.count('\n'), 1 + 121);
+    EXPECT_TRUE(table.contains("\r\n00:48,3.3599,25.9954\r\n"));
+    EXPECT_TRUE(table.endsWith("\r\n02:00,0.1908,60.6345\r\n"));
+
+    // Both documents are ZIP packages.
+    EXPECT_TRUE(fileBytes(data).startsWith("PK\x03\x04"));
+    EXPECT_TRUE(fileBytes(report).startsWith("PK\x03\x04"));
+
+    // The picture, read by hand: a 24-bit bottom-up bitmap of the asked size.
+    const QByteArray picture = fileBytes(bmp);
+    ASSERT_GE(picture.size(), 54);
+    const auto byteAt = [&](int at) { return quint32(quint8(picture[at])); };
+    const auto u16 = [&](int at) { return byteAt(at) | byteAt(at + 1) << 8; };
+    const auto u32 = [&](int at) { return u16(at) | u16(at + 2) << 16; };
+    const int rowBytes = 300 * 3; // already a multiple of 4
+    EXPECT_EQ(picture.left(2), QByteArray("BM"));
+    EXPECT_EQ(u32(2), quint32(picture.size()));
+    EXPECT_EQ(u32(10), 54u);         // pixels right after the headers: no palette
+    EXPECT_EQ(u32(14), 40u);         // BITMAPINFOHEADER
+    EXPECT_EQ(qint32(u32(18)), 300); // width
+    EXPECT_EQ(qint32(u32(22)), 200); // height, positive: bottom-up
+    EXPECT_EQ(u16(26), 1u);
+    EXPECT_EQ(u16(28), 24u);
+    EXPECT_EQ(u32(30), 0u); // uncompressed
+    EXPECT_EQ(picture.size(), 54 + rowBytes * 200);
+    // Something is drawn: the pixels are not all of one colour.
+    const QByteArray pixels = picture.mid(54);
+    bool varied = false;
+    for (qsizetype i = 3; i + 2 < pixels.size() && !varied; i += 3)
+        varied = pixels.mid(i, 3) != pixels.left(3);
+    EXPECT_TRUE(varied);
+
+    // A scaled desktop (here QT_SCALE_FACTOR) does not change the size asked for.
+    QProcess scaled;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    scaled.setProcessEnvironment(environment);
+    scaled.start(QStringLiteral(PLUVION_CLI_PATH),
+                 {QStringLiteral("--picture"), bmp, QStringLiteral("--size"), QStringLiteral("300x200")});
+    ASSERT_TRUE(scaled.waitForFinished(60000));
+    EXPECT_EQ(scaled.exitCode(), 0);
+    const QByteArray scaledPicture = fileBytes(bmp);
+    ASSERT_GE(scaledPicture.size(), 26);
+    EXPECT_EQ(scaledPicture.mid(18, 8), picture.mid(18, 8)); // width and height: 300 x 200
+
+    // An extension that names no picture type is refused before anything is written.
+    const QString jpeg = dir.filePath(QStringLiteral("chart.jpeg"));
+    const QString csv2 = dir.filePath(QStringLiteral("again.csv"));
+    const CliResult refused = runCli({QStringLiteral("--csv"), csv2, QStringLiteral("--picture"), jpeg});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("--picture")) && refused.err.contains(jpeg)
+                && refused.err.contains(QStringLiteral(".png")))
+        << refused.err.toStdString();
+    EXPECT_FALSE(QFile::exists(jpeg));
+    EXPECT_FALSE(QFile::exists(csv2));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "model/PluvionError.h"
 
 #include <gtest/gtest.h>
+#include <cfloat>
 #include <cmath>
 
 namespace {
@@ -33,6 +34,8 @@ TEST(RoundToShown, RoundsTheFifteenDigitTextHalvesAwayFromZero)
         {0, 2.5, 3.0},       // below one decimal: whole numbers
         {-3, -2.5, -3.0},
         {4, 0.0, 0.0},
+        {4, DBL_MAX, DBL_MAX}, // its 15-digit text lies beyond it: the nearest double
+        {2, -DBL_MAX, -DBL_MAX},
     };
     for (const auto &c : cases)
         EXPECT_EQ(RoundToShown(c.precision, c.value), c.expected) << c.precision << " " << c.value;

@@ -143,6 +143,20 @@ TEST_F(OptionsFileTest, MissingSectionIsAppendedAfterAnUnterminatedLastLine)
     EXPECT_EQ(readBytes(filePath()), "[Other]\r\nx=1\r\n[OPTIONS]\r\n" + defaultKeys("\r\n"));
 }
 
+TEST_F(OptionsFileTest, KeysAddedInALoneCrFileKeepAFollowingEmptyLfLine)
+{
+    // The new lines take the file's first line end, a lone CR; one of them
+    // right before an empty line ended by a lone LF must not fuse with it
+    // into a CR LF, which would drop that empty line.
+    writeBytes(filePath(), "; note\r[OPTIONS]\rPrecision=9\r\n\n[Tail]\ra=b");
+    SaveOptions(TViewOptions(), filePath());
+    EXPECT_EQ(readBytes(filePath()), QByteArray("; note\r[OPTIONS]\rPrecision=4\r\n"
+                                                "ShowLabel_P=1\r\nShowLabel_T=1\r\nShowLabel_R=1\r\n"
+                                                "ShowLabel__Overall_Rainfall=1\r\nShowLabel_Average=1\r\n"
+                                                "ShowAxis_Overall=1\r\nShowAxis_Intensity=1\r\nCalcByShow=0\r\n"
+                                                "TimeFormat=0\r\n\n[Tail]\ra=b"));
+}
+
 TEST_F(OptionsFileTest, ValueForms)
 {
     struct Case

@@ -277,6 +277,47 @@ TEST(StormFileParseTest, FirstValueThatFailsIsReportedAndTheStormIsUntouched)
     }
 }
 
+TEST_F(StormFileTest, BlockModeAddsItsKeyAndReadsBack)
+{
+    TExpressionObject block = FlowFormStorm();
+    block.StormMode = StormModeBlock;
+    WriteStormFile(path("block.txt"), block, Separators{});
+    const QByteArray bytes = readBytes("block.txt");
+    // The default storm's twelve lines, then the mode.
+    WriteStormFile(path("instant.txt"), FlowFormStorm(), Separators{});
+    EXPECT_EQ(bytes, readBytes("instant.txt") + QByteArray::fromHex("bcc6cbe3c4a3cabd") + "=1\r\n");
+
+    TExpressionObject storm = ReadTarget();
+    ASSERT_EQ(ReadStormFile(path("block.txt"), storm, Separators{}), StormFileReadResult::Read);
+    EXPECT_EQ(storm.StormMode, StormModeBlock);
+    ExpectSameStorm(storm, FlowFormStormAsRead());
+
+    // A file without the key is in the default mode, whatever the storm was in.
+    ASSERT_EQ(ReadStormFile(path("instant.txt"), storm, Separators{}), StormFileReadResult::Read);
+    EXPECT_EQ(storm.StormMode, StormModeInstant);
+}
+
+TEST(StormFileParseTest, BadModeIsReportedAndTheStormIsUntouched)
+{
+    const std::pair<QString, QString> cases[] = {
+        {"x", QStringLiteral("'x' is not a valid integer value")},
+        {"", QStringLiteral("'' is not a valid integer value")},
+        {"1.0", QStringLiteral("'1.0' is not a valid integer value")},
+        {"7", UnknownStormModeMessage("7")},
+    };
+    for (const auto &[value, message] : cases) {
+        TExpressionObject storm = ReadTarget();
+        storm.StormMode = StormModeBlock;
+        const TExpressionObject before = storm;
+        EXPECT_EQ(ErrorOf([&] {
+                      ParseStormText(FlowFormLines() << "计算模式=" + value, storm, Separators{});
+                  }),
+                  message);
+        ExpectSameStorm(storm, before);
+        EXPECT_EQ(storm.StormMode, StormModeBlock);
+    }
+}
+
 TEST_F(StormFileTest, FileIsDecodedByItsByteOrderMarkAndSplitAtAnyLineEnd)
 {
     const QString text = FlowFormLines().join("\r\n");

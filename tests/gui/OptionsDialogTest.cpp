@@ -285,6 +285,21 @@ TEST_F(OptionsDialog, PrecisionThatIsNotANumberCountsAsOne)
     EXPECT_FALSE(options.ShowLabel_T);
 }
 
+TEST_F(OptionsDialog, DestroyedWhileOpenWithAHalfTypedPrecisionPreviewsNothingMore)
+{
+    open(TViewOptions());
+    typePrecision(QStringLiteral("150"));
+    const size_t previewsBefore = previews.size();
+    const TViewOptions optionsBefore = options;
+
+    // The focus leaves the field as the dialog goes; the dialog is no longer
+    // there to take the fixed-up number.
+    dialog.reset();
+
+    EXPECT_EQ(previews.size(), previewsBefore);
+    EXPECT_EQ(options, optionsBefore);
+}
+
 TEST_F(OptionsDialog, ButtonsCloseWithTheirResults)
 {
     open(TViewOptions());

@@ -1,0 +1,181 @@
+// The block-average storm: steps, their averages from the cumulative depth,
+// a total equal to the formula's own depth, and the refusals.
+#include "model/NumberForms.h"
+#include "model/PluvionError.h"
+#include "model/RainGenerator.h"
+
+#include <gtest/gtest.h>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+void expectClose(double actual, long double expected, const char *what)
+{
+    EXPECT_EQ(QString::number(actual, 'g', 12), QString::number(double(expected), 'g', 12)) << what;
+}
+
+// a T / (T + b)^n, worked out here independently of the generator.
+long double closedFormDepth(const TExpressionObject &s)
+{
+    const long double a = s.a1 * (1 + s.c * std::log10((long double)s.Storm_RepeatYear));
+    return a * s.Storm_Time / std::pow((long double)s.Storm_Time + s.b, (long double)s.n);
+}
+
+TExpressionObject blockStorm(double T, double r, int step)
+{
+    TExpressionObject s = StartUpStorm();
+    s.StormMode = StormModeBlock;
+    s.Storm_Time = T;
+    s.Storm_Percent = r;
+    s.Storm_Step = step;
+    return s;
+}
+
+TEST(BlockAverageStorm, TotalIsTheFormulaDepthAndStepsCoverTheDuration)
+{
+    for (const double T : {120.0, 90.7}) {
+        for (const double r : {0.4, 0.5}) {
+            for (const int step : {1, 5, 7}) {
+                SCOPED_TRACE(QStringLiteral("T=%1 r=%2 s=%3").arg(T).arg(r).arg(step).toStdString());
+                TExpressionObject storm = blockStorm(T, r, step);
+                RainPoints points;
+                bool displayed = false;
+                ASSERT_FALSE(CalcRainPoints(storm, points, false, 4,
+                                            [&](const RainPoints &) { displayed = true; }));
+                EXPECT_TRUE(displayed);
+
+                const long double depth = closedFormDepth(storm);
+                expectClose(storm.Strom_Overall_Rainfall, depth, "total");
+                expectClose(FormulaDepth(storm), depth, "formula depth");
+                expectClose(storm.Strom_Average_Rainfall_Intensity, depth / T, "average");
+
+                // Steps [k s, (k+1) s), the last one ending at T.
+                ASSERT_EQ(points.size(), size_t(std::ceil(T / step)));
+                long double sum = 0;
+                for (size_t k = 0; k < points.size(); ++k) {
+                    EXPECT_EQ(points[k].Time, double(k * step));
+                    const double length = std::min(points[k].Time + step, T) - points[k].Time;
+                    sum += (long double)points[k].Intensity * length;
+                    expectClose(points[k].Overall, sum, "overall");
+                }
+                expectClose(double(sum), depth, "sum of the steps");
+            }
+        }
+    }
+    // A negative step acts as its magnitude.
+    TExpressionObject forward = blockStorm(120, 0.4, 7);
+    TExpressionObject backward = blockStorm(120, 0.4, -7);
+    RainPoints forwardPoints, backwardPoints;
+    CalcRainPoints(forward, forwardPoints, false, 4);
+    CalcRainPoints(backward, backwardPoints, false, 4);
+    ASSERT_EQ(backwardPoints.size(), forwardPoints.size());
+    EXPECT_EQ(backwardPoints.back().Overall, forwardPoints.back().Overall);
+}
+
+TEST(BlockAverageStorm, StartUpStormFormulaDepth)
+{
+    const TExpressionObject storm = StartUpStorm();
+    EXPECT_EQ(QString::number(FormulaDepth(storm), 'f', 4), QStringLiteral("60.2284"));
+    // The instantaneous storm overstates it; the block storm meets it.
+    TExpressionObject block = storm;
+    block.StormMode = StormModeBlock;
+    RainPoints points;
+    ASSERT_FALSE(CalcRainPoints(block, points, false, 4));
+    EXPECT_EQ(ShownValue(block.Strom_Overall_Rainfall, 4), QStringLiteral("60.2284"));
+    EXPECT_EQ(points.size(), 120u);
+
+    // A formula without a depth is reported, not returned as a number.
+    TExpressionObject negativeBase = storm;
+    negativeBase.b = -200;
+    try {
+        FormulaDepth(negativeBase);
+        ADD_FAILURE() << "no error";
+    } catch (const PluvionError &error) {
+        EXPECT_EQ(error.description(), QStringLiteral("Invalid floating point operation"));
+    }
+}
+
+TEST(BlockAverageStorm, EachAverageLiesBetweenTheInstantValuesAtItsEnds)
+{
+    for (const double r : {0.4, 0.5}) {
+        TExpressionObject instant = StartUpStorm();
+        instant.Storm_Percent = r;
+        TExpressionObject block = instant;
+        block.StormMode = StormModeBlock;
+        RainPoints minutes, steps;
+        ASSERT_FALSE(CalcRainPoints(instant, minutes, false, 4));
+        ASSERT_FALSE(CalcRainPoints(block, steps, false, 4));
+        ASSERT_EQ(steps.size() + 1, minutes.size());
+        // Every step lies on one limb (the peak is on a whole minute), where
+        // the intensity is monotonic.
+        for (size_t k = 0; k < steps.size(); ++k) {
+            const double low = std::min(minutes[k].Intensity, minutes[k + 1].Intensity);
+            const double high = std::max(minutes[k].Intensity, minutes[k + 1].Intensity);
+            EXPECT_GT(steps[k].Intensity, low) << "r=" << r << " step " << k;
+            EXPECT_LT(steps[k].Intensity, high) << "r=" << r << " step " << k;
+        }
+    }
+}
+
+TEST(BlockAverageStorm, CalcByShowSumsTheShownAveragesOverTheirSteps)
+{
+    TExpressionObject storm = blockStorm(90.7, 0.4, 7);
+    RainPoints points;
+    ASSERT_FALSE(CalcRainPoints(storm, points, true, 2));
+    double sum = 0;
+    for (const TRainPoint &point : points) {
+        EXPECT_EQ(point.Intensity, RoundToShown(2, point.Intensity));
+        sum += point.Intensity * (std::min(point.Time + 7, 90.7) - point.Time);
+        EXPECT_NEAR(point.Overall, sum, 1e-12);
+    }
+}
+
+TEST(BlockAverageStorm, ZeroBIsAFiniteStormAndBadInputsAreRefused)
+{
+    // With b = 0 the peak intensity is infinite, but every step's average is not.
+    TExpressionObject zeroB = blockStorm(120, 0.4, 1);
+    zeroB.b = 0;
+    RainPoints zeroBPoints;
+    ASSERT_FALSE(CalcRainPoints(zeroB, zeroBPoints, false, 4));
+    expectClose(zeroB.Strom_Overall_Rainfall, closedFormDepth(zeroB), "total with b = 0");
+
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct
+    {
+        double T, r, b;
+        int step;
+        uint8_t mode;
+        QString description;
+    } cases[] = {
+        {120, 0.4, 7, 0, StormModeBlock, QStringLiteral("Division by zero")},
+        {120, 0, 7, 1, StormModeBlock, BlockPeakRatioOutsideMessage()},
+        {120, 1, 7, 1, StormModeBlock, BlockPeakRatioOutsideMessage()},
+        {120, -0.2, 7, 1, StormModeBlock, BlockPeakRatioOutsideMessage()},
+        {120, nan, 7, 1, StormModeBlock, BlockPeakRatioOutsideMessage()},
+        {0, 0.4, 7, 1, StormModeBlock, BlockDurationNotPositiveMessage()},
+        {-5, 0.4, 7, 1, StormModeBlock, BlockDurationNotPositiveMessage()},
+        {nan, 0.4, 7, 1, StormModeBlock, QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 10000000 分钟")},
+        {1e12, 0.4, 7, 1, StormModeBlock, QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 10000000 分钟")},
+        // A power base below 0 on the first step: 48 / 0.4 - 200.
+        {120, 0.4, -200, 1, StormModeBlock, QStringLiteral("Invalid floating point operation")},
+        {120, 0.4, 7, 1, 2, QStringLiteral("未知的计算模式：2")},
+    };
+    for (const auto &c : cases) {
+        TExpressionObject storm = blockStorm(c.T, c.r, c.step);
+        storm.b = c.b;
+        storm.StormMode = c.mode;
+        storm.Strom_Overall_Rainfall = 8;
+        storm.Strom_Average_Rainfall_Intensity = 9;
+        RainPoints points;
+        bool displayed = false;
+        const auto failure = CalcRainPoints(storm, points, false, 4, [&](const RainPoints &) { displayed = true; });
+        ASSERT_TRUE(failure) << c.description.toStdString();
+        EXPECT_EQ(*failure, c.description);
+        EXPECT_FALSE(displayed);
+        EXPECT_EQ(storm.Strom_Overall_Rainfall, 8);
+        EXPECT_EQ(storm.Strom_Average_Rainfall_Intensity, 9);
+    }
+}
+
+} // namespace

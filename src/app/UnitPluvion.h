@@ -11,6 +11,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -133,6 +134,11 @@ private:
     // after the dialog asked about the chosen one; false when the user says no.
     bool confirmChangedTarget(const QString &chosen, const QString &target);
     void openFile(const QString &path);
+    // The data save dialog with a file type and a proposed name; the target
+    // the command writes (its extension by `targetOf`), or nothing when the
+    // user cancels or declines to replace a file.
+    std::optional<QString> askDataTarget(int filter, const QString &proposedName,
+                                         const std::function<QString(const QString &)> &targetOf);
     void buildExportMenus();
     // Makes a model row the table's current row; runs GridDataClick when it changes.
     void setGridCurrentRow(int row);

@@ -121,25 +121,35 @@ void TFormPluvion::openFile(const QString &path)
     m_openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
 }
 
+std::optional<QString> TFormPluvion::askDataTarget(int filter, const QString &proposedName,
+                                                   const std::function<QString(const QString &)> &targetOf)
+{
+    UserPrompts::FileDialog dialog;
+    dialog.title = DataSaveDialogTitle();
+    dialog.filters = DataSaveDialogFilters();
+    dialog.selectedFilter = filter;
+    dialog.proposedName = proposedName;
+    const auto choice = m_prompts->saveFile(this, dialog);
+    if (!choice)
+        return std::nullopt;
+    // The extension follows the command, whichever file type was selected.
+    const QString target = targetOf(choice->path);
+    if (!confirmChangedTarget(choice->path, target))
+        return std::nullopt;
+    return target;
+}
+
 void TFormPluvion::MenuSaveDataToExcelClick()
 {
     if (m_rainPoints.empty()) {
         m_prompts->message(this, QStringLiteral("提示"), NoDataToSaveMessage(), UserPrompts::Icon::Information);
         return;
     }
-    UserPrompts::FileDialog dialog;
-    dialog.title = DataSaveDialogTitle();
-    dialog.filters = DataSaveDialogFilters();
-    dialog.selectedFilter = 0;
-    dialog.proposedName = CsvProposedName(m_storm, m_separators);
-    const auto choice = m_prompts->saveFile(this, dialog);
-    if (!choice)
+    const auto target = askDataTarget(0, CsvProposedName(m_storm, m_separators), CsvTargetPath);
+    if (!target)
         return;
-    const QString target = CsvTargetPath(choice->path);
-    if (!confirmChangedTarget(choice->path, target))
-        return;
-    WriteCsvFile(target, m_tableModel->rowTexts(), m_options.TimeFormat);
-    openFile(target);
+    WriteCsvFile(*target, m_tableModel->rowTexts(), m_options.TimeFormat);
+    openFile(*target);
 }
 
 void TFormPluvion::MenuSaveDataToWordClick()
@@ -148,19 +158,11 @@ void TFormPluvion::MenuSaveDataToWordClick()
         m_prompts->message(this, QStringLiteral("提示"), NoDataToSaveMessage(), UserPrompts::Icon::Information);
         return;
     }
-    UserPrompts::FileDialog dialog;
-    dialog.title = DataSaveDialogTitle();
-    dialog.filters = DataSaveDialogFilters();
-    dialog.selectedFilter = 1;
-    dialog.proposedName = DataDocumentProposedName(m_storm, m_separators);
-    const auto choice = m_prompts->saveFile(this, dialog);
-    if (!choice)
+    const auto target = askDataTarget(1, DataDocumentProposedName(m_storm, m_separators), WordDocumentPath);
+    if (!target)
         return;
-    const QString target = WordDocumentPath(choice->path);
-    if (!confirmChangedTarget(choice->path, target))
-        return;
-    WriteDataDocument(target, m_tableModel->rowTexts());
-    openFile(target);
+    WriteDataDocument(*target, m_tableModel->rowTexts());
+    openFile(*target);
 }
 
 bool TFormPluvion::SaveChartPicture(const QString &path)
@@ -206,23 +208,15 @@ ChartScene TFormPluvion::chartScene() const
 
 void TFormPluvion::Button_OutputResultClick()
 {
-    UserPrompts::FileDialog dialog;
-    dialog.title = DataSaveDialogTitle();
-    dialog.filters = DataSaveDialogFilters();
-    dialog.selectedFilter = 1;
-    dialog.proposedName = CalcReportProposedName(m_storm, m_separators);
-    const auto choice = m_prompts->saveFile(this, dialog);
-    if (!choice)
-        return;
-    const QString target = WordDocumentPath(choice->path);
-    if (!confirmChangedTarget(choice->path, target))
+    const auto target = askDataTarget(1, CalcReportProposedName(m_storm, m_separators), WordDocumentPath);
+    if (!target)
         return;
     // The report's picture: the chart drawn off screen at the report's size;
     // the window's own chart keeps its layout.
     const QSize size(ReportPictureWidth(m_chart->logicalDpiX()), ReportPictureHeight);
     const QByteArray png = EncodePicture(RenderChart(chartScene(), size), PictureType::Png);
-    WriteCalcReport(target, m_storm, m_options.Precision, m_tableModel->rowTexts(), png, m_separators);
-    openFile(target);
+    WriteCalcReport(*target, m_storm, m_options.Precision, m_tableModel->rowTexts(), png, m_separators);
+    openFile(*target);
 }
 
 void TFormPluvion::Menu_help1Click()

@@ -1,0 +1,131 @@
+// The generator on arbitrary storms: it never crashes or hangs, fails only
+// with the descriptions users can meet, and a storm it computes has the rows
+// and totals its listing rules promise.
+
+#include "FuzzSupport.h"
+
+#include "model/NumberForms.h"
+#include "model/PluvionError.h"
+#include "model/RainGenerator.h"
+
+#include <QStringList>
+
+namespace {
+
+// Keeps every run short: a duration the generator would compute for longer
+// than 5000 minutes is folded into 0..5000. Durations it refuses outright
+// (above the limit, not a number) pass unchanged, and so do negative ones,
+// which compute nothing.
+double CappedDuration(double T)
+{
+    if (T > 5000 && T < double(MaxStormMinutes + 1))
+        return std::fmod(T, 5000.0);
+    return T;
+}
+
+bool IsKnownFailure(const QString &description)
+{
+    static const QStringList known = {
+        QStringLiteral("Division by zero"),
+        QStringLiteral("Invalid floating point operation"),
+        QStringLiteral("Floating point division by zero"),
+        QStringLiteral("Floating point overflow"),
+        QStringLiteral("List index out of bounds (-1)"),
+        BlockDurationNotPositiveMessage(),
+        BlockPeakRatioOutsideMessage(),
+    };
+    return known.contains(description) || description.contains(QStringLiteral("10000000"));
+}
+
+void CheckInstantRows(const TExpressionObject &storm, const RainPoints &points)
+{
+    const long long last = static_cast<long long>(std::trunc(storm.Storm_Time));
+    const long long step = std::llabs(static_cast<long long>(storm.Storm_Step));
+    const size_t expected = size_t(last / step + 1 + (last % step != 0 ? 1 : 0));
+    FUZZ_CHECK(points.size() == expected, "%zu rows for T = %.17g and step %d, expected %zu", points.size(),
+               storm.Storm_Time, storm.Storm_Step, expected);
+    for (size_t i = 0; i < points.size(); ++i) {
+        const double expectedTime = i + 1 == points.size() ? double(last) : double(i) * double(step);
+        FUZZ_CHECK(points[i].Time == expectedTime, "row %zu has minute %.17g, expected %.17g", i, points[i].Time,
+                   expectedTime);
+    }
+}
+
+void CheckBlockRows(const TExpressionObject &storm, const RainPoints &points)
+{
+    // One step for every start k s below T.
+    const double step = std::fabs(double(storm.Storm_Step));
+    const long double T = storm.Storm_Time;
+    long double count = std::floor(T / step);
+    while (count * step < T)
+        ++count;
+    while (count > 0 && (count - 1) * step >= T)
+        --count;
+    FUZZ_CHECK((long double)points.size() == count, "%zu steps for T = %.17g and step %d", points.size(),
+               storm.Storm_Time, storm.Storm_Step);
+    for (size_t i = 0; i < points.size(); ++i)
+        FUZZ_CHECK(points[i].Time == double(i) * step, "step %zu starts at %.17g", i, points[i].Time);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    StartFuzzApplication(argc, argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
+{
+    FuzzedDataProvider data(bytes, size);
+    TExpressionObject storm;
+    storm.F_type = data.ConsumeIntegralInRange<int32_t>(0, 1);
+    storm.a1 = ConsumeAwkwardDouble(data);
+    storm.a1_167 = storm.a1 / FlowFormFactor;
+    storm.c = ConsumeAwkwardDouble(data);
+    storm.b = ConsumeAwkwardDouble(data);
+    storm.n = ConsumeAwkwardDouble(data);
+    storm.LG_LN = data.ConsumeIntegral<uint8_t>() % 4;
+    storm.Storm_RepeatYear = ConsumeAwkwardDouble(data);
+    storm.Storm_Time = CappedDuration(ConsumeAwkwardDouble(data));
+    storm.Storm_Percent = ConsumeAwkwardDouble(data);
+    storm.Storm_Step = data.ConsumeBool() ? data.ConsumeIntegralInRange<int32_t>(-10, 130)
+                                          : data.ConsumeIntegral<int32_t>();
+    storm.StormMode = data.ConsumeBool() ? StormModeBlock : StormModeInstant;
+    const bool calcByShow = data.ConsumeBool();
+    const int precision = data.ConsumeBool() ? data.ConsumeIntegralInRange<int>(0, 20) : data.ConsumeIntegral<int32_t>();
+    // Results of an earlier storm, which a failure must leave in place.
+    storm.Strom_Average_Rainfall_Intensity = 1234.5;
+    storm.Strom_Overall_Rainfall = 6789.25;
+
+    RainPoints points;
+    int displays = 0;
+    const std::optional<QString> failure = CalcRainPoints(storm, points, calcByShow, precision,
+                                                          [&](const RainPoints &shown) {
+                                                              FUZZ_CHECK(&shown == &points, "another list shown");
+                                                              ++displays;
+                                                          });
+    if (failure) {
+        FUZZ_CHECK(IsKnownFailure(*failure), "unknown failure: %s", Utf8(*failure).c_str());
+        FUZZ_CHECK(displays == 0, "a failed storm was displayed");
+        FUZZ_CHECK(storm.Strom_Average_Rainfall_Intensity == 1234.5, "a failed storm wrote its average");
+        return 0;
+    }
+
+    FUZZ_CHECK(displays == 1, "a computed storm was displayed %d times", displays);
+    FUZZ_CHECK(!points.empty(), "a computed storm has no rows");
+    FUZZ_CHECK(storm.Strom_Overall_Rainfall == points.back().Overall, "the total is not the last row's");
+    for (const TRainPoint &row : points) {
+        FUZZ_CHECK(std::isfinite(row.Intensity) && std::isfinite(row.Overall) && std::isfinite(row.Time),
+                   "a row holds a value that is not finite");
+        if (calcByShow && precision >= 0 && precision <= 15)
+            FUZZ_CHECK(RoundToShown(precision, row.Intensity) == row.Intensity,
+                       "an intensity %.17g has more than %d decimals", row.Intensity, precision);
+    }
+    FUZZ_CHECK(std::isfinite(storm.Strom_Average_Rainfall_Intensity), "the average is not finite");
+    if (storm.StormMode == StormModeInstant)
+        CheckInstantRows(storm, points);
+    else
+        CheckBlockRows(storm, points);
+    return 0;
+}

@@ -22,23 +22,23 @@ QMessageBox::Icon boxIcon(UserPrompts::Icon icon)
     return QMessageBox::NoIcon;
 }
 
-std::optional<UserPrompts::FileChoice> runFileDialog(QWidget *parent, const UserPrompts::FileDialog &spec,
+std::optional<UserPrompts::FileChoice> runFileDialog(QWidget *parent, const UserPrompts::FileDialog &setup,
                                                      QFileDialog::AcceptMode mode)
 {
-    QFileDialog dialog(parent, spec.title);
+    QFileDialog dialog(parent, setup.title);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dialog.setNameFilters(spec.filters);
-    if (spec.selectedFilter >= 0 && spec.selectedFilter < spec.filters.size())
-        dialog.selectNameFilter(spec.filters[spec.selectedFilter]);
-    if (!spec.confirmOverwrite)
+    dialog.setNameFilters(setup.filters);
+    if (setup.selectedFilter >= 0 && setup.selectedFilter < setup.filters.size())
+        dialog.selectNameFilter(setup.filters[setup.selectedFilter]);
+    if (!setup.confirmOverwrite)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (!spec.proposedName.isEmpty())
-        dialog.selectFile(spec.proposedName);
+    if (!setup.proposedName.isEmpty())
+        dialog.selectFile(setup.proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return UserPrompts::FileChoice{dialog.selectedFiles().constFirst(),
-                                   int(spec.filters.indexOf(dialog.selectedNameFilter()))};
+                                   int(setup.filters.indexOf(dialog.selectedNameFilter()))};
 }
 
 } // namespace

@@ -42,7 +42,7 @@ RgbImage RenderChart(const ChartScene &scene, QSize size)
     chart.intensitySeries()->setVisible(scene.lineShown);
     chart.setLeftMaximum(scene.leftMaximum);
     chart.setRightMaximum(scene.rightMaximum);
-    for (int i = 0; i < 5 && i < scene.labels.size(); ++i) {
+    for (int i = 0; i < StormChart::ValueLabelCount && i < scene.labels.size(); ++i) {
         QLabel *label = chart.valueLabel(i);
         label->setText(scene.labels[i].text);
         label->adjustSize();
@@ -77,5 +77,6 @@ ChartScene StormScene(const RainPoints &points, const TExpressionObject &storm, 
     const auto texts = LabelTexts(storm, precision, sep);
     for (int i = 0; i < 5; ++i)
         scene.labels.append({texts[size_t(i)], StormChart::valueLabelPlace(i), true});
+    scene.labels.append({FormulaDepthText(storm, precision, sep), StormChart::valueLabelPlace(5), true});
     return scene;
 }

@@ -29,7 +29,7 @@ struct ChartScene
     double rightMaximum = 9999;
     bool barsShown = true;
     bool lineShown = true;
-    QList<Label> labels; // P, T, r, H, i
+    QList<Label> labels; // P, T, r, H, i, formula depth
 };
 
 // The chart of a freshly computed storm with both series and every label

@@ -141,9 +141,9 @@ StormChart::StormChart(QWidget *parent) : QCustomPlot(parent)
     connect(this, &QCustomPlot::beforeReplot, this, &StormChart::applyAxisRanges);
     applyAxisRanges();
 
-    const char *labelNames[5] = {"Label_P", "Label_T", "Label_r", "Label_Overall_Rainfall",
-                                 "Label_Average_Rainfall_Intensity"};
-    for (int i = 0; i < 5; ++i) {
+    const char *labelNames[ValueLabelCount] = {"Label_P", "Label_T", "Label_r", "Label_Overall_Rainfall",
+                                               "Label_Average_Rainfall_Intensity", "Label_Formula_Depth"};
+    for (int i = 0; i < ValueLabelCount; ++i) {
         auto *label = new QLabel(this);
         label->setObjectName(QString::fromLatin1(labelNames[i]));
         label->setFont(WindowFonts::yaHei(9, true));
@@ -161,7 +161,7 @@ StormChart::StormChart(QWidget *parent) : QCustomPlot(parent)
 
 QPoint StormChart::valueLabelPlace(int index)
 {
-    static const int tops[5] = {95, 118, 140, 162, 184};
+    static const int tops[ValueLabelCount] = {95, 118, 140, 162, 184, 206};
     return QPoint(99, tops[index]);
 }
 

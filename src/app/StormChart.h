@@ -41,8 +41,9 @@ public:
     QCPGraph *intensitySeries() const { return m_intensity; }
     PaletteBars *overallSeries() const { return m_overall; }
 
-    // The five value labels lying on the chart (P, T, r, H, i), hidden until
-    // the first refresh, at their layout places.
+    // The value labels lying on the chart (P, T, r, H, i and the formula
+    // depth), hidden until the first refresh, at their layout places.
+    static constexpr int ValueLabelCount = 6;
     QLabel *valueLabel(int index) const { return m_labels[index]; }
     static QPoint valueLabelPlace(int index);
 
@@ -75,7 +76,7 @@ private:
     PaletteBars *m_overall = nullptr;
     QCPGraph *m_intensityHighlight = nullptr;
     int m_intensityHovered = -1;
-    QLabel *m_labels[5] = {};
+    QLabel *m_labels[ValueLabelCount] = {};
     double m_leftMaximum = 9999;
     double m_rightMaximum = 9999;
 };

@@ -105,8 +105,8 @@ void TFormPluvion::buildLayout()
     m_chart->setObjectName(QStringLiteral("Chart1"));
     m_chart->setContextMenuPolicy(Qt::CustomContextMenu);
 
-    // The five value labels lie on the chart; a press and a drag moves them.
-    for (int i = 0; i < 5; ++i) {
+    // The value labels lie on the chart; a press and a drag moves them.
+    for (int i = 0; i < StormChart::ValueLabelCount; ++i) {
         m_labels[i] = m_chart->valueLabel(i);
         m_labels[i]->installEventFilter(this);
     }
@@ -350,11 +350,7 @@ void TFormPluvion::RefreshRainModel()
     HandlerScope scope(m_handlerDepth);
     m_rainPoints.clear();
 
-    m_labels[0]->setVisible(m_options.ShowLabel_P);
-    m_labels[1]->setVisible(m_options.ShowLabel_T);
-    m_labels[2]->setVisible(m_options.ShowLabel_R);
-    m_labels[3]->setVisible(m_options.ShowLabel__Overall_Rainfall);
-    m_labels[4]->setVisible(m_options.ShowLabel_Average);
+    showLabelsByOptions();
 
     setCheckBox(m_checkOverall, m_options.ShowAxis_Overall);
     setCheckBox(m_checkIntensity, m_options.ShowAxis_Intensity);
@@ -376,6 +372,18 @@ void TFormPluvion::writeLabels()
         m_labels[i]->setText(texts[size_t(i)]);
         m_labels[i]->adjustSize();
     }
+    m_labels[5]->setText(FormulaDepthText(m_storm, m_options.Precision, m_separators));
+    m_labels[5]->adjustSize();
+}
+
+void TFormPluvion::showLabelsByOptions()
+{
+    m_labels[0]->setVisible(m_options.ShowLabel_P);
+    m_labels[1]->setVisible(m_options.ShowLabel_T);
+    m_labels[2]->setVisible(m_options.ShowLabel_R);
+    m_labels[3]->setVisible(m_options.ShowLabel__Overall_Rainfall);
+    m_labels[4]->setVisible(m_options.ShowLabel_Average);
+    m_labels[5]->setVisible(m_options.ShowLabel_Formula_Depth);
 }
 
 void TFormPluvion::ShowRainPoints(const RainPoints &points)

@@ -68,6 +68,7 @@ public:
     void Menu_OptionsClick();
     void MenuSaveDataToExcelClick();
     void MenuSaveDataToWordClick();
+    void MenuSaveDataToSwmmClick();
     void Menu_SavePicClick(int tag);
     void Button_OutputResultClick();
     void Menu_help1Click();
@@ -106,6 +107,7 @@ public:
     QLabel *Label_r() const { return m_labels[2]; }
     QLabel *Label_Overall_Rainfall() const { return m_labels[3]; }
     QLabel *Label_Average_Rainfall_Intensity() const { return m_labels[4]; }
+    QLabel *Label_Formula_Depth() const { return m_labels[5]; }
     QCheckBox *CheckBox_Overall_Rainfall() const { return m_checkOverall; }
     QCheckBox *CheckBox_Rainfall_Intensity() const { return m_checkIntensity; }
     QAction *menu_Overall_Rainfall() const { return m_menuOverall; }
@@ -128,6 +130,8 @@ private:
     void setCheckBox(QCheckBox *box, bool checked);
     void saveOptionsFile();
     void writeLabels();
+    // Shows the labels the options ask for and hides the others.
+    void showLabelsByOptions();
     // The options dialog's live preview: labels and series as the options say.
     void previewOptions();
     // Asks before replacing an existing file whose name the program changed
@@ -138,6 +142,10 @@ private:
     // the command writes (its extension by `targetOf`), or nothing when the
     // user cancels or declines to replace a file.
     std::optional<QString> askDataTarget(int filter, const QString &proposedName,
+                                         const std::function<QString(const QString &)> &targetOf);
+    // A save dialog as given; the target as `targetOf` makes it from the
+    // chosen name, or nothing when the user cancels or declines to replace.
+    std::optional<QString> askSaveTarget(const UserPrompts::FileDialog &dialog,
                                          const std::function<QString(const QString &)> &targetOf);
     void buildExportMenus();
     // Makes a model row the table's current row; runs GridDataClick when it changes.
@@ -165,7 +173,7 @@ private:
     StormChart *m_chart = nullptr;
     ResultTableModel *m_tableModel = nullptr;
     ResultTableView *m_grid = nullptr;
-    QLabel *m_labels[5] = {};
+    QLabel *m_labels[6] = {}; // P, T, r, H, i and the formula depth
     QCheckBox *m_checkOverall = nullptr;
     QCheckBox *m_checkIntensity = nullptr;
     QPushButton *m_buttonNewRainModel = nullptr;

@@ -13,6 +13,7 @@
 #include "export/DataDocument.h"
 #include "export/ExportTarget.h"
 #include "export/PictureFiles.h"
+#include "export/SwmmExport.h"
 #include "io/OptionsSnapshot.h"
 #include "support/Community.h"
 #include "support/ProgramInfo.h"
@@ -53,6 +54,9 @@ void TFormPluvion::buildExportMenus()
     addCommand(m_popupData, QStringLiteral("MenuSaveDataToExcel"), csvCaption,
                [this] { MenuSaveDataToExcelClick(); });
     addCommand(m_popupData, QStringLiteral("MenuSaveDataToWord"), wordCaption, [this] { MenuSaveDataToWordClick(); });
+    addCommand(data, QStringLiteral("MenuSaveDataToSwmm1"), SwmmMenuCaption(), [this] { MenuSaveDataToSwmmClick(); });
+    addCommand(m_popupData, QStringLiteral("MenuSaveDataToSwmm"), SwmmMenuCaption(),
+               [this] { MenuSaveDataToSwmmClick(); });
 
     addCommand(m_helpMenu, QStringLiteral("Menu_help1"), QStringLiteral("帮助"), [this] { Menu_help1Click(); });
     addCommand(m_helpMenu, QStringLiteral("Menu_Update"), QStringLiteral("检查更新..."),
@@ -70,11 +74,7 @@ void TFormPluvion::previewOptions()
     // Runs from a control of the options dialog: a failed save of the options
     // ends in the standard error box.
     runCommand([this] {
-        m_labels[0]->setVisible(m_options.ShowLabel_P);
-        m_labels[1]->setVisible(m_options.ShowLabel_T);
-        m_labels[2]->setVisible(m_options.ShowLabel_R);
-        m_labels[3]->setVisible(m_options.ShowLabel__Overall_Rainfall);
-        m_labels[4]->setVisible(m_options.ShowLabel_Average);
+        showLabelsByOptions();
         ++m_handlerDepth;
         try {
             setCheckBox(m_checkOverall, m_options.ShowAxis_Overall);
@@ -129,6 +129,12 @@ std::optional<QString> TFormPluvion::askDataTarget(int filter, const QString &pr
     dialog.filters = DataSaveDialogFilters();
     dialog.selectedFilter = filter;
     dialog.proposedName = proposedName;
+    return askSaveTarget(dialog, targetOf);
+}
+
+std::optional<QString> TFormPluvion::askSaveTarget(const UserPrompts::FileDialog &dialog,
+                                                   const std::function<QString(const QString &)> &targetOf)
+{
     const auto choice = m_prompts->saveFile(this, dialog);
     if (!choice)
         return std::nullopt;
@@ -162,6 +168,25 @@ void TFormPluvion::MenuSaveDataToWordClick()
     if (!target)
         return;
     WriteDataDocument(*target, m_tableModel->rowTexts());
+    openFile(*target);
+}
+
+void TFormPluvion::MenuSaveDataToSwmmClick()
+{
+    if (m_rainPoints.empty()) {
+        m_prompts->message(this, QStringLiteral("提示"), NoDataToSaveMessage(), UserPrompts::Icon::Information);
+        return;
+    }
+    UserPrompts::FileDialog dialog;
+    dialog.title = SwmmSaveDialogTitle();
+    dialog.filters = SwmmSaveDialogFilters();
+    dialog.proposedName = SwmmProposedName(m_storm, m_separators);
+    const auto target = askSaveTarget(dialog, SwmmTargetPath);
+    if (!target)
+        return;
+    // SWMM reads the computed storm, not the table's texts: an edited cell
+    // does not reach the model.
+    WriteSwmmFile(*target, m_rainPoints, m_storm);
     openFile(*target);
 }
 

@@ -1,6 +1,7 @@
 #include "UnitAddNewRainModel.h"
 
 #include "model/PluvionError.h"
+#include "model/ShownTexts.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -100,11 +101,11 @@ void TFormAddNewRainModel::buildControls()
     setObjectName(QStringLiteral("FormAddNewRainModel"));
     setWindowTitle(QStringLiteral("添加新曲线"));
     setFont(songTi(12));
-    setFixedSize(414, 223);
+    setFixedSize(414, 255);
 
     auto *frame = new QFrame(this);
     frame->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
-    frame->setGeometry(0, 0, 414, 178);
+    frame->setGeometry(0, 0, 414, 210);
 
     auto *formula = new QGroupBox(QStringLiteral("暴雨强度公式"), frame);
     formula->setGeometry(8, 6, 398, 94);
@@ -178,6 +179,18 @@ void TFormAddNewRainModel::buildControls()
     captioned(QStringLiteral("峰值比例(0-1)："), 0, 1, m_EditStormPercent);
     captioned(QStringLiteral("计算步长(分钟)："), 1, 1, m_EditStep);
 
+    // How the rows are computed: the formula sampled at each minute, or each
+    // step's exact average (the storm then totals the formula's own depth).
+    m_cbbStormMode = entryList(QStringLiteral("cbbStormMode"),
+                               {StormModeName(StormModeInstant), StormModeName(StormModeBlock)}, frame,
+                               QRect(122, 176, 90, 22));
+    m_cbbStormMode->setToolTip(QStringLiteral("瞬时雨强：逐分钟取公式雨强；时段平均：每个步长内的平均雨强，"
+                                              "总雨量与公式雨量一致，适合 SWMM 等水力模型"));
+    auto *modeCaption = new QLabel(QStringLiteral("计算模式："), frame);
+    modeCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    modeCaption->setGeometry(10, 176, 110, 22);
+    modeCaption->setBuddy(m_cbbStormMode);
+
     // Numbers only: no input method for Chinese characters, and every typed
     // character passes the key filters first.
     for (QLineEdit *edit : {m_EditRepeatYear, m_EditStormTime, m_EditStormPercent, m_EditStep}) {
@@ -192,14 +205,15 @@ void TFormAddNewRainModel::buildControls()
     m_ButtonOK = new QPushButton(QStringLiteral("确定"), this);
     m_ButtonOK->setObjectName(QStringLiteral("ButtonOK"));
     m_ButtonOK->setDefault(true);
-    m_ButtonOK->setGeometry(226, 188, 80, 26);
+    m_ButtonOK->setGeometry(226, 220, 80, 26);
     m_ButtonCancle = new QPushButton(QStringLiteral("取消"), this);
     m_ButtonCancle->setObjectName(QStringLiteral("ButtonCancle"));
-    m_ButtonCancle->setGeometry(318, 188, 80, 26);
+    m_ButtonCancle->setGeometry(318, 220, 80, 26);
 
     QWidget *const tabOrder[] = {m_Edit_a1,  m_Edit_c,           m_ComboBox_LgLn,  m_Edit_n,
                                  m_Edit_b,   m_cbbStormType,     m_EditRepeatYear, m_EditStormTime,
-                                 m_EditStep, m_EditStormPercent, m_ButtonOK,       m_ButtonCancle};
+                                 m_EditStep, m_EditStormPercent, m_cbbStormMode,   m_ButtonOK,
+                                 m_ButtonCancle};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     m_Edit_a1->setFocus();
@@ -229,6 +243,7 @@ void TFormAddNewRainModel::FormShow()
     m_EditRepeatYear->setText(GeneralNumber(m_model.Storm_RepeatYear, m_sep));
     m_EditStormTime->setText(GeneralNumber(m_model.Storm_Time, m_sep));
     m_EditStormPercent->setText(GeneralNumber(m_model.Storm_Percent, m_sep));
+    m_cbbStormMode->setCurrentIndex(m_model.StormMode == StormModeBlock ? 1 : 0);
     // The step edit is left alone: it shows the step the user typed last.
 }
 
@@ -314,6 +329,7 @@ StormEntry TFormAddNewRainModel::typedEntry() const
     entry.step = m_EditStep->text();
     entry.stormType = m_cbbStormType->currentIndex();
     entry.lgLn = m_ComboBox_LgLn->currentIndex();
+    entry.stormMode = m_cbbStormMode->currentIndex();
     return entry;
 }
 

@@ -62,6 +62,7 @@ private:
     QLineEdit *m_EditStormTime = nullptr;
     QLineEdit *m_EditStormPercent = nullptr;
     QLineEdit *m_EditStep = nullptr;
+    QComboBox *m_cbbStormMode = nullptr;
     QPushButton *m_ButtonOK = nullptr;
     QPushButton *m_ButtonCancle = nullptr;
 };

@@ -96,7 +96,7 @@ TFormOptions::~TFormOptions()
     for (QWidget *control : std::initializer_list<QWidget *>{
              m_CheckBox_ShowLabel_P, m_CheckBox_ShowLabel_T, m_CheckBox_ShowLabel_R,
              m_CheckBox_ShowLabel_Overall_Rainfall, m_CheckBox_ShowLabel_Average_Rainfall_Intensity,
-             m_CheckBox_ShowAxis_Overall_Rainfall, m_CheckBox_ShowAxis_Rainfall_Intensity,
+             m_CheckBox_ShowLabel_Formula_Depth, m_CheckBox_ShowAxis_Overall_Rainfall, m_CheckBox_ShowAxis_Rainfall_Intensity,
              m_CheckBox_CalcByShow, m_SpinEdit_Precision, m_ComboBox_TimeForamt})
         control->disconnect(this);
 }
@@ -106,10 +106,10 @@ void TFormOptions::buildControls()
     setObjectName(QStringLiteral("FormOptions"));
     setWindowTitle(QStringLiteral("设置"));
     setFont(WindowFonts::songTi(9));
-    setFixedSize(256, 211);
+    setFixedSize(256, 232);
 
     auto *labels =
-        groupBox(QStringLiteral("GroupBox1"), QStringLiteral("显示标签"), this, QRect(8, 8, 121, 128));
+        groupBox(QStringLiteral("GroupBox1"), QStringLiteral("显示标签"), this, QRect(8, 8, 121, 149));
     m_CheckBox_ShowLabel_P = checkBox(QStringLiteral("CheckBox_ShowLabel_P"), QStringLiteral("重现期(P)"),
                                       labels, QRect(8, 18, 110, kCheckBoxHeight));
     m_CheckBox_ShowLabel_T = checkBox(QStringLiteral("CheckBox_ShowLabel_T"), QStringLiteral("暴雨历时(T)"),
@@ -122,6 +122,10 @@ void TFormOptions::buildControls()
     m_CheckBox_ShowLabel_Average_Rainfall_Intensity =
         checkBox(QStringLiteral("CheckBox_ShowLabel_Average_Rainfall_Intensity"),
                  QStringLiteral("平均雨强(i)"), labels, QRect(8, 102, 110, kCheckBoxHeight));
+    m_CheckBox_ShowLabel_Formula_Depth =
+        checkBox(QStringLiteral("CheckBox_ShowLabel_Formula_Depth"), QStringLiteral("公式雨量"), labels,
+                 QRect(8, 123, 110, kCheckBoxHeight));
+    m_CheckBox_ShowLabel_Formula_Depth->setToolTip(QStringLiteral("暴雨强度公式在降雨历时内的雨量，与总降雨量(H)对照"));
 
     auto *series =
         groupBox(QStringLiteral("GroupBox2"), QStringLiteral("显示曲线"), this, QRect(135, 8, 114, 68));
@@ -141,7 +145,7 @@ void TFormOptions::buildControls()
     m_ComboBox_TimeForamt->setGeometry(8, 20, 96, 20);
 
     auto *precision =
-        groupBox(QStringLiteral("GroupBox3"), QStringLiteral("精度"), this, QRect(8, 139, 161, 67));
+        groupBox(QStringLiteral("GroupBox3"), QStringLiteral("精度"), this, QRect(8, 160, 161, 67));
     auto *precisionText = new QLabel(QStringLiteral("显示小数位数："), precision);
     precisionText->setObjectName(QStringLiteral("Label1"));
     precisionText->move(8, 18);
@@ -154,16 +158,16 @@ void TFormOptions::buildControls()
                                      precision, QRect(8, 41, 161, kCheckBoxHeight));
     m_CheckBox_CalcByShow->setToolTip(QStringLiteral("按显示的数值计算，会降低计算精度"));
 
-    m_Button_OK = button(QStringLiteral("Button_OK"), QStringLiteral("确定"), this, QRect(174, 149, 75, 25));
+    m_Button_OK = button(QStringLiteral("Button_OK"), QStringLiteral("确定"), this, QRect(174, 170, 75, 25));
     m_Button_Cancle =
-        button(QStringLiteral("Button_Cancle"), QStringLiteral("取消"), this, QRect(174, 180, 75, 25));
+        button(QStringLiteral("Button_Cancle"), QStringLiteral("取消"), this, QRect(174, 201, 75, 25));
     connect(m_Button_OK, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_Button_Cancle, &QPushButton::clicked, this, &QDialog::reject);
 
     for (QCheckBox *box :
          {m_CheckBox_ShowLabel_P, m_CheckBox_ShowLabel_T, m_CheckBox_ShowLabel_R,
           m_CheckBox_ShowLabel_Overall_Rainfall, m_CheckBox_ShowLabel_Average_Rainfall_Intensity,
-          m_CheckBox_ShowAxis_Overall_Rainfall, m_CheckBox_ShowAxis_Rainfall_Intensity,
+          m_CheckBox_ShowLabel_Formula_Depth, m_CheckBox_ShowAxis_Overall_Rainfall, m_CheckBox_ShowAxis_Rainfall_Intensity,
           m_CheckBox_CalcByShow})
         connect(box, &QCheckBox::toggled, this, &TFormOptions::CheckBox_ShowLabel_PClick);
     connect(m_SpinEdit_Precision, &QSpinBox::valueChanged, this, &TFormOptions::CheckBox_ShowLabel_PClick);
@@ -182,6 +186,7 @@ void TFormOptions::FormCreate()
     m_CheckBox_ShowLabel_R->setChecked(m_options.ShowLabel_R);
     m_CheckBox_ShowLabel_Overall_Rainfall->setChecked(m_options.ShowLabel__Overall_Rainfall);
     m_CheckBox_ShowLabel_Average_Rainfall_Intensity->setChecked(m_options.ShowLabel_Average);
+    m_CheckBox_ShowLabel_Formula_Depth->setChecked(m_options.ShowLabel_Formula_Depth);
     m_CheckBox_ShowAxis_Overall_Rainfall->setChecked(m_options.ShowAxis_Overall);
     m_CheckBox_ShowAxis_Rainfall_Intensity->setChecked(m_options.ShowAxis_Intensity);
     m_CheckBox_CalcByShow->setChecked(m_options.CalcByShow);
@@ -203,12 +208,13 @@ void TFormOptions::ApplyOptions()
     if (Bool_IsCreatingForm)
         return;
 
-    // All ten controls, whichever of them changed.
+    // All the controls, whichever of them changed.
     m_options.ShowLabel_P = m_CheckBox_ShowLabel_P->isChecked();
     m_options.ShowLabel_T = m_CheckBox_ShowLabel_T->isChecked();
     m_options.ShowLabel_R = m_CheckBox_ShowLabel_R->isChecked();
     m_options.ShowLabel__Overall_Rainfall = m_CheckBox_ShowLabel_Overall_Rainfall->isChecked();
     m_options.ShowLabel_Average = m_CheckBox_ShowLabel_Average_Rainfall_Intensity->isChecked();
+    m_options.ShowLabel_Formula_Depth = m_CheckBox_ShowLabel_Formula_Depth->isChecked();
     m_options.ShowAxis_Overall = m_CheckBox_ShowAxis_Overall_Rainfall->isChecked();
     m_options.ShowAxis_Intensity = m_CheckBox_ShowAxis_Rainfall_Intensity->isChecked();
     m_options.CalcByShow = m_CheckBox_CalcByShow->isChecked();

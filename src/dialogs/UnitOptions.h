@@ -45,6 +45,7 @@ private:
     QCheckBox *m_CheckBox_ShowLabel_R = nullptr;
     QCheckBox *m_CheckBox_ShowLabel_Overall_Rainfall = nullptr;
     QCheckBox *m_CheckBox_ShowLabel_Average_Rainfall_Intensity = nullptr;
+    QCheckBox *m_CheckBox_ShowLabel_Formula_Depth = nullptr;
     QCheckBox *m_CheckBox_ShowAxis_Overall_Rainfall = nullptr;
     QCheckBox *m_CheckBox_ShowAxis_Rainfall_Intensity = nullptr;
     QCheckBox *m_CheckBox_CalcByShow = nullptr;

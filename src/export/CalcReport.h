@@ -29,9 +29,10 @@ QString CalcReportProposedName(const TExpressionObject &storm, const Separators 
 // The report's main document with its placeholders replaced, in this order:
 // A1NAME and A1 by the formula's form (F_type 0: "A1" and a1; 1: "166.7A1"
 // and a1_167; any other form leaves both), c, b, n, 设计重现期, 降雨历时,
-// 峰值比例, 计算步长 (a whole number), the table rows, and 累计降雨总量 and
-// 平均降雨强度 rounded to `precision` decimals by RoundToShown. Numbers are the
-// stored values in the general number form.
+// 峰值比例, 计算步长 (a whole number), 计算模式 (the mode's name and what it
+// means), the table rows, and 累计降雨总量, 平均降雨强度 and 公式雨量 (the
+// formula depth, "无法计算" when it has none) rounded to `precision` decimals
+// by RoundToShown. Numbers are the stored values in the general number form.
 QString FillCalcReportDocument(const QString &document, const QString &rowTemplate,
                                const TExpressionObject &storm, int precision, const GridDataRows &rows,
                                const Separators &sep = {});

@@ -38,6 +38,21 @@ QString SwmmSeriesName(const TExpressionObject &storm)
              GeneralNumber(storm.Storm_Percent, SwmmSeparators));
 }
 
+QString SwmmProposedName(const TExpressionObject &storm, const Separators &sep)
+{
+    return QStringLiteral("芝加哥雨型SWMM数据P=%1年 t=%2分 r=%3.inp")
+        .arg(GeneralNumberG(storm.Storm_RepeatYear, sep), GeneralNumberG(storm.Storm_Time, sep),
+             GeneralNumberG(storm.Storm_Percent, sep));
+}
+
+QString SwmmTargetPath(const QString &chosenName)
+{
+    const QString extension = FileExtension(chosenName).toLower();
+    if (extension == QStringLiteral(".inp") || extension == QStringLiteral(".txt"))
+        return chosenName;
+    return ChangeFileExtension(chosenName, QStringLiteral(".inp"));
+}
+
 QString SwmmHourMinute(long long minutes)
 {
     return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QChar(u'0'));

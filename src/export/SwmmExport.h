@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ExpressionObject.h"
+#include "model/NumberForms.h"
 #include "model/RainGenerator.h"
 
 #include <QByteArray>
@@ -40,6 +41,31 @@ QByteArray SwmmFragmentBytes(const RainPoints &points, const TExpressionObject &
 // Writes the fragment to an open device. Raises PluvionError with the
 // device's reason when a write fails or comes up short.
 void WriteSwmmFragment(QIODevice &device, const RainPoints &points, const TExpressionObject &storm);
+
+// The window's command, in the data submenu and the table's pop-up menu.
+inline QString SwmmMenuCaption()
+{
+    return QStringLiteral("保存雨型数据(SWMM格式)...");
+}
+
+// Its save dialog: the title and the file types, the input-file type first.
+inline QString SwmmSaveDialogTitle()
+{
+    return QStringLiteral("保存SWMM雨量时间序列");
+}
+inline QStringList SwmmSaveDialogFilters()
+{
+    return {QStringLiteral("SWMM输入文件(*.inp)"), QStringLiteral("文本文件(*.txt)")};
+}
+
+// The name the dialog proposes: "芝加哥雨型SWMM数据P=<P>年 t=<T>分 r=<r>.inp"
+// with the return period, duration and peak ratio in the general number form.
+QString SwmmProposedName(const TExpressionObject &storm, const Separators &sep);
+
+// The file written for a name chosen in the dialog: a name ending in ".inp"
+// or ".txt" (in any case) as it is, any other with its extension replaced by
+// ".inp" (appended when it has none).
+QString SwmmTargetPath(const QString &chosenName);
 
 // Writes the fragment as the whole file at `path`, creating it or replacing
 // it in one step (a failure leaves any previous file as it was). Raises

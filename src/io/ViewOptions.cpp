@@ -104,6 +104,8 @@ void LoadOptions(TViewOptions &options, const QString &path)
     options.ShowLabel__Overall_Rainfall =
         readBool(profile, QStringLiteral("ShowLabel__Overall_Rainfall"), defaults.ShowLabel__Overall_Rainfall);
     options.ShowLabel_Average = readBool(profile, QStringLiteral("ShowLabel_Average"), defaults.ShowLabel_Average);
+    options.ShowLabel_Formula_Depth =
+        readBool(profile, QStringLiteral("ShowLabel_Formula_Depth"), defaults.ShowLabel_Formula_Depth);
     options.ShowAxis_Overall = readBool(profile, QStringLiteral("ShowAxis_Overall"), defaults.ShowAxis_Overall);
     options.ShowAxis_Intensity = readBool(profile, QStringLiteral("ShowAxis_Intensity"), defaults.ShowAxis_Intensity);
     options.CalcByShow = readBool(profile, QStringLiteral("CalcByShow"), defaults.CalcByShow);
@@ -129,6 +131,14 @@ void SaveOptions(const TViewOptions &options, const QString &path)
     writeBool(profile, QStringLiteral("CalcByShow"), options.CalcByShow);
     writeInteger(profile, QStringLiteral("Precision"), options.Precision);
     writeInteger(profile, QStringLiteral("TimeFormat"), options.TimeFormat);
+    // The formula-depth label came later than the other options: its key is
+    // written only once it matters, so that a file saved with the defaults
+    // holds exactly the ten keys older versions wrote.
+    const QString depthKey = QStringLiteral("ShowLabel_Formula_Depth");
+    bool depthKeyPresent = false;
+    (void)profile.value(kSection, depthKey, &depthKeyPresent);
+    if (depthKeyPresent || options.ShowLabel_Formula_Depth != TViewOptions().ShowLabel_Formula_Depth)
+        writeBool(profile, depthKey, options.ShowLabel_Formula_Depth);
 
     if (!profile.saveFile(path))
         throw writeFailure(path);

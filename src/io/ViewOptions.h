@@ -12,6 +12,7 @@ struct TViewOptions
     bool ShowLabel_R = true;
     bool ShowLabel__Overall_Rainfall = true;
     bool ShowLabel_Average = true;
+    bool ShowLabel_Formula_Depth = true; // the formula's own depth beside H
     bool ShowAxis_Overall = true;
     bool ShowAxis_Intensity = true;
     bool CalcByShow = false;
@@ -21,12 +22,13 @@ struct TViewOptions
     bool operator==(const TViewOptions &) const = default;
 };
 
-// Reads the ten options from section OPTIONS of the file at path. A missing
+// Reads the eleven options from section OPTIONS of the file at path. A missing
 // file, a missing key or a value that is not a whole number gives that key's
 // default; nothing here fails.
 void LoadOptions(TViewOptions &options, const QString &path);
 
-// Writes the ten options to section OPTIONS of the file at path, leaving every
+// Writes the eleven options to section OPTIONS of the file at path (the
+// formula-depth key only when the file has it or it is off), leaving every
 // other line of the file as it was, and replaces the file in one step. Throws
 // PluvionError "Unable to write to <path>" when the file cannot be written; the
 // file then keeps its old content.

@@ -1,5 +1,7 @@
 #include "ShownTexts.h"
 
+#include "PluvionError.h"
+
 std::array<QString, 3> RowTexts(const TRainPoint &point, int timeFormat, int precision,
                                 const Separators &sep)
 {
@@ -25,4 +27,20 @@ std::array<QString, 5> LabelTexts(const TExpressionObject &storm, int precision,
         QStringLiteral("平均雨强i=") + ShownValue(storm.Strom_Average_Rainfall_Intensity, precision, sep)
             + QStringLiteral("mm/min"),
     };
+}
+
+QString FormulaDepthText(const TExpressionObject &storm, int precision, const Separators &sep)
+{
+    QString depth;
+    try {
+        depth = ShownValue(FormulaDepth(storm), precision, sep) + QStringLiteral("mm");
+    } catch (const PluvionError &) {
+        depth = QStringLiteral("无法计算");
+    }
+    return QStringLiteral("公式雨量=") + depth;
+}
+
+QString StormModeName(uint8_t mode)
+{
+    return mode == StormModeBlock ? QStringLiteral("时段平均") : QStringLiteral("瞬时雨强");
 }

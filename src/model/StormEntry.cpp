@@ -76,6 +76,10 @@ bool StoreStormEntry(const StormEntry &entry, TExpressionObject &storm, const Se
     if (!number(entry.c, &entered.c) || !number(entry.b, &entered.b) || !number(entry.n, &entered.n))
         return false;
     entered.LG_LN = static_cast<uint8_t>(entry.lgLn);
+    if (entry.stormMode == 0)
+        entered.StormMode = StormModeInstant;
+    else if (entry.stormMode == 1)
+        entered.StormMode = StormModeBlock;
     if (!number(entry.repeatYear, &entered.Storm_RepeatYear) ||
         !number(entry.stormTime, &entered.Storm_Time) || !number(entry.stormPercent, &entered.Storm_Percent))
         return false;

@@ -8,7 +8,7 @@
 #include <optional>
 
 // What the user typed into the new-storm dialog: the texts of its eight edits
-// and the selected entries of its two lists (-1 when no entry is selected).
+// and the selected entries of its three lists (-1 when no entry is selected).
 struct StormEntry
 {
     QString a1; // A1 in the intensity form, 166.7A1 in the flow form
@@ -21,6 +21,7 @@ struct StormEntry
     QString step;         // minutes
     int stormType = 0;    // 0 = " i", 1 = " q"
     int lgLn = 0;         // 0 = "lgP", 1 = "lnP"
+    int stormMode = 0;    // 0 = "瞬时雨强", 1 = "时段平均"
 };
 
 // The edit that takes the focus when a check fails.
@@ -71,6 +72,7 @@ std::optional<StormEntryProblem> CheckStormEntry(const StormEntry &entry, const 
 // not a 32-bit whole number). The typed A1 goes into the field of the chosen
 // form and the other field is derived from it with the factor 0.006; with no
 // form selected F_type becomes -1 and a1 and a1_167 stay as they were. With no
-// logarithm selected LG_LN becomes 255. No range is tested here: a step, a
+// logarithm selected LG_LN becomes 255. With no mode selected the storm keeps
+// its mode. No range is tested here: a step, a
 // duration or a return period of 0 is stored as typed.
 bool StoreStormEntry(const StormEntry &entry, TExpressionObject &storm, const Separators &sep);

@@ -83,6 +83,28 @@ TEST_F(OptionsFileTest, SavedOptionsLoadBack)
     EXPECT_EQ(loaded, saved);
 }
 
+TEST_F(OptionsFileTest, FormulaDepthKeyIsWrittenOnlyOnceItMatters)
+{
+    // Off: the key follows the ten; back on: it stays, now 1; a file saved
+    // with the label on from the start never gains it.
+    TViewOptions options;
+    options.ShowLabel_Formula_Depth = false;
+    SaveOptions(options, filePath());
+    EXPECT_EQ(readBytes(filePath()), "[OPTIONS]\r\n" + defaultKeys("\r\n") + "ShowLabel_Formula_Depth=0\r\n");
+    TViewOptions loaded;
+    LoadOptions(loaded, filePath());
+    EXPECT_FALSE(loaded.ShowLabel_Formula_Depth);
+
+    options.ShowLabel_Formula_Depth = true;
+    SaveOptions(options, filePath());
+    EXPECT_EQ(readBytes(filePath()), "[OPTIONS]\r\n" + defaultKeys("\r\n") + "ShowLabel_Formula_Depth=1\r\n");
+    LoadOptions(loaded, filePath());
+    EXPECT_TRUE(loaded.ShowLabel_Formula_Depth);
+
+    SaveOptions(TViewOptions(), filePath(QStringLiteral("fresh.ini")));
+    EXPECT_EQ(readBytes(filePath(QStringLiteral("fresh.ini"))), "[OPTIONS]\r\n" + defaultKeys("\r\n"));
+}
+
 TEST_F(OptionsFileTest, WriteKeepsForeignLinesAndRewritesKeysInPlace)
 {
     // LF line ends, a comment in GBK bytes, the same key in another section,

@@ -612,6 +612,10 @@ TEST(CalcReport, WritesParametersAndTotalsInTheGeneralForm)
     TExpressionObject other = StartUpStorm();
     other.F_type = 2;
 
+    TExpressionObject noDepth = StartUpStorm(); // (T + b)^n of a negative base
+    noDepth.StormMode = StormModeBlock;
+    noDepth.b = -200;
+
     struct Case
     {
         const char *what;
@@ -627,14 +631,15 @@ TEST(CalcReport, WritesParametersAndTotalsInTheGeneralForm)
          4,
          {},
          {"参数：166.7A1=1599.68333333333  c=0.846  b=7  n=0.656", "峰值比例：r=0.3", "计算步长：s=1min",
-          "累计降雨总量：45.1mm", "平均降雨强度：0.3758mm/min"},
+          "累计降雨总量：45.1mm", "平均降雨强度：0.3758mm/min", "计算模式：瞬时雨强（逐分钟按暴雨强度公式取值）",
+          "公式雨量：60.2284mm（暴雨强度公式在降雨历时内的雨量 a·t/(t+b)^n，与累计降雨总量对照）"},
          {}},
         {"precision 1, comma separator",
          ComputedStorm(1, 0),
          1,
          Separators{u',', u':'},
          {"参数：A1=9,5981  c=0,846  b=7  n=0,656", "峰值比例：r=0,4", "累计降雨总量：60,6mm",
-          "平均降雨强度：0,5mm/min"},
+          "平均降雨强度：0,5mm/min", "公式雨量：60,2mm（暴雨强度公式在降雨历时内的雨量 a·t/(t+b)^n，与累计降雨总量对照）"},
          {}},
         {"another form leaves A1 and its name",
          other,
@@ -642,6 +647,12 @@ TEST(CalcReport, WritesParametersAndTotalsInTheGeneralForm)
          {},
          {"参数：=  c=0.846  b=7  n=0.656", "累计降雨总量：0mm"},
          {"A1NAME", "A1"}},
+        {"block mode, a formula without a depth",
+         noDepth,
+         4,
+         {},
+         {"计算模式：时段平均（每个步长内的平均雨强，总雨量等于公式雨量）", "公式雨量：无法计算"},
+         {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,5 +1,5 @@
-// The options file on arbitrary bytes: saving the ten options into whatever
-// file is there and loading them again gives the ten values back, and every
+// The options file on arbitrary bytes: saving the options into whatever
+// file is there and loading them again gives the same values back, and every
 // line the options do not own keeps its bytes and its line end.
 
 #include "FuzzSupport.h"
@@ -20,9 +20,11 @@ namespace {
 const char *const OptionKeys[] = {
     "ShowLabel_P",      "ShowLabel_T",        "ShowLabel_R", "ShowLabel__Overall_Rainfall",
     "ShowLabel_Average", "ShowAxis_Overall", "ShowAxis_Intensity", "CalcByShow",
-    "Precision",        "TimeFormat",
+    "Precision",        "TimeFormat",       "ShowLabel_Formula_Depth",
 };
-constexpr int OptionCount = 10;
+// The keys every save writes; the formula-depth key (last above) only when
+// the file has it or the label is off.
+constexpr int AlwaysWrittenCount = 10;
 
 struct Line
 {
@@ -70,7 +72,7 @@ std::string Trim(const std::string &text)
 
 bool SameName(const std::string &a, const char *b)
 {
-    // The ten keys and the section name are ASCII; no other Latin-1 letter
+    // The keys and the section name are ASCII; no other Latin-1 letter
     // folds to an ASCII one.
     const size_t length = std::strlen(b);
     if (a.size() != length)
@@ -129,7 +131,7 @@ bool IsOptionsHeader(const std::string &text)
 }
 
 // The lines that saving rewrites: in the first OPTIONS section, the first
-// line of each of the ten keys. *hasSection tells whether there is one.
+// line of each key. *hasSection tells whether there is one.
 std::vector<bool> RewrittenLines(const std::vector<Line> &lines, bool *hasSection)
 {
     std::vector<bool> rewritten(lines.size(), false);
@@ -193,6 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     options.ShowAxis_Overall = flags & 32;
     options.ShowAxis_Intensity = flags & 64;
     options.CalcByShow = flags & 128;
+    options.ShowLabel_Formula_Depth = data.ConsumeBool();
     options.Precision = data.ConsumeIntegral<int32_t>();
     options.TimeFormat = data.ConsumeIntegral<int32_t>();
     const bool noFile = data.ConsumeIntegral<uint8_t>() == 0xA5;
@@ -226,10 +229,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     bool hasSection = false;
     const std::vector<bool> rewritten = RewrittenLines(oldLines, &hasSection);
     size_t kept = 0;
-    for (bool r : rewritten)
-        kept += r ? 0 : 1;
-    // Ten option lines, rewritten or added, and the header when it was missing.
-    const size_t expectedCount = kept + OptionCount + (hasSection ? 0 : 1);
+    bool depthKeyPresent = false;
+    for (size_t i = 0; i < oldLines.size(); ++i) {
+        kept += rewritten[i] ? 0 : 1;
+        std::string name;
+        if (rewritten[i] && KindOf(oldLines[i].text, &name) == Kind::Key
+            && SameName(name, "ShowLabel_Formula_Depth"))
+            depthKeyPresent = true;
+    }
+    // The option lines, rewritten or added, and the header when it was missing.
+    const size_t written = AlwaysWrittenCount + (depthKeyPresent || !options.ShowLabel_Formula_Depth ? 1 : 0);
+    const size_t expectedCount = kept + written + (hasSection ? 0 : 1);
     FUZZ_CHECK(newLines.size() == expectedCount, "%zu lines became %zu, expected %zu", oldLines.size(),
                newLines.size(), expectedCount);
 

@@ -75,6 +75,9 @@ TEST_F(MainWindowTest, StartsShowingTheStartUpStorm)
     EXPECT_EQ(window->Label_Overall_Rainfall()->text(), QStringLiteral("降雨总量H=60.6345mm"));
     EXPECT_EQ(window->Label_Average_Rainfall_Intensity()->text(), QStringLiteral("平均雨强i=0.5053mm/min"));
     EXPECT_FALSE(window->Label_P()->isHidden());
+    // The depth check beside H: what the formula itself gives over the duration.
+    EXPECT_EQ(window->Label_Formula_Depth()->text(), QStringLiteral("公式雨量=60.2284mm"));
+    EXPECT_FALSE(window->Label_Formula_Depth()->isHidden());
 
     // The first refresh created the data folder and the options file.
     EXPECT_EQ(window->optionsFile(), home.path() + QStringLiteral("/quillfen/Pluvion/options.ini"));
@@ -130,6 +133,16 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
     EXPECT_TRUE(window->Label_P()->isHidden());
     EXPECT_EQ(cell(0, 0), QString());
     EXPECT_EQ(cell(0, 1), QStringLiteral("0.1908"));
+
+    // A block-average storm totals the formula depth; the option hides the check.
+    window->storm().StormMode = StormModeBlock;
+    window->viewOptions().ShowLabel_Formula_Depth = false;
+    window->RefreshRainModel();
+    ASSERT_EQ(window->tableModel()->rowCount(), 24);
+    EXPECT_EQ(window->Label_Overall_Rainfall()->text(), QStringLiteral("降雨总量H=60.2284mm"));
+    EXPECT_EQ(window->Label_Formula_Depth()->text(), QStringLiteral("公式雨量=60.2284mm"));
+    EXPECT_TRUE(window->Label_Formula_Depth()->isHidden());
+    EXPECT_TRUE(optionsBytes().contains("ShowLabel_Formula_Depth=0\r\n"));
 }
 
 TEST_F(MainWindowTest, FailedComputationKeepsTheTableAndChartAndRewritesTheLabels)

@@ -15,7 +15,7 @@ auto fields(const TExpressionObject &s)
 {
     return std::tie(s.F_type, s.a1, s.a1_167, s.c, s.b, s.n, s.LG_LN, s.Storm_RepeatYear, s.Storm_Time,
                     s.Storm_Step, s.Storm_Percent, s.Strom_Average_Rainfall_Intensity,
-                    s.Strom_Overall_Rainfall);
+                    s.Strom_Overall_Rainfall, s.StormMode);
 }
 
 class NewStormDialog : public ::testing::Test
@@ -98,11 +98,12 @@ TEST_F(NewStormDialog, CreationWritesTheStartUpStormAndTheFirstShowingShowsIt)
 {
     EXPECT_EQ(fields(model), fields(StartUpStorm()));
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("添加新曲线"));
-    EXPECT_EQ(dialog->size(), QSize(414, 223));
+    EXPECT_EQ(dialog->size(), QSize(414, 255));
 
     dialog->show();
     EXPECT_EQ(list("cbbStormType")->currentText(), " i");
     EXPECT_EQ(list("ComboBox_LgLn")->currentText(), "lgP");
+    EXPECT_EQ(list("cbbStormMode")->currentText(), QStringLiteral("瞬时雨强"));
     EXPECT_EQ(unit(), "(mm/min)");
     const std::pair<const char *, const char *> texts[] = {
         {"Edit_a1", "9.5981"},       {"Edit_c", "0.846"},     {"Edit_b", "7"},
@@ -118,10 +119,11 @@ TEST_F(NewStormDialog, CreationWritesTheStartUpStormAndTheFirstShowingShowsIt)
     EXPECT_EQ(edit("EditStormPercent")->placeholderText(), "雨峰位置r");
     EXPECT_FALSE(edit("EditStep")->testAttribute(Qt::WA_InputMethodEnabled));
 
-    // Tab moves through the formula first, then P, T, the step, r and the buttons.
+    // Tab moves through the formula first, then P, T, the step, r, the mode and the buttons.
     const char *order[] = {"Edit_a1",  "Edit_c",           "ComboBox_LgLn",  "Edit_n",
                            "Edit_b",   "cbbStormType",     "EditRepeatYear", "EditStormTime",
-                           "EditStep", "EditStormPercent", "ButtonOK",       "ButtonCancle"};
+                           "EditStep", "EditStormPercent", "cbbStormMode",   "ButtonOK",
+                           "ButtonCancle"};
     QWidget *current = dialog->findChild<QWidget *>(order[0]);
     for (std::size_t i = 1; i < std::size(order); ++i) {
         do
@@ -188,6 +190,28 @@ TEST_F(NewStormDialog, OkStoresTheTypedFormAndDerivesTheOther)
         EXPECT_EQ(model.Strom_Overall_Rainfall, 0);
         EXPECT_EQ(model.Strom_Average_Rainfall_Intensity, 0);
     }
+}
+
+TEST_F(NewStormDialog, ModeListShowsTheStormsModeAndOkStoresTheChoice)
+{
+    model.StormMode = StormModeBlock;
+    dialog->show();
+    EXPECT_EQ(list("cbbStormMode")->currentText(), QStringLiteral("时段平均"));
+    QTest::keyClick(list("cbbStormMode"), Qt::Key_Up);
+    expectAccepted();
+    EXPECT_EQ(model.StormMode, StormModeInstant);
+
+    dialog->show();
+    EXPECT_EQ(list("cbbStormMode")->currentText(), QStringLiteral("瞬时雨强"));
+    QTest::keyClick(list("cbbStormMode"), Qt::Key_Down);
+    expectAccepted();
+    EXPECT_EQ(model.StormMode, StormModeBlock);
+
+    // Cancel keeps the mode the storm had.
+    dialog->show();
+    QTest::keyClick(list("cbbStormMode"), Qt::Key_Up);
+    clickCancel();
+    EXPECT_EQ(model.StormMode, StormModeBlock);
 }
 
 TEST_F(NewStormDialog, ChecksRunInOrderAndMoveTheFocus)

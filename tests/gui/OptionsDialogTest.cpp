@@ -25,6 +25,7 @@ const CheckBoxField kCheckBoxes[] = {
     {"CheckBox_ShowLabel_R", &TViewOptions::ShowLabel_R},
     {"CheckBox_ShowLabel_Overall_Rainfall", &TViewOptions::ShowLabel__Overall_Rainfall},
     {"CheckBox_ShowLabel_Average_Rainfall_Intensity", &TViewOptions::ShowLabel_Average},
+    {"CheckBox_ShowLabel_Formula_Depth", &TViewOptions::ShowLabel_Formula_Depth},
     {"CheckBox_ShowAxis_Overall_Rainfall", &TViewOptions::ShowAxis_Overall},
     {"CheckBox_ShowAxis_Rainfall_Intensity", &TViewOptions::ShowAxis_Intensity},
     {"CheckBox_CalcByShow", &TViewOptions::CalcByShow},
@@ -38,6 +39,7 @@ TViewOptions unusualOptions()
     options.ShowLabel_P = false;
     options.ShowLabel_R = false;
     options.ShowLabel_Average = false;
+    options.ShowLabel_Formula_Depth = false;
     options.ShowAxis_Intensity = false;
     options.CalcByShow = true;
     options.Precision = 150;
@@ -90,7 +92,7 @@ TEST_F(OptionsDialog, LaysOutItsControlsWithTheirCaptions)
 {
     open(TViewOptions());
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("设置"));
-    EXPECT_EQ(dialog->size(), QSize(256, 211));
+    EXPECT_EQ(dialog->size(), QSize(256, 232));
     EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
     EXPECT_EQ(dialog->font().pointSizeF(), 9.0);
     EXPECT_TRUE(dialog->font().families().contains(QStringLiteral("SimSun")));
@@ -102,10 +104,10 @@ TEST_F(OptionsDialog, LaysOutItsControlsWithTheirCaptions)
         QRect geometry;
     };
     const Placed groups[] = {
-        {"GroupBox1", QStringLiteral("显示标签"), QRect(8, 8, 121, 128)},
+        {"GroupBox1", QStringLiteral("显示标签"), QRect(8, 8, 121, 149)},
         {"GroupBox2", QStringLiteral("显示曲线"), QRect(135, 8, 114, 68)},
         {"GroupBox4", QStringLiteral("时间格式"), QRect(135, 84, 114, 52)},
-        {"GroupBox3", QStringLiteral("精度"), QRect(8, 139, 161, 67)},
+        {"GroupBox3", QStringLiteral("精度"), QRect(8, 160, 161, 67)},
     };
     for (const Placed &group : groups) {
         QGroupBox *box = control<QGroupBox>(group.name);
@@ -121,6 +123,7 @@ TEST_F(OptionsDialog, LaysOutItsControlsWithTheirCaptions)
         {"CheckBox_ShowLabel_Overall_Rainfall", QStringLiteral("总降雨量(H)"), QRect(8, 81, 110, 17)},
         {"CheckBox_ShowLabel_Average_Rainfall_Intensity", QStringLiteral("平均雨强(i)"),
          QRect(8, 102, 110, 17)},
+        {"CheckBox_ShowLabel_Formula_Depth", QStringLiteral("公式雨量"), QRect(8, 123, 110, 17)},
         {"CheckBox_ShowAxis_Overall_Rainfall", QStringLiteral("降雨总量(H)"), QRect(8, 18, 97, 17)},
         {"CheckBox_ShowAxis_Rainfall_Intensity", QStringLiteral("降雨强度(I)"), QRect(8, 39, 97, 17)},
         {"CheckBox_CalcByShow", QStringLiteral("按显示精度计算"), QRect(8, 41, 161, 17)},
@@ -155,9 +158,9 @@ TEST_F(OptionsDialog, LaysOutItsControlsWithTheirCaptions)
     EXPECT_EQ(timeFormat()->itemText(1), QStringLiteral("min"));
 
     EXPECT_EQ(control<QPushButton>("Button_OK")->text(), QStringLiteral("确定"));
-    EXPECT_EQ(control<QPushButton>("Button_OK")->geometry(), QRect(174, 149, 75, 25));
+    EXPECT_EQ(control<QPushButton>("Button_OK")->geometry(), QRect(174, 170, 75, 25));
     EXPECT_EQ(control<QPushButton>("Button_Cancle")->text(), QStringLiteral("取消"));
-    EXPECT_EQ(control<QPushButton>("Button_Cancle")->geometry(), QRect(174, 180, 75, 25));
+    EXPECT_EQ(control<QPushButton>("Button_Cancle")->geometry(), QRect(174, 201, 75, 25));
 }
 
 TEST_F(OptionsDialog, FillsItsControlsWithoutPreviewing)

@@ -9,6 +9,7 @@
 #include "app/UnitPluvion.h"
 #include "dialogs/UnitAbout.h"
 #include "dialogs/UnitOptions.h"
+#include "export/SwmmExport.h"
 #include "io/LegacyText.h"
 #include "support/Community.h"
 #include "support/ManualLookup.h"
@@ -278,6 +279,8 @@ TEST_F(WindowCommandsTest, ExportsWithoutAComputedStormSayThereIsNothingToSave)
         {"MenuSaveDataToExcel", kNoData},
         {"MenuSaveDataToWord1", kNoData},
         {"MenuSaveDataToWord", kNoData},
+        {"MenuSaveDataToSwmm1", kNoData},
+        {"MenuSaveDataToSwmm", kNoData},
         {"BMP1", kNoChart},
         {"JPG1", kNoChart},
         {"PNG1", kNoChart},
@@ -308,6 +311,7 @@ TEST_F(WindowCommandsTest, SaveDialogsProposeTheirNamesAndTypes)
 {
     const QStringList dataFilters = {u"Excel文件(*.csv)"_s, u"Word文件(*.docx)"_s};
     const QStringList pictureFilters = {u"位图文件(*.bmp)"_s, u"JPG文件(*.jpg)"_s, u"PNG文件(*.png)"_s};
+    const QStringList swmmFilters = {u"SWMM输入文件(*.inp)"_s, u"文本文件(*.txt)"_s};
     const struct
     {
         const char *action;
@@ -325,6 +329,10 @@ TEST_F(WindowCommandsTest, SaveDialogsProposeTheirNamesAndTypes)
          u"芝加哥雨型计算数据 P=2年 T=120分 R=0.4.docx"_s},
         {"MenuSaveDataToWord", u"保存雨型数据(WORD格式)..."_s, u"保存曲线数据"_s, dataFilters, 1,
          u"芝加哥雨型计算数据 P=2年 T=120分 R=0.4.docx"_s},
+        {"MenuSaveDataToSwmm1", u"保存雨型数据(SWMM格式)..."_s, u"保存SWMM雨量时间序列"_s, swmmFilters, 0,
+         u"芝加哥雨型SWMM数据P=2年 t=120分 r=0.4.inp"_s},
+        {"MenuSaveDataToSwmm", u"保存雨型数据(SWMM格式)..."_s, u"保存SWMM雨量时间序列"_s, swmmFilters, 0,
+         u"芝加哥雨型SWMM数据P=2年 t=120分 r=0.4.inp"_s},
         {"Menu_outputResult", u"输出结果..."_s, u"保存曲线数据"_s, dataFilters, 1,
          u"雨型计算书 P=2年 T=120分 R=0.4.docx"_s},
         {"BMP1", u"保存图片(BMP格式)..."_s, u"保存曲线图片"_s, pictureFilters, 0,
@@ -357,6 +365,7 @@ TEST_F(WindowCommandsTest, SaveDialogsProposeTheirNamesAndTypes)
     // The pop-up entries lie in their pop-up menus.
     EXPECT_TRUE(window->PopupMenu_Picture()->actions().contains(action("JPG1")));
     EXPECT_TRUE(window->PopupMenu_Data()->actions().contains(action("MenuSaveDataToWord")));
+    EXPECT_TRUE(window->PopupMenu_Data()->actions().contains(action("MenuSaveDataToSwmm")));
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_TRUE(QDir(out.path()).isEmpty());
@@ -400,6 +409,28 @@ TEST_F(WindowCommandsTest, DataDocumentIsWrittenAndOpened)
     EXPECT_TRUE(fileBytes(target).startsWith("PK\x03\x04"));
     EXPECT_EQ(opened, QList<QUrl>{fileUrl(target)});
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList{u"data.docx"_s}); // no stray files
+}
+
+TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
+{
+    // A name with a foreign extension becomes .inp; the fragment is the
+    // computed storm, whatever the table's cells were edited to.
+    window->storm().StormMode = StormModeBlock;
+    window->RefreshRainModel();
+    window->tableModel()->setData(window->tableModel()->index(0, 1), u"99"_s, Qt::EditRole);
+    choose(outPath(u"storm.csv"_s), 1);
+    action("MenuSaveDataToSwmm")->trigger();
+    const QString target = outPath(u"storm.inp"_s);
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
+    EXPECT_EQ(fileBytes(target), SwmmFragmentBytes(window->rainPoints(), window->storm()));
+    EXPECT_TRUE(fileBytes(target).contains("[TIMESERIES]"));
+    EXPECT_EQ(opened, QList<QUrl>{fileUrl(target)});
+
+    // A .txt name is kept.
+    opened.clear();
+    choose(outPath(u"storm.TXT"_s), 1);
+    action("MenuSaveDataToSwmm1")->trigger();
+    EXPECT_EQ(opened, QList<QUrl>{fileUrl(outPath(u"storm.TXT"_s))});
 }
 
 TEST_F(WindowCommandsTest, PictureTypeFollowsTheFilterChosenInTheDialog)

@@ -1,6 +1,7 @@
 #include "export/CsvExport.h"
 
 #include "export/ExportTarget.h"
+#include "TempFolder.h"
 #include "model/PluvionError.h"
 
 #include <QBuffer>
@@ -12,11 +13,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h>
-#endif
-
 namespace {
 
 // GBK bytes of the two header lines.
@@ -25,38 +21,7 @@ const QByteArray GbkClockHeader =
 const QByteArray GbkMinuteHeader =
     QByteArray::fromHex("cab1bce4286d696e292cbdb5d3eac7bfb6c8286d6d2f6d696e292cbdb5d3ead7dcc1bf286d6d29");
 
-QString ErrorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const PluvionError &error) {
-        return error.description();
-    }
-    return QStringLiteral("<no error>");
-}
-
-class CsvExportTest : public ::testing::Test
-{
-protected:
-    QString path(const QString &name) const { return m_dir.filePath(name); }
-
-    void writeBytes(const QString &name, const QByteArray &bytes) const
-    {
-        QFile file(path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    }
-
-    QByteArray readBytes(const QString &name) const
-    {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-    }
-
-    QStringList filesInDir() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden); }
-
-    QTemporaryDir m_dir;
-};
+using CsvExportTest = TempFolderTest;
 
 // A table in a comma-decimal locale, one cell edited by the user with a
 // quote, one with a Chinese text; written over a longer previous file.
@@ -200,15 +165,12 @@ TEST_F(CsvExportTest, WriteThatBreaksOffKeepsThePreviousFile)
     writeBytes("data.csv", "previous");
     const GridDataRows rows(200, {"00:00", "0.1234", "0.1234"});
 
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 64;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const QString error = ErrorOf([&] { WriteCsvFile(path("data.csv"), rows, 0); });
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, savedHandler);
+    QString error;
+    {
+        const FileSizeLimit limit(64);
+        ASSERT_TRUE(limit.active());
+        error = ErrorOf([&] { WriteCsvFile(path("data.csv"), rows, 0); });
+    }
 
     const QString prefix = QStringLiteral("Cannot create file \"%1\". ").arg(path("data.csv"));
     EXPECT_TRUE(error.startsWith(prefix) && error.size() > prefix.size()) << error.toStdString();

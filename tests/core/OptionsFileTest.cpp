@@ -1,4 +1,5 @@
 #include "io/ViewOptions.h"
+#include "TempFolder.h"
 #include "model/PluvionError.h"
 
 #include <QByteArray>
@@ -9,27 +10,8 @@
 
 #include <functional>
 
-#if defined(Q_OS_UNIX)
-#include <csignal>
-#include <sys/resource.h>
-#endif
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // The ten keys with the default values, in the order a new file lists them.
 QByteArray defaultKeys(const char *eol)
@@ -45,12 +27,10 @@ QByteArray defaultKeys(const char *eol)
     return keys;
 }
 
-class OptionsFileTest : public ::testing::Test
+class OptionsFileTest : public TempFolderTest
 {
 protected:
-    QString filePath(const QString &name = QStringLiteral("options.ini")) const { return m_dir.filePath(name); }
-
-    QTemporaryDir m_dir;
+    QString filePath(const QString &name = QStringLiteral("options.ini")) const { return path(name); }
 };
 
 TEST_F(OptionsFileTest, MissingFileGivesDefaultsAndFirstSaveListsTheTenKeys)
@@ -257,31 +237,16 @@ TEST_F(OptionsFileTest, WriteCutShortLeavesTheOldFileWhole)
     const QByteArray old = "; mine\r\n[OPTIONS]\r\nPrecision=6\r\n";
     writeBytes(filePath(), old);
 
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 64;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-
-    bool raised = false;
     QString message;
-    try
     {
-        SaveOptions(TViewOptions(), filePath());
+        const FileSizeLimit limit(64);
+        ASSERT_TRUE(limit.active());
+        message = ErrorOf([&] { SaveOptions(TViewOptions(), filePath()); });
     }
-    catch (const PluvionError &error)
-    {
-        raised = true;
-        message = error.description();
-    }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_TRUE(raised);
     EXPECT_EQ(message, QStringLiteral("Unable to write to ") + filePath());
     EXPECT_EQ(readBytes(filePath()), old);
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("options.ini")});
+    EXPECT_EQ(filesInDir(), QStringList{QStringLiteral("options.ini")});
 }
 #endif
 

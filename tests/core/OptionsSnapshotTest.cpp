@@ -1,5 +1,6 @@
 #include "io/OptionsSnapshot.h"
 
+#include "TempFolder.h"
 #include "model/PluvionError.h"
 
 #include <QDir>
@@ -9,21 +10,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // A file as people leave it: other programs' sections before and after,
 // mixed line ends, odd spacing and case, a GBK comment, no end at the last line.
@@ -44,12 +30,10 @@ TViewOptions previewed(TViewOptions options)
     return options;
 }
 
-class OptionsSnapshotTest : public ::testing::Test
+class OptionsSnapshotTest : public TempFolderTest
 {
 protected:
-    QString filePath() const { return m_dir.filePath(QStringLiteral("options.ini")); }
-
-    QTemporaryDir m_dir;
+    QString filePath() const { return path(QStringLiteral("options.ini")); }
 };
 
 TEST_F(OptionsSnapshotTest, RestorePutsBackTheExactBytesAndTheRecord)

@@ -1,5 +1,6 @@
 #include "export/PictureFiles.h"
 
+#include "TempFolder.h"
 #include "model/PluvionError.h"
 
 #include <QDir>
@@ -208,38 +209,7 @@ bool ReadJpeg(const QByteArray &file, JpegHeader &header, RgbImage &image)
     return true;
 }
 
-QString ErrorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const PluvionError &error) {
-        return error.description();
-    }
-    return QStringLiteral("<no error>");
-}
-
-class PictureFilesTest : public ::testing::Test
-{
-protected:
-    QString path(const QString &name) const { return m_dir.filePath(name); }
-
-    void writeBytes(const QString &name, const QByteArray &bytes) const
-    {
-        QFile file(path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    }
-
-    QByteArray readBytes(const QString &name) const
-    {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-    }
-
-    QStringList filesInDir() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden); }
-
-    QTemporaryDir m_dir;
-};
+using PictureFilesTest = TempFolderTest;
 
 // Widths whose rows need 3, 2, 1 and no padding bytes.
 TEST_F(PictureFilesTest, BmpIsBottomUpWithRowsPaddedToFourBytes)

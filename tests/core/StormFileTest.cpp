@@ -1,5 +1,6 @@
 #include "io/LegacyText.h"
 #include "io/StormFile.h"
+#include "TempFolder.h"
 #include "model/PluvionError.h"
 #include "support/ProgramInfo.h"
 
@@ -13,11 +14,6 @@
 
 #include <functional>
 #include <map>
-
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h>
-#endif
 
 namespace {
 
@@ -110,36 +106,7 @@ QStringList FlowFormLines(const std::map<QString, QString> &replaced = {})
     return lines;
 }
 
-QString ErrorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const PluvionError &error) {
-        return error.description();
-    }
-    return QStringLiteral("<no error>");
-}
-
-class StormFileTest : public ::testing::Test
-{
-protected:
-    QString path(const QString &name) const { return m_dir.filePath(name); }
-
-    void writeBytes(const QString &name, const QByteArray &bytes) const
-    {
-        QFile file(path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    }
-
-    QByteArray readBytes(const QString &name) const
-    {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-    }
-
-    QTemporaryDir m_dir;
-};
+using StormFileTest = TempFolderTest;
 
 TEST_F(StormFileTest, DefaultStormIsWrittenAsTwelveGbkLinesEndingInCrLf)
 {
@@ -401,15 +368,12 @@ TEST_F(StormFileTest, WriteThatBreaksOffKeepsThePreviousFile)
     WriteStormFile(path("storm.txt"), FlowFormStorm(), Separators{});
     const QByteArray previous = readBytes("storm.txt");
 
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 16;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const QString error = ErrorOf([&] { WriteStormFile(path("storm.txt"), StartUpStorm(), Separators{}); });
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, savedHandler);
+    QString error;
+    {
+        const FileSizeLimit limit(16);
+        ASSERT_TRUE(limit.active());
+        error = ErrorOf([&] { WriteStormFile(path("storm.txt"), StartUpStorm(), Separators{}); });
+    }
 
     const QString prefix = QStringLiteral("Cannot create file \"%1\". ").arg(path("storm.txt"));
     EXPECT_TRUE(error.startsWith(prefix) && error.size() > prefix.size()) << error.toStdString();

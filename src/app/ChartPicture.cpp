@@ -49,10 +49,15 @@ RgbImage RenderChart(const ChartScene &scene, QSize size)
         label->move(scene.labels[i].place);
         label->setVisible(scene.labels[i].visible);
     }
+    return RenderOffScreen(chart);
+}
+
+RgbImage RenderOffScreen(QCustomPlot &chart)
+{
     chart.show();
     chart.replot(QCustomPlot::rpImmediateRefresh);
     // What grab() does, at a device pixel ratio of 1 whatever the screen's.
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    QImage image(chart.size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     chart.render(&image, QPoint(), QRegion(),
                  QWidget::DrawWindowBackground | QWidget::DrawChildren | QWidget::IgnoreMask);

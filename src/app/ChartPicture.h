@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 
+class QCustomPlot;
 class QWidget;
 
 // The chart as displayed, labels included, as a 24-bit picture of its size.
@@ -40,3 +41,8 @@ ChartScene StormScene(const RainPoints &points, const TExpressionObject &storm, 
 // Draws the scene off screen at the given size, as the window's chart would
 // show it at that size.
 RgbImage RenderChart(const ChartScene &scene, QSize size);
+
+// Draws a chart that is not on screen (Qt::WA_DontShowOnScreen, buffer pixel
+// ratio 1) at its own size, one picture pixel per chart pixel whatever the
+// screen's scale.
+RgbImage RenderOffScreen(QCustomPlot &chart);

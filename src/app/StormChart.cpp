@@ -223,6 +223,8 @@ void StormChart::setRightMaximum(double maximum)
 
 void StormChart::applyAxisRanges()
 {
+    if (m_axisRangesReleased)
+        return;
     yAxis->setRange(0, m_leftMaximum);
     const double length = axisRect()->height();
     const double stretch = length > 2 * RightAxisMarginPixels ? length / (length - RightAxisMarginPixels) : 1.0;

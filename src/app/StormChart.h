@@ -60,6 +60,11 @@ public:
     void setLeftMaximum(double maximum);
     void setRightMaximum(double maximum);
 
+    // Stops the chart from setting its vertical axes' ranges (before every
+    // replot and when a maximum changes): for pictures that draw their own
+    // lines on the chart and set the ranges themselves.
+    void releaseAxisRanges() { m_axisRangesReleased = true; }
+
     // The point of the line within a few pixels of `pos`, nearest first; the
     // bar under `pos`. -1 for none, and for a hidden series.
     int lineIndexAt(const QPointF &pos) const;
@@ -79,4 +84,5 @@ private:
     QLabel *m_labels[ValueLabelCount] = {};
     double m_leftMaximum = 9999;
     double m_rightMaximum = 9999;
+    bool m_axisRangesReleased = false;
 };

@@ -16,10 +16,11 @@ const QStringList ValueOptions = {
     QStringLiteral("--time-format"), QStringLiteral("--save-storm"), QStringLiteral("--csv"),
     QStringLiteral("--data-docx"), QStringLiteral("--report"), QStringLiteral("--picture"),
     QStringLiteral("--size"),     QStringLiteral("--mode"),       QStringLiteral("--swmm"),
+    QStringLiteral("--out"),      QStringLiteral("--compare-chart"), QStringLiteral("--idf-chart"),
 };
 const QStringList FlagOptions = {
     QStringLiteral("--calc-by-show"), QStringLiteral("--raw"), QStringLiteral("--help"),
-    QStringLiteral("-h"),
+    QStringLiteral("-h"),           QStringLiteral("--batch"), QStringLiteral("--idf-log"),
 };
 
 [[noreturn]] void badArgument(const QString &message)
@@ -39,6 +40,21 @@ QString choice(const QString &option, const QString &value, const QStringList &a
     return value;
 }
 
+// A comma-separated list of numbers: "1,2,5".
+QList<double> numbers(const QString &text)
+{
+    QList<double> list;
+    for (const QString &item : text.split(u','))
+        list.append(number(item));
+    return list;
+}
+
+void requirePictureType(const QString &option, const QString &path)
+{
+    if (!path.isEmpty() && !PictureTypeOfPath(path))
+        badArgument(QStringLiteral("%1 的文件扩展名应为 .bmp、.jpg 或 .png：'%2'").arg(option, path));
+}
+
 } // namespace
 
 QString CliUsage()
@@ -50,9 +66,19 @@ QString CliUsage()
         "                  [--raw] [--save-storm FILE]\n"
         "                  [--csv FILE] [--data-docx FILE] [--report FILE] [--picture FILE] [--size WxH]\n"
         "                  [--swmm FILE]\n"
+        "       pluvion-cli --batch --period P1,P2,.. --duration T1,T2,.. --out DIR\n"
+        "                  [公式、--peak、--step、--mode、--precision、--calc-by-show、--time-format]\n"
+        "                  [--compare-chart FILE] [--idf-chart FILE [--idf-log]] [--size WxH]\n"
         "不带参数时计算程序启动时的默认雨型（芝加哥雨型）。\n"
         "--mode instant 为瞬时雨强（默认），block 为时段平均（雨量与公式雨量一致，适合 SWMM）。\n"
         "--swmm 写出可粘贴进 SWMM 5 输入文件的 [RAINGAGES] 与 [TIMESERIES] 段。\n"
+        "--batch 按列出的每个重现期与每个历时计算一个雨型（先按重现期、再按历时的顺序），\n"
+        "  在 --out 文件夹（不存在时创建）中为每个雨型写一个 CSV（文件名与窗口导出时相同），\n"
+        "  并写出汇总表 雨型汇总.csv：重现期、历时、峰值比例、步长、计算模式、降雨总量H、平均雨强、\n"
+        "  峰值雨强及其分钟、公式雨量，每个算成的雨型一行。进度逐个写到标准错误输出，\n"
+        "  算不出的雨型以 P、T 指明并跳过，其余照常计算；有雨型失败时退出码为 1。\n"
+        "--compare-chart 把批量中各雨型的过程线画在一张图上；--idf-chart 画各重现期的\n"
+        "  暴雨强度—历时曲线（历时到列出的最长历时），--idf-log 用双对数坐标。\n"
         "命令行上的数值一律以 \".\" 作小数点。\n");
 }
 
@@ -78,6 +104,10 @@ CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep
                 request.calcByShow = true;
             else if (option == QStringLiteral("--raw"))
                 request.raw = true;
+            else if (option == QStringLiteral("--batch"))
+                request.batch = true;
+            else if (option == QStringLiteral("--idf-log"))
+                request.idfLogAxes = true;
             else
                 request.help = true;
             continue;
@@ -135,10 +165,15 @@ CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep
                           ? 1
                           : 0;
     }
-    if (has("--period"))
-        storm.Storm_RepeatYear = number(value("--period"));
-    if (has("--duration"))
-        storm.Storm_Time = number(value("--duration"));
+    if (request.batch) {
+        request.periods = has("--period") ? numbers(value("--period")) : QList<double>{storm.Storm_RepeatYear};
+        request.durations = has("--duration") ? numbers(value("--duration")) : QList<double>{storm.Storm_Time};
+    } else {
+        if (has("--period"))
+            storm.Storm_RepeatYear = number(value("--period"));
+        if (has("--duration"))
+            storm.Storm_Time = number(value("--duration"));
+    }
     if (has("--peak"))
         storm.Storm_Percent = number(value("--peak"));
     if (has("--step"))
@@ -166,8 +201,31 @@ CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep
     request.reportPath = value("--report");
     request.picturePath = value("--picture");
     request.swmmPath = value("--swmm");
-    if (!request.picturePath.isEmpty() && !PictureTypeOfPath(request.picturePath))
-        badArgument(QStringLiteral("--picture 的文件扩展名应为 .bmp、.jpg 或 .png：'%1'").arg(request.picturePath));
+    request.outFolder = value("--out");
+    request.compareChartPath = value("--compare-chart");
+    request.idfChartPath = value("--idf-chart");
+    if (request.batch) {
+        for (const char *single : {"--csv", "--data-docx", "--report", "--picture", "--swmm", "--save-storm"}) {
+            if (has(single))
+                badArgument(QStringLiteral("%1 不能与 --batch 同用").arg(QString::fromLatin1(single)));
+        }
+        if (request.raw)
+            badArgument(QStringLiteral("--raw 不能与 --batch 同用"));
+        if (request.outFolder.isEmpty())
+            badArgument(QStringLiteral("--batch 需要用 --out 指定输出文件夹"));
+        if (request.idfLogAxes && request.idfChartPath.isEmpty())
+            badArgument(QStringLiteral("--idf-log 只能与 --idf-chart 同用"));
+    } else {
+        for (const char *batchOnly : {"--out", "--compare-chart", "--idf-chart"}) {
+            if (has(batchOnly))
+                badArgument(QStringLiteral("%1 只能与 --batch 同用").arg(QString::fromLatin1(batchOnly)));
+        }
+        if (request.idfLogAxes)
+            badArgument(QStringLiteral("--idf-log 只能与 --batch 同用"));
+    }
+    requirePictureType(QStringLiteral("--picture"), request.picturePath);
+    requirePictureType(QStringLiteral("--compare-chart"), request.compareChartPath);
+    requirePictureType(QStringLiteral("--idf-chart"), request.idfChartPath);
     if (has("--size")) {
         const QStringList parts = value("--size").split(u'x');
         int32_t width = 0;

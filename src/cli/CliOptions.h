@@ -3,9 +3,18 @@
 #include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
+
+// The exit status of pluvion-cli.
+enum ExitStatus
+{
+    Success = 0,
+    ComputationFailed = 1, // a storm could not be computed (in a batch: any storm or its file)
+    BadInput = 2,          // a bad argument, or a file that cannot be read or written
+};
 
 // What one run of pluvion-cli is asked to do.
 struct CliRequest
@@ -25,13 +34,25 @@ struct CliRequest
     int pictureWidth = 579; // the chart's size in the window's first layout
     int pictureHeight = 480;
     bool help = false;
+    // A batch (--batch): every period with every duration, written into a folder.
+    bool batch = false;
+    QList<double> periods;   // --period as a list
+    QList<double> durations; // --duration as a list
+    QString outFolder;
+    QString compareChartPath; // the batch's hyetographs overlaid
+    QString idfChartPath;     // intensity-duration curves of the formula
+    bool idfLogAxes = false;
 
     bool drawsChart() const { return !reportPath.isEmpty() || !picturePath.isEmpty(); }
 };
 
 // Reads the arguments (without the program name) into a request: the storm
 // file first when --open names one, then every other parameter over it.
-// Numbers on the command line always use "." as the decimal separator.
+// Numbers on the command line always use "." as the decimal separator. With
+// --batch, --period and --duration take comma-separated lists (a single value
+// is a list of one; when omitted, the storm's own value) and --out is
+// required; the single-storm exports are refused. Without --batch a list is
+// refused as any other bad number, and so are the batch's own options.
 // Raises PluvionError with the message to show for a bad argument or a file
 // that cannot be read or is not a storm file.
 CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep);

@@ -1,4 +1,5 @@
 // pluvion-cli: the storm generator without a window, for scripts and batch work.
+#include "BatchRun.h"
 #include "CliOptions.h"
 
 #include "app/ChartPicture.h"
@@ -18,8 +19,6 @@
 #include <memory>
 
 namespace {
-
-enum ExitStatus { Success = 0, ComputationFailed = 1, BadInput = 2 };
 
 void print(FILE *stream, const QString &text)
 {
@@ -117,6 +116,8 @@ int main(int argc, char **argv)
             print(stdout, CliUsage());
             return Success;
         }
+        if (request.batch)
+            return RunCliBatch(request, sep);
         if (!request.saveStormPath.isEmpty())
             WriteStormFile(request.saveStormPath, request.storm, sep);
     } catch (const PluvionError &error) {

@@ -1,6 +1,9 @@
 // pluvion-cli end to end: its output, its exit status and its messages.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QSize>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -218,6 +221,110 @@ TEST(Cli, WritesTheWindowsExports)
         << refused.err.toStdString();
     EXPECT_FALSE(QFile::exists(jpeg));
     EXPECT_FALSE(QFile::exists(csv2));
+}
+
+} // namespace
+
+namespace {
+
+// The width and height a PNG's header gives.
+QSize pngSize(const QByteArray &png)
+{
+    if (!png.startsWith("\x89PNG\r\n\x1a\n") || png.size() < 24)
+        return {};
+    const auto u32 = [&](int at) {
+        return int(quint32(quint8(png[at])) << 24 | quint32(quint8(png[at + 1])) << 16
+                   | quint32(quint8(png[at + 2])) << 8 | quint32(quint8(png[at + 3])));
+    };
+    return {u32(16), u32(20)};
+}
+
+TEST(CliBatch, WritesEveryStormTheSummaryAndBothCharts)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("storms/2024"));
+    const QString compare = dir.filePath(QStringLiteral("compare.png"));
+    const QString idf = dir.filePath(QStringLiteral("idf.png"));
+    const CliResult result = runCli({QStringLiteral("--batch"), QStringLiteral("--period"), QStringLiteral("2,5"),
+                                     QStringLiteral("--duration=60,120"), QStringLiteral("--out"), out,
+                                     QStringLiteral("--compare-chart"), compare, QStringLiteral("--idf-chart"), idf,
+                                     QStringLiteral("--idf-log"), QStringLiteral("--size"), QStringLiteral("320x240")});
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.out.isEmpty());
+    const QStringList progress = result.err.split(u'\n', Qt::SkipEmptyParts).filter(QStringLiteral("] P="));
+    EXPECT_EQ(progress, (QStringList{QStringLiteral("[1/4] P=2 T=60"), QStringLiteral("[2/4] P=2 T=120"),
+                                     QStringLiteral("[3/4] P=5 T=60"), QStringLiteral("[4/4] P=5 T=120")}));
+
+    const QStringList files = QDir(out).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 5) << files.join(u' ').toStdString();
+    EXPECT_TRUE(files.contains(QStringLiteral("雨型汇总.csv")));
+    // Each storm's CSV is what the single-storm --csv writes for it.
+    const QString single = dir.filePath(QStringLiteral("single.csv"));
+    ASSERT_EQ(runCli({QStringLiteral("--period"), QStringLiteral("5"), QStringLiteral("--duration"),
+                      QStringLiteral("60"), QStringLiteral("--csv"), single})
+                  .status,
+              0);
+    EXPECT_EQ(fileBytes(QDir(out).filePath(QStringLiteral("芝加哥雨型计算数据P=5年 t=60分 r=0.4.csv"))),
+              fileBytes(single));
+    // The summary: GBK header and four rows; the start-up storm's row as its output gives it.
+    const QByteArray summary = fileBytes(QDir(out).filePath(QStringLiteral("雨型汇总.csv")));
+    EXPECT_EQ(summary.count("\r\n"), 1 + 4);
+    EXPECT_TRUE(summary.contains("\r\n2,120,0.4,1,"));
+    EXPECT_TRUE(summary.contains(",60.6345,0.5053,3.3599,48,60.2284\r\n"));
+
+    EXPECT_EQ(pngSize(fileBytes(compare)), QSize(320, 240));
+    EXPECT_EQ(pngSize(fileBytes(idf)), QSize(320, 240));
+}
+
+TEST(CliBatch, FailuresAndRefusals)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out"));
+    // A duration over the length limit fails by name; the rest are written.
+    const CliResult partial = runCli({QStringLiteral("--batch"), QStringLiteral("--duration"),
+                                      QStringLiteral("60,2e7,120"), QStringLiteral("--out"), out});
+    EXPECT_EQ(partial.status, 1);
+    EXPECT_TRUE(partial.err.contains(QStringLiteral("[2/3] P=2 T=20000000 出错：降雨历时超出可计算范围")))
+        << partial.err.toStdString();
+    EXPECT_TRUE(partial.err.contains(QStringLiteral("[3/3] P=2 T=120\n")));
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(fileBytes(QDir(out).filePath(QStringLiteral("雨型汇总.csv"))).count("\r\n"), 1 + 2);
+
+    const QString blocker = dir.filePath(QStringLiteral("blocker"));
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString fresh = dir.filePath(QStringLiteral("fresh"));
+    const QStringList batch = {QStringLiteral("--batch"), QStringLiteral("--out"), fresh};
+    const struct
+    {
+        QStringList arguments;
+        QString message;
+    } refused[] = {
+        {{QStringLiteral("--batch")}, QStringLiteral("--out")},
+        {batch + QStringList{QStringLiteral("--csv"), dir.filePath(QStringLiteral("a.csv"))},
+         QStringLiteral("--csv 不能与 --batch 同用")},
+        {batch + QStringList{QStringLiteral("--raw")}, QStringLiteral("--raw 不能与 --batch 同用")},
+        {batch + QStringList{QStringLiteral("--period"), QStringLiteral("2,x")},
+         QStringLiteral("'x' is not a valid floating point value")},
+        {batch + QStringList{QStringLiteral("--period"), QStringLiteral("2,2")}, QStringLiteral("文件名相同")},
+        {batch + QStringList{QStringLiteral("--compare-chart"), dir.filePath(QStringLiteral("c.jpeg"))},
+         QStringLiteral("--compare-chart 的文件扩展名")},
+        {batch + QStringList{QStringLiteral("--idf-log")}, QStringLiteral("--idf-log 只能与 --idf-chart 同用")},
+        {{QStringLiteral("--batch"), QStringLiteral("--out"), blocker}, QStringLiteral("无法创建输出文件夹")},
+        // Without --batch, lists and the batch's options are refused as before.
+        {{QStringLiteral("--period"), QStringLiteral("1,2")}, QStringLiteral("'1,2' is not a valid floating point value")},
+        {{QStringLiteral("--out"), fresh}, QStringLiteral("--out 只能与 --batch 同用")},
+        {{QStringLiteral("--idf-chart"), dir.filePath(QStringLiteral("i.png"))},
+         QStringLiteral("--idf-chart 只能与 --batch 同用")},
+    };
+    for (const auto &c : refused) {
+        const CliResult result = runCli(c.arguments);
+        EXPECT_EQ(result.status, 2) << c.arguments.join(u' ').toStdString();
+        EXPECT_TRUE(result.err.contains(c.message)) << result.err.toStdString();
+        EXPECT_TRUE(result.out.isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(fresh));
+    }
 }
 
 } // namespace

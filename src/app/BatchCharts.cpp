@@ -1,0 +1,192 @@
+#include "app/BatchCharts.h"
+
+#include "app/ChartPicture.h"
+#include "app/StormChart.h"
+#include "app/WindowFonts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int IdfSamples = 240;
+
+// A chart of the window's make with its own series, labels and right axis
+// put away, ready for the batch's lines.
+std::unique_ptr<StormChart> emptyChart(QSize size, const QString &title)
+{
+    auto chart = std::make_unique<StormChart>();
+    chart->setAttribute(Qt::WA_DontShowOnScreen);
+    // One picture pixel per chart pixel: a scaled screen must not multiply
+    // the size asked for.
+    chart->setBufferDevicePixelRatio(1);
+    chart->resize(size);
+    // The batch charts set their own ranges (log axes cannot start at 0).
+    chart->releaseAxisRanges();
+    for (int i = 0; i < chart->graphCount(); ++i)
+        chart->graph(i)->setVisible(false);
+    chart->overallSeries()->setVisible(false);
+    chart->legend->clearItems();
+    chart->yAxis2->setVisible(false);
+
+    chart->plotLayout()->insertRow(0);
+    chart->plotLayout()->addElement(0, 0, new QCPTextElement(chart.get(), title, WindowFonts::yaHei(10, true)));
+    chart->legend->setFont(WindowFonts::yaHei(8));
+    chart->legend->setIconSize(20, 10);
+    chart->legend->setVisible(true);
+    return chart;
+}
+
+QPen linePen(int colourIndex, int styleIndex, qreal width)
+{
+    static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+                                          Qt::DashDotDotLine};
+    const QList<QColor> &palette = PaletteBars::palette();
+    return QPen(palette[colourIndex % palette.size()], width, styles[styleIndex % std::size(styles)]);
+}
+
+// The place of `value` among the distinct values met so far, added when new.
+int distinctIndex(QList<double> &seen, double value)
+{
+    const qsizetype at = seen.indexOf(value);
+    if (at >= 0)
+        return int(at);
+    seen.append(value);
+    return int(seen.size() - 1);
+}
+
+// Moves the legend below the plot, its entries in rows across the chart's
+// width: `perRow` to a row (one period's storms) when they fit, otherwise as
+// many as fit.
+void legendBelow(StormChart &chart, int perRow)
+{
+    QCPLegend *legend = chart.legend;
+    chart.plotLayout()->addElement(2, 0, legend);
+    chart.plotLayout()->setRowStretchFactor(2, 0.001);
+    legend->setMargins(QMargins(7, 4, 7, 4));
+    if (legend->itemCount() == 0)
+        return;
+    int itemWidth = 1;
+    for (int i = 0; i < legend->itemCount(); ++i)
+        itemWidth = std::max(itemWidth, legend->item(i)->minimumOuterSizeHint().width() + legend->columnSpacing());
+    const int fit = std::max(1, (chart.width() - 20) / itemWidth);
+    legend->setWrap(perRow > 0 && perRow <= fit ? perRow : fit);
+    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true); // along each row, then the next
+}
+
+void setLogarithmic(QCPAxis *axis)
+{
+    axis->setScaleType(QCPAxis::stLogarithmic);
+    axis->setTicker(QSharedPointer<QCPAxisTickerLog>(new QCPAxisTickerLog));
+    axis->setNumberFormat(QStringLiteral("g"));
+    axis->setNumberPrecision(6);
+}
+
+} // namespace
+
+std::unique_ptr<StormChart> BatchCompareChart(const QList<BatchStorm> &storms, QSize size, const Separators &sep)
+{
+    auto chart = emptyChart(size, QStringLiteral("芝加哥雨型对比"));
+
+    QList<double> periods;
+    QList<double> durations;
+    for (const BatchStorm &entry : storms) {
+        distinctIndex(periods, entry.storm.Storm_RepeatYear);
+        distinctIndex(durations, entry.storm.Storm_Time);
+    }
+    const bool colourByPeriod = periods.size() > 1;
+
+    double longest = 0;
+    double highest = 0;
+    for (const BatchStorm &entry : storms) {
+        if (entry.failure || entry.rows.empty())
+            continue;
+        const TExpressionObject &storm = entry.storm;
+        const int period = int(periods.indexOf(storm.Storm_RepeatYear));
+        const int duration = int(durations.indexOf(storm.Storm_Time));
+        QCPGraph *line = chart->addGraph(chart->xAxis, chart->yAxis);
+        line->setName(QStringLiteral("P=%1年 T=%2min")
+                          .arg(GeneralNumberG(storm.Storm_RepeatYear, sep), GeneralNumberG(storm.Storm_Time, sep)));
+        line->setPen(colourByPeriod ? linePen(period, duration, 1.5) : linePen(duration, 0, 1.5));
+
+        QVector<QCPGraphData> data;
+        data.reserve(qsizetype(entry.rows.size()) + 1);
+        for (const TRainPoint &row : entry.rows) {
+            data.append(QCPGraphData(row.Time, row.Intensity));
+            highest = std::max(highest, row.Intensity);
+        }
+        double end = entry.rows.back().Time;
+        if (storm.StormMode == StormModeBlock) {
+            // Each step's average holds until the next step; the last one to T.
+            line->setLineStyle(QCPGraph::lsStepLeft);
+            end = storm.Storm_Time;
+            data.append(QCPGraphData(end, entry.rows.back().Intensity));
+        }
+        line->data()->set(data, true);
+        longest = std::max(longest, end);
+    }
+    chart->xAxis->setRange(0, longest > 0 ? longest : 1);
+    chart->yAxis->setRange(0, highest > 0 ? 1.1 * highest : 1);
+    legendBelow(*chart, colourByPeriod ? int(durations.size()) : 0);
+    return chart;
+}
+
+std::unique_ptr<StormChart> BatchIdfChart(const TExpressionObject &formula, const QList<double> &periods,
+                                          double longestDuration, bool logAxes, QSize size,
+                                          const Separators &sep)
+{
+    auto chart = emptyChart(size, QStringLiteral("暴雨强度—历时曲线"));
+    const double upper = std::isfinite(longestDuration) && longestDuration > 0 ? longestDuration : 1;
+    const double lower = upper > 1 ? 1 : upper / 10;
+    // Evenly spaced on a log scale: dense where the curves bend most.
+    QList<double> minutes;
+    for (int k = 0; k < IdfSamples; ++k)
+        minutes.append(lower * std::pow(upper / lower, double(k) / (IdfSamples - 1)));
+    minutes.back() = upper;
+
+    double smallest = std::numeric_limits<double>::infinity();
+    double highest = 0;
+    for (int i = 0; i < periods.size(); ++i) {
+        TExpressionObject storm = formula;
+        storm.Storm_RepeatYear = periods[i];
+        QCPGraph *curve = chart->addGraph(chart->xAxis, chart->yAxis);
+        curve->setName(QStringLiteral("P=%1年").arg(GeneralNumberG(periods[i], sep)));
+        curve->setPen(linePen(i, 0, 2));
+        QVector<QCPGraphData> data;
+        data.reserve(IdfSamples);
+        for (const double t : minutes) {
+            const std::optional<double> intensity = FormulaIntensity(storm, t);
+            if (!intensity)
+                continue;
+            data.append(QCPGraphData(t, *intensity));
+            highest = std::max(highest, *intensity);
+            if (*intensity > 0)
+                smallest = std::min(smallest, *intensity);
+        }
+        curve->data()->set(data, true);
+    }
+
+    chart->xAxis->setRange(lower, upper);
+    if (logAxes) {
+        setLogarithmic(chart->xAxis);
+        setLogarithmic(chart->yAxis);
+        if (highest > 0)
+            chart->yAxis->setRange(smallest / 1.25, highest * 1.25);
+        else
+            chart->yAxis->setRange(0.01, 1);
+    } else {
+        chart->yAxis->setRange(0, highest > 0 ? 1.1 * highest : 1);
+    }
+    return chart;
+}
+
+QList<QCPGraph *> BatchChartLines(const StormChart &chart)
+{
+    QList<QCPGraph *> lines;
+    for (int i = 0; i < chart.graphCount(); ++i) {
+        if (chart.graph(i)->visible())
+            lines.append(chart.graph(i));
+    }
+    return lines;
+}

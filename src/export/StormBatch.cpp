@@ -1,0 +1,172 @@
+#include "export/StormBatch.h"
+
+#include "export/CsvExport.h"
+#include "export/ExportTarget.h"
+#include "io/LegacyText.h"
+#include "model/PluvionError.h"
+#include "model/ShownTexts.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <cmath>
+
+namespace {
+
+QString summaryHeader()
+{
+    return QStringLiteral("重现期P(年),降雨历时T(min),峰值比例r,计算步长(min),计算模式,降雨总量H(mm),"
+                          "平均雨强i(mm/min),峰值雨强(mm/min),峰值时刻(min),公式雨量(mm)");
+}
+
+TExpressionObject combination(const StormBatchRequest &request, double period, double duration)
+{
+    TExpressionObject storm = request.storm;
+    storm.Storm_RepeatYear = period;
+    storm.Storm_Time = duration;
+    storm.Strom_Overall_Rainfall = 0;
+    storm.Strom_Average_Rainfall_Intensity = 0;
+    return storm;
+}
+
+// Computes one storm and writes its CSV; a failure is kept in the storm.
+void computeOne(BatchStorm &entry, const StormBatchRequest &request, const QDir &folder, const Separators &sep)
+{
+    RainPoints rows;
+    if (const auto failure = CalcRainPoints(entry.storm, rows, request.calcByShow, request.precision)) {
+        entry.failure = *failure;
+        return;
+    }
+    try {
+        entry.formulaDepth = FormulaDepth(entry.storm);
+    } catch (const PluvionError &error) {
+        entry.failure = error.description();
+        return;
+    }
+    // The table's peak: the first of the largest listed intensities.
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (i == 0 || rows[i].Intensity > entry.peakIntensity) {
+            entry.peakIntensity = rows[i].Intensity;
+            entry.peakMinute = rows[i].Time;
+        }
+    }
+
+    GridDataRows table;
+    table.reserve(qsizetype(rows.size()));
+    for (const TRainPoint &row : rows)
+        table.append(RowTexts(row, request.timeFormat, request.precision, sep));
+    const QString path = folder.filePath(CsvProposedName(entry.storm, sep));
+    try {
+        WriteCsvFile(path, table, request.timeFormat);
+    } catch (const PluvionError &error) {
+        entry.failure = error.description();
+        return;
+    }
+    entry.csvPath = path;
+    if (request.keepRows)
+        entry.rows = std::move(rows);
+}
+
+} // namespace
+
+int StormBatchOutcome::failedCount() const
+{
+    int failed = 0;
+    for (const BatchStorm &storm : storms)
+        failed += storm.failure ? 1 : 0;
+    return failed;
+}
+
+QString BatchSummaryFileName()
+{
+    return QStringLiteral("雨型汇总.csv");
+}
+
+QString BatchStormName(const TExpressionObject &storm)
+{
+    return QStringLiteral("P=%1 T=%2").arg(GeneralNumber(storm.Storm_RepeatYear), GeneralNumber(storm.Storm_Time));
+}
+
+QStringList BatchSummaryLines(const QList<BatchStorm> &storms, int precision, const Separators &sep)
+{
+    QStringList lines{summaryHeader()};
+    for (const BatchStorm &entry : storms) {
+        if (entry.failure)
+            continue;
+        const TExpressionObject &storm = entry.storm;
+        const QStringList fields = {
+            GeneralNumberG(storm.Storm_RepeatYear, sep),
+            GeneralNumberG(storm.Storm_Time, sep),
+            GeneralNumberG(storm.Storm_Percent, sep),
+            QString::number(storm.Storm_Step),
+            StormModeName(storm.StormMode),
+            ShownValue(storm.Strom_Overall_Rainfall, precision, sep),
+            ShownValue(storm.Strom_Average_Rainfall_Intensity, precision, sep),
+            ShownValue(entry.peakIntensity, precision, sep),
+            QString::number(static_cast<qint64>(entry.peakMinute)),
+            ShownValue(entry.formulaDepth, precision, sep),
+        };
+        QStringList quoted;
+        quoted.reserve(fields.size());
+        for (const QString &field : fields)
+            quoted.append(CsvField(field));
+        lines.append(quoted.join(u','));
+    }
+    return lines;
+}
+
+StormBatchOutcome RunStormBatch(const StormBatchRequest &request, const Separators &sep,
+                                const BatchProgress &progress)
+{
+    if (request.periods.isEmpty() || request.durations.isEmpty())
+        throw PluvionError(QStringLiteral("批量计算至少需要一个重现期和一个降雨历时"));
+
+    StormBatchOutcome outcome;
+    outcome.storms.reserve(request.periods.size() * request.durations.size());
+    QSet<QString> names;
+    for (const double period : request.periods) {
+        for (const double duration : request.durations) {
+            BatchStorm entry;
+            entry.storm = combination(request, period, duration);
+            // Two storms under one name would leave only the second's file.
+            const QString name = CsvProposedName(entry.storm, sep);
+            if (names.contains(name))
+                throw PluvionError(QStringLiteral("批量计算中有两个雨型的文件名相同：%1").arg(name));
+            names.insert(name);
+            outcome.storms.append(std::move(entry));
+        }
+    }
+
+    const QString folderPath = QDir::cleanPath(request.folder);
+    if (!QDir().mkpath(folderPath) || !QFileInfo(folderPath).isDir())
+        throw PluvionError(QStringLiteral("无法创建输出文件夹 \"%1\"").arg(request.folder));
+    const QDir folder(folderPath);
+
+    const int count = int(outcome.storms.size());
+    for (int i = 0; i < count; ++i) {
+        BatchStorm &entry = outcome.storms[i];
+        computeOne(entry, request, folder, sep);
+        if (progress)
+            progress(entry, i + 1, count);
+    }
+
+    outcome.summaryPath = folder.filePath(BatchSummaryFileName());
+    WriteExportFile(outcome.summaryPath, EncodeLegacyLines(BatchSummaryLines(outcome.storms, request.precision, sep)));
+    return outcome;
+}
+
+std::optional<double> FormulaIntensity(const TExpressionObject &storm, double minutes)
+{
+    if (!(minutes > 0))
+        return std::nullopt;
+    TExpressionObject at = storm;
+    at.Storm_Time = minutes;
+    try {
+        const double intensity = FormulaDepth(at) / minutes;
+        if (!std::isfinite(intensity))
+            return std::nullopt;
+        return intensity;
+    } catch (const PluvionError &) {
+        return std::nullopt;
+    }
+}

@@ -1,0 +1,127 @@
+// The batch's charts drawn off screen: a line per storm or per return
+// period, at the size asked for, and log axes when asked.
+#include "app/BatchCharts.h"
+#include "app/ChartPicture.h"
+#include "app/StormChart.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace {
+
+bool drawsSomething(const RgbImage &image)
+{
+    for (qsizetype i = 3; i + 2 < image.pixels.size(); i += 3) {
+        if (image.pixels.mid(i, 3) != image.pixels.left(3))
+            return true;
+    }
+    return false;
+}
+
+StormBatchOutcome batchOf(const QTemporaryDir &dir, const QList<double> &periods, const QList<double> &durations,
+                          uint8_t mode)
+{
+    StormBatchRequest request;
+    request.periods = periods;
+    request.durations = durations;
+    request.storm.StormMode = mode;
+    request.storm.Storm_Step = 5;
+    request.folder = dir.path();
+    request.keepRows = true;
+    return RunStormBatch(request, {});
+}
+
+TEST(BatchCharts, CompareChartHasALinePerStormThatSucceeded)
+{
+    QTemporaryDir dir;
+    // The 2e7-minute storms fail and get no line.
+    const StormBatchOutcome batch = batchOf(dir, {2, 10, 50}, {60, 2e7, 120}, StormModeInstant);
+    ASSERT_EQ(batch.failedCount(), 3);
+    const auto chart = BatchCompareChart(batch.storms, QSize(480, 360), {});
+    const QList<QCPGraph *> lines = BatchChartLines(*chart);
+    ASSERT_EQ(lines.size(), 6);
+    ASSERT_EQ(chart->legend->itemCount(), 6);
+    const QStringList names = {QStringLiteral("P=2年 T=60min"),  QStringLiteral("P=2年 T=120min"),
+                               QStringLiteral("P=10年 T=60min"), QStringLiteral("P=10年 T=120min"),
+                               QStringLiteral("P=50年 T=60min"), QStringLiteral("P=50年 T=120min")};
+    std::set<std::pair<QRgb, int>> looks;
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(lines[i]->name(), names[i]);
+        // The line is the storm's listed rows.
+        const BatchStorm &storm = batch.storms[i / 2 * 3 + (i % 2) * 2];
+        ASSERT_EQ(lines[i]->dataCount(), int(storm.rows.size()));
+        EXPECT_EQ(lines[i]->data()->at(12)->value, storm.rows[12].Intensity);
+        looks.insert({lines[i]->pen().color().rgb(), int(lines[i]->pen().style())});
+    }
+    // Colour by period, style by duration: every line looks different.
+    EXPECT_EQ(looks.size(), 6u);
+    EXPECT_EQ(lines[0]->pen().color(), lines[1]->pen().color());
+    EXPECT_EQ(lines[0]->pen().style(), lines[2]->pen().style());
+    EXPECT_NE(lines[0]->pen().style(), lines[1]->pen().style());
+
+    const RgbImage picture = RenderOffScreen(*chart);
+    EXPECT_EQ(picture.width, 480);
+    EXPECT_EQ(picture.height, 360);
+    EXPECT_EQ(picture.pixels.size(), 480 * 360 * 3);
+    EXPECT_TRUE(drawsSomething(picture));
+}
+
+TEST(BatchCharts, BlockStormsAreDrawnAsStepsToTheirEnd)
+{
+    QTemporaryDir dir;
+    const StormBatchOutcome batch = batchOf(dir, {2}, {62}, StormModeBlock);
+    const auto chart = BatchCompareChart(batch.storms, QSize(300, 200), {});
+    const QList<QCPGraph *> lines = BatchChartLines(*chart);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0]->lineStyle(), QCPGraph::lsStepLeft);
+    // Steps start at 0, 5, .., 60; the last, [60, 62), is held to the end.
+    ASSERT_EQ(lines[0]->dataCount(), 13 + 1);
+    EXPECT_EQ(lines[0]->data()->at(13)->key, 62);
+    EXPECT_EQ(lines[0]->data()->at(13)->value, batch.storms[0].rows.back().Intensity);
+    EXPECT_EQ(chart->xAxis->range().upper, 62);
+}
+
+TEST(BatchCharts, IdfChartHasACurvePerPeriodAndLogAxesWhenAsked)
+{
+    const QList<double> periods = {2, 10, 0, 50}; // P = 0 has no logarithm: an empty curve
+    for (const bool logAxes : {false, true}) {
+        SCOPED_TRACE(logAxes);
+        const auto chart = BatchIdfChart(StartUpStorm(), periods, 1440, logAxes, QSize(640, 400), {});
+        const QList<QCPGraph *> curves = BatchChartLines(*chart);
+        ASSERT_EQ(curves.size(), 4);
+        EXPECT_EQ(curves[1]->name(), QStringLiteral("P=10年"));
+        EXPECT_EQ(curves[2]->dataCount(), 0);
+        // From one minute to the longest duration, on the formula.
+        for (const int i : {0, 1, 3}) {
+            TExpressionObject storm = StartUpStorm();
+            storm.Storm_RepeatYear = periods[i];
+            const auto data = curves[i]->data();
+            ASSERT_GT(data->size(), 100);
+            EXPECT_DOUBLE_EQ(data->constBegin()->key, 1);
+            EXPECT_DOUBLE_EQ((data->constEnd() - 1)->key, 1440);
+            EXPECT_DOUBLE_EQ((data->constEnd() - 1)->value, *FormulaIntensity(storm, 1440));
+        }
+        EXPECT_GT(curves[3]->data()->constBegin()->value, curves[0]->data()->constBegin()->value);
+
+        const QCPAxis::ScaleType scale = logAxes ? QCPAxis::stLogarithmic : QCPAxis::stLinear;
+        EXPECT_EQ(chart->xAxis->scaleType(), scale);
+        EXPECT_EQ(chart->yAxis->scaleType(), scale);
+        const RgbImage picture = RenderOffScreen(*chart);
+        EXPECT_EQ(picture.width, 640);
+        EXPECT_EQ(picture.height, 400);
+        EXPECT_TRUE(drawsSomething(picture));
+        // Drawing keeps the batch's ranges: a log axis starts just below the lowest value.
+        const double lowest = (curves[0]->data()->constEnd() - 1)->value;
+        if (logAxes) {
+            EXPECT_GT(chart->yAxis->range().lower, lowest / 2);
+            EXPECT_LT(chart->yAxis->range().lower, lowest);
+        } else {
+            EXPECT_EQ(chart->yAxis->range().lower, 0);
+        }
+        EXPECT_DOUBLE_EQ(chart->xAxis->range().lower, 1);
+    }
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -95,53 +96,116 @@ QString durationRefusal()
     return QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 %1 分钟").arg(MaxStormMinutes);
 }
 
+// The instantaneous storm's formula, with what every minute shares.
+struct MinuteFormula
+{
+    long double a;         // the storm factor
+    long double r;         // the peak ratio
+    long double oneMinusR; // 1 - r
+    long double b;
+    long double oneMinusN; // 1 - n
+    long double exponent;  // 1 + n
+    long double p;         // the peak's minute, held as a stored value
+    long long last;        // the last minute listed, -1 for none
+    long long listEvery;   // |step|; 0 fails at the first minute
+};
+
+// Every minute with each operation checked: the reference computation, which
+// stops at the first operation that fails with that operation's description.
+void checkedMinutes(const MinuteFormula &f, RainPoints &points, bool calcByShow, int precision, long double &total)
+{
+    // minute % |step|, counted rather than divided for every minute
+    long long sinceListed = 0;
+    for (long long minute = 0; minute <= f.last; ++minute) {
+        const long double d = std::fabs(minute - f.p);
+        // The minute on the peak belongs to the rising limb.
+        const long double scaled = minute <= f.p ? divide(d, f.r) : divide(d, f.oneMinusR);
+        const long double base = checked(scaled + f.b);
+        const long double numerator = checked(f.a * checked(checked(f.oneMinusN * scaled) + f.b));
+        long double value = divide(numerator, power(base, f.exponent));
+        if (calcByShow)
+            value = RoundToShown(precision, stored(value));
+        total = checked(total + value);
+        if (f.listEvery == 0)
+            fail(IntegerDivisionByZero);
+        if (sinceListed == 0 || minute == f.last)
+            points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(total)});
+        if (++sinceListed == f.listEvery)
+            sinceListed = 0;
+    }
+}
+
+// The same minutes with the same operations in the same order, checking only
+// what shows every failure of the reference: with finite parameters and
+// non-zero ratios the distance, the base and the numerator stay finite in
+// extended precision, so an operation can fail only in the power (a base not
+// above 0, a result that is infinite or 0) or in what follows it, and a power
+// of 0 or a failed quotient makes the running total infinite or not a number.
+// Returns false, leaving `points` and `total` as they came, when the
+// reference is needed to tell what happened.
+bool plainMinutes(const MinuteFormula &f, RainPoints &points, long double &total)
+{
+    const size_t first = points.size();
+    long double sum = 0;
+    long long sinceListed = 0;
+    for (long long minute = 0; minute <= f.last; ++minute) {
+        const long double d = std::fabs(minute - f.p);
+        const long double scaled = minute <= f.p ? d / f.r : d / f.oneMinusR;
+        const long double base = scaled + f.b;
+        const long double numerator = f.a * (f.oneMinusN * scaled + f.b);
+        if (!(base > 0)) {
+            points.resize(first);
+            return false;
+        }
+        const long double power = std::exp2(f.exponent * std::log2(base));
+        const long double value = numerator / power;
+        sum += value;
+        if (!(power <= std::numeric_limits<long double>::max())
+            || !(std::fabs(sum) <= std::numeric_limits<long double>::max())) {
+            points.resize(first);
+            return false;
+        }
+        // A value or total beyond a double fails here as in the reference.
+        if (sinceListed == 0 || minute == f.last)
+            points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(sum)});
+        if (++sinceListed == f.listEvery)
+            sinceListed = 0;
+    }
+    total = sum;
+    return true;
+}
+
 // The instantaneous storm: every whole minute sampled from the formula.
 std::optional<QString> computeInstantMinutes(TExpressionObject &storm, RainPoints &points,
-                                             bool calcByShow, int precision)
+                                             bool calcByShow, int precision, bool plainAllowed)
 {
     const long double T = storm.Storm_Time;
     if (durationOutOfRange(T))
         return durationRefusal();
-    const long double a = stormFactor(storm);
-    const long double r = storm.Storm_Percent;
-    const long double b = storm.b;
+    MinuteFormula f;
+    f.a = stormFactor(storm);
+    f.r = storm.Storm_Percent;
+    f.oneMinusR = 1 - f.r;
+    f.b = storm.b;
     const long double n = storm.n;
+    f.exponent = checked(1 + n);
+    f.oneMinusN = checked(1 - n);
     // The peak minute is held as a stored value: T = 120 and r = 0.4 put
     // it on minute 48 exactly. It is not rounded to a whole minute.
-    const long double p = static_cast<double>(T * r);
-    const long double exponent = checked(1 + n);
-    const long double oneMinusN = checked(1 - n);
-    const long double oneMinusR = 1 - r;
+    f.p = static_cast<double>(T * f.r);
     // The last minute: T truncated toward zero; none at all below -1.
-    const long long last = T <= -1 ? -1 : static_cast<long long>(std::trunc(T));
+    f.last = T <= -1 ? -1 : static_cast<long long>(std::trunc(T));
     const long long step = storm.Storm_Step;
+    f.listEvery = step < 0 ? -step : step;
 
-    if (last >= 0 && step != 0) {
-        const long long magnitude = step < 0 ? -step : step;
-        points.reserve(points.size() + static_cast<size_t>(last / magnitude + 2));
-    }
+    if (f.last >= 0 && step != 0)
+        points.reserve(points.size() + static_cast<size_t>(f.last / f.listEvery + 2));
 
     long double total = 0;
-    // minute % |step|, counted rather than divided for every minute
-    long long sinceListed = 0;
-    const long long listEvery = step < 0 ? -step : step;
-    for (long long minute = 0; minute <= last; ++minute) {
-        const long double d = std::fabs(minute - p);
-        // The minute on the peak belongs to the rising limb.
-        const long double scaled = minute <= p ? divide(d, r) : divide(d, oneMinusR);
-        const long double base = checked(scaled + b);
-        const long double numerator = checked(a * checked(checked(oneMinusN * scaled) + b));
-        long double value = divide(numerator, power(base, exponent));
-        if (calcByShow)
-            value = RoundToShown(precision, stored(value));
-        total = checked(total + value);
-        if (step == 0)
-            fail(IntegerDivisionByZero);
-        if (sinceListed == 0 || minute == last)
-            points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(total)});
-        if (++sinceListed == listEvery)
-            sinceListed = 0;
-    }
+    const bool plain = plainAllowed && !calcByShow && f.listEvery != 0 && std::isfinite(f.p)
+                       && std::isfinite(f.r) && f.r != 0 && f.oneMinusR != 0 && std::isfinite(f.b);
+    if (!plain || !plainMinutes(f, points, total))
+        checkedMinutes(f, points, calcByShow, precision, total);
 
     if (points.empty())
         throw Failure{QStringLiteral("List index out of bounds (%1)").arg(-1)};
@@ -229,13 +293,15 @@ QString BlockPeakRatioOutsideMessage()
     return QStringLiteral("峰值比例只能取值(0~1)之间，不包括0和1");
 }
 
-std::optional<QString> CalcRainPoints(TExpressionObject &storm, RainPoints &points, bool calcByShow,
-                                      int precision, const DisplayStep &display)
+namespace {
+
+std::optional<QString> calculate(TExpressionObject &storm, RainPoints &points, bool calcByShow, int precision,
+                                 const DisplayStep &display, bool plainAllowed)
 {
     try {
         std::optional<QString> refused;
         if (storm.StormMode == StormModeInstant)
-            refused = computeInstantMinutes(storm, points, calcByShow, precision);
+            refused = computeInstantMinutes(storm, points, calcByShow, precision, plainAllowed);
         else if (storm.StormMode == StormModeBlock)
             refused = computeBlockAverages(storm, points, calcByShow, precision);
         else
@@ -251,6 +317,20 @@ std::optional<QString> CalcRainPoints(TExpressionObject &storm, RainPoints &poin
         return error.description();
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> CalcRainPoints(TExpressionObject &storm, RainPoints &points, bool calcByShow,
+                                      int precision, const DisplayStep &display)
+{
+    return calculate(storm, points, calcByShow, precision, display, true);
+}
+
+std::optional<QString> CalcRainPointsChecked(TExpressionObject &storm, RainPoints &points, bool calcByShow,
+                                             int precision)
+{
+    return calculate(storm, points, calcByShow, precision, {}, false);
 }
 
 double FormulaDepth(const TExpressionObject &storm)

@@ -56,6 +56,12 @@ std::optional<QString> CalcRainPoints(TExpressionObject &storm, RainPoints &poin
                                       bool calcByShow, int precision,
                                       const DisplayStep &display = {});
 
+// The reference for the computation above: the same rows, totals and
+// failures, every arithmetic operation checked one by one. Slower; for tests
+// of the fast path, which checks only what shows a failure.
+std::optional<QString> CalcRainPointsChecked(TExpressionObject &storm, RainPoints &points, bool calcByShow,
+                                             int precision);
+
 // The rainfall depth of the formula over the whole duration, a T/(T+b)^n with
 // the storm factor a, in mm: what the storm should total. Raises PluvionError
 // with the generator's description when it has no finite value.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -177,6 +179,9 @@ TEST(CalcRainPoints, FailuresStopWhereTheyOccurAndKeepWhatWasDone)
         {"negative return period", [](TExpressionObject &s) { s.Storm_RepeatYear = -2; }, "Invalid floating point operation", 0, false},
         {"not a number", [](TExpressionObject &s) { s.c = std::nan(""); }, "Invalid floating point operation", 0, false},
         {"too large for a double", [](TExpressionObject &s) { s.a1 = 1e308; s.c = 1e10; }, "Floating point overflow", 0, false},
+        {"power beyond extended precision, quotient 0", [](TExpressionObject &s) { s.n = 5000; }, "Floating point overflow", 0, false},
+        {"total beyond a double at minute 1", [](TExpressionObject &s) { s.a1 = 1e308; s.c = 0; s.n = 0; },
+         "Floating point overflow", 1, false},
     };
     for (const auto &c : cases) {
         StormRun run;
@@ -190,6 +195,45 @@ TEST(CalcRainPoints, FailuresStopWhereTheyOccurAndKeepWhatWasDone)
         EXPECT_FALSE(run.displayed) << c.name;
         EXPECT_EQ(run.storm.Strom_Overall_Rainfall != sentinel, c.totalWritten) << c.name;
         EXPECT_EQ(run.storm.Strom_Average_Rainfall_Intensity, sentinel) << c.name;
+    }
+}
+
+// The generator checks only what shows a failure; the reference checks every
+// operation. Both must give the same rows, totals and failures, bit for bit.
+TEST(CalcRainPoints, GivesWhatTheFullyCheckedComputationGives)
+{
+    const std::function<void(TExpressionObject &)> changes[] = {
+        [](TExpressionObject &) {},
+        [](TExpressionObject &s) { s.Storm_Step = 7; s.Storm_Time = 1440.5; },
+        [](TExpressionObject &s) { s.Storm_Step = -3; },
+        [](TExpressionObject &s) { s.b = -30; },
+        [](TExpressionObject &s) { s.b = -40; s.n = 2; },  // negative bases, a whole power
+        [](TExpressionObject &s) { s.n = 5000; },
+        [](TExpressionObject &s) { s.n = -200; s.a1 = 1e-100; },
+        [](TExpressionObject &s) { s.a1 = 1e308; s.c = 0; s.n = 0; },
+        [](TExpressionObject &s) { s.Storm_Percent = 1e-300; },
+        [](TExpressionObject &s) { s.Storm_Percent = 1; },
+        [](TExpressionObject &s) { s.Storm_Percent = -0.5; },
+        [](TExpressionObject &s) { s.b = std::numeric_limits<double>::infinity(); },
+        [](TExpressionObject &s) { s.LG_LN = 7; },
+        [](TExpressionObject &s) { s.a1 = 1e308; s.c = 1e10; },
+        [](TExpressionObject &s) { s.Storm_Time = 0; },
+    };
+    for (size_t i = 0; i < std::size(changes); ++i) {
+        SCOPED_TRACE(i);
+        TExpressionObject fast = StartUpStorm();
+        changes[i](fast);
+        TExpressionObject reference = fast;
+        RainPoints fastRows;
+        RainPoints referenceRows;
+        const auto fastFailure = CalcRainPoints(fast, fastRows, false, 4);
+        const auto referenceFailure = CalcRainPointsChecked(reference, referenceRows, false, 4);
+        EXPECT_EQ(fastFailure, referenceFailure);
+        ASSERT_EQ(fastRows.size(), referenceRows.size());
+        if (!fastRows.empty())
+            EXPECT_EQ(std::memcmp(fastRows.data(), referenceRows.data(), fastRows.size() * sizeof(TRainPoint)), 0);
+        EXPECT_EQ(QString::number(fast.Strom_Overall_Rainfall, 'g', 17),
+                  QString::number(reference.Strom_Overall_Rainfall, 'g', 17));
     }
 }
 

@@ -1,6 +1,7 @@
 // The generator on arbitrary storms: it never crashes or hangs, fails only
-// with the descriptions users can meet, and a storm it computes has the rows
-// and totals its listing rules promise.
+// with the descriptions users can meet, gives exactly what the reference
+// computation with every operation checked gives, and a storm it computes has
+// the rows and totals its listing rules promise.
 
 #include "FuzzSupport.h"
 
@@ -9,6 +10,7 @@
 #include "model/RainGenerator.h"
 
 #include <QStringList>
+#include <cstring>
 
 namespace {
 
@@ -98,6 +100,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     storm.Strom_Average_Rainfall_Intensity = 1234.5;
     storm.Strom_Overall_Rainfall = 6789.25;
 
+    // The reference computation, every operation checked: the generator must
+    // give its rows, totals and failure bit for bit.
+    TExpressionObject reference = storm;
+    RainPoints referencePoints;
+    const std::optional<QString> referenceFailure =
+        CalcRainPointsChecked(reference, referencePoints, calcByShow, precision);
+
     RainPoints points;
     int displays = 0;
     const std::optional<QString> failure = CalcRainPoints(storm, points, calcByShow, precision,
@@ -105,6 +114,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
                                                               FUZZ_CHECK(&shown == &points, "another list shown");
                                                               ++displays;
                                                           });
+    FUZZ_CHECK(failure == referenceFailure, "failure '%s', the reference's '%s'",
+               Utf8(failure.value_or(QStringLiteral("none"))).c_str(),
+               Utf8(referenceFailure.value_or(QStringLiteral("none"))).c_str());
+    FUZZ_CHECK(points.size() == referencePoints.size(), "%zu rows, the reference %zu", points.size(),
+               referencePoints.size());
+    FUZZ_CHECK(points.empty()
+                   || std::memcmp(points.data(), referencePoints.data(), points.size() * sizeof(TRainPoint)) == 0,
+               "the rows differ from the reference's");
+    const auto sameBits = [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; };
+    FUZZ_CHECK(sameBits(storm.Strom_Overall_Rainfall, reference.Strom_Overall_Rainfall)
+                   && sameBits(storm.Strom_Average_Rainfall_Intensity, reference.Strom_Average_Rainfall_Intensity),
+               "the totals differ from the reference's");
+
     if (failure) {
         FUZZ_CHECK(IsKnownFailure(*failure), "unknown failure: %s", Utf8(*failure).c_str());
         FUZZ_CHECK(displays == 0, "a failed storm was displayed");

@@ -230,8 +230,9 @@ TEST(CalcRainPoints, GivesWhatTheFullyCheckedComputationGives)
         const auto referenceFailure = CalcRainPointsChecked(reference, referenceRows, false, 4);
         EXPECT_EQ(fastFailure, referenceFailure);
         ASSERT_EQ(fastRows.size(), referenceRows.size());
-        if (!fastRows.empty())
+        if (!fastRows.empty()) {
             EXPECT_EQ(std::memcmp(fastRows.data(), referenceRows.data(), fastRows.size() * sizeof(TRainPoint)), 0);
+        }
         EXPECT_EQ(QString::number(fast.Strom_Overall_Rainfall, 'g', 17),
                   QString::number(reference.Strom_Overall_Rainfall, 'g', 17));
     }

@@ -7,7 +7,6 @@
 #include "app/StormChart.h"
 #include "export/StormBatch.h"
 
-#include <QApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -49,13 +48,3 @@ void BM_Batch(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_Batch)->ArgName("charts")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

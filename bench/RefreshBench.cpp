@@ -7,7 +7,6 @@
 #include "app/StormChart.h"
 #include "app/UnitPluvion.h"
 
-#include <QApplication>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -36,13 +35,3 @@ void BM_RefreshRainModel(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_RefreshRainModel)->Arg(120)->Arg(1440)->Arg(1000000)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -138,6 +138,9 @@ private:
     // after the dialog asked about the chosen one; false when the user says no.
     bool confirmChangedTarget(const QString &chosen, const QString &target);
     void openFile(const QString &path);
+    // Whether a computed storm is there to export; when not, tells the user
+    // with `nothingMessage` in an information box.
+    bool hasRowsToExport(const QString &nothingMessage);
     // The data save dialog with a file type and a proposed name; the target
     // the command writes (its extension by `targetOf`), or nothing when the
     // user cancels or declines to replace a file.

@@ -145,12 +145,18 @@ std::optional<QString> TFormPluvion::askSaveTarget(const UserPrompts::FileDialog
     return target;
 }
 
+bool TFormPluvion::hasRowsToExport(const QString &nothingMessage)
+{
+    if (!m_rainPoints.empty())
+        return true;
+    m_prompts->message(this, QStringLiteral("提示"), nothingMessage, UserPrompts::Icon::Information);
+    return false;
+}
+
 void TFormPluvion::MenuSaveDataToExcelClick()
 {
-    if (m_rainPoints.empty()) {
-        m_prompts->message(this, QStringLiteral("提示"), NoDataToSaveMessage(), UserPrompts::Icon::Information);
+    if (!hasRowsToExport(NoDataToSaveMessage()))
         return;
-    }
     const auto target = askDataTarget(0, CsvProposedName(m_storm, m_separators), CsvTargetPath);
     if (!target)
         return;
@@ -160,10 +166,8 @@ void TFormPluvion::MenuSaveDataToExcelClick()
 
 void TFormPluvion::MenuSaveDataToWordClick()
 {
-    if (m_rainPoints.empty()) {
-        m_prompts->message(this, QStringLiteral("提示"), NoDataToSaveMessage(), UserPrompts::Icon::Information);
+    if (!hasRowsToExport(NoDataToSaveMessage()))
         return;
-    }
     const auto target = askDataTarget(1, DataDocumentProposedName(m_storm, m_separators), WordDocumentPath);
     if (!target)
         return;
@@ -173,10 +177,8 @@ void TFormPluvion::MenuSaveDataToWordClick()
 
 void TFormPluvion::MenuSaveDataToSwmmClick()
 {
-    if (m_rainPoints.empty()) {
-        m_prompts->message(this, QStringLiteral("提示"), NoDataToSaveMessage(), UserPrompts::Icon::Information);
+    if (!hasRowsToExport(NoDataToSaveMessage()))
         return;
-    }
     UserPrompts::FileDialog dialog;
     dialog.title = SwmmSaveDialogTitle();
     dialog.filters = SwmmSaveDialogFilters();
@@ -197,10 +199,8 @@ bool TFormPluvion::SaveChartPicture(const QString &path)
 
 void TFormPluvion::Menu_SavePicClick(int tag)
 {
-    if (m_rainPoints.empty()) {
-        m_prompts->message(this, QStringLiteral("提示"), NoChartToSaveMessage(), UserPrompts::Icon::Information);
+    if (!hasRowsToExport(NoChartToSaveMessage()))
         return;
-    }
     UserPrompts::FileDialog dialog;
     dialog.title = PictureSaveDialogTitle();
     dialog.filters = PictureSaveDialogFilters();

@@ -30,7 +30,7 @@ auto fields(const TExpressionObject &s)
 {
     return std::tie(s.F_type, s.a1, s.a1_167, s.c, s.b, s.n, s.LG_LN, s.Storm_RepeatYear, s.Storm_Time,
                     s.Storm_Step, s.Storm_Percent, s.Strom_Average_Rainfall_Intensity,
-                    s.Strom_Overall_Rainfall);
+                    s.Strom_Overall_Rainfall, s.StormMode);
 }
 
 // A storm with results, to store into: every field differs from the start-up entry.
@@ -150,9 +150,11 @@ TEST(StormEntryStore, StoresEveryParameterAndZeroesTheResults)
     entry.stormTime = QStringLiteral("1440");
     entry.stormPercent = QStringLiteral("0.999");
     entry.step = QStringLiteral("0");
+    entry.stormMode = 1;
     TExpressionObject storm = ComputedStorm();
 
     ASSERT_TRUE(StoreStormEntry(entry, storm, Separators{}));
+    EXPECT_EQ(storm.StormMode, StormModeBlock);
     EXPECT_EQ(storm.F_type, 0);
     EXPECT_EQ(storm.a1, 10);
     EXPECT_EQ(GeneralNumber(storm.a1_167), "1666.66666666667");
@@ -221,14 +223,17 @@ TEST(StormEntryStore, NoSelectedEntryStoresMinusOneAndTwoHundredFiftyFive)
     StormEntry entry = StartUpEntry();
     entry.stormType = -1;
     entry.lgLn = -1;
+    entry.stormMode = -1;
     entry.a1 = QStringLiteral("20");
     TExpressionObject storm = ComputedStorm();
+    storm.StormMode = StormModeBlock;
 
     ASSERT_TRUE(StoreStormEntry(entry, storm, Separators{}));
     EXPECT_EQ(storm.F_type, -1);
     EXPECT_EQ(storm.a1, 3);
     EXPECT_EQ(storm.a1_167, 500);
     EXPECT_EQ(storm.LG_LN, 255);
+    EXPECT_EQ(storm.StormMode, StormModeBlock); // no mode chosen: the storm keeps its own
     EXPECT_EQ(storm.c, 0.846);
 }
 

@@ -38,8 +38,9 @@ void BM_Batch(benchmark::State &state)
         if (charts) {
             SaveChartPicture(dir.filePath(QStringLiteral("compare.png")),
                              RenderOffScreen(*BatchCompareChart(outcome.storms, size, {})));
-            SaveChartPicture(dir.filePath(QStringLiteral("idf.png")),
-                             RenderOffScreen(*BatchIdfChart(request.storm, request.periods, 1440, true, size, {})));
+            SaveChartPicture(
+                dir.filePath(QStringLiteral("idf.png")),
+                RenderOffScreen(*BatchIdfChart(request.storm, request.periods, 1440, true, size, {})));
         }
     }
     state.SetItemsProcessed(state.iterations() * request.periods.size() * request.durations.size());

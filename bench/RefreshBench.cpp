@@ -2,7 +2,6 @@
 // the computation, the table fill, the chart's points and one drawing of
 // chart and table, as the user waits for them.
 #include "ScriptedPrompts.h"
-
 #include "app/ResultTableView.h"
 #include "app/StormChart.h"
 #include "app/UnitPluvion.h"

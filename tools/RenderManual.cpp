@@ -2,9 +2,9 @@
 //
 // Renders the user manual, written in Markdown, to the PDF that the program's
 // Help menu opens. Runs at build time, without a display.
+#include <QColor>
 #include <QFile>
 #include <QFileInfo>
-#include <QColor>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPageLayout>
@@ -43,11 +43,11 @@ QFont bodyFont()
 void useCjkFixedFont(QTextDocument &document)
 {
     QTextCharFormat fixed;
-    fixed.setFontFamilies(QStringList{QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("DejaVu Sans Mono"),
-                                      QStringLiteral("monospace")});
+    fixed.setFontFamilies(QStringList{QStringLiteral("Noto Sans Mono CJK SC"),
+                                      QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        const bool codeBlock = block.blockFormat().hasProperty(QTextFormat::BlockCodeFence)
-                               || block.blockFormat().hasProperty(QTextFormat::BlockCodeLanguage);
+        const bool codeBlock = block.blockFormat().hasProperty(QTextFormat::BlockCodeFence) ||
+                               block.blockFormat().hasProperty(QTextFormat::BlockCodeLanguage);
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid() || !(codeBlock || fragment.charFormat().fontFixedPitch()))

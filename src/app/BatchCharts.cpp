@@ -31,7 +31,8 @@ std::unique_ptr<StormChart> emptyChart(QSize size, const QString &title)
     chart->yAxis2->setVisible(false);
 
     chart->plotLayout()->insertRow(0);
-    chart->plotLayout()->addElement(0, 0, new QCPTextElement(chart.get(), title, WindowFonts::yaHei(10, true)));
+    chart->plotLayout()->addElement(0, 0,
+                                    new QCPTextElement(chart.get(), title, WindowFonts::yaHei(10, true)));
     chart->legend->setFont(WindowFonts::yaHei(8));
     chart->legend->setIconSize(20, 10);
     chart->legend->setVisible(true);
@@ -69,7 +70,8 @@ void legendBelow(StormChart &chart, int perRow)
         return;
     int itemWidth = 1;
     for (int i = 0; i < legend->itemCount(); ++i)
-        itemWidth = std::max(itemWidth, legend->item(i)->minimumOuterSizeHint().width() + legend->columnSpacing());
+        itemWidth =
+            std::max(itemWidth, legend->item(i)->minimumOuterSizeHint().width() + legend->columnSpacing());
     const int fit = std::max(1, (chart.width() - 20) / itemWidth);
     legend->setWrap(perRow > 0 && perRow <= fit ? perRow : fit);
     legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true); // along each row, then the next
@@ -85,7 +87,8 @@ void setLogarithmic(QCPAxis *axis)
 
 } // namespace
 
-std::unique_ptr<StormChart> BatchCompareChart(const QList<BatchStorm> &storms, QSize size, const Separators &sep)
+std::unique_ptr<StormChart> BatchCompareChart(const QList<BatchStorm> &storms, QSize size,
+                                              const Separators &sep)
 {
     auto chart = emptyChart(size, QStringLiteral("芝加哥雨型对比"));
 
@@ -106,8 +109,9 @@ std::unique_ptr<StormChart> BatchCompareChart(const QList<BatchStorm> &storms, Q
         const int period = int(periods.indexOf(storm.Storm_RepeatYear));
         const int duration = int(durations.indexOf(storm.Storm_Time));
         QCPGraph *line = chart->addGraph(chart->xAxis, chart->yAxis);
-        line->setName(QStringLiteral("P=%1年 T=%2min")
-                          .arg(GeneralNumberG(storm.Storm_RepeatYear, sep), GeneralNumberG(storm.Storm_Time, sep)));
+        line->setName(
+            QStringLiteral("P=%1年 T=%2min")
+                .arg(GeneralNumberG(storm.Storm_RepeatYear, sep), GeneralNumberG(storm.Storm_Time, sep)));
         line->setPen(colourByPeriod ? linePen(period, duration, 1.5) : linePen(duration, 0, 1.5));
 
         QVector<QCPGraphData> data;

@@ -23,7 +23,8 @@ class StormChart;
 // storms are drawn as steps, each value held to the next step and the last to
 // the end of the storm. The axes span 0 to the longest storm and 0 to 1.1
 // times the highest intensity.
-std::unique_ptr<StormChart> BatchCompareChart(const QList<BatchStorm> &storms, QSize size, const Separators &sep);
+std::unique_ptr<StormChart> BatchCompareChart(const QList<BatchStorm> &storms, QSize size,
+                                              const Separators &sep);
 
 // Intensity-duration curves of the formula, i = a / (t + b)^n in mm/min, one
 // per return period in list order, named "P=2年" in a legend inside the plot.

@@ -6,7 +6,8 @@
 #include <QGuiApplication>
 #include <QPalette>
 
-ResultTableModel::ResultTableModel(QObject *parent) : QAbstractTableModel(parent) {}
+ResultTableModel::ResultTableModel(QObject *parent) : QAbstractTableModel(parent)
+{}
 
 void ResultTableModel::fill(const RainPoints &points, int timeFormat, int precision, const Separators &sep)
 {

@@ -3,7 +3,6 @@
 #include "app/WindowFonts.h"
 
 #include <QLabel>
-
 #include <cmath>
 
 namespace {
@@ -33,9 +32,9 @@ const QList<QColor> &PaletteBars::palette()
 {
     // Twelve clear colours that stay apart on white and in print.
     static const QList<QColor> colours = {
-        QColor(0, 128, 255),  QColor(255, 64, 64),  QColor(46, 184, 46),   QColor(255, 191, 0),
+        QColor(0, 128, 255),   QColor(255, 64, 64), QColor(46, 184, 46),   QColor(255, 191, 0),
         QColor(153, 102, 255), QColor(0, 191, 191), QColor(255, 128, 192), QColor(128, 128, 0),
-        QColor(0, 64, 160),   QColor(192, 96, 0),   QColor(96, 160, 96),   QColor(128, 128, 128),
+        QColor(0, 64, 160),    QColor(192, 96, 0),  QColor(96, 160, 96),   QColor(128, 128, 128),
     };
     return colours;
 }
@@ -127,8 +126,8 @@ StormChart::StormChart(QWidget *parent) : QCustomPlot(parent)
     m_intensity = addGraph(xAxis, yAxis);
     m_intensity->setName(QStringLiteral("降雨强度"));
     m_intensity->setPen(QPen(IntensityColour, 2));
-    m_intensity->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssSquare, IntensityColour.darker(130),
-                                                 IntensityColour, 5));
+    m_intensity->setScatterStyle(
+        QCPScatterStyle(QCPScatterStyle::ssSquare, IntensityColour.darker(130), IntensityColour, 5));
 
     // The hovered point of the line, drawn larger over it.
     m_intensityHighlight = addGraph(xAxis, yAxis);
@@ -141,8 +140,12 @@ StormChart::StormChart(QWidget *parent) : QCustomPlot(parent)
     connect(this, &QCustomPlot::beforeReplot, this, &StormChart::applyAxisRanges);
     applyAxisRanges();
 
-    const char *labelNames[ValueLabelCount] = {"Label_P", "Label_T", "Label_r", "Label_Overall_Rainfall",
-                                               "Label_Average_Rainfall_Intensity", "Label_Formula_Depth"};
+    const char *labelNames[ValueLabelCount] = {"Label_P",
+                                               "Label_T",
+                                               "Label_r",
+                                               "Label_Overall_Rainfall",
+                                               "Label_Average_Rainfall_Intensity",
+                                               "Label_Formula_Depth"};
     for (int i = 0; i < ValueLabelCount; ++i) {
         auto *label = new QLabel(this);
         label->setObjectName(QString::fromLatin1(labelNames[i]));
@@ -227,7 +230,8 @@ void StormChart::applyAxisRanges()
         return;
     yAxis->setRange(0, m_leftMaximum);
     const double length = axisRect()->height();
-    const double stretch = length > 2 * RightAxisMarginPixels ? length / (length - RightAxisMarginPixels) : 1.0;
+    const double stretch =
+        length > 2 * RightAxisMarginPixels ? length / (length - RightAxisMarginPixels) : 1.0;
     yAxis2->setRange(0, m_rightMaximum * stretch);
 }
 
@@ -266,8 +270,8 @@ int StormChart::lineIndexAt(const QPointF &pos) const
     const auto data = m_intensity->data();
     int nearest = -1;
     double nearestDistance = HitPixels * HitPixels * 2;
-    for (auto it = data->findBegin(std::min(low, high), false); it != data->findEnd(std::max(low, high), false);
-         ++it) {
+    for (auto it = data->findBegin(std::min(low, high), false);
+         it != data->findEnd(std::max(low, high), false); ++it) {
         const double dx = xAxis->coordToPixel(it->key) - pos.x();
         const double dy = yAxis->coordToPixel(it->value) - pos.y();
         if (std::fabs(dx) > HitPixels || std::fabs(dy) > HitPixels)

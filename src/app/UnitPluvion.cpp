@@ -17,8 +17,8 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -83,10 +83,7 @@ QString DataFolderOf(const QString &configurationFolder)
 }
 
 TFormPluvion::TFormPluvion(const PluvionSetup &setup, QWidget *parent)
-    : QMainWindow(parent),
-      m_prompts(setup.prompts),
-      m_openUrl(setup.openUrl),
-      m_separators(setup.separators),
+    : QMainWindow(parent), m_prompts(setup.prompts), m_openUrl(setup.openUrl), m_separators(setup.separators),
       m_configurationFolder(setup.configurationFolder)
 {
     setObjectName(QStringLiteral("FormPluvion"));
@@ -156,8 +153,8 @@ void TFormPluvion::buildLayout()
     m_grid->setShowGrid(true);
     m_grid->setTabKeyNavigation(true);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
-                            | QAbstractItemView::AnyKeyPressed);
+    m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                            QAbstractItemView::AnyKeyPressed);
     m_grid->verticalHeader()->hide();
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
@@ -180,7 +177,8 @@ void TFormPluvion::buildLayout()
 
     connect(m_buttonNewRainModel, &QPushButton::clicked, this,
             [this] { runCommand([this] { ButtonNewRainModelClick(); }); });
-    connect(m_chart, &QCustomPlot::mouseMove, this, [this](QMouseEvent *event) { Chart1MouseMove(event->position()); });
+    connect(m_chart, &QCustomPlot::mouseMove, this,
+            [this](QMouseEvent *event) { Chart1MouseMove(event->position()); });
     connect(m_chart, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
         if (event->button() != Qt::LeftButton)
             return;
@@ -190,9 +188,11 @@ void TFormPluvion::buildLayout()
         if (index >= 0)
             Series_Overall_RainfallClick(index);
     });
-    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { GridDataClick(); });
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { GridDataClick(); });
     connect(m_grid, &QAbstractItemView::clicked, this, [this] { GridDataClick(); });
-    connect(m_checkOverall, &QCheckBox::toggled, this, [this] { CheckBox_Rainfall_IntensityClick(m_checkOverall); });
+    connect(m_checkOverall, &QCheckBox::toggled, this,
+            [this] { CheckBox_Rainfall_IntensityClick(m_checkOverall); });
     connect(m_checkIntensity, &QCheckBox::toggled, this,
             [this] { CheckBox_Rainfall_IntensityClick(m_checkIntensity); });
 }
@@ -212,7 +212,8 @@ void TFormPluvion::buildMenus()
     file->setObjectName(QStringLiteral("File1"));
     addCommand(file, QStringLiteral("Menu_NewRainModel"), QStringLiteral("新建雨型..."),
                [this] { ButtonNewRainModelClick(); });
-    addCommand(file, QStringLiteral("Menu_Open1"), QStringLiteral("打开雨型..."), [this] { Menu_Open1Click(); });
+    addCommand(file, QStringLiteral("Menu_Open1"), QStringLiteral("打开雨型..."),
+               [this] { Menu_Open1Click(); });
     QAction *save = addCommand(file, QStringLiteral("Menu_Save1"), QStringLiteral("保存雨型"),
                                [this] { Menu_Save1Click(); });
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -241,7 +242,8 @@ void TFormPluvion::buildMenus()
     m_menuIntensity->setCheckable(true);
     m_menuIntensity->setChecked(true);
     // A check item flips its own mark before its handler runs.
-    connect(m_menuOverall, &QAction::triggered, this, [this] { CheckBox_Rainfall_IntensityClick(m_menuOverall); });
+    connect(m_menuOverall, &QAction::triggered, this,
+            [this] { CheckBox_Rainfall_IntensityClick(m_menuOverall); });
     connect(m_menuIntensity, &QAction::triggered, this,
             [this] { CheckBox_Rainfall_IntensityClick(m_menuIntensity); });
     m_popupPicture->addSeparator();
@@ -275,16 +277,17 @@ void TFormPluvion::FormCreate()
         m_optionsFile = dataFolder + QStringLiteral("options.ini");
     } else {
         m_optionsFile.clear();
-        m_prompts->message(nullptr, QStringLiteral("提示"),
-                           QStringLiteral("无法创建数据文件夹“%1”。\n程序将以默认设置运行，本次对设置的更改不会被保存。")
-                               .arg(QDir::toNativeSeparators(dataFolder)),
-                           UserPrompts::Icon::Warning);
+        m_prompts->message(
+            nullptr, QStringLiteral("提示"),
+            QStringLiteral("无法创建数据文件夹“%1”。\n程序将以默认设置运行，本次对设置的更改不会被保存。")
+                .arg(QDir::toNativeSeparators(dataFolder)),
+            UserPrompts::Icon::Warning);
     }
     if (!m_optionsFile.isEmpty())
         LoadOptions(m_options, m_optionsFile);
 
-    setWindowTitle(QStringLiteral("澜岑云图 Ver") + ProgramInfo::version() + QStringLiteral("（")
-                   + ProgramInfo::makerUrl() + QStringLiteral("）"));
+    setWindowTitle(QStringLiteral("澜岑云图 Ver") + ProgramInfo::version() + QStringLiteral("（") +
+                   ProgramInfo::makerUrl() + QStringLiteral("）"));
 
     m_storm = TExpressionObject{};
     if (!m_newStormDialog)
@@ -396,10 +399,11 @@ void TFormPluvion::ShowRainPoints(const RainPoints &points)
     Max_Rainfall_Intensity = 0;
     Max_Overall_Rainfall = 0;
     for (const TRainPoint &point : points) {
-        if (point.Intensity > Max_Rainfall_Intensity || std::isnan(point.Intensity)
-            || std::isnan(Max_Rainfall_Intensity))
+        if (point.Intensity > Max_Rainfall_Intensity || std::isnan(point.Intensity) ||
+            std::isnan(Max_Rainfall_Intensity))
             Max_Rainfall_Intensity = point.Intensity;
-        if (point.Overall > Max_Overall_Rainfall || std::isnan(point.Overall) || std::isnan(Max_Overall_Rainfall))
+        if (point.Overall > Max_Overall_Rainfall || std::isnan(point.Overall) ||
+            std::isnan(Max_Overall_Rainfall))
             Max_Overall_Rainfall = point.Overall;
     }
     HideSomeSeries(nullptr);

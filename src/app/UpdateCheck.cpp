@@ -59,8 +59,7 @@ void ThrowFailure(const QNetworkReply &reply, std::chrono::milliseconds timeout)
 
 UpdateCheck::UpdateCheck(UserPrompts &prompts, QWidget *window, QChar decimalSeparator)
     : m_prompts(prompts), m_window(window), m_decimalSeparator(decimalSeparator)
-{
-}
+{}
 
 void UpdateCheck::setServer(const QUrl &server)
 {

@@ -1,6 +1,5 @@
 // The main window's commands beyond the storm itself: options, exports, help.
 #include "UnitPluvion.h"
-
 #include "app/ChartPicture.h"
 #include "app/HelpCommands.h"
 #include "app/ResultTableModel.h"
@@ -49,24 +48,32 @@ void TFormPluvion::buildExportMenus()
 
     const QString csvCaption = CsvMenuCaption();
     const QString wordCaption = QStringLiteral("保存雨型数据(WORD格式)...");
-    addCommand(data, QStringLiteral("MenuSaveDataToExcel1"), csvCaption, [this] { MenuSaveDataToExcelClick(); });
-    addCommand(data, QStringLiteral("MenuSaveDataToWord1"), wordCaption, [this] { MenuSaveDataToWordClick(); });
+    addCommand(data, QStringLiteral("MenuSaveDataToExcel1"), csvCaption,
+               [this] { MenuSaveDataToExcelClick(); });
+    addCommand(data, QStringLiteral("MenuSaveDataToWord1"), wordCaption,
+               [this] { MenuSaveDataToWordClick(); });
     addCommand(m_popupData, QStringLiteral("MenuSaveDataToExcel"), csvCaption,
                [this] { MenuSaveDataToExcelClick(); });
-    addCommand(m_popupData, QStringLiteral("MenuSaveDataToWord"), wordCaption, [this] { MenuSaveDataToWordClick(); });
-    addCommand(data, QStringLiteral("MenuSaveDataToSwmm1"), SwmmMenuCaption(), [this] { MenuSaveDataToSwmmClick(); });
+    addCommand(m_popupData, QStringLiteral("MenuSaveDataToWord"), wordCaption,
+               [this] { MenuSaveDataToWordClick(); });
+    addCommand(data, QStringLiteral("MenuSaveDataToSwmm1"), SwmmMenuCaption(),
+               [this] { MenuSaveDataToSwmmClick(); });
     addCommand(m_popupData, QStringLiteral("MenuSaveDataToSwmm"), SwmmMenuCaption(),
                [this] { MenuSaveDataToSwmmClick(); });
 
-    addCommand(m_helpMenu, QStringLiteral("Menu_help1"), QStringLiteral("帮助"), [this] { Menu_help1Click(); });
+    addCommand(m_helpMenu, QStringLiteral("Menu_help1"), QStringLiteral("帮助"),
+               [this] { Menu_help1Click(); });
     addCommand(m_helpMenu, QStringLiteral("Menu_Update"), QStringLiteral("检查更新..."),
                [this] { Menu_UpdateClick(); });
     m_helpMenu->addSeparator();
-    addCommand(m_helpMenu, QStringLiteral("Menu_AddQQ"), Community::menuCaption(), [this] { Menu_AddQQClick(); });
+    addCommand(m_helpMenu, QStringLiteral("Menu_AddQQ"), Community::menuCaption(),
+               [this] { Menu_AddQQClick(); });
     m_helpMenu->addSeparator();
-    addCommand(m_helpMenu, QStringLiteral("Menu_About"), QStringLiteral("关于"), [this] { Menu_AboutClick(); });
+    addCommand(m_helpMenu, QStringLiteral("Menu_About"), QStringLiteral("关于"),
+               [this] { Menu_AboutClick(); });
 
-    connect(m_buttonOutputResult, &QPushButton::clicked, this, [this] { runCommand([this] { Button_OutputResultClick(); }); });
+    connect(m_buttonOutputResult, &QPushButton::clicked, this,
+            [this] { runCommand([this] { Button_OutputResultClick(); }); });
 }
 
 void TFormPluvion::previewOptions()
@@ -92,7 +99,8 @@ void TFormPluvion::Menu_OptionsClick()
 {
     if (m_optionsFile.isEmpty()) {
         // Without a data folder the options live for this run only.
-        TFormOptions dialog(m_options, [this] { previewOptions(); }, this);
+        TFormOptions dialog(
+            m_options, [this] { previewOptions(); }, this);
         const TViewOptions before = m_options;
         if (dialog.exec() != QDialog::Accepted)
             m_options = before;
@@ -100,7 +108,8 @@ void TFormPluvion::Menu_OptionsClick()
         return;
     }
     const OptionsSnapshot opened(m_options, m_optionsFile);
-    TFormOptions dialog(m_options, [this] { previewOptions(); }, this);
+    TFormOptions dialog(
+        m_options, [this] { previewOptions(); }, this);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     KeepOrRevertOptions(accepted, m_options, opened);
     RefreshRainModel();
@@ -110,10 +119,10 @@ bool TFormPluvion::confirmChangedTarget(const QString &chosen, const QString &ta
 {
     if (!TargetNeedsReplaceQuestion(chosen, target))
         return true;
-    return m_prompts->message(this, QStringLiteral("确认替换"),
-                              QStringLiteral("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(target)),
-                              UserPrompts::Icon::Warning, UserPrompts::Buttons::YesNo)
-           == UserPrompts::Answer::Yes;
+    return m_prompts->message(
+               this, QStringLiteral("确认替换"),
+               QStringLiteral("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(target)),
+               UserPrompts::Icon::Warning, UserPrompts::Buttons::YesNo) == UserPrompts::Answer::Yes;
 }
 
 void TFormPluvion::openFile(const QString &path)

@@ -40,8 +40,7 @@ double longestDuration(const QList<double> &durations)
 }
 
 // Draws one chart and saves it; false, having said why, when it cannot be written.
-template<typename Draw>
-bool saveChart(const QString &path, Draw draw)
+template <typename Draw> bool saveChart(const QString &path, Draw draw)
 {
     if (path.isEmpty())
         return true;
@@ -83,12 +82,15 @@ int RunCliBatch(const CliRequest &request, const Separators &sep)
                      .arg(outcome.summaryPath));
 
     const QSize size(request.pictureWidth, request.pictureHeight);
-    bool written = saveChart(request.compareChartPath,
-                             [&] { return BatchCompareChart(outcome.storms, size, sep); });
-    written = saveChart(request.idfChartPath, [&] {
-        return BatchIdfChart(request.storm, request.periods, longestDuration(request.durations),
-                             request.idfLogAxes, size, sep);
-    }) && written;
+    bool written =
+        saveChart(request.compareChartPath, [&] { return BatchCompareChart(outcome.storms, size, sep); });
+    written =
+        saveChart(request.idfChartPath,
+                  [&] {
+                      return BatchIdfChart(request.storm, request.periods, longestDuration(request.durations),
+                                           request.idfLogAxes, size, sep);
+                  }) &&
+        written;
     if (!written)
         return BadInput;
     return failed > 0 ? ComputationFailed : Success;

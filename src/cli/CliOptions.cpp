@@ -9,18 +9,35 @@
 namespace {
 
 const QStringList ValueOptions = {
-    QStringLiteral("--open"),     QStringLiteral("--form"),       QStringLiteral("--a1"),
-    QStringLiteral("--c"),        QStringLiteral("--b"),          QStringLiteral("--n"),
-    QStringLiteral("--log"),      QStringLiteral("--period"),     QStringLiteral("--duration"),
-    QStringLiteral("--peak"),     QStringLiteral("--step"),       QStringLiteral("--precision"),
-    QStringLiteral("--time-format"), QStringLiteral("--save-storm"), QStringLiteral("--csv"),
-    QStringLiteral("--data-docx"), QStringLiteral("--report"), QStringLiteral("--picture"),
-    QStringLiteral("--size"),     QStringLiteral("--mode"),       QStringLiteral("--swmm"),
-    QStringLiteral("--out"),      QStringLiteral("--compare-chart"), QStringLiteral("--idf-chart"),
+    QStringLiteral("--open"),
+    QStringLiteral("--form"),
+    QStringLiteral("--a1"),
+    QStringLiteral("--c"),
+    QStringLiteral("--b"),
+    QStringLiteral("--n"),
+    QStringLiteral("--log"),
+    QStringLiteral("--period"),
+    QStringLiteral("--duration"),
+    QStringLiteral("--peak"),
+    QStringLiteral("--step"),
+    QStringLiteral("--precision"),
+    QStringLiteral("--time-format"),
+    QStringLiteral("--save-storm"),
+    QStringLiteral("--csv"),
+    QStringLiteral("--data-docx"),
+    QStringLiteral("--report"),
+    QStringLiteral("--picture"),
+    QStringLiteral("--size"),
+    QStringLiteral("--mode"),
+    QStringLiteral("--swmm"),
+    QStringLiteral("--out"),
+    QStringLiteral("--compare-chart"),
+    QStringLiteral("--idf-chart"),
 };
 const QStringList FlagOptions = {
-    QStringLiteral("--calc-by-show"), QStringLiteral("--raw"), QStringLiteral("--help"),
-    QStringLiteral("-h"),           QStringLiteral("--batch"), QStringLiteral("--idf-log"),
+    QStringLiteral("--calc-by-show"), QStringLiteral("--raw"),
+    QStringLiteral("--help"),         QStringLiteral("-h"),
+    QStringLiteral("--batch"),        QStringLiteral("--idf-log"),
 };
 
 [[noreturn]] void badArgument(const QString &message)
@@ -136,8 +153,7 @@ CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep
 
     if (has("--form")) {
         const bool flow = choice(QStringLiteral("--form"), value("--form"),
-                                 {QStringLiteral("i"), QStringLiteral("q")})
-                          == QStringLiteral("q");
+                                 {QStringLiteral("i"), QStringLiteral("q")}) == QStringLiteral("q");
         if (!flow || storm.F_type != 1)
             storm.a1_167 = storm.a1 / FlowFormFactor;
         storm.F_type = flow ? 1 : 0;
@@ -160,14 +176,16 @@ CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep
     if (has("--n"))
         storm.n = number(value("--n"));
     if (has("--log")) {
-        storm.LG_LN = choice(QStringLiteral("--log"), value("--log"), {QStringLiteral("lg"), QStringLiteral("ln")})
-                              == QStringLiteral("ln")
+        storm.LG_LN = choice(QStringLiteral("--log"), value("--log"),
+                             {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
                           ? 1
                           : 0;
     }
     if (request.batch) {
-        request.periods = has("--period") ? numbers(value("--period")) : QList<double>{storm.Storm_RepeatYear};
-        request.durations = has("--duration") ? numbers(value("--duration")) : QList<double>{storm.Storm_Time};
+        request.periods =
+            has("--period") ? numbers(value("--period")) : QList<double>{storm.Storm_RepeatYear};
+        request.durations =
+            has("--duration") ? numbers(value("--duration")) : QList<double>{storm.Storm_Time};
     } else {
         if (has("--period"))
             storm.Storm_RepeatYear = number(value("--period"));
@@ -179,18 +197,17 @@ CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep
     if (has("--step"))
         storm.Storm_Step = StrToInt(value("--step"));
     if (has("--mode")) {
-        storm.StormMode = choice(QStringLiteral("--mode"), value("--mode"),
-                                 {QStringLiteral("instant"), QStringLiteral("block")})
-                                  == QStringLiteral("block")
-                              ? StormModeBlock
-                              : StormModeInstant;
+        storm.StormMode =
+            choice(QStringLiteral("--mode"), value("--mode"),
+                   {QStringLiteral("instant"), QStringLiteral("block")}) == QStringLiteral("block")
+                ? StormModeBlock
+                : StormModeInstant;
     }
     if (has("--precision"))
         request.precision = StrToInt(value("--precision"));
     if (has("--time-format")) {
         request.timeFormat = choice(QStringLiteral("--time-format"), value("--time-format"),
-                                    {QStringLiteral("clock"), QStringLiteral("min")})
-                                     == QStringLiteral("min")
+                                    {QStringLiteral("clock"), QStringLiteral("min")}) == QStringLiteral("min")
                                  ? 1
                                  : 0;
     }
@@ -205,7 +222,8 @@ CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep
     request.compareChartPath = value("--compare-chart");
     request.idfChartPath = value("--idf-chart");
     if (request.batch) {
-        for (const char *single : {"--csv", "--data-docx", "--report", "--picture", "--swmm", "--save-storm"}) {
+        for (const char *single :
+             {"--csv", "--data-docx", "--report", "--picture", "--swmm", "--save-storm"}) {
             if (has(single))
                 badArgument(QStringLiteral("%1 不能与 --batch 同用").arg(QString::fromLatin1(single)));
         }
@@ -230,9 +248,10 @@ CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep
         const QStringList parts = value("--size").split(u'x');
         int32_t width = 0;
         int32_t height = 0;
-        if (parts.size() != 2 || !TryParseInt32(parts[0], &width) || !TryParseInt32(parts[1], &height)
-            || width < 1 || height < 1 || width > 20000 || height > 20000)
-            badArgument(QStringLiteral("--size 的取值应为 宽x高（像素，1 至 20000），而不是 '%1'").arg(value("--size")));
+        if (parts.size() != 2 || !TryParseInt32(parts[0], &width) || !TryParseInt32(parts[1], &height) ||
+            width < 1 || height < 1 || width > 20000 || height > 20000)
+            badArgument(QStringLiteral("--size 的取值应为 宽x高（像素，1 至 20000），而不是 '%1'")
+                            .arg(value("--size")));
         request.pictureWidth = width;
         request.pictureHeight = height;
     }

@@ -30,7 +30,7 @@ struct CliRequest
     QString dataDocxPath;
     QString reportPath;
     QString picturePath;
-    QString swmmPath; // the storm as a SWMM input-file fragment
+    QString swmmPath;       // the storm as a SWMM input-file fragment
     int pictureWidth = 579; // the chart's size in the window's first layout
     int pictureHeight = 480;
     bool help = false;

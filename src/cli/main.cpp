@@ -1,13 +1,11 @@
 // pluvion-cli: the storm generator without a window, for scripts and batch work.
 #include "BatchRun.h"
 #include "CliOptions.h"
-
 #include "app/ChartPicture.h"
 #include "export/CalcReport.h"
 #include "export/CsvExport.h"
 #include "export/DataDocument.h"
 #include "export/SwmmExport.h"
-
 #include "io/LegacyText.h"
 #include "io/StormFile.h"
 #include "model/PluvionError.h"
@@ -35,8 +33,8 @@ void printRows(const RainPoints &points, const CliRequest &request, const Separa
 {
     if (request.raw) {
         for (const TRainPoint &point : points) {
-            print(stdout, full(point.Time) + u'\t' + full(point.Intensity) + u'\t'
-                              + full(point.Overall) + u'\n');
+            print(stdout,
+                  full(point.Time) + u'\t' + full(point.Intensity) + u'\t' + full(point.Overall) + u'\n');
         }
         return;
     }
@@ -67,7 +65,8 @@ void printFormulaDepth(const TExpressionObject &storm, const CliRequest &request
     if (request.raw)
         print(stdout, QStringLiteral("formula-depth\t") + full(depth) + u'\n');
     else
-        print(stdout, QStringLiteral("公式雨量=") + ShownValue(depth, request.precision, sep) + QStringLiteral("mm\n"));
+        print(stdout, QStringLiteral("公式雨量=") + ShownValue(depth, request.precision, sep) +
+                          QStringLiteral("mm\n"));
 }
 
 // Writes the exports the request asks for, as the window's commands write them.
@@ -96,7 +95,8 @@ void writeExports(const RainPoints &points, const TExpressionObject &storm, cons
         WriteCalcReport(request.reportPath, storm, request.precision, rows, png, sep);
     }
     if (!request.picturePath.isEmpty())
-        SaveChartPicture(request.picturePath, RenderChart(scene, QSize(request.pictureWidth, request.pictureHeight)));
+        SaveChartPicture(request.picturePath,
+                         RenderChart(scene, QSize(request.pictureWidth, request.pictureHeight)));
 }
 
 } // namespace

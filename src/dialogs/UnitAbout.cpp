@@ -26,8 +26,8 @@ QLabel *AddLine(QGroupBox *box, const char *name, int line)
 } // namespace
 
 TFormAbout::TFormAbout(UrlOpener open, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint
-                          | Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint),
       m_open(std::move(open))
 {
     setObjectName(QStringLiteral("FormAbout"));
@@ -51,7 +51,8 @@ TFormAbout::TFormAbout(UrlOpener open, QWidget *parent)
     m_link = AddLine(m_groupBox, "LinkLabel1", 2);
     const QString address = ProgramInfo::makerUrl().toHtmlEscaped();
     m_link->setTextFormat(Qt::RichText);
-    m_link->setText(QStringLiteral("&nbsp;").repeated(6) + QStringLiteral("<a href=\"%1\">%1</a>").arg(address));
+    m_link->setText(QStringLiteral("&nbsp;").repeated(6) +
+                    QStringLiteral("<a href=\"%1\">%1</a>").arg(address));
     m_link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     m_link->setOpenExternalLinks(false);
     connect(m_link, &QLabel::linkActivated, this, &TFormAbout::LinkLabel1LinkClick);

@@ -210,9 +210,9 @@ void TFormAddNewRainModel::buildControls()
     m_ButtonCancle->setObjectName(QStringLiteral("ButtonCancle"));
     m_ButtonCancle->setGeometry(318, 220, 80, 26);
 
-    QWidget *const tabOrder[] = {m_Edit_a1,  m_Edit_c,           m_ComboBox_LgLn,  m_Edit_n,
-                                 m_Edit_b,   m_cbbStormType,     m_EditRepeatYear, m_EditStormTime,
-                                 m_EditStep, m_EditStormPercent, m_cbbStormMode,   m_ButtonOK,
+    QWidget *const tabOrder[] = {m_Edit_a1,     m_Edit_c,           m_ComboBox_LgLn,  m_Edit_n,
+                                 m_Edit_b,      m_cbbStormType,     m_EditRepeatYear, m_EditStormTime,
+                                 m_EditStep,    m_EditStormPercent, m_cbbStormMode,   m_ButtonOK,
                                  m_ButtonCancle};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);

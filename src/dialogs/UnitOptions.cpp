@@ -96,8 +96,9 @@ TFormOptions::~TFormOptions()
     for (QWidget *control : std::initializer_list<QWidget *>{
              m_CheckBox_ShowLabel_P, m_CheckBox_ShowLabel_T, m_CheckBox_ShowLabel_R,
              m_CheckBox_ShowLabel_Overall_Rainfall, m_CheckBox_ShowLabel_Average_Rainfall_Intensity,
-             m_CheckBox_ShowLabel_Formula_Depth, m_CheckBox_ShowAxis_Overall_Rainfall, m_CheckBox_ShowAxis_Rainfall_Intensity,
-             m_CheckBox_CalcByShow, m_SpinEdit_Precision, m_ComboBox_TimeForamt})
+             m_CheckBox_ShowLabel_Formula_Depth, m_CheckBox_ShowAxis_Overall_Rainfall,
+             m_CheckBox_ShowAxis_Rainfall_Intensity, m_CheckBox_CalcByShow, m_SpinEdit_Precision,
+             m_ComboBox_TimeForamt})
         control->disconnect(this);
 }
 
@@ -125,7 +126,8 @@ void TFormOptions::buildControls()
     m_CheckBox_ShowLabel_Formula_Depth =
         checkBox(QStringLiteral("CheckBox_ShowLabel_Formula_Depth"), QStringLiteral("公式雨量"), labels,
                  QRect(8, 123, 110, kCheckBoxHeight));
-    m_CheckBox_ShowLabel_Formula_Depth->setToolTip(QStringLiteral("暴雨强度公式在降雨历时内的雨量，与总降雨量(H)对照"));
+    m_CheckBox_ShowLabel_Formula_Depth->setToolTip(
+        QStringLiteral("暴雨强度公式在降雨历时内的雨量，与总降雨量(H)对照"));
 
     auto *series =
         groupBox(QStringLiteral("GroupBox2"), QStringLiteral("显示曲线"), this, QRect(135, 8, 114, 68));
@@ -167,8 +169,8 @@ void TFormOptions::buildControls()
     for (QCheckBox *box :
          {m_CheckBox_ShowLabel_P, m_CheckBox_ShowLabel_T, m_CheckBox_ShowLabel_R,
           m_CheckBox_ShowLabel_Overall_Rainfall, m_CheckBox_ShowLabel_Average_Rainfall_Intensity,
-          m_CheckBox_ShowLabel_Formula_Depth, m_CheckBox_ShowAxis_Overall_Rainfall, m_CheckBox_ShowAxis_Rainfall_Intensity,
-          m_CheckBox_CalcByShow})
+          m_CheckBox_ShowLabel_Formula_Depth, m_CheckBox_ShowAxis_Overall_Rainfall,
+          m_CheckBox_ShowAxis_Rainfall_Intensity, m_CheckBox_CalcByShow})
         connect(box, &QCheckBox::toggled, this, &TFormOptions::CheckBox_ShowLabel_PClick);
     connect(m_SpinEdit_Precision, &QSpinBox::valueChanged, this, &TFormOptions::CheckBox_ShowLabel_PClick);
     connect(m_ComboBox_TimeForamt, &QComboBox::currentIndexChanged, this,

@@ -82,9 +82,10 @@ QString FillCalcReportDocument(const QString &document, const QString &rowTempla
     put(u"降雨历时", GeneralNumber(storm.Storm_Time, sep));
     put(u"峰值比例", GeneralNumber(storm.Storm_Percent, sep));
     put(u"计算步长", QString::number(storm.Storm_Step));
-    put(u"计算模式", storm.StormMode == StormModeBlock
-                     ? StormModeName(storm.StormMode) + QStringLiteral("（每个步长内的平均雨强，总雨量等于公式雨量）")
-                     : StormModeName(storm.StormMode) + QStringLiteral("（逐分钟按暴雨强度公式取值）"));
+    put(u"计算模式",
+        storm.StormMode == StormModeBlock
+            ? StormModeName(storm.StormMode) + QStringLiteral("（每个步长内的平均雨强，总雨量等于公式雨量）")
+            : StormModeName(storm.StormMode) + QStringLiteral("（逐分钟按暴雨强度公式取值）"));
     text = InsertTableRows(text, rowTemplate, rows);
     // The totals as the table rounds them, without the table's trailing zeros.
     put(u"累计降雨总量", GeneralNumber(RoundToShown(precision, storm.Strom_Overall_Rainfall), sep));
@@ -92,8 +93,8 @@ QString FillCalcReportDocument(const QString &document, const QString &rowTempla
     // The depth check: what the formula itself gives over the duration.
     QString depth;
     try {
-        depth = GeneralNumber(RoundToShown(precision, FormulaDepth(storm)), sep)
-                + QStringLiteral("mm（暴雨强度公式在降雨历时内的雨量 a·t/(t+b)^n，与累计降雨总量对照）");
+        depth = GeneralNumber(RoundToShown(precision, FormulaDepth(storm)), sep) +
+                QStringLiteral("mm（暴雨强度公式在降雨历时内的雨量 a·t/(t+b)^n，与累计降雨总量对照）");
     } catch (const PluvionError &) {
         depth = QStringLiteral("无法计算");
     }

@@ -30,7 +30,8 @@ TExpressionObject combination(const StormBatchRequest &request, double period, d
 }
 
 // Computes one storm and writes its CSV; a failure is kept in the storm.
-void computeOne(BatchStorm &entry, const StormBatchRequest &request, const QDir &folder, const Separators &sep)
+void computeOne(BatchStorm &entry, const StormBatchRequest &request, const QDir &folder,
+                const Separators &sep)
 {
     RainPoints rows;
     if (const auto failure = CalcRainPoints(entry.storm, rows, request.calcByShow, request.precision)) {
@@ -84,7 +85,8 @@ QString BatchSummaryFileName()
 
 QString BatchStormName(const TExpressionObject &storm)
 {
-    return QStringLiteral("P=%1 T=%2").arg(GeneralNumber(storm.Storm_RepeatYear), GeneralNumber(storm.Storm_Time));
+    return QStringLiteral("P=%1 T=%2")
+        .arg(GeneralNumber(storm.Storm_RepeatYear), GeneralNumber(storm.Storm_Time));
 }
 
 QStringList BatchSummaryLines(const QList<BatchStorm> &storms, int precision, const Separators &sep)
@@ -151,7 +153,8 @@ StormBatchOutcome RunStormBatch(const StormBatchRequest &request, const Separato
     }
 
     outcome.summaryPath = folder.filePath(BatchSummaryFileName());
-    WriteExportFile(outcome.summaryPath, EncodeLegacyLines(BatchSummaryLines(outcome.storms, request.precision, sep)));
+    WriteExportFile(outcome.summaryPath,
+                    EncodeLegacyLines(BatchSummaryLines(outcome.storms, request.precision, sep)));
     return outcome;
 }
 

@@ -24,21 +24,21 @@ struct StormBatchRequest
     QList<double> durations; // minutes, within each period
     int precision = 4;       // decimals of the shown values, as in the table
     bool calcByShow = false;
-    int timeFormat = 0; // the CSV time column: 0 clock, 1 minutes
-    QString folder;     // where the files go; created when missing
+    int timeFormat = 0;    // the CSV time column: 0 clock, 1 minutes
+    QString folder;        // where the files go; created when missing
     bool keepRows = false; // keep each storm's rows for charts
 };
 
 // One storm of the batch, computed or failed.
 struct BatchStorm
 {
-    TExpressionObject storm; // its parameters and, once computed, its totals
-    QString csvPath;         // the storm's CSV, when written
+    TExpressionObject storm;        // its parameters and, once computed, its totals
+    QString csvPath;                // the storm's CSV, when written
     std::optional<QString> failure; // why it failed: the generator's or the writer's text
-    double formulaDepth = 0;  // a T/(T+b)^n, mm
-    double peakIntensity = 0; // the largest listed intensity, mm/min
-    double peakMinute = 0;    // the minute of that row (the first of equal ones)
-    RainPoints rows;          // only when the request keeps them
+    double formulaDepth = 0;        // a T/(T+b)^n, mm
+    double peakIntensity = 0;       // the largest listed intensity, mm/min
+    double peakMinute = 0;          // the minute of that row (the first of equal ones)
+    RainPoints rows;                // only when the request keeps them
 };
 
 // Told after each storm, whether it succeeded or failed: the storm, its

@@ -6,7 +6,6 @@
 #include "model/PluvionError.h"
 
 #include <QIODevice>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -70,21 +69,19 @@ QStringList SwmmFragmentLines(const RainPoints &points, const TExpressionObject 
     QStringList lines;
     lines << QStringLiteral(";;Pluvion Chicago design storm %1, %2, intensities in mm/h")
                  .arg(name, block ? QStringLiteral("block average") : QStringLiteral("instantaneous"))
-          << QString()
-          << QStringLiteral("[RAINGAGES]")
-          << QStringLiteral(";;") + column(QStringLiteral("Name"), nameWidth - 2)
-                 + QStringLiteral("Format    Interval SCF      Source")
-          << QStringLiteral(";;") + QString(nameWidth - 2, u'-')
-                 + QStringLiteral(" --------- -------- -------- ----------")
-          << column(name, nameWidth) + column(QStringLiteral("INTENSITY"), 9)
-                 + column(SwmmHourMinute(step), 8) + column(QStringLiteral("1.0"), 8)
-                 + QStringLiteral("TIMESERIES ") + name
-          << QString()
-          << QStringLiteral("[TIMESERIES]")
-          << QStringLiteral(";;") + column(QStringLiteral("Name"), nameWidth - 2)
-                 + QStringLiteral("Date       Time       Value")
-          << QStringLiteral(";;") + QString(nameWidth - 2, u'-')
-                 + QStringLiteral(" ---------- ---------- ----------");
+          << QString() << QStringLiteral("[RAINGAGES]")
+          << QStringLiteral(";;") + column(QStringLiteral("Name"), nameWidth - 2) +
+                 QStringLiteral("Format    Interval SCF      Source")
+          << QStringLiteral(";;") + QString(nameWidth - 2, u'-') +
+                 QStringLiteral(" --------- -------- -------- ----------")
+          << column(name, nameWidth) + column(QStringLiteral("INTENSITY"), 9) +
+                 column(SwmmHourMinute(step), 8) + column(QStringLiteral("1.0"), 8) +
+                 QStringLiteral("TIMESERIES ") + name
+          << QString() << QStringLiteral("[TIMESERIES]")
+          << QStringLiteral(";;") + column(QStringLiteral("Name"), nameWidth - 2) +
+                 QStringLiteral("Date       Time       Value")
+          << QStringLiteral(";;") + QString(nameWidth - 2, u'-') +
+                 QStringLiteral(" ---------- ---------- ----------");
 
     const auto entry = [&](long long minute, const QString &value) {
         lines << column(name, nameWidth) + column(QString(), 10) + column(SwmmHourMinute(minute), 10) + value;

@@ -11,9 +11,9 @@ constexpr const char *LegacyCodecName = "GBK";
 
 void ThrowCodecUnavailable()
 {
-    throw PluvionError(QStringLiteral(
-        "无法使用 GBK（代码页 936）文字编码，程序无法读写雨型文件和导出数据文件。"
-        "请确认程序的 Qt 运行库带有 ICU 文字编码支持。"));
+    throw PluvionError(
+        QStringLiteral("无法使用 GBK（代码页 936）文字编码，程序无法读写雨型文件和导出数据文件。"
+                       "请确认程序的 Qt 运行库带有 ICU 文字编码支持。"));
 }
 
 QString DecodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)

@@ -45,24 +45,20 @@ ParsedLine parseLine(const QString &text)
     ParsedLine parsed;
     if (line.isEmpty())
         return parsed;
-    if (line.front() == u';')
-    {
+    if (line.front() == u';') {
         parsed.kind = LineKind::Comment;
         return parsed;
     }
-    if (line.front() == u'[')
-    {
+    if (line.front() == u'[') {
         const qsizetype close = line.lastIndexOf(u']');
-        if (close > 0)
-        {
+        if (close > 0) {
             parsed.kind = LineKind::Section;
             parsed.name = trimBlanks(line.mid(1, close - 1));
             return parsed;
         }
     }
     const qsizetype equals = line.indexOf(u'=');
-    if (equals >= 0)
-    {
+    if (equals >= 0) {
         parsed.kind = LineKind::Key;
         parsed.name = trimBlanks(line.left(equals));
         parsed.value = trimBlanks(line.mid(equals + 1));
@@ -82,11 +78,9 @@ ProfileFile::ProfileFile(const QByteArray &bytes)
     qsizetype start = 0;
     qsizetype i = 0;
     const qsizetype size = bytes.size();
-    while (i < size)
-    {
+    while (i < size) {
         const char c = bytes[i];
-        if (c != '\r' && c != '\n')
-        {
+        if (c != '\r' && c != '\n') {
             ++i;
             continue;
         }
@@ -137,23 +131,20 @@ void ProfileFile::setValue(const QString &section, const QString &key, const QSt
     const QString sectionName = trimBlanks(section).toString();
     const QString keyName = trimBlanks(key).toString();
     const int header = findSection(sectionName);
-    if (header < 0)
-    {
+    if (header < 0) {
         insertLine(int(m_lines.size()), u'[' + sectionName + u']');
         insertLine(int(m_lines.size()), keyName + u'=' + value);
         return;
     }
     const int end = sectionEnd(header);
     const int existing = findKey(keyName, header + 1, end);
-    if (existing >= 0)
-    {
+    if (existing >= 0) {
         Line &line = m_lines[existing];
         line.text = parseLine(line.text).name.toString() + u'=' + value;
         return;
     }
     int insertAt = header + 1;
-    for (int i = header + 1; i < end; ++i)
-    {
+    for (int i = header + 1; i < end; ++i) {
         if (parseLine(m_lines[i].text).kind == LineKind::Key)
             insertAt = i + 1;
     }
@@ -163,8 +154,7 @@ void ProfileFile::setValue(const QString &section, const QString &key, const QSt
 QByteArray ProfileFile::toBytes() const
 {
     QByteArray bytes;
-    for (const Line &line : m_lines)
-    {
+    for (const Line &line : m_lines) {
         bytes += line.text.toLatin1();
         bytes += line.ending;
     }
@@ -180,8 +170,7 @@ bool ProfileFile::saveFile(const QString &path) const
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const QByteArray bytes = toBytes();
-    if (file.write(bytes) != bytes.size())
-    {
+    if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         return false;
     }
@@ -190,8 +179,7 @@ bool ProfileFile::saveFile(const QString &path) const
 
 int ProfileFile::findSection(const QString &section) const
 {
-    for (int i = 0; i < int(m_lines.size()); ++i)
-    {
+    for (int i = 0; i < int(m_lines.size()); ++i) {
         const ParsedLine parsed = parseLine(m_lines[i].text);
         if (parsed.kind == LineKind::Section && sameName(parsed.name, section))
             return i;
@@ -209,8 +197,7 @@ int ProfileFile::sectionEnd(int headerIndex) const
 
 int ProfileFile::findKey(const QString &key, int first, int end) const
 {
-    for (int i = first; i < end; ++i)
-    {
+    for (int i = first; i < end; ++i) {
         const ParsedLine parsed = parseLine(m_lines[i].text);
         if (parsed.kind == LineKind::Key && sameName(parsed.name, key))
             return i;
@@ -223,8 +210,8 @@ void ProfileFile::insertLine(int index, const QString &text)
     QByteArray ending = lineEnding();
     // A lone CR before an empty line that ends in a lone LF would read back
     // as one CR LF, and that empty line would be gone.
-    if (ending == "\r" && index < int(m_lines.size()) && m_lines[index].text.isEmpty()
-        && m_lines[index].ending.startsWith('\n'))
+    if (ending == "\r" && index < int(m_lines.size()) && m_lines[index].text.isEmpty() &&
+        m_lines[index].ending.startsWith('\n'))
         ending = QByteArrayLiteral("\r\n");
     if (index > 0 && m_lines[index - 1].ending.isEmpty())
         m_lines[index - 1].ending = ending;
@@ -233,8 +220,7 @@ void ProfileFile::insertLine(int index, const QString &text)
 
 QByteArray ProfileFile::lineEnding() const
 {
-    for (const Line &line : m_lines)
-    {
+    for (const Line &line : m_lines) {
         if (!line.ending.isEmpty())
             return line.ending;
     }

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
-
 #include <optional>
 
 namespace {
@@ -40,8 +39,8 @@ std::optional<QString> FindValue(const QStringList &lines, const QString &key)
 {
     const qsizetype keyLength = key.size();
     for (const QString &line : lines) {
-        if (line.size() > keyLength && line.at(keyLength) == u'='
-            && QStringView(line).first(keyLength).compare(key, Qt::CaseInsensitive) == 0)
+        if (line.size() > keyLength && line.at(keyLength) == u'=' &&
+            QStringView(line).first(keyLength).compare(key, Qt::CaseInsensitive) == 0)
             return line.mid(keyLength + 1);
     }
     return std::nullopt;
@@ -118,13 +117,12 @@ QString StormFileTarget(const QString &chosenName)
     const QString name = QDir::fromNativeSeparators(chosenName);
     const qsizetype lastComponent = name.lastIndexOf(u'/') + 1;
     const qsizetype dot = name.lastIndexOf(u'.');
-    const bool hasTxtExtension = dot >= lastComponent
-        && QStringView(name).sliced(dot).toString().toLower() == QLatin1String(".txt");
+    const bool hasTxtExtension =
+        dot >= lastComponent && QStringView(name).sliced(dot).toString().toLower() == QLatin1String(".txt");
     return hasTxtExtension ? chosenName : chosenName + QLatin1String(".txt");
 }
 
-StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &storm,
-                                   const Separators &sep)
+StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &storm, const Separators &sep)
 {
     if (ValueOrEmpty(lines, KeySign) != ProgramInfo::stormFileSignature())
         return StormFileReadResult::NotAStormFile;
@@ -173,8 +171,7 @@ StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &
     return StormFileReadResult::Read;
 }
 
-StormFileReadResult ReadStormFile(const QString &path, TExpressionObject &storm,
-                                  const Separators &sep)
+StormFileReadResult ReadStormFile(const QString &path, TExpressionObject &storm, const Separators &sep)
 {
     QByteArray bytes;
     {

@@ -23,8 +23,8 @@ inline QString NotAStormFileCaption()
 
 enum class StormFileReadResult
 {
-    Read,           // every parameter converted and is now in the storm
-    NotAStormFile,  // the SIGN value is not this program's signature; storm unchanged
+    Read,          // every parameter converted and is now in the storm
+    NotAStormFile, // the SIGN value is not this program's signature; storm unchanged
 };
 
 // The twelve lines of the file for `storm`, in their order: SIGN, F_type,
@@ -59,11 +59,9 @@ QString StormFileTarget(const QString &chosenName);
 // storm is in StormModeInstant; a value that is not an integer raises "'%s' is
 // not a valid integer value", an integer other than 0 or 1 raises
 // UnknownStormModeMessage.
-StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &storm,
-                                   const Separators &sep);
+StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &storm, const Separators &sep);
 
 // Reads the file at `path` (see DecodeLegacyLines for its encoding) and takes
 // the storm from it as ParseStormText does. Raises PluvionError
 // "Cannot open file "<path>". <reason>" when the file cannot be read.
-StormFileReadResult ReadStormFile(const QString &path, TExpressionObject &storm,
-                                  const Separators &sep);
+StormFileReadResult ReadStormFile(const QString &path, TExpressionObject &storm, const Separators &sep);

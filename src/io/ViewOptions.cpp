@@ -30,18 +30,13 @@ bool parseWholeNumber(const QString &text, int32_t *out)
     QStringView digits = text;
     int base = 10;
     bool negative = false;
-    if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X'))
-    {
+    if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) {
         digits = digits.mid(2);
         base = 16;
-    }
-    else if (text.startsWith(u'$'))
-    {
+    } else if (text.startsWith(u'$')) {
         digits = digits.mid(1);
         base = 16;
-    }
-    else if (text.startsWith(u'+') || text.startsWith(u'-'))
-    {
+    } else if (text.startsWith(u'+') || text.startsWith(u'-')) {
         negative = text[0] == u'-';
         digits = digits.mid(1);
     }
@@ -50,8 +45,7 @@ bool parseWholeNumber(const QString &text, int32_t *out)
 
     const int64_t limit = negative ? -int64_t(INT32_MIN) : int64_t(INT32_MAX);
     int64_t magnitude = 0;
-    for (QChar c : digits)
-    {
+    for (QChar c : digits) {
         const int digit = digitValue(c, base);
         if (digit < 0)
             return false;
@@ -101,13 +95,16 @@ void LoadOptions(TViewOptions &options, const QString &path)
     options.ShowLabel_P = readBool(profile, QStringLiteral("ShowLabel_P"), defaults.ShowLabel_P);
     options.ShowLabel_T = readBool(profile, QStringLiteral("ShowLabel_T"), defaults.ShowLabel_T);
     options.ShowLabel_R = readBool(profile, QStringLiteral("ShowLabel_R"), defaults.ShowLabel_R);
-    options.ShowLabel__Overall_Rainfall =
-        readBool(profile, QStringLiteral("ShowLabel__Overall_Rainfall"), defaults.ShowLabel__Overall_Rainfall);
-    options.ShowLabel_Average = readBool(profile, QStringLiteral("ShowLabel_Average"), defaults.ShowLabel_Average);
+    options.ShowLabel__Overall_Rainfall = readBool(profile, QStringLiteral("ShowLabel__Overall_Rainfall"),
+                                                   defaults.ShowLabel__Overall_Rainfall);
+    options.ShowLabel_Average =
+        readBool(profile, QStringLiteral("ShowLabel_Average"), defaults.ShowLabel_Average);
     options.ShowLabel_Formula_Depth =
         readBool(profile, QStringLiteral("ShowLabel_Formula_Depth"), defaults.ShowLabel_Formula_Depth);
-    options.ShowAxis_Overall = readBool(profile, QStringLiteral("ShowAxis_Overall"), defaults.ShowAxis_Overall);
-    options.ShowAxis_Intensity = readBool(profile, QStringLiteral("ShowAxis_Intensity"), defaults.ShowAxis_Intensity);
+    options.ShowAxis_Overall =
+        readBool(profile, QStringLiteral("ShowAxis_Overall"), defaults.ShowAxis_Overall);
+    options.ShowAxis_Intensity =
+        readBool(profile, QStringLiteral("ShowAxis_Intensity"), defaults.ShowAxis_Intensity);
     options.CalcByShow = readBool(profile, QStringLiteral("CalcByShow"), defaults.CalcByShow);
     options.Precision = readInteger(profile, QStringLiteral("Precision"), defaults.Precision);
     options.TimeFormat = readInteger(profile, QStringLiteral("TimeFormat"), defaults.TimeFormat);

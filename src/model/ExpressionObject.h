@@ -7,17 +7,17 @@
 // Plain data; whoever sets a1 or a1_167 sets the other with the factor 0.006.
 struct TExpressionObject
 {
-    int32_t F_type = 0;   // 0 = intensity form i (A1, mm/min), 1 = flow form q (166.7A1)
-    double a1 = 0;        // A1 of the intensity form; the generator uses this one
-    double a1_167 = 0;    // the same parameter as typed in the flow form
+    int32_t F_type = 0; // 0 = intensity form i (A1, mm/min), 1 = flow form q (166.7A1)
+    double a1 = 0;      // A1 of the intensity form; the generator uses this one
+    double a1_167 = 0;  // the same parameter as typed in the flow form
     double c = 0;
-    double b = 0;         // minutes
+    double b = 0; // minutes
     double n = 0;
-    uint8_t LG_LN = 0;    // 0 = lg P, 1 = ln P, anything else makes the storm factor 0
-    double Storm_RepeatYear = 0; // return period P, years
-    double Storm_Time = 0;       // duration T, minutes
-    int32_t Storm_Step = 0;      // listing step, minutes
-    double Storm_Percent = 0;    // peak ratio r
+    uint8_t LG_LN = 0;                           // 0 = lg P, 1 = ln P, anything else makes the storm factor 0
+    double Storm_RepeatYear = 0;                 // return period P, years
+    double Storm_Time = 0;                       // duration T, minutes
+    int32_t Storm_Step = 0;                      // listing step, minutes
+    double Storm_Percent = 0;                    // peak ratio r
     double Strom_Average_Rainfall_Intensity = 0; // result, mm/min
     double Strom_Overall_Rainfall = 0;           // result, mm
     uint8_t StormMode = 0; // how the rows are computed: StormModeInstant or StormModeBlock

@@ -5,10 +5,10 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
-#include <cstring>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -86,13 +86,13 @@ DecimalText roundSignificant(double x, int significant)
     // away from zero differ only on an exact tie, whose next digit is a 5
     // followed by nothing: only then read the exact expansion.
     char buffer[64];
-    auto longer = std::to_chars(buffer, buffer + sizeof buffer - 1, magnitude,
-                                std::chars_format::scientific, significant);
+    auto longer = std::to_chars(buffer, buffer + sizeof buffer - 1, magnitude, std::chars_format::scientific,
+                                significant);
     *longer.ptr = '\0';
     const char *mark = std::strchr(buffer, 'e');
     if (mark && mark[-1] != '5') {
-        auto res = std::to_chars(buffer, buffer + sizeof buffer - 1, magnitude,
-                                 std::chars_format::scientific, significant - 1);
+        auto res = std::to_chars(buffer, buffer + sizeof buffer - 1, magnitude, std::chars_format::scientific,
+                                 significant - 1);
         *res.ptr = '\0';
         return fromScientific(buffer, negative);
     }
@@ -172,8 +172,8 @@ QString fixedText(const DecimalText &d, int decimals, QChar separator)
         }
     }
     fraction.resize(size_t(std::max(decimals, 0)), '0');
-    const bool allZero = whole.find_first_not_of('0') == std::string::npos
-                         && fraction.find_first_not_of('0') == std::string::npos;
+    const bool allZero = whole.find_first_not_of('0') == std::string::npos &&
+                         fraction.find_first_not_of('0') == std::string::npos;
     QString text;
     if (d.negative && !allZero)
         text += u'-';
@@ -220,7 +220,10 @@ QString generalNumber(double x, const Separators &sep, int exponentDigits)
     return text;
 }
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
 
 QStringView trimBlanks(QStringView text)
 {
@@ -277,16 +280,22 @@ QString ShownValue(double x, int precision, const Separators &sep)
     return fixedText(roundDecimals(d, decimals), decimals, sep.decimal);
 }
 
-QString GeneralNumber(double x, const Separators &sep) { return generalNumber(x, sep, 1); }
+QString GeneralNumber(double x, const Separators &sep)
+{
+    return generalNumber(x, sep, 1);
+}
 
-QString GeneralNumberG(double x, const Separators &sep) { return generalNumber(x, sep, 3); }
+QString GeneralNumberG(double x, const Separators &sep)
+{
+    return generalNumber(x, sep, 3);
+}
 
 QString ClockTime(int64_t minute, const Separators &sep)
 {
     const int64_t hours = (minute / 60) % 24;
     const int64_t minutes = minute % 60;
-    return QString::asprintf("%02lld", static_cast<long long>(hours)) + sep.time
-           + QString::asprintf("%02lld", static_cast<long long>(minutes));
+    return QString::asprintf("%02lld", static_cast<long long>(hours)) + sep.time +
+           QString::asprintf("%02lld", static_cast<long long>(minutes));
 }
 
 QString MinuteTime(int64_t minute)

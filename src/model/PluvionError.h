@@ -11,8 +11,7 @@ class PluvionError : public std::runtime_error
 public:
     explicit PluvionError(const QString &description)
         : std::runtime_error(description.toStdString()), m_description(description)
-    {
-    }
+    {}
     const QString &description() const noexcept { return m_description; }
 
 private:

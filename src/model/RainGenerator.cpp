@@ -112,7 +112,8 @@ struct MinuteFormula
 
 // Every minute with each operation checked: the reference computation, which
 // stops at the first operation that fails with that operation's description.
-void checkedMinutes(const MinuteFormula &f, RainPoints &points, bool calcByShow, int precision, long double &total)
+void checkedMinutes(const MinuteFormula &f, RainPoints &points, bool calcByShow, int precision,
+                    long double &total)
 {
     // minute % |step|, counted rather than divided for every minute
     long long sinceListed = 0;
@@ -160,8 +161,8 @@ bool plainMinutes(const MinuteFormula &f, RainPoints &points, long double &total
         const long double power = std::exp2(f.exponent * std::log2(base));
         const long double value = numerator / power;
         sum += value;
-        if (!(power <= std::numeric_limits<long double>::max())
-            || !(std::fabs(sum) <= std::numeric_limits<long double>::max())) {
+        if (!(power <= std::numeric_limits<long double>::max()) ||
+            !(std::fabs(sum) <= std::numeric_limits<long double>::max())) {
             points.resize(first);
             return false;
         }
@@ -176,8 +177,8 @@ bool plainMinutes(const MinuteFormula &f, RainPoints &points, long double &total
 }
 
 // The instantaneous storm: every whole minute sampled from the formula.
-std::optional<QString> computeInstantMinutes(TExpressionObject &storm, RainPoints &points,
-                                             bool calcByShow, int precision, bool plainAllowed)
+std::optional<QString> computeInstantMinutes(TExpressionObject &storm, RainPoints &points, bool calcByShow,
+                                             int precision, bool plainAllowed)
 {
     const long double T = storm.Storm_Time;
     if (durationOutOfRange(T))
@@ -202,8 +203,8 @@ std::optional<QString> computeInstantMinutes(TExpressionObject &storm, RainPoint
         points.reserve(points.size() + static_cast<size_t>(f.last / f.listEvery + 2));
 
     long double total = 0;
-    const bool plain = plainAllowed && !calcByShow && f.listEvery != 0 && std::isfinite(f.p)
-                       && std::isfinite(f.r) && f.r != 0 && f.oneMinusR != 0 && std::isfinite(f.b);
+    const bool plain = plainAllowed && !calcByShow && f.listEvery != 0 && std::isfinite(f.p) &&
+                       std::isfinite(f.r) && f.r != 0 && f.oneMinusR != 0 && std::isfinite(f.b);
     if (!plain || !plainMinutes(f, points, total))
         checkedMinutes(f, points, calcByShow, precision, total);
 
@@ -225,8 +226,8 @@ long double limbDepth(long double a, long double tau, long double ratio, long do
 }
 
 // The block-average storm: each step's average from the cumulative depth.
-std::optional<QString> computeBlockAverages(TExpressionObject &storm, RainPoints &points,
-                                            bool calcByShow, int precision)
+std::optional<QString> computeBlockAverages(TExpressionObject &storm, RainPoints &points, bool calcByShow,
+                                            int precision)
 {
     const long double T = storm.Storm_Time;
     if (durationOutOfRange(T))

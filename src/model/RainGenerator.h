@@ -52,9 +52,8 @@ QString BlockPeakRatioOutsideMessage();
 // step acts as its magnitude; T not above 0 and r outside (0, 1) are refused
 // with the two messages above, and a duration the other mode refuses is
 // refused the same way. Other modes are refused.
-std::optional<QString> CalcRainPoints(TExpressionObject &storm, RainPoints &points,
-                                      bool calcByShow, int precision,
-                                      const DisplayStep &display = {});
+std::optional<QString> CalcRainPoints(TExpressionObject &storm, RainPoints &points, bool calcByShow,
+                                      int precision, const DisplayStep &display = {});
 
 // The reference for the computation above: the same rows, totals and
 // failures, every arithmetic operation checked one by one. Slower; for tests

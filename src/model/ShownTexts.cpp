@@ -2,8 +2,7 @@
 
 #include "PluvionError.h"
 
-std::array<QString, 3> RowTexts(const TRainPoint &point, int timeFormat, int precision,
-                                const Separators &sep)
+std::array<QString, 3> RowTexts(const TRainPoint &point, int timeFormat, int precision, const Separators &sep)
 {
     const auto minute = static_cast<int64_t>(point.Time);
     QString time;
@@ -11,21 +10,19 @@ std::array<QString, 3> RowTexts(const TRainPoint &point, int timeFormat, int pre
         time = ClockTime(minute, sep);
     else if (timeFormat == 1)
         time = MinuteTime(minute);
-    return {time, ShownValue(point.Intensity, precision, sep),
-            ShownValue(point.Overall, precision, sep)};
+    return {time, ShownValue(point.Intensity, precision, sep), ShownValue(point.Overall, precision, sep)};
 }
 
-std::array<QString, 5> LabelTexts(const TExpressionObject &storm, int precision,
-                                  const Separators &sep)
+std::array<QString, 5> LabelTexts(const TExpressionObject &storm, int precision, const Separators &sep)
 {
     return {
         QStringLiteral("重现期   P=") + GeneralNumberG(storm.Storm_RepeatYear, sep) + QStringLiteral("年"),
         QStringLiteral("降雨历时t=") + GeneralNumberG(storm.Storm_Time, sep) + QStringLiteral("min"),
         QStringLiteral("峰值比例r=") + GeneralNumberG(storm.Storm_Percent, sep),
-        QStringLiteral("降雨总量H=") + ShownValue(storm.Strom_Overall_Rainfall, precision, sep)
-            + QStringLiteral("mm"),
-        QStringLiteral("平均雨强i=") + ShownValue(storm.Strom_Average_Rainfall_Intensity, precision, sep)
-            + QStringLiteral("mm/min"),
+        QStringLiteral("降雨总量H=") + ShownValue(storm.Strom_Overall_Rainfall, precision, sep) +
+            QStringLiteral("mm"),
+        QStringLiteral("平均雨强i=") + ShownValue(storm.Strom_Average_Rainfall_Intensity, precision, sep) +
+            QStringLiteral("mm/min"),
     };
 }
 

@@ -13,8 +13,7 @@ std::array<QString, 3> RowTexts(const TRainPoint &point, int timeFormat, int pre
                                 const Separators &sep = {});
 
 // The five chart labels: P, T, r, total H and average i, in that order.
-std::array<QString, 5> LabelTexts(const TExpressionObject &storm, int precision,
-                                  const Separators &sep = {});
+std::array<QString, 5> LabelTexts(const TExpressionObject &storm, int precision, const Separators &sep = {});
 
 // The sixth chart label, the depth check: "公式雨量=<a T/(T+b)^n>mm" shown
 // like H, or "公式雨量=无法计算" when the formula has no finite depth.

@@ -16,12 +16,21 @@
 namespace Community {
 
 // The number of the users' QQ group.
-inline QString groupNumber() { return QStringLiteral(PLUVION_COMMUNITY_GROUP); }
+inline QString groupNumber()
+{
+    return QStringLiteral(PLUVION_COMMUNITY_GROUP);
+}
 
 // The caption of the Help menu's community item: "加Q群" and the group number.
-inline QString menuCaption() { return QStringLiteral("加Q群") + groupNumber(); }
+inline QString menuCaption()
+{
+    return QStringLiteral("加Q群") + groupNumber();
+}
 
 // The community page on the maker's site, which tells how to join the group.
-inline QString pageUrl() { return ProgramInfo::makerUrl() + QStringLiteral(PLUVION_COMMUNITY_PATH); }
+inline QString pageUrl()
+{
+    return ProgramInfo::makerUrl() + QStringLiteral(PLUVION_COMMUNITY_PATH);
+}
 
 } // namespace Community

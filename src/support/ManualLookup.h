@@ -6,7 +6,10 @@
 // matches "软件说明书*.pdf", letters compared without regard to case.
 
 // The pattern a manual's file name matches.
-inline QString ManualNamePattern() { return QStringLiteral("软件说明书*.pdf"); }
+inline QString ManualNamePattern()
+{
+    return QStringLiteral("软件说明书*.pdf");
+}
 
 // The full path of the first manual in `folder` by name: files only (a folder
 // that happens to match does not count), this folder only (sub-folders are

@@ -11,10 +11,16 @@ namespace ProgramInfo {
 
 // The version text shown in the caption and the About box and compared by the
 // update check.
-inline QString version() { return QStringLiteral("2.08"); }
+inline QString version()
+{
+    return QStringLiteral("2.08");
+}
 
 // The maker's web address: scheme and host, no path, no trailing slash.
-inline QString makerUrl() { return QStringLiteral(PLUVION_MAKER_URL); }
+inline QString makerUrl()
+{
+    return QStringLiteral(PLUVION_MAKER_URL);
+}
 
 // The value of the SIGN line that marks a storm file.
 inline QString stormFileSignature()

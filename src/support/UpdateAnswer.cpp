@@ -129,8 +129,8 @@ QUrl UpdatePageUrl(const QString &updateLink)
 {
     const QUrl url(updateLink, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != QStringLiteral("http") && scheme != QStringLiteral("https"))
-        || url.host().isEmpty())
+    if (!url.isValid() || (scheme != QStringLiteral("http") && scheme != QStringLiteral("https")) ||
+        url.host().isEmpty())
         throw PluvionError(QStringLiteral("更新地址不是网页地址：%1").arg(updateLink));
     return url;
 }

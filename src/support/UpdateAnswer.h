@@ -15,7 +15,10 @@
 // Lines end in CR LF, LF or CR.
 
 // The path asked for on the maker's host.
-inline QString UpdateAnswerPath() { return QStringLiteral("/zb_users/upload/pluvion/update.php"); }
+inline QString UpdateAnswerPath()
+{
+    return QStringLiteral("/zb_users/upload/pluvion/update.php");
+}
 
 struct UpdateAnswer
 {

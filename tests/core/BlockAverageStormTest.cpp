@@ -4,8 +4,8 @@
 #include "model/PluvionError.h"
 #include "model/RainGenerator.h"
 
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 namespace {
@@ -41,8 +41,8 @@ TEST(BlockAverageStorm, TotalIsTheFormulaDepthAndStepsCoverTheDuration)
                 TExpressionObject storm = blockStorm(T, r, step);
                 RainPoints points;
                 bool displayed = false;
-                ASSERT_FALSE(CalcRainPoints(storm, points, false, 4,
-                                            [&](const RainPoints &) { displayed = true; }));
+                ASSERT_FALSE(
+                    CalcRainPoints(storm, points, false, 4, [&](const RainPoints &) { displayed = true; }));
                 EXPECT_TRUE(displayed);
 
                 const long double depth = closedFormDepth(storm);
@@ -155,8 +155,10 @@ TEST(BlockAverageStorm, ZeroBIsAFiniteStormAndBadInputsAreRefused)
         {120, nan, 7, 1, StormModeBlock, BlockPeakRatioOutsideMessage()},
         {0, 0.4, 7, 1, StormModeBlock, BlockDurationNotPositiveMessage()},
         {-5, 0.4, 7, 1, StormModeBlock, BlockDurationNotPositiveMessage()},
-        {nan, 0.4, 7, 1, StormModeBlock, QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 10000000 分钟")},
-        {1e12, 0.4, 7, 1, StormModeBlock, QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 10000000 分钟")},
+        {nan, 0.4, 7, 1, StormModeBlock,
+         QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 10000000 分钟")},
+        {1e12, 0.4, 7, 1, StormModeBlock,
+         QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 10000000 分钟")},
         // A power base below 0 on the first step: 48 / 0.4 - 200.
         {120, 0.4, -200, 1, StormModeBlock, QStringLiteral("Invalid floating point operation")},
         {120, 0.4, 7, 1, 2, QStringLiteral("未知的计算模式：2")},
@@ -169,7 +171,8 @@ TEST(BlockAverageStorm, ZeroBIsAFiniteStormAndBadInputsAreRefused)
         storm.Strom_Average_Rainfall_Intensity = 9;
         RainPoints points;
         bool displayed = false;
-        const auto failure = CalcRainPoints(storm, points, false, 4, [&](const RainPoints &) { displayed = true; });
+        const auto failure =
+            CalcRainPoints(storm, points, false, 4, [&](const RainPoints &) { displayed = true; });
         ASSERT_TRUE(failure) << c.description.toStdString();
         EXPECT_EQ(*failure, c.description);
         EXPECT_FALSE(displayed);

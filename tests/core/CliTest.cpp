@@ -54,9 +54,9 @@ TEST(Cli, ParametersShapeTheOutput)
     EXPECT_TRUE(raw.out.contains(QStringLiteral("total\t60.63447340108")));
     EXPECT_EQ(raw.out.count(u'\n'), 25 + 3);
 
-    const CliResult minutes = runCli({QStringLiteral("--time-format"), QStringLiteral("min"),
-                                      QStringLiteral("--precision"), QStringLiteral("2"),
-                                      QStringLiteral("--calc-by-show")});
+    const CliResult minutes =
+        runCli({QStringLiteral("--time-format"), QStringLiteral("min"), QStringLiteral("--precision"),
+                QStringLiteral("2"), QStringLiteral("--calc-by-show")});
     ASSERT_EQ(minutes.status, 0);
     EXPECT_TRUE(minutes.out.contains(QStringLiteral("\n05,0.21,1.19\n")));
     EXPECT_TRUE(minutes.out.contains(QStringLiteral("\n120,0.19,")));
@@ -72,16 +72,17 @@ TEST(Cli, StormFileRoundTrip)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("storm.txt"));
-    const QStringList storm = {QStringLiteral("--period"), QStringLiteral("5"), QStringLiteral("--duration"),
-                               QStringLiteral("180"), QStringLiteral("--peak"), QStringLiteral("0.35"),
-                               QStringLiteral("--log"), QStringLiteral("ln")};
+    const QStringList storm = {QStringLiteral("--period"),   QStringLiteral("5"),
+                               QStringLiteral("--duration"), QStringLiteral("180"),
+                               QStringLiteral("--peak"),     QStringLiteral("0.35"),
+                               QStringLiteral("--log"),      QStringLiteral("ln")};
     const CliResult saved = runCli(storm + QStringList{QStringLiteral("--save-storm"), path});
     ASSERT_EQ(saved.status, 0) << saved.err.toStdString();
     const CliResult opened = runCli({QStringLiteral("--open"), path});
     EXPECT_EQ(opened.out, saved.out);
     // Parameters on the command line override the file.
-    const CliResult overridden = runCli({QStringLiteral("--open"), path, QStringLiteral("--duration"),
-                                         QStringLiteral("120")});
+    const CliResult overridden =
+        runCli({QStringLiteral("--open"), path, QStringLiteral("--duration"), QStringLiteral("120")});
     EXPECT_EQ(overridden.out.count(u'\n'), 1 + 121 + 3);
 }
 
@@ -90,9 +91,9 @@ TEST(Cli, BlockModeMeetsTheFormulaDepthAndExportsForSwmm)
     QTemporaryDir dir;
     const QString stormPath = dir.filePath(QStringLiteral("block.txt"));
     const QString swmmPath = dir.filePath(QStringLiteral("storm.inp"));
-    const CliResult block = runCli({QStringLiteral("--mode"), QStringLiteral("block"), QStringLiteral("--step"),
-                                    QStringLiteral("5"), QStringLiteral("--save-storm"), stormPath,
-                                    QStringLiteral("--swmm"), swmmPath});
+    const CliResult block = runCli(
+        {QStringLiteral("--mode"), QStringLiteral("block"), QStringLiteral("--step"), QStringLiteral("5"),
+         QStringLiteral("--save-storm"), stormPath, QStringLiteral("--swmm"), swmmPath});
     ASSERT_EQ(block.status, 0) << block.err.toStdString();
     const QStringList lines = block.out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1 + 24 + 3);
@@ -101,7 +102,8 @@ TEST(Cli, BlockModeMeetsTheFormulaDepthAndExportsForSwmm)
     EXPECT_EQ(lines[27], QStringLiteral("公式雨量=60.2284mm"));
     QFile swmm(swmmPath);
     ASSERT_TRUE(swmm.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(swmm.readAll().contains("P2_T120_r0.4     INTENSITY 0:05     1.0      TIMESERIES P2_T120_r0.4\r\n"));
+    EXPECT_TRUE(
+        swmm.readAll().contains("P2_T120_r0.4     INTENSITY 0:05     1.0      TIMESERIES P2_T120_r0.4\r\n"));
 
     // The mode travels in the storm file; --mode on the command line overrides it.
     EXPECT_EQ(runCli({QStringLiteral("--open"), stormPath}).out, block.out);
@@ -113,10 +115,11 @@ TEST(Cli, BlockModeMeetsTheFormulaDepthAndExportsForSwmm)
     const CliResult bad = runCli({QStringLiteral("--mode"), QStringLiteral("average")});
     EXPECT_EQ(bad.status, 2);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("--mode"))) << bad.err.toStdString();
-    const CliResult refused = runCli({QStringLiteral("--mode"), QStringLiteral("block"), QStringLiteral("--peak"),
-                                      QStringLiteral("1")});
+    const CliResult refused = runCli(
+        {QStringLiteral("--mode"), QStringLiteral("block"), QStringLiteral("--peak"), QStringLiteral("1")});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_TRUE(refused.err.contains(QStringLiteral("出错：峰值比例只能取值(0~1)之间"))) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("出错：峰值比例只能取值(0~1)之间")))
+        << refused.err.toStdString();
 }
 
 TEST(Cli, FailuresAndTheirExitStatus)
@@ -131,12 +134,20 @@ TEST(Cli, FailuresAndTheirExitStatus)
     } cases[] = {
         {{QStringLiteral("--step"), QStringLiteral("0")}, 1, QStringLiteral("出错：Division by zero")},
         {{QStringLiteral("--duration"), QStringLiteral("1e12")}, 1, QStringLiteral("10000000")},
-        {{QStringLiteral("--period"), QStringLiteral("abc")}, 2, QStringLiteral("'abc' is not a valid floating point value")},
-        {{QStringLiteral("--step"), QStringLiteral("1.5")}, 2, QStringLiteral("'1.5' is not a valid integer value")},
+        {{QStringLiteral("--period"), QStringLiteral("abc")},
+         2,
+         QStringLiteral("'abc' is not a valid floating point value")},
+        {{QStringLiteral("--step"), QStringLiteral("1.5")},
+         2,
+         QStringLiteral("'1.5' is not a valid integer value")},
         {{QStringLiteral("--bogus")}, 2, QStringLiteral("--bogus")},
         {{QStringLiteral("--open"), missing}, 2, QStringLiteral("Cannot open file \"%1\".").arg(missing)},
-        {{QStringLiteral("--open"), QStringLiteral(PLUVION_CLI_PATH)}, 2, QStringLiteral("该文件不包含正确的数据格式，请确认后重试~")},
-        {{QStringLiteral("--save-storm"), dir.path()}, 2, QStringLiteral("Cannot create file \"%1\".").arg(dir.path())},
+        {{QStringLiteral("--open"), QStringLiteral(PLUVION_CLI_PATH)},
+         2,
+         QStringLiteral("该文件不包含正确的数据格式，请确认后重试~")},
+        {{QStringLiteral("--save-storm"), dir.path()},
+         2,
+         QStringLiteral("Cannot create file \"%1\".").arg(dir.path())},
     };
     for (const auto &c : cases) {
         const CliResult result = runCli(c.arguments);
@@ -216,8 +227,8 @@ TEST(Cli, WritesTheWindowsExports)
     const QString csv2 = dir.filePath(QStringLiteral("again.csv"));
     const CliResult refused = runCli({QStringLiteral("--csv"), csv2, QStringLiteral("--picture"), jpeg});
     EXPECT_EQ(refused.status, 2);
-    EXPECT_TRUE(refused.err.contains(QStringLiteral("--picture")) && refused.err.contains(jpeg)
-                && refused.err.contains(QStringLiteral(".png")))
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("--picture")) && refused.err.contains(jpeg) &&
+                refused.err.contains(QStringLiteral(".png")))
         << refused.err.toStdString();
     EXPECT_FALSE(QFile::exists(jpeg));
     EXPECT_FALSE(QFile::exists(csv2));
@@ -233,8 +244,8 @@ QSize pngSize(const QByteArray &png)
     if (!png.startsWith("\x89PNG\r\n\x1a\n") || png.size() < 24)
         return {};
     const auto u32 = [&](int at) {
-        return int(quint32(quint8(png[at])) << 24 | quint32(quint8(png[at + 1])) << 16
-                   | quint32(quint8(png[at + 2])) << 8 | quint32(quint8(png[at + 3])));
+        return int(quint32(quint8(png[at])) << 24 | quint32(quint8(png[at + 1])) << 16 |
+                   quint32(quint8(png[at + 2])) << 8 | quint32(quint8(png[at + 3])));
     };
     return {u32(16), u32(20)};
 }
@@ -245,10 +256,11 @@ TEST(CliBatch, WritesEveryStormTheSummaryAndBothCharts)
     const QString out = dir.filePath(QStringLiteral("storms/2024"));
     const QString compare = dir.filePath(QStringLiteral("compare.png"));
     const QString idf = dir.filePath(QStringLiteral("idf.png"));
-    const CliResult result = runCli({QStringLiteral("--batch"), QStringLiteral("--period"), QStringLiteral("2,5"),
-                                     QStringLiteral("--duration=60,120"), QStringLiteral("--out"), out,
-                                     QStringLiteral("--compare-chart"), compare, QStringLiteral("--idf-chart"), idf,
-                                     QStringLiteral("--idf-log"), QStringLiteral("--size"), QStringLiteral("320x240")});
+    const CliResult result =
+        runCli({QStringLiteral("--batch"), QStringLiteral("--period"), QStringLiteral("2,5"),
+                QStringLiteral("--duration=60,120"), QStringLiteral("--out"), out,
+                QStringLiteral("--compare-chart"), compare, QStringLiteral("--idf-chart"), idf,
+                QStringLiteral("--idf-log"), QStringLiteral("--size"), QStringLiteral("320x240")});
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
     EXPECT_TRUE(result.out.isEmpty());
     const QStringList progress = result.err.split(u'\n', Qt::SkipEmptyParts).filter(QStringLiteral("] P="));
@@ -307,13 +319,16 @@ TEST(CliBatch, FailuresAndRefusals)
         {batch + QStringList{QStringLiteral("--raw")}, QStringLiteral("--raw 不能与 --batch 同用")},
         {batch + QStringList{QStringLiteral("--period"), QStringLiteral("2,x")},
          QStringLiteral("'x' is not a valid floating point value")},
-        {batch + QStringList{QStringLiteral("--period"), QStringLiteral("2,2")}, QStringLiteral("文件名相同")},
+        {batch + QStringList{QStringLiteral("--period"), QStringLiteral("2,2")},
+         QStringLiteral("文件名相同")},
         {batch + QStringList{QStringLiteral("--compare-chart"), dir.filePath(QStringLiteral("c.jpeg"))},
          QStringLiteral("--compare-chart 的文件扩展名")},
-        {batch + QStringList{QStringLiteral("--idf-log")}, QStringLiteral("--idf-log 只能与 --idf-chart 同用")},
+        {batch + QStringList{QStringLiteral("--idf-log")},
+         QStringLiteral("--idf-log 只能与 --idf-chart 同用")},
         {{QStringLiteral("--batch"), QStringLiteral("--out"), blocker}, QStringLiteral("无法创建输出文件夹")},
         // Without --batch, lists and the batch's options are refused as before.
-        {{QStringLiteral("--period"), QStringLiteral("1,2")}, QStringLiteral("'1,2' is not a valid floating point value")},
+        {{QStringLiteral("--period"), QStringLiteral("1,2")},
+         QStringLiteral("'1,2' is not a valid floating point value")},
         {{QStringLiteral("--out"), fresh}, QStringLiteral("--out 只能与 --batch 同用")},
         {{QStringLiteral("--idf-chart"), dir.filePath(QStringLiteral("i.png"))},
          QStringLiteral("--idf-chart 只能与 --batch 同用")},

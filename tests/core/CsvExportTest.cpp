@@ -1,7 +1,7 @@
 #include "export/CsvExport.h"
 
-#include "export/ExportTarget.h"
 #include "TempFolder.h"
+#include "export/ExportTarget.h"
 #include "model/PluvionError.h"
 
 #include <QBuffer>

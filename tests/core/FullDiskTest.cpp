@@ -76,7 +76,8 @@ protected:
             ADD_FAILURE() << "the write reported success on a full disk";
         } catch (const PluvionError &error) {
             EXPECT_TRUE(error.description().startsWith(messageStart)) << error.description().toStdString();
-            EXPECT_TRUE(error.description().contains(QString::fromUtf8(name))) << error.description().toStdString();
+            EXPECT_TRUE(error.description().contains(QString::fromUtf8(name)))
+                << error.description().toStdString();
         }
         QFile file(target);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -1,10 +1,11 @@
 // Rounding to the shown precision and the text forms of numbers and times.
 #include "model/NumberForms.h"
+
 #include "model/PluvionError.h"
 
-#include <gtest/gtest.h>
 #include <cfloat>
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -19,9 +20,9 @@ TEST(RoundToShown, RoundsTheFifteenDigitTextHalvesAwayFromZero)
 {
     const RoundCase cases[] = {
         {4, 0.190802280075, 0.1908},
-        {2, 0.125, 0.13},    // an exact binary half still goes up
+        {2, 0.125, 0.13}, // an exact binary half still goes up
         {2, -0.125, -0.13},
-        {2, 1.005, 1.01},    // stored as 1.00499999999999989..., its 15-digit text is 1.005
+        {2, 1.005, 1.01}, // stored as 1.00499999999999989..., its 15-digit text is 1.005
         {4, 2.00005, 2.0001},
         {1, 0.05, 0.1},
         {1, 0.04999, 0.0},
@@ -30,8 +31,8 @@ TEST(RoundToShown, RoundsTheFifteenDigitTextHalvesAwayFromZero)
         {3, 123456.0005, 123456.001},
         {4, 1.5e-5, 0.0},
         {4, 5e-5, 0.0001},
-        {20, 1.005, 1.005},  // beyond the 15th digit nothing changes
-        {0, 2.5, 3.0},       // below one decimal: whole numbers
+        {20, 1.005, 1.005}, // beyond the 15th digit nothing changes
+        {0, 2.5, 3.0},      // below one decimal: whole numbers
         {-3, -2.5, -3.0},
         {4, 0.0, 0.0},
         {4, DBL_MAX, DBL_MAX}, // its 15-digit text lies beyond it: the nearest double
@@ -63,16 +64,17 @@ TEST(ShownValue, WritesExactlyTheShownDecimals)
         {0.05, 1, "0.1"},
         {0.04999, 1, "0.0"},
         {-0.125, 2, "-0.13"},
-        {-0.0001, 2, "0.00"},        // no sign on a value that shows as zero
+        {-0.0001, 2, "0.00"},              // no sign on a value that shows as zero
         {0.1, 18, "0.100000000000000006"}, // 18 significant digits of the stored value
-        {1.005, 19, "1.00"},         // above 18 decimals: two, from the stored value
+        {1.005, 19, "1.00"},               // above 18 decimals: two, from the stored value
         {0.125, 99, "0.13"},
         {2.5, 0, "3"},
         {2.5, -7, "3"},
         {1e20, 2, "100000000000000000000.00"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(ShownValue(c.value, c.precision).toStdString(), c.expected) << c.value << " " << c.precision;
+        EXPECT_EQ(ShownValue(c.value, c.precision).toStdString(), c.expected)
+            << c.value << " " << c.precision;
 }
 
 TEST(ShownValue, UsesTheLocaleDecimalSeparator)
@@ -122,9 +124,8 @@ TEST(TimeForms, ClockDropsTheDayMinutesDoNot)
         const char *clock;
         const char *minutes;
     } cases[] = {
-        {0, "00:00", "00"},     {5, "00:05", "05"},     {47, "00:47", "47"},
-        {120, "02:00", "120"},  {1440, "00:00", "1440"}, {1441, "00:01", "1441"},
-        {1500, "01:00", "1500"},
+        {0, "00:00", "00"},      {5, "00:05", "05"},      {47, "00:47", "47"},     {120, "02:00", "120"},
+        {1440, "00:00", "1440"}, {1441, "00:01", "1441"}, {1500, "01:00", "1500"},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(ClockTime(c.minute).toStdString(), c.clock);
@@ -142,16 +143,13 @@ TEST(NumberParsing, AcceptsTheProgramsOwnNumberTexts)
         bool valid;
         double value;
     } cases[] = {
-        {"9.5981", u'.', true, 9.5981},   {" 1.5 ", u'.', true, 1.5},
-        {"-2.5E-2", u'.', true, -0.025},  {"+3", u'.', true, 3},
-        {"1e3", u'.', true, 1000},        {".5", u'.', true, 0.5},
-        {"1.", u'.', true, 1},            {"0,4", u',', true, 0.4},
-        {"1e-400", u'.', true, 0},        {"0,4", u'.', false, 0},
-        {"0.4", u',', false, 0},          {"", u'.', false, 0},
-        {" ", u'.', false, 0},            {"1.5.2", u'.', false, 0},
-        {"abc", u'.', false, 0},          {"1e", u'.', false, 0},
-        {"1e400", u'.', false, 0},        {"1 000", u'.', false, 0},
-        {"0x10", u'.', false, 0},         {"e5", u'.', false, 0},
+        {"9.5981", u'.', true, 9.5981}, {" 1.5 ", u'.', true, 1.5}, {"-2.5E-2", u'.', true, -0.025},
+        {"+3", u'.', true, 3},          {"1e3", u'.', true, 1000},  {".5", u'.', true, 0.5},
+        {"1.", u'.', true, 1},          {"0,4", u',', true, 0.4},   {"1e-400", u'.', true, 0},
+        {"0,4", u'.', false, 0},        {"0.4", u',', false, 0},    {"", u'.', false, 0},
+        {" ", u'.', false, 0},          {"1.5.2", u'.', false, 0},  {"abc", u'.', false, 0},
+        {"1e", u'.', false, 0},         {"1e400", u'.', false, 0},  {"1 000", u'.', false, 0},
+        {"0x10", u'.', false, 0},       {"e5", u'.', false, 0},
     };
     for (const auto &c : cases) {
         double value = -1;
@@ -175,10 +173,17 @@ TEST(NumberParsing, WholeNumbersInTheSignedThirtyTwoBitRange)
         bool valid;
         int32_t value;
     } cases[] = {
-        {"1", true, 1},          {" -5 ", true, -5},       {"+7", true, 7},
-        {"2147483647", true, 2147483647},                  {"-2147483648", true, INT32_MIN},
-        {"2147483648", false, 0}, {"1.5", false, 0},        {"", false, 0},
-        {"-", false, 0},          {"12a", false, 0},        {"99999999999999999999", false, 0},
+        {"1", true, 1},
+        {" -5 ", true, -5},
+        {"+7", true, 7},
+        {"2147483647", true, 2147483647},
+        {"-2147483648", true, INT32_MIN},
+        {"2147483648", false, 0},
+        {"1.5", false, 0},
+        {"", false, 0},
+        {"-", false, 0},
+        {"12a", false, 0},
+        {"99999999999999999999", false, 0},
     };
     for (const auto &c : cases) {
         int32_t value = -1;

@@ -1,15 +1,13 @@
-#include "io/ViewOptions.h"
 #include "TempFolder.h"
+#include "io/ViewOptions.h"
 #include "model/PluvionError.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 #include <functional>
-
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -17,10 +15,9 @@ namespace {
 QByteArray defaultKeys(const char *eol)
 {
     QByteArray keys;
-    for (const char *line : {"ShowLabel_P=1", "ShowLabel_T=1", "ShowLabel_R=1", "ShowLabel__Overall_Rainfall=1",
-                             "ShowLabel_Average=1", "ShowAxis_Overall=1", "ShowAxis_Intensity=1", "CalcByShow=0",
-                             "Precision=4", "TimeFormat=0"})
-    {
+    for (const char *line : {"ShowLabel_P=1", "ShowLabel_T=1", "ShowLabel_R=1",
+                             "ShowLabel__Overall_Rainfall=1", "ShowLabel_Average=1", "ShowAxis_Overall=1",
+                             "ShowAxis_Intensity=1", "CalcByShow=0", "Precision=4", "TimeFormat=0"}) {
         keys += line;
         keys += eol;
     }
@@ -152,11 +149,12 @@ TEST_F(OptionsFileTest, KeysAddedInALoneCrFileKeepAFollowingEmptyLfLine)
     // into a CR LF, which would drop that empty line.
     writeBytes(filePath(), "; note\r[OPTIONS]\rPrecision=9\r\n\n[Tail]\ra=b");
     SaveOptions(TViewOptions(), filePath());
-    EXPECT_EQ(readBytes(filePath()), QByteArray("; note\r[OPTIONS]\rPrecision=4\r\n"
-                                                "ShowLabel_P=1\r\nShowLabel_T=1\r\nShowLabel_R=1\r\n"
-                                                "ShowLabel__Overall_Rainfall=1\r\nShowLabel_Average=1\r\n"
-                                                "ShowAxis_Overall=1\r\nShowAxis_Intensity=1\r\nCalcByShow=0\r\n"
-                                                "TimeFormat=0\r\n\n[Tail]\ra=b"));
+    EXPECT_EQ(readBytes(filePath()),
+              QByteArray("; note\r[OPTIONS]\rPrecision=4\r\n"
+                         "ShowLabel_P=1\r\nShowLabel_T=1\r\nShowLabel_R=1\r\n"
+                         "ShowLabel__Overall_Rainfall=1\r\nShowLabel_Average=1\r\n"
+                         "ShowAxis_Overall=1\r\nShowAxis_Intensity=1\r\nCalcByShow=0\r\n"
+                         "TimeFormat=0\r\n\n[Tail]\ra=b"));
 }
 
 TEST_F(OptionsFileTest, ValueForms)
@@ -193,8 +191,7 @@ TEST_F(OptionsFileTest, ValueForms)
         {"ShowLabel_Overall_Rainfall=0", [](TViewOptions &) {}},
         {"ShowLabel__Overall_Rainfall=0", [](TViewOptions &o) { o.ShowLabel__Overall_Rainfall = false; }},
     };
-    for (const Case &c : cases)
-    {
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.line);
         writeBytes(filePath(), QByteArray("[OPTIONS]\r\n") + c.line + "\r\n");
         TViewOptions expected;
@@ -210,18 +207,14 @@ TEST_F(OptionsFileTest, FailedWriteReportsThePathAndLeavesTheRecord)
 {
     writeBytes(filePath(QStringLiteral("plain")), "x");
     const QString paths[] = {m_dir.path(), filePath(QStringLiteral("plain/options.ini"))};
-    for (const QString &path : paths)
-    {
+    for (const QString &path : paths) {
         SCOPED_TRACE(path.toStdString());
         TViewOptions options;
         options.Precision = 7;
-        try
-        {
+        try {
             SaveOptions(options, path);
             ADD_FAILURE() << "no error raised";
-        }
-        catch (const PluvionError &error)
-        {
+        } catch (const PluvionError &error) {
             EXPECT_EQ(error.description(), QStringLiteral("Unable to write to ") + path);
         }
         EXPECT_EQ(options.Precision, 7);

@@ -1,12 +1,13 @@
 // The Chicago storm, minute by minute: rows, totals and the failures.
-#include "model/NumberForms.h"
-#include "model/PluvionError.h"
 #include "model/RainGenerator.h"
 
-#include <gtest/gtest.h>
+#include "model/NumberForms.h"
+#include "model/PluvionError.h"
+
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <gtest/gtest.h>
 #include <limits>
 
 namespace {
@@ -50,9 +51,9 @@ TEST(CalcRainPoints, StartUpStormMatchesTheWorkedExample)
     {
         double minute, intensity, overall;
     } rows[] = {
-        {0, 0.190802280075, 0.190802280075},   {1, 0.193676248539, 0.384478528614},
-        {2, 0.196660143947, 0.581138672562},   {47, 2.275241582634, 22.635464737924},
-        {48, 3.359935546510, 25.995400284434}, {49, 2.552226810806, 28.547627095240},
+        {0, 0.190802280075, 0.190802280075},    {1, 0.193676248539, 0.384478528614},
+        {2, 0.196660143947, 0.581138672562},    {47, 2.275241582634, 22.635464737924},
+        {48, 3.359935546510, 25.995400284434},  {49, 2.552226810806, 28.547627095240},
         {119, 0.192706365306, 60.443671121006}, {120, 0.190802280075, 60.634473401081},
     };
     for (const auto &row : rows) {
@@ -163,24 +164,44 @@ TEST(CalcRainPoints, FailuresStopWhereTheyOccurAndKeepWhatWasDone)
         bool totalWritten;
     } cases[] = {
         {"step 0", [](TExpressionObject &s) { s.Storm_Step = 0; }, "Division by zero", 0, false},
-        {"peak ratio 0", [](TExpressionObject &s) { s.Storm_Percent = 0; }, "Invalid floating point operation", 0, false},
-        {"duration 0", [](TExpressionObject &s) { s.Storm_Time = 0; }, "Floating point division by zero", 1, true},
+        {"peak ratio 0", [](TExpressionObject &s) { s.Storm_Percent = 0; },
+         "Invalid floating point operation", 0, false},
+        {"duration 0", [](TExpressionObject &s) { s.Storm_Time = 0; }, "Floating point division by zero", 1,
+         true},
         {"duration 0, no rain",
          [](TExpressionObject &s) {
              s.Storm_Time = 0;
              s.LG_LN = 7;
          },
          "Invalid floating point operation", 1, true},
-        {"duration -1", [](TExpressionObject &s) { s.Storm_Time = -1; }, "List index out of bounds (-1)", 0, false},
-        {"duration -1e300", [](TExpressionObject &s) { s.Storm_Time = -1e300; }, "List index out of bounds (-1)", 0, false},
-        {"b 0 with the peak on minute 48", [](TExpressionObject &s) { s.b = 0; }, "Invalid floating point operation", 48, false},
-        {"negative power base from minute 36", [](TExpressionObject &s) { s.b = -30; }, "Invalid floating point operation", 36, false},
-        {"return period 0", [](TExpressionObject &s) { s.Storm_RepeatYear = 0; }, "Floating point division by zero", 0, false},
-        {"negative return period", [](TExpressionObject &s) { s.Storm_RepeatYear = -2; }, "Invalid floating point operation", 0, false},
-        {"not a number", [](TExpressionObject &s) { s.c = std::nan(""); }, "Invalid floating point operation", 0, false},
-        {"too large for a double", [](TExpressionObject &s) { s.a1 = 1e308; s.c = 1e10; }, "Floating point overflow", 0, false},
-        {"power beyond extended precision, quotient 0", [](TExpressionObject &s) { s.n = 5000; }, "Floating point overflow", 0, false},
-        {"total beyond a double at minute 1", [](TExpressionObject &s) { s.a1 = 1e308; s.c = 0; s.n = 0; },
+        {"duration -1", [](TExpressionObject &s) { s.Storm_Time = -1; }, "List index out of bounds (-1)", 0,
+         false},
+        {"duration -1e300", [](TExpressionObject &s) { s.Storm_Time = -1e300; },
+         "List index out of bounds (-1)", 0, false},
+        {"b 0 with the peak on minute 48", [](TExpressionObject &s) { s.b = 0; },
+         "Invalid floating point operation", 48, false},
+        {"negative power base from minute 36", [](TExpressionObject &s) { s.b = -30; },
+         "Invalid floating point operation", 36, false},
+        {"return period 0", [](TExpressionObject &s) { s.Storm_RepeatYear = 0; },
+         "Floating point division by zero", 0, false},
+        {"negative return period", [](TExpressionObject &s) { s.Storm_RepeatYear = -2; },
+         "Invalid floating point operation", 0, false},
+        {"not a number", [](TExpressionObject &s) { s.c = std::nan(""); }, "Invalid floating point operation",
+         0, false},
+        {"too large for a double",
+         [](TExpressionObject &s) {
+             s.a1 = 1e308;
+             s.c = 1e10;
+         },
+         "Floating point overflow", 0, false},
+        {"power beyond extended precision, quotient 0", [](TExpressionObject &s) { s.n = 5000; },
+         "Floating point overflow", 0, false},
+        {"total beyond a double at minute 1",
+         [](TExpressionObject &s) {
+             s.a1 = 1e308;
+             s.c = 0;
+             s.n = 0;
+         },
          "Floating point overflow", 1, false},
     };
     for (const auto &c : cases) {
@@ -204,19 +225,35 @@ TEST(CalcRainPoints, GivesWhatTheFullyCheckedComputationGives)
 {
     const std::function<void(TExpressionObject &)> changes[] = {
         [](TExpressionObject &) {},
-        [](TExpressionObject &s) { s.Storm_Step = 7; s.Storm_Time = 1440.5; },
+        [](TExpressionObject &s) {
+            s.Storm_Step = 7;
+            s.Storm_Time = 1440.5;
+        },
         [](TExpressionObject &s) { s.Storm_Step = -3; },
         [](TExpressionObject &s) { s.b = -30; },
-        [](TExpressionObject &s) { s.b = -40; s.n = 2; },  // negative bases, a whole power
+        [](TExpressionObject &s) {
+            s.b = -40;
+            s.n = 2;
+        }, // negative bases, a whole power
         [](TExpressionObject &s) { s.n = 5000; },
-        [](TExpressionObject &s) { s.n = -200; s.a1 = 1e-100; },
-        [](TExpressionObject &s) { s.a1 = 1e308; s.c = 0; s.n = 0; },
+        [](TExpressionObject &s) {
+            s.n = -200;
+            s.a1 = 1e-100;
+        },
+        [](TExpressionObject &s) {
+            s.a1 = 1e308;
+            s.c = 0;
+            s.n = 0;
+        },
         [](TExpressionObject &s) { s.Storm_Percent = 1e-300; },
         [](TExpressionObject &s) { s.Storm_Percent = 1; },
         [](TExpressionObject &s) { s.Storm_Percent = -0.5; },
         [](TExpressionObject &s) { s.b = std::numeric_limits<double>::infinity(); },
         [](TExpressionObject &s) { s.LG_LN = 7; },
-        [](TExpressionObject &s) { s.a1 = 1e308; s.c = 1e10; },
+        [](TExpressionObject &s) {
+            s.a1 = 1e308;
+            s.c = 1e10;
+        },
         [](TExpressionObject &s) { s.Storm_Time = 0; },
     };
     for (size_t i = 0; i < std::size(changes); ++i) {
@@ -231,7 +268,8 @@ TEST(CalcRainPoints, GivesWhatTheFullyCheckedComputationGives)
         EXPECT_EQ(fastFailure, referenceFailure);
         ASSERT_EQ(fastRows.size(), referenceRows.size());
         if (!fastRows.empty()) {
-            EXPECT_EQ(std::memcmp(fastRows.data(), referenceRows.data(), fastRows.size() * sizeof(TRainPoint)), 0);
+            EXPECT_EQ(
+                std::memcmp(fastRows.data(), referenceRows.data(), fastRows.size() * sizeof(TRainPoint)), 0);
         }
         EXPECT_EQ(QString::number(fast.Strom_Overall_Rainfall, 'g', 17),
                   QString::number(reference.Strom_Overall_Rainfall, 'g', 17));

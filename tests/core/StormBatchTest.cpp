@@ -29,7 +29,8 @@ struct SingleStorm
     RainPoints rows;
 };
 
-SingleStorm computeSingle(TExpressionObject storm, double period, double duration, int precision, bool calcByShow)
+SingleStorm computeSingle(TExpressionObject storm, double period, double duration, int precision,
+                          bool calcByShow)
 {
     storm.Storm_RepeatYear = period;
     storm.Storm_Time = duration;
@@ -66,8 +67,10 @@ TEST(StormBatch, WritesEveryStormAndASummaryThatMatchesTheSingleStorms)
     request.timeFormat = 1;
     request.folder = dir.filePath(QStringLiteral("new/batch")); // created with its parent
     QList<QPair<int, int>> told;
-    const StormBatchOutcome outcome = RunStormBatch(
-        request, {}, [&](const BatchStorm &, int place, int count) { told.append({place, count}); });
+    const StormBatchOutcome outcome =
+        RunStormBatch(request, {}, [&](const BatchStorm &, int place, int count) {
+            told.append({place, count});
+        });
 
     // Period by period, every duration in list order.
     const QList<QPair<double, double>> order = {{2, 120}, {2, 60}, {10, 120}, {10, 60}};
@@ -78,8 +81,9 @@ TEST(StormBatch, WritesEveryStormAndASummaryThatMatchesTheSingleStorms)
     const QStringList summary = DecodeLegacyLines(fileBytes(outcome.summaryPath));
     EXPECT_EQ(QFileInfo(outcome.summaryPath).fileName(), QStringLiteral("雨型汇总.csv"));
     ASSERT_EQ(summary.size(), 1 + order.size());
-    EXPECT_EQ(summary[0], QStringLiteral("重现期P(年),降雨历时T(min),峰值比例r,计算步长(min),计算模式,降雨总量H(mm),"
-                                         "平均雨强i(mm/min),峰值雨强(mm/min),峰值时刻(min),公式雨量(mm)"));
+    EXPECT_EQ(summary[0],
+              QStringLiteral("重现期P(年),降雨历时T(min),峰值比例r,计算步长(min),计算模式,降雨总量H(mm),"
+                             "平均雨强i(mm/min),峰值雨强(mm/min),峰值时刻(min),公式雨量(mm)"));
     // GBK with CR LF after every line, as the CSV export writes.
     const QByteArray summaryBytes = fileBytes(outcome.summaryPath);
     EXPECT_EQ(summaryBytes.count("\r\n"), summary.size());
@@ -103,12 +107,16 @@ TEST(StormBatch, WritesEveryStormAndASummaryThatMatchesTheSingleStorms)
                 peakMinute = row.Time;
             }
         }
-        const QStringList expected = {
-            GeneralNumberG(order[i].first), GeneralNumberG(order[i].second), QStringLiteral("0.4"),
-            QStringLiteral("5"), QStringLiteral("瞬时雨强"),
-            ShownValue(single.storm.Strom_Overall_Rainfall, 4),
-            ShownValue(single.storm.Strom_Average_Rainfall_Intensity, 4), ShownValue(peak, 4),
-            QString::number(qint64(peakMinute)), ShownValue(FormulaDepth(single.storm), 4)};
+        const QStringList expected = {GeneralNumberG(order[i].first),
+                                      GeneralNumberG(order[i].second),
+                                      QStringLiteral("0.4"),
+                                      QStringLiteral("5"),
+                                      QStringLiteral("瞬时雨强"),
+                                      ShownValue(single.storm.Strom_Overall_Rainfall, 4),
+                                      ShownValue(single.storm.Strom_Average_Rainfall_Intensity, 4),
+                                      ShownValue(peak, 4),
+                                      QString::number(qint64(peakMinute)),
+                                      ShownValue(FormulaDepth(single.storm), 4)};
         EXPECT_EQ(summary[i + 1], expected.join(u','));
     }
     // The start-up storm's known figures (P = 2, T = 120, listed every 5 minutes).
@@ -160,17 +168,19 @@ TEST(StormBatch, AFailingStormIsToldAndTheRestStillRun)
     ASSERT_TRUE(QDir(dir.path()).mkdir(CsvProposedName(blocked, {})));
 
     QStringList told;
-    const StormBatchOutcome outcome = RunStormBatch(request, {}, [&](const BatchStorm &storm, int place, int count) {
-        told.append(QStringLiteral("%1/%2 %3 %4")
-                        .arg(place)
-                        .arg(count)
-                        .arg(BatchStormName(storm.storm), storm.failure ? *storm.failure : QString()));
-    });
+    const StormBatchOutcome outcome =
+        RunStormBatch(request, {}, [&](const BatchStorm &storm, int place, int count) {
+            told.append(QStringLiteral("%1/%2 %3 %4")
+                            .arg(place)
+                            .arg(count)
+                            .arg(BatchStormName(storm.storm), storm.failure ? *storm.failure : QString()));
+        });
     ASSERT_EQ(told.size(), 6);
     const QString refusal = QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 10000000 分钟");
     EXPECT_EQ(told[1], QStringLiteral("2/6 P=2 T=20000000 ") + refusal);
     EXPECT_EQ(told[4], QStringLiteral("5/6 P=5 T=20000000 ") + refusal);
-    EXPECT_TRUE(told[3].startsWith(QStringLiteral("4/6 P=5 T=60 Cannot create file \""))) << told[3].toStdString();
+    EXPECT_TRUE(told[3].startsWith(QStringLiteral("4/6 P=5 T=60 Cannot create file \"")))
+        << told[3].toStdString();
     EXPECT_EQ(told[5], QStringLiteral("6/6 P=5 T=120 "));
     EXPECT_EQ(outcome.failedCount(), 3);
     EXPECT_TRUE(outcome.storms[1].csvPath.isEmpty());
@@ -211,9 +221,15 @@ TEST(StormBatch, RefusedBeforeAnythingIsWritten)
         {{}, {60}, target, QStringLiteral("批量计算至少需要一个重现期和一个降雨历时")},
         {{2}, {}, target, QStringLiteral("批量计算至少需要一个重现期和一个降雨历时")},
         // 2 and 2.0 are one storm: its file would be written twice.
-        {{2, 5, 2.0}, {60}, target, QStringLiteral("批量计算中有两个雨型的文件名相同：芝加哥雨型计算数据P=2年 t=60分 r=0.4.csv")},
+        {{2, 5, 2.0},
+         {60},
+         target,
+         QStringLiteral("批量计算中有两个雨型的文件名相同：芝加哥雨型计算数据P=2年 t=60分 r=0.4.csv")},
         {{2}, {60}, aFile, QStringLiteral("无法创建输出文件夹 \"%1\"").arg(aFile)},
-        {{2}, {60}, aFile + QStringLiteral("/below"), QStringLiteral("无法创建输出文件夹 \"%1/below\"").arg(aFile)},
+        {{2},
+         {60},
+         aFile + QStringLiteral("/below"),
+         QStringLiteral("无法创建输出文件夹 \"%1/below\"").arg(aFile)},
     };
     for (const auto &c : cases) {
         StormBatchRequest request;
@@ -230,7 +246,8 @@ TEST(StormBatch, FormulaIntensityIsTheDepthOverTheDuration)
     const TExpressionObject storm = StartUpStorm(); // T = 120
     EXPECT_DOUBLE_EQ(*FormulaIntensity(storm, 120), FormulaDepth(storm) / 120);
     // a / (t + b)^n with a = 9.5981 (1 + 0.846 lg 2) at one minute.
-    EXPECT_NEAR(*FormulaIntensity(storm, 1), 9.5981 * (1 + 0.846 * std::log10(2.0)) / std::pow(8.0, 0.656), 1e-12);
+    EXPECT_NEAR(*FormulaIntensity(storm, 1), 9.5981 * (1 + 0.846 * std::log10(2.0)) / std::pow(8.0, 0.656),
+                1e-12);
     TExpressionObject noPeriod = storm;
     noPeriod.Storm_RepeatYear = 0;
     EXPECT_FALSE(FormulaIntensity(noPeriod, 60));

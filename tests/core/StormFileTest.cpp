@@ -1,6 +1,7 @@
-#include "io/LegacyText.h"
 #include "io/StormFile.h"
+
 #include "TempFolder.h"
+#include "io/LegacyText.h"
 #include "model/PluvionError.h"
 #include "support/ProgramInfo.h"
 
@@ -9,21 +10,19 @@
 #include <QSaveFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 
 namespace {
 
 // GBK bytes of the file's Chinese texts.
-const QByteArray GbkVisit = QByteArray::fromHex("b7c3ceca");                        // 访问
+const QByteArray GbkVisit = QByteArray::fromHex("b7c3ceca");                             // 访问
 const QByteArray GbkMoreTools = QByteArray::fromHex("bbf1c8a1b8fcb6e0cab5d3c3b9a4bedf"); // 获取更多实用工具
-const QByteArray GbkRepeatYear = QByteArray::fromHex("d6d8cfd6c6da");               // 重现期
-const QByteArray GbkTime = QByteArray::fromHex("bdb5d3eac0facab1");                 // 降雨历时
-const QByteArray GbkPercent = QByteArray::fromHex("b7e5d6b5b1c8c0fd");              // 峰值比例
-const QByteArray GbkStep = QByteArray::fromHex("bcc6cbe3b2bdb3a4");                 // 计算步长
+const QByteArray GbkRepeatYear = QByteArray::fromHex("d6d8cfd6c6da");                    // 重现期
+const QByteArray GbkTime = QByteArray::fromHex("bdb5d3eac0facab1");                      // 降雨历时
+const QByteArray GbkPercent = QByteArray::fromHex("b7e5d6b5b1c8c0fd");                   // 峰值比例
+const QByteArray GbkStep = QByteArray::fromHex("bcc6cbe3b2bdb3a4");                      // 计算步长
 
 QString SignLine()
 {
@@ -91,8 +90,8 @@ TExpressionObject FlowFormStormAsRead()
 QStringList FlowFormLines(const std::map<QString, QString> &replaced = {})
 {
     const std::pair<QString, QString> values[] = {
-        {"F_type", "1"}, {"a1_167", "1667"}, {"a1", "10.002"}, {"c", "0.5"},
-        {"b", "12.25"}, {"n", "0.71"}, {"LG_LN", "1"}, {"重现期", "50"},
+        {"F_type", "1"},     {"a1_167", "1667"},   {"a1", "10.002"},  {"c", "0.5"},
+        {"b", "12.25"},      {"n", "0.71"},        {"LG_LN", "1"},    {"重现期", "50"},
         {"降雨历时", "180"}, {"峰值比例", "0.35"}, {"计算步长", "5"},
     };
     QStringList lines{SignLine()};
@@ -112,17 +111,17 @@ TEST_F(StormFileTest, DefaultStormIsWrittenAsTwelveGbkLinesEndingInCrLf)
 {
     WriteStormFile(path("storm.txt"), StartUpStorm(), Separators{});
 
-    const QByteArray expected = "SIGN=" + GbkVisit + ProgramInfo::makerUrl().toLatin1() + GbkMoreTools
-        + "~\r\n"
-          "F_type=0\r\n"
-          "a1_167=1599.68333333333\r\n"
-          "a1=9.5981\r\n"
-          "c=0.846\r\n"
-          "b=7\r\n"
-          "n=0.656\r\n"
-          "LG_LN=0\r\n"
-        + GbkRepeatYear + "=2\r\n" + GbkTime + "=120\r\n" + GbkPercent + "=0.4\r\n" + GbkStep
-        + "=1\r\n";
+    const QByteArray expected = "SIGN=" + GbkVisit + ProgramInfo::makerUrl().toLatin1() + GbkMoreTools +
+                                "~\r\n"
+                                "F_type=0\r\n"
+                                "a1_167=1599.68333333333\r\n"
+                                "a1=9.5981\r\n"
+                                "c=0.846\r\n"
+                                "b=7\r\n"
+                                "n=0.656\r\n"
+                                "LG_LN=0\r\n" +
+                                GbkRepeatYear + "=2\r\n" + GbkTime + "=120\r\n" + GbkPercent + "=0.4\r\n" +
+                                GbkStep + "=1\r\n";
     EXPECT_EQ(readBytes("storm.txt"), expected);
 }
 
@@ -276,10 +275,9 @@ TEST(StormFileParseTest, BadModeIsReportedAndTheStormIsUntouched)
         TExpressionObject storm = ReadTarget();
         storm.StormMode = StormModeBlock;
         const TExpressionObject before = storm;
-        EXPECT_EQ(ErrorOf([&] {
-                      ParseStormText(FlowFormLines() << "计算模式=" + value, storm, Separators{});
-                  }),
-                  message);
+        EXPECT_EQ(
+            ErrorOf([&] { ParseStormText(FlowFormLines() << "计算模式=" + value, storm, Separators{}); }),
+            message);
         ExpectSameStorm(storm, before);
         EXPECT_EQ(storm.StormMode, StormModeBlock);
     }
@@ -336,7 +334,8 @@ TEST_F(StormFileTest, UnreadableFileIsReportedWithTheSystemsReason)
     for (const QString &name : {QStringLiteral("missing.txt"), QStringLiteral("folder.txt")}) {
         QFile probe(path(name));
         ASSERT_FALSE(probe.open(QIODevice::ReadOnly));
-        const QString expected = QStringLiteral("Cannot open file \"%1\". %2").arg(path(name), probe.errorString());
+        const QString expected =
+            QStringLiteral("Cannot open file \"%1\". %2").arg(path(name), probe.errorString());
 
         TExpressionObject storm = ReadTarget();
         EXPECT_EQ(ErrorOf([&] { ReadStormFile(path(name), storm, Separators{}); }), expected);
@@ -352,7 +351,8 @@ TEST_F(StormFileTest, FailedSaveIsReportedAndLeavesWhatWasThere)
     for (const QString &name : {QStringLiteral("plain/storm.txt"), QStringLiteral("folder.txt")}) {
         QSaveFile probe(path(name));
         ASSERT_FALSE(probe.open(QIODevice::WriteOnly));
-        const QString expected = QStringLiteral("Cannot create file \"%1\". %2").arg(path(name), probe.errorString());
+        const QString expected =
+            QStringLiteral("Cannot create file \"%1\". %2").arg(path(name), probe.errorString());
 
         EXPECT_EQ(ErrorOf([&] { WriteStormFile(path(name), StartUpStorm(), Separators{}); }), expected);
     }

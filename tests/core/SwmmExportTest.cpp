@@ -1,17 +1,17 @@
 // The SWMM fragment, read back by a small reader of its own: the gage names
 // the series, the times step evenly, and the series holds the storm's rainfall.
-#include "export/CsvExport.h"
 #include "export/SwmmExport.h"
+
+#include "export/CsvExport.h"
 #include "model/PluvionError.h"
 #include "model/RainGenerator.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -114,7 +114,8 @@ TEST(SwmmExport, SeriesHoldsTheStormsRainfallAtEvenSteps)
             depth += fragment.mmPerHour[k] / 60 * c.step;
         }
         EXPECT_EQ(fragment.mmPerHour.last(), 0.0) << "the rain stops at the end";
-        EXPECT_EQ(QString::number(depth, 'g', 12), QString::number(computed.storm.Strom_Overall_Rainfall, 'g', 12));
+        EXPECT_EQ(QString::number(depth, 'g', 12),
+                  QString::number(computed.storm.Strom_Overall_Rainfall, 'g', 12));
     }
 }
 
@@ -164,8 +165,9 @@ TEST(SwmmExport, TimesAndWriting)
         }
         return QStringLiteral("<no error>");
     };
-    EXPECT_TRUE(errorOf([&] { WriteSwmmFile(dir.path(), computed.points, computed.storm); })
-                    .startsWith(QStringLiteral("Cannot create file \"%1\".").arg(dir.path())));
+    EXPECT_TRUE(errorOf([&] {
+                    WriteSwmmFile(dir.path(), computed.points, computed.storm);
+                }).startsWith(QStringLiteral("Cannot create file \"%1\".").arg(dir.path())));
     QBuffer readOnly;
     readOnly.open(QIODevice::ReadOnly);
     EXPECT_NE(errorOf([&] { WriteSwmmFragment(readOnly, computed.points, computed.storm); }),

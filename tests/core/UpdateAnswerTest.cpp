@@ -1,10 +1,9 @@
-#include "model/PluvionError.h"
 #include "support/UpdateAnswer.h"
 
+#include "model/PluvionError.h"
+
 #include <QStringEncoder>
-
 #include <gtest/gtest.h>
-
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -27,16 +26,36 @@ TEST(UpdateAnswer, ParsesTheTextBeforeTheMarker)
     const QString noLine2 = QStringLiteral("更新信息的第2行不存在");
     const ParseCase cases[] = {
         {"no notes", u"2.08\r\nhttp://x.cn/p\r\n@@@@@@"_s, u"2.08"_s, u"http://x.cn/p"_s, {}, {}},
-        {"two notes", u"2.09\r\nhttp://x.cn/p\r\n修复A\r\n修复B\r\n@@@@@@"_s, u"2.09"_s, u"http://x.cn/p"_s,
-         u"修复A\r\n修复B\r\n"_s, {}},
-        {"LF, lone CR, last note ends at the marker", u"2.09\nlink\rnote1\nnote2@@@@@@"_s, u"2.09"_s,
-         u"link"_s, u"note1\r\nnote2\r\n"_s, {}},
-        {"blanks and controls trimmed off version and link only", u" \t2.1 \x01\r\n  link \r\n  a  \r\n\r\nb\r\n@@@@@@"_s,
-         u"2.1"_s, u"link"_s, u"  a  \r\n\r\nb\r\n"_s, {}},
-        {"footer after the marker ignored", u"2.08\r\nlink\r\n@@@@@@\r\n<p>9.99</p>\r\n@@@@@@tail"_s,
-         u"2.08"_s, u"link"_s, {}, {}},
-        {"empty first line kept as the version", u"\r\n2.09\r\nlink\r\n@@@@@@"_s, {}, u"2.09"_s,
-         u"link\r\n"_s, {}},
+        {"two notes",
+         u"2.09\r\nhttp://x.cn/p\r\n修复A\r\n修复B\r\n@@@@@@"_s,
+         u"2.09"_s,
+         u"http://x.cn/p"_s,
+         u"修复A\r\n修复B\r\n"_s,
+         {}},
+        {"LF, lone CR, last note ends at the marker",
+         u"2.09\nlink\rnote1\nnote2@@@@@@"_s,
+         u"2.09"_s,
+         u"link"_s,
+         u"note1\r\nnote2\r\n"_s,
+         {}},
+        {"blanks and controls trimmed off version and link only",
+         u" \t2.1 \x01\r\n  link \r\n  a  \r\n\r\nb\r\n@@@@@@"_s,
+         u"2.1"_s,
+         u"link"_s,
+         u"  a  \r\n\r\nb\r\n"_s,
+         {}},
+        {"footer after the marker ignored",
+         u"2.08\r\nlink\r\n@@@@@@\r\n<p>9.99</p>\r\n@@@@@@tail"_s,
+         u"2.08"_s,
+         u"link"_s,
+         {},
+         {}},
+        {"empty first line kept as the version",
+         u"\r\n2.09\r\nlink\r\n@@@@@@"_s,
+         {},
+         u"2.09"_s,
+         u"link\r\n"_s,
+         {}},
         {"no marker", u"2.09\r\nlink\r\nnote\r\n"_s, {}, {}, {}, noLine1},
         {"marker first", u"@@@@@@2.09\r\nlink\r\n"_s, {}, {}, {}, noLine1},
         {"empty body", QString(), {}, {}, {}, noLine1},
@@ -75,7 +94,7 @@ TEST(UpdateAnswer, ComparesVersionsAsNumbersInTheUsersFormat)
         {u"2.08"_s, u'.', false, {}},
         {u"2.080"_s, u'.', false, {}},
         {u"2.09"_s, u'.', true, {}},
-        {u"2.1"_s, u'.', true, {}},  // as text "2.1" < "2.08" would not be
+        {u"2.1"_s, u'.', true, {}}, // as text "2.1" < "2.08" would not be
         {u"2.10"_s, u'.', true, {}},
         {u"10"_s, u'.', true, {}},
         {u"1.99"_s, u'.', false, {}},
@@ -106,7 +125,8 @@ TEST(UpdateAnswer, ComparesVersionsAsNumbersInTheUsersFormat)
 
 TEST(UpdateAnswer, QuestionShowsVersionNotesAndAnEmptyLineBeforeTheQuestion)
 {
-    const UpdateAnswer withNotes = ParseUpdateAnswer(u" 2.09 \r\nhttp://x.cn/p\r\n修复A\r\n修复B\r\n@@@@@@"_s);
+    const UpdateAnswer withNotes =
+        ParseUpdateAnswer(u" 2.09 \r\nhttp://x.cn/p\r\n修复A\r\n修复B\r\n@@@@@@"_s);
     EXPECT_EQ(UpdateQuestionText(withNotes),
               u"新版本：Ver2.09 已经发布~\r\n更新内容:\r\n修复A\r\n修复B\r\n\r\n是否立即查看？"_s);
 
@@ -114,20 +134,22 @@ TEST(UpdateAnswer, QuestionShowsVersionNotesAndAnEmptyLineBeforeTheQuestion)
     const UpdateAnswer plain{u"2.1"_s, u"link"_s, {}};
     EXPECT_EQ(UpdateQuestionText(plain), u"新版本：Ver2.1 已经发布~\r\n更新内容:\r\n\r\n是否立即查看？"_s);
     const UpdateAnswer percent{u"2.1"_s, u"link"_s, u"100%1 %2\r\n"_s};
-    EXPECT_EQ(UpdateQuestionText(percent), u"新版本：Ver2.1 已经发布~\r\n更新内容:\r\n100%1 %2\r\n\r\n是否立即查看？"_s);
+    EXPECT_EQ(UpdateQuestionText(percent),
+              u"新版本：Ver2.1 已经发布~\r\n更新内容:\r\n100%1 %2\r\n\r\n是否立即查看？"_s);
 }
 
 TEST(UpdateAnswer, OnlyWebAddressesAreOpened)
 {
-    for (const QString &link : {u"http://www.quillfen.com/pluvion/2.09.html"_s, u"HTTPS://x.cn/a?b=1#c"_s,
-                               u"http://x.cn/下载"_s}) {
+    for (const QString &link :
+         {u"http://www.quillfen.com/pluvion/2.09.html"_s, u"HTTPS://x.cn/a?b=1#c"_s, u"http://x.cn/下载"_s}) {
         SCOPED_TRACE(link.toStdString());
         EXPECT_EQ(UpdatePageUrl(link), QUrl(link));
     }
-    for (const QString &link : {u"file:///C:/Windows/System32/calc.exe"_s, u"C:\\Windows\\System32\\calc.exe"_s,
-                               u"\\\\server\\share\\setup.exe"_s, u"/usr/bin/xterm"_s, u"javascript:alert(1)"_s,
-                               u"mailto:a@b.cn"_s, u"ftp://x.cn/setup.exe"_s, u"www.quillfen.com"_s,
-                               u"http://"_s, u"http:///etc/passwd"_s, QString()}) {
+    for (const QString &link :
+         {u"file:///C:/Windows/System32/calc.exe"_s, u"C:\\Windows\\System32\\calc.exe"_s,
+          u"\\\\server\\share\\setup.exe"_s, u"/usr/bin/xterm"_s, u"javascript:alert(1)"_s,
+          u"mailto:a@b.cn"_s, u"ftp://x.cn/setup.exe"_s, u"www.quillfen.com"_s, u"http://"_s,
+          u"http:///etc/passwd"_s, QString()}) {
         SCOPED_TRACE(link.toStdString());
         try {
             UpdatePageUrl(link);

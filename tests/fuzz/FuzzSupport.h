@@ -4,28 +4,26 @@
 // a check that stops the run with a message, and a source of doubles that
 // reaches the awkward values often.
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <QCoreApplication>
 #include <QString>
-
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fuzzer/FuzzedDataProvider.h>
 #include <limits>
 
 // A finding: print what was expected and stop; libFuzzer keeps the input.
-#define FUZZ_CHECK(condition, ...)                                                           \
-    do {                                                                                     \
-        if (!(condition)) {                                                                  \
-            std::fprintf(stderr, "\n%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::fprintf(stderr, __VA_ARGS__);                                               \
-            std::fprintf(stderr, "\n");                                                      \
-            std::abort();                                                                    \
-        }                                                                                    \
+#define FUZZ_CHECK(condition, ...)                                                                           \
+    do {                                                                                                     \
+        if (!(condition)) {                                                                                  \
+            std::fprintf(stderr, "\n%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);             \
+            std::fprintf(stderr, __VA_ARGS__);                                                               \
+            std::fprintf(stderr, "\n");                                                                      \
+            std::abort();                                                                                    \
+        }                                                                                                    \
     } while (false)
 
 inline void StartFuzzApplication(int *argc, char ***argv)
@@ -46,11 +44,48 @@ inline std::string Utf8(const QString &text)
 inline double ConsumeAwkwardDouble(FuzzedDataProvider &data)
 {
     static const double special[] = {
-        0.0, -0.0, 1.0, -1.0, 0.5, 2.0, 0.4, 0.6, 0.656, 0.846, 7.0, 9.5981, 120.0, 90.7,
-        1e-5, 5e-5, 0.125, 1.005, 2.00005, 0.05, 0.1, 0.3, 999999999999999.5, 1e15, 1e16,
-        std::numeric_limits<double>::quiet_NaN(), HUGE_VAL, -HUGE_VAL, DBL_MAX, -DBL_MAX,
-        DBL_MIN, DBL_TRUE_MIN, -DBL_TRUE_MIN, 1e308, 1e-308, 1e-320, 4503599627370496.5,
-        9007199254740993.0, 0.30000000000000004, 1e22, 1e23, 5e-324,
+        0.0,
+        -0.0,
+        1.0,
+        -1.0,
+        0.5,
+        2.0,
+        0.4,
+        0.6,
+        0.656,
+        0.846,
+        7.0,
+        9.5981,
+        120.0,
+        90.7,
+        1e-5,
+        5e-5,
+        0.125,
+        1.005,
+        2.00005,
+        0.05,
+        0.1,
+        0.3,
+        999999999999999.5,
+        1e15,
+        1e16,
+        std::numeric_limits<double>::quiet_NaN(),
+        HUGE_VAL,
+        -HUGE_VAL,
+        DBL_MAX,
+        -DBL_MAX,
+        DBL_MIN,
+        DBL_TRUE_MIN,
+        -DBL_TRUE_MIN,
+        1e308,
+        1e-308,
+        1e-320,
+        4503599627370496.5,
+        9007199254740993.0,
+        0.30000000000000004,
+        1e22,
+        1e23,
+        5e-324,
     };
     constexpr size_t specialCount = sizeof special / sizeof special[0];
     switch (data.ConsumeIntegralInRange<int>(0, 3)) {
@@ -65,7 +100,8 @@ inline double ConsumeAwkwardDouble(FuzzedDataProvider &data)
     case 2:
         return double(data.ConsumeIntegralInRange<int32_t>(-10000, 10000));
     default: {
-        const double mantissa = double(data.ConsumeIntegralInRange<int64_t>(-999999999999999LL, 999999999999999LL));
+        const double mantissa =
+            double(data.ConsumeIntegralInRange<int64_t>(-999999999999999LL, 999999999999999LL));
         const int exponent = data.ConsumeIntegralInRange<int>(-20, 20);
         return mantissa * std::pow(10.0, exponent);
     }

@@ -3,11 +3,9 @@
 // number forms on awkward doubles, and the two readers on arbitrary text.
 
 #include "FuzzSupport.h"
-
 #include "model/NumberForms.h"
 
 #include <QStringView>
-
 #include <cerrno>
 #include <string>
 
@@ -239,8 +237,8 @@ void CheckDouble(double x, int precision, const Separators &sep)
     if (std::isinf(fifteen) && std::isfinite(x)) {
         FUZZ_CHECK(!read, "GeneralNumber(%.17g) = %s read as %.17g", x, Utf8(general).c_str(), readBack);
     } else {
-        FUZZ_CHECK(read && SameValue(readBack, fifteen), "GeneralNumber(%.17g) = %s read back as %.17g (%d)", x,
-                   Utf8(general).c_str(), readBack, int(read));
+        FUZZ_CHECK(read && SameValue(readBack, fifteen), "GeneralNumber(%.17g) = %s read back as %.17g (%d)",
+                   x, Utf8(general).c_str(), readBack, int(read));
     }
 }
 
@@ -259,8 +257,9 @@ void CheckText(const QString &text, const Separators &sep)
     int32_t expected = 0;
     const bool read = TryParseInt32(text, &whole);
     const bool expectedRead = ReferenceParseInt32(text.toStdU16String(), &expected);
-    FUZZ_CHECK(read == expectedRead && (!read || whole == expected), "TryParseInt32('%s') = %d, %d; expected %d, %d",
-               Utf8(text).c_str(), int(read), whole, int(expectedRead), expected);
+    FUZZ_CHECK(read == expectedRead && (!read || whole == expected),
+               "TryParseInt32('%s') = %d, %d; expected %d, %d", Utf8(text).c_str(), int(read), whole,
+               int(expectedRead), expected);
 }
 
 } // namespace
@@ -283,8 +282,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
         return 0;
     }
     while (data.remaining_bytes() > 0) {
-        const int precision = data.ConsumeBool() ? data.ConsumeIntegralInRange<int>(-2, 25)
-                                                 : data.ConsumeIntegral<int32_t>();
+        const int precision =
+            data.ConsumeBool() ? data.ConsumeIntegralInRange<int>(-2, 25) : data.ConsumeIntegral<int32_t>();
         CheckDouble(ConsumeAwkwardDouble(data), precision, sep);
     }
     return 0;

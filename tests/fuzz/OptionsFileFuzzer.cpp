@@ -3,14 +3,12 @@
 // line the options do not own keeps its bytes and its line end.
 
 #include "FuzzSupport.h"
-
 #include "io/ViewOptions.h"
 #include "model/PluvionError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <cctype>
 #include <string>
 #include <vector>
@@ -18,9 +16,17 @@
 namespace {
 
 const char *const OptionKeys[] = {
-    "ShowLabel_P",      "ShowLabel_T",        "ShowLabel_R", "ShowLabel__Overall_Rainfall",
-    "ShowLabel_Average", "ShowAxis_Overall", "ShowAxis_Intensity", "CalcByShow",
-    "Precision",        "TimeFormat",       "ShowLabel_Formula_Depth",
+    "ShowLabel_P",
+    "ShowLabel_T",
+    "ShowLabel_R",
+    "ShowLabel__Overall_Rainfall",
+    "ShowLabel_Average",
+    "ShowAxis_Overall",
+    "ShowAxis_Intensity",
+    "CalcByShow",
+    "Precision",
+    "TimeFormat",
+    "ShowLabel_Formula_Depth",
 };
 // The keys every save writes; the formula-depth key (last above) only when
 // the file has it or the label is off.
@@ -206,7 +212,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     if (!noFile) {
         QFile file(path);
         FUZZ_CHECK(file.open(QIODevice::WriteOnly), "cannot write the options file");
-        FUZZ_CHECK(file.write(original.data(), qint64(original.size())) == qint64(original.size()), "short write");
+        FUZZ_CHECK(file.write(original.data(), qint64(original.size())) == qint64(original.size()),
+                   "short write");
     }
 
     // Whatever the file holds, loading it gives options and never fails.
@@ -233,8 +240,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     for (size_t i = 0; i < oldLines.size(); ++i) {
         kept += rewritten[i] ? 0 : 1;
         std::string name;
-        if (rewritten[i] && KindOf(oldLines[i].text, &name) == Kind::Key
-            && SameName(name, "ShowLabel_Formula_Depth"))
+        if (rewritten[i] && KindOf(oldLines[i].text, &name) == Kind::Key &&
+            SameName(name, "ShowLabel_Formula_Depth"))
             depthKeyPresent = true;
     }
     // The option lines, rewritten or added, and the header when it was missing.

@@ -4,7 +4,6 @@
 // the rows and totals its listing rules promise.
 
 #include "FuzzSupport.h"
-
 #include "model/NumberForms.h"
 #include "model/PluvionError.h"
 #include "model/RainGenerator.h"
@@ -48,8 +47,8 @@ void CheckInstantRows(const TExpressionObject &storm, const RainPoints &points)
                storm.Storm_Time, storm.Storm_Step, expected);
     for (size_t i = 0; i < points.size(); ++i) {
         const double expectedTime = i + 1 == points.size() ? double(last) : double(i) * double(step);
-        FUZZ_CHECK(points[i].Time == expectedTime, "row %zu has minute %.17g, expected %.17g", i, points[i].Time,
-                   expectedTime);
+        FUZZ_CHECK(points[i].Time == expectedTime, "row %zu has minute %.17g, expected %.17g", i,
+                   points[i].Time, expectedTime);
     }
 }
 
@@ -91,11 +90,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     storm.Storm_RepeatYear = ConsumeAwkwardDouble(data);
     storm.Storm_Time = CappedDuration(ConsumeAwkwardDouble(data));
     storm.Storm_Percent = ConsumeAwkwardDouble(data);
-    storm.Storm_Step = data.ConsumeBool() ? data.ConsumeIntegralInRange<int32_t>(-10, 130)
-                                          : data.ConsumeIntegral<int32_t>();
+    storm.Storm_Step =
+        data.ConsumeBool() ? data.ConsumeIntegralInRange<int32_t>(-10, 130) : data.ConsumeIntegral<int32_t>();
     storm.StormMode = data.ConsumeBool() ? StormModeBlock : StormModeInstant;
     const bool calcByShow = data.ConsumeBool();
-    const int precision = data.ConsumeBool() ? data.ConsumeIntegralInRange<int>(0, 20) : data.ConsumeIntegral<int32_t>();
+    const int precision =
+        data.ConsumeBool() ? data.ConsumeIntegralInRange<int>(0, 20) : data.ConsumeIntegral<int32_t>();
     // Results of an earlier storm, which a failure must leave in place.
     storm.Strom_Average_Rainfall_Intensity = 1234.5;
     storm.Strom_Overall_Rainfall = 6789.25;
@@ -109,23 +109,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 
     RainPoints points;
     int displays = 0;
-    const std::optional<QString> failure = CalcRainPoints(storm, points, calcByShow, precision,
-                                                          [&](const RainPoints &shown) {
-                                                              FUZZ_CHECK(&shown == &points, "another list shown");
-                                                              ++displays;
-                                                          });
+    const std::optional<QString> failure =
+        CalcRainPoints(storm, points, calcByShow, precision, [&](const RainPoints &shown) {
+            FUZZ_CHECK(&shown == &points, "another list shown");
+            ++displays;
+        });
     FUZZ_CHECK(failure == referenceFailure, "failure '%s', the reference's '%s'",
                Utf8(failure.value_or(QStringLiteral("none"))).c_str(),
                Utf8(referenceFailure.value_or(QStringLiteral("none"))).c_str());
     FUZZ_CHECK(points.size() == referencePoints.size(), "%zu rows, the reference %zu", points.size(),
                referencePoints.size());
-    FUZZ_CHECK(points.empty()
-                   || std::memcmp(points.data(), referencePoints.data(), points.size() * sizeof(TRainPoint)) == 0,
+    FUZZ_CHECK(points.empty() || std::memcmp(points.data(), referencePoints.data(),
+                                             points.size() * sizeof(TRainPoint)) == 0,
                "the rows differ from the reference's");
     const auto sameBits = [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; };
-    FUZZ_CHECK(sameBits(storm.Strom_Overall_Rainfall, reference.Strom_Overall_Rainfall)
-                   && sameBits(storm.Strom_Average_Rainfall_Intensity, reference.Strom_Average_Rainfall_Intensity),
-               "the totals differ from the reference's");
+    FUZZ_CHECK(
+        sameBits(storm.Strom_Overall_Rainfall, reference.Strom_Overall_Rainfall) &&
+            sameBits(storm.Strom_Average_Rainfall_Intensity, reference.Strom_Average_Rainfall_Intensity),
+        "the totals differ from the reference's");
 
     if (failure) {
         FUZZ_CHECK(IsKnownFailure(*failure), "unknown failure: %s", Utf8(*failure).c_str());

@@ -4,7 +4,6 @@
 // was; a storm that was read writes a file that reads back to itself.
 
 #include "FuzzSupport.h"
-
 #include "io/LegacyText.h"
 #include "io/StormFile.h"
 #include "model/PluvionError.h"
@@ -21,12 +20,12 @@ bool SameDouble(double a, double b)
 
 bool SameStorm(const TExpressionObject &a, const TExpressionObject &b)
 {
-    return a.F_type == b.F_type && SameDouble(a.a1, b.a1) && SameDouble(a.a1_167, b.a1_167)
-           && SameDouble(a.c, b.c) && SameDouble(a.b, b.b) && SameDouble(a.n, b.n) && a.LG_LN == b.LG_LN
-           && SameDouble(a.Storm_RepeatYear, b.Storm_RepeatYear) && SameDouble(a.Storm_Time, b.Storm_Time)
-           && a.Storm_Step == b.Storm_Step && SameDouble(a.Storm_Percent, b.Storm_Percent)
-           && SameDouble(a.Strom_Average_Rainfall_Intensity, b.Strom_Average_Rainfall_Intensity)
-           && SameDouble(a.Strom_Overall_Rainfall, b.Strom_Overall_Rainfall) && a.StormMode == b.StormMode;
+    return a.F_type == b.F_type && SameDouble(a.a1, b.a1) && SameDouble(a.a1_167, b.a1_167) &&
+           SameDouble(a.c, b.c) && SameDouble(a.b, b.b) && SameDouble(a.n, b.n) && a.LG_LN == b.LG_LN &&
+           SameDouble(a.Storm_RepeatYear, b.Storm_RepeatYear) && SameDouble(a.Storm_Time, b.Storm_Time) &&
+           a.Storm_Step == b.Storm_Step && SameDouble(a.Storm_Percent, b.Storm_Percent) &&
+           SameDouble(a.Strom_Average_Rainfall_Intensity, b.Strom_Average_Rainfall_Intensity) &&
+           SameDouble(a.Strom_Overall_Rainfall, b.Strom_Overall_Rainfall) && a.StormMode == b.StormMode;
 }
 
 // A storm no file holds, so that any field the reader touches shows.
@@ -52,9 +51,9 @@ TExpressionObject Sentinel()
 
 bool IsReadFailure(const QString &description)
 {
-    return description.endsWith(QStringLiteral("' is not a valid floating point value"))
-           || description.endsWith(QStringLiteral("' is not a valid integer value"))
-           || description.startsWith(QStringLiteral("计算模式 '"));
+    return description.endsWith(QStringLiteral("' is not a valid floating point value")) ||
+           description.endsWith(QStringLiteral("' is not a valid integer value")) ||
+           description.startsWith(QStringLiteral("计算模式 '"));
 }
 
 // Reads the lines; when they hold a storm, saves and opens it twice.
@@ -65,7 +64,8 @@ void ReadWriteRead(const QStringList &lines, const Separators &sep)
     try {
         result = ParseStormText(lines, storm, sep);
     } catch (const PluvionError &error) {
-        FUZZ_CHECK(IsReadFailure(error.description()), "unexpected failure: %s", Utf8(error.description()).c_str());
+        FUZZ_CHECK(IsReadFailure(error.description()), "unexpected failure: %s",
+                   Utf8(error.description()).c_str());
         FUZZ_CHECK(SameStorm(storm, Sentinel()), "a refused file changed the storm");
         return;
     }
@@ -74,10 +74,10 @@ void ReadWriteRead(const QStringList &lines, const Separators &sep)
         return;
     }
     // The results are the generator's, never the file's.
-    FUZZ_CHECK(SameDouble(storm.Strom_Overall_Rainfall, Sentinel().Strom_Overall_Rainfall)
-                   && SameDouble(storm.Strom_Average_Rainfall_Intensity,
-                                 Sentinel().Strom_Average_Rainfall_Intensity),
-               "reading changed the results");
+    FUZZ_CHECK(
+        SameDouble(storm.Strom_Overall_Rainfall, Sentinel().Strom_Overall_Rainfall) &&
+            SameDouble(storm.Strom_Average_Rainfall_Intensity, Sentinel().Strom_Average_Rainfall_Intensity),
+        "reading changed the results");
 
     // The values are written with 15 digits, so the first save may round;
     // from then on saving and opening changes nothing.

@@ -3,7 +3,6 @@
 // program's message, and only a web address is ever offered for opening.
 
 #include "FuzzSupport.h"
-
 #include "model/PluvionError.h"
 #include "support/ProgramInfo.h"
 #include "support/UpdateAnswer.h"
@@ -24,8 +23,8 @@ void CheckAnswer(const QString &body)
         answer = ParseUpdateAnswer(body);
     } catch (const PluvionError &error) {
         const QString description = error.description();
-        FUZZ_CHECK(description == QStringLiteral("更新信息的第1行不存在")
-                       || description == QStringLiteral("更新信息的第2行不存在"),
+        FUZZ_CHECK(description == QStringLiteral("更新信息的第1行不存在") ||
+                       description == QStringLiteral("更新信息的第2行不存在"),
                    "unexpected failure: %s", Utf8(description).c_str());
         return;
     }
@@ -35,8 +34,8 @@ void CheckAnswer(const QString &body)
         FUZZ_CHECK(!part->contains(QStringLiteral("@@@@@@")), "a part runs past the end marker");
     }
     FUZZ_CHECK(Trimmed(answer.NewVersion) && Trimmed(answer.UpdateLink), "version or link not trimmed");
-    FUZZ_CHECK(!answer.NewVersion.contains(u'\r') && !answer.NewVersion.contains(u'\n')
-                   && !answer.UpdateLink.contains(u'\r') && !answer.UpdateLink.contains(u'\n'),
+    FUZZ_CHECK(!answer.NewVersion.contains(u'\r') && !answer.NewVersion.contains(u'\n') &&
+                   !answer.UpdateLink.contains(u'\r') && !answer.UpdateLink.contains(u'\n'),
                "version or link holds a line end");
     FUZZ_CHECK(answer.UpdateNotes.isEmpty() || answer.UpdateNotes.endsWith(QStringLiteral("\r\n")),
                "notes do not end in CR LF");
@@ -45,8 +44,8 @@ void CheckAnswer(const QString &body)
         try {
             (void)IsNewerVersion(answer.NewVersion, ProgramInfo::version(), separator);
         } catch (const PluvionError &error) {
-            FUZZ_CHECK(error.description()
-                           == QStringLiteral("'%1' is not a valid floating point value").arg(answer.NewVersion),
+            FUZZ_CHECK(error.description() ==
+                           QStringLiteral("'%1' is not a valid floating point value").arg(answer.NewVersion),
                        "unexpected failure: %s", Utf8(error.description()).c_str());
         }
     }
@@ -56,7 +55,8 @@ void CheckAnswer(const QString &body)
     try {
         const QUrl url = UpdatePageUrl(answer.UpdateLink);
         const QString scheme = url.scheme().toLower();
-        FUZZ_CHECK((scheme == QStringLiteral("http") || scheme == QStringLiteral("https")) && !url.host().isEmpty(),
+        FUZZ_CHECK((scheme == QStringLiteral("http") || scheme == QStringLiteral("https")) &&
+                       !url.host().isEmpty(),
                    "'%s' would be opened", Utf8(answer.UpdateLink).c_str());
     } catch (const PluvionError &error) {
         FUZZ_CHECK(error.description() == QStringLiteral("更新地址不是网页地址：") + answer.UpdateLink,

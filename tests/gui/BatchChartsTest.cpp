@@ -1,6 +1,7 @@
 // The batch's charts drawn off screen: a line per storm or per return
 // period, at the size asked for, and log axes when asked.
 #include "app/BatchCharts.h"
+
 #include "app/ChartPicture.h"
 #include "app/StormChart.h"
 
@@ -19,8 +20,8 @@ bool drawsSomething(const RgbImage &image)
     return false;
 }
 
-StormBatchOutcome batchOf(const QTemporaryDir &dir, const QList<double> &periods, const QList<double> &durations,
-                          uint8_t mode)
+StormBatchOutcome batchOf(const QTemporaryDir &dir, const QList<double> &periods,
+                          const QList<double> &durations, uint8_t mode)
 {
     StormBatchRequest request;
     request.periods = periods;

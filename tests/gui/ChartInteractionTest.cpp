@@ -1,7 +1,6 @@
 // Chart and table as two views of the same rows: pointing, clicking, moving
 // in the table, and dragging the value labels.
 #include "ScriptedPrompts.h"
-
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
 #include "app/StormChart.h"
@@ -39,13 +38,15 @@ protected:
     QPoint linePoint(int index) const
     {
         const auto point = chart->intensitySeries()->data()->at(index);
-        return QPointF(chart->xAxis->coordToPixel(point->key), chart->yAxis->coordToPixel(point->value)).toPoint();
+        return QPointF(chart->xAxis->coordToPixel(point->key), chart->yAxis->coordToPixel(point->value))
+            .toPoint();
     }
     // Halfway down bar `index`, which hangs from the top of the plot.
     QPoint barMiddle(int index) const
     {
         const auto bar = chart->overallSeries()->data()->at(index);
-        return QPointF(chart->xAxis->coordToPixel(bar->key), chart->yAxis2->coordToPixel(bar->value / 2)).toPoint();
+        return QPointF(chart->xAxis->coordToPixel(bar->key), chart->yAxis2->coordToPixel(bar->value / 2))
+            .toPoint();
     }
     int currentRow() const { return window->GridData()->currentIndex().row(); }
     int hovered(QCPAbstractPlottable *series) const { return chart->hoveredIndex(series); }
@@ -60,7 +61,8 @@ TEST_F(ChartInteractionTest, PointingAtAPointMakesItsRowCurrentAndFramed)
     EXPECT_EQ(hovered(chart->overallSeries()), 4);
 
     // Off every point: the frame goes, the row stays current.
-    QTest::mouseMove(chart, QPoint(chart->width() / 2, chart->axisRect()->top() + chart->axisRect()->height() * 3 / 4));
+    QTest::mouseMove(
+        chart, QPoint(chart->width() / 2, chart->axisRect()->top() + chart->axisRect()->height() * 3 / 4));
     EXPECT_EQ(window->GridData()->frameRow(), -1);
     EXPECT_EQ(currentRow(), 4);
 }
@@ -116,15 +118,17 @@ TEST_F(ChartInteractionTest, LabelsDragWithTheLeftButtonOnly)
 
     const QPoint grab(5, 5);
     QTest::mousePress(label, Qt::RightButton, {}, grab);
-    QMouseEvent rightMove(QEvent::MouseMove, QPointF(grab + QPoint(30, 0)), label->mapToGlobal(QPointF(grab + QPoint(30, 0))),
-                          Qt::NoButton, Qt::RightButton, Qt::NoModifier);
+    QMouseEvent rightMove(QEvent::MouseMove, QPointF(grab + QPoint(30, 0)),
+                          label->mapToGlobal(QPointF(grab + QPoint(30, 0))), Qt::NoButton, Qt::RightButton,
+                          Qt::NoModifier);
     QApplication::sendEvent(label, &rightMove);
     QTest::mouseRelease(label, Qt::RightButton, {}, grab + QPoint(30, 0));
     EXPECT_EQ(label->pos(), QPoint(99, 118));
 
     QTest::mousePress(label, Qt::LeftButton, {}, grab);
-    QMouseEvent leftMove(QEvent::MouseMove, QPointF(grab + QPoint(30, 0)), label->mapToGlobal(QPointF(grab + QPoint(30, 0))),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent leftMove(QEvent::MouseMove, QPointF(grab + QPoint(30, 0)),
+                         label->mapToGlobal(QPointF(grab + QPoint(30, 0))), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
     QApplication::sendEvent(label, &leftMove);
     QTest::mouseRelease(label, Qt::LeftButton, {}, grab);
     EXPECT_EQ(label->pos(), QPoint(129, 118));

@@ -1,7 +1,6 @@
 // The main window: start-up, the refresh, the series switches and the storm
 // file commands, driven offscreen with scripted message boxes and dialogs.
 #include "ScriptedPrompts.h"
-
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
 #include "app/StormChart.h"
@@ -57,10 +56,14 @@ TEST_F(MainWindowTest, StartsShowingTheStartUpStorm)
               QStringLiteral("澜岑云图 Ver2.08（") + ProgramInfo::makerUrl() + QStringLiteral("）"));
 
     ASSERT_EQ(window->tableModel()->rowCount(), 121);
-    EXPECT_EQ(window->tableModel()->rowTexts()[0], (ResultTableModel::CellTexts{"00:00", "0.1908", "0.1908"}));
-    EXPECT_EQ(window->tableModel()->rowTexts()[48], (ResultTableModel::CellTexts{"00:48", "3.3599", "25.9954"}));
-    EXPECT_EQ(window->tableModel()->rowTexts()[120], (ResultTableModel::CellTexts{"02:00", "0.1908", "60.6345"}));
-    EXPECT_EQ(window->tableModel()->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("降雨总量"));
+    EXPECT_EQ(window->tableModel()->rowTexts()[0],
+              (ResultTableModel::CellTexts{"00:00", "0.1908", "0.1908"}));
+    EXPECT_EQ(window->tableModel()->rowTexts()[48],
+              (ResultTableModel::CellTexts{"00:48", "3.3599", "25.9954"}));
+    EXPECT_EQ(window->tableModel()->rowTexts()[120],
+              (ResultTableModel::CellTexts{"02:00", "0.1908", "60.6345"}));
+    EXPECT_EQ(window->tableModel()->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("降雨总量"));
     EXPECT_EQ(window->GridData()->columnWidth(0), 40);
 
     StormChart *chart = window->Chart1();
@@ -177,8 +180,7 @@ TEST_F(MainWindowTest, OptionsWriteFailureIsReportedByWhoeverWrote)
 
     window->RefreshRainModel();
     ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_EQ(prompts.messages[0].text,
-              QStringLiteral("出错：Unable to write to ") + window->optionsFile());
+    EXPECT_EQ(prompts.messages[0].text, QStringLiteral("出错：Unable to write to ") + window->optionsFile());
     EXPECT_EQ(window->Label_Overall_Rainfall()->text(), QStringLiteral("降雨总量H=60.6345mm"));
 
     QTest::mouseClick(window->CheckBox_Overall_Rainfall(), Qt::LeftButton);
@@ -230,10 +232,10 @@ TEST_F(MainWindowTest, StormFileCommands)
     ASSERT_TRUE(flow.open(QIODevice::WriteOnly));
     flow.write(EncodeLegacyLines({QStringLiteral("SIGN=") + ProgramInfo::stormFileSignature(),
                                   QStringLiteral("F_type=1"), QStringLiteral("a1_167=1667"),
-                                  QStringLiteral("a1=10.002"), QStringLiteral("c=0.846"), QStringLiteral("b=7"),
-                                  QStringLiteral("n=0.656"), QStringLiteral("LG_LN=0"), QStringLiteral("重现期=3"),
-                                  QStringLiteral("降雨历时=60"), QStringLiteral("峰值比例=0.5"),
-                                  QStringLiteral("计算步长=5")}));
+                                  QStringLiteral("a1=10.002"), QStringLiteral("c=0.846"),
+                                  QStringLiteral("b=7"), QStringLiteral("n=0.656"), QStringLiteral("LG_LN=0"),
+                                  QStringLiteral("重现期=3"), QStringLiteral("降雨历时=60"),
+                                  QStringLiteral("峰值比例=0.5"), QStringLiteral("计算步长=5")}));
     flow.close();
     prompts.files.push_back(UserPrompts::FileChoice{path("flow.txt"), 0});
     window->Menu_Open1Click();
@@ -284,7 +286,8 @@ TEST_F(MainWindowTest, NewStormCommand)
     TFormAddNewRainModel *dialog = window->newStormDialog();
 
     // Cancel changes nothing and keeps the storm file.
-    QTimer::singleShot(0, dialog, [dialog] { dialog->findChild<QPushButton *>(QStringLiteral("ButtonCancle"))->click(); });
+    QTimer::singleShot(
+        0, dialog, [dialog] { dialog->findChild<QPushButton *>(QStringLiteral("ButtonCancle"))->click(); });
     window->ButtonNewRainModelClick();
     EXPECT_EQ(window->currentStormFile(), path("storm.txt"));
     EXPECT_EQ(window->tableModel()->rowCount(), 121);

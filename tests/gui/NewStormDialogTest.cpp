@@ -120,10 +120,9 @@ TEST_F(NewStormDialog, CreationWritesTheStartUpStormAndTheFirstShowingShowsIt)
     EXPECT_FALSE(edit("EditStep")->testAttribute(Qt::WA_InputMethodEnabled));
 
     // Tab moves through the formula first, then P, T, the step, r, the mode and the buttons.
-    const char *order[] = {"Edit_a1",  "Edit_c",           "ComboBox_LgLn",  "Edit_n",
-                           "Edit_b",   "cbbStormType",     "EditRepeatYear", "EditStormTime",
-                           "EditStep", "EditStormPercent", "cbbStormMode",   "ButtonOK",
-                           "ButtonCancle"};
+    const char *order[] = {"Edit_a1",      "Edit_c",         "ComboBox_LgLn", "Edit_n",   "Edit_b",
+                           "cbbStormType", "EditRepeatYear", "EditStormTime", "EditStep", "EditStormPercent",
+                           "cbbStormMode", "ButtonOK",       "ButtonCancle"};
     QWidget *current = dialog->findChild<QWidget *>(order[0]);
     for (std::size_t i = 1; i < std::size(order); ++i) {
         do

@@ -1,5 +1,6 @@
-#include "ScriptedPrompts.h"
 #include "app/UpdateCheck.h"
+
+#include "ScriptedPrompts.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -8,9 +9,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <optional>
 
@@ -120,10 +119,12 @@ TEST(UpdateCheck, ToldAccordingToTheServersAnswer)
         QString text;
     };
     const Case cases[] = {
-        {"older", Page(u"2.07\r\nhttp://x.cn\r\n新功能\r\n@@@@@@"_s), UserPrompts::Icon::Information, u"提示"_s,
+        {"older", Page(u"2.07\r\nhttp://x.cn\r\n新功能\r\n@@@@@@"_s), UserPrompts::Icon::Information,
+         u"提示"_s, UpToDate},
+        {"equal", Page(u"2.08\r\nhttp://x.cn\r\n@@@@@@"_s), UserPrompts::Icon::Information, u"提示"_s,
          UpToDate},
-        {"equal", Page(u"2.08\r\nhttp://x.cn\r\n@@@@@@"_s), UserPrompts::Icon::Information, u"提示"_s, UpToDate},
-        {"footer after the marker", Page(u"2.08\r\nhttp://x.cn\r\n@@@@@@\r\n9.99\r\n<footer>@@@@@@</footer>"_s),
+        {"footer after the marker",
+         Page(u"2.08\r\nhttp://x.cn\r\n@@@@@@\r\n9.99\r\n<footer>@@@@@@</footer>"_s),
          UserPrompts::Icon::Information, u"提示"_s, UpToDate},
         {"no marker", Page(u"2.09\r\nhttp://x.cn\r\n新功能\r\n"_s), UserPrompts::Icon::Error, u"错误"_s,
          u"出错：更新信息的第1行不存在"_s},
@@ -131,8 +132,8 @@ TEST(UpdateCheck, ToldAccordingToTheServersAnswer)
          u"出错：更新信息的第1行不存在"_s},
         {"version starts with a letter", Page(u"V2.09\r\nhttp://x.cn\r\n@@@@@@"_s), UserPrompts::Icon::Error,
          u"错误"_s, u"出错：'V2.09' is not a valid floating point value"_s},
-        {"404", Response("404 Not Found", "2.09\r\nhttp://x.cn\r\n@@@@@@"), UserPrompts::Icon::Error, u"错误"_s,
-         u"出错：HTTP/1.1 404 Not Found"_s},
+        {"404", Response("404 Not Found", "2.09\r\nhttp://x.cn\r\n@@@@@@"), UserPrompts::Icon::Error,
+         u"错误"_s, u"出错：HTTP/1.1 404 Not Found"_s},
         {"500 without a reason", Response("500", {}), UserPrompts::Icon::Error, u"错误"_s,
          u"出错：HTTP/1.1 500"_s},
     };
@@ -152,7 +153,8 @@ TEST(UpdateCheck, ToldAccordingToTheServersAnswer)
 
 TEST(UpdateCheck, NewerVersionOffersItsPageAndYesOpensIt)
 {
-    PageServer server(Page(u"  2.1 \r\n"_s + PageLink + u"\r\n修复了导出\r\n新增图片格式\r\n@@@@@@<p>footer</p>"_s));
+    PageServer server(
+        Page(u"  2.1 \r\n"_s + PageLink + u"\r\n修复了导出\r\n新增图片格式\r\n@@@@@@<p>footer</p>"_s));
     ScriptedPrompts prompts;
     prompts.answers = {UserPrompts::Answer::Yes};
     const QList<QUrl> opened = RunCheck(server.url(), prompts);
@@ -181,8 +183,10 @@ TEST(UpdateCheck, NotesInTheCharacterSetTheServerNames)
     for (const QByteArray &contentType : {QByteArray("text/plain; charset=GBK"), QByteArray()}) {
         SCOPED_TRACE(contentType.toStdString());
         // Without a named set the body is read as UTF-8, so only the named GBK shows the notes.
-        PageServer server(Response("200 OK", contentType.isEmpty() ? u"2.09\r\nhttp://x.cn\r\n修复了导出\r\n@@@@@@"_s.toUtf8() : body,
-                                   contentType));
+        PageServer server(
+            Response("200 OK",
+                     contentType.isEmpty() ? u"2.09\r\nhttp://x.cn\r\n修复了导出\r\n@@@@@@"_s.toUtf8() : body,
+                     contentType));
         ScriptedPrompts prompts;
         prompts.answers = {UserPrompts::Answer::No};
         RunCheck(server.url(), prompts);
@@ -192,7 +196,8 @@ TEST(UpdateCheck, NotesInTheCharacterSetTheServerNames)
 
 TEST(UpdateCheck, LinkThatIsNoWebAddressIsNeverOpened)
 {
-    for (const QString &link : {u"file:///C:/Windows/System32/calc.exe"_s, u"C:\\Windows\\System32\\calc.exe"_s}) {
+    for (const QString &link :
+         {u"file:///C:/Windows/System32/calc.exe"_s, u"C:\\Windows\\System32\\calc.exe"_s}) {
         SCOPED_TRACE(link.toStdString());
         PageServer server(Page(u"2.09\r\n"_s + link + u"\r\n@@@@@@"_s));
         ScriptedPrompts prompts;
@@ -209,8 +214,9 @@ TEST(UpdateCheck, LinkThatIsNoWebAddressIsNeverOpened)
 TEST(UpdateCheck, RedirectIsAFailureAndNotFollowed)
 {
     PageServer server{QByteArray()};
-    PageServer redirecting(Response("302 Found", {}, {},
-                                    "Location: " + server.url().toEncoded() + "/zb_users/upload/pluvion/update.php\r\n"));
+    PageServer redirecting(
+        Response("302 Found", {}, {},
+                 "Location: " + server.url().toEncoded() + "/zb_users/upload/pluvion/update.php\r\n"));
     ScriptedPrompts prompts;
     RunCheck(redirecting.url(), prompts);
     EXPECT_EQ(redirecting.requests().size(), 1);

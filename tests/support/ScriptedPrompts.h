@@ -18,9 +18,9 @@ public:
         Buttons buttons;
     };
 
-    QList<Shown> messages;        // every message box, in order
-    QList<FileDialog> dialogs;    // every file dialog, in order
-    std::deque<Answer> answers;   // answers to boxes with more than one button (default: Yes/Ok)
+    QList<Shown> messages;      // every message box, in order
+    QList<FileDialog> dialogs;  // every file dialog, in order
+    std::deque<Answer> answers; // answers to boxes with more than one button (default: Yes/Ok)
     std::deque<std::optional<FileChoice>> files; // answers to file dialogs (default: cancel)
 
     Answer message(QWidget *, const QString &caption, const QString &text, Icon icon,

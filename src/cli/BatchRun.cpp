@@ -56,7 +56,7 @@ template <typename Draw> bool saveChart(const QString &path, Draw draw)
 
 } // namespace
 
-int RunCliBatch(const CliRequest &request, const Separators &sep)
+ExitStatus RunCliBatch(const CliRequest &request, const Separators &sep)
 {
     StormBatchRequest batch;
     batch.storm = request.storm;
@@ -73,7 +73,7 @@ int RunCliBatch(const CliRequest &request, const Separators &sep)
         outcome = RunStormBatch(batch, sep, tellProgress);
     } catch (const PluvionError &error) {
         printMessage(error.description());
-        return BadInput;
+        return ExitStatus::BadInput;
     }
     const int failed = outcome.failedCount();
     printMessage(QStringLiteral("批量计算完成：成功 %1 个，失败 %2 个；汇总表 %3")
@@ -92,6 +92,6 @@ int RunCliBatch(const CliRequest &request, const Separators &sep)
                   }) &&
         written;
     if (!written)
-        return BadInput;
-    return failed > 0 ? ComputationFailed : Success;
+        return ExitStatus::BadInput;
+    return failed > 0 ? ExitStatus::ComputationFailed : ExitStatus::Success;
 }

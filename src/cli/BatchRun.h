@@ -8,4 +8,4 @@
 // when the batch could not start (a list that names one file twice, a folder
 // that cannot be created) or the summary or a chart cannot be written;
 // otherwise ComputationFailed when any storm failed.
-int RunCliBatch(const CliRequest &request, const Separators &sep);
+ExitStatus RunCliBatch(const CliRequest &request, const Separators &sep);

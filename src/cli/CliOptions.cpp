@@ -5,39 +5,82 @@
 #include "model/PluvionError.h"
 
 #include <QHash>
+#include <QLatin1StringView>
+#include <QSet>
+#include <cstdint>
 
 namespace {
 
-const QStringList ValueOptions = {
-    QStringLiteral("--open"),
-    QStringLiteral("--form"),
-    QStringLiteral("--a1"),
-    QStringLiteral("--c"),
-    QStringLiteral("--b"),
-    QStringLiteral("--n"),
-    QStringLiteral("--log"),
-    QStringLiteral("--period"),
-    QStringLiteral("--duration"),
-    QStringLiteral("--peak"),
-    QStringLiteral("--step"),
-    QStringLiteral("--precision"),
-    QStringLiteral("--time-format"),
-    QStringLiteral("--save-storm"),
-    QStringLiteral("--csv"),
-    QStringLiteral("--data-docx"),
-    QStringLiteral("--report"),
-    QStringLiteral("--picture"),
-    QStringLiteral("--size"),
-    QStringLiteral("--mode"),
-    QStringLiteral("--swmm"),
-    QStringLiteral("--out"),
-    QStringLiteral("--compare-chart"),
-    QStringLiteral("--idf-chart"),
+// What an option takes, which decides where it may stand.
+enum class OptionKind : std::uint8_t
+{
+    Flag,        // takes no value
+    Setting,     // a number, a list of numbers or a choice
+    StormFile,   // a storm file to read
+    Export,      // a single storm's file
+    BatchOutput, // a batch's folder or chart
 };
-const QStringList FlagOptions = {
-    QStringLiteral("--calc-by-show"), QStringLiteral("--raw"),
-    QStringLiteral("--help"),         QStringLiteral("-h"),
-    QStringLiteral("--batch"),        QStringLiteral("--idf-log"),
+
+struct OptionSpec
+{
+    const char *name;
+    OptionKind kind;
+};
+
+// Every option the tool knows. The exports and the batch's outputs are
+// listed in the order the refusals of a wrong combination name them.
+constexpr OptionSpec Options[] = {
+    {"--open", OptionKind::StormFile},
+    {"--form", OptionKind::Setting},
+    {"--a1", OptionKind::Setting},
+    {"--c", OptionKind::Setting},
+    {"--b", OptionKind::Setting},
+    {"--n", OptionKind::Setting},
+    {"--log", OptionKind::Setting},
+    {"--period", OptionKind::Setting},
+    {"--duration", OptionKind::Setting},
+    {"--peak", OptionKind::Setting},
+    {"--step", OptionKind::Setting},
+    {"--mode", OptionKind::Setting},
+    {"--precision", OptionKind::Setting},
+    {"--time-format", OptionKind::Setting},
+    {"--size", OptionKind::Setting},
+    {"--csv", OptionKind::Export},
+    {"--data-docx", OptionKind::Export},
+    {"--report", OptionKind::Export},
+    {"--picture", OptionKind::Export},
+    {"--swmm", OptionKind::Export},
+    {"--save-storm", OptionKind::Export},
+    {"--out", OptionKind::BatchOutput},
+    {"--compare-chart", OptionKind::BatchOutput},
+    {"--idf-chart", OptionKind::BatchOutput},
+    {"--calc-by-show", OptionKind::Flag},
+    {"--raw", OptionKind::Flag},
+    {"--help", OptionKind::Flag},
+    {"-h", OptionKind::Flag},
+    {"--batch", OptionKind::Flag},
+    {"--idf-log", OptionKind::Flag},
+};
+
+const OptionSpec *findOption(const QString &name)
+{
+    for (const OptionSpec &option : Options) {
+        if (name == QLatin1StringView(option.name))
+            return &option;
+    }
+    return nullptr;
+}
+
+// The options as the command line gives them: the last value of each, and
+// the flags present.
+struct GivenOptions
+{
+    QHash<QString, QString> values;
+    QSet<QString> flags;
+
+    bool has(const char *name) const { return values.contains(QLatin1StringView(name)); }
+    QString value(const char *name) const { return values.value(QLatin1StringView(name)); }
+    bool flag(const char *name) const { return flags.contains(QLatin1StringView(name)); }
 };
 
 [[noreturn]] void badArgument(const QString &message)
@@ -72,6 +115,166 @@ void requirePictureType(const QString &option, const QString &path)
         badArgument(QStringLiteral("%1 的文件扩展名应为 .bmp、.jpg 或 .png：'%2'").arg(option, path));
 }
 
+// Reads every option and its value ("--name value" or "--name=value"),
+// refusing names it does not know and options without their value.
+GivenOptions readOptions(const QStringList &arguments)
+{
+    GivenOptions given;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString name = arguments[i];
+        QString value;
+        bool inlineValue = false;
+        const qsizetype equals = name.indexOf(u'=');
+        if (name.startsWith(QStringLiteral("--")) && equals > 0) {
+            value = name.mid(equals + 1);
+            name = name.left(equals);
+            inlineValue = true;
+        }
+        const OptionSpec *option = findOption(name);
+        if (!option || (option->kind == OptionKind::Flag && inlineValue))
+            badArgument(QStringLiteral("未知的参数 '%1'").arg(arguments[i]));
+        if (option->kind == OptionKind::Flag) {
+            given.flags.insert(name);
+            continue;
+        }
+        if (!inlineValue) {
+            if (i + 1 >= arguments.size())
+                badArgument(QStringLiteral("参数 %1 缺少取值").arg(name));
+            value = arguments[++i];
+        }
+        given.values.insert(name, value);
+    }
+    return given;
+}
+
+// The storm file first, wherever --open stands, then every other value over it.
+void applyOptions(const GivenOptions &given, CliRequest &request, const Separators &sep)
+{
+    request.help = given.flag("--help") || given.flag("-h");
+    request.calcByShow = given.flag("--calc-by-show");
+    request.raw = given.flag("--raw");
+    request.batch = given.flag("--batch");
+    request.idfLogAxes = given.flag("--idf-log");
+
+    TExpressionObject &storm = request.storm;
+    if (given.has("--open")) {
+        if (ReadStormFile(given.value("--open"), storm, sep) == StormFileReadResult::NotAStormFile)
+            badArgument(NotAStormFileMessage());
+    }
+    if (given.has("--form")) {
+        const bool flow = choice(QStringLiteral("--form"), given.value("--form"),
+                                 {QStringLiteral("i"), QStringLiteral("q")}) == QStringLiteral("q");
+        if (!flow || storm.F_type != 1)
+            storm.a1_167 = storm.a1 / FlowFormFactor;
+        storm.F_type = flow ? 1 : 0;
+    }
+    if (given.has("--a1")) {
+        // The parameter in the form the storm is entered in, as the dialog takes it.
+        const double typed = number(given.value("--a1"));
+        if (storm.F_type == 1) {
+            storm.a1_167 = typed;
+            storm.a1 = typed * FlowFormFactor;
+        } else {
+            storm.a1 = typed;
+            storm.a1_167 = typed / FlowFormFactor;
+        }
+    }
+    if (given.has("--c"))
+        storm.c = number(given.value("--c"));
+    if (given.has("--b"))
+        storm.b = number(given.value("--b"));
+    if (given.has("--n"))
+        storm.n = number(given.value("--n"));
+    if (given.has("--log")) {
+        storm.LG_LN = choice(QStringLiteral("--log"), given.value("--log"),
+                             {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
+                          ? 1
+                          : 0;
+    }
+    if (request.batch) {
+        request.periods =
+            given.has("--period") ? numbers(given.value("--period")) : QList<double>{storm.Storm_RepeatYear};
+        request.durations =
+            given.has("--duration") ? numbers(given.value("--duration")) : QList<double>{storm.Storm_Time};
+    } else {
+        if (given.has("--period"))
+            storm.Storm_RepeatYear = number(given.value("--period"));
+        if (given.has("--duration"))
+            storm.Storm_Time = number(given.value("--duration"));
+    }
+    if (given.has("--peak"))
+        storm.Storm_Percent = number(given.value("--peak"));
+    if (given.has("--step"))
+        storm.Storm_Step = StrToInt(given.value("--step"));
+    if (given.has("--mode")) {
+        storm.StormMode =
+            choice(QStringLiteral("--mode"), given.value("--mode"),
+                   {QStringLiteral("instant"), QStringLiteral("block")}) == QStringLiteral("block")
+                ? StormModeBlock
+                : StormModeInstant;
+    }
+    if (given.has("--precision"))
+        request.precision = StrToInt(given.value("--precision"));
+    if (given.has("--time-format")) {
+        request.timeFormat = choice(QStringLiteral("--time-format"), given.value("--time-format"),
+                                    {QStringLiteral("clock"), QStringLiteral("min")}) == QStringLiteral("min")
+                                 ? 1
+                                 : 0;
+    }
+    request.saveStormPath = given.value("--save-storm");
+    request.csvPath = given.value("--csv");
+    request.dataDocxPath = given.value("--data-docx");
+    request.reportPath = given.value("--report");
+    request.picturePath = given.value("--picture");
+    request.swmmPath = given.value("--swmm");
+    request.outFolder = given.value("--out");
+    request.compareChartPath = given.value("--compare-chart");
+    request.idfChartPath = given.value("--idf-chart");
+}
+
+// The options that make sense only together, or never together.
+void checkCombinations(const GivenOptions &given, const CliRequest &request)
+{
+    if (request.batch) {
+        for (const OptionSpec &option : Options) {
+            if (option.kind == OptionKind::Export && given.has(option.name))
+                badArgument(QStringLiteral("%1 不能与 --batch 同用").arg(QLatin1StringView(option.name)));
+        }
+        if (request.raw)
+            badArgument(QStringLiteral("--raw 不能与 --batch 同用"));
+        if (request.outFolder.isEmpty())
+            badArgument(QStringLiteral("--batch 需要用 --out 指定输出文件夹"));
+        if (request.idfLogAxes && request.idfChartPath.isEmpty())
+            badArgument(QStringLiteral("--idf-log 只能与 --idf-chart 同用"));
+    } else {
+        for (const OptionSpec &option : Options) {
+            if (option.kind == OptionKind::BatchOutput && given.has(option.name))
+                badArgument(QStringLiteral("%1 只能与 --batch 同用").arg(QLatin1StringView(option.name)));
+        }
+        if (request.idfLogAxes)
+            badArgument(QStringLiteral("--idf-log 只能与 --batch 同用"));
+    }
+    requirePictureType(QStringLiteral("--picture"), request.picturePath);
+    requirePictureType(QStringLiteral("--compare-chart"), request.compareChartPath);
+    requirePictureType(QStringLiteral("--idf-chart"), request.idfChartPath);
+}
+
+// The pictures' size, "WxH" in pixels.
+void applySize(const GivenOptions &given, CliRequest &request)
+{
+    if (!given.has("--size"))
+        return;
+    const QString text = given.value("--size");
+    const QStringList parts = text.split(u'x');
+    int32_t width = 0;
+    int32_t height = 0;
+    if (parts.size() != 2 || !TryParseInt32(parts[0], &width) || !TryParseInt32(parts[1], &height) ||
+        width < 1 || height < 1 || width > 20000 || height > 20000)
+        badArgument(QStringLiteral("--size 的取值应为 宽x高（像素，1 至 20000），而不是 '%1'").arg(text));
+    request.pictureWidth = width;
+    request.pictureHeight = height;
+}
+
 } // namespace
 
 QString CliUsage()
@@ -101,159 +304,10 @@ QString CliUsage()
 
 CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep)
 {
-    // Collect option values first, so that --open applies before the rest
-    // wherever it stands.
-    QHash<QString, QString> values;
-    QStringList order;
+    const GivenOptions given = readOptions(arguments);
     CliRequest request;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString option = arguments[i];
-        QString value;
-        bool inlineValue = false;
-        const qsizetype equals = option.indexOf(u'=');
-        if (option.startsWith(QStringLiteral("--")) && equals > 0) {
-            value = option.mid(equals + 1);
-            option = option.left(equals);
-            inlineValue = true;
-        }
-        if (FlagOptions.contains(option) && !inlineValue) {
-            if (option == QStringLiteral("--calc-by-show"))
-                request.calcByShow = true;
-            else if (option == QStringLiteral("--raw"))
-                request.raw = true;
-            else if (option == QStringLiteral("--batch"))
-                request.batch = true;
-            else if (option == QStringLiteral("--idf-log"))
-                request.idfLogAxes = true;
-            else
-                request.help = true;
-            continue;
-        }
-        if (!ValueOptions.contains(option))
-            badArgument(QStringLiteral("未知的参数 '%1'").arg(arguments[i]));
-        if (!inlineValue) {
-            if (i + 1 >= arguments.size())
-                badArgument(QStringLiteral("参数 %1 缺少取值").arg(option));
-            value = arguments[++i];
-        }
-        values.insert(option, value);
-        order.removeAll(option);
-        order.append(option);
-    }
-
-    TExpressionObject &storm = request.storm;
-    if (values.contains(QStringLiteral("--open"))) {
-        const QString path = values.value(QStringLiteral("--open"));
-        if (ReadStormFile(path, storm, sep) == StormFileReadResult::NotAStormFile)
-            badArgument(NotAStormFileMessage());
-    }
-
-    const auto has = [&](const char *option) { return values.contains(QString::fromLatin1(option)); };
-    const auto value = [&](const char *option) { return values.value(QString::fromLatin1(option)); };
-
-    if (has("--form")) {
-        const bool flow = choice(QStringLiteral("--form"), value("--form"),
-                                 {QStringLiteral("i"), QStringLiteral("q")}) == QStringLiteral("q");
-        if (!flow || storm.F_type != 1)
-            storm.a1_167 = storm.a1 / FlowFormFactor;
-        storm.F_type = flow ? 1 : 0;
-    }
-    if (has("--a1")) {
-        // The parameter in the form the storm is entered in, as the dialog takes it.
-        const double typed = number(value("--a1"));
-        if (storm.F_type == 1) {
-            storm.a1_167 = typed;
-            storm.a1 = typed * FlowFormFactor;
-        } else {
-            storm.a1 = typed;
-            storm.a1_167 = typed / FlowFormFactor;
-        }
-    }
-    if (has("--c"))
-        storm.c = number(value("--c"));
-    if (has("--b"))
-        storm.b = number(value("--b"));
-    if (has("--n"))
-        storm.n = number(value("--n"));
-    if (has("--log")) {
-        storm.LG_LN = choice(QStringLiteral("--log"), value("--log"),
-                             {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
-                          ? 1
-                          : 0;
-    }
-    if (request.batch) {
-        request.periods =
-            has("--period") ? numbers(value("--period")) : QList<double>{storm.Storm_RepeatYear};
-        request.durations =
-            has("--duration") ? numbers(value("--duration")) : QList<double>{storm.Storm_Time};
-    } else {
-        if (has("--period"))
-            storm.Storm_RepeatYear = number(value("--period"));
-        if (has("--duration"))
-            storm.Storm_Time = number(value("--duration"));
-    }
-    if (has("--peak"))
-        storm.Storm_Percent = number(value("--peak"));
-    if (has("--step"))
-        storm.Storm_Step = StrToInt(value("--step"));
-    if (has("--mode")) {
-        storm.StormMode =
-            choice(QStringLiteral("--mode"), value("--mode"),
-                   {QStringLiteral("instant"), QStringLiteral("block")}) == QStringLiteral("block")
-                ? StormModeBlock
-                : StormModeInstant;
-    }
-    if (has("--precision"))
-        request.precision = StrToInt(value("--precision"));
-    if (has("--time-format")) {
-        request.timeFormat = choice(QStringLiteral("--time-format"), value("--time-format"),
-                                    {QStringLiteral("clock"), QStringLiteral("min")}) == QStringLiteral("min")
-                                 ? 1
-                                 : 0;
-    }
-    if (has("--save-storm"))
-        request.saveStormPath = value("--save-storm");
-    request.csvPath = value("--csv");
-    request.dataDocxPath = value("--data-docx");
-    request.reportPath = value("--report");
-    request.picturePath = value("--picture");
-    request.swmmPath = value("--swmm");
-    request.outFolder = value("--out");
-    request.compareChartPath = value("--compare-chart");
-    request.idfChartPath = value("--idf-chart");
-    if (request.batch) {
-        for (const char *single :
-             {"--csv", "--data-docx", "--report", "--picture", "--swmm", "--save-storm"}) {
-            if (has(single))
-                badArgument(QStringLiteral("%1 不能与 --batch 同用").arg(QString::fromLatin1(single)));
-        }
-        if (request.raw)
-            badArgument(QStringLiteral("--raw 不能与 --batch 同用"));
-        if (request.outFolder.isEmpty())
-            badArgument(QStringLiteral("--batch 需要用 --out 指定输出文件夹"));
-        if (request.idfLogAxes && request.idfChartPath.isEmpty())
-            badArgument(QStringLiteral("--idf-log 只能与 --idf-chart 同用"));
-    } else {
-        for (const char *batchOnly : {"--out", "--compare-chart", "--idf-chart"}) {
-            if (has(batchOnly))
-                badArgument(QStringLiteral("%1 只能与 --batch 同用").arg(QString::fromLatin1(batchOnly)));
-        }
-        if (request.idfLogAxes)
-            badArgument(QStringLiteral("--idf-log 只能与 --batch 同用"));
-    }
-    requirePictureType(QStringLiteral("--picture"), request.picturePath);
-    requirePictureType(QStringLiteral("--compare-chart"), request.compareChartPath);
-    requirePictureType(QStringLiteral("--idf-chart"), request.idfChartPath);
-    if (has("--size")) {
-        const QStringList parts = value("--size").split(u'x');
-        int32_t width = 0;
-        int32_t height = 0;
-        if (parts.size() != 2 || !TryParseInt32(parts[0], &width) || !TryParseInt32(parts[1], &height) ||
-            width < 1 || height < 1 || width > 20000 || height > 20000)
-            badArgument(QStringLiteral("--size 的取值应为 宽x高（像素，1 至 20000），而不是 '%1'")
-                            .arg(value("--size")));
-        request.pictureWidth = width;
-        request.pictureHeight = height;
-    }
+    applyOptions(given, request, sep);
+    checkCombinations(given, request);
+    applySize(given, request);
     return request;
 }

@@ -9,7 +9,7 @@
 #include <optional>
 
 // The exit status of pluvion-cli.
-enum ExitStatus
+enum class ExitStatus : int
 {
     Success = 0,
     ComputationFailed = 1, // a storm could not be computed (in a batch: any storm or its file)

@@ -114,15 +114,15 @@ int main(int argc, char **argv)
         request = ParseCliArguments(app.arguments().mid(1), sep);
         if (request.help) {
             print(stdout, CliUsage());
-            return Success;
+            return int(ExitStatus::Success);
         }
         if (request.batch)
-            return RunCliBatch(request, sep);
+            return int(RunCliBatch(request, sep));
         if (!request.saveStormPath.isEmpty())
             WriteStormFile(request.saveStormPath, request.storm, sep);
     } catch (const PluvionError &error) {
         print(stderr, error.description() + u'\n');
-        return BadInput;
+        return int(ExitStatus::BadInput);
     }
 
     RainPoints points;
@@ -130,20 +130,20 @@ int main(int argc, char **argv)
     printRows(points, request, sep);
     if (failure) {
         print(stderr, QStringLiteral("出错：") + *failure + u'\n');
-        return ComputationFailed;
+        return int(ExitStatus::ComputationFailed);
     }
     printTotals(request.storm, request, sep);
     try {
         printFormulaDepth(request.storm, request, sep);
     } catch (const PluvionError &error) {
         print(stderr, QStringLiteral("出错：") + error.description() + u'\n');
-        return ComputationFailed;
+        return int(ExitStatus::ComputationFailed);
     }
     try {
         writeExports(points, request.storm, request, sep);
     } catch (const PluvionError &error) {
         print(stderr, error.description() + u'\n');
-        return BadInput;
+        return int(ExitStatus::BadInput);
     }
-    return Success;
+    return int(ExitStatus::Success);
 }

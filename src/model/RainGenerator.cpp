@@ -88,7 +88,7 @@ long double stormFactor(const TExpressionObject &storm)
 
 bool durationOutOfRange(long double T)
 {
-    return std::isnan(T) || T >= static_cast<long double>(MaxStormMinutes + 1);
+    return std::isnan(T) || T > static_cast<long double>(MaxStormMinutes);
 }
 
 QString durationRefusal()

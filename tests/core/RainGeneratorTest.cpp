@@ -278,7 +278,8 @@ TEST(CalcRainPoints, GivesWhatTheFullyCheckedComputationGives)
 
 TEST(CalcRainPoints, RefusesDurationsItCannotCount)
 {
-    for (double duration : {1e12, 1e300, double(MaxStormMinutes) + 1, std::nan(""), HUGE_VAL}) {
+    for (double duration :
+         {1e12, 1e300, double(MaxStormMinutes) + 1, double(MaxStormMinutes) + 0.5, std::nan(""), HUGE_VAL}) {
         StormRun run;
         run.storm.Storm_Time = duration;
         run.compute();

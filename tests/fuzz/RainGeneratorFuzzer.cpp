@@ -19,7 +19,7 @@ namespace {
 // which compute nothing.
 double CappedDuration(double T)
 {
-    if (T > 5000 && T < double(MaxStormMinutes + 1))
+    if (T > 5000 && T <= double(MaxStormMinutes))
         return std::fmod(T, 5000.0);
     return T;
 }

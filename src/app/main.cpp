@@ -4,12 +4,14 @@
 #include "app/UserPrompts.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
+#include "support/WriteSignals.h"
 
 #include <QApplication>
 #include <QStandardPaths>
 
 int main(int argc, char **argv)
 {
+    IgnoreWriteSignals();
     QApplication app(argc, argv);
     WidgetPrompts prompts;
     try {

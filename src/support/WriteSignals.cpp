@@ -1,0 +1,9 @@
+#include "WriteSignals.h"
+
+#include <csignal>
+
+void IgnoreWriteSignals()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+}

@@ -25,6 +25,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <cmath>
+#include <new>
 
 namespace {
 
@@ -310,6 +311,8 @@ void TFormPluvion::runCommand(const std::function<void()> &command)
         command();
     } catch (const PluvionError &error) {
         ShowStandardError(*m_prompts, this, error.description());
+    } catch (const std::bad_alloc &) {
+        ShowStandardError(*m_prompts, this, OutOfMemoryMessage());
     } catch (const std::exception &error) {
         ShowStandardError(*m_prompts, this, QString::fromLocal8Bit(error.what()));
     }

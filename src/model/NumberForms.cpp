@@ -421,7 +421,8 @@ double StrToFloat(const QString &text, QChar decimalSeparator)
 {
     double value = 0;
     if (!TryParseFloat(text, decimalSeparator, &value))
-        throw PluvionError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+        throw PluvionError(
+            QStringLiteral("'%1' is not a valid floating point value").arg(ValueExcerpt(text)));
     return value;
 }
 
@@ -429,6 +430,6 @@ int32_t StrToInt(const QString &text)
 {
     int32_t value = 0;
     if (!TryParseInt32(text, &value))
-        throw PluvionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+        throw PluvionError(QStringLiteral("'%1' is not a valid integer value").arg(ValueExcerpt(text)));
     return value;
 }

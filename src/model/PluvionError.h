@@ -17,3 +17,21 @@ public:
 private:
     QString m_description;
 };
+
+// An offending value as a message quotes it: whole up to 60 characters,
+// otherwise its first 60 and "…", so a huge value never makes a huge message.
+inline QString ValueExcerpt(const QString &value)
+{
+    constexpr qsizetype Shown = 60;
+    if (value.size() <= Shown)
+        return value;
+    // Never split a character beyond the basic plane.
+    const qsizetype cut = value.at(Shown - 1).isHighSurrogate() ? Shown - 1 : Shown;
+    return value.left(cut) + u'…';
+}
+
+// The failure told when the memory a command needs cannot be had.
+inline QString OutOfMemoryMessage()
+{
+    return QStringLiteral("内存不足，无法完成该操作");
+}

@@ -11,6 +11,7 @@
 #include "dialogs/UnitOptions.h"
 #include "export/SwmmExport.h"
 #include "io/LegacyText.h"
+#include "model/PluvionError.h"
 #include "support/Community.h"
 #include "support/ManualLookup.h"
 
@@ -33,6 +34,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <new>
 
 using namespace Qt::StringLiterals;
 
@@ -665,6 +667,21 @@ TEST_F(WindowCommandsTest, AboutBoxIsMadeOnceAndShownAgain)
     EXPECT_EQ(aboutBoxes, 1);
     EXPECT_FALSE(about->isVisible());
     EXPECT_TRUE(opened.isEmpty());
+}
+
+TEST_F(WindowCommandsTest, ACommandOutOfMemoryEndsInTheErrorBox)
+{
+    PluvionSetup setup;
+    setup.prompts = &prompts;
+    setup.configurationFolder = home.path();
+    setup.openUrl = [](const QUrl &) -> bool { throw std::bad_alloc(); };
+    TFormPluvion starved(setup);
+    choose(outPath(u"table.csv"_s), 0);
+    starved.findChild<QAction *>(u"MenuSaveDataToExcel"_s)->trigger();
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].text.startsWith(OutOfMemoryMessage()))
+        << prompts.lastText().toStdString();
+    EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Error);
 }
 
 } // namespace

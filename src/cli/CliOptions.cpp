@@ -18,6 +18,7 @@ enum class OptionKind : std::uint8_t
     Setting,     // a number, a list of numbers or a choice
     StormFile,   // a storm file to read
     Export,      // a single storm's file
+    TextExport,  // a single storm's text file, which "-" sends to standard output
     BatchOutput, // a batch's folder or chart
 };
 
@@ -45,11 +46,11 @@ constexpr OptionSpec Options[] = {
     {"--precision", OptionKind::Setting},
     {"--time-format", OptionKind::Setting},
     {"--size", OptionKind::Setting},
-    {"--csv", OptionKind::Export},
+    {"--csv", OptionKind::TextExport},
     {"--data-docx", OptionKind::Export},
     {"--report", OptionKind::Export},
     {"--picture", OptionKind::Export},
-    {"--swmm", OptionKind::Export},
+    {"--swmm", OptionKind::TextExport},
     {"--save-storm", OptionKind::Export},
     {"--out", OptionKind::BatchOutput},
     {"--compare-chart", OptionKind::BatchOutput},
@@ -61,6 +62,17 @@ constexpr OptionSpec Options[] = {
     {"--batch", OptionKind::Flag},
     {"--idf-log", OptionKind::Flag},
 };
+
+bool isExport(OptionKind kind)
+{
+    return kind == OptionKind::Export || kind == OptionKind::TextExport;
+}
+
+// Whether the option's value names a file or a folder, which cannot be empty.
+bool namesFile(OptionKind kind)
+{
+    return kind == OptionKind::StormFile || isExport(kind) || kind == OptionKind::BatchOutput;
+}
 
 const OptionSpec *findOption(const QString &name)
 {
@@ -96,7 +108,8 @@ double number(const QString &text)
 QString choice(const QString &option, const QString &value, const QStringList &allowed)
 {
     if (!allowed.contains(value))
-        badArgument(QStringLiteral("%1 的取值应为 %2，而不是 '%3'").arg(option, allowed.join(u'|'), value));
+        badArgument(QStringLiteral("%1 的取值应为 %2，而不是 '%3'")
+                        .arg(option, allowed.join(u'|'), ValueExcerpt(value)));
     return value;
 }
 
@@ -112,7 +125,8 @@ QList<double> numbers(const QString &text)
 void requirePictureType(const QString &option, const QString &path)
 {
     if (!path.isEmpty() && !PictureTypeOfPath(path))
-        badArgument(QStringLiteral("%1 的文件扩展名应为 .bmp、.jpg 或 .png：'%2'").arg(option, path));
+        badArgument(
+            QStringLiteral("%1 的文件扩展名应为 .bmp、.jpg 或 .png：'%2'").arg(option, ValueExcerpt(path)));
 }
 
 // Reads every option and its value ("--name value" or "--name=value"),
@@ -132,7 +146,7 @@ GivenOptions readOptions(const QStringList &arguments)
         }
         const OptionSpec *option = findOption(name);
         if (!option || (option->kind == OptionKind::Flag && inlineValue))
-            badArgument(QStringLiteral("未知的参数 '%1'").arg(arguments[i]));
+            badArgument(QStringLiteral("未知的参数 '%1'").arg(ValueExcerpt(arguments[i])));
         if (option->kind == OptionKind::Flag) {
             given.flags.insert(name);
             continue;
@@ -142,6 +156,9 @@ GivenOptions readOptions(const QStringList &arguments)
                 badArgument(QStringLiteral("参数 %1 缺少取值").arg(name));
             value = arguments[++i];
         }
+        // An empty file name names no file: "--csv ''" is as good as no value.
+        if (value.isEmpty() && namesFile(option->kind))
+            badArgument(QStringLiteral("参数 %1 缺少取值").arg(name));
         given.values.insert(name, value);
     }
     return given;
@@ -237,7 +254,7 @@ void checkCombinations(const GivenOptions &given, const CliRequest &request)
 {
     if (request.batch) {
         for (const OptionSpec &option : Options) {
-            if (option.kind == OptionKind::Export && given.has(option.name))
+            if (isExport(option.kind) && given.has(option.name))
                 badArgument(QStringLiteral("%1 不能与 --batch 同用").arg(QLatin1StringView(option.name)));
         }
         if (request.raw)
@@ -254,6 +271,14 @@ void checkCombinations(const GivenOptions &given, const CliRequest &request)
         if (request.idfLogAxes)
             badArgument(QStringLiteral("--idf-log 只能与 --batch 同用"));
     }
+    for (const OptionSpec &option : Options) {
+        if (option.kind == OptionKind::Export && given.value(option.name) == StandardOutputPath)
+            badArgument(QStringLiteral("%1 的文件不能写到标准输出（-）").arg(QLatin1StringView(option.name)));
+    }
+    if (request.csvPath == StandardOutputPath && request.swmmPath == StandardOutputPath)
+        badArgument(QStringLiteral("--csv 与 --swmm 不能同时写到标准输出（-）"));
+    if (request.raw && request.writesToStandardOutput())
+        badArgument(QStringLiteral("--raw 不能与写到标准输出（-）的导出同用"));
     requirePictureType(QStringLiteral("--picture"), request.picturePath);
     requirePictureType(QStringLiteral("--compare-chart"), request.compareChartPath);
     requirePictureType(QStringLiteral("--idf-chart"), request.idfChartPath);
@@ -269,8 +294,10 @@ void applySize(const GivenOptions &given, CliRequest &request)
     int32_t width = 0;
     int32_t height = 0;
     if (parts.size() != 2 || !TryParseInt32(parts[0], &width) || !TryParseInt32(parts[1], &height) ||
-        width < 1 || height < 1 || width > 20000 || height > 20000)
-        badArgument(QStringLiteral("--size 的取值应为 宽x高（像素，1 至 20000），而不是 '%1'").arg(text));
+        width < 1 || height < 1 || width > MaxPictureSide || height > MaxPictureSide)
+        badArgument(QStringLiteral("--size 的取值应为 宽x高（像素，1 至 %1），而不是 '%2'")
+                        .arg(MaxPictureSide)
+                        .arg(ValueExcerpt(text)));
     request.pictureWidth = width;
     request.pictureHeight = height;
 }

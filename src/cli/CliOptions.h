@@ -16,6 +16,12 @@ enum class ExitStatus : int
     BadInput = 2,          // a bad argument, or a file that cannot be read or written
 };
 
+// The export path that means standard output (for the text exports only).
+inline const QString StandardOutputPath = QStringLiteral("-");
+
+// The longest side a picture may have, in pixels.
+inline constexpr int MaxPictureSide = 10'000;
+
 // What one run of pluvion-cli is asked to do.
 struct CliRequest
 {
@@ -44,6 +50,11 @@ struct CliRequest
     bool idfLogAxes = false;
 
     bool drawsChart() const { return !reportPath.isEmpty() || !picturePath.isEmpty(); }
+    // Whether the CSV or the SWMM fragment goes to standard output instead of the table.
+    bool writesToStandardOutput() const
+    {
+        return csvPath == StandardOutputPath || swmmPath == StandardOutputPath;
+    }
 };
 
 // Reads the arguments (without the program name) into a request: the storm
@@ -53,6 +64,10 @@ struct CliRequest
 // is a list of one; when omitted, the storm's own value) and --out is
 // required; the single-storm exports are refused. Without --batch a list is
 // refused as any other bad number, and so are the batch's own options.
+// A file or folder option with an empty value counts as missing its value.
+// "-" sends the CSV or the SWMM fragment (one of them) to standard output and
+// is refused for the other files and with --raw. A picture side may not
+// exceed MaxPictureSide.
 // Raises PluvionError with the message to show for a bad argument or a file
 // that cannot be read or is not a storm file.
 CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep);

@@ -11,17 +11,57 @@
 #include "model/PluvionError.h"
 #include "model/RainGenerator.h"
 #include "model/ShownTexts.h"
+#include "support/WriteSignals.h"
 
 #include <QApplication>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <new>
 
 namespace {
 
+// Why the first write to standard output failed, as stdio keeps only that it did.
+int standardOutputError = 0;
+
+void write(FILE *stream, const QByteArray &bytes)
+{
+    // Once a write has failed (a closed pipe, a full disk) the rest is not
+    // attempted; the failure is told when the run ends.
+    if (std::ferror(stream))
+        return;
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) != size_t(bytes.size()) &&
+        stream == stdout)
+        standardOutputError = errno;
+}
+
 void print(FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    write(stream, text.toUtf8());
+}
+
+// Qt's own warnings (a missing runtime folder, a font it looked for) are no
+// concern of the tool's user and would mix with its messages.
+void dropQtMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtFatalMsg)
+        print(stderr, message + u'\n');
+}
+
+// Sends what is left for standard output; false, having said why on stderr,
+// when any of it could not be written.
+bool finishStandardOutput()
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return true;
+    const int error = standardOutputError != 0 ? standardOutputError : errno;
+    QString message = QStringLiteral("出错：无法写入标准输出");
+    if (error != 0)
+        message += QStringLiteral("：") + qt_error_string(error);
+    print(stderr, message + u'\n');
+    return false;
 }
 
 QString full(double value)
@@ -79,9 +119,13 @@ void writeExports(const RainPoints &points, const TExpressionObject &storm, cons
         const auto cells = RowTexts(point, request.timeFormat, request.precision, sep);
         rows.append({cells[0], cells[1], cells[2]});
     }
-    if (!request.csvPath.isEmpty())
+    if (request.csvPath == StandardOutputPath)
+        write(stdout, CsvBytes(rows, request.timeFormat));
+    else if (!request.csvPath.isEmpty())
         WriteCsvFile(request.csvPath, rows, request.timeFormat);
-    if (!request.swmmPath.isEmpty())
+    if (request.swmmPath == StandardOutputPath)
+        write(stdout, SwmmFragmentBytes(points, storm));
+    else if (!request.swmmPath.isEmpty())
         WriteSwmmFile(request.swmmPath, points, storm);
     if (!request.dataDocxPath.isEmpty())
         WriteDataDocument(request.dataDocxPath, rows);
@@ -99,51 +143,73 @@ void writeExports(const RainPoints &points, const TExpressionObject &storm, cons
                          RenderChart(scene, QSize(request.pictureWidth, request.pictureHeight)));
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// One run of the tool over its arguments, up to the exit status; what it
+// prints may still wait in standard output's buffer.
+ExitStatus run(const QStringList &arguments, const Separators &sep)
 {
-    // The tool shows no window: charts are drawn off screen.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const Separators sep = Separators::fromSystem();
-
     CliRequest request;
     try {
         RequireLegacyCodec();
-        request = ParseCliArguments(app.arguments().mid(1), sep);
+        request = ParseCliArguments(arguments, sep);
         if (request.help) {
             print(stdout, CliUsage());
-            return int(ExitStatus::Success);
+            return ExitStatus::Success;
         }
         if (request.batch)
-            return int(RunCliBatch(request, sep));
+            return RunCliBatch(request, sep);
         if (!request.saveStormPath.isEmpty())
             WriteStormFile(request.saveStormPath, request.storm, sep);
     } catch (const PluvionError &error) {
         print(stderr, error.description() + u'\n');
-        return int(ExitStatus::BadInput);
+        return ExitStatus::BadInput;
     }
 
+    // An export sent to standard output takes the place of the table there.
+    const bool printsTable = !request.writesToStandardOutput();
     RainPoints points;
     const auto failure = CalcRainPoints(request.storm, points, request.calcByShow, request.precision);
-    printRows(points, request, sep);
+    if (printsTable)
+        printRows(points, request, sep);
     if (failure) {
         print(stderr, QStringLiteral("出错：") + *failure + u'\n');
-        return int(ExitStatus::ComputationFailed);
+        return ExitStatus::ComputationFailed;
     }
-    printTotals(request.storm, request, sep);
     try {
-        printFormulaDepth(request.storm, request, sep);
+        if (printsTable) {
+            printTotals(request.storm, request, sep);
+            printFormulaDepth(request.storm, request, sep);
+        }
     } catch (const PluvionError &error) {
         print(stderr, QStringLiteral("出错：") + error.description() + u'\n');
-        return int(ExitStatus::ComputationFailed);
+        return ExitStatus::ComputationFailed;
     }
     try {
         writeExports(points, request.storm, request, sep);
     } catch (const PluvionError &error) {
         print(stderr, error.description() + u'\n');
-        return int(ExitStatus::BadInput);
+        return ExitStatus::BadInput;
     }
-    return int(ExitStatus::Success);
+    return ExitStatus::Success;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    IgnoreWriteSignals();
+    qInstallMessageHandler(dropQtMessages);
+    // The tool shows no window: charts are drawn off screen.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    ExitStatus status = ExitStatus::Success;
+    try {
+        QApplication app(argc, argv);
+        status = run(app.arguments().mid(1), Separators::fromSystem());
+    } catch (const std::bad_alloc &) {
+        print(stderr, QStringLiteral("出错：") + OutOfMemoryMessage() + u'\n');
+        status = ExitStatus::ComputationFailed;
+    }
+    // The files are written by now, whatever became of standard output.
+    if (!finishStandardOutput() && status == ExitStatus::Success)
+        status = ExitStatus::BadInput;
+    return int(status);
 }

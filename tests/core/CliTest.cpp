@@ -5,7 +5,11 @@
 #include <QProcess>
 #include <QSize>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -14,6 +18,7 @@ struct CliResult
     int status = -1;
     QString out;
     QString err;
+    QByteArray outBytes; // standard output as written
 };
 
 QByteArray fileBytes(const QString &path)
@@ -22,13 +27,18 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-CliResult runCli(const QStringList &arguments)
+// Runs the tool; `inChild`, when given, runs in the child process just
+// before the tool starts (to set a resource limit or replace a stream).
+CliResult runCli(const QStringList &arguments, const std::function<void()> &inChild = {})
 {
     QProcess process;
+    if (inChild)
+        process.setChildProcessModifier(inChild);
     process.start(QStringLiteral(PLUVION_CLI_PATH), arguments);
     process.waitForFinished(60000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    const QByteArray out = process.readAllStandardOutput();
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(out),
+            QString::fromUtf8(process.readAllStandardError()), out};
 }
 
 TEST(Cli, StartUpStormAsTheTableShowsIt)
@@ -148,6 +158,10 @@ TEST(Cli, FailuresAndTheirExitStatus)
         {{QStringLiteral("--save-storm"), dir.path()},
          2,
          QStringLiteral("Cannot create file \"%1\".").arg(dir.path())},
+        // The limit holds for the value, not for its whole minutes.
+        {{QStringLiteral("--duration"), QStringLiteral("10000000.5")}, 1, QStringLiteral("10000000")},
+        {{QStringLiteral("--size"), QStringLiteral("10001x10")}, 2, QStringLiteral("1 至 10000")},
+        {{QStringLiteral("--size"), QStringLiteral("10x10001")}, 2, QStringLiteral("1 至 10000")},
     };
     for (const auto &c : cases) {
         const CliResult result = runCli(c.arguments);
@@ -232,6 +246,167 @@ TEST(Cli, WritesTheWindowsExports)
         << refused.err.toStdString();
     EXPECT_FALSE(QFile::exists(jpeg));
     EXPECT_FALSE(QFile::exists(csv2));
+}
+
+TEST(Cli, EmptyPathsAndStandardOutput)
+{
+    QTemporaryDir dir;
+    const QString missing = QStringLiteral("缺少取值");
+    const QString notToStdout = QStringLiteral("不能写到标准输出（-）");
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const struct
+    {
+        QStringList arguments;
+        QString message;
+    } refused[] = {
+        {{QStringLiteral("--csv"), QString()}, QStringLiteral("参数 --csv 缺少取值")},
+        {{QStringLiteral("--save-storm"), QString()}, missing},
+        {{QStringLiteral("--data-docx="), QString()}, missing},
+        {{QStringLiteral("--report"), QString()}, missing},
+        {{QStringLiteral("--picture"), QString()}, missing},
+        {{QStringLiteral("--swmm"), QString()}, missing},
+        {{QStringLiteral("--open"), QString()}, missing},
+        {{QStringLiteral("--batch"), QStringLiteral("--out=")}, QStringLiteral("参数 --out 缺少取值")},
+        {{QStringLiteral("--batch"), QStringLiteral("--out"), out, QStringLiteral("--idf-chart"), QString()},
+         missing},
+        {{QStringLiteral("--data-docx"), QStringLiteral("-")},
+         QStringLiteral("--data-docx 的文件") + notToStdout},
+        {{QStringLiteral("--report"), QStringLiteral("-")}, notToStdout},
+        {{QStringLiteral("--picture"), QStringLiteral("-")}, notToStdout},
+        {{QStringLiteral("--save-storm"), QStringLiteral("-")}, notToStdout},
+        {{QStringLiteral("--csv"), QStringLiteral("-"), QStringLiteral("--swmm"), QStringLiteral("-")},
+         QStringLiteral("--csv 与 --swmm")},
+        {{QStringLiteral("--raw"), QStringLiteral("--csv=-")}, QStringLiteral("--raw")},
+    };
+    for (const auto &c : refused) {
+        const CliResult result = runCli(c.arguments);
+        EXPECT_EQ(result.status, 2) << c.arguments.join(u' ').toStdString();
+        EXPECT_TRUE(result.err.contains(c.message)) << result.err.toStdString();
+        EXPECT_TRUE(result.out.isEmpty());
+        EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    }
+
+    // "-" sends the CSV or the SWMM fragment to standard output, byte for byte
+    // as the file, in place of the table; the other exports still go to their files.
+    const QString csv = dir.filePath(QStringLiteral("table.csv"));
+    const QString swmm = dir.filePath(QStringLiteral("storm.inp"));
+    const QString picture = dir.filePath(QStringLiteral("chart.png"));
+    ASSERT_EQ(runCli({QStringLiteral("--csv"), csv, QStringLiteral("--swmm"), swmm}).status, 0);
+    const CliResult csvOut = runCli({QStringLiteral("--csv"), QStringLiteral("-"), QStringLiteral("--swmm"),
+                                     swmm, QStringLiteral("--picture"), picture});
+    ASSERT_EQ(csvOut.status, 0) << csvOut.err.toStdString();
+    EXPECT_EQ(csvOut.outBytes, fileBytes(csv));
+    EXPECT_TRUE(QFileInfo(picture).size() > 0);
+    const CliResult swmmOut = runCli({QStringLiteral("--swmm=-")});
+    ASSERT_EQ(swmmOut.status, 0) << swmmOut.err.toStdString();
+    EXPECT_EQ(swmmOut.outBytes, fileBytes(swmm));
+}
+
+// Standard output replaced in the child by a pipe nobody reads any more.
+void closedPipeAsStandardOutput()
+{
+    int ends[2];
+    if (pipe(ends) != 0)
+        _exit(99);
+    close(ends[0]);
+    dup2(ends[1], STDOUT_FILENO);
+    close(ends[1]);
+}
+
+TEST(Cli, FilesAreWrittenWhateverBecomesOfStandardOutput)
+{
+    QTemporaryDir dir;
+    const QString expected = dir.filePath(QStringLiteral("expected.csv"));
+    ASSERT_EQ(runCli({QStringLiteral("--csv"), expected}).status, 0);
+
+    const struct
+    {
+        const char *name;
+        std::function<void()> inChild;
+        QString reason;
+    } failures[] = {
+        {"a closed pipe", closedPipeAsStandardOutput, QStringLiteral("Broken pipe")},
+        {"a full device",
+         [] {
+             const int full = open("/dev/full", O_WRONLY);
+             if (full < 0)
+                 _exit(99);
+             dup2(full, STDOUT_FILENO);
+         },
+         QStringLiteral("No space left on device")},
+    };
+    for (const auto &failure : failures) {
+        for (const QString &table : {QStringLiteral("--precision=4"), QStringLiteral("--help")}) {
+            const QString csv = dir.filePath(QStringLiteral("table.csv"));
+            QFile::remove(csv);
+            const CliResult result = runCli({table, QStringLiteral("--csv"), csv}, failure.inChild);
+            EXPECT_EQ(result.status, 2) << failure.name;
+            EXPECT_TRUE(result.err.contains(QStringLiteral("出错：无法写入标准输出：") + failure.reason))
+                << failure.name << ": " << result.err.toStdString();
+            if (table != QStringLiteral("--help"))
+                EXPECT_EQ(fileBytes(csv), fileBytes(expected)) << failure.name;
+        }
+    }
+}
+
+TEST(Cli, ResourceLimitsEndInAMessage)
+{
+    QTemporaryDir dir;
+    // Over the file-size limit the write fails with its reason and the old file stays.
+    const QString csv = dir.filePath(QStringLiteral("old.csv"));
+    QFile old(csv);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+    const CliResult tooLarge =
+        runCli({QStringLiteral("--duration"), QStringLiteral("1440"), QStringLiteral("--csv"), csv}, [] {
+            const rlimit small{16 * 1024, 16 * 1024};
+            setrlimit(RLIMIT_FSIZE, &small);
+        });
+    EXPECT_EQ(tooLarge.status, 2);
+    EXPECT_TRUE(tooLarge.err.contains(QStringLiteral("File too large"))) << tooLarge.err.toStdString();
+    EXPECT_EQ(fileBytes(csv), QByteArray("old"));
+
+    // A long value is quoted in part, not echoed whole.
+    const QString huge(100000, u'7');
+    const CliResult echoed = runCli({QStringLiteral("--a1"), huge + u'x'});
+    EXPECT_EQ(echoed.status, 2);
+    EXPECT_TRUE(echoed.err.contains(QStringLiteral("'") + huge.left(60) + QStringLiteral("…'")))
+        << echoed.err.left(200).toStdString();
+    EXPECT_LT(echoed.err.size(), 200);
+
+    // No warning of Qt's own reaches the tool's user.
+    QProcess quiet;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    quiet.setProcessEnvironment(environment);
+    quiet.start(QStringLiteral(PLUVION_CLI_PATH), {QStringLiteral("--step"), QStringLiteral("60")});
+    ASSERT_TRUE(quiet.waitForFinished(60000));
+    EXPECT_EQ(quiet.exitCode(), 0);
+    EXPECT_EQ(quiet.readAllStandardError(), QByteArray());
+}
+
+TEST(Cli, OutOfMemoryIsAFailureWithAMessage)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#else
+    // The tool starts in about 100 MB of address space; the 10,000,000 rows
+    // of the longest storm need 240 MB more before anything is printed.
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("big.csv"));
+    for (const QStringList &arguments :
+         {QStringList{QStringLiteral("--duration"), QStringLiteral("10000000"), QStringLiteral("--csv"), csv},
+          QStringList{QStringLiteral("--batch"), QStringLiteral("--duration"), QStringLiteral("10000000"),
+                      QStringLiteral("--out"), dir.filePath(QStringLiteral("out"))}}) {
+        const CliResult result = runCli(arguments, [] {
+            const rlimit space{256u << 20, 256u << 20};
+            setrlimit(RLIMIT_AS, &space);
+        });
+        EXPECT_EQ(result.status, 1) << arguments.join(u' ').toStdString();
+        EXPECT_TRUE(result.err.contains(QStringLiteral("出错：内存不足"))) << result.err.toStdString();
+        EXPECT_FALSE(QFile::exists(csv));
+    }
+#endif
 }
 
 } // namespace

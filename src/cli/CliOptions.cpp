@@ -307,26 +307,30 @@ void applySize(const GivenOptions &given, CliRequest &request)
 QString CliUsage()
 {
     return QStringLiteral(
-        "用法: pluvion-cli [--open FILE] [--form i|q] [--a1 X] [--c X] [--b X] [--n X] [--log lg|ln]\n"
-        "                  [--period P] [--duration T] [--peak R] [--step S] [--mode instant|block]\n"
-        "                  [--precision N] [--calc-by-show] [--time-format clock|min]\n"
-        "                  [--raw] [--save-storm FILE]\n"
-        "                  [--csv FILE] [--data-docx FILE] [--report FILE] [--picture FILE] [--size WxH]\n"
-        "                  [--swmm FILE]\n"
-        "       pluvion-cli --batch --period P1,P2,.. --duration T1,T2,.. --out DIR\n"
-        "                  [公式、--peak、--step、--mode、--precision、--calc-by-show、--time-format]\n"
-        "                  [--compare-chart FILE] [--idf-chart FILE [--idf-log]] [--size WxH]\n"
-        "不带参数时计算程序启动时的默认雨型（芝加哥雨型）。\n"
-        "--mode instant 为瞬时雨强（默认），block 为时段平均（雨量与公式雨量一致，适合 SWMM）。\n"
-        "--swmm 写出可粘贴进 SWMM 5 输入文件的 [RAINGAGES] 与 [TIMESERIES] 段。\n"
-        "--batch 按列出的每个重现期与每个历时计算一个雨型（先按重现期、再按历时的顺序），\n"
-        "  在 --out 文件夹（不存在时创建）中为每个雨型写一个 CSV（文件名与窗口导出时相同），\n"
-        "  并写出汇总表 雨型汇总.csv：重现期、历时、峰值比例、步长、计算模式、降雨总量H、平均雨强、\n"
-        "  峰值雨强及其分钟、公式雨量，每个算成的雨型一行。进度逐个写到标准错误输出，\n"
-        "  算不出的雨型以 P、T 指明并跳过，其余照常计算；有雨型失败时退出码为 1。\n"
-        "--compare-chart 把批量中各雨型的过程线画在一张图上；--idf-chart 画各重现期的\n"
-        "  暴雨强度—历时曲线（历时到列出的最长历时），--idf-log 用双对数坐标。\n"
-        "命令行上的数值一律以 \".\" 作小数点。\n");
+               "用法: pluvion-cli [--open FILE] [--form i|q] [--a1 X] [--c X] [--b X] [--n X] [--log lg|ln]\n"
+               "                  [--period P] [--duration T] [--peak R] [--step S] [--mode instant|block]\n"
+               "                  [--precision N] [--calc-by-show] [--time-format clock|min]\n"
+               "                  [--raw] [--save-storm FILE]\n"
+               "                  [--csv FILE] [--data-docx FILE] [--report FILE] [--picture FILE] [--size "
+               "WxH]\n"
+               "                  [--swmm FILE]\n"
+               "       pluvion-cli --batch --period P1,P2,.. --duration T1,T2,.. --out DIR\n"
+               "                  "
+               "[公式、--peak、--step、--mode、--precision、--calc-by-show、--time-format]\n"
+               "                  [--compare-chart FILE] [--idf-chart FILE [--idf-log]] [--size WxH]\n"
+               "不带参数时计算程序启动时的默认雨型（芝加哥雨型）。\n"
+               "--mode instant 为瞬时雨强（默认），block 为时段平均（雨量与公式雨量一致，适合 SWMM）。\n"
+               "--swmm 写出可粘贴进 SWMM 5 输入文件的 [RAINGAGES] 与 [TIMESERIES] 段。\n"
+               "--csv - 或 --swmm - 把该文件写到标准输出（代替表格）；--size 每边至多 %1 像素。\n"
+               "--batch 按列出的每个重现期与每个历时计算一个雨型（先按重现期、再按历时的顺序），\n"
+               "  在 --out 文件夹（不存在时创建）中为每个雨型写一个 CSV（文件名与窗口导出时相同），\n"
+               "  并写出汇总表 雨型汇总.csv：重现期、历时、峰值比例、步长、计算模式、降雨总量H、平均雨强、\n"
+               "  峰值雨强及其分钟、公式雨量，每个算成的雨型一行。进度逐个写到标准错误输出，\n"
+               "  算不出的雨型以 P、T 指明并跳过，其余照常计算；有雨型失败时退出码为 1。\n"
+               "--compare-chart 把批量中各雨型的过程线画在一张图上；--idf-chart 画各重现期的\n"
+               "  暴雨强度—历时曲线（历时到列出的最长历时），--idf-log 用双对数坐标。\n"
+               "命令行上的数值一律以 \".\" 作小数点。\n")
+        .arg(MaxPictureSide);
 }
 
 CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep)

@@ -261,7 +261,7 @@ TEST(Cli, EmptyPathsAndStandardOutput)
     } refused[] = {
         {{QStringLiteral("--csv"), QString()}, QStringLiteral("参数 --csv 缺少取值")},
         {{QStringLiteral("--save-storm"), QString()}, missing},
-        {{QStringLiteral("--data-docx="), QString()}, missing},
+        {{QStringLiteral("--data-docx=")}, missing},
         {{QStringLiteral("--report"), QString()}, missing},
         {{QStringLiteral("--picture"), QString()}, missing},
         {{QStringLiteral("--swmm"), QString()}, missing},

@@ -195,9 +195,11 @@ void TFormPluvion::MenuSaveDataToSwmmClick()
     const auto target = askSaveTarget(dialog, SwmmTargetPath);
     if (!target)
         return;
-    // SWMM reads the computed storm, not the table's texts: an edited cell
-    // does not reach the model.
-    WriteSwmmFile(*target, m_rainPoints, m_storm);
+    // SWMM reads the block averages of the storm, not the table's texts: an
+    // edited cell does not reach the model.
+    WriteSwmmFile(*target, m_storm);
+    if (const auto note = SwmmModeNote(m_storm))
+        m_prompts->message(this, QStringLiteral("提示"), *note, UserPrompts::Icon::Information);
     openFile(*target);
 }
 

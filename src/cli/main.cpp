@@ -81,8 +81,11 @@ void writeExports(const RainPoints &points, const TExpressionObject &storm, cons
     }
     if (!request.csvPath.isEmpty())
         WriteCsvFile(request.csvPath, rows, request.timeFormat);
-    if (!request.swmmPath.isEmpty())
-        WriteSwmmFile(request.swmmPath, points, storm);
+    if (!request.swmmPath.isEmpty()) {
+        WriteSwmmFile(request.swmmPath, storm);
+        if (const auto note = SwmmModeNote(storm))
+            print(stderr, *note + u'\n');
+    }
     if (!request.dataDocxPath.isEmpty())
         WriteDataDocument(request.dataDocxPath, rows);
     if (!request.drawsChart())

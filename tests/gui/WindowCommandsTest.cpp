@@ -422,7 +422,7 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
     action("MenuSaveDataToSwmm")->trigger();
     const QString target = outPath(u"storm.inp"_s);
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
-    EXPECT_EQ(fileBytes(target), SwmmFragmentBytes(window->rainPoints(), window->storm()));
+    EXPECT_EQ(fileBytes(target), SwmmFragmentBytes(window->storm()));
     EXPECT_TRUE(fileBytes(target).contains("[TIMESERIES]"));
     EXPECT_EQ(opened, QList<QUrl>{fileUrl(target)});
 
@@ -431,6 +431,25 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
     choose(outPath(u"storm.TXT"_s), 1);
     action("MenuSaveDataToSwmm1")->trigger();
     EXPECT_EQ(opened, QList<QUrl>{fileUrl(outPath(u"storm.TXT"_s))});
+}
+
+TEST_F(WindowCommandsTest, SwmmFragmentOfAnInstantStormSaysItHoldsBlockAverages)
+{
+    window->storm().StormMode = StormModeInstant;
+    window->storm().Storm_Step = 7;
+    window->RefreshRainModel();
+    choose(outPath(u"storm.inp"_s), 0);
+    action("MenuSaveDataToSwmm1")->trigger();
+    const QString target = outPath(u"storm.inp"_s);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0].caption, u"提示"_s);
+    EXPECT_EQ(prompts.messages[0].text, *SwmmModeNote(window->storm()));
+    EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Information);
+    TExpressionObject block = window->storm();
+    block.StormMode = StormModeBlock;
+    const auto belowFirstLine = [](const QByteArray &bytes) { return bytes.mid(bytes.indexOf("\r\n")); };
+    EXPECT_EQ(belowFirstLine(fileBytes(target)), belowFirstLine(SwmmFragmentBytes(block)));
+    EXPECT_EQ(opened, QList<QUrl>{fileUrl(target)});
 }
 
 TEST_F(WindowCommandsTest, PictureTypeFollowsTheFilterChosenInTheDialog)

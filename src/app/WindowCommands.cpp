@@ -66,9 +66,11 @@ void TFormPluvion::buildExportMenus()
     addCommand(m_helpMenu, QStringLiteral("Menu_Update"), QStringLiteral("检查更新..."),
                [this] { Menu_UpdateClick(); });
     m_helpMenu->addSeparator();
-    addCommand(m_helpMenu, QStringLiteral("Menu_AddQQ"), Community::menuCaption(),
-               [this] { Menu_AddQQClick(); });
-    m_helpMenu->addSeparator();
+    if (Community::offered()) {
+        addCommand(m_helpMenu, QStringLiteral("Menu_AddQQ"), Community::menuCaption(),
+                   [this] { Menu_AddQQClick(); });
+        m_helpMenu->addSeparator();
+    }
     addCommand(m_helpMenu, QStringLiteral("Menu_About"), QStringLiteral("关于"),
                [this] { Menu_AboutClick(); });
 

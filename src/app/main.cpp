@@ -1,4 +1,5 @@
 // Pluvion: the window program.
+#include "app/QtTranslation.h"
 #include "app/StormChart.h"
 #include "app/UnitPluvion.h"
 #include "app/UserPrompts.h"
@@ -11,6 +12,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    InstallQtChineseTranslation(app);
     WidgetPrompts prompts;
     try {
         RequireLegacyCodec();

@@ -18,7 +18,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pluvion)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Quillfen)
-set(CPACK_PACKAGE_CONTACT "Quillfen <pluvion@quillfen.com>")
+set(CPACK_PACKAGE_CONTACT "${PLUVION_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Chicago design storms for storm-water design")
 # CPack writes each line as a line of the control file's long description.
 set(CPACK_PACKAGE_DESCRIPTION [[
@@ -37,8 +37,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PLUVION_MAKER_URL})
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Debian 12's runtime packages: the shared libraries the programs link, the
-# platform plugins that give Qt a window (xcb, wayland, offscreen), and the
-# CJK fonts that the Chinese captions and the chart pictures are drawn with.
+# platform plugins that give Qt a window (xcb, wayland, offscreen), the CJK
+# fonts that the Chinese captions and the chart pictures are drawn with, Qt's
+# own Chinese texts for the standard dialogs, and xdg-open, which opens the
+# written files, the manual and web pages.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS [[
 libc6 (>= 2.34),
 libstdc++6 (>= 11),
@@ -54,7 +56,9 @@ libzip4 (>= 1.0),
 libpng16-16 (>= 1.6.2),
 libjpeg62-turbo (>= 1.3.1),
 zlib1g (>= 1:1.2.11),
-fonts-noto-cjk]])
+fonts-noto-cjk,
+qt6-translations-l10n,
+xdg-utils]])
 string(REPLACE "\n" " " CPACK_DEBIAN_PACKAGE_DEPENDS "${CPACK_DEBIAN_PACKAGE_DEPENDS}")
 string(STRIP "${CPACK_DEBIAN_PACKAGE_DEPENDS}" CPACK_DEBIAN_PACKAGE_DEPENDS)
 include(CPack)

@@ -66,9 +66,11 @@ void TFormPluvion::buildExportMenus()
     addCommand(m_helpMenu, QStringLiteral("Menu_Update"), QStringLiteral("检查更新..."),
                [this] { Menu_UpdateClick(); });
     m_helpMenu->addSeparator();
-    addCommand(m_helpMenu, QStringLiteral("Menu_AddQQ"), Community::menuCaption(),
-               [this] { Menu_AddQQClick(); });
-    m_helpMenu->addSeparator();
+    if (Community::offered()) {
+        addCommand(m_helpMenu, QStringLiteral("Menu_AddQQ"), Community::menuCaption(),
+                   [this] { Menu_AddQQClick(); });
+        m_helpMenu->addSeparator();
+    }
     addCommand(m_helpMenu, QStringLiteral("Menu_About"), QStringLiteral("关于"),
                [this] { Menu_AboutClick(); });
 
@@ -195,9 +197,11 @@ void TFormPluvion::MenuSaveDataToSwmmClick()
     const auto target = askSaveTarget(dialog, SwmmTargetPath);
     if (!target)
         return;
-    // SWMM reads the computed storm, not the table's texts: an edited cell
-    // does not reach the model.
-    WriteSwmmFile(*target, m_rainPoints, m_storm);
+    // SWMM reads the block averages of the storm, not the table's texts: an
+    // edited cell does not reach the model.
+    WriteSwmmFile(*target, m_storm);
+    if (const auto note = SwmmModeNote(m_storm))
+        m_prompts->message(this, QStringLiteral("提示"), *note, UserPrompts::Icon::Information);
     openFile(*target);
 }
 

@@ -1,4 +1,5 @@
 // Pluvion: the window program.
+#include "app/QtTranslation.h"
 #include "app/StormChart.h"
 #include "app/UnitPluvion.h"
 #include "app/UserPrompts.h"
@@ -13,6 +14,7 @@ int main(int argc, char **argv)
 {
     IgnoreWriteSignals();
     QApplication app(argc, argv);
+    InstallQtChineseTranslation(app);
     WidgetPrompts prompts;
     try {
         RequireLegacyCodec();

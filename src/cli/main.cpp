@@ -124,9 +124,13 @@ void writeExports(const RainPoints &points, const TExpressionObject &storm, cons
     else if (!request.csvPath.isEmpty())
         WriteCsvFile(request.csvPath, rows, request.timeFormat);
     if (request.swmmPath == StandardOutputPath)
-        write(stdout, SwmmFragmentBytes(points, storm));
+        write(stdout, SwmmFragmentBytes(storm));
     else if (!request.swmmPath.isEmpty())
-        WriteSwmmFile(request.swmmPath, points, storm);
+        WriteSwmmFile(request.swmmPath, storm);
+    if (!request.swmmPath.isEmpty()) {
+        if (const auto note = SwmmModeNote(storm))
+            print(stderr, *note + u'\n');
+    }
     if (!request.dataDocxPath.isEmpty())
         WriteDataDocument(request.dataDocxPath, rows);
     if (!request.drawsChart())

@@ -57,18 +57,41 @@ QString SwmmHourMinute(long long minutes)
     return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QChar(u'0'));
 }
 
-QStringList SwmmFragmentLines(const RainPoints &points, const TExpressionObject &storm)
+RainPoints SwmmBlockPoints(const TExpressionObject &storm)
 {
+    TExpressionObject block = storm;
+    block.StormMode = StormModeBlock;
+    RainPoints points;
+    // The exact averages: the series must hold the formula depth, not the
+    // rounded figures the window may compute from.
+    if (const auto failure = CalcRainPoints(block, points, false, 0))
+        throw PluvionError(*failure);
+    return points;
+}
+
+std::optional<QString> SwmmModeNote(const TExpressionObject &storm)
+{
+    if (storm.StormMode == StormModeBlock)
+        return std::nullopt;
+    return QStringLiteral(
+        "SWMM数据按时段平均写出：SWMM把每个值当作整个时段内不变的强度，瞬时雨强会使雨量失真；"
+        "写出的序列雨量等于公式雨量。");
+}
+
+QStringList SwmmFragmentLines(const TExpressionObject &storm)
+{
+    const RainPoints points = SwmmBlockPoints(storm);
     if (points.empty())
         throw PluvionError(NoDataToSaveMessage());
     const long long step = std::llabs(static_cast<long long>(storm.Storm_Step));
-    const bool block = storm.StormMode == StormModeBlock;
     const QString name = SwmmSeriesName(storm);
     const int nameWidth = std::max<int>(16, int(name.size()));
 
     QStringList lines;
-    lines << QStringLiteral(";;Pluvion Chicago design storm %1, %2, intensities in mm/h")
-                 .arg(name, block ? QStringLiteral("block average") : QStringLiteral("instantaneous"))
+    lines << QStringLiteral(";;Pluvion Chicago design storm %1, block averages%2, intensities in mm/h")
+                 .arg(name, SwmmModeNote(storm)
+                                ? QStringLiteral(" (shown in Pluvion as instantaneous intensities)")
+                                : QString())
           << QString() << QStringLiteral("[RAINGAGES]")
           << QStringLiteral(";;") + column(QStringLiteral("Name"), nameWidth - 2) +
                  QStringLiteral("Format    Interval SCF      Source")
@@ -86,40 +109,34 @@ QStringList SwmmFragmentLines(const RainPoints &points, const TExpressionObject 
     const auto entry = [&](long long minute, const QString &value) {
         lines << column(name, nameWidth) + column(QString(), 10) + column(SwmmHourMinute(minute), 10) + value;
     };
-    long long next = 0;
     double previousOverall = 0;
     for (size_t k = 0; k < points.size(); ++k) {
         const TRainPoint &point = points[k];
-        const long long minute = std::llround(point.Time);
-        if (step == 0 || minute % step != 0) {
-            previousOverall = point.Overall;
-            continue;
-        }
-        double intensity = point.Intensity;
-        // The block storm's shortened last step: its rainfall over a whole step.
-        if (block && k + 1 == points.size() && point.Time + double(step) > storm.Storm_Time)
-            intensity = (point.Overall - previousOverall) / double(step);
-        entry(minute, perHour(intensity));
+        // Every row is a whole step, except a shortened last one, whose
+        // rainfall is spread over a whole step so that the series keeps it.
+        const bool shortened = k + 1 == points.size() && point.Time + double(step) > storm.Storm_Time;
+        const double intensity =
+            shortened ? (point.Overall - previousOverall) / double(step) : point.Intensity;
+        entry(static_cast<long long>(k) * step, perHour(intensity));
         previousOverall = point.Overall;
-        next = minute + step;
     }
-    entry(next, QStringLiteral("0"));
+    entry(static_cast<long long>(points.size()) * step, QStringLiteral("0"));
     lines << QString();
     return lines;
 }
 
-QByteArray SwmmFragmentBytes(const RainPoints &points, const TExpressionObject &storm)
+QByteArray SwmmFragmentBytes(const TExpressionObject &storm)
 {
-    return SwmmFragmentLines(points, storm).join(QStringLiteral("\r\n")).toUtf8();
+    return SwmmFragmentLines(storm).join(QStringLiteral("\r\n")).toUtf8();
 }
 
-void WriteSwmmFragment(QIODevice &device, const RainPoints &points, const TExpressionObject &storm)
+void WriteSwmmFragment(QIODevice &device, const TExpressionObject &storm)
 {
-    if (!WriteAllBytes(device, SwmmFragmentBytes(points, storm)))
+    if (!WriteAllBytes(device, SwmmFragmentBytes(storm)))
         throw PluvionError(device.errorString());
 }
 
-void WriteSwmmFile(const QString &path, const RainPoints &points, const TExpressionObject &storm)
+void WriteSwmmFile(const QString &path, const TExpressionObject &storm)
 {
-    WriteExportFile(path, SwmmFragmentBytes(points, storm));
+    WriteExportFile(path, SwmmFragmentBytes(storm));
 }

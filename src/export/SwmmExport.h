@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class QIODevice;
 
@@ -14,15 +15,19 @@ class QIODevice;
 // [RAINGAGES] section with one gage that reads the storm as intensities held
 // for one step each, and a [TIMESERIES] section with the series it reads.
 //
-// Times are hours:minutes from the start of the storm, one every step;
-// intensities are in mm/h. The series ends with a 0 one step after its last
-// value, so the rain stops there. A block-average storm's shortened last
-// step is written as its rainfall spread over a whole step, so the series
-// holds exactly the storm's rainfall; an instantaneous storm lists only the
-// minutes on the step (its extra last minute would make the series finer
-// than the gage's interval, which SWMM refuses). Numbers always use ".";
-// the text is ASCII with CR LF line ends. Column headers are comment lines
-// beginning with ";;".
+// SWMM holds each value of a gage constant over its interval, so only block
+// averages describe a storm to it: the fragment always holds the block-average
+// series of the storm (same formula, P, T, r and step, exact averages however
+// the window rounds), whatever mode the window shows, and its rainfall is the
+// formula depth. Times are hours:minutes from the start of the storm, one
+// every step; intensities are in mm/h. The series ends with a 0 at the first
+// step boundary at or after T: when T is not a whole number of steps, the
+// shortened last step's rainfall is spread over a whole step, because SWMM
+// refuses series times closer than the gage's interval (and H:MM holds whole
+// minutes only). Numbers always use "."; the text is ASCII with CR LF line
+// ends. The first comment line names the series and, for a storm shown as
+// instantaneous intensities, says that block averages were written. Column
+// headers are comment lines beginning with ";;".
 
 // The name of both the gage and the series, without blanks: P, T and r in
 // the general number form, "P2_T120_r0.4".
@@ -31,16 +36,25 @@ QString SwmmSeriesName(const TExpressionObject &storm);
 // Minutes as SWMM's hours:minutes: 5 -> "0:05", 125 -> "2:05", 1500 -> "25:00".
 QString SwmmHourMinute(long long minutes);
 
-// The lines of the fragment for the computed `points` of `storm`. Raises
-// PluvionError NoDataToSaveMessage() when there are no rows.
-QStringList SwmmFragmentLines(const RainPoints &points, const TExpressionObject &storm);
+// The block-average rows the fragment lists for `storm`: the storm computed
+// in the block-average mode from the exact averages. Raises PluvionError with
+// the generator's description when that computation fails.
+RainPoints SwmmBlockPoints(const TExpressionObject &storm);
+
+// The lines of the fragment for `storm`. Raises PluvionError as above.
+QStringList SwmmFragmentLines(const TExpressionObject &storm);
 
 // The fragment's bytes, each line ending in CR LF.
-QByteArray SwmmFragmentBytes(const RainPoints &points, const TExpressionObject &storm);
+QByteArray SwmmFragmentBytes(const TExpressionObject &storm);
 
 // Writes the fragment to an open device. Raises PluvionError with the
 // device's reason when a write fails or comes up short.
-void WriteSwmmFragment(QIODevice &device, const RainPoints &points, const TExpressionObject &storm);
+void WriteSwmmFragment(QIODevice &device, const TExpressionObject &storm);
+
+// The one line the window and the command-line tool show after writing the
+// fragment of a storm shown as instantaneous intensities (none for a
+// block-average storm, whose fragment lists what is shown).
+std::optional<QString> SwmmModeNote(const TExpressionObject &storm);
 
 // The window's command, in the data submenu and the table's pop-up menu.
 inline QString SwmmMenuCaption()
@@ -70,4 +84,4 @@ QString SwmmTargetPath(const QString &chosenName);
 // Writes the fragment as the whole file at `path`, creating it or replacing
 // it in one step (a failure leaves any previous file as it was). Raises
 // PluvionError "Cannot create file "<path>". <reason>".
-void WriteSwmmFile(const QString &path, const RainPoints &points, const TExpressionObject &storm);
+void WriteSwmmFile(const QString &path, const TExpressionObject &storm);

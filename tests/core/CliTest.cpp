@@ -112,8 +112,21 @@ TEST(Cli, BlockModeMeetsTheFormulaDepthAndExportsForSwmm)
     EXPECT_EQ(lines[27], QStringLiteral("公式雨量=60.2284mm"));
     QFile swmm(swmmPath);
     ASSERT_TRUE(swmm.open(QIODevice::ReadOnly));
+    const QByteArray blockFragment = swmm.readAll();
     EXPECT_TRUE(
-        swmm.readAll().contains("P2_T120_r0.4     INTENSITY 0:05     1.0      TIMESERIES P2_T120_r0.4\r\n"));
+        blockFragment.contains("P2_T120_r0.4     INTENSITY 0:05     1.0      TIMESERIES P2_T120_r0.4\r\n"));
+    EXPECT_FALSE(block.err.contains(QStringLiteral("时段平均"))) << block.err.toStdString();
+
+    // An instantaneous storm's fragment holds the same block averages, and
+    // the tool says so in one line.
+    const QString instantPath = dir.filePath(QStringLiteral("instant.inp"));
+    const CliResult instantSwmm =
+        runCli({QStringLiteral("--step"), QStringLiteral("5"), QStringLiteral("--swmm"), instantPath});
+    ASSERT_EQ(instantSwmm.status, 0) << instantSwmm.err.toStdString();
+    EXPECT_EQ(instantSwmm.err.count(QStringLiteral("时段平均")), 1) << instantSwmm.err.toStdString();
+    const QByteArray instantFragment = fileBytes(instantPath);
+    EXPECT_EQ(instantFragment.mid(instantFragment.indexOf("\r\n")),
+              blockFragment.mid(blockFragment.indexOf("\r\n")));
 
     // The mode travels in the storm file; --mode on the command line overrides it.
     EXPECT_EQ(runCli({QStringLiteral("--open"), stormPath}).out, block.out);

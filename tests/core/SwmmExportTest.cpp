@@ -1,5 +1,6 @@
 // The SWMM fragment, read back by a small reader of its own: the gage names
-// the series, the times step evenly, and the series holds the storm's rainfall.
+// the series, the times step evenly, and the series holds the formula depth
+// whichever mode the storm is shown in.
 #include "export/SwmmExport.h"
 
 #include "export/CsvExport.h"
@@ -60,76 +61,113 @@ SwmmFragment parseFragment(const QByteArray &bytes)
     return fragment;
 }
 
-struct ComputedStorm
+TExpressionObject stormOf(uint8_t mode, double T, double r, int step)
 {
     TExpressionObject storm = StartUpStorm();
-    RainPoints points;
-};
-
-ComputedStorm compute(uint8_t mode, double T, double r, int step)
-{
-    ComputedStorm computed;
-    computed.storm.StormMode = mode;
-    computed.storm.Storm_Time = T;
-    computed.storm.Storm_Percent = r;
-    computed.storm.Storm_Step = step;
-    EXPECT_FALSE(CalcRainPoints(computed.storm, computed.points, false, 4));
-    return computed;
+    storm.StormMode = mode;
+    storm.Storm_Time = T;
+    storm.Storm_Percent = r;
+    storm.Storm_Step = step;
+    return storm;
 }
 
-TEST(SwmmExport, SeriesHoldsTheStormsRainfallAtEvenSteps)
+QString errorOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const PluvionError &error) {
+        return error.description();
+    }
+    return QStringLiteral("<no error>");
+}
+
+TEST(SwmmExport, SeriesHoldsTheFormulaDepthInEitherMode)
 {
     const struct
     {
-        uint8_t mode;
         double T, r;
         int step;
         QString name, interval;
+        long long end; // the minute of the closing 0
     } cases[] = {
-        {StormModeBlock, 120, 0.4, 1, QStringLiteral("P2_T120_r0.4"), QStringLiteral("0:01")},
-        {StormModeBlock, 120, 0.5, 5, QStringLiteral("P2_T120_r0.5"), QStringLiteral("0:05")},
+        {120, 0.4, 1, QStringLiteral("P2_T120_r0.4"), QStringLiteral("0:01"), 120},
+        {120, 0.5, 5, QStringLiteral("P2_T120_r0.5"), QStringLiteral("0:05"), 120},
         // The shortened last step [84, 90.7) is spread over a whole step.
-        {StormModeBlock, 90.7, 0.4, 7, QStringLiteral("P2_T90.7_r0.4"), QStringLiteral("0:07")},
-        {StormModeBlock, 1440, 0.4, 60, QStringLiteral("P2_T1440_r0.4"), QStringLiteral("1:00")},
-        // Each minute of the instantaneous storm is its own step.
-        {StormModeInstant, 120, 0.4, 1, QStringLiteral("P2_T120_r0.4"), QStringLiteral("0:01")},
+        {90.7, 0.4, 7, QStringLiteral("P2_T90.7_r0.4"), QStringLiteral("0:07"), 91},
+        {90.7, 0.4, 1, QStringLiteral("P2_T90.7_r0.4"), QStringLiteral("0:01"), 91},
+        {1440, 0.4, 5, QStringLiteral("P2_T1440_r0.4"), QStringLiteral("0:05"), 1440},
+        {1440, 0.15, 60, QStringLiteral("P2_T1440_r0.15"), QStringLiteral("1:00"), 1440},
+        {120, 0.4, 7, QStringLiteral("P2_T120_r0.4"), QStringLiteral("0:07"), 126},
+        // A negative step lists as its magnitude.
+        {30, 0.9, -4, QStringLiteral("P2_T30_r0.9"), QStringLiteral("0:04"), 32},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.name.toStdString() + " step " + std::to_string(c.step));
-        const ComputedStorm computed = compute(c.mode, c.T, c.r, c.step);
-        const QByteArray bytes = SwmmFragmentBytes(computed.points, computed.storm);
-        EXPECT_TRUE(bytes.endsWith("\r\n"));
-        EXPECT_FALSE(bytes.contains('\t'));
-        for (const char ch : bytes)
-            ASSERT_TRUE(ch > 0) << "not ASCII";
+        QByteArray blockBytes;
+        for (const uint8_t mode : {StormModeBlock, StormModeInstant}) {
+            SCOPED_TRACE(c.name.toStdString() + " step " + std::to_string(c.step) + " mode " +
+                         std::to_string(mode));
+            const TExpressionObject storm = stormOf(mode, c.T, c.r, c.step);
+            const QByteArray bytes = SwmmFragmentBytes(storm);
+            EXPECT_TRUE(bytes.endsWith("\r\n"));
+            EXPECT_FALSE(bytes.contains('\t'));
+            for (const char ch : bytes)
+                ASSERT_TRUE(ch > 0) << "not ASCII";
 
-        const SwmmFragment fragment = parseFragment(bytes);
-        ASSERT_EQ(fragment.gage, (QStringList{c.name, QStringLiteral("INTENSITY"), c.interval,
-                                              QStringLiteral("1.0"), QStringLiteral("TIMESERIES"), c.name}));
-        EXPECT_EQ(fragment.seriesName, c.name);
-        ASSERT_EQ(fragment.minutes.size(), qsizetype(computed.points.size()) + 1);
-        double depth = 0;
-        for (qsizetype k = 0; k < fragment.minutes.size(); ++k) {
-            EXPECT_EQ(fragment.minutes[k], k * c.step);
-            depth += fragment.mmPerHour[k] / 60 * c.step;
+            const SwmmFragment fragment = parseFragment(bytes);
+            ASSERT_EQ(fragment.gage,
+                      (QStringList{c.name, QStringLiteral("INTENSITY"), c.interval, QStringLiteral("1.0"),
+                                   QStringLiteral("TIMESERIES"), c.name}));
+            EXPECT_EQ(fragment.seriesName, c.name);
+            const long long step = std::abs(c.step);
+            ASSERT_EQ(fragment.minutes.size(), c.end / step + 1);
+            double depth = 0;
+            for (qsizetype k = 0; k < fragment.minutes.size(); ++k) {
+                EXPECT_EQ(fragment.minutes[k], k * step);
+                depth += fragment.mmPerHour[k] / 60 * double(step);
+            }
+            EXPECT_EQ(fragment.mmPerHour.last(), 0.0) << "the rain stops at the end";
+            const double formula = FormulaDepth(storm);
+            EXPECT_NEAR(depth, formula, 1e-9 * formula);
+
+            // Both modes write the same series; only the first comment line
+            // tells that the window shows instantaneous intensities.
+            const QByteArray firstLine = bytes.left(bytes.indexOf("\r\n"));
+            EXPECT_EQ(firstLine.contains("instantaneous"), mode == StormModeInstant) << firstLine.constData();
+            EXPECT_EQ(SwmmModeNote(storm).has_value(), mode == StormModeInstant);
+            if (mode == StormModeBlock)
+                blockBytes = bytes.mid(bytes.indexOf("\r\n"));
+            else
+                EXPECT_EQ(bytes.mid(bytes.indexOf("\r\n")), blockBytes);
         }
-        EXPECT_EQ(fragment.mmPerHour.last(), 0.0) << "the rain stops at the end";
-        EXPECT_EQ(QString::number(depth, 'g', 12),
-                  QString::number(computed.storm.Strom_Overall_Rainfall, 'g', 12));
     }
 }
 
-TEST(SwmmExport, InstantStormKeepsOnlyTheMinutesOnTheStep)
+TEST(SwmmExport, DefaultStormAtStepSevenKeepsItsDepth)
 {
-    // Minute 120 follows 119 by less than the 7-minute interval, which SWMM
-    // refuses for a gage; the series keeps 0, 7, ..., 119 and ends at 126.
-    const ComputedStorm computed = compute(StormModeInstant, 120, 0.4, 7);
-    const SwmmFragment fragment = parseFragment(SwmmFragmentBytes(computed.points, computed.storm));
-    ASSERT_EQ(fragment.minutes.size(), 19);
-    EXPECT_EQ(fragment.minutes[17], 119);
-    EXPECT_EQ(fragment.minutes[18], 126);
-    EXPECT_EQ(QString::number(fragment.mmPerHour[1], 'g', 12),
-              QString::number(computed.points[1].Intensity * 60, 'g', 12));
+    // The instantaneous storm sampled every 7 minutes, each sample held for
+    // 7 minutes, would misstate the storm's depth; the block series lists
+    // the exact averages and ends at 1:31, one step after its last value at
+    // 1:24.
+    const TExpressionObject storm = stormOf(StormModeInstant, 90.7, 0.4, 7);
+    const SwmmFragment fragment = parseFragment(SwmmFragmentBytes(storm));
+    ASSERT_EQ(fragment.minutes.size(), 14);
+    EXPECT_EQ(fragment.minutes[12], 84);
+    EXPECT_EQ(fragment.minutes[13], 91);
+    const RainPoints block = SwmmBlockPoints(storm);
+    ASSERT_EQ(block.size(), 13u);
+    EXPECT_EQ(QString::number(fragment.mmPerHour[5], 'g', 12),
+              QString::number(block[5].Intensity * 60, 'g', 12));
+}
+
+TEST(SwmmExport, StormsTheBlockSeriesCannotHoldAreRefused)
+{
+    // An instantaneous storm may peak at its start; its block averages cannot.
+    EXPECT_EQ(errorOf([] { SwmmFragmentBytes(stormOf(StormModeInstant, 120, 0, 5)); }),
+              BlockPeakRatioOutsideMessage());
+    EXPECT_EQ(errorOf([] { SwmmFragmentBytes(stormOf(StormModeInstant, 0, 0.4, 5)); }),
+              BlockDurationNotPositiveMessage());
+    EXPECT_NE(errorOf([] { SwmmFragmentBytes(stormOf(StormModeBlock, 120, 0.4, 0)); }),
+              QStringLiteral("<no error>"));
 }
 
 TEST(SwmmExport, TimesAndWriting)
@@ -142,37 +180,27 @@ TEST(SwmmExport, TimesAndWriting)
     for (const auto &t : times)
         EXPECT_EQ(SwmmHourMinute(t.minutes), QString::fromLatin1(t.text));
 
-    const ComputedStorm computed = compute(StormModeBlock, 120, 0.4, 5);
-    const QByteArray expected = SwmmFragmentBytes(computed.points, computed.storm);
+    const TExpressionObject storm = stormOf(StormModeBlock, 120, 0.4, 5);
+    const QByteArray expected = SwmmFragmentBytes(storm);
 
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    WriteSwmmFragment(buffer, computed.points, computed.storm);
+    WriteSwmmFragment(buffer, storm);
     EXPECT_EQ(buffer.data(), expected);
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("storm.inp"));
-    WriteSwmmFile(path, computed.points, computed.storm);
+    WriteSwmmFile(path, storm);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), expected);
 
-    const auto errorOf = [](const std::function<void()> &action) {
-        try {
-            action();
-        } catch (const PluvionError &error) {
-            return error.description();
-        }
-        return QStringLiteral("<no error>");
-    };
     EXPECT_TRUE(errorOf([&] {
-                    WriteSwmmFile(dir.path(), computed.points, computed.storm);
+                    WriteSwmmFile(dir.path(), storm);
                 }).startsWith(QStringLiteral("Cannot create file \"%1\".").arg(dir.path())));
     QBuffer readOnly;
     readOnly.open(QIODevice::ReadOnly);
-    EXPECT_NE(errorOf([&] { WriteSwmmFragment(readOnly, computed.points, computed.storm); }),
-              QStringLiteral("<no error>"));
-    EXPECT_EQ(errorOf([&] { SwmmFragmentBytes({}, computed.storm); }), NoDataToSaveMessage());
+    EXPECT_NE(errorOf([&] { WriteSwmmFragment(readOnly, storm); }), QStringLiteral("<no error>"));
 }
 
 } // namespace

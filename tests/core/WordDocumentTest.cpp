@@ -601,6 +601,45 @@ TEST(CalcReport, HasTheStructureThePictureAndTheTable)
     EXPECT_TRUE(package.part("word/footer1.xml").contains("PAGE"));
 }
 
+TEST(CalcReport, FunctionNamesInTheFormulasAreUpright)
+{
+    // "lg" is a function name, not the product of l and g: it stands in a
+    // function's name as plain (non-italic) text, which both Word and
+    // LibreOffice set upright.
+    const TExpressionObject storm = ComputedStorm(5, 0);
+    const QByteArray xml =
+        ReadPackage(ReportBytes(storm, 4, TableOf(storm, 4), {})).part("word/document.xml");
+    QXmlStreamReader reader(xml);
+    QStringList path;      // the math elements around the current one
+    bool plainRun = false; // the current m:r has m:rPr/m:nor
+    int functionNames = 0;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.namespaceUri() == M) {
+            const QString name = reader.name().toString();
+            if (name == u"r")
+                plainRun = false;
+            else if (name == u"nor")
+                plainRun = true;
+            if (name == u"t") {
+                const QString text = reader.readElementText();
+                if (text.contains(u"lg") || text.contains(u"ln")) {
+                    EXPECT_EQ(text.size(), 2) << text.toStdString();
+                    EXPECT_TRUE(path.contains(QStringLiteral("fName"))) << "not a function name";
+                    EXPECT_TRUE(plainRun) << "set in italics";
+                    ++functionNames;
+                }
+                continue;
+            }
+            path.append(name);
+        } else if (reader.isEndElement() && reader.namespaceUri() == M) {
+            path.removeLast();
+        }
+    }
+    ASSERT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+    EXPECT_EQ(functionNames, 6); // formulas 1, 2, 3, 5, 6 and the storm-intensity formula
+}
+
 TEST(CalcReport, WritesParametersAndTotalsInTheGeneralForm)
 {
     TExpressionObject flow = StartUpStorm();

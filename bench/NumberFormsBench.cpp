@@ -1,6 +1,6 @@
 // The shown-number texts over the rows of a one-day storm (1,441 rows, two
 // values each): the rounding alone, the rounding with its text as the table
-// and the exports form it, and the texts written into a reused buffer.
+// forms it, the text appended to a reused one, and the general form.
 #include "model/NumberForms.h"
 #include "model/RainGenerator.h"
 
@@ -49,6 +49,23 @@ void BM_RoundToShownAndShownValue(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * qint64(values.size()));
 }
 
+// The same cells appended to one reused text, as a writer forms its rows.
+void BM_RoundToShownAndAppendShownValue(benchmark::State &state)
+{
+    const std::vector<double> values = oneDayValues();
+    QString cell;
+    cell.reserve(64);
+    for (auto _ : state) {
+        for (double value : values) {
+            benchmark::DoNotOptimize(RoundToShown(4, value));
+            cell.truncate(0);
+            AppendShownValue(cell, value, 4);
+            benchmark::DoNotOptimize(cell.constData());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * qint64(values.size()));
+}
+
 void BM_GeneralNumber(benchmark::State &state)
 {
     const std::vector<double> values = oneDayValues();
@@ -65,5 +82,6 @@ void BM_GeneralNumber(benchmark::State &state)
 
 BENCHMARK(BM_RoundToShown)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RoundToShownAndShownValue)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RoundToShownAndAppendShownValue)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GeneralNumber)->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

@@ -178,6 +178,48 @@ DecimalText roundSignificant(double x, int significant)
     return d;
 }
 
+// The 15 significant digits of a normal double read off its shortest text,
+// when that text settles them; false when the exact value is needed. The
+// shortest text lies within half an ulp of the value, and half an ulp of a
+// normal double is below 0.111 units of its 15th digit. So a text of at most
+// 15 digits is the rounded value itself, and a longer one whose 16th and 17th
+// digits are below 39 or above 61 hundredths of a unit puts the exact value
+// clearly on one side of the half.
+bool fifteenFromShortest(double magnitude, DecimalText &d)
+{
+    char buffer[40];
+    char digits[24];
+    int count = 0;
+    const auto res = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
+    const int exponent = parseScientific(buffer, res.ptr, digits, &count);
+    if (count <= 15) {
+        std::memcpy(d.digits, digits, size_t(count));
+        d.count = count;
+        d.lastPower = exponent - count + 1;
+        return true;
+    }
+    const int tail = (digits[15] - '0') * 10 + (count > 16 ? digits[16] - '0' : 0);
+    if (tail > 38 && tail < 62)
+        return false;
+    std::memcpy(d.digits, digits, 15);
+    d.count = 15;
+    d.lastPower = exponent - 14;
+    if (tail >= 62)
+        incrementDigits(d);
+    return true;
+}
+
+// x with its 15 significant digits (fewer when the rest are zeros), halves
+// away from zero on the exact value.
+DecimalText roundFifteen(double x)
+{
+    DecimalText d;
+    d.negative = std::signbit(x);
+    if (std::fabs(x) >= std::numeric_limits<double>::min() && fifteenFromShortest(std::fabs(x), d))
+        return d;
+    return roundSignificant(x, 15);
+}
+
 // Rounds to `decimals` places after the point, halves away from zero.
 DecimalText roundDecimals(DecimalText d, int decimals)
 {
@@ -233,6 +275,63 @@ double toDouble(const DecimalText &d)
     if (result.ec == std::errc::result_out_of_range && d.firstPower() > 0)
         value = d.negative ? -std::numeric_limits<double>::max() : std::numeric_limits<double>::max();
     return value;
+}
+
+// x rounded to its 15 significant digits, then to n decimals: the decimal
+// whose nearest double is the shown value.
+DecimalText shownDecimal(int n, double x)
+{
+    DecimalText d = roundFifteen(x);
+    stripTrailingZeros(d);
+    return roundDecimals(d, std::max(n, 0));
+}
+
+const uint64_t powersOfTen[] = {1,
+                                10,
+                                100,
+                                1'000,
+                                10'000,
+                                100'000,
+                                1'000'000,
+                                10'000'000,
+                                100'000'000,
+                                1'000'000'000,
+                                10'000'000'000,
+                                100'000'000'000,
+                                1'000'000'000'000,
+                                10'000'000'000'000,
+                                100'000'000'000'000,
+                                1'000'000'000'000'000};
+
+// The shown decimal as a whole number of digits times 10^power, for the
+// common case of a value whose 15-digit text comes from its shortest one:
+// the rounding to n decimals is then one integer division. False when the
+// general path is needed.
+bool shownWhole(int n, double x, uint64_t &digits, int &power)
+{
+    const double magnitude = std::fabs(x);
+    if (!(magnitude >= std::numeric_limits<double>::min()))
+        return false;
+    DecimalText d;
+    if (!fifteenFromShortest(magnitude, d))
+        return false;
+    uint64_t value = digitsValue(d.digits, d.count);
+    const int target = -std::max(n, 0);
+    if (d.lastPower < target) {
+        const int drop = target - d.lastPower;
+        if (drop > 15) {
+            value = 0; // at most 15 digits, all below the half of the last decimal
+        } else {
+            const uint64_t unit = powersOfTen[drop];
+            const uint64_t rest = value % unit;
+            value = value / unit + (rest * 2 >= unit ? 1 : 0);
+        }
+        power = target;
+    } else {
+        power = d.lastPower;
+    }
+    digits = value;
+    return true;
 }
 
 // Fixed notation with exactly `decimals` places; at least one digit before
@@ -297,7 +396,7 @@ char *writeGeneralNumber(char *out, double x, char separator, int exponentDigits
 {
     if (!std::isfinite(x))
         return writeNonFinite(out, x);
-    DecimalText d = roundSignificant(x, 15);
+    DecimalText d = roundFifteen(x);
     stripTrailingZeros(d);
     if (d.isZero()) {
         *out++ = '0';
@@ -394,17 +493,43 @@ double RoundToShown(int n, double x)
 {
     if (!std::isfinite(x))
         return x;
-    DecimalText d = roundSignificant(x, 15);
-    stripTrailingZeros(d);
-    return toDouble(roundDecimals(d, std::max(n, 0)));
+    uint64_t digits = 0;
+    int power = 0;
+    if (shownWhole(n, x, digits, power) && power >= -22 && power <= 22) {
+        // Below 10^15 the digits are exact in a double, and so are the powers
+        // of ten up to 10^22: one multiplication or division, correctly
+        // rounded, is the nearest double.
+        const double value =
+            power >= 0 ? double(digits) * exactPowersOfTen[power] : double(digits) / exactPowersOfTen[-power];
+        return std::signbit(x) ? -value : value;
+    }
+    return toDouble(shownDecimal(n, x));
 }
 
 char *WriteShownValue(char *out, double x, int precision, char decimalSeparator)
 {
-    const double shown = RoundToShown(precision, x);
-    if (!std::isfinite(shown))
-        return writeNonFinite(out, shown);
+    if (!std::isfinite(x))
+        return writeNonFinite(out, x);
     const int decimals = precision > 18 ? 2 : std::max(precision, 0);
+    // The text is the shown double's 18-digit text cut to the decimals. When
+    // the rounded decimal's 15th digit lies at or beyond the last decimal,
+    // that double is within 0.12 of a unit of its 15th digit, so the
+    // cut gives the rounded decimal back: it is written as it is.
+    uint64_t digits = 0;
+    int power = 0;
+    if (precision <= 18 && shownWhole(precision, x, digits, power) && digits != 0) {
+        DecimalText whole;
+        whole.negative = std::signbit(x);
+        whole.count =
+            int(std::to_chars(whole.digits, whole.digits + sizeof whole.digits, digits).ptr - whole.digits);
+        whole.lastPower = power;
+        if (whole.firstPower() - 14 <= -decimals)
+            return writeFixed(out, whole, decimals, decimalSeparator);
+    }
+    const DecimalText rounded = shownDecimal(precision, x);
+    if (precision <= 18 && !rounded.isZero() && rounded.firstPower() - 14 <= -decimals)
+        return writeFixed(out, rounded, decimals, decimalSeparator);
+    const double shown = toDouble(rounded);
     DecimalText d = roundSignificant(shown, 18);
     stripTrailingZeros(d);
     return writeFixed(out, roundDecimals(d, decimals), decimals, decimalSeparator);

@@ -286,27 +286,9 @@ DecimalText shownDecimal(int n, double x)
     return roundDecimals(d, std::max(n, 0));
 }
 
-const uint64_t powersOfTen[] = {1,
-                                10,
-                                100,
-                                1'000,
-                                10'000,
-                                100'000,
-                                1'000'000,
-                                10'000'000,
-                                100'000'000,
-                                1'000'000'000,
-                                10'000'000'000,
-                                100'000'000'000,
-                                1'000'000'000'000,
-                                10'000'000'000'000,
-                                100'000'000'000'000,
-                                1'000'000'000'000'000};
-
 // The shown decimal as a whole number of digits times 10^power, for the
-// common case of a value whose 15-digit text comes from its shortest one:
-// the rounding to n decimals is then one integer division. False when the
-// general path is needed.
+// common case of a value whose 15 digits come from its shortest text. False
+// when the general path is needed.
 bool shownWhole(int n, double x, uint64_t &digits, int &power)
 {
     const double magnitude = std::fabs(x);
@@ -315,19 +297,16 @@ bool shownWhole(int n, double x, uint64_t &digits, int &power)
     DecimalText d;
     if (!fifteenFromShortest(magnitude, d))
         return false;
-    uint64_t value = digitsValue(d.digits, d.count);
     const int target = -std::max(n, 0);
+    uint64_t value = 0;
     if (d.lastPower < target) {
-        const int drop = target - d.lastPower;
-        if (drop > 15) {
-            value = 0; // at most 15 digits, all below the half of the last decimal
-        } else {
-            const uint64_t unit = powersOfTen[drop];
-            const uint64_t rest = value % unit;
-            value = value / unit + (rest * 2 >= unit ? 1 : 0);
-        }
+        // The first digit dropped decides: the 15-digit decimal is exact.
+        const int keep = d.count - (target - d.lastPower);
+        if (keep >= 0)
+            value = digitsValue(d.digits, keep) + (d.digits[keep] >= '5' ? 1 : 0);
         power = target;
     } else {
+        value = digitsValue(d.digits, d.count);
         power = d.lastPower;
     }
     digits = value;

@@ -66,15 +66,23 @@ bool finishStandardOutput()
 
 QString full(double value)
 {
-    return QString::number(value, 'g', 17);
+    char text[NumberTextCapacity];
+    return QString::fromLatin1(text, WriteFullPrecision(text, value) - text);
 }
 
 void printRows(const RainPoints &points, const CliRequest &request, const Separators &sep)
 {
     if (request.raw) {
+        // Formed in place: a long storm prints millions of these lines.
+        char line[3 * NumberTextCapacity];
         for (const TRainPoint &point : points) {
-            print(stdout,
-                  full(point.Time) + u'\t' + full(point.Intensity) + u'\t' + full(point.Overall) + u'\n');
+            char *end = WriteFullPrecision(line, point.Time);
+            *end++ = '\t';
+            end = WriteFullPrecision(end, point.Intensity);
+            *end++ = '\t';
+            end = WriteFullPrecision(end, point.Overall);
+            *end++ = '\n';
+            std::fwrite(line, 1, size_t(end - line), stdout);
         }
         return;
     }

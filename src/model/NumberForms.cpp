@@ -5,9 +5,9 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -15,100 +15,209 @@
 namespace {
 
 // A finite decimal number: sign, significant digits without leading zeros and
-// the power of ten of the last digit. Zero has the digits "0".
+// the power of ten of the last digit. Zero has the digits "0". Held in place:
+// the texts are formed once per table cell, so nothing here allocates.
 struct DecimalText
 {
     bool negative = false;
-    std::string digits;
+    int count = 1;
+    char digits[24] = {'0'};
     int lastPower = 0;
 
-    bool isZero() const { return digits == "0"; }
+    bool isZero() const { return count == 1 && digits[0] == '0'; }
     // Power of ten of the first digit: the exponent of the scientific form.
-    int firstPower() const { return lastPower + int(digits.size()) - 1; }
+    int firstPower() const { return lastPower + count - 1; }
+    char digit(int index) const { return index >= 0 && index < count ? digits[index] : '0'; }
 };
+
+void setZero(DecimalText &d)
+{
+    d.count = 1;
+    d.digits[0] = '0';
+    d.lastPower = 0;
+}
 
 void stripTrailingZeros(DecimalText &d)
 {
-    size_t end = d.digits.find_last_not_of('0');
-    if (end == std::string::npos) {
-        d.digits = "0";
-        d.lastPower = 0;
+    int end = d.count;
+    while (end > 0 && d.digits[end - 1] == '0')
+        --end;
+    if (end == 0) {
+        setZero(d);
         return;
     }
-    d.lastPower += int(d.digits.size() - 1 - end);
-    d.digits.resize(end + 1);
+    d.lastPower += d.count - end;
+    d.count = end;
 }
 
-// Adds one unit in the last place of a digit string; may grow it by a digit.
-// Returns true when it grew.
-bool incrementDigits(std::string &digits)
+// Adds one unit in the last place. A carry out of the first digit keeps the
+// count of digits: 999 becomes 100 with the last power one higher.
+void incrementDigits(DecimalText &d)
 {
-    for (size_t i = digits.size(); i-- > 0;) {
-        if (digits[i] != '9') {
-            ++digits[i];
-            return false;
+    for (int i = d.count; i-- > 0;) {
+        if (d.digits[i] != '9') {
+            ++d.digits[i];
+            return;
         }
-        digits[i] = '0';
+        d.digits[i] = '0';
     }
-    digits.insert(digits.begin(), '1');
+    d.digits[0] = '1';
+    ++d.lastPower;
+}
+
+// The parts of to_chars' scientific form "d.ddddde±XX": the digits and the
+// exponent of the first one.
+int parseScientific(const char *first, const char *last, char *digits, int *count)
+{
+    int n = 0;
+    const char *p = first;
+    for (; p != last && *p != 'e'; ++p) {
+        if (*p != '.')
+            digits[n++] = *p;
+    }
+    *count = n;
+    int exponent = 0;
+    if (p != last) {
+        ++p;
+        const bool negative = *p == '-';
+        if (*p == '-' || *p == '+')
+            ++p;
+        for (; p != last; ++p)
+            exponent = exponent * 10 + (*p - '0');
+        if (negative)
+            exponent = -exponent;
+    }
+    return exponent;
+}
+
+uint64_t digitsValue(const char *digits, int count)
+{
+    uint64_t value = 0;
+    for (int i = 0; i < count; ++i)
+        value = value * 10 + uint64_t(digits[i] - '0');
+    return value;
+}
+
+// Whether the finite, positive double x is exactly digits x 10^power. The
+// double is m 2^e with an odd m; the decimal is k 2^(a+power) 5^(b+power)
+// with k prime to ten. They are equal when the powers of two agree and
+// k 5^(b+power) is m: integer arithmetic only, no expansion.
+bool equalsDecimal(double x, uint64_t digits, int power)
+{
+    const uint64_t bits = std::bit_cast<uint64_t>(x);
+    const int biased = int(bits >> 52);
+    uint64_t m = bits & ((uint64_t(1) << 52) - 1);
+    int e = -1074;
+    if (biased != 0) {
+        m |= uint64_t(1) << 52;
+        e = biased - 1075;
+    }
+    const int mTwos = std::countr_zero(m);
+    m >>= mTwos;
+    e += mTwos;
+
+    const int twos = std::countr_zero(digits);
+    digits >>= twos;
+    int fives = 0;
+    while (digits % 5 == 0) {
+        digits /= 5;
+        ++fives;
+    }
+    if (twos + power != e)
+        return false;
+    const int fivePower = fives + power;
+    if (fivePower < 0)
+        return false;
+    // m is below 2^53, so the product is compared before it could overflow.
+    for (int i = 0; i < fivePower; ++i) {
+        if (digits > m / 5)
+            return false;
+        digits *= 5;
+    }
+    return digits == m;
+}
+
+// The magnitude of x written with exactly `significant` digits (1 to 18),
+// rounded with halves away from zero on the exact binary value.
+DecimalText roundSignificant(double x, int significant)
+{
+    DecimalText d;
+    d.negative = std::signbit(x);
+    const double magnitude = std::fabs(x);
+    if (magnitude == 0)
+        return d;
+    // to_chars rounds the exact value correctly, ties to even. One digit more
+    // than asked shows the way: a digit other than 5 decides alone (a rounded
+    // 9.5 and more has already carried). A 5 is either the exact end of the
+    // value, a tie that goes away from zero, or a rounded neighbour of it;
+    // only then is the value rounded again at the asked length, where there is
+    // no tie left for ties-to-even to decide.
+    char buffer[48];
+    char longer[24];
+    int longerCount = 0;
+    auto res =
+        std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, significant);
+    const int exponent = parseScientific(buffer, res.ptr, longer, &longerCount);
+    const char next = longer[significant];
+    std::memcpy(d.digits, longer, size_t(significant));
+    d.count = significant;
+    d.lastPower = exponent - significant + 1;
+    if (next != '5') {
+        if (next > '5')
+            incrementDigits(d);
+        return d;
+    }
+    if (equalsDecimal(magnitude, digitsValue(longer, longerCount), exponent - significant)) {
+        incrementDigits(d);
+        return d;
+    }
+    res = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific,
+                        significant - 1);
+    const int shorterExponent = parseScientific(buffer, res.ptr, d.digits, &d.count);
+    d.lastPower = shorterExponent - d.count + 1;
+    return d;
+}
+
+// The 15 significant digits of a normal double read off its shortest text,
+// when that text settles them; false when the exact value is needed. The
+// shortest text lies within half an ulp of the value, and half an ulp of a
+// normal double is below 0.111 units of its 15th digit. So a text of at most
+// 15 digits is the rounded value itself, and a longer one whose 16th and 17th
+// digits are below 39 or above 61 hundredths of a unit puts the exact value
+// clearly on one side of the half.
+bool fifteenFromShortest(double magnitude, DecimalText &d)
+{
+    char buffer[40];
+    char digits[24];
+    int count = 0;
+    const auto res = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
+    const int exponent = parseScientific(buffer, res.ptr, digits, &count);
+    if (count <= 15) {
+        std::memcpy(d.digits, digits, size_t(count));
+        d.count = count;
+        d.lastPower = exponent - count + 1;
+        return true;
+    }
+    const int tail = (digits[15] - '0') * 10 + (count > 16 ? digits[16] - '0' : 0);
+    if (tail > 38 && tail < 62)
+        return false;
+    std::memcpy(d.digits, digits, 15);
+    d.count = 15;
+    d.lastPower = exponent - 14;
+    if (tail >= 62)
+        incrementDigits(d);
     return true;
 }
 
-// Parses the output of printf/to_chars in scientific form "d.ddddde±XX".
-DecimalText fromScientific(const char *text, bool negative)
+// x with its 15 significant digits (fewer when the rest are zeros), halves
+// away from zero on the exact value.
+DecimalText roundFifteen(double x)
 {
     DecimalText d;
-    d.negative = negative;
-    const char *p = text;
-    while (*p && *p != 'e') {
-        if (*p >= '0' && *p <= '9')
-            d.digits.push_back(*p);
-        ++p;
-    }
-    int exponent = (*p == 'e') ? std::atoi(p + 1) : 0;
-    d.lastPower = exponent - int(d.digits.size()) + 1;
-    return d;
-}
-
-// The magnitude of x written with exactly `significant` digits, rounded with
-// halves away from zero on the exact binary value.
-DecimalText roundSignificant(double x, int significant)
-{
-    const bool negative = std::signbit(x);
-    const double magnitude = std::fabs(x);
-    if (magnitude == 0) {
-        DecimalText zero;
-        zero.negative = negative;
-        zero.digits = "0";
-        return zero;
-    }
-    // to_chars rounds the exact value correctly, ties to even. Ties and halves
-    // away from zero differ only on an exact tie, whose next digit is a 5
-    // followed by nothing: only then read the exact expansion.
-    char buffer[64];
-    auto longer = std::to_chars(buffer, buffer + sizeof buffer - 1, magnitude, std::chars_format::scientific,
-                                significant);
-    *longer.ptr = '\0';
-    const char *mark = std::strchr(buffer, 'e');
-    if (mark && mark[-1] != '5') {
-        auto res = std::to_chars(buffer, buffer + sizeof buffer - 1, magnitude, std::chars_format::scientific,
-                                 significant - 1);
-        *res.ptr = '\0';
-        return fromScientific(buffer, negative);
-    }
-    // A double's exact decimal expansion has at most 767 significant digits.
-    static thread_local char exact[1100];
-    std::snprintf(exact, sizeof exact, "%.800e", magnitude);
-    DecimalText full = fromScientific(exact, negative);
-    DecimalText d;
-    d.negative = negative;
-    d.digits = full.digits.substr(0, size_t(significant));
-    d.lastPower = full.lastPower + int(full.digits.size()) - significant;
-    if (full.digits[size_t(significant)] >= '5' && incrementDigits(d.digits)) {
-        d.digits.pop_back();
-        ++d.lastPower;
-    }
-    return d;
+    d.negative = std::signbit(x);
+    if (std::fabs(x) >= std::numeric_limits<double>::min() && fifteenFromShortest(std::fabs(x), d))
+        return d;
+    return roundSignificant(x, 15);
 }
 
 // Rounds to `decimals` places after the point, halves away from zero.
@@ -118,32 +227,48 @@ DecimalText roundDecimals(DecimalText d, int decimals)
     if (d.isZero() || d.lastPower >= target)
         return d;
     const int drop = target - d.lastPower;
-    const int keep = int(d.digits.size()) - drop;
-    bool up;
-    if (keep < 0) {
-        up = false;
+    const int keep = d.count - drop;
+    const bool up = keep >= 0 && d.digits[keep] >= '5';
+    if (keep <= 0) {
+        d.count = 1;
+        d.digits[0] = up ? '1' : '0';
+        d.lastPower = target;
     } else {
-        up = d.digits[size_t(keep)] >= '5';
-    }
-    if (keep <= 0)
-        d.digits = up ? "1" : "0";
-    else {
-        d.digits.resize(size_t(keep));
+        d.count = keep;
+        d.lastPower = target;
         if (up)
-            incrementDigits(d.digits);
+            incrementDigits(d);
     }
-    d.lastPower = target;
-    if (d.digits == "0")
+    if (d.isZero())
         d.lastPower = 0;
     stripTrailingZeros(d);
     return d;
 }
 
+const double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 double toDouble(const DecimalText &d)
 {
-    std::string text = (d.negative ? "-" : "") + d.digits + "e" + std::to_string(d.lastPower);
+    // Up to 15 digits are exact in a double, and so are the powers of ten up
+    // to 10^22: one multiplication or division, correctly rounded, is then
+    // the nearest double.
+    if (d.count <= 15 && d.lastPower >= -22 && d.lastPower <= 22) {
+        const double digits = double(digitsValue(d.digits, d.count));
+        const double value = d.lastPower >= 0 ? digits * exactPowersOfTen[d.lastPower]
+                                              : digits / exactPowersOfTen[-d.lastPower];
+        return d.negative ? -value : value;
+    }
+    char text[48];
+    char *p = text;
+    if (d.negative)
+        *p++ = '-';
+    std::memcpy(p, d.digits, size_t(d.count));
+    p += d.count;
+    *p++ = 'e';
+    p = std::to_chars(p, text + sizeof text, d.lastPower).ptr;
     double value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    const auto result = std::from_chars(text, p, value);
     // The 15-digit text of a value near the largest double can lie beyond it
     // (1.79769313486232E308); the nearest double is then the largest one, not
     // the zero that a failed conversion leaves.
@@ -152,72 +277,155 @@ double toDouble(const DecimalText &d)
     return value;
 }
 
+// x rounded to its 15 significant digits, then to n decimals: the decimal
+// whose nearest double is the shown value.
+DecimalText shownDecimal(int n, double x)
+{
+    DecimalText d = roundFifteen(x);
+    stripTrailingZeros(d);
+    return roundDecimals(d, std::max(n, 0));
+}
+
+// The shown decimal as a whole number of digits times 10^power, for the
+// common case of a value whose 15 digits come from its shortest text. False
+// when the general path is needed.
+bool shownWhole(int n, double x, uint64_t &digits, int &power)
+{
+    const double magnitude = std::fabs(x);
+    if (!(magnitude >= std::numeric_limits<double>::min()))
+        return false;
+    DecimalText d;
+    if (!fifteenFromShortest(magnitude, d))
+        return false;
+    const int target = -std::max(n, 0);
+    uint64_t value = 0;
+    if (d.lastPower < target) {
+        // The first digit dropped decides: the 15-digit decimal is exact.
+        const int keep = d.count - (target - d.lastPower);
+        if (keep >= 0)
+            value = digitsValue(d.digits, keep) + (d.digits[keep] >= '5' ? 1 : 0);
+        power = target;
+    } else {
+        value = digitsValue(d.digits, d.count);
+        power = d.lastPower;
+    }
+    digits = value;
+    return true;
+}
+
 // Fixed notation with exactly `decimals` places; at least one digit before
 // the point. A value whose shown digits are all zero shows without a sign.
-QString fixedText(const DecimalText &d, int decimals, QChar separator)
+char *writeFixed(char *out, const DecimalText &d, int decimals, char separator)
 {
-    std::string whole;
-    std::string fraction;
+    char *start = out;
+    if (d.negative)
+        *out++ = '-';
+    char *firstDigit = out;
+    bool allZero = true;
     if (d.isZero()) {
-        whole = "0";
+        *out++ = '0';
     } else {
         const int first = d.firstPower();
         for (int power = std::max(first, 0); power >= 0; --power) {
-            const int index = first - power;
-            whole.push_back(index >= 0 && index < int(d.digits.size()) ? d.digits[size_t(index)] : '0');
-        }
-        for (int power = -1; power >= -decimals; --power) {
-            const int index = first - power;
-            fraction.push_back(index >= 0 && index < int(d.digits.size()) ? d.digits[size_t(index)] : '0');
+            const char c = d.digit(first - power);
+            allZero = allZero && c == '0';
+            *out++ = c;
         }
     }
-    fraction.resize(size_t(std::max(decimals, 0)), '0');
-    const bool allZero = whole.find_first_not_of('0') == std::string::npos &&
-                         fraction.find_first_not_of('0') == std::string::npos;
-    QString text;
-    if (d.negative && !allZero)
-        text += u'-';
-    text += QString::fromLatin1(whole);
     if (decimals > 0) {
-        text += separator;
-        text += QString::fromLatin1(fraction);
+        *out++ = separator;
+        const int first = d.isZero() ? 0 : d.firstPower();
+        for (int power = -1; power >= -decimals; --power) {
+            const char c = d.isZero() ? '0' : d.digit(first - power);
+            allZero = allZero && c == '0';
+            *out++ = c;
+        }
     }
-    return text;
+    if (d.negative && allZero) {
+        std::memmove(start, firstDigit, size_t(out - firstDigit));
+        --out;
+    }
+    return out;
 }
 
-QString nonFiniteText(double x)
+char *writeText(char *out, const char *text)
 {
-    if (std::isnan(x))
-        return QStringLiteral("NAN");
-    return x < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+    const size_t length = std::strlen(text);
+    std::memcpy(out, text, length);
+    return out + length;
 }
 
-QString generalNumber(double x, const Separators &sep, int exponentDigits)
+char *writeNonFinite(char *out, double x)
+{
+    return writeText(out, std::isnan(x) ? "NAN" : x < 0 ? "-INF" : "INF");
+}
+
+// An exponent's digits, zeros in front up to `digits` of them.
+char *writeExponent(char *out, int exponent, int digits)
+{
+    char power[8];
+    const char *powerEnd = std::to_chars(power, power + sizeof power, exponent).ptr;
+    for (int pad = digits - int(powerEnd - power); pad > 0; --pad)
+        *out++ = '0';
+    std::memcpy(out, power, size_t(powerEnd - power));
+    return out + (powerEnd - power);
+}
+
+char *writeGeneralNumber(char *out, double x, char separator, int exponentDigits)
 {
     if (!std::isfinite(x))
-        return nonFiniteText(x);
-    DecimalText d = roundSignificant(x, 15);
+        return writeNonFinite(out, x);
+    DecimalText d = roundFifteen(x);
     stripTrailingZeros(d);
-    if (d.isZero())
-        return QStringLiteral("0");
+    if (d.isZero()) {
+        *out++ = '0';
+        return out;
+    }
     const int exponent = d.firstPower();
-    if (exponent >= -4 && exponent < 15) {
-        const int decimals = std::max(0, -d.lastPower);
-        return fixedText(d, decimals, sep.decimal);
-    }
-    QString text;
+    if (exponent >= -4 && exponent < 15)
+        return writeFixed(out, d, std::max(0, -d.lastPower), separator);
     if (d.negative)
-        text += u'-';
-    text += QChar::fromLatin1(d.digits[0]);
-    if (d.digits.size() > 1) {
-        text += sep.decimal;
-        text += QString::fromLatin1(d.digits.substr(1));
+        *out++ = '-';
+    *out++ = d.digits[0];
+    if (d.count > 1) {
+        *out++ = separator;
+        std::memcpy(out, d.digits + 1, size_t(d.count - 1));
+        out += d.count - 1;
     }
-    text += u'E';
+    *out++ = 'E';
     if (exponent < 0)
-        text += u'-';
-    text += QString::number(std::abs(exponent)).rightJustified(exponentDigits, u'0');
+        *out++ = '-';
+    return writeExponent(out, std::abs(exponent), exponentDigits);
+}
+
+// "%02lld": at least two characters, zeros after any sign.
+char *writeTwoDigits(char *out, int64_t value)
+{
+    char digits[24];
+    const char *end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    if (end - digits < 2)
+        *out++ = '0';
+    std::memcpy(out, digits, size_t(end - digits));
+    return out + (end - digits);
+}
+
+// An ASCII text with `placeholder` standing for the separator `separator`.
+QString fromAscii(const char *first, const char *last, char placeholder, QChar separator)
+{
+    QString text(qsizetype(last - first), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const char *p = first; p != last; ++p)
+        *out++ = *p == placeholder ? separator : QChar::fromLatin1(*p);
     return text;
+}
+
+void appendAscii(QString &text, const char *first, const char *last, char placeholder, QChar separator)
+{
+    const qsizetype at = text.size();
+    text.resize(at + qsizetype(last - first));
+    QChar *out = text.data() + at;
+    for (const char *p = first; p != last; ++p)
+        *out++ = *p == placeholder ? separator : QChar::fromLatin1(*p);
 }
 
 bool isBlank(QChar c)
@@ -264,44 +472,147 @@ double RoundToShown(int n, double x)
 {
     if (!std::isfinite(x))
         return x;
-    DecimalText d = roundSignificant(x, 15);
+    uint64_t digits = 0;
+    int power = 0;
+    if (shownWhole(n, x, digits, power) && power >= -22 && power <= 22) {
+        // Below 10^15 the digits are exact in a double, and so are the powers
+        // of ten up to 10^22: one multiplication or division, correctly
+        // rounded, is the nearest double.
+        const double value =
+            power >= 0 ? double(digits) * exactPowersOfTen[power] : double(digits) / exactPowersOfTen[-power];
+        return std::signbit(x) ? -value : value;
+    }
+    return toDouble(shownDecimal(n, x));
+}
+
+char *WriteShownValue(char *out, double x, int precision, char decimalSeparator)
+{
+    if (!std::isfinite(x))
+        return writeNonFinite(out, x);
+    const int decimals = precision > 18 ? 2 : std::max(precision, 0);
+    // The text is the shown double's 18-digit text cut to the decimals. When
+    // the rounded decimal's 15th digit lies at or beyond the last decimal,
+    // that double is within 0.12 of a unit of its 15th digit, so the
+    // cut gives the rounded decimal back: it is written as it is.
+    uint64_t digits = 0;
+    int power = 0;
+    if (precision <= 18 && shownWhole(precision, x, digits, power) && digits != 0) {
+        DecimalText whole;
+        whole.negative = std::signbit(x);
+        whole.count =
+            int(std::to_chars(whole.digits, whole.digits + sizeof whole.digits, digits).ptr - whole.digits);
+        whole.lastPower = power;
+        if (whole.firstPower() - 14 <= -decimals)
+            return writeFixed(out, whole, decimals, decimalSeparator);
+    }
+    const DecimalText rounded = shownDecimal(precision, x);
+    if (precision <= 18 && !rounded.isZero() && rounded.firstPower() - 14 <= -decimals)
+        return writeFixed(out, rounded, decimals, decimalSeparator);
+    const double shown = toDouble(rounded);
+    DecimalText d = roundSignificant(shown, 18);
     stripTrailingZeros(d);
-    return toDouble(roundDecimals(d, std::max(n, 0)));
+    return writeFixed(out, roundDecimals(d, decimals), decimals, decimalSeparator);
+}
+
+char *WriteGeneralNumber(char *out, double x, char decimalSeparator)
+{
+    return writeGeneralNumber(out, x, decimalSeparator, 1);
+}
+
+char *WriteGeneralNumberG(char *out, double x, char decimalSeparator)
+{
+    return writeGeneralNumber(out, x, decimalSeparator, 3);
+}
+
+char *WriteClockTime(char *out, int64_t minute, char timeSeparator)
+{
+    out = writeTwoDigits(out, (minute / 60) % 24);
+    *out++ = timeSeparator;
+    return writeTwoDigits(out, minute % 60);
+}
+
+char *WriteMinuteTime(char *out, int64_t minute)
+{
+    if (minute < 0)
+        *out++ = '-';
+    const uint64_t magnitude = minute < 0 ? uint64_t(0) - uint64_t(minute) : uint64_t(minute);
+    if (magnitude < 10)
+        *out++ = '0';
+    return std::to_chars(out, out + 24, magnitude).ptr;
+}
+
+char *WriteFullPrecision(char *out, double x)
+{
+    if (std::isnan(x))
+        return writeText(out, "nan");
+    if (std::isinf(x))
+        return writeText(out, x < 0 ? "-inf" : "inf");
+    if (x == 0)
+        return writeText(out, "0");
+    DecimalText d = roundSignificant(x, 17);
+    stripTrailingZeros(d);
+    const int exponent = d.firstPower();
+    if (exponent >= -4 && exponent < 17)
+        return writeFixed(out, d, std::max(0, -d.lastPower), '.');
+    if (d.negative)
+        *out++ = '-';
+    *out++ = d.digits[0];
+    if (d.count > 1) {
+        *out++ = '.';
+        std::memcpy(out, d.digits + 1, size_t(d.count - 1));
+        out += d.count - 1;
+    }
+    *out++ = 'e';
+    *out++ = exponent < 0 ? '-' : '+';
+    return writeExponent(out, std::abs(exponent), 2);
 }
 
 QString ShownValue(double x, int precision, const Separators &sep)
 {
-    const double shown = RoundToShown(precision, x);
-    if (!std::isfinite(shown))
-        return nonFiniteText(shown);
-    const int decimals = precision > 18 ? 2 : std::max(precision, 0);
-    DecimalText d = roundSignificant(shown, 18);
-    stripTrailingZeros(d);
-    return fixedText(roundDecimals(d, decimals), decimals, sep.decimal);
+    char text[NumberTextCapacity];
+    return fromAscii(text, WriteShownValue(text, x, precision, '.'), '.', sep.decimal);
+}
+
+void AppendShownValue(QString &text, double x, int precision, const Separators &sep)
+{
+    char digits[NumberTextCapacity];
+    appendAscii(text, digits, WriteShownValue(digits, x, precision, '.'), '.', sep.decimal);
 }
 
 QString GeneralNumber(double x, const Separators &sep)
 {
-    return generalNumber(x, sep, 1);
+    char text[NumberTextCapacity];
+    return fromAscii(text, WriteGeneralNumber(text, x, '.'), '.', sep.decimal);
 }
 
 QString GeneralNumberG(double x, const Separators &sep)
 {
-    return generalNumber(x, sep, 3);
+    char text[NumberTextCapacity];
+    return fromAscii(text, WriteGeneralNumberG(text, x, '.'), '.', sep.decimal);
 }
 
 QString ClockTime(int64_t minute, const Separators &sep)
 {
-    const int64_t hours = (minute / 60) % 24;
-    const int64_t minutes = minute % 60;
-    return QString::asprintf("%02lld", static_cast<long long>(hours)) + sep.time +
-           QString::asprintf("%02lld", static_cast<long long>(minutes));
+    char text[NumberTextCapacity];
+    return fromAscii(text, WriteClockTime(text, minute, ':'), ':', sep.time);
+}
+
+void AppendClockTime(QString &text, int64_t minute, const Separators &sep)
+{
+    char digits[NumberTextCapacity];
+    appendAscii(text, digits, WriteClockTime(digits, minute, ':'), ':', sep.time);
 }
 
 QString MinuteTime(int64_t minute)
 {
-    const QString digits = QString::number(minute < 0 ? -minute : minute).rightJustified(2, u'0');
-    return minute < 0 ? u'-' + digits : digits;
+    char text[NumberTextCapacity];
+    return QString::fromLatin1(text, WriteMinuteTime(text, minute) - text);
+}
+
+void AppendMinuteTime(QString &text, int64_t minute)
+{
+    char digits[NumberTextCapacity];
+    text.append(QLatin1StringView(digits, WriteMinuteTime(digits, minute) - digits));
 }
 
 bool TryParseFloat(QStringView text, QChar decimalSeparator, double *out)

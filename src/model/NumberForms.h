@@ -40,6 +40,28 @@ QString ClockTime(int64_t minute, const Separators &sep = {});
 // Minute m as a whole number of at least two digits ("##00").
 QString MinuteTime(int64_t minute);
 
+// The same texts for writers that form many rows: appended to a text the
+// caller keeps (no allocation once it has room), or written as ASCII into a
+// buffer of at least NumberTextCapacity characters, returning the end of the
+// text. A buffer form takes its separator as one ASCII character; a writer
+// whose separators are not ASCII uses the QString forms.
+inline constexpr int NumberTextCapacity = 352; // a shown value near the largest double, 18 decimals
+
+void AppendShownValue(QString &text, double x, int precision, const Separators &sep = {});
+void AppendClockTime(QString &text, int64_t minute, const Separators &sep = {});
+void AppendMinuteTime(QString &text, int64_t minute);
+
+char *WriteShownValue(char *out, double x, int precision, char decimalSeparator = '.');
+char *WriteGeneralNumber(char *out, double x, char decimalSeparator = '.');
+char *WriteGeneralNumberG(char *out, double x, char decimalSeparator = '.');
+char *WriteClockTime(char *out, int64_t minute, char timeSeparator = ':');
+char *WriteMinuteTime(char *out, int64_t minute);
+
+// x with 17 significant digits as the raw listing prints it: the "%g" form
+// ("1e+20", "0.10000000000000001"), halves away from zero on the exact value,
+// "nan", "inf" and "-inf", and zero without a sign.
+char *WriteFullPrecision(char *out, double x);
+
 // A decimal number as the storm file and the program's own readers accept it:
 // blanks around it, an optional sign, digits with the given decimal separator,
 // an optional exponent (E or e). "NAN", "INF" and "-INF" (any case) read as the

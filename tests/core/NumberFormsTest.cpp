@@ -1,9 +1,11 @@
 // Rounding to the shown precision and the text forms of numbers and times.
 #include "model/NumberForms.h"
 
+#include "ExactNumberForms.h"
 #include "model/PluvionError.h"
 
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -116,6 +118,99 @@ TEST(GeneralNumber, FifteenDigitsShortestText)
     EXPECT_EQ(GeneralNumber(-HUGE_VAL), QStringLiteral("-INF"));
 }
 
+// Values where a quick rounding goes wrong, against the slow reference on the
+// exact expansion: exact ties at the 15th digit and their neighbours half an
+// ulp away, dyadic fractions that are ties at the 18th digit, subnormals,
+// the largest doubles, zeros of both signs and the special values.
+TEST(NumberForms, AgreeWithTheExactExpansion)
+{
+    const double tie = 1234567890123455.0; // ends in a 5 after the 15th digit
+    const double values[] = {
+        tie,
+        std::nextafter(tie, 0.0),
+        std::nextafter(tie, HUGE_VAL),
+        999999999999999.5,
+        4503599627370496.5,
+        9007199254740993.0,
+        0.125,
+        -0.125,
+        1.005,
+        2.00005,
+        0.1 + 0.2,
+        60.634473401081,
+        0.190802280075,
+        0.000123456789012345,
+        std::ldexp(1.0, -26), // 1.490116119384765625e-8: a tie at 18 digits
+        std::ldexp(3.0, -30),
+        std::ldexp(-7.0, -40),
+        std::nextafter(std::ldexp(1.0, -26), 1.0),
+        DBL_TRUE_MIN,
+        -DBL_TRUE_MIN,
+        std::nextafter(DBL_MIN, 0.0),
+        DBL_MIN,
+        1e-320,
+        1e22,
+        1e23,
+        1e308,
+        DBL_MAX,
+        -DBL_MAX,
+        0.0,
+        -0.0,
+        std::nan(""),
+        HUGE_VAL,
+        -HUGE_VAL,
+    };
+    const int precisions[] = {INT_MIN, -1, 0, 1, 2, 4, 8, 14, 15, 17, 18, 19, 330, INT_MAX};
+    for (const double x : values) {
+        for (const int precision : precisions) {
+            const double rounded = RoundToShown(precision, x);
+            const double expected = exact::ReferenceRoundToShown(precision, x);
+            if (std::isnan(expected)) {
+                EXPECT_TRUE(std::isnan(rounded));
+            } else {
+                EXPECT_EQ(rounded, expected) << x << " " << precision;
+                EXPECT_EQ(std::signbit(rounded), std::signbit(expected)) << x << " " << precision;
+            }
+            EXPECT_EQ(ShownValue(x, precision).toStdString(), exact::ReferenceShownValue(x, precision, '.'))
+                << x << " " << precision;
+        }
+        EXPECT_EQ(GeneralNumber(x).toStdString(), exact::ReferenceGeneralNumber(x, '.', 1)) << x;
+        EXPECT_EQ(GeneralNumberG(x).toStdString(), exact::ReferenceGeneralNumber(x, '.', 3)) << x;
+    }
+    // The tie goes away from zero, its neighbours to the nearer side.
+    EXPECT_EQ(GeneralNumber(tie), QStringLiteral("1.23456789012346E15"));
+    EXPECT_EQ(GeneralNumber(-tie), QStringLiteral("-1.23456789012346E15"));
+    EXPECT_EQ(GeneralNumber(std::nextafter(tie, 0.0)), QStringLiteral("1.23456789012345E15"));
+    EXPECT_EQ(ShownValue(std::ldexp(1.0, -26), 18), QStringLiteral("0.000000014901161194"));
+}
+
+TEST(NumberForms, WritersGetTheSameTextsWithoutANewString)
+{
+    const Separators comma{u',', u'.'};
+    QString row = QStringLiteral("行");
+    row.reserve(64);
+    const QChar *storage = row.constData();
+    AppendClockTime(row, 1441, comma);
+    row += u';';
+    AppendMinuteTime(row, 7);
+    row += u';';
+    AppendShownValue(row, 60.634473401081, 4, comma);
+    row += u';';
+    AppendShownValue(row, -0.00001, 2, comma);
+    EXPECT_EQ(row, QStringLiteral("行00.01;07;60,6345;0,00"));
+    EXPECT_EQ(row.constData(), storage); // appended in place
+
+    char buffer[NumberTextCapacity];
+    const auto text = [&](char *end) { return std::string(buffer, end); };
+    EXPECT_EQ(text(WriteShownValue(buffer, 0.125, 2)), "0.13");
+    EXPECT_EQ(text(WriteShownValue(buffer, 0.125, 2, ',')), "0,13");
+    EXPECT_EQ(text(WriteShownValue(buffer, -DBL_MAX, 18)).size(), 329u); // sign, 309 digits, point, 18
+    EXPECT_EQ(text(WriteGeneralNumber(buffer, 1.5e-5)), "1.5E-5");
+    EXPECT_EQ(text(WriteGeneralNumberG(buffer, 1.5e-5)), "1.5E-005");
+    EXPECT_EQ(text(WriteClockTime(buffer, 1500, '.')), "01.00");
+    EXPECT_EQ(text(WriteMinuteTime(buffer, -3)), "-03");
+}
+
 TEST(TimeForms, ClockDropsTheDayMinutesDoNot)
 {
     const struct
@@ -125,7 +220,7 @@ TEST(TimeForms, ClockDropsTheDayMinutesDoNot)
         const char *minutes;
     } cases[] = {
         {0, "00:00", "00"},      {5, "00:05", "05"},      {47, "00:47", "47"},     {120, "02:00", "120"},
-        {1440, "00:00", "1440"}, {1441, "00:01", "1441"}, {1500, "01:00", "1500"},
+        {1440, "00:00", "1440"}, {1441, "00:01", "1441"}, {1500, "01:00", "1500"}, {-61, "-1:-1", "-61"},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(ClockTime(c.minute).toStdString(), c.clock);

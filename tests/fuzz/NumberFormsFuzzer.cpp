@@ -2,6 +2,7 @@
 // expansion of the double: RoundToShown, the shown value and both general
 // number forms on awkward doubles, and the two readers on arbitrary text.
 
+#include "../support/ExactNumberForms.h"
 #include "FuzzSupport.h"
 #include "model/NumberForms.h"
 
@@ -11,164 +12,7 @@
 
 namespace {
 
-// A non-negative decimal 0.d1d2d3... x 10^point: `digits` without leading
-// zeros ("" is zero), `point` the count of digits before the decimal point.
-struct Decimal
-{
-    std::string digits;
-    long long point = 0;
-};
-
-// Every digit of |x| (finite, non-zero): a double has at most 767
-// significant decimal digits, so 801 of them are exact.
-Decimal ExactDecimal(double x)
-{
-    static char buffer[1000];
-    std::snprintf(buffer, sizeof buffer, "%.800e", std::fabs(x));
-    Decimal d;
-    const char *p = buffer;
-    for (; *p != 'e'; ++p) {
-        if (*p >= '0' && *p <= '9')
-            d.digits.push_back(*p);
-    }
-    d.point = std::atoll(p + 1) + 1;
-    return d;
-}
-
-void StripTrailingZeros(Decimal &d)
-{
-    while (!d.digits.empty() && d.digits.back() == '0')
-        d.digits.pop_back();
-    if (d.digits.empty())
-        d.point = 0;
-}
-
-// Keeps `keep` leading digits, halves away from zero: the first dropped
-// digit alone decides, since the expansion is exact.
-Decimal KeepDigits(Decimal d, long long keep)
-{
-    if (keep >= (long long)d.digits.size())
-        return d;
-    if (keep < 0)
-        return Decimal{};
-    const bool up = d.digits[size_t(keep)] >= '5';
-    d.digits.resize(size_t(keep));
-    if (up) {
-        long long i = keep - 1;
-        for (; i >= 0 && d.digits[size_t(i)] == '9'; --i)
-            d.digits[size_t(i)] = '0';
-        if (i >= 0) {
-            ++d.digits[size_t(i)];
-        } else {
-            d.digits.insert(d.digits.begin(), '1');
-            ++d.point;
-        }
-    }
-    StripTrailingZeros(d);
-    return d;
-}
-
-// Rounds to `decimals` places after the point.
-Decimal KeepDecimals(const Decimal &d, long long decimals)
-{
-    if (d.digits.empty())
-        return d;
-    return KeepDigits(d, d.point + decimals);
-}
-
-double ToDouble(bool negative, const Decimal &d)
-{
-    if (d.digits.empty())
-        return negative ? -0.0 : 0.0;
-    const std::string text = (negative ? "-0." : "0.") + d.digits + "e" + std::to_string(d.point);
-    return std::strtod(text.c_str(), nullptr);
-}
-
-Decimal FifteenDigits(double x)
-{
-    if (x == 0)
-        return Decimal{};
-    return KeepDigits(ExactDecimal(x), 15);
-}
-
-double ReferenceRoundToShown(int n, double x)
-{
-    if (!std::isfinite(x))
-        return x;
-    const Decimal rounded = KeepDecimals(FifteenDigits(x), std::max(n, 0));
-    const double value = ToDouble(std::signbit(x), rounded);
-    // A 15-digit text just above the largest double reads back as the
-    // largest double, the nearest 64-bit float.
-    if (std::isinf(value))
-        return std::copysign(DBL_MAX, x);
-    return value;
-}
-
-std::string DigitAt(const Decimal &d, long long index)
-{
-    return std::string(1, index >= 0 && index < (long long)d.digits.size() ? d.digits[size_t(index)] : '0');
-}
-
-std::string ReferenceShownValue(double x, int precision, char separator)
-{
-    const double shown = ReferenceRoundToShown(precision, x);
-    if (std::isnan(shown))
-        return "NAN";
-    if (std::isinf(shown))
-        return shown < 0 ? "-INF" : "INF";
-    const long long decimals = precision > 18 ? 2 : std::max(precision, 0);
-    Decimal d;
-    if (shown != 0)
-        d = KeepDecimals(KeepDigits(ExactDecimal(shown), 18), decimals);
-    std::string whole;
-    for (long long i = 0; i < std::max(d.point, 1LL); ++i)
-        whole += d.point <= 0 ? "0" : DigitAt(d, i);
-    std::string fraction;
-    for (long long i = 0; i < decimals; ++i)
-        fraction += DigitAt(d, d.point + i);
-    const bool allZero = d.digits.empty();
-    std::string text = (std::signbit(shown) && !allZero) ? "-" : "";
-    text += whole;
-    if (decimals > 0)
-        text += separator + fraction;
-    return text;
-}
-
-std::string ReferenceGeneralNumber(double x, char separator, int exponentDigits)
-{
-    if (std::isnan(x))
-        return "NAN";
-    if (std::isinf(x))
-        return x < 0 ? "-INF" : "INF";
-    const Decimal d = FifteenDigits(x);
-    if (d.digits.empty())
-        return "0";
-    std::string text = std::signbit(x) ? "-" : "";
-    const long long exponent = d.point - 1;
-    if (exponent >= -4 && exponent < 15) {
-        if (d.point <= 0) {
-            text += "0";
-            text += separator;
-            text += std::string(size_t(-d.point), '0') + d.digits;
-        } else {
-            for (long long i = 0; i < d.point; ++i)
-                text += DigitAt(d, i);
-            if ((long long)d.digits.size() > d.point)
-                text += separator + d.digits.substr(size_t(d.point));
-        }
-        return text;
-    }
-    text += d.digits[0];
-    if (d.digits.size() > 1)
-        text += separator + d.digits.substr(1);
-    text += 'E';
-    if (exponent < 0)
-        text += '-';
-    std::string power = std::to_string(std::llabs(exponent));
-    if ((int)power.size() < exponentDigits)
-        power.insert(0, size_t(exponentDigits) - power.size(), '0');
-    return text + power;
-}
+using namespace exact;
 
 bool SameValue(double a, double b)
 {
@@ -229,6 +73,22 @@ void CheckDouble(double x, int precision, const Separators &sep)
     FUZZ_CHECK(generalG == generalGExpected, "GeneralNumberG(%.17g) = %s, expected %s", x, generalG.c_str(),
                generalGExpected.c_str());
 
+    // The forms for writers give the same texts.
+    char buffer[NumberTextCapacity];
+    const std::string written(buffer, WriteShownValue(buffer, x, precision, separator));
+    FUZZ_CHECK(written == shownExpected, "WriteShownValue(%.17g, %d) = %s, expected %s", x, precision,
+               written.c_str(), shownExpected.c_str());
+    QString appended = QStringLiteral("=");
+    AppendShownValue(appended, x, precision, sep);
+    FUZZ_CHECK(Utf8(appended) == "=" + shownExpected, "AppendShownValue(%.17g, %d) = %s, expected %s", x,
+               precision, Utf8(appended).c_str(), shownExpected.c_str());
+    const std::string writtenGeneral(buffer, WriteGeneralNumber(buffer, x, separator));
+    FUZZ_CHECK(writtenGeneral == generalExpected, "WriteGeneralNumber(%.17g) = %s, expected %s", x,
+               writtenGeneral.c_str(), generalExpected.c_str());
+    const std::string writtenGeneralG(buffer, WriteGeneralNumberG(buffer, x, separator));
+    FUZZ_CHECK(writtenGeneralG == generalGExpected, "WriteGeneralNumberG(%.17g) = %s, expected %s", x,
+               writtenGeneralG.c_str(), generalGExpected.c_str());
+
     // What the storm file writes reads back as the 15-digit value, unless that
     // value lies beyond the largest double (1.79769313486232E308).
     const double fifteen = std::isfinite(x) ? ToDouble(std::signbit(x), FifteenDigits(x)) : x;
@@ -239,6 +99,67 @@ void CheckDouble(double x, int precision, const Separators &sep)
     } else {
         FUZZ_CHECK(read && SameValue(readBack, fifteen), "GeneralNumber(%.17g) = %s read back as %.17g (%d)",
                    x, Utf8(general).c_str(), readBack, int(read));
+    }
+}
+
+void CheckTime(int64_t minute, const Separators &sep)
+{
+    const char separator = char(sep.time.unicode());
+    const std::string clockExpected = ReferenceClockTime(minute, separator);
+    const std::string minutesExpected = ReferenceMinuteTime(minute);
+    const std::string clock = Utf8(ClockTime(minute, sep));
+    FUZZ_CHECK(clock == clockExpected, "ClockTime(%lld) = %s, expected %s", (long long)minute, clock.c_str(),
+               clockExpected.c_str());
+    const std::string minutes = Utf8(MinuteTime(minute));
+    FUZZ_CHECK(minutes == minutesExpected, "MinuteTime(%lld) = %s, expected %s", (long long)minute,
+               minutes.c_str(), minutesExpected.c_str());
+
+    QString appended = QStringLiteral("=");
+    AppendClockTime(appended, minute, sep);
+    AppendMinuteTime(appended, minute);
+    FUZZ_CHECK(Utf8(appended) == "=" + clockExpected + minutesExpected, "appended times of %lld: %s",
+               (long long)minute, Utf8(appended).c_str());
+    char buffer[NumberTextCapacity];
+    const std::string written = std::string(buffer, WriteClockTime(buffer, minute, separator)) +
+                                std::string(buffer, WriteMinuteTime(buffer, minute));
+    FUZZ_CHECK(written == clockExpected + minutesExpected, "written times of %lld: %s", (long long)minute,
+               written.c_str());
+}
+
+// Doubles where the rounding is hardest to get right, beside the awkward
+// ones every target uses: values whose exact expansion ends in a 5 just
+// after the 15th or 18th digit (exact ties) and their nearest neighbours,
+// and short dyadic fractions, whose expansions end in a 5 at every length.
+double ConsumeNumberFormsDouble(FuzzedDataProvider &data)
+{
+    switch (data.ConsumeIntegralInRange<int>(0, 3)) {
+    case 0: {
+        // A 16-digit whole number ending in 5, exact below 2^53.
+        const int64_t head = data.ConsumeIntegralInRange<int64_t>(100000000000000LL, 900719925474098LL);
+        const double tie = double(head * 10 + 5);
+        switch (data.ConsumeIntegralInRange<int>(0, 2)) {
+        case 0:
+            return tie;
+        case 1:
+            return std::nextafter(tie, 0.0);
+        default:
+            return std::nextafter(tie, HUGE_VAL);
+        }
+    }
+    case 1: {
+        const double odd = double(data.ConsumeIntegralInRange<int64_t>(0, (int64_t(1) << 53) - 1) | 1);
+        const int scale = data.ConsumeIntegralInRange<int>(-1100, 1000);
+        const double value = std::ldexp(odd, scale);
+        return data.ConsumeBool() ? -value : value;
+    }
+    case 2: {
+        const double odd = double(data.ConsumeIntegralInRange<int64_t>(0, 1 << 20) | 1);
+        const double value = std::ldexp(odd, data.ConsumeIntegralInRange<int>(-64, 8));
+        const int step = data.ConsumeIntegralInRange<int>(-1, 1);
+        return step == 0 ? value : std::nextafter(value, step * HUGE_VAL);
+    }
+    default:
+        return ConsumeAwkwardDouble(data);
     }
 }
 
@@ -284,7 +205,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     while (data.remaining_bytes() > 0) {
         const int precision =
             data.ConsumeBool() ? data.ConsumeIntegralInRange<int>(-2, 25) : data.ConsumeIntegral<int32_t>();
-        CheckDouble(ConsumeAwkwardDouble(data), precision, sep);
+        CheckDouble(ConsumeNumberFormsDouble(data), precision, sep);
+        CheckTime(data.ConsumeBool() ? data.ConsumeIntegralInRange<int64_t>(-3000, 20000000)
+                                     : data.ConsumeIntegral<int64_t>(),
+                  sep);
     }
     return 0;
 }

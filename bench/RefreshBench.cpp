@@ -3,8 +3,8 @@
 // chart and table, as the user waits for them.
 #include "ScriptedPrompts.h"
 #include "app/ResultTableView.h"
-#include "app/StormChart.h"
 #include "app/UnitPluvion.h"
+#include "chart/StormChart.h"
 
 #include <QTableView>
 #include <QTemporaryDir>

@@ -2,8 +2,8 @@
 
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
-#include "app/StormChart.h"
-#include "app/WindowFonts.h"
+#include "chart/StormChart.h"
+#include "chart/WindowFonts.h"
 #include "dialogs/UnitAbout.h"
 #include "dialogs/UnitAddNewRainModel.h"
 #include "io/StormFile.h"
@@ -24,7 +24,6 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <cmath>
 
 namespace {
 
@@ -396,16 +395,7 @@ void TFormPluvion::ShowRainPoints(const RainPoints &points)
     m_grid->setFrameRow(-1);
 
     m_chart->setPoints(points);
-    Max_Rainfall_Intensity = 0;
-    Max_Overall_Rainfall = 0;
-    for (const TRainPoint &point : points) {
-        if (point.Intensity > Max_Rainfall_Intensity || std::isnan(point.Intensity) ||
-            std::isnan(Max_Rainfall_Intensity))
-            Max_Rainfall_Intensity = point.Intensity;
-        if (point.Overall > Max_Overall_Rainfall || std::isnan(point.Overall) ||
-            std::isnan(Max_Overall_Rainfall))
-            Max_Overall_Rainfall = point.Overall;
-    }
+    m_peaks = SeriesPeaksOf(points);
     HideSomeSeries(nullptr);
 }
 
@@ -427,7 +417,7 @@ void TFormPluvion::HideSomeSeries(QObject *sender)
     m_chart->setHoveredIndex(m_chart->intensitySeries(), m_chart->hoveredIndex(m_chart->intensitySeries()));
 
     if (!m_rainPoints.empty()) {
-        m_chart->scaleAxes(Max_Rainfall_Intensity, Max_Overall_Rainfall);
+        m_chart->scaleAxes(m_peaks);
         m_options.ShowAxis_Overall = barsShown;
         m_options.ShowAxis_Intensity = lineShown;
         saveOptionsFile();

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "app/UrlOpener.h"
-#include "app/UserPrompts.h"
+#include "chart/StormChart.h"
 #include "io/ViewOptions.h"
 #include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
 #include "model/RainGenerator.h"
+#include "ui/UrlOpener.h"
+#include "ui/UserPrompts.h"
 
 #include <QMainWindow>
 #include <exception>
@@ -21,7 +22,6 @@ class QPushButton;
 class QSplitter;
 class ResultTableModel;
 class ResultTableView;
-class StormChart;
 class TFormAbout;
 class UpdateCheck;
 class TFormAddNewRainModel;
@@ -166,8 +166,7 @@ private:
     QString m_programFolder;
     QString m_optionsFile;
     QString m_currentStormFile;
-    double Max_Rainfall_Intensity = 0;
-    double Max_Overall_Rainfall = 0;
+    SeriesPeaks m_peaks; // of the rows shown, for scaling the axes
 
     int m_handlerDepth = 0;
     QPoint m_dragOrigin; // where the last press on a label grabbed it, in the label's pixels

@@ -1,10 +1,10 @@
 // The main window's commands beyond the storm itself: options, exports, help.
 #include "UnitPluvion.h"
-#include "app/ChartPicture.h"
 #include "app/HelpCommands.h"
 #include "app/ResultTableModel.h"
-#include "app/StormChart.h"
 #include "app/UpdateCheck.h"
+#include "chart/ChartPicture.h"
+#include "chart/StormChart.h"
 #include "dialogs/UnitAbout.h"
 #include "dialogs/UnitOptions.h"
 #include "export/CalcReport.h"

@@ -1,9 +1,9 @@
 // Pluvion: the window program.
-#include "app/StormChart.h"
 #include "app/UnitPluvion.h"
-#include "app/UserPrompts.h"
+#include "chart/StormChart.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
+#include "ui/UserPrompts.h"
 
 #include <QApplication>
 #include <QStandardPaths>

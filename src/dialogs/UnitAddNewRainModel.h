@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/UserPrompts.h"
 #include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
 #include "model/StormEntry.h"
+#include "ui/UserPrompts.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
 #include "UnitOptions.h"
 
-#include "app/WindowFonts.h"
+#include "chart/WindowFonts.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,15 +1,23 @@
 // The batch's charts drawn off screen: a line per storm or per return
 // period, at the size asked for, and log axes when asked.
-#include "app/BatchCharts.h"
+#include "chart/BatchCharts.h"
 
-#include "app/ChartPicture.h"
-#include "app/StormChart.h"
+#include "chart/ChartPicture.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <set>
 
 namespace {
+
+// Every graph of a batch chart is one of its lines.
+QList<QCPGraph *> BatchChartLines(const QCustomPlot &chart)
+{
+    QList<QCPGraph *> lines;
+    for (int i = 0; i < chart.graphCount(); ++i)
+        lines.append(chart.graph(i));
+    return lines;
+}
 
 bool drawsSomething(const RgbImage &image)
 {

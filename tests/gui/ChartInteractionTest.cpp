@@ -3,8 +3,8 @@
 #include "ScriptedPrompts.h"
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
-#include "app/StormChart.h"
 #include "app/UnitPluvion.h"
+#include "chart/StormChart.h"
 
 #include <QCheckBox>
 #include <QLabel>

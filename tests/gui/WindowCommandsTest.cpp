@@ -3,10 +3,10 @@
 // and the Help menu. Message boxes and file dialogs are scripted; every file
 // or address the window opens is recorded instead of launched.
 #include "ScriptedPrompts.h"
-#include "app/ChartPicture.h"
 #include "app/ResultTableModel.h"
-#include "app/StormChart.h"
 #include "app/UnitPluvion.h"
+#include "chart/ChartPicture.h"
+#include "chart/StormChart.h"
 #include "dialogs/UnitAbout.h"
 #include "dialogs/UnitOptions.h"
 #include "export/SwmmExport.h"

@@ -24,8 +24,8 @@ void BM_RefreshRainModel(benchmark::State &state)
     window.storm().Storm_Time = double(state.range(0));
     for (auto _ : state) {
         window.RefreshRainModel();
-        window.Chart1()->replot(QCustomPlot::rpImmediateRefresh);
-        window.GridData()->viewport()->repaint();
+        window.findChild<StormChart *>("Chart1")->replot(QCustomPlot::rpImmediateRefresh);
+        window.findChild<ResultTableView *>("GridData")->viewport()->repaint();
     }
     if (!prompts.messages.isEmpty())
         state.SkipWithError("the refresh showed a message");

@@ -58,17 +58,6 @@ QStringList stormFileFilters()
     return {QStringLiteral("文本文件(*.txt)"), QStringLiteral("所有文件(*.*)")};
 }
 
-// Holds the nesting depth of the window's own handlers for one scope.
-class HandlerScope
-{
-public:
-    explicit HandlerScope(int &depth) : m_depth(depth) { ++m_depth; }
-    ~HandlerScope() { --m_depth; }
-
-private:
-    int &m_depth;
-};
-
 } // namespace
 
 QString DataFolderOf(const QString &configurationFolder)
@@ -190,9 +179,10 @@ void TFormPluvion::buildLayout()
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { GridDataClick(); });
     connect(m_grid, &QAbstractItemView::clicked, this, [this] { GridDataClick(); });
-    connect(m_checkOverall, &QCheckBox::toggled, this,
+    // The user's clicks only: when the program sets a box it runs the handler itself.
+    connect(m_checkOverall, &QCheckBox::clicked, this,
             [this] { CheckBox_Rainfall_IntensityClick(m_checkOverall); });
-    connect(m_checkIntensity, &QCheckBox::toggled, this,
+    connect(m_checkIntensity, &QCheckBox::clicked, this,
             [this] { CheckBox_Rainfall_IntensityClick(m_checkIntensity); });
 }
 
@@ -322,34 +312,21 @@ void TFormPluvion::saveOptionsFile()
 
 void TFormPluvion::setCheckBox(QCheckBox *box, bool checked)
 {
+    if (box->isChecked() == checked)
+        return;
     box->setChecked(checked);
-    if (m_pendingFailure) {
-        std::exception_ptr failure = m_pendingFailure;
-        m_pendingFailure = nullptr;
-        std::rethrow_exception(failure);
-    }
+    // A failure belongs to the step that changed the box.
+    HideSomeSeries(box);
 }
 
 void TFormPluvion::CheckBox_Rainfall_IntensityClick(QObject *sender)
 {
-    if (m_handlerDepth == 0) {
-        // The user's own click: a failure ends in the standard error box.
-        runCommand([&] { HideSomeSeries(sender); });
-        return;
-    }
-    // Run from the program's own change of a check box: the failure belongs
-    // to the step that changed it.
-    try {
-        HideSomeSeries(sender);
-    } catch (...) {
-        if (!m_pendingFailure)
-            m_pendingFailure = std::current_exception();
-    }
+    // The user's own click: a failure ends in the standard error box.
+    runCommand([&] { HideSomeSeries(sender); });
 }
 
 void TFormPluvion::RefreshRainModel()
 {
-    HandlerScope scope(m_handlerDepth);
     m_rainPoints.clear();
 
     showLabelsByOptions();
@@ -390,7 +367,6 @@ void TFormPluvion::showLabelsByOptions()
 
 void TFormPluvion::ShowRainPoints(const RainPoints &points)
 {
-    HandlerScope scope(m_handlerDepth);
     m_tableModel->fill(points, m_options.TimeFormat, m_options.Precision, m_separators);
     m_grid->setFrameRow(-1);
 
@@ -401,7 +377,6 @@ void TFormPluvion::ShowRainPoints(const RainPoints &points)
 
 void TFormPluvion::HideSomeSeries(QObject *sender)
 {
-    HandlerScope scope(m_handlerDepth);
     if (qobject_cast<QCheckBox *>(sender)) {
         m_menuIntensity->setChecked(m_checkIntensity->isChecked());
         m_menuOverall->setChecked(m_checkOverall->isChecked());

@@ -82,16 +82,9 @@ void TFormPluvion::previewOptions()
     // ends in the standard error box.
     runCommand([this] {
         showLabelsByOptions();
-        ++m_handlerDepth;
-        try {
-            setCheckBox(m_checkOverall, m_options.ShowAxis_Overall);
-            setCheckBox(m_checkIntensity, m_options.ShowAxis_Intensity);
-            HideSomeSeries(m_checkOverall);
-        } catch (...) {
-            --m_handlerDepth;
-            throw;
-        }
-        --m_handlerDepth;
+        setCheckBox(m_checkOverall, m_options.ShowAxis_Overall);
+        setCheckBox(m_checkIntensity, m_options.ShowAxis_Intensity);
+        HideSomeSeries(m_checkOverall);
     });
 }
 

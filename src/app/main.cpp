@@ -33,7 +33,7 @@ int main(int argc, char **argv)
     const qsizetype screenshot = arguments.indexOf(QStringLiteral("--screenshot"));
     if (screenshot > 0 && screenshot + 1 < arguments.size()) {
         QCoreApplication::processEvents();
-        window.Chart1()->replot();
+        window.findChild<StormChart *>("Chart1")->replot();
         return window.grab().save(arguments[screenshot + 1]) ? 0 : 1;
     }
     return app.exec();

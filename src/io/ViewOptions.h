@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <cstdint>
+#include <span>
+#include <variant>
 
 // The display options. Each field is named as its key in section OPTIONS of
 // the options file; the defaults are what a user without an options file gets.
@@ -21,6 +23,21 @@ struct TViewOptions
 
     bool operator==(const TViewOptions &) const = default;
 };
+
+// One option of section OPTIONS: its key and the field that holds it. The
+// field's type is the key's type (a flag written 0/1, or a whole number) and
+// its default is the field's value in a default TViewOptions.
+struct ViewOptionKey
+{
+    const char16_t *key;
+    std::variant<bool TViewOptions::*, int32_t TViewOptions::*> field;
+    // Written only when the file already holds the key or the value differs
+    // from the default: a key that came later than the others.
+    bool writtenWhenNeeded = false;
+};
+
+// The eleven options in the order a new file lists them.
+std::span<const ViewOptionKey> ViewOptionKeys();
 
 // Reads the eleven options from section OPTIONS of the file at path. A missing
 // file, a missing key or a value that is not a whole number gives that key's

@@ -367,7 +367,7 @@ void TFormPluvion::showLabelsByOptions()
 
 void TFormPluvion::ShowRainPoints(const RainPoints &points)
 {
-    m_tableModel->fill(points, m_options.TimeFormat, m_options.Precision, m_separators);
+    m_tableModel->fill(points, int(m_options.TimeFormat), m_options.Precision, m_separators);
     m_grid->setFrameRow(-1);
 
     m_chart->setPoints(points);

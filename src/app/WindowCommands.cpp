@@ -162,7 +162,7 @@ void TFormPluvion::MenuSaveDataToExcelClick()
     const auto target = askDataTarget(0, CsvProposedName(m_storm, m_separators), CsvTargetPath);
     if (!target)
         return;
-    WriteCsvFile(*target, m_tableModel->rowTexts(), m_options.TimeFormat);
+    WriteCsvFile(*target, m_tableModel->rowTexts(), int(m_options.TimeFormat));
     openFile(*target);
 }
 

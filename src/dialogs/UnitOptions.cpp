@@ -200,8 +200,9 @@ void TFormOptions::FormCreate()
     m_precisionEdit->setValue(m_options.Precision);
     // A time format the list does not offer (a hand-edited file) selects no
     // entry, and the option keeps its value until the user picks one.
-    const bool offered = m_options.TimeFormat >= 0 && m_options.TimeFormat < m_timeFormatBox->count();
-    m_timeFormatBox->setCurrentIndex(offered ? int(m_options.TimeFormat) : -1);
+    const int column = int(m_options.TimeFormat);
+    const bool offered = column >= 0 && column < m_timeFormatBox->count();
+    m_timeFormatBox->setCurrentIndex(offered ? column : -1);
 }
 
 void TFormOptions::CheckBox_ShowLabel_PClick()
@@ -219,7 +220,7 @@ void TFormOptions::ApplyOptions()
         m_options.*FlagBoxes[i].option = m_flagBoxes[i]->isChecked();
     m_options.Precision = shownPrecision();
     if (m_timeFormatBox->currentIndex() >= 0)
-        m_options.TimeFormat = m_timeFormatBox->currentIndex();
+        m_options.TimeFormat = TimeColumn(m_timeFormatBox->currentIndex());
 
     if (m_previewOnWindow)
         m_previewOnWindow();

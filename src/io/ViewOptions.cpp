@@ -67,6 +67,10 @@ int32_t asInteger(int32_t number)
 {
     return number;
 }
+int32_t asInteger(TimeColumn column)
+{
+    return int32_t(column);
+}
 template <typename Field> Field fromInteger(int32_t number)
 {
     if constexpr (std::is_same_v<Field, bool>)

@@ -129,7 +129,7 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
 {
     start();
     window->storm().Storm_Step = 5;
-    window->viewOptions().TimeFormat = 1;
+    window->viewOptions().TimeFormat = TimeColumn::Minutes;
     window->RefreshRainModel();
     ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 25);
     EXPECT_EQ(cell(0, 0), QStringLiteral("00"));
@@ -139,7 +139,7 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
     EXPECT_NEAR(window->findChild<StormChart *>("Chart1")->leftMaximum(), 4.103392270176, 1e-11);
 
     window->viewOptions().ShowLabel_P = false;
-    window->viewOptions().TimeFormat = 7; // only a hand-edited file brings this: no time texts
+    window->viewOptions().TimeFormat = TimeColumn(7); // only a hand-edited file brings this: no time texts
     window->RefreshRainModel();
     EXPECT_TRUE(window->findChild<QLabel *>("Label_P")->isHidden());
     EXPECT_EQ(cell(0, 0), QString());

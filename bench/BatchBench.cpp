@@ -2,9 +2,8 @@
 // T = 60, 120, 180, 1440 minutes, step 1): every storm computed and written
 // as CSV, the summary written; the second case also draws and saves the
 // comparison chart and the intensity-duration chart as PNG pictures.
-#include "app/BatchCharts.h"
-#include "app/ChartPicture.h"
-#include "app/StormChart.h"
+#include "chart/BatchCharts.h"
+#include "chart/ChartPicture.h"
 #include "export/StormBatch.h"
 
 #include <QTemporaryDir>

@@ -3,8 +3,8 @@
 // chart and table, as the user waits for them.
 #include "ScriptedPrompts.h"
 #include "app/ResultTableView.h"
-#include "app/StormChart.h"
 #include "app/UnitPluvion.h"
+#include "chart/StormChart.h"
 
 #include <QTableView>
 #include <QTemporaryDir>
@@ -24,8 +24,8 @@ void BM_RefreshRainModel(benchmark::State &state)
     window.storm().Storm_Time = double(state.range(0));
     for (auto _ : state) {
         window.RefreshRainModel();
-        window.Chart1()->replot(QCustomPlot::rpImmediateRefresh);
-        window.GridData()->viewport()->repaint();
+        window.findChild<StormChart *>("Chart1")->replot(QCustomPlot::rpImmediateRefresh);
+        window.findChild<ResultTableView *>("GridData")->viewport()->repaint();
     }
     if (!prompts.messages.isEmpty())
         state.SkipWithError("the refresh showed a message");

@@ -2,8 +2,8 @@
 
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
-#include "app/StormChart.h"
-#include "app/WindowFonts.h"
+#include "chart/StormChart.h"
+#include "chart/WindowFonts.h"
 #include "dialogs/UnitAbout.h"
 #include "dialogs/UnitAddNewRainModel.h"
 #include "io/StormFile.h"
@@ -24,7 +24,6 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <cmath>
 #include <new>
 
 namespace {
@@ -59,17 +58,6 @@ QStringList stormFileFilters()
 {
     return {QStringLiteral("文本文件(*.txt)"), QStringLiteral("所有文件(*.*)")};
 }
-
-// Holds the nesting depth of the window's own handlers for one scope.
-class HandlerScope
-{
-public:
-    explicit HandlerScope(int &depth) : m_depth(depth) { ++m_depth; }
-    ~HandlerScope() { --m_depth; }
-
-private:
-    int &m_depth;
-};
 
 } // namespace
 
@@ -192,9 +180,10 @@ void TFormPluvion::buildLayout()
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { GridDataClick(); });
     connect(m_grid, &QAbstractItemView::clicked, this, [this] { GridDataClick(); });
-    connect(m_checkOverall, &QCheckBox::toggled, this,
+    // The user's clicks only: when the program sets a box it runs the handler itself.
+    connect(m_checkOverall, &QCheckBox::clicked, this,
             [this] { CheckBox_Rainfall_IntensityClick(m_checkOverall); });
-    connect(m_checkIntensity, &QCheckBox::toggled, this,
+    connect(m_checkIntensity, &QCheckBox::clicked, this,
             [this] { CheckBox_Rainfall_IntensityClick(m_checkIntensity); });
 }
 
@@ -326,34 +315,21 @@ void TFormPluvion::saveOptionsFile()
 
 void TFormPluvion::setCheckBox(QCheckBox *box, bool checked)
 {
+    if (box->isChecked() == checked)
+        return;
     box->setChecked(checked);
-    if (m_pendingFailure) {
-        std::exception_ptr failure = m_pendingFailure;
-        m_pendingFailure = nullptr;
-        std::rethrow_exception(failure);
-    }
+    // A failure belongs to the step that changed the box.
+    HideSomeSeries(box);
 }
 
 void TFormPluvion::CheckBox_Rainfall_IntensityClick(QObject *sender)
 {
-    if (m_handlerDepth == 0) {
-        // The user's own click: a failure ends in the standard error box.
-        runCommand([&] { HideSomeSeries(sender); });
-        return;
-    }
-    // Run from the program's own change of a check box: the failure belongs
-    // to the step that changed it.
-    try {
-        HideSomeSeries(sender);
-    } catch (...) {
-        if (!m_pendingFailure)
-            m_pendingFailure = std::current_exception();
-    }
+    // The user's own click: a failure ends in the standard error box.
+    runCommand([&] { HideSomeSeries(sender); });
 }
 
 void TFormPluvion::RefreshRainModel()
 {
-    HandlerScope scope(m_handlerDepth);
     m_rainPoints.clear();
 
     showLabelsByOptions();
@@ -394,27 +370,16 @@ void TFormPluvion::showLabelsByOptions()
 
 void TFormPluvion::ShowRainPoints(const RainPoints &points)
 {
-    HandlerScope scope(m_handlerDepth);
-    m_tableModel->fill(points, m_options.TimeFormat, m_options.Precision, m_separators);
+    m_tableModel->fill(points, int(m_options.TimeFormat), m_options.Precision, m_separators);
     m_grid->setFrameRow(-1);
 
     m_chart->setPoints(points);
-    Max_Rainfall_Intensity = 0;
-    Max_Overall_Rainfall = 0;
-    for (const TRainPoint &point : points) {
-        if (point.Intensity > Max_Rainfall_Intensity || std::isnan(point.Intensity) ||
-            std::isnan(Max_Rainfall_Intensity))
-            Max_Rainfall_Intensity = point.Intensity;
-        if (point.Overall > Max_Overall_Rainfall || std::isnan(point.Overall) ||
-            std::isnan(Max_Overall_Rainfall))
-            Max_Overall_Rainfall = point.Overall;
-    }
+    m_peaks = SeriesPeaksOf(points);
     HideSomeSeries(nullptr);
 }
 
 void TFormPluvion::HideSomeSeries(QObject *sender)
 {
-    HandlerScope scope(m_handlerDepth);
     if (qobject_cast<QCheckBox *>(sender)) {
         m_menuIntensity->setChecked(m_checkIntensity->isChecked());
         m_menuOverall->setChecked(m_checkOverall->isChecked());
@@ -430,7 +395,7 @@ void TFormPluvion::HideSomeSeries(QObject *sender)
     m_chart->setHoveredIndex(m_chart->intensitySeries(), m_chart->hoveredIndex(m_chart->intensitySeries()));
 
     if (!m_rainPoints.empty()) {
-        m_chart->scaleAxes(Max_Rainfall_Intensity, Max_Overall_Rainfall);
+        m_chart->scaleAxes(m_peaks);
         m_options.ShowAxis_Overall = barsShown;
         m_options.ShowAxis_Intensity = lineShown;
         saveOptionsFile();

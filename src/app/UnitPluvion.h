@@ -1,14 +1,14 @@
 #pragma once
 
-#include "app/UrlOpener.h"
-#include "app/UserPrompts.h"
+#include "chart/StormChart.h"
 #include "io/ViewOptions.h"
 #include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
 #include "model/RainGenerator.h"
+#include "ui/UrlOpener.h"
+#include "ui/UserPrompts.h"
 
 #include <QMainWindow>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,7 +21,6 @@ class QPushButton;
 class QSplitter;
 class ResultTableModel;
 class ResultTableView;
-class StormChart;
 class TFormAbout;
 class UpdateCheck;
 class TFormAddNewRainModel;
@@ -98,22 +97,6 @@ public:
     const QString &currentStormFile() const { return m_currentStormFile; }
     const Separators &separators() const { return m_separators; }
     UserPrompts &prompts() { return *m_prompts; }
-    ResultTableModel *tableModel() const { return m_tableModel; }
-    ResultTableView *GridData() const { return m_grid; }
-    StormChart *Chart1() const { return m_chart; }
-    TFormAddNewRainModel *newStormDialog() const { return m_newStormDialog; }
-    QLabel *Label_P() const { return m_labels[0]; }
-    QLabel *Label_T() const { return m_labels[1]; }
-    QLabel *Label_r() const { return m_labels[2]; }
-    QLabel *Label_Overall_Rainfall() const { return m_labels[3]; }
-    QLabel *Label_Average_Rainfall_Intensity() const { return m_labels[4]; }
-    QLabel *Label_Formula_Depth() const { return m_labels[5]; }
-    QCheckBox *CheckBox_Overall_Rainfall() const { return m_checkOverall; }
-    QCheckBox *CheckBox_Rainfall_Intensity() const { return m_checkIntensity; }
-    QAction *menu_Overall_Rainfall() const { return m_menuOverall; }
-    QAction *menu_Rainfall_Intensity() const { return m_menuIntensity; }
-    QMenu *PopupMenu_Picture() const { return m_popupPicture; }
-    QMenu *PopupMenu_Data() const { return m_popupData; }
 
 private:
     void FormCreate();
@@ -125,8 +108,8 @@ private:
     void runCommand(const std::function<void()> &command);
     // The shared click handler of the two check boxes and the two check items.
     void CheckBox_Rainfall_IntensityClick(QObject *sender);
-    // Sets a check box as the program does, running its click handler when
-    // the state changes, and passes on a failure of that handler.
+    // Sets a check box as the program does: runs HideSomeSeries when the
+    // state changes, and passes on its failure.
     void setCheckBox(QCheckBox *box, bool checked);
     void saveOptionsFile();
     void writeLabels();
@@ -166,12 +149,9 @@ private:
     QString m_programFolder;
     QString m_optionsFile;
     QString m_currentStormFile;
-    double Max_Rainfall_Intensity = 0;
-    double Max_Overall_Rainfall = 0;
+    SeriesPeaks m_peaks; // of the rows shown, for scaling the axes
 
-    int m_handlerDepth = 0;
     QPoint m_dragOrigin; // where the last press on a label grabbed it, in the label's pixels
-    std::exception_ptr m_pendingFailure;
 
     StormChart *m_chart = nullptr;
     ResultTableModel *m_tableModel = nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/UrlOpener.h"
-#include "app/UserPrompts.h"
+#include "ui/UrlOpener.h"
+#include "ui/UserPrompts.h"
 
 #include <QChar>
 #include <QString>

@@ -1,10 +1,10 @@
 // The main window's commands beyond the storm itself: options, exports, help.
 #include "UnitPluvion.h"
-#include "app/ChartPicture.h"
 #include "app/HelpCommands.h"
 #include "app/ResultTableModel.h"
-#include "app/StormChart.h"
 #include "app/UpdateCheck.h"
+#include "chart/ChartPicture.h"
+#include "chart/StormChart.h"
 #include "dialogs/UnitAbout.h"
 #include "dialogs/UnitOptions.h"
 #include "export/CalcReport.h"
@@ -84,16 +84,9 @@ void TFormPluvion::previewOptions()
     // ends in the standard error box.
     runCommand([this] {
         showLabelsByOptions();
-        ++m_handlerDepth;
-        try {
-            setCheckBox(m_checkOverall, m_options.ShowAxis_Overall);
-            setCheckBox(m_checkIntensity, m_options.ShowAxis_Intensity);
-            HideSomeSeries(m_checkOverall);
-        } catch (...) {
-            --m_handlerDepth;
-            throw;
-        }
-        --m_handlerDepth;
+        setCheckBox(m_checkOverall, m_options.ShowAxis_Overall);
+        setCheckBox(m_checkIntensity, m_options.ShowAxis_Intensity);
+        HideSomeSeries(m_checkOverall);
     });
 }
 
@@ -171,7 +164,7 @@ void TFormPluvion::MenuSaveDataToExcelClick()
     const auto target = askDataTarget(0, CsvProposedName(m_storm, m_separators), CsvTargetPath);
     if (!target)
         return;
-    WriteCsvFile(*target, m_tableModel->rowTexts(), m_options.TimeFormat);
+    WriteCsvFile(*target, m_tableModel->rowTexts(), int(m_options.TimeFormat));
     openFile(*target);
 }
 

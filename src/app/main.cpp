@@ -1,11 +1,11 @@
 // Pluvion: the window program.
 #include "app/QtTranslation.h"
-#include "app/StormChart.h"
 #include "app/UnitPluvion.h"
-#include "app/UserPrompts.h"
+#include "chart/StormChart.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
 #include "support/WriteSignals.h"
+#include "ui/UserPrompts.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -37,7 +37,7 @@ int main(int argc, char **argv)
     const qsizetype screenshot = arguments.indexOf(QStringLiteral("--screenshot"));
     if (screenshot > 0 && screenshot + 1 < arguments.size()) {
         QCoreApplication::processEvents();
-        window.Chart1()->replot();
+        window.findChild<StormChart *>("Chart1")->replot();
         return window.grab().save(arguments[screenshot + 1]) ? 0 : 1;
     }
     return app.exec();

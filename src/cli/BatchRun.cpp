@@ -1,8 +1,7 @@
 #include "BatchRun.h"
 
-#include "app/BatchCharts.h"
-#include "app/ChartPicture.h"
-#include "app/StormChart.h"
+#include "chart/BatchCharts.h"
+#include "chart/ChartPicture.h"
 #include "export/PictureFiles.h"
 #include "export/StormBatch.h"
 #include "model/PluvionError.h"
@@ -45,7 +44,7 @@ template <typename Draw> bool saveChart(const QString &path, Draw draw)
     if (path.isEmpty())
         return true;
     try {
-        const std::unique_ptr<StormChart> chart = draw();
+        const std::unique_ptr<StyledPlot> chart = draw();
         SaveChartPicture(path, RenderOffScreen(*chart));
         return true;
     } catch (const PluvionError &error) {

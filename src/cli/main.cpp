@@ -1,7 +1,7 @@
 // pluvion-cli: the storm generator without a window, for scripts and batch work.
 #include "BatchRun.h"
 #include "CliOptions.h"
-#include "app/ChartPicture.h"
+#include "chart/ChartPicture.h"
 #include "export/CalcReport.h"
 #include "export/CsvExport.h"
 #include "export/DataDocument.h"

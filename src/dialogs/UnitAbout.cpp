@@ -1,6 +1,6 @@
 #include "dialogs/UnitAbout.h"
 
-#include "app/WindowFonts.h"
+#include "chart/WindowFonts.h"
 #include "support/ProgramInfo.h"
 
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UrlOpener.h"
+#include "ui/UrlOpener.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/UserPrompts.h"
 #include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
 #include "model/StormEntry.h"
+#include "ui/UserPrompts.h"
 
 #include <QDialog>
 
@@ -49,20 +49,20 @@ private:
 
     TExpressionObject &m_model;
     UserPrompts &m_prompts;
-    Separators m_sep;
+    Separators m_separators;
 
-    QComboBox *m_cbbStormType = nullptr;
-    QLineEdit *m_Edit_a1 = nullptr;
-    QLineEdit *m_Edit_c = nullptr;
-    QComboBox *m_ComboBox_LgLn = nullptr;
-    QLineEdit *m_Edit_b = nullptr;
-    QLineEdit *m_Edit_n = nullptr;
-    QLabel *m_lblStormDanWei = nullptr;
-    QLineEdit *m_EditRepeatYear = nullptr;
-    QLineEdit *m_EditStormTime = nullptr;
-    QLineEdit *m_EditStormPercent = nullptr;
-    QLineEdit *m_EditStep = nullptr;
-    QComboBox *m_cbbStormMode = nullptr;
-    QPushButton *m_ButtonOK = nullptr;
-    QPushButton *m_ButtonCancle = nullptr;
+    QComboBox *m_formBox = nullptr;
+    QLineEdit *m_a1Edit = nullptr;
+    QLineEdit *m_cEdit = nullptr;
+    QComboBox *m_logBox = nullptr;
+    QLineEdit *m_bEdit = nullptr;
+    QLineEdit *m_nEdit = nullptr;
+    QLabel *m_unitLabel = nullptr;
+    QLineEdit *m_periodEdit = nullptr;
+    QLineEdit *m_durationEdit = nullptr;
+    QLineEdit *m_peakEdit = nullptr;
+    QLineEdit *m_stepEdit = nullptr;
+    QComboBox *m_modeBox = nullptr;
+    QPushButton *m_okButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "UnitOptions.h"
 
-#include "app/WindowFonts.h"
+#include "chart/WindowFonts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,7 +10,6 @@
 #include <QScopedValueRollback>
 #include <QSpinBox>
 #include <algorithm>
-#include <initializer_list>
 
 namespace {
 
@@ -78,6 +77,38 @@ QPushButton *button(const QString &name, const QString &caption, QWidget *parent
     return push;
 }
 
+// The nine check boxes and the options they edit, in the order they are made:
+// six labels in 显示标签, two series in 显示曲线, the computing switch in 精度.
+struct FlagBox
+{
+    const char *objectName;
+    const char16_t *caption;
+    int group; // 0 显示标签, 1 显示曲线, 2 精度
+    QRect geometry;
+    bool TViewOptions::*option;
+    const char16_t *toolTip = nullptr;
+};
+
+const FlagBox FlagBoxes[TFormOptions::FlagBoxCount] = {
+    {"CheckBox_ShowLabel_P", u"重现期(P)", 0, QRect(8, 18, 110, kCheckBoxHeight), &TViewOptions::ShowLabel_P},
+    {"CheckBox_ShowLabel_T", u"暴雨历时(T)", 0, QRect(8, 39, 110, kCheckBoxHeight),
+     &TViewOptions::ShowLabel_T},
+    {"CheckBox_ShowLabel_R", u"峰值比例(R)", 0, QRect(8, 60, 110, kCheckBoxHeight),
+     &TViewOptions::ShowLabel_R},
+    {"CheckBox_ShowLabel_Overall_Rainfall", u"总降雨量(H)", 0, QRect(8, 81, 110, kCheckBoxHeight),
+     &TViewOptions::ShowLabel__Overall_Rainfall},
+    {"CheckBox_ShowLabel_Average_Rainfall_Intensity", u"平均雨强(i)", 0, QRect(8, 102, 110, kCheckBoxHeight),
+     &TViewOptions::ShowLabel_Average},
+    {"CheckBox_ShowLabel_Formula_Depth", u"公式雨量", 0, QRect(8, 123, 110, kCheckBoxHeight),
+     &TViewOptions::ShowLabel_Formula_Depth, u"暴雨强度公式在降雨历时内的雨量，与总降雨量(H)对照"},
+    {"CheckBox_ShowAxis_Overall_Rainfall", u"降雨总量(H)", 1, QRect(8, 18, 97, kCheckBoxHeight),
+     &TViewOptions::ShowAxis_Overall},
+    {"CheckBox_ShowAxis_Rainfall_Intensity", u"降雨强度(I)", 1, QRect(8, 39, 97, kCheckBoxHeight),
+     &TViewOptions::ShowAxis_Intensity},
+    {"CheckBox_CalcByShow", u"按显示精度计算", 2, QRect(8, 41, 161, kCheckBoxHeight),
+     &TViewOptions::CalcByShow, u"按显示的数值计算，会降低计算精度"},
+};
+
 } // namespace
 
 TFormOptions::TFormOptions(TViewOptions &options, std::function<void()> previewOnWindow, QWidget *parent)
@@ -93,13 +124,10 @@ TFormOptions::~TFormOptions()
     // leaving a half-typed precision field fixes the field up and signals a
     // change. By then the options and the preview are gone: nothing may
     // reach ApplyOptions any more.
-    for (QWidget *control : std::initializer_list<QWidget *>{
-             m_CheckBox_ShowLabel_P, m_CheckBox_ShowLabel_T, m_CheckBox_ShowLabel_R,
-             m_CheckBox_ShowLabel_Overall_Rainfall, m_CheckBox_ShowLabel_Average_Rainfall_Intensity,
-             m_CheckBox_ShowLabel_Formula_Depth, m_CheckBox_ShowAxis_Overall_Rainfall,
-             m_CheckBox_ShowAxis_Rainfall_Intensity, m_CheckBox_CalcByShow, m_SpinEdit_Precision,
-             m_ComboBox_TimeForamt})
-        control->disconnect(this);
+    for (QCheckBox *box : m_flagBoxes)
+        box->disconnect(this);
+    m_precisionEdit->disconnect(this);
+    m_timeFormatBox->disconnect(this);
 }
 
 void TFormOptions::buildControls()
@@ -109,95 +137,72 @@ void TFormOptions::buildControls()
     setFont(WindowFonts::songTi(9));
     setFixedSize(256, 232);
 
-    auto *labels =
+    // A group's check boxes, made in table order so that Tab visits them so.
+    QGroupBox *groups[3] = {};
+    const auto addFlagBoxes = [&](int group) {
+        for (int i = 0; i < FlagBoxCount; ++i) {
+            const FlagBox &flag = FlagBoxes[i];
+            if (flag.group != group)
+                continue;
+            m_flagBoxes[i] = checkBox(QString::fromLatin1(flag.objectName), QString::fromUtf16(flag.caption),
+                                      groups[group], flag.geometry);
+            if (flag.toolTip)
+                m_flagBoxes[i]->setToolTip(QString::fromUtf16(flag.toolTip));
+        }
+    };
+    groups[0] =
         groupBox(QStringLiteral("GroupBox1"), QStringLiteral("显示标签"), this, QRect(8, 8, 121, 149));
-    m_CheckBox_ShowLabel_P = checkBox(QStringLiteral("CheckBox_ShowLabel_P"), QStringLiteral("重现期(P)"),
-                                      labels, QRect(8, 18, 110, kCheckBoxHeight));
-    m_CheckBox_ShowLabel_T = checkBox(QStringLiteral("CheckBox_ShowLabel_T"), QStringLiteral("暴雨历时(T)"),
-                                      labels, QRect(8, 39, 110, kCheckBoxHeight));
-    m_CheckBox_ShowLabel_R = checkBox(QStringLiteral("CheckBox_ShowLabel_R"), QStringLiteral("峰值比例(R)"),
-                                      labels, QRect(8, 60, 110, kCheckBoxHeight));
-    m_CheckBox_ShowLabel_Overall_Rainfall =
-        checkBox(QStringLiteral("CheckBox_ShowLabel_Overall_Rainfall"), QStringLiteral("总降雨量(H)"), labels,
-                 QRect(8, 81, 110, kCheckBoxHeight));
-    m_CheckBox_ShowLabel_Average_Rainfall_Intensity =
-        checkBox(QStringLiteral("CheckBox_ShowLabel_Average_Rainfall_Intensity"),
-                 QStringLiteral("平均雨强(i)"), labels, QRect(8, 102, 110, kCheckBoxHeight));
-    m_CheckBox_ShowLabel_Formula_Depth =
-        checkBox(QStringLiteral("CheckBox_ShowLabel_Formula_Depth"), QStringLiteral("公式雨量"), labels,
-                 QRect(8, 123, 110, kCheckBoxHeight));
-    m_CheckBox_ShowLabel_Formula_Depth->setToolTip(
-        QStringLiteral("暴雨强度公式在降雨历时内的雨量，与总降雨量(H)对照"));
-
-    auto *series =
+    addFlagBoxes(0);
+    groups[1] =
         groupBox(QStringLiteral("GroupBox2"), QStringLiteral("显示曲线"), this, QRect(135, 8, 114, 68));
-    m_CheckBox_ShowAxis_Overall_Rainfall =
-        checkBox(QStringLiteral("CheckBox_ShowAxis_Overall_Rainfall"), QStringLiteral("降雨总量(H)"), series,
-                 QRect(8, 18, 97, kCheckBoxHeight));
-    m_CheckBox_ShowAxis_Rainfall_Intensity =
-        checkBox(QStringLiteral("CheckBox_ShowAxis_Rainfall_Intensity"), QStringLiteral("降雨强度(I)"),
-                 series, QRect(8, 39, 97, kCheckBoxHeight));
+    addFlagBoxes(1);
 
     auto *time =
         groupBox(QStringLiteral("GroupBox4"), QStringLiteral("时间格式"), this, QRect(135, 84, 114, 52));
-    m_ComboBox_TimeForamt = new QComboBox(time);
-    m_ComboBox_TimeForamt->setObjectName(QStringLiteral("ComboBox_TimeForamt"));
-    m_ComboBox_TimeForamt->setEditable(false);
-    m_ComboBox_TimeForamt->addItems({QStringLiteral("HH:MM"), QStringLiteral("min")});
-    m_ComboBox_TimeForamt->setGeometry(8, 20, 96, 20);
+    m_timeFormatBox = new QComboBox(time);
+    m_timeFormatBox->setObjectName(QStringLiteral("ComboBox_TimeForamt"));
+    m_timeFormatBox->setEditable(false);
+    m_timeFormatBox->addItems({QStringLiteral("HH:MM"), QStringLiteral("min")});
+    m_timeFormatBox->setGeometry(8, 20, 96, 20);
 
-    auto *precision =
-        groupBox(QStringLiteral("GroupBox3"), QStringLiteral("精度"), this, QRect(8, 160, 161, 67));
-    auto *precisionText = new QLabel(QStringLiteral("显示小数位数："), precision);
+    groups[2] = groupBox(QStringLiteral("GroupBox3"), QStringLiteral("精度"), this, QRect(8, 160, 161, 67));
+    auto *precisionText = new QLabel(QStringLiteral("显示小数位数："), groups[2]);
     precisionText->setObjectName(QStringLiteral("Label1"));
     precisionText->move(8, 18);
     precisionText->adjustSize();
-    m_SpinEdit_Precision = new PrecisionSpinBox(precision);
-    m_SpinEdit_Precision->setObjectName(QStringLiteral("SpinEdit_Precision"));
-    m_SpinEdit_Precision->setRange(kLowestPrecision, kHighestPrecision);
-    m_SpinEdit_Precision->setGeometry(92, 14, 55, 21);
-    m_CheckBox_CalcByShow = checkBox(QStringLiteral("CheckBox_CalcByShow"), QStringLiteral("按显示精度计算"),
-                                     precision, QRect(8, 41, 161, kCheckBoxHeight));
-    m_CheckBox_CalcByShow->setToolTip(QStringLiteral("按显示的数值计算，会降低计算精度"));
+    m_precisionEdit = new PrecisionSpinBox(groups[2]);
+    m_precisionEdit->setObjectName(QStringLiteral("SpinEdit_Precision"));
+    m_precisionEdit->setRange(kLowestPrecision, kHighestPrecision);
+    m_precisionEdit->setGeometry(92, 14, 55, 21);
+    addFlagBoxes(2);
 
-    m_Button_OK = button(QStringLiteral("Button_OK"), QStringLiteral("确定"), this, QRect(174, 170, 75, 25));
-    m_Button_Cancle =
+    m_okButton = button(QStringLiteral("Button_OK"), QStringLiteral("确定"), this, QRect(174, 170, 75, 25));
+    m_cancelButton =
         button(QStringLiteral("Button_Cancle"), QStringLiteral("取消"), this, QRect(174, 201, 75, 25));
-    connect(m_Button_OK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(m_Button_Cancle, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
-    for (QCheckBox *box :
-         {m_CheckBox_ShowLabel_P, m_CheckBox_ShowLabel_T, m_CheckBox_ShowLabel_R,
-          m_CheckBox_ShowLabel_Overall_Rainfall, m_CheckBox_ShowLabel_Average_Rainfall_Intensity,
-          m_CheckBox_ShowLabel_Formula_Depth, m_CheckBox_ShowAxis_Overall_Rainfall,
-          m_CheckBox_ShowAxis_Rainfall_Intensity, m_CheckBox_CalcByShow})
+    for (QCheckBox *box : m_flagBoxes)
         connect(box, &QCheckBox::toggled, this, &TFormOptions::CheckBox_ShowLabel_PClick);
-    connect(m_SpinEdit_Precision, &QSpinBox::valueChanged, this, &TFormOptions::CheckBox_ShowLabel_PClick);
-    connect(m_ComboBox_TimeForamt, &QComboBox::currentIndexChanged, this,
-            &TFormOptions::CheckBox_ShowLabel_PClick);
+    connect(m_precisionEdit, &QSpinBox::valueChanged, this, &TFormOptions::CheckBox_ShowLabel_PClick);
+    connect(m_timeFormatBox, &QComboBox::currentIndexChanged, this, &TFormOptions::CheckBox_ShowLabel_PClick);
 }
 
 void TFormOptions::FormCreate()
 {
     // Setting the controls fires their change signals; the flag keeps the
     // live preview out of it, and goes down again however this ends.
-    const QScopedValueRollback<bool> creating(Bool_IsCreatingForm, true);
+    const QScopedValueRollback<bool> creating(m_creating, true);
 
-    m_CheckBox_ShowLabel_P->setChecked(m_options.ShowLabel_P);
-    m_CheckBox_ShowLabel_T->setChecked(m_options.ShowLabel_T);
-    m_CheckBox_ShowLabel_R->setChecked(m_options.ShowLabel_R);
-    m_CheckBox_ShowLabel_Overall_Rainfall->setChecked(m_options.ShowLabel__Overall_Rainfall);
-    m_CheckBox_ShowLabel_Average_Rainfall_Intensity->setChecked(m_options.ShowLabel_Average);
-    m_CheckBox_ShowLabel_Formula_Depth->setChecked(m_options.ShowLabel_Formula_Depth);
-    m_CheckBox_ShowAxis_Overall_Rainfall->setChecked(m_options.ShowAxis_Overall);
-    m_CheckBox_ShowAxis_Rainfall_Intensity->setChecked(m_options.ShowAxis_Intensity);
-    m_CheckBox_CalcByShow->setChecked(m_options.CalcByShow);
+    for (int i = 0; i < FlagBoxCount; ++i)
+        m_flagBoxes[i]->setChecked(m_options.*FlagBoxes[i].option);
     // A file value outside 1 to 99 shows at the nearer bound.
-    m_SpinEdit_Precision->setValue(m_options.Precision);
+    m_precisionEdit->setValue(m_options.Precision);
     // A time format the list does not offer (a hand-edited file) selects no
     // entry, and the option keeps its value until the user picks one.
-    const bool offered = m_options.TimeFormat >= 0 && m_options.TimeFormat < m_ComboBox_TimeForamt->count();
-    m_ComboBox_TimeForamt->setCurrentIndex(offered ? int(m_options.TimeFormat) : -1);
+    const int column = int(m_options.TimeFormat);
+    const bool offered = column >= 0 && column < m_timeFormatBox->count();
+    m_timeFormatBox->setCurrentIndex(offered ? column : -1);
 }
 
 void TFormOptions::CheckBox_ShowLabel_PClick()
@@ -207,22 +212,15 @@ void TFormOptions::CheckBox_ShowLabel_PClick()
 
 void TFormOptions::ApplyOptions()
 {
-    if (Bool_IsCreatingForm)
+    if (m_creating)
         return;
 
     // All the controls, whichever of them changed.
-    m_options.ShowLabel_P = m_CheckBox_ShowLabel_P->isChecked();
-    m_options.ShowLabel_T = m_CheckBox_ShowLabel_T->isChecked();
-    m_options.ShowLabel_R = m_CheckBox_ShowLabel_R->isChecked();
-    m_options.ShowLabel__Overall_Rainfall = m_CheckBox_ShowLabel_Overall_Rainfall->isChecked();
-    m_options.ShowLabel_Average = m_CheckBox_ShowLabel_Average_Rainfall_Intensity->isChecked();
-    m_options.ShowLabel_Formula_Depth = m_CheckBox_ShowLabel_Formula_Depth->isChecked();
-    m_options.ShowAxis_Overall = m_CheckBox_ShowAxis_Overall_Rainfall->isChecked();
-    m_options.ShowAxis_Intensity = m_CheckBox_ShowAxis_Rainfall_Intensity->isChecked();
-    m_options.CalcByShow = m_CheckBox_CalcByShow->isChecked();
+    for (int i = 0; i < FlagBoxCount; ++i)
+        m_options.*FlagBoxes[i].option = m_flagBoxes[i]->isChecked();
     m_options.Precision = shownPrecision();
-    if (m_ComboBox_TimeForamt->currentIndex() >= 0)
-        m_options.TimeFormat = m_ComboBox_TimeForamt->currentIndex();
+    if (m_timeFormatBox->currentIndex() >= 0)
+        m_options.TimeFormat = TimeColumn(m_timeFormatBox->currentIndex());
 
     if (m_previewOnWindow)
         m_previewOnWindow();
@@ -235,9 +233,8 @@ int TFormOptions::shownPrecision() const
     // bound the field will bring it to.
     bool isNumber = false;
     const qlonglong number =
-        m_SpinEdit_Precision->locale().toLongLong(m_SpinEdit_Precision->cleanText().trimmed(), &isNumber);
+        m_precisionEdit->locale().toLongLong(m_precisionEdit->cleanText().trimmed(), &isNumber);
     if (!isNumber)
-        return m_SpinEdit_Precision->minimum();
-    return int(
-        std::clamp<qlonglong>(number, m_SpinEdit_Precision->minimum(), m_SpinEdit_Precision->maximum()));
+        return m_precisionEdit->minimum();
+    return int(std::clamp<qlonglong>(number, m_precisionEdit->minimum(), m_precisionEdit->maximum()));
 }

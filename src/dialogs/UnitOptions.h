@@ -28,6 +28,8 @@ public:
     TFormOptions(TViewOptions &options, std::function<void()> previewOnWindow, QWidget *parent = nullptr);
     ~TFormOptions() override;
 
+    static constexpr int FlagBoxCount = 9;
+
 private:
     void buildControls();
     void FormCreate();
@@ -38,19 +40,11 @@ private:
 
     TViewOptions &m_options;
     std::function<void()> m_previewOnWindow;
-    bool Bool_IsCreatingForm = false;
+    bool m_creating = false;
 
-    QCheckBox *m_CheckBox_ShowLabel_P = nullptr;
-    QCheckBox *m_CheckBox_ShowLabel_T = nullptr;
-    QCheckBox *m_CheckBox_ShowLabel_R = nullptr;
-    QCheckBox *m_CheckBox_ShowLabel_Overall_Rainfall = nullptr;
-    QCheckBox *m_CheckBox_ShowLabel_Average_Rainfall_Intensity = nullptr;
-    QCheckBox *m_CheckBox_ShowLabel_Formula_Depth = nullptr;
-    QCheckBox *m_CheckBox_ShowAxis_Overall_Rainfall = nullptr;
-    QCheckBox *m_CheckBox_ShowAxis_Rainfall_Intensity = nullptr;
-    QCheckBox *m_CheckBox_CalcByShow = nullptr;
-    QSpinBox *m_SpinEdit_Precision = nullptr;
-    QComboBox *m_ComboBox_TimeForamt = nullptr;
-    QPushButton *m_Button_OK = nullptr;
-    QPushButton *m_Button_Cancle = nullptr;
+    QCheckBox *m_flagBoxes[FlagBoxCount] = {}; // the check boxes, each of one option
+    QSpinBox *m_precisionEdit = nullptr;
+    QComboBox *m_timeFormatBox = nullptr;
+    QPushButton *m_okButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "model/PluvionError.h"
 
 #include <QStringView>
+#include <type_traits>
 
 namespace {
 
@@ -57,25 +58,25 @@ bool parseWholeNumber(const QString &text, int32_t *out)
     return true;
 }
 
-int32_t readInteger(const ProfileFile &profile, const QString &key, int32_t fallback)
+// The file's whole number for a field's type, and back.
+int32_t asInteger(bool flag)
 {
-    int32_t number = 0;
-    return parseWholeNumber(profile.value(kSection, key), &number) ? number : fallback;
+    return flag ? 1 : 0;
 }
-
-bool readBool(const ProfileFile &profile, const QString &key, bool fallback)
+int32_t asInteger(int32_t number)
 {
-    return readInteger(profile, key, fallback ? 1 : 0) != 0;
+    return number;
 }
-
-void writeInteger(ProfileFile &profile, const QString &key, int32_t number)
+int32_t asInteger(TimeColumn column)
 {
-    profile.setValue(kSection, key, QString::number(number));
+    return int32_t(column);
 }
-
-void writeBool(ProfileFile &profile, const QString &key, bool flag)
+template <typename Field> Field fromInteger(int32_t number)
 {
-    writeInteger(profile, key, flag ? 1 : 0);
+    if constexpr (std::is_same_v<Field, bool>)
+        return number != 0;
+    else
+        return Field(number);
 }
 
 PluvionError writeFailure(const QString &path)
@@ -83,7 +84,29 @@ PluvionError writeFailure(const QString &path)
     return PluvionError(QStringLiteral("Unable to write to %1").arg(path));
 }
 
+const ViewOptionKey Keys[] = {
+    {u"ShowLabel_P", &TViewOptions::ShowLabel_P},
+    {u"ShowLabel_T", &TViewOptions::ShowLabel_T},
+    {u"ShowLabel_R", &TViewOptions::ShowLabel_R},
+    {u"ShowLabel__Overall_Rainfall", &TViewOptions::ShowLabel__Overall_Rainfall},
+    {u"ShowLabel_Average", &TViewOptions::ShowLabel_Average},
+    {u"ShowAxis_Overall", &TViewOptions::ShowAxis_Overall},
+    {u"ShowAxis_Intensity", &TViewOptions::ShowAxis_Intensity},
+    {u"CalcByShow", &TViewOptions::CalcByShow},
+    {u"Precision", &TViewOptions::Precision},
+    {u"TimeFormat", &TViewOptions::TimeFormat},
+    // The formula-depth label came later than the other options: its key is
+    // written only once it matters, so that a file saved with the defaults
+    // holds exactly the ten keys older versions wrote.
+    {u"ShowLabel_Formula_Depth", &TViewOptions::ShowLabel_Formula_Depth, true},
+};
+
 } // namespace
+
+std::span<const ViewOptionKey> ViewOptionKeys()
+{
+    return Keys;
+}
 
 void LoadOptions(TViewOptions &options, const QString &path)
 {
@@ -92,22 +115,17 @@ void LoadOptions(TViewOptions &options, const QString &path)
     (void)profile.loadFile(path);
 
     const TViewOptions defaults;
-    options.ShowLabel_P = readBool(profile, QStringLiteral("ShowLabel_P"), defaults.ShowLabel_P);
-    options.ShowLabel_T = readBool(profile, QStringLiteral("ShowLabel_T"), defaults.ShowLabel_T);
-    options.ShowLabel_R = readBool(profile, QStringLiteral("ShowLabel_R"), defaults.ShowLabel_R);
-    options.ShowLabel__Overall_Rainfall = readBool(profile, QStringLiteral("ShowLabel__Overall_Rainfall"),
-                                                   defaults.ShowLabel__Overall_Rainfall);
-    options.ShowLabel_Average =
-        readBool(profile, QStringLiteral("ShowLabel_Average"), defaults.ShowLabel_Average);
-    options.ShowLabel_Formula_Depth =
-        readBool(profile, QStringLiteral("ShowLabel_Formula_Depth"), defaults.ShowLabel_Formula_Depth);
-    options.ShowAxis_Overall =
-        readBool(profile, QStringLiteral("ShowAxis_Overall"), defaults.ShowAxis_Overall);
-    options.ShowAxis_Intensity =
-        readBool(profile, QStringLiteral("ShowAxis_Intensity"), defaults.ShowAxis_Intensity);
-    options.CalcByShow = readBool(profile, QStringLiteral("CalcByShow"), defaults.CalcByShow);
-    options.Precision = readInteger(profile, QStringLiteral("Precision"), defaults.Precision);
-    options.TimeFormat = readInteger(profile, QStringLiteral("TimeFormat"), defaults.TimeFormat);
+    for (const ViewOptionKey &entry : Keys) {
+        std::visit(
+            [&](auto field) {
+                using Field = std::remove_reference_t<decltype(options.*field)>;
+                int32_t number = 0;
+                const QString text = profile.value(kSection, QString::fromUtf16(entry.key));
+                options.*field =
+                    parseWholeNumber(text, &number) ? fromInteger<Field>(number) : defaults.*field;
+            },
+            entry.field);
+    }
 }
 
 void SaveOptions(const TViewOptions &options, const QString &path)
@@ -118,24 +136,21 @@ void SaveOptions(const TViewOptions &options, const QString &path)
     if (!profile.loadFile(path))
         throw writeFailure(path);
 
-    writeBool(profile, QStringLiteral("ShowLabel_P"), options.ShowLabel_P);
-    writeBool(profile, QStringLiteral("ShowLabel_T"), options.ShowLabel_T);
-    writeBool(profile, QStringLiteral("ShowLabel_R"), options.ShowLabel_R);
-    writeBool(profile, QStringLiteral("ShowLabel__Overall_Rainfall"), options.ShowLabel__Overall_Rainfall);
-    writeBool(profile, QStringLiteral("ShowLabel_Average"), options.ShowLabel_Average);
-    writeBool(profile, QStringLiteral("ShowAxis_Overall"), options.ShowAxis_Overall);
-    writeBool(profile, QStringLiteral("ShowAxis_Intensity"), options.ShowAxis_Intensity);
-    writeBool(profile, QStringLiteral("CalcByShow"), options.CalcByShow);
-    writeInteger(profile, QStringLiteral("Precision"), options.Precision);
-    writeInteger(profile, QStringLiteral("TimeFormat"), options.TimeFormat);
-    // The formula-depth label came later than the other options: its key is
-    // written only once it matters, so that a file saved with the defaults
-    // holds exactly the ten keys older versions wrote.
-    const QString depthKey = QStringLiteral("ShowLabel_Formula_Depth");
-    bool depthKeyPresent = false;
-    (void)profile.value(kSection, depthKey, &depthKeyPresent);
-    if (depthKeyPresent || options.ShowLabel_Formula_Depth != TViewOptions().ShowLabel_Formula_Depth)
-        writeBool(profile, depthKey, options.ShowLabel_Formula_Depth);
+    const TViewOptions defaults;
+    for (const ViewOptionKey &entry : Keys) {
+        const QString key = QString::fromUtf16(entry.key);
+        std::visit(
+            [&](auto field) {
+                if (entry.writtenWhenNeeded) {
+                    bool present = false;
+                    (void)profile.value(kSection, key, &present);
+                    if (!present && options.*field == defaults.*field)
+                        return;
+                }
+                profile.setValue(kSection, key, QString::number(asInteger(options.*field)));
+            },
+            entry.field);
+    }
 
     if (!profile.saveFile(path))
         throw writeFailure(path);

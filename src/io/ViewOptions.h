@@ -2,6 +2,16 @@
 
 #include <QString>
 #include <cstdint>
+#include <span>
+#include <variant>
+
+// The table's time column: clock time "HH:MM" or whole minutes. A value
+// outside the list (a hand-edited file) is kept as it is and shows no times.
+enum class TimeColumn : int32_t
+{
+    Clock = 0,
+    Minutes = 1,
+};
 
 // The display options. Each field is named as its key in section OPTIONS of
 // the options file; the defaults are what a user without an options file gets.
@@ -16,11 +26,26 @@ struct TViewOptions
     bool ShowAxis_Overall = true;
     bool ShowAxis_Intensity = true;
     bool CalcByShow = false;
-    int32_t Precision = 4;  // decimals shown; the file's value is kept whatever it is
-    int32_t TimeFormat = 0; // 0 = clock time "HH:MM", 1 = whole minutes
+    int32_t Precision = 4; // decimals shown; the file's value is kept whatever it is
+    TimeColumn TimeFormat = TimeColumn::Clock;
 
     bool operator==(const TViewOptions &) const = default;
 };
+
+// One option of section OPTIONS: its key and the field that holds it. The
+// field's type is the key's type (a flag written 0/1, or a whole number) and
+// its default is the field's value in a default TViewOptions.
+struct ViewOptionKey
+{
+    const char16_t *key;
+    std::variant<bool TViewOptions::*, int32_t TViewOptions::*, TimeColumn TViewOptions::*> field;
+    // Written only when the file already holds the key or the value differs
+    // from the default: a key that came later than the others.
+    bool writtenWhenNeeded = false;
+};
+
+// The eleven options in the order a new file lists them.
+std::span<const ViewOptionKey> ViewOptionKeys();
 
 // Reads the eleven options from section OPTIONS of the file at path. A missing
 // file, a missing key or a value that is not a whole number gives that key's

@@ -36,7 +36,7 @@ TEST_F(OptionsFileTest, MissingFileGivesDefaultsAndFirstSaveListsTheTenKeys)
     options.ShowLabel_P = false;
     options.CalcByShow = true;
     options.Precision = 9;
-    options.TimeFormat = 1;
+    options.TimeFormat = TimeColumn::Minutes;
     LoadOptions(options, filePath());
     EXPECT_EQ(options, TViewOptions());
 
@@ -52,7 +52,7 @@ TEST_F(OptionsFileTest, SavedOptionsLoadBack)
     saved.ShowAxis_Intensity = false;
     saved.CalcByShow = true;
     saved.Precision = -3;
-    saved.TimeFormat = 1;
+    saved.TimeFormat = TimeColumn::Minutes;
     SaveOptions(saved, filePath());
 
     TViewOptions loaded;
@@ -107,7 +107,7 @@ TEST_F(OptionsFileTest, WriteKeepsForeignLinesAndRewritesKeysInPlace)
 
     options.Precision = 12;
     options.ShowLabel_T = true;
-    options.TimeFormat = 1;
+    options.TimeFormat = TimeColumn::Minutes;
     SaveOptions(options, filePath());
     EXPECT_EQ(readBytes(filePath()), QByteArray("; Pluvion \xb2\xe2\xca\xd4\n"
                                                 "[Other]\n"
@@ -181,7 +181,7 @@ TEST_F(OptionsFileTest, ValueForms)
         {"Precision=1 0", [](TViewOptions &) {}},
         {"Precision=2147483648", [](TViewOptions &) {}},
         {"Precision=$80000000", [](TViewOptions &) {}},
-        {"TimeFormat=1", [](TViewOptions &o) { o.TimeFormat = 1; }},
+        {"TimeFormat=1", [](TViewOptions &o) { o.TimeFormat = TimeColumn::Minutes; }},
         {"ShowLabel_P=0", [](TViewOptions &o) { o.ShowLabel_P = false; }},
         {"ShowLabel_P=2", [](TViewOptions &) {}},
         {"ShowLabel_P=-1", [](TViewOptions &) {}},

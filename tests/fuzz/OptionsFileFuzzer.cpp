@@ -203,7 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     options.CalcByShow = flags & 128;
     options.ShowLabel_Formula_Depth = data.ConsumeBool();
     options.Precision = data.ConsumeIntegral<int32_t>();
-    options.TimeFormat = data.ConsumeIntegral<int32_t>();
+    options.TimeFormat = TimeColumn(data.ConsumeIntegral<int32_t>());
     const bool noFile = data.ConsumeIntegral<uint8_t>() == 0xA5;
     const std::string original = data.ConsumeRemainingBytesAsString();
 

@@ -1,15 +1,23 @@
 // The batch's charts drawn off screen: a line per storm or per return
 // period, at the size asked for, and log axes when asked.
-#include "app/BatchCharts.h"
+#include "chart/BatchCharts.h"
 
-#include "app/ChartPicture.h"
-#include "app/StormChart.h"
+#include "chart/ChartPicture.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <set>
 
 namespace {
+
+// Every graph of a batch chart is one of its lines.
+QList<QCPGraph *> linesOf(const QCustomPlot &chart)
+{
+    QList<QCPGraph *> lines;
+    for (int i = 0; i < chart.graphCount(); ++i)
+        lines.append(chart.graph(i));
+    return lines;
+}
 
 bool drawsSomething(const RgbImage &image)
 {
@@ -40,7 +48,7 @@ TEST(BatchCharts, CompareChartHasALinePerStormThatSucceeded)
     const StormBatchOutcome batch = batchOf(dir, {2, 10, 50}, {60, 2e7, 120}, StormModeInstant);
     ASSERT_EQ(batch.failedCount(), 3);
     const auto chart = BatchCompareChart(batch.storms, QSize(480, 360), {});
-    const QList<QCPGraph *> lines = BatchChartLines(*chart);
+    const QList<QCPGraph *> lines = linesOf(*chart);
     ASSERT_EQ(lines.size(), 6);
     ASSERT_EQ(chart->legend->itemCount(), 6);
     const QStringList names = {QStringLiteral("P=2年 T=60min"),  QStringLiteral("P=2年 T=120min"),
@@ -74,7 +82,7 @@ TEST(BatchCharts, BlockStormsAreDrawnAsStepsToTheirEnd)
     QTemporaryDir dir;
     const StormBatchOutcome batch = batchOf(dir, {2}, {62}, StormModeBlock);
     const auto chart = BatchCompareChart(batch.storms, QSize(300, 200), {});
-    const QList<QCPGraph *> lines = BatchChartLines(*chart);
+    const QList<QCPGraph *> lines = linesOf(*chart);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0]->lineStyle(), QCPGraph::lsStepLeft);
     // Steps start at 0, 5, .., 60; the last, [60, 62), is held to the end.
@@ -90,7 +98,7 @@ TEST(BatchCharts, IdfChartHasACurvePerPeriodAndLogAxesWhenAsked)
     for (const bool logAxes : {false, true}) {
         SCOPED_TRACE(logAxes);
         const auto chart = BatchIdfChart(StartUpStorm(), periods, 1440, logAxes, QSize(640, 400), {});
-        const QList<QCPGraph *> curves = BatchChartLines(*chart);
+        const QList<QCPGraph *> curves = linesOf(*chart);
         ASSERT_EQ(curves.size(), 4);
         EXPECT_EQ(curves[1]->name(), QStringLiteral("P=10年"));
         EXPECT_EQ(curves[2]->dataCount(), 0);

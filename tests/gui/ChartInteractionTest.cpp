@@ -3,8 +3,8 @@
 #include "ScriptedPrompts.h"
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
-#include "app/StormChart.h"
 #include "app/UnitPluvion.h"
+#include "chart/StormChart.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -31,7 +31,7 @@ protected:
         window = std::make_unique<TFormPluvion>(setup);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        chart = window->Chart1();
+        chart = window->findChild<StormChart *>("Chart1");
         chart->replot(QCustomPlot::rpImmediateRefresh);
     }
 
@@ -48,7 +48,7 @@ protected:
         return QPointF(chart->xAxis->coordToPixel(bar->key), chart->yAxis2->coordToPixel(bar->value / 2))
             .toPoint();
     }
-    int currentRow() const { return window->GridData()->currentIndex().row(); }
+    int currentRow() const { return window->findChild<ResultTableView *>("GridData")->currentIndex().row(); }
     int hovered(QCPAbstractPlottable *series) const { return chart->hoveredIndex(series); }
 };
 
@@ -56,14 +56,14 @@ TEST_F(ChartInteractionTest, PointingAtAPointMakesItsRowCurrentAndFramed)
 {
     QTest::mouseMove(chart, linePoint(4));
     EXPECT_EQ(currentRow(), 4); // table row 5: the rows count from the header
-    EXPECT_EQ(window->GridData()->frameRow(), 4);
+    EXPECT_EQ(window->findChild<ResultTableView *>("GridData")->frameRow(), 4);
     EXPECT_EQ(hovered(chart->intensitySeries()), 4);
     EXPECT_EQ(hovered(chart->overallSeries()), 4);
 
     // Off every point: the frame goes, the row stays current.
     QTest::mouseMove(
         chart, QPoint(chart->width() / 2, chart->axisRect()->top() + chart->axisRect()->height() * 3 / 4));
-    EXPECT_EQ(window->GridData()->frameRow(), -1);
+    EXPECT_EQ(window->findChild<ResultTableView *>("GridData")->frameRow(), -1);
     EXPECT_EQ(currentRow(), 4);
 }
 
@@ -81,11 +81,11 @@ TEST_F(ChartInteractionTest, TheLineWinsOverABarUnderTheMouse)
 
 TEST_F(ChartInteractionTest, BarsLinkWithTheLineHidden)
 {
-    QTest::mouseClick(window->CheckBox_Rainfall_Intensity(), Qt::LeftButton);
+    QTest::mouseClick(window->findChild<QCheckBox *>("CheckBox_Rainfall_Intensity"), Qt::LeftButton);
     chart->replot(QCustomPlot::rpImmediateRefresh);
     QTest::mouseMove(chart, barMiddle(10));
     EXPECT_EQ(currentRow(), 10);
-    EXPECT_EQ(window->GridData()->frameRow(), 10);
+    EXPECT_EQ(window->findChild<ResultTableView *>("GridData")->frameRow(), 10);
     // A hidden line answers no pointing.
     EXPECT_EQ(chart->lineIndexAt(linePoint(10)), -1);
 }
@@ -100,8 +100,8 @@ TEST_F(ChartInteractionTest, ClicksLinkBothWays)
     EXPECT_EQ(hovered(chart->overallSeries()), 0);
 
     // Table row 7 marks point 6 of both series, by click and by arrow key.
-    ResultTableView *grid = window->GridData();
-    const QRect cell = grid->visualRect(window->tableModel()->index(6, 1));
+    ResultTableView *grid = window->findChild<ResultTableView *>("GridData");
+    const QRect cell = grid->visualRect(window->findChild<ResultTableModel *>()->index(6, 1));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
     EXPECT_EQ(hovered(chart->intensitySeries()), 6);
     EXPECT_EQ(hovered(chart->overallSeries()), 6);
@@ -112,7 +112,7 @@ TEST_F(ChartInteractionTest, ClicksLinkBothWays)
 
 TEST_F(ChartInteractionTest, LabelsDragWithTheLeftButtonOnly)
 {
-    QLabel *label = window->Label_T();
+    QLabel *label = window->findChild<QLabel *>("Label_T");
     EXPECT_EQ(label->pos(), QPoint(99, 118));
     EXPECT_EQ(label->toolTip(), QStringLiteral("按住拖动调整位置"));
 

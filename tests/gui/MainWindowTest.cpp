@@ -3,13 +3,14 @@
 #include "ScriptedPrompts.h"
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
-#include "app/StormChart.h"
 #include "app/UnitPluvion.h"
+#include "chart/StormChart.h"
 #include "dialogs/UnitAddNewRainModel.h"
 #include "io/LegacyText.h"
 #include "io/StormFile.h"
 #include "support/ProgramInfo.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -39,7 +40,10 @@ protected:
         setup.openUrl = [](const QUrl &) { return true; };
         window = std::make_unique<TFormPluvion>(setup);
     }
-    QString cell(int row, int column) const { return window->tableModel()->cellText(row, column); }
+    QString cell(int row, int column) const
+    {
+        return window->findChild<ResultTableModel *>()->cellText(row, column);
+    }
     QByteArray optionsBytes() const
     {
         QFile file(window->optionsFile());
@@ -55,32 +59,36 @@ TEST_F(MainWindowTest, StartsShowingTheStartUpStorm)
     EXPECT_EQ(window->windowTitle(),
               QStringLiteral("澜岑云图 Ver2.08（") + ProgramInfo::makerUrl() + QStringLiteral("）"));
 
-    ASSERT_EQ(window->tableModel()->rowCount(), 121);
-    EXPECT_EQ(window->tableModel()->rowTexts()[0],
+    ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 121);
+    EXPECT_EQ(window->findChild<ResultTableModel *>()->rowTexts()[0],
               (ResultTableModel::CellTexts{"00:00", "0.1908", "0.1908"}));
-    EXPECT_EQ(window->tableModel()->rowTexts()[48],
+    EXPECT_EQ(window->findChild<ResultTableModel *>()->rowTexts()[48],
               (ResultTableModel::CellTexts{"00:48", "3.3599", "25.9954"}));
-    EXPECT_EQ(window->tableModel()->rowTexts()[120],
+    EXPECT_EQ(window->findChild<ResultTableModel *>()->rowTexts()[120],
               (ResultTableModel::CellTexts{"02:00", "0.1908", "60.6345"}));
-    EXPECT_EQ(window->tableModel()->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
-              QStringLiteral("降雨总量"));
-    EXPECT_EQ(window->GridData()->columnWidth(0), 40);
+    EXPECT_EQ(
+        window->findChild<ResultTableModel *>()->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+        QStringLiteral("降雨总量"));
+    EXPECT_EQ(window->findChild<ResultTableView *>("GridData")->columnWidth(0), 40);
 
-    StormChart *chart = window->Chart1();
+    StormChart *chart = window->findChild<StormChart *>("Chart1");
     EXPECT_EQ(chart->pointCount(), 121);
     EXPECT_NEAR(chart->leftMaximum(), 6.71987109302, 1e-11);
     EXPECT_NEAR(chart->rightMaximum(), 121.268946802162, 1e-11);
     EXPECT_TRUE(chart->yAxis2->rangeReversed());
 
-    EXPECT_EQ(window->Label_P()->text(), QStringLiteral("重现期   P=2年"));
-    EXPECT_EQ(window->Label_T()->text(), QStringLiteral("降雨历时t=120min"));
-    EXPECT_EQ(window->Label_r()->text(), QStringLiteral("峰值比例r=0.4"));
-    EXPECT_EQ(window->Label_Overall_Rainfall()->text(), QStringLiteral("降雨总量H=60.6345mm"));
-    EXPECT_EQ(window->Label_Average_Rainfall_Intensity()->text(), QStringLiteral("平均雨强i=0.5053mm/min"));
-    EXPECT_FALSE(window->Label_P()->isHidden());
+    EXPECT_EQ(window->findChild<QLabel *>("Label_P")->text(), QStringLiteral("重现期   P=2年"));
+    EXPECT_EQ(window->findChild<QLabel *>("Label_T")->text(), QStringLiteral("降雨历时t=120min"));
+    EXPECT_EQ(window->findChild<QLabel *>("Label_r")->text(), QStringLiteral("峰值比例r=0.4"));
+    EXPECT_EQ(window->findChild<QLabel *>("Label_Overall_Rainfall")->text(),
+              QStringLiteral("降雨总量H=60.6345mm"));
+    EXPECT_EQ(window->findChild<QLabel *>("Label_Average_Rainfall_Intensity")->text(),
+              QStringLiteral("平均雨强i=0.5053mm/min"));
+    EXPECT_FALSE(window->findChild<QLabel *>("Label_P")->isHidden());
     // The depth check beside H: what the formula itself gives over the duration.
-    EXPECT_EQ(window->Label_Formula_Depth()->text(), QStringLiteral("公式雨量=60.2284mm"));
-    EXPECT_FALSE(window->Label_Formula_Depth()->isHidden());
+    EXPECT_EQ(window->findChild<QLabel *>("Label_Formula_Depth")->text(),
+              QStringLiteral("公式雨量=60.2284mm"));
+    EXPECT_FALSE(window->findChild<QLabel *>("Label_Formula_Depth")->isHidden());
 
     // The first refresh created the data folder and the options file.
     EXPECT_EQ(window->optionsFile(), home.path() + QStringLiteral("/quillfen/Pluvion/options.ini"));
@@ -94,22 +102,22 @@ TEST_F(MainWindowTest, SeriesSwitchesKeepBothViewsInStep)
 {
     start();
     window->show();
-    StormChart *chart = window->Chart1();
+    StormChart *chart = window->findChild<StormChart *>("Chart1");
 
     // The check box beside the table hides the line and unchecks the pop-up item.
-    QTest::mouseClick(window->CheckBox_Rainfall_Intensity(), Qt::LeftButton);
-    EXPECT_FALSE(window->CheckBox_Rainfall_Intensity()->isChecked());
-    EXPECT_FALSE(window->menu_Rainfall_Intensity()->isChecked());
+    QTest::mouseClick(window->findChild<QCheckBox *>("CheckBox_Rainfall_Intensity"), Qt::LeftButton);
+    EXPECT_FALSE(window->findChild<QCheckBox *>("CheckBox_Rainfall_Intensity")->isChecked());
+    EXPECT_FALSE(window->findChild<QAction *>("menu_Rainfall_Intensity")->isChecked());
     EXPECT_FALSE(chart->intensitySeries()->visible());
     EXPECT_NEAR(chart->rightMaximum(), 1.1 * 60.634473401081, 1e-11);
     EXPECT_NEAR(chart->leftMaximum(), 6.71987109302, 1e-11);
     EXPECT_TRUE(optionsBytes().contains("ShowAxis_Intensity=0\r\n"));
 
     // The pop-up item flips its own mark and the check box follows.
-    window->menu_Rainfall_Intensity()->trigger();
-    window->menu_Overall_Rainfall()->trigger();
-    EXPECT_TRUE(window->CheckBox_Rainfall_Intensity()->isChecked());
-    EXPECT_FALSE(window->CheckBox_Overall_Rainfall()->isChecked());
+    window->findChild<QAction *>("menu_Rainfall_Intensity")->trigger();
+    window->findChild<QAction *>("menu_Overall_Rainfall")->trigger();
+    EXPECT_TRUE(window->findChild<QCheckBox *>("CheckBox_Rainfall_Intensity")->isChecked());
+    EXPECT_FALSE(window->findChild<QCheckBox *>("CheckBox_Overall_Rainfall")->isChecked());
     EXPECT_FALSE(chart->overallSeries()->visible());
     EXPECT_TRUE(chart->intensitySeries()->visible());
     EXPECT_NEAR(chart->leftMaximum(), 1.1 * 3.359935546510, 1e-11);
@@ -121,19 +129,19 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
 {
     start();
     window->storm().Storm_Step = 5;
-    window->viewOptions().TimeFormat = 1;
+    window->viewOptions().TimeFormat = TimeColumn::Minutes;
     window->RefreshRainModel();
-    ASSERT_EQ(window->tableModel()->rowCount(), 25);
+    ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 25);
     EXPECT_EQ(cell(0, 0), QStringLiteral("00"));
     EXPECT_EQ(cell(1, 0), QStringLiteral("05"));
     EXPECT_EQ(cell(24, 0), QStringLiteral("120"));
     // The peak minute 48 has no row: the largest listed intensity is minute 50's.
-    EXPECT_NEAR(window->Chart1()->leftMaximum(), 4.103392270176, 1e-11);
+    EXPECT_NEAR(window->findChild<StormChart *>("Chart1")->leftMaximum(), 4.103392270176, 1e-11);
 
     window->viewOptions().ShowLabel_P = false;
-    window->viewOptions().TimeFormat = 7; // only a hand-edited file brings this: no time texts
+    window->viewOptions().TimeFormat = TimeColumn(7); // only a hand-edited file brings this: no time texts
     window->RefreshRainModel();
-    EXPECT_TRUE(window->Label_P()->isHidden());
+    EXPECT_TRUE(window->findChild<QLabel *>("Label_P")->isHidden());
     EXPECT_EQ(cell(0, 0), QString());
     EXPECT_EQ(cell(0, 1), QStringLiteral("0.1908"));
 
@@ -141,10 +149,12 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
     window->storm().StormMode = StormModeBlock;
     window->viewOptions().ShowLabel_Formula_Depth = false;
     window->RefreshRainModel();
-    ASSERT_EQ(window->tableModel()->rowCount(), 24);
-    EXPECT_EQ(window->Label_Overall_Rainfall()->text(), QStringLiteral("降雨总量H=60.2284mm"));
-    EXPECT_EQ(window->Label_Formula_Depth()->text(), QStringLiteral("公式雨量=60.2284mm"));
-    EXPECT_TRUE(window->Label_Formula_Depth()->isHidden());
+    ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 24);
+    EXPECT_EQ(window->findChild<QLabel *>("Label_Overall_Rainfall")->text(),
+              QStringLiteral("降雨总量H=60.2284mm"));
+    EXPECT_EQ(window->findChild<QLabel *>("Label_Formula_Depth")->text(),
+              QStringLiteral("公式雨量=60.2284mm"));
+    EXPECT_TRUE(window->findChild<QLabel *>("Label_Formula_Depth")->isHidden());
     EXPECT_TRUE(optionsBytes().contains("ShowLabel_Formula_Depth=0\r\n"));
 }
 
@@ -162,10 +172,10 @@ TEST_F(MainWindowTest, FailedComputationKeepsTheTableAndChartAndRewritesTheLabel
     EXPECT_EQ(prompts.messages[0].text, QStringLiteral("出错：Division by zero"));
     EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Error);
     EXPECT_TRUE(window->rainPoints().empty());
-    EXPECT_EQ(window->tableModel()->rowCount(), 121);
-    EXPECT_EQ(window->Chart1()->pointCount(), 121);
-    EXPECT_NEAR(window->Chart1()->leftMaximum(), 6.71987109302, 1e-11);
-    EXPECT_EQ(window->Label_P()->text(), QStringLiteral("重现期   P=5年"));
+    EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 121);
+    EXPECT_EQ(window->findChild<StormChart *>("Chart1")->pointCount(), 121);
+    EXPECT_NEAR(window->findChild<StormChart *>("Chart1")->leftMaximum(), 6.71987109302, 1e-11);
+    EXPECT_EQ(window->findChild<QLabel *>("Label_P")->text(), QStringLiteral("重现期   P=5年"));
     EXPECT_FALSE(QFile::exists(window->optionsFile())); // no save without a storm shown
     Q_UNUSED(options);
 }
@@ -181,13 +191,14 @@ TEST_F(MainWindowTest, OptionsWriteFailureIsReportedByWhoeverWrote)
     window->RefreshRainModel();
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].text, QStringLiteral("出错：Unable to write to ") + window->optionsFile());
-    EXPECT_EQ(window->Label_Overall_Rainfall()->text(), QStringLiteral("降雨总量H=60.6345mm"));
+    EXPECT_EQ(window->findChild<QLabel *>("Label_Overall_Rainfall")->text(),
+              QStringLiteral("降雨总量H=60.6345mm"));
 
-    QTest::mouseClick(window->CheckBox_Overall_Rainfall(), Qt::LeftButton);
+    QTest::mouseClick(window->findChild<QCheckBox *>("CheckBox_Overall_Rainfall"), Qt::LeftButton);
     ASSERT_EQ(prompts.messages.size(), 2);
     EXPECT_EQ(prompts.messages[1].caption, ApplicationTitle());
     EXPECT_EQ(prompts.messages[1].text, QStringLiteral("Unable to write to ") + window->optionsFile() + u'.');
-    EXPECT_FALSE(window->Chart1()->overallSeries()->visible());
+    EXPECT_FALSE(window->findChild<StormChart *>("Chart1")->overallSeries()->visible());
 }
 
 TEST_F(MainWindowTest, StartsWithDefaultsWhenTheDataFolderCannotBeMade)
@@ -198,9 +209,9 @@ TEST_F(MainWindowTest, StartsWithDefaultsWhenTheDataFolderCannotBeMade)
     start(path("not-a-folder"));
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].text.contains(QStringLiteral("不会被保存")));
-    EXPECT_EQ(window->tableModel()->rowCount(), 121);
+    EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 121);
     EXPECT_TRUE(window->optionsFile().isEmpty());
-    QTest::mouseClick(window->CheckBox_Overall_Rainfall(), Qt::LeftButton);
+    QTest::mouseClick(window->findChild<QCheckBox *>("CheckBox_Overall_Rainfall"), Qt::LeftButton);
     EXPECT_EQ(prompts.messages.size(), 1);
 }
 
@@ -244,8 +255,8 @@ TEST_F(MainWindowTest, StormFileCommands)
     EXPECT_EQ(window->storm().F_type, 1);
     EXPECT_EQ(window->storm().a1_167, 1667);
     EXPECT_EQ(window->storm().a1, 10.002);
-    EXPECT_EQ(window->tableModel()->rowCount(), 13);
-    EXPECT_EQ(window->Label_T()->text(), QStringLiteral("降雨历时t=60min"));
+    EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 13);
+    EXPECT_EQ(window->findChild<QLabel *>("Label_T")->text(), QStringLiteral("降雨历时t=60min"));
 
     // A file without the signature changes nothing.
     QFile other(path("other.txt"));
@@ -283,14 +294,14 @@ TEST_F(MainWindowTest, NewStormCommand)
     start();
     prompts.files.push_back(UserPrompts::FileChoice{path("storm.txt"), 0});
     window->Menu_SaveAs1Click();
-    TFormAddNewRainModel *dialog = window->newStormDialog();
+    TFormAddNewRainModel *dialog = window->findChild<TFormAddNewRainModel *>();
 
     // Cancel changes nothing and keeps the storm file.
     QTimer::singleShot(
         0, dialog, [dialog] { dialog->findChild<QPushButton *>(QStringLiteral("ButtonCancle"))->click(); });
     window->ButtonNewRainModelClick();
     EXPECT_EQ(window->currentStormFile(), path("storm.txt"));
-    EXPECT_EQ(window->tableModel()->rowCount(), 121);
+    EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 121);
 
     // OK refreshes with the new storm and forgets the file.
     QTimer::singleShot(0, dialog, [dialog] {
@@ -300,8 +311,8 @@ TEST_F(MainWindowTest, NewStormCommand)
     });
     window->ButtonNewRainModelClick();
     EXPECT_TRUE(window->currentStormFile().isEmpty());
-    EXPECT_EQ(window->tableModel()->rowCount(), 61);
-    EXPECT_EQ(window->Label_T()->text(), QStringLiteral("降雨历时t=60min"));
+    EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 61);
+    EXPECT_EQ(window->findChild<QLabel *>("Label_T")->text(), QStringLiteral("降雨历时t=60min"));
 }
 
 } // namespace

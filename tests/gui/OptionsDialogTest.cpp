@@ -43,7 +43,7 @@ TViewOptions unusualOptions()
     options.ShowAxis_Intensity = false;
     options.CalcByShow = true;
     options.Precision = 150;
-    options.TimeFormat = 7;
+    options.TimeFormat = TimeColumn(7);
     return options;
 }
 
@@ -183,7 +183,7 @@ TEST_F(OptionsDialog, FillsItsControlsWithoutPreviewing)
     for (const Case &c : {Case{0, 1, 0, 0}, Case{150, 99, 1, 1}, Case{-5, 1, 2, -1}, Case{7, 7, -1, -1}}) {
         TViewOptions start;
         start.Precision = c.precision;
-        start.TimeFormat = c.timeFormat;
+        start.TimeFormat = TimeColumn(c.timeFormat);
         previews.clear();
         open(start);
         EXPECT_EQ(precision()->value(), c.shown) << c.precision;
@@ -211,7 +211,7 @@ TEST_F(OptionsDialog, EachCheckBoxClickCopiesAllTenControlsAndPreviewsOnce)
         ASSERT_EQ(previews.size(), before + 1) << box.name;
         EXPECT_EQ(previews.back(), expected) << box.name << ": the preview must see the copied options";
     }
-    EXPECT_EQ(options.TimeFormat, 7);
+    EXPECT_EQ(options.TimeFormat, TimeColumn(7));
 }
 
 TEST_F(OptionsDialog, TimeFormatListCopiesTheChosenEntry)
@@ -220,14 +220,14 @@ TEST_F(OptionsDialog, TimeFormatListCopiesTheChosenEntry)
     timeFormat()->setFocus();
     QTest::keyClick(timeFormat(), Qt::Key_Down);
     EXPECT_EQ(timeFormat()->currentIndex(), 0);
-    EXPECT_EQ(options.TimeFormat, 0);
+    EXPECT_EQ(options.TimeFormat, TimeColumn::Clock);
     QTest::keyClick(timeFormat(), Qt::Key_Down);
-    EXPECT_EQ(options.TimeFormat, 1);
+    EXPECT_EQ(options.TimeFormat, TimeColumn::Minutes);
     ASSERT_EQ(previews.size(), 2u);
     // The other nine came along with the first pick.
     TViewOptions expected = unusualOptions();
     expected.Precision = 99;
-    expected.TimeFormat = 0;
+    expected.TimeFormat = TimeColumn::Clock;
     EXPECT_EQ(previews[0], expected);
 }
 

@@ -3,10 +3,10 @@
 // and the Help menu. Message boxes and file dialogs are scripted; every file
 // or address the window opens is recorded instead of launched.
 #include "ScriptedPrompts.h"
-#include "app/ChartPicture.h"
 #include "app/ResultTableModel.h"
-#include "app/StormChart.h"
 #include "app/UnitPluvion.h"
+#include "chart/ChartPicture.h"
+#include "chart/StormChart.h"
 #include "dialogs/UnitAbout.h"
 #include "dialogs/UnitOptions.h"
 #include "export/SwmmExport.h"
@@ -92,7 +92,7 @@ protected:
         window = std::make_unique<TFormPluvion>(setup);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        window->Chart1()->replot(QCustomPlot::rpImmediateRefresh);
+        window->findChild<StormChart *>("Chart1")->replot(QCustomPlot::rpImmediateRefresh);
         QCoreApplication::processEvents();
     }
 
@@ -108,7 +108,10 @@ protected:
     {
         prompts.files.push_back(UserPrompts::FileChoice{path, filter});
     }
-    QString cell(int row, int column) const { return window->tableModel()->cellText(row, column); }
+    QString cell(int row, int column) const
+    {
+        return window->findChild<ResultTableModel *>()->cellText(row, column);
+    }
     QByteArray optionsBytes() const { return fileBytes(window->optionsFile()); }
 
     // Runs "设置": once the dialog is up, `whileOpen` works on it, then the
@@ -158,14 +161,14 @@ TEST_F(WindowCommandsTest, OptionsCancelPutsBackTheLabelsAndTheFileByteForByte)
     runOptions(
         [&](TFormOptions &dialog) {
             clickCheckBox(dialog, "CheckBox_ShowLabel_P");
-            hiddenWhileOpen = window->Label_P()->isHidden();
+            hiddenWhileOpen = window->findChild<QLabel *>("Label_P")->isHidden();
             fileWhileOpen = optionsBytes();
         },
         "Button_Cancle");
 
     EXPECT_TRUE(hiddenWhileOpen);
     EXPECT_TRUE(fileWhileOpen.contains("\nShowLabel_P=0\n")); // the preview saved the switch
-    EXPECT_FALSE(window->Label_P()->isHidden());
+    EXPECT_FALSE(window->findChild<QLabel *>("Label_P")->isHidden());
     EXPECT_TRUE(window->viewOptions().ShowLabel_P);
     EXPECT_EQ(optionsBytes(), handEdited);
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -204,14 +207,15 @@ TEST_F(WindowCommandsTest, OptionsOkWithPrecisionSixShowsSixDecimalsEverywhere)
     EXPECT_EQ(cell(48, 1), u"3.359936"_s);
     EXPECT_EQ(cell(48, 2), u"25.995400"_s); // trailing zeros kept
     EXPECT_EQ(cell(120, 2), u"60.634473"_s);
-    EXPECT_EQ(window->Label_Overall_Rainfall()->text(), u"降雨总量H=60.634473mm"_s);
-    EXPECT_EQ(window->Label_Average_Rainfall_Intensity()->text(), u"平均雨强i=0.505287mm/min"_s);
+    EXPECT_EQ(window->findChild<QLabel *>("Label_Overall_Rainfall")->text(), u"降雨总量H=60.634473mm"_s);
+    EXPECT_EQ(window->findChild<QLabel *>("Label_Average_Rainfall_Intensity")->text(),
+              u"平均雨强i=0.505287mm/min"_s);
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
 TEST_F(WindowCommandsTest, OptionsSeriesSwitchPreviewsOnTheWindowAtOnce)
 {
-    StormChart *chart = window->Chart1();
+    StormChart *chart = window->findChild<StormChart *>("Chart1");
     struct Seen
     {
         bool lineShown = true;
@@ -222,8 +226,9 @@ TEST_F(WindowCommandsTest, OptionsSeriesSwitchPreviewsOnTheWindowAtOnce)
     runOptions(
         [&](TFormOptions &dialog) {
             clickCheckBox(dialog, "CheckBox_ShowAxis_Rainfall_Intensity");
-            seen = {chart->intensitySeries()->visible(), window->CheckBox_Rainfall_Intensity()->isChecked(),
-                    window->menu_Rainfall_Intensity()->isChecked(), optionsBytes()};
+            seen = {chart->intensitySeries()->visible(),
+                    window->findChild<QCheckBox *>("CheckBox_Rainfall_Intensity")->isChecked(),
+                    window->findChild<QAction *>("menu_Rainfall_Intensity")->isChecked(), optionsBytes()};
         },
         "Button_Cancle");
 
@@ -235,8 +240,8 @@ TEST_F(WindowCommandsTest, OptionsSeriesSwitchPreviewsOnTheWindowAtOnce)
 
     // Cancel switches the line back on, on the window and in the file.
     EXPECT_TRUE(chart->intensitySeries()->visible());
-    EXPECT_TRUE(window->CheckBox_Rainfall_Intensity()->isChecked());
-    EXPECT_TRUE(window->menu_Rainfall_Intensity()->isChecked());
+    EXPECT_TRUE(window->findChild<QCheckBox *>("CheckBox_Rainfall_Intensity")->isChecked());
+    EXPECT_TRUE(window->findChild<QAction *>("menu_Rainfall_Intensity")->isChecked());
     EXPECT_TRUE(optionsBytes().contains("\r\nShowAxis_Intensity=1\r\n"));
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
@@ -365,9 +370,11 @@ TEST_F(WindowCommandsTest, SaveDialogsProposeTheirNamesAndTypes)
         EXPECT_TRUE(dialog.confirmOverwrite) << c.action;
     }
     // The pop-up entries lie in their pop-up menus.
-    EXPECT_TRUE(window->PopupMenu_Picture()->actions().contains(action("JPG1")));
-    EXPECT_TRUE(window->PopupMenu_Data()->actions().contains(action("MenuSaveDataToWord")));
-    EXPECT_TRUE(window->PopupMenu_Data()->actions().contains(action("MenuSaveDataToSwmm")));
+    EXPECT_TRUE(window->findChild<QMenu *>("PopupMenu_Picture")->actions().contains(action("JPG1")));
+    EXPECT_TRUE(
+        window->findChild<QMenu *>("PopupMenu_Data")->actions().contains(action("MenuSaveDataToWord")));
+    EXPECT_TRUE(
+        window->findChild<QMenu *>("PopupMenu_Data")->actions().contains(action("MenuSaveDataToSwmm")));
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_TRUE(QDir(out.path()).isEmpty());
@@ -375,7 +382,7 @@ TEST_F(WindowCommandsTest, SaveDialogsProposeTheirNamesAndTypes)
 
 TEST_F(WindowCommandsTest, CsvHoldsTheTableAsShownWithTheUsersEdits)
 {
-    ResultTableModel *model = window->tableModel();
+    ResultTableModel *model = window->findChild<ResultTableModel *>();
     ASSERT_TRUE(model->setData(model->index(0, 2), u"edited"_s, Qt::EditRole));
     ASSERT_TRUE(model->setData(model->index(48, 1), u"3,36"_s, Qt::EditRole));
 
@@ -419,7 +426,8 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
     // computed storm, whatever the table's cells were edited to.
     window->storm().StormMode = StormModeBlock;
     window->RefreshRainModel();
-    window->tableModel()->setData(window->tableModel()->index(0, 1), u"99"_s, Qt::EditRole);
+    window->findChild<ResultTableModel *>()->setData(window->findChild<ResultTableModel *>()->index(0, 1),
+                                                     u"99"_s, Qt::EditRole);
     choose(outPath(u"storm.csv"_s), 1);
     action("MenuSaveDataToSwmm")->trigger();
     const QString target = outPath(u"storm.inp"_s);
@@ -456,7 +464,7 @@ TEST_F(WindowCommandsTest, SwmmFragmentOfAnInstantStormSaysItHoldsBlockAverages)
 
 TEST_F(WindowCommandsTest, PictureTypeFollowsTheFilterChosenInTheDialog)
 {
-    StormChart *chart = window->Chart1();
+    StormChart *chart = window->findChild<StormChart *>("Chart1");
     EXPECT_EQ(chart->size(), QSize(579, 480));
 
     // The JPEG entry, switched to "PNG文件" in the dialog.
@@ -505,9 +513,10 @@ TEST_F(WindowCommandsTest, OffScreenChartDrawsWhatTheWindowShows)
     // The report's picture and the command-line tool's pictures are drawn off
     // screen; at the chart's own size they must equal what the window shows,
     // with a label dragged elsewhere and another switched off.
-    StormChart *chart = window->Chart1();
-    window->Label_T()->move(window->Label_T()->pos() + QPoint(120, 40));
-    window->Label_r()->hide();
+    StormChart *chart = window->findChild<StormChart *>("Chart1");
+    window->findChild<QLabel *>("Label_T")->move(window->findChild<QLabel *>("Label_T")->pos() +
+                                                 QPoint(120, 40));
+    window->findChild<QLabel *>("Label_r")->hide();
     chart->replot(QCustomPlot::rpImmediateRefresh);
     const RgbImage shown = GrabChart(chart);
     const RgbImage drawn = RenderChart(window->chartScene(), chart->size());
@@ -518,7 +527,7 @@ TEST_F(WindowCommandsTest, OffScreenChartDrawsWhatTheWindowShows)
 
 TEST_F(WindowCommandsTest, ReportIsWrittenAndOpenedAndTheChartKeepsItsPlace)
 {
-    const QRect chartPlace = window->Chart1()->geometry();
+    const QRect chartPlace = window->findChild<StormChart *>("Chart1")->geometry();
     choose(outPath(u"report.docx"_s), 1);
     auto *button = window->findChild<QPushButton *>(u"Button_OutputResult"_s);
     ASSERT_NE(button, nullptr);
@@ -527,7 +536,7 @@ TEST_F(WindowCommandsTest, ReportIsWrittenAndOpenedAndTheChartKeepsItsPlace)
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
     EXPECT_TRUE(fileBytes(target).startsWith("PK\x03\x04"));
     EXPECT_EQ(opened, QList<QUrl>{fileUrl(target)});
-    EXPECT_EQ(window->Chart1()->geometry(), chartPlace);
+    EXPECT_EQ(window->findChild<StormChart *>("Chart1")->geometry(), chartPlace);
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList{u"report.docx"_s});
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chart/StyledPlot.h"
 #include "export/PictureFiles.h"
 #include "export/StormBatch.h"
 
@@ -7,13 +8,9 @@
 #include <QSize>
 #include <memory>
 
-class QCPGraph;
-class StormChart;
-
-// The batch's two pictures, drawn off screen with the window's chart (draw
-// them with RenderOffScreen): its
-// white plot, axis titles, grid, fonts and palette. The chart's own two
-// series and labels stay hidden and the axis ranges are the batch's own.
+// The batch's two pictures, drawn off screen in the house style (draw them
+// with RenderOffScreen) with the window's axis titles and fonts; every graph
+// of the plot is one of the batch's lines.
 
 // The hyetographs of the batch overlaid: one line per storm that succeeded
 // and kept its rows, in batch order, named "P=2年 T=120min" in a legend below
@@ -23,7 +20,7 @@ class StormChart;
 // storms are drawn as steps, each value held to the next step and the last to
 // the end of the storm. The axes span 0 to the longest storm and 0 to 1.1
 // times the highest intensity.
-std::unique_ptr<StormChart> BatchCompareChart(const QList<BatchStorm> &storms, QSize size,
+std::unique_ptr<StyledPlot> BatchCompareChart(const QList<BatchStorm> &storms, QSize size,
                                               const Separators &sep);
 
 // Intensity-duration curves of the formula, i = a / (t + b)^n in mm/min, one
@@ -31,9 +28,6 @@ std::unique_ptr<StormChart> BatchCompareChart(const QList<BatchStorm> &storms, Q
 // The curves span durations from 1 minute to `longestDuration` (from a tenth
 // of it when it is 1 minute or less); a period whose formula has no finite
 // value gets an empty curve. With `logAxes` both axes are logarithmic.
-std::unique_ptr<StormChart> BatchIdfChart(const TExpressionObject &formula, const QList<double> &periods,
+std::unique_ptr<StyledPlot> BatchIdfChart(const TExpressionObject &formula, const QList<double> &periods,
                                           double longestDuration, bool logAxes, QSize size,
                                           const Separators &sep);
-
-// The lines a batch chart drew (the window's own hidden series left out).
-QList<QCPGraph *> BatchChartLines(const StormChart &chart);

@@ -1,6 +1,6 @@
-#include "ChartPicture.h"
+#include "chart/ChartPicture.h"
 
-#include "app/StormChart.h"
+#include "chart/StormChart.h"
 #include "model/ShownTexts.h"
 
 #include <QImage>
@@ -32,11 +32,7 @@ RgbImage GrabChart(QWidget *chart)
 RgbImage RenderChart(const ChartScene &scene, QSize size)
 {
     StormChart chart;
-    chart.setAttribute(Qt::WA_DontShowOnScreen);
-    // One picture pixel per chart pixel: a scaled screen (a high-density
-    // display, QT_SCALE_FACTOR) must not multiply the size asked for.
-    chart.setBufferDevicePixelRatio(1);
-    chart.resize(size);
+    chart.prepareOffScreen(size);
     chart.setPoints(scene.points);
     chart.overallSeries()->setVisible(scene.barsShown);
     chart.intensitySeries()->setVisible(scene.lineShown);
@@ -69,15 +65,10 @@ ChartScene StormScene(const RainPoints &points, const TExpressionObject &storm, 
 {
     ChartScene scene;
     scene.points = points;
-    double maxIntensity = 0;
-    double maxOverall = 0;
-    for (const TRainPoint &point : points) {
-        maxIntensity = std::max(maxIntensity, point.Intensity);
-        maxOverall = std::max(maxOverall, point.Overall);
-    }
     if (!points.empty()) {
-        scene.leftMaximum = 2 * maxIntensity;
-        scene.rightMaximum = 2 * maxOverall;
+        const AxisMaxima maxima = ScaledAxisMaxima(SeriesPeaksOf(points), true, true, {});
+        scene.leftMaximum = maxima.left;
+        scene.rightMaximum = maxima.right;
     }
     const auto texts = LabelTexts(storm, precision, sep);
     for (int i = 0; i < 5; ++i)

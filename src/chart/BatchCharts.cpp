@@ -1,8 +1,7 @@
-#include "app/BatchCharts.h"
+#include "chart/BatchCharts.h"
 
-#include "app/ChartPicture.h"
-#include "app/StormChart.h"
-#include "app/WindowFonts.h"
+#include "chart/StyledPlot.h"
+#include "chart/WindowFonts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,23 +11,13 @@ namespace {
 
 constexpr int IdfSamples = 240;
 
-// A chart of the window's make with its own series, labels and right axis
-// put away, ready for the batch's lines.
-std::unique_ptr<StormChart> emptyChart(QSize size, const QString &title)
+// A titled plot with the window's axis titles, ready for the batch's lines.
+std::unique_ptr<StyledPlot> emptyChart(QSize size, const QString &title)
 {
-    auto chart = std::make_unique<StormChart>();
-    chart->setAttribute(Qt::WA_DontShowOnScreen);
-    // One picture pixel per chart pixel: a scaled screen must not multiply
-    // the size asked for.
-    chart->setBufferDevicePixelRatio(1);
-    chart->resize(size);
-    // The batch charts set their own ranges (log axes cannot start at 0).
-    chart->releaseAxisRanges();
-    for (int i = 0; i < chart->graphCount(); ++i)
-        chart->graph(i)->setVisible(false);
-    chart->overallSeries()->setVisible(false);
-    chart->legend->clearItems();
-    chart->yAxis2->setVisible(false);
+    auto chart = std::make_unique<StyledPlot>();
+    chart->prepareOffScreen(size);
+    StyledPlot::styleAxis(chart->xAxis, QStringLiteral("降雨历时(min)"), 0);
+    StyledPlot::styleAxis(chart->yAxis, QStringLiteral("降雨强度(mm/min)"), 3);
 
     chart->plotLayout()->insertRow(0);
     chart->plotLayout()->addElement(0, 0,
@@ -43,7 +32,7 @@ QPen linePen(int colourIndex, int styleIndex, qreal width)
 {
     static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
                                           Qt::DashDotDotLine};
-    const QList<QColor> &palette = PaletteBars::palette();
+    const QList<QColor> &palette = StyledPlot::seriesColours();
     return QPen(palette[colourIndex % palette.size()], width, styles[styleIndex % std::size(styles)]);
 }
 
@@ -60,7 +49,7 @@ int distinctIndex(QList<double> &seen, double value)
 // Moves the legend below the plot, its entries in rows across the chart's
 // width: `perRow` to a row (one period's storms) when they fit, otherwise as
 // many as fit.
-void legendBelow(StormChart &chart, int perRow)
+void legendBelow(StyledPlot &chart, int perRow)
 {
     QCPLegend *legend = chart.legend;
     chart.plotLayout()->addElement(2, 0, legend);
@@ -87,7 +76,7 @@ void setLogarithmic(QCPAxis *axis)
 
 } // namespace
 
-std::unique_ptr<StormChart> BatchCompareChart(const QList<BatchStorm> &storms, QSize size,
+std::unique_ptr<StyledPlot> BatchCompareChart(const QList<BatchStorm> &storms, QSize size,
                                               const Separators &sep)
 {
     auto chart = emptyChart(size, QStringLiteral("芝加哥雨型对比"));
@@ -136,7 +125,7 @@ std::unique_ptr<StormChart> BatchCompareChart(const QList<BatchStorm> &storms, Q
     return chart;
 }
 
-std::unique_ptr<StormChart> BatchIdfChart(const TExpressionObject &formula, const QList<double> &periods,
+std::unique_ptr<StyledPlot> BatchIdfChart(const TExpressionObject &formula, const QList<double> &periods,
                                           double longestDuration, bool logAxes, QSize size,
                                           const Separators &sep)
 {
@@ -183,14 +172,4 @@ std::unique_ptr<StormChart> BatchIdfChart(const TExpressionObject &formula, cons
         chart->yAxis->setRange(0, highest > 0 ? 1.1 * highest : 1);
     }
     return chart;
-}
-
-QList<QCPGraph *> BatchChartLines(const StormChart &chart)
-{
-    QList<QCPGraph *> lines;
-    for (int i = 0; i < chart.graphCount(); ++i) {
-        if (chart.graph(i)->visible())
-            lines.append(chart.graph(i));
-    }
-    return lines;
 }

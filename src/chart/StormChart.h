@@ -1,19 +1,42 @@
 #pragma once
 
+#include "chart/StyledPlot.h"
 #include "model/RainGenerator.h"
-
-#include <qcustomplot.h>
 
 class QLabel;
 
-// Bars that take their colours in turn from a palette. Where bars are denser
-// than the pixels, each pixel column draws only its longest bar.
+// The largest finite intensity and cumulative rainfall of the rows, 0 for
+// none: a value that is not finite cannot be drawn, so it does not stretch
+// the axes.
+struct SeriesPeaks
+{
+    double intensity = 0;
+    double overall = 0;
+};
+SeriesPeaks SeriesPeaksOf(const RainPoints &points);
+
+// The vertical axes' maxima (left: intensity, right: cumulative rainfall).
+struct AxisMaxima
+{
+    double left = 9999;
+    double right = 9999;
+};
+
+// The axes' maxima for the series shown: with both shown each axis spans
+// twice its series' peak, so the line keeps to the lower half of the plot and
+// the bars hang from the top to the upper half; with one shown its axis spans
+// 1.1 times; a hidden series' axis keeps its `current` maximum. A maximum
+// that would overflow is the largest finite number, so ranges stay finite
+// and contain the data.
+AxisMaxima ScaledAxisMaxima(const SeriesPeaks &peaks, bool barsShown, bool lineShown, AxisMaxima current);
+
+// Bars that take their colours in turn from the house palette. Where bars are
+// denser than the pixels, each pixel column draws only its longest bar.
 class PaletteBars : public QCPBars
 {
 public:
     PaletteBars(QCPAxis *keyAxis, QCPAxis *valueAxis);
 
-    static const QList<QColor> &palette();
     void setHoveredIndex(int index) { m_hovered = index; }
     int hoveredIndex() const { return m_hovered; }
 
@@ -27,7 +50,7 @@ private:
 
 // The storm's chart: intensity as a line on the left axis, cumulative
 // rainfall as bars hanging from the top of the inverted right axis.
-class StormChart : public QCustomPlot
+class StormChart : public StyledPlot
 {
     Q_OBJECT
 
@@ -47,11 +70,8 @@ public:
     QLabel *valueLabel(int index) const { return m_labels[index]; }
     static QPoint valueLabelPlace(int index);
 
-    // Scales the vertical axes by the series shown, from the largest listed
-    // intensity and total: with both shown each axis spans twice its series'
-    // largest value; with one shown its axis spans 1.1 times; a hidden
-    // series' axis keeps its range.
-    void scaleAxes(double maxIntensity, double maxOverall);
+    // Scales the vertical axes by the series shown (see ScaledAxisMaxima).
+    void scaleAxes(const SeriesPeaks &peaks);
 
     // The vertical axes' maxima as the program sets them (both start at 9999).
     // The right axis shows a 10-pixel margin beyond its maximum.
@@ -59,11 +79,6 @@ public:
     double rightMaximum() const { return m_rightMaximum; }
     void setLeftMaximum(double maximum);
     void setRightMaximum(double maximum);
-
-    // Stops the chart from setting its vertical axes' ranges (before every
-    // replot and when a maximum changes): for pictures that draw their own
-    // lines on the chart and set the ranges themselves.
-    void releaseAxisRanges() { m_axisRangesReleased = true; }
 
     // The point of the line within a few pixels of `pos`, nearest first; the
     // bar under `pos`. -1 for none, and for a hidden series.
@@ -84,5 +99,4 @@ private:
     QLabel *m_labels[ValueLabelCount] = {};
     double m_leftMaximum = 9999;
     double m_rightMaximum = 9999;
-    bool m_axisRangesReleased = false;
 };

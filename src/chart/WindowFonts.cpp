@@ -1,4 +1,4 @@
-#include "WindowFonts.h"
+#include "chart/WindowFonts.h"
 
 #include <QStringList>
 

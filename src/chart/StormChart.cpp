@@ -1,26 +1,52 @@
-#include "StormChart.h"
+#include "chart/StormChart.h"
 
-#include "app/WindowFonts.h"
+#include "chart/WindowFonts.h"
 
 #include <QLabel>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
 const QColor IntensityColour(255, 128, 0);
 const QColor OverallColour(0, 128, 255);
-const QColor GridColour(255, 128, 128);
 constexpr int RightAxisMarginPixels = 10;
 constexpr double HitPixels = 4;
 
-void styleAxis(QCPAxis *axis, const QString &title, int decimals)
+// `factor` times the peak, or the largest finite number when that overflows.
+double scaledMaximum(double factor, double peak)
 {
-    axis->setLabel(title);
-    axis->setNumberFormat(QStringLiteral("f"));
-    axis->setNumberPrecision(decimals);
+    const double maximum = factor * peak;
+    return std::isfinite(maximum) ? maximum : std::numeric_limits<double>::max();
 }
 
 } // namespace
+
+SeriesPeaks SeriesPeaksOf(const RainPoints &points)
+{
+    SeriesPeaks peaks;
+    for (const TRainPoint &point : points) {
+        if (std::isfinite(point.Intensity))
+            peaks.intensity = std::max(peaks.intensity, point.Intensity);
+        if (std::isfinite(point.Overall))
+            peaks.overall = std::max(peaks.overall, point.Overall);
+    }
+    return peaks;
+}
+
+AxisMaxima ScaledAxisMaxima(const SeriesPeaks &peaks, bool barsShown, bool lineShown, AxisMaxima current)
+{
+    if (barsShown && lineShown) {
+        current.left = scaledMaximum(2, peaks.intensity);
+        current.right = scaledMaximum(2, peaks.overall);
+    } else if (barsShown) {
+        current.right = scaledMaximum(1.1, peaks.overall);
+    } else if (lineShown) {
+        current.left = scaledMaximum(1.1, peaks.intensity);
+    }
+    return current;
+}
 
 PaletteBars::PaletteBars(QCPAxis *keyAxis, QCPAxis *valueAxis) : QCPBars(keyAxis, valueAxis)
 {
@@ -28,20 +54,10 @@ PaletteBars::PaletteBars(QCPAxis *keyAxis, QCPAxis *valueAxis) : QCPBars(keyAxis
     setBrush(OverallColour);
 }
 
-const QList<QColor> &PaletteBars::palette()
-{
-    // Twelve clear colours that stay apart on white and in print.
-    static const QList<QColor> colours = {
-        QColor(0, 128, 255),   QColor(255, 64, 64), QColor(46, 184, 46),   QColor(255, 191, 0),
-        QColor(153, 102, 255), QColor(0, 191, 191), QColor(255, 128, 192), QColor(128, 128, 0),
-        QColor(0, 64, 160),    QColor(192, 96, 0),  QColor(96, 160, 96),   QColor(128, 128, 128),
-    };
-    return colours;
-}
-
 void PaletteBars::drawBar(QCPPainter *painter, const QRectF &rect, int index) const
 {
-    const QColor colour = palette()[index % palette().size()];
+    const QList<QColor> &colours = StyledPlot::seriesColours();
+    const QColor colour = colours[index % colours.size()];
     painter->setPen(Qt::NoPen);
     painter->setBrush(colour);
     painter->drawRect(rect);
@@ -103,18 +119,11 @@ void PaletteBars::draw(QCPPainter *painter)
         drawBar(painter, hoveredRect, m_hovered);
 }
 
-StormChart::StormChart(QWidget *parent) : QCustomPlot(parent)
+StormChart::StormChart(QWidget *parent) : StyledPlot(parent)
 {
-    setBackground(Qt::white);
-    setInteractions({}); // no zooming, no panning
-    legend->setVisible(false);
-
     styleAxis(xAxis, QStringLiteral("降雨历时(min)"), 0);
     styleAxis(yAxis, QStringLiteral("降雨强度(mm/min)"), 3);
     styleAxis(yAxis2, QStringLiteral("降雨总量(mm)"), 3);
-    const QPen grid(GridColour, 0, Qt::DotLine);
-    xAxis->grid()->setPen(grid);
-    yAxis->grid()->setPen(grid);
     yAxis2->setVisible(true);
     yAxis2->grid()->setVisible(false);
     yAxis2->setRangeReversed(true);
@@ -168,20 +177,12 @@ QPoint StormChart::valueLabelPlace(int index)
     return QPoint(99, tops[index]);
 }
 
-void StormChart::scaleAxes(double maxIntensity, double maxOverall)
+void StormChart::scaleAxes(const SeriesPeaks &peaks)
 {
-    const bool barsShown = m_overall->visible();
-    const bool lineShown = m_intensity->visible();
-    if (barsShown && lineShown) {
-        // The line keeps to the lower half of the plot, the bars hanging from
-        // the top to the upper half.
-        setLeftMaximum(2 * maxIntensity);
-        setRightMaximum(2 * maxOverall);
-    } else if (barsShown) {
-        setRightMaximum(1.1 * maxOverall);
-    } else if (lineShown) {
-        setLeftMaximum(1.1 * maxIntensity);
-    }
+    const AxisMaxima maxima = ScaledAxisMaxima(peaks, m_overall->visible(), m_intensity->visible(),
+                                               {m_leftMaximum, m_rightMaximum});
+    setLeftMaximum(maxima.left);
+    setRightMaximum(maxima.right);
 }
 
 void StormChart::setPoints(const RainPoints &points)
@@ -226,8 +227,6 @@ void StormChart::setRightMaximum(double maximum)
 
 void StormChart::applyAxisRanges()
 {
-    if (m_axisRangesReleased)
-        return;
     yAxis->setRange(0, m_leftMaximum);
     const double length = axisRect()->height();
     const double stretch =

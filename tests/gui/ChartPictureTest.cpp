@@ -1,0 +1,94 @@
+// The axes' maxima shared by the window and the pictures: finite, and
+// containing every value that can be drawn.
+#include "chart/ChartPicture.h"
+
+#include "chart/StormChart.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace {
+
+constexpr double Nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double Inf = std::numeric_limits<double>::infinity();
+constexpr double Largest = std::numeric_limits<double>::max();
+
+RainPoints rowsOf(std::initializer_list<std::pair<double, double>> values)
+{
+    RainPoints rows;
+    double minute = 0;
+    for (const auto &[intensity, overall] : values)
+        rows.push_back(TRainPoint{minute++, intensity, overall});
+    return rows;
+}
+
+TEST(AxisMaxima, PeaksLeaveOutWhatCannotBeDrawn)
+{
+    struct Case
+    {
+        const char *name;
+        RainPoints rows;
+        double intensity;
+        double overall;
+    };
+    const Case cases[] = {
+        {"none", {}, 0, 0},
+        {"plain", rowsOf({{1, 1}, {3, 4}, {2, 6}}), 3, 6},
+        {"not a number first", rowsOf({{Nan, Nan}, {3, 4}, {2, 6}}), 3, 6},
+        {"not a number later", rowsOf({{1, 1}, {Nan, Nan}, {2, 6}}), 2, 6},
+        {"infinite", rowsOf({{Inf, 1}, {2, -Inf}}), 2, 1},
+        {"nothing finite", rowsOf({{Nan, Inf}}), 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const SeriesPeaks peaks = SeriesPeaksOf(c.rows);
+        EXPECT_EQ(peaks.intensity, c.intensity);
+        EXPECT_EQ(peaks.overall, c.overall);
+    }
+}
+
+TEST(AxisMaxima, ScaleBySeriesShownAndStayFinite)
+{
+    const AxisMaxima current{7, 8};
+    struct Case
+    {
+        SeriesPeaks peaks;
+        bool bars;
+        bool line;
+        double left;
+        double right;
+    };
+    const Case cases[] = {
+        {{3, 60}, true, true, 6, 120},
+        {{3, 60}, true, false, 7, 1.1 * 60},
+        {{3, 60}, false, true, 1.1 * 3, 8},
+        {{3, 60}, false, false, 7, 8},
+        {{1e308, 1e308}, true, true, Largest, Largest}, // twice the peak overflows
+        {{Largest, 1}, false, true, Largest, 8},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.peaks.intensity << ' ' << c.bars << c.line);
+        const AxisMaxima maxima = ScaledAxisMaxima(c.peaks, c.bars, c.line, current);
+        EXPECT_EQ(maxima.left, c.left);
+        EXPECT_EQ(maxima.right, c.right);
+    }
+}
+
+TEST(AxisMaxima, PictureAndWindowScaleTheSameRowsAlike)
+{
+    const RainPoints rows = rowsOf({{Nan, 1}, {3, 4}, {2, Nan}});
+    const ChartScene scene = StormScene(rows, StartUpStorm(), 4, {});
+    EXPECT_EQ(scene.leftMaximum, 6);
+    EXPECT_EQ(scene.rightMaximum, 8);
+
+    StormChart chart;
+    chart.setPoints(rows);
+    chart.scaleAxes(SeriesPeaksOf(rows));
+    EXPECT_EQ(chart.leftMaximum(), scene.leftMaximum);
+    EXPECT_EQ(chart.rightMaximum(), scene.rightMaximum);
+    EXPECT_TRUE(std::isfinite(chart.yAxis->range().upper));
+    EXPECT_TRUE(std::isfinite(chart.yAxis2->range().upper));
+}
+
+} // namespace

@@ -1,6 +1,7 @@
 #include "CalcReport.h"
 
 #include "export/ExportTarget.h"
+#include "io/FileBytes.h"
 #include "model/PluvionError.h"
 #include "model/RainGenerator.h"
 #include "model/ShownTexts.h"

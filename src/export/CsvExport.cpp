@@ -1,6 +1,7 @@
 #include "export/CsvExport.h"
 
 #include "export/ExportTarget.h"
+#include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
 
@@ -65,5 +66,5 @@ void WriteCsv(QIODevice &device, const GridDataRows &rows, int timeFormat)
 
 void WriteCsvFile(const QString &path, const GridDataRows &rows, int timeFormat)
 {
-    WriteExportFile(path, CsvBytes(rows, timeFormat));
+    WriteFileBytes(path, CsvBytes(rows, timeFormat));
 }

@@ -2,6 +2,7 @@
 
 #include "export/CsvExport.h"
 #include "export/ExportTarget.h"
+#include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
 #include "model/ShownTexts.h"
@@ -153,8 +154,8 @@ StormBatchOutcome RunStormBatch(const StormBatchRequest &request, const Separato
     }
 
     outcome.summaryPath = folder.filePath(BatchSummaryFileName());
-    WriteExportFile(outcome.summaryPath,
-                    EncodeLegacyLines(BatchSummaryLines(outcome.storms, request.precision, sep)));
+    WriteFileBytes(outcome.summaryPath,
+                   EncodeLegacyLines(BatchSummaryLines(outcome.storms, request.precision, sep)));
     return outcome;
 }
 

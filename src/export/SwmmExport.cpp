@@ -2,6 +2,7 @@
 
 #include "export/CsvExport.h"
 #include "export/ExportTarget.h"
+#include "io/FileBytes.h"
 #include "model/NumberForms.h"
 #include "model/PluvionError.h"
 
@@ -121,5 +122,5 @@ void WriteSwmmFragment(QIODevice &device, const RainPoints &points, const TExpre
 
 void WriteSwmmFile(const QString &path, const RainPoints &points, const TExpressionObject &storm)
 {
-    WriteExportFile(path, SwmmFragmentBytes(points, storm));
+    WriteFileBytes(path, SwmmFragmentBytes(points, storm));
 }

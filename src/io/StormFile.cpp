@@ -1,12 +1,11 @@
 #include "io/StormFile.h"
 
+#include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
 #include "support/ProgramInfo.h"
 
 #include <QDir>
-#include <QFile>
-#include <QSaveFile>
 #include <optional>
 
 namespace {
@@ -51,16 +50,6 @@ QString ValueOrEmpty(const QStringList &lines, const QString &key)
     return FindValue(lines, key).value_or(QString());
 }
 
-[[noreturn]] void ThrowCannotCreate(const QString &path, const QString &reason)
-{
-    throw PluvionError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
-}
-
-[[noreturn]] void ThrowCannotOpen(const QString &path, const QString &reason)
-{
-    throw PluvionError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
-}
-
 } // namespace
 
 QStringList StormFileLines(const TExpressionObject &storm, const Separators &sep)
@@ -86,25 +75,7 @@ QStringList StormFileLines(const TExpressionObject &storm, const Separators &sep
 
 void WriteStormFile(const QString &path, const TExpressionObject &storm, const Separators &sep)
 {
-    const QByteArray bytes = EncodeLegacyLines(StormFileLines(storm, sep));
-
-    // Nothing touches the target until commit() puts the finished temporary
-    // file in its place; on any failure the temporary file is dropped.
-    // Unbuffered, so that every write reports what reached the file: a
-    // buffered QSaveFile lets a short write at commit time (a full disk, a
-    // file-size limit) pass as success and would install a cut-off file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        ThrowCannotCreate(path, file.errorString());
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
-        if (count <= 0)
-            ThrowCannotCreate(path, file.errorString());
-        written += count;
-    }
-    if (!file.commit())
-        ThrowCannotCreate(path, file.errorString());
+    WriteFileBytes(path, EncodeLegacyLines(StormFileLines(storm, sep)));
 }
 
 QString UnknownStormModeMessage(const QString &value)
@@ -173,14 +144,5 @@ StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &
 
 StormFileReadResult ReadStormFile(const QString &path, TExpressionObject &storm, const Separators &sep)
 {
-    QByteArray bytes;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            ThrowCannotOpen(path, file.errorString());
-        bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            ThrowCannotOpen(path, file.errorString());
-    }
-    return ParseStormText(DecodeLegacyLines(bytes), storm, sep);
+    return ParseStormText(DecodeLegacyLines(ReadFileBytes(path)), storm, sep);
 }

@@ -89,7 +89,10 @@ void LoadOptions(TViewOptions &options, const QString &path)
 {
     ProfileFile profile;
     // A file that cannot be read counts as missing: every option takes its default.
-    (void)profile.loadFile(path);
+    try {
+        profile.loadFile(path);
+    } catch (const PluvionError &) {
+    }
 
     const TViewOptions defaults;
     options.ShowLabel_P = readBool(profile, QStringLiteral("ShowLabel_P"), defaults.ShowLabel_P);
@@ -115,8 +118,11 @@ void SaveOptions(const TViewOptions &options, const QString &path)
     // The new content is built from the whole old file, so a file that exists
     // but cannot be read must not be replaced.
     ProfileFile profile;
-    if (!profile.loadFile(path))
+    try {
+        profile.loadFile(path);
+    } catch (const PluvionError &) {
         throw writeFailure(path);
+    }
 
     writeBool(profile, QStringLiteral("ShowLabel_P"), options.ShowLabel_P);
     writeBool(profile, QStringLiteral("ShowLabel_T"), options.ShowLabel_T);
@@ -137,6 +143,9 @@ void SaveOptions(const TViewOptions &options, const QString &path)
     if (depthKeyPresent || options.ShowLabel_Formula_Depth != TViewOptions().ShowLabel_Formula_Depth)
         writeBool(profile, depthKey, options.ShowLabel_Formula_Depth);
 
-    if (!profile.saveFile(path))
+    try {
+        profile.saveFile(path);
+    } catch (const PluvionError &) {
         throw writeFailure(path);
+    }
 }

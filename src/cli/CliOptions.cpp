@@ -178,8 +178,8 @@ CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep
     if (has("--log")) {
         storm.LG_LN = choice(QStringLiteral("--log"), value("--log"),
                              {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
-                          ? 1
-                          : 0;
+                          ? Logarithm::Ln
+                          : Logarithm::Lg;
     }
     if (request.batch) {
         request.periods =
@@ -200,8 +200,8 @@ CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep
         storm.StormMode =
             choice(QStringLiteral("--mode"), value("--mode"),
                    {QStringLiteral("instant"), QStringLiteral("block")}) == QStringLiteral("block")
-                ? StormModeBlock
-                : StormModeInstant;
+                ? CalcMode::Block
+                : CalcMode::Instant;
     }
     if (has("--precision"))
         request.precision = StrToInt(value("--precision"));

@@ -182,7 +182,7 @@ void TFormAddNewRainModel::buildControls()
     // How the rows are computed: the formula sampled at each minute, or each
     // step's exact average (the storm then totals the formula's own depth).
     m_cbbStormMode = entryList(QStringLiteral("cbbStormMode"),
-                               {StormModeName(StormModeInstant), StormModeName(StormModeBlock)}, frame,
+                               {StormModeName(CalcMode::Instant), StormModeName(CalcMode::Block)}, frame,
                                QRect(122, 176, 90, 22));
     m_cbbStormMode->setToolTip(QStringLiteral("瞬时雨强：逐分钟取公式雨强；时段平均：每个步长内的平均雨强，"
                                               "总雨量与公式雨量一致，适合 SWMM 等水力模型"));
@@ -239,11 +239,11 @@ void TFormAddNewRainModel::FormShow()
     m_Edit_c->setText(GeneralNumber(m_model.c, m_sep));
     m_Edit_b->setText(GeneralNumber(m_model.b, m_sep));
     m_Edit_n->setText(GeneralNumber(m_model.n, m_sep));
-    m_ComboBox_LgLn->setCurrentIndex(listIndex(m_model.LG_LN));
+    m_ComboBox_LgLn->setCurrentIndex(listIndex(int(m_model.LG_LN)));
     m_EditRepeatYear->setText(GeneralNumber(m_model.Storm_RepeatYear, m_sep));
     m_EditStormTime->setText(GeneralNumber(m_model.Storm_Time, m_sep));
     m_EditStormPercent->setText(GeneralNumber(m_model.Storm_Percent, m_sep));
-    m_cbbStormMode->setCurrentIndex(m_model.StormMode == StormModeBlock ? 1 : 0);
+    m_cbbStormMode->setCurrentIndex(m_model.StormMode == CalcMode::Block ? 1 : 0);
     // The step edit is left alone: it shows the step the user typed last.
 }
 

@@ -84,7 +84,7 @@ QString FillCalcReportDocument(const QString &document, const QString &rowTempla
     put(u"峰值比例", GeneralNumber(storm.Storm_Percent, sep));
     put(u"计算步长", QString::number(storm.Storm_Step));
     put(u"计算模式",
-        storm.StormMode == StormModeBlock
+        storm.StormMode == CalcMode::Block
             ? StormModeName(storm.StormMode) + QStringLiteral("（每个步长内的平均雨强，总雨量等于公式雨量）")
             : StormModeName(storm.StormMode) + QStringLiteral("（逐分钟按暴雨强度公式取值）"));
     text = InsertTableRows(text, rowTemplate, rows);

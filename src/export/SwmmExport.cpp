@@ -63,7 +63,7 @@ QStringList SwmmFragmentLines(const RainPoints &points, const TExpressionObject 
     if (points.empty())
         throw PluvionError(NoDataToSaveMessage());
     const long long step = std::llabs(static_cast<long long>(storm.Storm_Step));
-    const bool block = storm.StormMode == StormModeBlock;
+    const bool block = storm.StormMode == CalcMode::Block;
     const QString name = SwmmSeriesName(storm);
     const int nameWidth = std::max<int>(16, int(name.size()));
 

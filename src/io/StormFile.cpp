@@ -62,14 +62,14 @@ QStringList StormFileLines(const TExpressionObject &storm, const Separators &sep
         KeyLine(KeyC, GeneralNumber(storm.c, sep)),
         KeyLine(KeyB, GeneralNumber(storm.b, sep)),
         KeyLine(KeyN, GeneralNumber(storm.n, sep)),
-        KeyLine(KeyLogarithm, QString::number(int(storm.LG_LN))),
+        KeyLine(KeyLogarithm, QString::number(static_cast<int>(storm.LG_LN))),
         KeyLine(KeyRepeatYear, GeneralNumber(storm.Storm_RepeatYear, sep)),
         KeyLine(KeyTime, GeneralNumber(storm.Storm_Time, sep)),
         KeyLine(KeyPercent, GeneralNumber(storm.Storm_Percent, sep)),
         KeyLine(KeyStep, QString::number(storm.Storm_Step)),
     };
-    if (storm.StormMode != StormModeInstant)
-        lines.append(KeyLine(KeyMode, QString::number(int(storm.StormMode))));
+    if (storm.StormMode != CalcMode::Instant)
+        lines.append(KeyLine(KeyMode, QString::number(static_cast<int>(storm.StormMode))));
     return lines;
 }
 
@@ -110,12 +110,13 @@ StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &
     const double time = StrToFloat(ValueOrEmpty(lines, KeyTime), decimal);
     const double percent = StrToFloat(ValueOrEmpty(lines, KeyPercent), decimal);
     const int32_t step = StrToInt(ValueOrEmpty(lines, KeyStep));
-    uint8_t mode = StormModeInstant;
+    CalcMode mode = CalcMode::Instant;
     if (const std::optional<QString> modeText = FindValue(lines, KeyMode)) {
         const int32_t value = StrToInt(*modeText);
-        if (value != StormModeInstant && value != StormModeBlock)
+        if (value != static_cast<int32_t>(CalcMode::Instant) &&
+            value != static_cast<int32_t>(CalcMode::Block))
             throw PluvionError(UnknownStormModeMessage(*modeText));
-        mode = static_cast<uint8_t>(value);
+        mode = static_cast<CalcMode>(value);
     }
 
     // Files from before the flow form have no F_type line and are in the
@@ -133,7 +134,7 @@ StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &
     storm.c = c;
     storm.b = b;
     storm.n = n;
-    storm.LG_LN = static_cast<uint8_t>(logarithm); // the field is one byte: the low 8 bits
+    storm.LG_LN = static_cast<Logarithm>(static_cast<uint8_t>(logarithm)); // one byte: the low 8 bits
     storm.Storm_RepeatYear = repeatYear;
     storm.Storm_Time = time;
     storm.Storm_Percent = percent;

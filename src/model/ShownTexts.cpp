@@ -37,7 +37,7 @@ QString FormulaDepthText(const TExpressionObject &storm, int precision, const Se
     return QStringLiteral("公式雨量=") + depth;
 }
 
-QString StormModeName(uint8_t mode)
+QString StormModeName(CalcMode mode)
 {
-    return mode == StormModeBlock ? QStringLiteral("时段平均") : QStringLiteral("瞬时雨强");
+    return mode == CalcMode::Block ? QStringLiteral("时段平均") : QStringLiteral("瞬时雨强");
 }

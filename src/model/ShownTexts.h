@@ -21,4 +21,4 @@ QString FormulaDepthText(const TExpressionObject &storm, int precision, const Se
 
 // The name of a storm mode as the dialogs and the report show it: "瞬时雨强"
 // or "时段平均".
-QString StormModeName(uint8_t mode);
+QString StormModeName(CalcMode mode);

@@ -132,7 +132,7 @@ TEST(StormBatch, BlockModeSummaryWithADecimalComma)
     StormBatchRequest request;
     request.periods = {2};
     request.durations = {120, 90.5};
-    request.storm.StormMode = StormModeBlock;
+    request.storm.StormMode = CalcMode::Block;
     request.storm.Storm_Step = 5;
     request.precision = 3;
     request.calcByShow = true;

@@ -66,7 +66,7 @@ struct ComputedStorm
     RainPoints points;
 };
 
-ComputedStorm compute(uint8_t mode, double T, double r, int step)
+ComputedStorm compute(CalcMode mode, double T, double r, int step)
 {
     ComputedStorm computed;
     computed.storm.StormMode = mode;
@@ -81,18 +81,18 @@ TEST(SwmmExport, SeriesHoldsTheStormsRainfallAtEvenSteps)
 {
     const struct
     {
-        uint8_t mode;
+        CalcMode mode;
         double T, r;
         int step;
         QString name, interval;
     } cases[] = {
-        {StormModeBlock, 120, 0.4, 1, QStringLiteral("P2_T120_r0.4"), QStringLiteral("0:01")},
-        {StormModeBlock, 120, 0.5, 5, QStringLiteral("P2_T120_r0.5"), QStringLiteral("0:05")},
+        {CalcMode::Block, 120, 0.4, 1, QStringLiteral("P2_T120_r0.4"), QStringLiteral("0:01")},
+        {CalcMode::Block, 120, 0.5, 5, QStringLiteral("P2_T120_r0.5"), QStringLiteral("0:05")},
         // The shortened last step [84, 90.7) is spread over a whole step.
-        {StormModeBlock, 90.7, 0.4, 7, QStringLiteral("P2_T90.7_r0.4"), QStringLiteral("0:07")},
-        {StormModeBlock, 1440, 0.4, 60, QStringLiteral("P2_T1440_r0.4"), QStringLiteral("1:00")},
+        {CalcMode::Block, 90.7, 0.4, 7, QStringLiteral("P2_T90.7_r0.4"), QStringLiteral("0:07")},
+        {CalcMode::Block, 1440, 0.4, 60, QStringLiteral("P2_T1440_r0.4"), QStringLiteral("1:00")},
         // Each minute of the instantaneous storm is its own step.
-        {StormModeInstant, 120, 0.4, 1, QStringLiteral("P2_T120_r0.4"), QStringLiteral("0:01")},
+        {CalcMode::Instant, 120, 0.4, 1, QStringLiteral("P2_T120_r0.4"), QStringLiteral("0:01")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name.toStdString() + " step " + std::to_string(c.step));
@@ -123,7 +123,7 @@ TEST(SwmmExport, InstantStormKeepsOnlyTheMinutesOnTheStep)
 {
     // Minute 120 follows 119 by less than the 7-minute interval, which SWMM
     // refuses for a gage; the series keeps 0, 7, ..., 119 and ends at 126.
-    const ComputedStorm computed = compute(StormModeInstant, 120, 0.4, 7);
+    const ComputedStorm computed = compute(CalcMode::Instant, 120, 0.4, 7);
     const SwmmFragment fragment = parseFragment(SwmmFragmentBytes(computed.points, computed.storm));
     ASSERT_EQ(fragment.minutes.size(), 19);
     EXPECT_EQ(fragment.minutes[17], 119);
@@ -142,7 +142,7 @@ TEST(SwmmExport, TimesAndWriting)
     for (const auto &t : times)
         EXPECT_EQ(SwmmHourMinute(t.minutes), QString::fromLatin1(t.text));
 
-    const ComputedStorm computed = compute(StormModeBlock, 120, 0.4, 5);
+    const ComputedStorm computed = compute(CalcMode::Block, 120, 0.4, 5);
     const QByteArray expected = SwmmFragmentBytes(computed.points, computed.storm);
 
     QBuffer buffer;

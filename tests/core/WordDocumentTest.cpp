@@ -613,7 +613,7 @@ TEST(CalcReport, WritesParametersAndTotalsInTheGeneralForm)
     other.F_type = 2;
 
     TExpressionObject noDepth = StartUpStorm(); // (T + b)^n of a negative base
-    noDepth.StormMode = StormModeBlock;
+    noDepth.StormMode = CalcMode::Block;
     noDepth.b = -200;
 
     struct Case

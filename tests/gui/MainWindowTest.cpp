@@ -138,7 +138,7 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
     EXPECT_EQ(cell(0, 1), QStringLiteral("0.1908"));
 
     // A block-average storm totals the formula depth; the option hides the check.
-    window->storm().StormMode = StormModeBlock;
+    window->storm().StormMode = CalcMode::Block;
     window->viewOptions().ShowLabel_Formula_Depth = false;
     window->RefreshRainModel();
     ASSERT_EQ(window->tableModel()->rowCount(), 24);

@@ -415,7 +415,7 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
 {
     // A name with a foreign extension becomes .inp; the fragment is the
     // computed storm, whatever the table's cells were edited to.
-    window->storm().StormMode = StormModeBlock;
+    window->storm().StormMode = CalcMode::Block;
     window->RefreshRainModel();
     window->tableModel()->setData(window->tableModel()->index(0, 1), u"99"_s, Qt::EditRole);
     choose(outPath(u"storm.csv"_s), 1);

@@ -73,12 +73,7 @@ void printFormulaDepth(const TExpressionObject &storm, const CliRequest &request
 void writeExports(const RainPoints &points, const TExpressionObject &storm, const CliRequest &request,
                   const Separators &sep)
 {
-    GridDataRows rows;
-    rows.reserve(qsizetype(points.size()));
-    for (const TRainPoint &point : points) {
-        const auto cells = RowTexts(point, request.timeFormat, request.precision, sep);
-        rows.append({cells[0], cells[1], cells[2]});
-    }
+    const TableRows rows = TableTexts(points, request.timeFormat, request.precision, sep);
     if (!request.csvPath.isEmpty())
         WriteCsvFile(request.csvPath, rows, request.timeFormat);
     if (!request.swmmPath.isEmpty())

@@ -23,7 +23,7 @@ QString Placeholder(const char16_t *name)
     return QStringLiteral("<!--") + QString::fromUtf16(name) + QStringLiteral("-->");
 }
 
-WordEditStep ReportEditStep(const TExpressionObject &storm, int precision, const GridDataRows &rows,
+WordEditStep ReportEditStep(const TExpressionObject &storm, int precision, const TableRows &rows,
                             const Separators &sep)
 {
     return [&storm, precision, &rows, &sep](const QString &document, const QString &rowTemplate) {
@@ -61,7 +61,7 @@ QString CalcReportProposedName(const TExpressionObject &storm, const Separators 
 }
 
 QString FillCalcReportDocument(const QString &document, const QString &rowTemplate,
-                               const TExpressionObject &storm, int precision, const GridDataRows &rows,
+                               const TExpressionObject &storm, int precision, const TableRows &rows,
                                const Separators &sep)
 {
     QString text = document;
@@ -103,15 +103,15 @@ QString FillCalcReportDocument(const QString &document, const QString &rowTempla
     return text;
 }
 
-void WriteCalcReport(QIODevice &target, const TExpressionObject &storm, int precision,
-                     const GridDataRows &rows, const QByteArray &chartPng, const Separators &sep)
+void WriteCalcReport(QIODevice &target, const TExpressionObject &storm, int precision, const TableRows &rows,
+                     const QByteArray &chartPng, const Separators &sep)
 {
     FillWordTemplate(ReportTemplateName(), target, ReportEditStep(storm, precision, rows, sep),
                      PictureStep(chartPng));
 }
 
 void WriteCalcReport(const QString &path, const TExpressionObject &storm, int precision,
-                     const GridDataRows &rows, const QByteArray &chartPng, const Separators &sep)
+                     const TableRows &rows, const QByteArray &chartPng, const Separators &sep)
 {
     FillWordTemplate(ReportTemplateName(), path, ReportEditStep(storm, precision, rows, sep),
                      PictureStep(chartPng));

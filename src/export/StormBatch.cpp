@@ -53,10 +53,7 @@ void computeOne(BatchStorm &entry, const StormBatchRequest &request, const QDir 
         }
     }
 
-    GridDataRows table;
-    table.reserve(qsizetype(rows.size()));
-    for (const TRainPoint &row : rows)
-        table.append(RowTexts(row, request.timeFormat, request.precision, sep));
+    const TableRows table = TableTexts(rows, request.timeFormat, request.precision, sep);
     const QString path = folder.filePath(CsvProposedName(entry.storm, sep));
     try {
         WriteCsvFile(path, table, request.timeFormat);

@@ -279,7 +279,7 @@ QByteArray WordTemplatePackage(const QString &templateName)
     throw PluvionError(QStringLiteral("找不到Word模板“%1”。").arg(templateName));
 }
 
-QString InsertTableRows(const QString &document, const QString &rowTemplate, const GridDataRows &rows)
+QString InsertTableRows(const QString &document, const QString &rowTemplate, const TableRows &rows)
 {
     const QStringList pieces = rowTemplate.split(QStringLiteral("%s"));
     if (pieces.size() != 4)

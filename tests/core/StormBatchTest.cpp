@@ -41,7 +41,7 @@ SingleStorm computeSingle(TExpressionObject storm, double period, double duratio
 
 QByteArray singleCsv(const SingleStorm &single, int timeFormat, int precision, const Separators &sep)
 {
-    GridDataRows table;
+    TableRows table;
     for (const TRainPoint &row : single.rows)
         table.append(RowTexts(row, timeFormat, precision, sep));
     return CsvBytes(table, timeFormat);

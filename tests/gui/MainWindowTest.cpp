@@ -56,12 +56,9 @@ TEST_F(MainWindowTest, StartsShowingTheStartUpStorm)
               QStringLiteral("澜岑云图 Ver2.08（") + ProgramInfo::makerUrl() + QStringLiteral("）"));
 
     ASSERT_EQ(window->tableModel()->rowCount(), 121);
-    EXPECT_EQ(window->tableModel()->rowTexts()[0],
-              (ResultTableModel::CellTexts{"00:00", "0.1908", "0.1908"}));
-    EXPECT_EQ(window->tableModel()->rowTexts()[48],
-              (ResultTableModel::CellTexts{"00:48", "3.3599", "25.9954"}));
-    EXPECT_EQ(window->tableModel()->rowTexts()[120],
-              (ResultTableModel::CellTexts{"02:00", "0.1908", "60.6345"}));
+    EXPECT_EQ(window->tableModel()->rowTexts()[0], (TableRow{"00:00", "0.1908", "0.1908"}));
+    EXPECT_EQ(window->tableModel()->rowTexts()[48], (TableRow{"00:48", "3.3599", "25.9954"}));
+    EXPECT_EQ(window->tableModel()->rowTexts()[120], (TableRow{"02:00", "0.1908", "60.6345"}));
     EXPECT_EQ(window->tableModel()->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("降雨总量"));
     EXPECT_EQ(window->GridData()->columnWidth(0), 40);

@@ -17,7 +17,7 @@ namespace {
 struct OneDayStorm
 {
     TExpressionObject storm = StartUpStorm();
-    GridDataRows rows;
+    TableRows rows;
 
     OneDayStorm()
     {

@@ -11,14 +11,14 @@
 
 namespace {
 
-GridDataRows OneDayTable()
+TableRows OneDayTable()
 {
     TExpressionObject storm = StartUpStorm();
     storm.Storm_Time = 1440;
     RainPoints points;
     if (CalcRainPoints(storm, points, false, 4))
         return {};
-    GridDataRows rows;
+    TableRows rows;
     for (const TRainPoint &point : points)
         rows.append(RowTexts(point, 0, 4));
     return rows;
@@ -53,7 +53,7 @@ RgbImage ChartLikePicture()
 
 void BM_CsvBytes(benchmark::State &state)
 {
-    const GridDataRows rows = OneDayTable();
+    const TableRows rows = OneDayTable();
     for (auto _ : state) {
         QByteArray bytes = CsvBytes(rows, 0);
         benchmark::DoNotOptimize(bytes.data());
@@ -63,7 +63,7 @@ void BM_CsvBytes(benchmark::State &state)
 
 void BM_WriteCsvFile(benchmark::State &state)
 {
-    const GridDataRows rows = OneDayTable();
+    const TableRows rows = OneDayTable();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.csv"));
     for (auto _ : state)

@@ -38,12 +38,11 @@ QString ResultTableModel::cellText(int row, int column) const
     }
 }
 
-QList<ResultTableModel::CellTexts> ResultTableModel::rowTexts() const
+TableRows ResultTableModel::rowTexts() const
 {
-    QList<CellTexts> rows;
-    rows.reserve(qsizetype(m_points.size()));
-    for (int row = 0; row < int(m_points.size()); ++row)
-        rows.append({cellText(row, 0), cellText(row, 1), cellText(row, 2)});
+    TableRows rows = TableTexts(m_points, m_timeFormat, m_precision, m_separators);
+    for (auto edit = m_edits.cbegin(); edit != m_edits.cend(); ++edit)
+        rows[edit.key() / 3][edit.key() % 3] = edit.value();
     return rows;
 }
 

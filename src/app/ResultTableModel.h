@@ -2,6 +2,7 @@
 
 #include "model/NumberForms.h"
 #include "model/RainGenerator.h"
+#include "model/ShownTexts.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -16,8 +17,6 @@ class ResultTableModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    using CellTexts = std::array<QString, 3>;
-
     explicit ResultTableModel(QObject *parent = nullptr);
 
     // Shows `points` with the given time format and shown precision; drops
@@ -29,7 +28,7 @@ public:
     // The rows of the last fill.
     const RainPoints &points() const { return m_points; }
     // Every data row's texts, edits included: what the exports copy.
-    QList<CellTexts> rowTexts() const;
+    TableRows rowTexts() const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

@@ -110,7 +110,7 @@ std::unique_ptr<StyledPlot> BatchCompareChart(const QList<BatchStorm> &storms, Q
             highest = std::max(highest, row.Intensity);
         }
         double end = entry.rows.back().Time;
-        if (storm.StormMode == StormModeBlock) {
+        if (storm.StormMode == CalcMode::Block) {
             // Each step's average holds until the next step; the last one to T.
             line->setLineStyle(QCPGraph::lsStepLeft);
             end = storm.Storm_Time;

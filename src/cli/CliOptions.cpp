@@ -205,8 +205,8 @@ void applyOptions(const GivenOptions &given, CliRequest &request, const Separato
     if (given.has("--log")) {
         storm.LG_LN = choice(QStringLiteral("--log"), given.value("--log"),
                              {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
-                          ? 1
-                          : 0;
+                          ? Logarithm::Ln
+                          : Logarithm::Lg;
     }
     if (request.batch) {
         request.periods =
@@ -227,8 +227,8 @@ void applyOptions(const GivenOptions &given, CliRequest &request, const Separato
         storm.StormMode =
             choice(QStringLiteral("--mode"), given.value("--mode"),
                    {QStringLiteral("instant"), QStringLiteral("block")}) == QStringLiteral("block")
-                ? StormModeBlock
-                : StormModeInstant;
+                ? CalcMode::Block
+                : CalcMode::Instant;
     }
     if (given.has("--precision"))
         request.precision = StrToInt(given.value("--precision"));

@@ -121,12 +121,7 @@ void printFormulaDepth(const TExpressionObject &storm, const CliRequest &request
 void writeExports(const RainPoints &points, const TExpressionObject &storm, const CliRequest &request,
                   const Separators &sep)
 {
-    GridDataRows rows;
-    rows.reserve(qsizetype(points.size()));
-    for (const TRainPoint &point : points) {
-        const auto cells = RowTexts(point, request.timeFormat, request.precision, sep);
-        rows.append({cells[0], cells[1], cells[2]});
-    }
+    const TableRows rows = TableTexts(points, request.timeFormat, request.precision, sep);
     if (request.csvPath == StandardOutputPath)
         write(stdout, CsvBytes(rows, request.timeFormat));
     else if (!request.csvPath.isEmpty())

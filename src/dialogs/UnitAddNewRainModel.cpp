@@ -170,7 +170,7 @@ void TFormAddNewRainModel::buildControls()
     // How the rows are computed: the formula sampled at each minute, or each
     // step's exact average (the storm then totals the formula's own depth).
     m_modeBox = entryList(QStringLiteral("cbbStormMode"),
-                          {StormModeName(StormModeInstant), StormModeName(StormModeBlock)}, frame,
+                          {StormModeName(CalcMode::Instant), StormModeName(CalcMode::Block)}, frame,
                           QRect(122, 176, 90, 22));
     m_modeBox->setToolTip(QStringLiteral("瞬时雨强：逐分钟取公式雨强；时段平均：每个步长内的平均雨强，"
                                          "总雨量与公式雨量一致，适合 SWMM 等水力模型"));
@@ -226,11 +226,11 @@ void TFormAddNewRainModel::FormShow()
     m_cEdit->setText(GeneralNumber(m_model.c, m_separators));
     m_bEdit->setText(GeneralNumber(m_model.b, m_separators));
     m_nEdit->setText(GeneralNumber(m_model.n, m_separators));
-    m_logBox->setCurrentIndex(listIndex(m_model.LG_LN));
+    m_logBox->setCurrentIndex(listIndex(int(m_model.LG_LN)));
     m_periodEdit->setText(GeneralNumber(m_model.Storm_RepeatYear, m_separators));
     m_durationEdit->setText(GeneralNumber(m_model.Storm_Time, m_separators));
     m_peakEdit->setText(GeneralNumber(m_model.Storm_Percent, m_separators));
-    m_modeBox->setCurrentIndex(m_model.StormMode == StormModeBlock ? 1 : 0);
+    m_modeBox->setCurrentIndex(m_model.StormMode == CalcMode::Block ? 1 : 0);
     // The step edit is left alone: it shows the step the user typed last.
 }
 

@@ -1,6 +1,7 @@
 #include "CalcReport.h"
 
 #include "export/ExportTarget.h"
+#include "io/FileBytes.h"
 #include "model/PluvionError.h"
 #include "model/RainGenerator.h"
 #include "model/ShownTexts.h"
@@ -22,7 +23,7 @@ QString Placeholder(const char16_t *name)
     return QStringLiteral("<!--") + QString::fromUtf16(name) + QStringLiteral("-->");
 }
 
-WordEditStep ReportEditStep(const TExpressionObject &storm, int precision, const GridDataRows &rows,
+WordEditStep ReportEditStep(const TExpressionObject &storm, int precision, const TableRows &rows,
                             const Separators &sep)
 {
     return [&storm, precision, &rows, &sep](const QString &document, const QString &rowTemplate) {
@@ -60,7 +61,7 @@ QString CalcReportProposedName(const TExpressionObject &storm, const Separators 
 }
 
 QString FillCalcReportDocument(const QString &document, const QString &rowTemplate,
-                               const TExpressionObject &storm, int precision, const GridDataRows &rows,
+                               const TExpressionObject &storm, int precision, const TableRows &rows,
                                const Separators &sep)
 {
     QString text = document;
@@ -83,7 +84,7 @@ QString FillCalcReportDocument(const QString &document, const QString &rowTempla
     put(u"峰值比例", GeneralNumber(storm.Storm_Percent, sep));
     put(u"计算步长", QString::number(storm.Storm_Step));
     put(u"计算模式",
-        storm.StormMode == StormModeBlock
+        storm.StormMode == CalcMode::Block
             ? StormModeName(storm.StormMode) + QStringLiteral("（每个步长内的平均雨强，总雨量等于公式雨量）")
             : StormModeName(storm.StormMode) + QStringLiteral("（逐分钟按暴雨强度公式取值）"));
     text = InsertTableRows(text, rowTemplate, rows);
@@ -102,15 +103,15 @@ QString FillCalcReportDocument(const QString &document, const QString &rowTempla
     return text;
 }
 
-void WriteCalcReport(QIODevice &target, const TExpressionObject &storm, int precision,
-                     const GridDataRows &rows, const QByteArray &chartPng, const Separators &sep)
+void WriteCalcReport(QIODevice &target, const TExpressionObject &storm, int precision, const TableRows &rows,
+                     const QByteArray &chartPng, const Separators &sep)
 {
     FillWordTemplate(ReportTemplateName(), target, ReportEditStep(storm, precision, rows, sep),
                      PictureStep(chartPng));
 }
 
 void WriteCalcReport(const QString &path, const TExpressionObject &storm, int precision,
-                     const GridDataRows &rows, const QByteArray &chartPng, const Separators &sep)
+                     const TableRows &rows, const QByteArray &chartPng, const Separators &sep)
 {
     FillWordTemplate(ReportTemplateName(), path, ReportEditStep(storm, precision, rows, sep),
                      PictureStep(chartPng));

@@ -34,17 +34,17 @@ QString CalcReportProposedName(const TExpressionObject &storm, const Separators 
 // formula depth, "无法计算" when it has none) rounded to `precision` decimals
 // by RoundToShown. Numbers are the stored values in the general number form.
 QString FillCalcReportDocument(const QString &document, const QString &rowTemplate,
-                               const TExpressionObject &storm, int precision, const GridDataRows &rows,
+                               const TExpressionObject &storm, int precision, const TableRows &rows,
                                const Separators &sep = {});
 
 // Writes the report of `storm` as a .docx package to `target`, which must be
 // open for writing. `rows` are the table's texts, `chartPng` the PNG picture
 // of the chart (see ReportPictureWidth); an empty picture keeps the template's
 // blank one. Raises PluvionError on failure.
-void WriteCalcReport(QIODevice &target, const TExpressionObject &storm, int precision,
-                     const GridDataRows &rows, const QByteArray &chartPng, const Separators &sep = {});
+void WriteCalcReport(QIODevice &target, const TExpressionObject &storm, int precision, const TableRows &rows,
+                     const QByteArray &chartPng, const Separators &sep = {});
 
 // As above, to the file `path` (see FillWordTemplate for how an existing file
 // is replaced). The caller applies WordDocumentPath to the chosen name first.
 void WriteCalcReport(const QString &path, const TExpressionObject &storm, int precision,
-                     const GridDataRows &rows, const QByteArray &chartPng, const Separators &sep = {});
+                     const TableRows &rows, const QByteArray &chartPng, const Separators &sep = {});

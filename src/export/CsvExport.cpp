@@ -1,6 +1,7 @@
 #include "export/CsvExport.h"
 
 #include "export/ExportTarget.h"
+#include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
 
@@ -41,29 +42,29 @@ QString CsvField(const QString &cell)
     return u'"' + field + u'"';
 }
 
-QStringList CsvLines(const GridDataRows &rows, int timeFormat)
+QStringList CsvLines(const TableRows &rows, int timeFormat)
 {
     QStringList lines;
     lines.reserve(rows.size() + 1);
     if (const std::optional<QString> header = CsvHeaderLine(timeFormat))
         lines.append(*header);
-    for (const std::array<QString, 3> &row : rows)
+    for (const TableRow &row : rows)
         lines.append(CsvField(row[0]) + u',' + CsvField(row[1]) + u',' + CsvField(row[2]));
     return lines;
 }
 
-QByteArray CsvBytes(const GridDataRows &rows, int timeFormat)
+QByteArray CsvBytes(const TableRows &rows, int timeFormat)
 {
     return EncodeLegacyLines(CsvLines(rows, timeFormat));
 }
 
-void WriteCsv(QIODevice &device, const GridDataRows &rows, int timeFormat)
+void WriteCsv(QIODevice &device, const TableRows &rows, int timeFormat)
 {
     if (!WriteAllBytes(device, CsvBytes(rows, timeFormat)))
         throw PluvionError(device.errorString());
 }
 
-void WriteCsvFile(const QString &path, const GridDataRows &rows, int timeFormat)
+void WriteCsvFile(const QString &path, const TableRows &rows, int timeFormat)
 {
-    WriteExportFile(path, CsvBytes(rows, timeFormat));
+    WriteFileBytes(path, CsvBytes(rows, timeFormat));
 }

@@ -2,6 +2,7 @@
 
 #include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
+#include "model/ShownTexts.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,11 +17,6 @@ class QIODevice;
 // time format, then one line per table row with the time, the intensity and
 // the cumulative rainfall exactly as the table shows them; GBK, every line
 // ending in CR LF.
-
-// The data rows of the result table (its title row left out), each the texts
-// of the time, intensity and total cells as the table holds them, the user's
-// edits included.
-using GridDataRows = QList<std::array<QString, 3>>;
 
 // The message shown, captioned "提示" with the information icon, when there is
 // no computed storm to export.
@@ -65,17 +61,17 @@ QString CsvField(const QString &cell);
 
 // The lines of the file: the header (when the time format has one), then one
 // line per row, its three fields joined by commas.
-QStringList CsvLines(const GridDataRows &rows, int timeFormat);
+QStringList CsvLines(const TableRows &rows, int timeFormat);
 
 // The file's bytes: the lines in GBK without a byte-order mark, each ending
 // in CR LF. Raises PluvionError when GBK is unavailable.
-QByteArray CsvBytes(const GridDataRows &rows, int timeFormat);
+QByteArray CsvBytes(const TableRows &rows, int timeFormat);
 
 // Writes the file's bytes to an open device. Raises PluvionError with the
 // device's reason when a write fails or comes up short.
-void WriteCsv(QIODevice &device, const GridDataRows &rows, int timeFormat);
+void WriteCsv(QIODevice &device, const TableRows &rows, int timeFormat);
 
 // Writes the file at `path`, creating it or replacing it as a whole (a
 // failure leaves any previous file as it was). Raises PluvionError
 // "Cannot create file "<path>". <reason>".
-void WriteCsvFile(const QString &path, const GridDataRows &rows, int timeFormat);
+void WriteCsvFile(const QString &path, const TableRows &rows, int timeFormat);

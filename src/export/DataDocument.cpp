@@ -2,7 +2,7 @@
 
 namespace {
 
-WordEditStep TableRowsStep(const GridDataRows &rows)
+WordEditStep TableRowsStep(const TableRows &rows)
 {
     return [&rows](const QString &document, const QString &rowTemplate) {
         return InsertTableRows(document, rowTemplate, rows);
@@ -18,12 +18,12 @@ QString DataDocumentProposedName(const TExpressionObject &storm, const Separator
              GeneralNumberG(storm.Storm_Percent, sep));
 }
 
-void WriteDataDocument(QIODevice &target, const GridDataRows &rows)
+void WriteDataDocument(QIODevice &target, const TableRows &rows)
 {
     FillWordTemplate(DataTemplateName(), target, TableRowsStep(rows));
 }
 
-void WriteDataDocument(const QString &path, const GridDataRows &rows)
+void WriteDataDocument(const QString &path, const TableRows &rows)
 {
     FillWordTemplate(DataTemplateName(), path, TableRowsStep(rows));
 }

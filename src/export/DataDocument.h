@@ -18,9 +18,9 @@ QString DataDocumentProposedName(const TExpressionObject &storm, const Separator
 
 // Writes the data document of `rows` as a .docx package to `target`, which
 // must be open for writing. Raises PluvionError on failure.
-void WriteDataDocument(QIODevice &target, const GridDataRows &rows);
+void WriteDataDocument(QIODevice &target, const TableRows &rows);
 
 // Writes the data document to the file `path` (see FillWordTemplate for how
 // an existing file is replaced). The caller applies WordDocumentPath to the
 // chosen name first. Raises PluvionError on failure.
-void WriteDataDocument(const QString &path, const GridDataRows &rows);
+void WriteDataDocument(const QString &path, const TableRows &rows);

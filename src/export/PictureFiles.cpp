@@ -1,6 +1,7 @@
 #include "export/PictureFiles.h"
 
 #include "export/ExportTarget.h"
+#include "io/FileBytes.h"
 #include "model/PluvionError.h"
 
 #include <algorithm>
@@ -325,7 +326,7 @@ bool SaveChartPicture(const QString &path, const RgbImage &image)
     } catch (const PluvionError &error) {
         throw PluvionError(CannotCreateFileMessage(path, error.description()));
     }
-    WriteExportFile(path, bytes);
+    WriteFileBytes(path, bytes);
     return true;
 }
 

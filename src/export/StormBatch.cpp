@@ -2,6 +2,7 @@
 
 #include "export/CsvExport.h"
 #include "export/ExportTarget.h"
+#include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
 #include "model/ShownTexts.h"
@@ -52,10 +53,7 @@ void computeOne(BatchStorm &entry, const StormBatchRequest &request, const QDir 
         }
     }
 
-    GridDataRows table;
-    table.reserve(qsizetype(rows.size()));
-    for (const TRainPoint &row : rows)
-        table.append(RowTexts(row, request.timeFormat, request.precision, sep));
+    const TableRows table = TableTexts(rows, request.timeFormat, request.precision, sep);
     const QString path = folder.filePath(CsvProposedName(entry.storm, sep));
     try {
         WriteCsvFile(path, table, request.timeFormat);
@@ -153,8 +151,8 @@ StormBatchOutcome RunStormBatch(const StormBatchRequest &request, const Separato
     }
 
     outcome.summaryPath = folder.filePath(BatchSummaryFileName());
-    WriteExportFile(outcome.summaryPath,
-                    EncodeLegacyLines(BatchSummaryLines(outcome.storms, request.precision, sep)));
+    WriteFileBytes(outcome.summaryPath,
+                   EncodeLegacyLines(BatchSummaryLines(outcome.storms, request.precision, sep)));
     return outcome;
 }
 

@@ -2,6 +2,7 @@
 
 #include "export/CsvExport.h"
 #include "export/ExportTarget.h"
+#include "io/FileBytes.h"
 #include "model/NumberForms.h"
 #include "model/PluvionError.h"
 
@@ -60,7 +61,7 @@ QString SwmmHourMinute(long long minutes)
 RainPoints SwmmBlockPoints(const TExpressionObject &storm)
 {
     TExpressionObject block = storm;
-    block.StormMode = StormModeBlock;
+    block.StormMode = CalcMode::Block;
     RainPoints points;
     // The exact averages: the series must hold the formula depth, not the
     // rounded figures the window may compute from.
@@ -71,7 +72,7 @@ RainPoints SwmmBlockPoints(const TExpressionObject &storm)
 
 std::optional<QString> SwmmModeNote(const TExpressionObject &storm)
 {
-    if (storm.StormMode == StormModeBlock)
+    if (storm.StormMode == CalcMode::Block)
         return std::nullopt;
     return QStringLiteral(
         "SWMM数据按时段平均写出：SWMM把每个值当作整个时段内不变的强度，瞬时雨强会使雨量失真；"
@@ -138,5 +139,5 @@ void WriteSwmmFragment(QIODevice &device, const TExpressionObject &storm)
 
 void WriteSwmmFile(const QString &path, const TExpressionObject &storm)
 {
-    WriteExportFile(path, SwmmFragmentBytes(storm));
+    WriteFileBytes(path, SwmmFragmentBytes(storm));
 }

@@ -2,6 +2,7 @@
 
 #include "TemplatePackages.h"
 #include "export/ExportTarget.h"
+#include "io/FileBytes.h"
 #include "model/PluvionError.h"
 
 #include <QDir>
@@ -30,11 +31,6 @@ constexpr zip_uint32_t DeflateLevel = 6;
 [[noreturn]] void ThrowCannotCreate(const QString &path, const QString &reason)
 {
     throw PluvionError(CannotCreateFileMessage(path, reason));
-}
-
-[[noreturn]] void ThrowCannotOpen(const QString &path, const QString &reason)
-{
-    throw PluvionError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
 }
 
 [[noreturn]] void ThrowCannotReplace(const QString &path)
@@ -76,18 +72,8 @@ struct ZipSourceFree
 };
 using ZipSource = std::unique_ptr<zip_source_t, ZipSourceFree>;
 
-QByteArray ReadFileBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        ThrowCannotOpen(path, file.errorString());
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        ThrowCannotOpen(path, file.errorString());
-    return bytes;
-}
-
-void WriteFileBytes(const QString &path, const QByteArray &bytes)
+// A file of the working folder, which nobody else sees until it is packed.
+void WriteWorkingFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) ||
@@ -155,7 +141,7 @@ void Unpack(const QString &templateName, const QByteArray &package, const QStrin
                 ThrowDamagedTemplate(templateName, name);
             got += qsizetype(read);
         }
-        WriteFileBytes(path, bytes);
+        WriteWorkingFile(path, bytes);
     }
 }
 
@@ -248,7 +234,7 @@ QByteArray FilledPackage(const QString &templateName, const WordEditStep &editSt
     const QString document = QString::fromUtf8(ReadFileBytes(documentPath));
     const QString rowTemplate = QString::fromUtf8(ReadFileBytes(working.filePath(RowTemplatePart)));
     const QString edited = editStep ? editStep(document, rowTemplate) : document;
-    WriteFileBytes(documentPath, edited.toUtf8());
+    WriteWorkingFile(documentPath, edited.toUtf8());
 
     if (extraFileStep)
         extraFileStep(working.path());
@@ -293,7 +279,7 @@ QByteArray WordTemplatePackage(const QString &templateName)
     throw PluvionError(QStringLiteral("找不到Word模板“%1”。").arg(templateName));
 }
 
-QString InsertTableRows(const QString &document, const QString &rowTemplate, const GridDataRows &rows)
+QString InsertTableRows(const QString &document, const QString &rowTemplate, const TableRows &rows)
 {
     const QStringList pieces = rowTemplate.split(QStringLiteral("%s"));
     if (pieces.size() != 4)

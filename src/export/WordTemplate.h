@@ -46,7 +46,7 @@ QByteArray WordTemplatePackage(const QString &templateName);
 // text); the rows follow one another with nothing between them, and every
 // occurrence of TableRowsPlaceholder() is replaced by them. Raises PluvionError
 // when the row template does not hold exactly three "%s".
-QString InsertTableRows(const QString &document, const QString &rowTemplate, const GridDataRows &rows);
+QString InsertTableRows(const QString &document, const QString &rowTemplate, const TableRows &rows);
 
 // Fills the named template and writes the resulting .docx package to `target`,
 // which must be open for writing. Unpacks the template into a fresh temporary

@@ -1,5 +1,6 @@
 #include "io/LegacyText.h"
 
+#include "io/TextLines.h"
 #include "model/PluvionError.h"
 
 #include <QStringDecoder>
@@ -29,29 +30,6 @@ QString DecodeLegacy(QByteArrayView bytes)
     if (!decoder.isValid())
         ThrowCodecUnavailable();
     return decoder.decode(bytes);
-}
-
-QStringList SplitLines(const QString &text)
-{
-    QStringList lines;
-    const qsizetype length = text.size();
-    qsizetype start = 0;
-    qsizetype i = 0;
-    while (i < length) {
-        const QChar ch = text.at(i);
-        if (ch == u'\r' || ch == u'\n') {
-            lines.append(text.mid(start, i - start));
-            if (ch == u'\r' && i + 1 < length && text.at(i + 1) == u'\n')
-                ++i;
-            ++i;
-            start = i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < length)
-        lines.append(text.mid(start));
-    return lines;
 }
 
 } // namespace

@@ -1,10 +1,10 @@
 #include "io/OptionsSnapshot.h"
 
+#include "io/FileBytes.h"
 #include "model/PluvionError.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -23,34 +23,12 @@ bool pathExists(const QString &path)
 
 bool readAll(const QString &path, QByteArray *bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    try {
+        *bytes = ReadFileBytes(path);
+        return true;
+    } catch (const PluvionError &) {
         return false;
-    QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    *bytes = std::move(content);
-    return true;
-}
-
-// Replaces the file in one step. Unbuffered, so that every write reports the
-// bytes that reached the temporary file; a short write drops it and the file
-// at path keeps what it held.
-bool replaceFile(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
-        if (count <= 0) {
-            file.cancelWriting();
-            return false;
-        }
-        written += count;
     }
-    return file.commit();
 }
 
 } // namespace
@@ -82,8 +60,11 @@ void OptionsSnapshot::restore(TViewOptions &options) const
         QByteArray current;
         if (pathExists(m_path) && readAll(m_path, &current) && current == m_bytes)
             return;
-        if (!replaceFile(m_path, m_bytes))
+        try {
+            WriteFileBytes(m_path, m_bytes);
+        } catch (const PluvionError &) {
             throw writeFailure(m_path);
+        }
         return;
     }
     }

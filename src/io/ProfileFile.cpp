@@ -1,8 +1,9 @@
 #include "io/ProfileFile.h"
 
-#include <QFile>
+#include "io/FileBytes.h"
+#include "io/TextLines.h"
+
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringView>
 
 namespace {
@@ -23,25 +24,9 @@ struct ParsedLine
     QStringView value;
 };
 
-bool isBlank(QChar c)
-{
-    return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f' || c == u'\r' || c == u'\n';
-}
-
-QStringView trimBlanks(QStringView text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && isBlank(text[first]))
-        ++first;
-    while (last > first && isBlank(text[last - 1]))
-        --last;
-    return text.mid(first, last - first);
-}
-
 ParsedLine parseLine(const QString &text)
 {
-    const QStringView line = trimBlanks(text);
+    const QStringView line = TrimBlanks(text);
     ParsedLine parsed;
     if (line.isEmpty())
         return parsed;
@@ -53,15 +38,15 @@ ParsedLine parseLine(const QString &text)
         const qsizetype close = line.lastIndexOf(u']');
         if (close > 0) {
             parsed.kind = LineKind::Section;
-            parsed.name = trimBlanks(line.mid(1, close - 1));
+            parsed.name = TrimBlanks(line.mid(1, close - 1));
             return parsed;
         }
     }
     const qsizetype equals = line.indexOf(u'=');
     if (equals >= 0) {
         parsed.kind = LineKind::Key;
-        parsed.name = trimBlanks(line.left(equals));
-        parsed.value = trimBlanks(line.mid(equals + 1));
+        parsed.name = TrimBlanks(line.left(equals));
+        parsed.value = TrimBlanks(line.mid(equals + 1));
     }
     return parsed;
 }
@@ -93,29 +78,22 @@ ProfileFile::ProfileFile(const QByteArray &bytes)
         m_lines.push_back({QString::fromLatin1(bytes.mid(start)), QByteArray()});
 }
 
-bool ProfileFile::loadFile(const QString &path)
+void ProfileFile::loadFile(const QString &path)
 {
     m_lines.clear();
     if (!QFileInfo::exists(path))
-        return true;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    *this = ProfileFile(bytes);
-    return true;
+        return;
+    *this = ProfileFile(ReadFileBytes(path));
 }
 
 QString ProfileFile::value(const QString &section, const QString &key, bool *found) const
 {
     if (found)
         *found = false;
-    const int header = findSection(trimBlanks(section).toString());
+    const int header = findSection(TrimBlanks(section).toString());
     if (header < 0)
         return QString();
-    const int line = findKey(trimBlanks(key).toString(), header + 1, sectionEnd(header));
+    const int line = findKey(TrimBlanks(key).toString(), header + 1, sectionEnd(header));
     if (line < 0)
         return QString();
     if (found)
@@ -128,8 +106,8 @@ QString ProfileFile::value(const QString &section, const QString &key, bool *fou
 
 void ProfileFile::setValue(const QString &section, const QString &key, const QString &value)
 {
-    const QString sectionName = trimBlanks(section).toString();
-    const QString keyName = trimBlanks(key).toString();
+    const QString sectionName = TrimBlanks(section).toString();
+    const QString keyName = TrimBlanks(key).toString();
     const int header = findSection(sectionName);
     if (header < 0) {
         insertLine(int(m_lines.size()), u'[' + sectionName + u']');
@@ -161,20 +139,9 @@ QByteArray ProfileFile::toBytes() const
     return bytes;
 }
 
-bool ProfileFile::saveFile(const QString &path) const
+void ProfileFile::saveFile(const QString &path) const
 {
-    // Unbuffered, so that a short write (full disk, size limit) shows in the
-    // count written: a buffered QSaveFile flushes inside commit() and still
-    // commits the cut-short file when that flush fails.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    const QByteArray bytes = toBytes();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    WriteFileBytes(path, toBytes());
 }
 
 int ProfileFile::findSection(const QString &section) const

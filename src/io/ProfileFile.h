@@ -25,9 +25,9 @@ public:
     explicit ProfileFile(const QByteArray &bytes);
 
     // Reads the file at path. A missing file reads as an empty profile.
-    // Returns false, leaving the profile empty, when the file exists but
-    // cannot be read.
-    [[nodiscard]] bool loadFile(const QString &path);
+    // Raises PluvionError "Cannot open file …", leaving the profile empty, when
+    // the file exists but cannot be read.
+    void loadFile(const QString &path);
 
     // The value of key in section; *found (when given) tells whether the key
     // is there at all. A missing key gives an empty text.
@@ -44,9 +44,9 @@ public:
     QByteArray toBytes() const;
 
     // Replaces the file at path with toBytes() in one step: either the whole
-    // new content is in place or the old file is left as it was. Returns false
-    // when the file could not be written.
-    [[nodiscard]] bool saveFile(const QString &path) const;
+    // new content is in place or the old file is left as it was. Raises
+    // PluvionError "Cannot create file …" when the file could not be written.
+    void saveFile(const QString &path) const;
 
 private:
     struct Line

@@ -1,12 +1,11 @@
 #include "io/StormFile.h"
 
+#include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
 #include "support/ProgramInfo.h"
 
 #include <QDir>
-#include <QFile>
-#include <QSaveFile>
 #include <optional>
 
 namespace {
@@ -51,16 +50,6 @@ QString ValueOrEmpty(const QStringList &lines, const QString &key)
     return FindValue(lines, key).value_or(QString());
 }
 
-[[noreturn]] void ThrowCannotCreate(const QString &path, const QString &reason)
-{
-    throw PluvionError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
-}
-
-[[noreturn]] void ThrowCannotOpen(const QString &path, const QString &reason)
-{
-    throw PluvionError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
-}
-
 } // namespace
 
 QStringList StormFileLines(const TExpressionObject &storm, const Separators &sep)
@@ -73,38 +62,20 @@ QStringList StormFileLines(const TExpressionObject &storm, const Separators &sep
         KeyLine(KeyC, GeneralNumber(storm.c, sep)),
         KeyLine(KeyB, GeneralNumber(storm.b, sep)),
         KeyLine(KeyN, GeneralNumber(storm.n, sep)),
-        KeyLine(KeyLogarithm, QString::number(int(storm.LG_LN))),
+        KeyLine(KeyLogarithm, QString::number(static_cast<int>(storm.LG_LN))),
         KeyLine(KeyRepeatYear, GeneralNumber(storm.Storm_RepeatYear, sep)),
         KeyLine(KeyTime, GeneralNumber(storm.Storm_Time, sep)),
         KeyLine(KeyPercent, GeneralNumber(storm.Storm_Percent, sep)),
         KeyLine(KeyStep, QString::number(storm.Storm_Step)),
     };
-    if (storm.StormMode != StormModeInstant)
-        lines.append(KeyLine(KeyMode, QString::number(int(storm.StormMode))));
+    if (storm.StormMode != CalcMode::Instant)
+        lines.append(KeyLine(KeyMode, QString::number(static_cast<int>(storm.StormMode))));
     return lines;
 }
 
 void WriteStormFile(const QString &path, const TExpressionObject &storm, const Separators &sep)
 {
-    const QByteArray bytes = EncodeLegacyLines(StormFileLines(storm, sep));
-
-    // Nothing touches the target until commit() puts the finished temporary
-    // file in its place; on any failure the temporary file is dropped.
-    // Unbuffered, so that every write reports what reached the file: a
-    // buffered QSaveFile lets a short write at commit time (a full disk, a
-    // file-size limit) pass as success and would install a cut-off file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        ThrowCannotCreate(path, file.errorString());
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
-        if (count <= 0)
-            ThrowCannotCreate(path, file.errorString());
-        written += count;
-    }
-    if (!file.commit())
-        ThrowCannotCreate(path, file.errorString());
+    WriteFileBytes(path, EncodeLegacyLines(StormFileLines(storm, sep)));
 }
 
 QString UnknownStormModeMessage(const QString &value)
@@ -139,12 +110,13 @@ StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &
     const double time = StrToFloat(ValueOrEmpty(lines, KeyTime), decimal);
     const double percent = StrToFloat(ValueOrEmpty(lines, KeyPercent), decimal);
     const int32_t step = StrToInt(ValueOrEmpty(lines, KeyStep));
-    uint8_t mode = StormModeInstant;
+    CalcMode mode = CalcMode::Instant;
     if (const std::optional<QString> modeText = FindValue(lines, KeyMode)) {
         const int32_t value = StrToInt(*modeText);
-        if (value != StormModeInstant && value != StormModeBlock)
+        if (value != static_cast<int32_t>(CalcMode::Instant) &&
+            value != static_cast<int32_t>(CalcMode::Block))
             throw PluvionError(UnknownStormModeMessage(*modeText));
-        mode = static_cast<uint8_t>(value);
+        mode = static_cast<CalcMode>(value);
     }
 
     // Files from before the flow form have no F_type line and are in the
@@ -162,7 +134,7 @@ StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &
     storm.c = c;
     storm.b = b;
     storm.n = n;
-    storm.LG_LN = static_cast<uint8_t>(logarithm); // the field is one byte: the low 8 bits
+    storm.LG_LN = static_cast<Logarithm>(static_cast<uint8_t>(logarithm)); // one byte: the low 8 bits
     storm.Storm_RepeatYear = repeatYear;
     storm.Storm_Time = time;
     storm.Storm_Percent = percent;
@@ -173,14 +145,5 @@ StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &
 
 StormFileReadResult ReadStormFile(const QString &path, TExpressionObject &storm, const Separators &sep)
 {
-    QByteArray bytes;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            ThrowCannotOpen(path, file.errorString());
-        bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            ThrowCannotOpen(path, file.errorString());
-    }
-    return ParseStormText(DecodeLegacyLines(bytes), storm, sep);
+    return ParseStormText(DecodeLegacyLines(ReadFileBytes(path)), storm, sep);
 }

@@ -29,7 +29,7 @@ enum class StormFileReadResult
 
 // The twelve lines of the file for `storm`, in their order: SIGN, F_type,
 // a1_167, a1, c, b, n, LG_LN, 重现期, 降雨历时, 峰值比例, 计算步长; then
-// 计算模式 with the mode's number when the storm is not in StormModeInstant.
+// 计算模式 with the mode's number when the storm is not in CalcMode::Instant.
 QStringList StormFileLines(const TExpressionObject &storm, const Separators &sep);
 
 // The description of a 计算模式 value that is an integer but no mode.
@@ -56,7 +56,7 @@ QString StormFileTarget(const QString &chosenName);
 // the two results as they are. A file without F_type is in the intensity form:
 // F_type 0 and a1_167 = a1 / 0.006. LG_LN keeps the low 8 bits of its value.
 // 计算模式 is converted last of the keys that every file has; without it the
-// storm is in StormModeInstant; a value that is not an integer raises "'%s' is
+// storm is in CalcMode::Instant; a value that is not an integer raises "'%s' is
 // not a valid integer value", an integer other than 0 or 1 raises
 // UnknownStormModeMessage.
 StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &storm, const Separators &sep);

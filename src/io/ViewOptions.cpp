@@ -112,7 +112,10 @@ void LoadOptions(TViewOptions &options, const QString &path)
 {
     ProfileFile profile;
     // A file that cannot be read counts as missing: every option takes its default.
-    (void)profile.loadFile(path);
+    try {
+        profile.loadFile(path);
+    } catch (const PluvionError &) {
+    }
 
     const TViewOptions defaults;
     for (const ViewOptionKey &entry : Keys) {
@@ -133,8 +136,11 @@ void SaveOptions(const TViewOptions &options, const QString &path)
     // The new content is built from the whole old file, so a file that exists
     // but cannot be read must not be replaced.
     ProfileFile profile;
-    if (!profile.loadFile(path))
+    try {
+        profile.loadFile(path);
+    } catch (const PluvionError &) {
         throw writeFailure(path);
+    }
 
     const TViewOptions defaults;
     for (const ViewOptionKey &entry : Keys) {
@@ -152,6 +158,9 @@ void SaveOptions(const TViewOptions &options, const QString &path)
             entry.field);
     }
 
-    if (!profile.saveFile(path))
+    try {
+        profile.saveFile(path);
+    } catch (const PluvionError &) {
         throw writeFailure(path);
+    }
 }

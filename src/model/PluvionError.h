@@ -1,7 +1,16 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <stdexcept>
+
+// What kind of failure a PluvionError reports, for front ends that answer
+// kinds differently (the command-line tool's exit status).
+enum class PluvionErrorKind : uint8_t
+{
+    Failure,      // the operation failed: a computation, a write, a damaged template
+    UnusableFile, // a path that names no regular file where one is needed, or one too large to read
+};
 
 // A failure the core reports to its caller. The description is the program's
 // own text, shown to the user unchanged (the window adds "出错：" or a full stop
@@ -9,13 +18,15 @@
 class PluvionError : public std::runtime_error
 {
 public:
-    explicit PluvionError(const QString &description)
-        : std::runtime_error(description.toStdString()), m_description(description)
+    explicit PluvionError(const QString &description, PluvionErrorKind kind = PluvionErrorKind::Failure)
+        : std::runtime_error(description.toStdString()), m_description(description), m_kind(kind)
     {}
     const QString &description() const noexcept { return m_description; }
+    PluvionErrorKind kind() const noexcept { return m_kind; }
 
 private:
     QString m_description;
+    PluvionErrorKind m_kind;
 };
 
 // An offending value as a message quotes it: whole up to 60 characters,

@@ -80,9 +80,9 @@ long double logarithm(long double x, bool common)
 // The storm factor a = A1 (1 + C log P); 0 for an unknown logarithm.
 long double stormFactor(const TExpressionObject &storm)
 {
-    if (storm.LG_LN != 0 && storm.LG_LN != 1)
+    if (storm.LG_LN != Logarithm::Lg && storm.LG_LN != Logarithm::Ln)
         return 0;
-    const long double log = logarithm(storm.Storm_RepeatYear, storm.LG_LN == 0);
+    const long double log = logarithm(storm.Storm_RepeatYear, storm.LG_LN == Logarithm::Lg);
     return checked(storm.a1 * checked(1 + checked(storm.c * log)));
 }
 
@@ -301,12 +301,12 @@ std::optional<QString> calculate(TExpressionObject &storm, RainPoints &points, b
 {
     try {
         std::optional<QString> refused;
-        if (storm.StormMode == StormModeInstant)
+        if (storm.StormMode == CalcMode::Instant)
             refused = computeInstantMinutes(storm, points, calcByShow, precision, plainAllowed);
-        else if (storm.StormMode == StormModeBlock)
+        else if (storm.StormMode == CalcMode::Block)
             refused = computeBlockAverages(storm, points, calcByShow, precision);
         else
-            refused = QStringLiteral("未知的计算模式：%1").arg(int(storm.StormMode));
+            refused = QStringLiteral("未知的计算模式：%1").arg(static_cast<int>(storm.StormMode));
         if (refused)
             return refused;
 

@@ -38,11 +38,11 @@ QString BlockPeakRatioOutsideMessage();
 // (the caller shows "出错：" and it) and leaves the rows appended so far, the
 // totals not yet written and the display untouched.
 //
-// StormModeInstant: every whole minute 0 .. trunc(T) is sampled from the
+// CalcMode::Instant: every whole minute 0 .. trunc(T) is sampled from the
 // formula and added to the total; a row every `Storm_Step` minutes and one for
 // the last minute.
 //
-// StormModeBlock: the storm is cut into steps [k s, (k+1) s) for k = 0, 1, ..,
+// CalcMode::Block: the storm is cut into steps [k s, (k+1) s) for k = 0, 1, ..,
 // the last one shortened to end at T (T = 90.7, s = 1: the last step is
 // [90, 90.7)); one row per step, Time its start, Intensity the exact average
 // over it from the storm's cumulative depth, Overall the rainfall up to its

@@ -2,7 +2,7 @@
 
 #include "PluvionError.h"
 
-std::array<QString, 3> RowTexts(const TRainPoint &point, int timeFormat, int precision, const Separators &sep)
+TableRow RowTexts(const TRainPoint &point, int timeFormat, int precision, const Separators &sep)
 {
     const auto minute = static_cast<int64_t>(point.Time);
     QString time;
@@ -11,6 +11,15 @@ std::array<QString, 3> RowTexts(const TRainPoint &point, int timeFormat, int pre
     else if (timeFormat == 1)
         time = MinuteTime(minute);
     return {time, ShownValue(point.Intensity, precision, sep), ShownValue(point.Overall, precision, sep)};
+}
+
+TableRows TableTexts(const RainPoints &points, int timeFormat, int precision, const Separators &sep)
+{
+    TableRows rows;
+    rows.reserve(qsizetype(points.size()));
+    for (const TRainPoint &point : points)
+        rows.append(RowTexts(point, timeFormat, precision, sep));
+    return rows;
 }
 
 std::array<QString, 5> LabelTexts(const TExpressionObject &storm, int precision, const Separators &sep)
@@ -37,7 +46,7 @@ QString FormulaDepthText(const TExpressionObject &storm, int precision, const Se
     return QStringLiteral("公式雨量=") + depth;
 }
 
-QString StormModeName(uint8_t mode)
+QString StormModeName(CalcMode mode)
 {
-    return mode == StormModeBlock ? QStringLiteral("时段平均") : QStringLiteral("瞬时雨强");
+    return mode == CalcMode::Block ? QStringLiteral("时段平均") : QStringLiteral("瞬时雨强");
 }

@@ -75,11 +75,12 @@ bool StoreStormEntry(const StormEntry &entry, TExpressionObject &storm, const Se
     }
     if (!number(entry.c, &entered.c) || !number(entry.b, &entered.b) || !number(entry.n, &entered.n))
         return false;
-    entered.LG_LN = static_cast<uint8_t>(entry.lgLn);
+    entered.LG_LN =
+        static_cast<Logarithm>(static_cast<uint8_t>(entry.lgLn)); // the field is one byte: the low 8 bits
     if (entry.stormMode == 0)
-        entered.StormMode = StormModeInstant;
+        entered.StormMode = CalcMode::Instant;
     else if (entry.stormMode == 1)
-        entered.StormMode = StormModeBlock;
+        entered.StormMode = CalcMode::Block;
     if (!number(entry.repeatYear, &entered.Storm_RepeatYear) ||
         !number(entry.stormTime, &entered.Storm_Time) || !number(entry.stormPercent, &entered.Storm_Percent))
         return false;

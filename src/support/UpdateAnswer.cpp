@@ -1,5 +1,6 @@
 #include "support/UpdateAnswer.h"
 
+#include "io/TextLines.h"
 #include "model/NumberForms.h"
 #include "model/PluvionError.h"
 
@@ -10,41 +11,6 @@ namespace {
 
 const QString Marker = QStringLiteral("@@@@@@");
 const QString LineEnd = QStringLiteral("\r\n");
-
-// Blanks and control characters (everything up to the space) off both ends.
-QString TrimControls(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first).unicode() <= u' ')
-        ++first;
-    while (last > first && text.at(last - 1).unicode() <= u' ')
-        --last;
-    return text.sliced(first, last - first);
-}
-
-// Lines end at CR LF, a lone CR or a lone LF; a final line without an ending
-// counts, an ending at the very end adds no empty line.
-QStringList SplitLines(const QString &text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const QChar ch = text.at(i);
-        if (ch != u'\r' && ch != u'\n') {
-            ++i;
-            continue;
-        }
-        lines.append(text.sliced(start, i - start));
-        if (ch == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
-            ++i;
-        start = ++i;
-    }
-    if (start < text.size())
-        lines.append(text.sliced(start));
-    return lines;
-}
 
 const QString &LineOrThrow(const QStringList &lines, qsizetype index)
 {
@@ -89,8 +55,8 @@ UpdateAnswer ParseUpdateAnswer(const QString &body)
     const QStringList lines = SplitLines(marker < 0 ? QString() : body.left(marker));
 
     UpdateAnswer answer;
-    answer.NewVersion = TrimControls(LineOrThrow(lines, 0));
-    answer.UpdateLink = TrimControls(LineOrThrow(lines, 1));
+    answer.NewVersion = TrimControls(LineOrThrow(lines, 0)).toString();
+    answer.UpdateLink = TrimControls(LineOrThrow(lines, 1)).toString();
     for (qsizetype i = 2; i < lines.size(); ++i)
         answer.UpdateNotes += lines.at(i) + LineEnd;
     return answer;
@@ -122,7 +88,7 @@ bool IsNewerVersion(const QString &serverVersion, const QString &ownVersion, QCh
 QString UpdateQuestionText(const UpdateAnswer &answer)
 {
     return QStringLiteral("新版本：Ver%1 已经发布~\r\n更新内容:\r\n%2\r\n是否立即查看？")
-        .arg(TrimControls(answer.NewVersion), answer.UpdateNotes);
+        .arg(TrimControls(answer.NewVersion).toString(), answer.UpdateNotes);
 }
 
 QUrl UpdatePageUrl(const QString &updateLink)

@@ -25,7 +25,7 @@ long double closedFormDepth(const TExpressionObject &s)
 TExpressionObject blockStorm(double T, double r, int step)
 {
     TExpressionObject s = StartUpStorm();
-    s.StormMode = StormModeBlock;
+    s.StormMode = CalcMode::Block;
     s.Storm_Time = T;
     s.Storm_Percent = r;
     s.Storm_Step = step;
@@ -79,7 +79,7 @@ TEST(BlockAverageStorm, StartUpStormFormulaDepth)
     EXPECT_EQ(QString::number(FormulaDepth(storm), 'f', 4), QStringLiteral("60.2284"));
     // The instantaneous storm overstates it; the block storm meets it.
     TExpressionObject block = storm;
-    block.StormMode = StormModeBlock;
+    block.StormMode = CalcMode::Block;
     RainPoints points;
     ASSERT_FALSE(CalcRainPoints(block, points, false, 4));
     EXPECT_EQ(ShownValue(block.Strom_Overall_Rainfall, 4), QStringLiteral("60.2284"));
@@ -102,7 +102,7 @@ TEST(BlockAverageStorm, EachAverageLiesBetweenTheInstantValuesAtItsEnds)
         TExpressionObject instant = StartUpStorm();
         instant.Storm_Percent = r;
         TExpressionObject block = instant;
-        block.StormMode = StormModeBlock;
+        block.StormMode = CalcMode::Block;
         RainPoints minutes, steps;
         ASSERT_FALSE(CalcRainPoints(instant, minutes, false, 4));
         ASSERT_FALSE(CalcRainPoints(block, steps, false, 4));
@@ -145,23 +145,23 @@ TEST(BlockAverageStorm, ZeroBIsAFiniteStormAndBadInputsAreRefused)
     {
         double T, r, b;
         int step;
-        uint8_t mode;
+        CalcMode mode;
         QString description;
     } cases[] = {
-        {120, 0.4, 7, 0, StormModeBlock, QStringLiteral("Division by zero")},
-        {120, 0, 7, 1, StormModeBlock, BlockPeakRatioOutsideMessage()},
-        {120, 1, 7, 1, StormModeBlock, BlockPeakRatioOutsideMessage()},
-        {120, -0.2, 7, 1, StormModeBlock, BlockPeakRatioOutsideMessage()},
-        {120, nan, 7, 1, StormModeBlock, BlockPeakRatioOutsideMessage()},
-        {0, 0.4, 7, 1, StormModeBlock, BlockDurationNotPositiveMessage()},
-        {-5, 0.4, 7, 1, StormModeBlock, BlockDurationNotPositiveMessage()},
-        {nan, 0.4, 7, 1, StormModeBlock,
+        {120, 0.4, 7, 0, CalcMode::Block, QStringLiteral("Division by zero")},
+        {120, 0, 7, 1, CalcMode::Block, BlockPeakRatioOutsideMessage()},
+        {120, 1, 7, 1, CalcMode::Block, BlockPeakRatioOutsideMessage()},
+        {120, -0.2, 7, 1, CalcMode::Block, BlockPeakRatioOutsideMessage()},
+        {120, nan, 7, 1, CalcMode::Block, BlockPeakRatioOutsideMessage()},
+        {0, 0.4, 7, 1, CalcMode::Block, BlockDurationNotPositiveMessage()},
+        {-5, 0.4, 7, 1, CalcMode::Block, BlockDurationNotPositiveMessage()},
+        {nan, 0.4, 7, 1, CalcMode::Block,
          QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 10000000 分钟")},
-        {1e12, 0.4, 7, 1, StormModeBlock,
+        {1e12, 0.4, 7, 1, CalcMode::Block,
          QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 10000000 分钟")},
         // A power base below 0 on the first step: 48 / 0.4 - 200.
-        {120, 0.4, -200, 1, StormModeBlock, QStringLiteral("Invalid floating point operation")},
-        {120, 0.4, 7, 1, 2, QStringLiteral("未知的计算模式：2")},
+        {120, 0.4, -200, 1, CalcMode::Block, QStringLiteral("Invalid floating point operation")},
+        {120, 0.4, 7, 1, static_cast<CalcMode>(2), QStringLiteral("未知的计算模式：2")},
     };
     for (const auto &c : cases) {
         TExpressionObject storm = blockStorm(c.T, c.r, c.step);

@@ -28,7 +28,7 @@ using CsvExportTest = TempFolderTest;
 TEST_F(CsvExportTest, SmallTableIsWrittenAsGbkLinesWithCrLfAndQuotedCells)
 {
     writeBytes("data.csv", QByteArray(4096, 'x'));
-    const GridDataRows rows = {
+    const TableRows rows = {
         {"00:00", "0,1234", "0,1234"},
         {"00:01", "1.5", "say \"hi\""},
         {"00:02", "雨", "3"},
@@ -52,7 +52,7 @@ TEST_F(CsvExportTest, SmallTableIsWrittenAsGbkLinesWithCrLfAndQuotedCells)
 
 TEST(CsvLinesTest, HeaderFollowsTheTimeFormat)
 {
-    const GridDataRows rows = {{"05", "0.1", "0.1"}, {"06", "0.2", "0.3"}};
+    const TableRows rows = {{"05", "0.1", "0.1"}, {"06", "0.2", "0.3"}};
     struct Case
     {
         int timeFormat;
@@ -135,7 +135,7 @@ TEST_F(CsvExportTest, FailedWriteIsReportedAndLeavesWhatWasThere)
 {
     writeBytes("plain", "previous");
     ASSERT_TRUE(QDir(m_dir.path()).mkpath("folder.csv/inside"));
-    const GridDataRows rows = {{"00:00", "1", "1"}};
+    const TableRows rows = {{"00:00", "1", "1"}};
 
     for (const QString &name : {QStringLiteral("missing/data.csv"), QStringLiteral("plain/data.csv"),
                                 QStringLiteral("folder.csv")}) {
@@ -163,7 +163,7 @@ TEST_F(CsvExportTest, FailedWriteIsReportedAndLeavesWhatWasThere)
 TEST_F(CsvExportTest, WriteThatBreaksOffKeepsThePreviousFile)
 {
     writeBytes("data.csv", "previous");
-    const GridDataRows rows(200, {"00:00", "0.1234", "0.1234"});
+    const TableRows rows(200, {"00:00", "0.1234", "0.1234"});
 
     QString error;
     {

@@ -92,11 +92,11 @@ protected:
     }
 };
 
-GridDataRows startUpRows(RainPoints &points, TExpressionObject &storm)
+TableRows startUpRows(RainPoints &points, TExpressionObject &storm)
 {
     storm = StartUpStorm();
     CalcRainPoints(storm, points, false, 4);
-    GridDataRows rows;
+    TableRows rows;
     for (const TRainPoint &point : points) {
         const auto cells = RowTexts(point, 0, 4);
         rows.append({cells[0], cells[1], cells[2]});
@@ -108,7 +108,7 @@ TEST_F(FullDiskTest, EveryWriterFailsCleanly)
 {
     TExpressionObject storm;
     RainPoints points;
-    const GridDataRows rows = startUpRows(points, storm);
+    const TableRows rows = startUpRows(points, storm);
     RgbImage picture;
     picture.width = 300;
     picture.height = 200;

@@ -130,7 +130,7 @@ TEST(CalcRainPoints, ShapeOfTheStorm)
     EXPECT_GT(symmetric.minute(60).Intensity, symmetric.minute(59).Intensity);
 
     StormRun unknownLog; // a logarithm other than lg or ln makes every intensity 0
-    unknownLog.storm.LG_LN = 2;
+    unknownLog.storm.LG_LN = static_cast<Logarithm>(2);
     unknownLog.compute();
     ASSERT_FALSE(unknownLog.failure);
     for (const auto &point : unknownLog.points) {
@@ -147,7 +147,7 @@ TEST(CalcRainPoints, ShapeOfTheStorm)
     EXPECT_GT(risingOnly.points.back().Intensity, risingOnly.points[119].Intensity);
 
     StormRun natural;
-    natural.storm.LG_LN = 1;
+    natural.storm.LG_LN = Logarithm::Ln;
     natural.compute();
     EXPECT_GT(natural.storm.Strom_Overall_Rainfall, 60.634473401081); // ln 2 > lg 2
 }
@@ -171,7 +171,7 @@ TEST(CalcRainPoints, FailuresStopWhereTheyOccurAndKeepWhatWasDone)
         {"duration 0, no rain",
          [](TExpressionObject &s) {
              s.Storm_Time = 0;
-             s.LG_LN = 7;
+             s.LG_LN = static_cast<Logarithm>(7);
          },
          "Invalid floating point operation", 1, true},
         {"duration -1", [](TExpressionObject &s) { s.Storm_Time = -1; }, "List index out of bounds (-1)", 0,
@@ -249,7 +249,7 @@ TEST(CalcRainPoints, GivesWhatTheFullyCheckedComputationGives)
         [](TExpressionObject &s) { s.Storm_Percent = 1; },
         [](TExpressionObject &s) { s.Storm_Percent = -0.5; },
         [](TExpressionObject &s) { s.b = std::numeric_limits<double>::infinity(); },
-        [](TExpressionObject &s) { s.LG_LN = 7; },
+        [](TExpressionObject &s) { s.LG_LN = static_cast<Logarithm>(7); },
         [](TExpressionObject &s) {
             s.a1 = 1e308;
             s.c = 1e10;

@@ -41,7 +41,7 @@ SingleStorm computeSingle(TExpressionObject storm, double period, double duratio
 
 QByteArray singleCsv(const SingleStorm &single, int timeFormat, int precision, const Separators &sep)
 {
-    GridDataRows table;
+    TableRows table;
     for (const TRainPoint &row : single.rows)
         table.append(RowTexts(row, timeFormat, precision, sep));
     return CsvBytes(table, timeFormat);
@@ -132,7 +132,7 @@ TEST(StormBatch, BlockModeSummaryWithADecimalComma)
     StormBatchRequest request;
     request.periods = {2};
     request.durations = {120, 90.5};
-    request.storm.StormMode = StormModeBlock;
+    request.storm.StormMode = CalcMode::Block;
     request.storm.Storm_Step = 5;
     request.precision = 3;
     request.calcByShow = true;

@@ -43,7 +43,7 @@ TExpressionObject ComputedStorm()
     s.c = 0.5;
     s.b = 12;
     s.n = 0.7;
-    s.LG_LN = 1;
+    s.LG_LN = Logarithm::Ln;
     s.Storm_RepeatYear = 50;
     s.Storm_Time = 180;
     s.Storm_Step = 5;
@@ -154,14 +154,14 @@ TEST(StormEntryStore, StoresEveryParameterAndZeroesTheResults)
     TExpressionObject storm = ComputedStorm();
 
     ASSERT_TRUE(StoreStormEntry(entry, storm, Separators{}));
-    EXPECT_EQ(storm.StormMode, StormModeBlock);
+    EXPECT_EQ(storm.StormMode, CalcMode::Block);
     EXPECT_EQ(storm.F_type, 0);
     EXPECT_EQ(storm.a1, 10);
     EXPECT_EQ(GeneralNumber(storm.a1_167), "1666.66666666667");
     EXPECT_EQ(storm.c, 0.846);
     EXPECT_EQ(storm.b, 7);
     EXPECT_EQ(storm.n, 0.656);
-    EXPECT_EQ(storm.LG_LN, 1);
+    EXPECT_EQ(storm.LG_LN, Logarithm::Ln);
     EXPECT_EQ(storm.Storm_RepeatYear, 0);
     EXPECT_EQ(storm.Storm_Time, 1440);
     EXPECT_EQ(storm.Storm_Percent, 0.999);
@@ -226,14 +226,14 @@ TEST(StormEntryStore, NoSelectedEntryStoresMinusOneAndTwoHundredFiftyFive)
     entry.stormMode = -1;
     entry.a1 = QStringLiteral("20");
     TExpressionObject storm = ComputedStorm();
-    storm.StormMode = StormModeBlock;
+    storm.StormMode = CalcMode::Block;
 
     ASSERT_TRUE(StoreStormEntry(entry, storm, Separators{}));
     EXPECT_EQ(storm.F_type, -1);
     EXPECT_EQ(storm.a1, 3);
     EXPECT_EQ(storm.a1_167, 500);
-    EXPECT_EQ(storm.LG_LN, 255);
-    EXPECT_EQ(storm.StormMode, StormModeBlock); // no mode chosen: the storm keeps its own
+    EXPECT_EQ(storm.LG_LN, static_cast<Logarithm>(255));
+    EXPECT_EQ(storm.StormMode, CalcMode::Block); // no mode chosen: the storm keeps its own
     EXPECT_EQ(storm.c, 0.846);
 }
 

@@ -39,7 +39,7 @@ TExpressionObject FlowFormStorm()
     s.c = 0.5;
     s.b = 12.25;
     s.n = 0.71;
-    s.LG_LN = 1;
+    s.LG_LN = Logarithm::Ln;
     s.Storm_RepeatYear = 50;
     s.Storm_Time = 180;
     s.Storm_Step = 5;
@@ -196,7 +196,7 @@ TEST(StormFileParseTest, LogarithmKeepsTheLowEightBits)
     for (const auto &[text, expected] : cases) {
         TExpressionObject storm = ReadTarget();
         ParseStormText(FlowFormLines({{"LG_LN", "LG_LN=" + text}}), storm, Separators{});
-        EXPECT_EQ(storm.LG_LN, expected) << text.toStdString();
+        EXPECT_EQ(static_cast<int>(storm.LG_LN), expected) << text.toStdString();
     }
 }
 
@@ -246,7 +246,7 @@ TEST(StormFileParseTest, FirstValueThatFailsIsReportedAndTheStormIsUntouched)
 TEST_F(StormFileTest, BlockModeAddsItsKeyAndReadsBack)
 {
     TExpressionObject block = FlowFormStorm();
-    block.StormMode = StormModeBlock;
+    block.StormMode = CalcMode::Block;
     WriteStormFile(path("block.txt"), block, Separators{});
     const QByteArray bytes = readBytes("block.txt");
     // The default storm's twelve lines, then the mode.
@@ -255,12 +255,12 @@ TEST_F(StormFileTest, BlockModeAddsItsKeyAndReadsBack)
 
     TExpressionObject storm = ReadTarget();
     ASSERT_EQ(ReadStormFile(path("block.txt"), storm, Separators{}), StormFileReadResult::Read);
-    EXPECT_EQ(storm.StormMode, StormModeBlock);
+    EXPECT_EQ(storm.StormMode, CalcMode::Block);
     ExpectSameStorm(storm, FlowFormStormAsRead());
 
     // A file without the key is in the default mode, whatever the storm was in.
     ASSERT_EQ(ReadStormFile(path("instant.txt"), storm, Separators{}), StormFileReadResult::Read);
-    EXPECT_EQ(storm.StormMode, StormModeInstant);
+    EXPECT_EQ(storm.StormMode, CalcMode::Instant);
 }
 
 TEST(StormFileParseTest, BadModeIsReportedAndTheStormIsUntouched)
@@ -273,13 +273,13 @@ TEST(StormFileParseTest, BadModeIsReportedAndTheStormIsUntouched)
     };
     for (const auto &[value, message] : cases) {
         TExpressionObject storm = ReadTarget();
-        storm.StormMode = StormModeBlock;
+        storm.StormMode = CalcMode::Block;
         const TExpressionObject before = storm;
         EXPECT_EQ(
             ErrorOf([&] { ParseStormText(FlowFormLines() << "计算模式=" + value, storm, Separators{}); }),
             message);
         ExpectSameStorm(storm, before);
-        EXPECT_EQ(storm.StormMode, StormModeBlock);
+        EXPECT_EQ(storm.StormMode, CalcMode::Block);
     }
 }
 

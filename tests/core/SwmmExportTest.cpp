@@ -61,7 +61,7 @@ SwmmFragment parseFragment(const QByteArray &bytes)
     return fragment;
 }
 
-TExpressionObject stormOf(uint8_t mode, double T, double r, int step)
+TExpressionObject stormOf(CalcMode mode, double T, double r, int step)
 {
     TExpressionObject storm = StartUpStorm();
     storm.StormMode = mode;
@@ -103,9 +103,9 @@ TEST(SwmmExport, SeriesHoldsTheFormulaDepthInEitherMode)
     };
     for (const auto &c : cases) {
         QByteArray blockBytes;
-        for (const uint8_t mode : {StormModeBlock, StormModeInstant}) {
+        for (const CalcMode mode : {CalcMode::Block, CalcMode::Instant}) {
             SCOPED_TRACE(c.name.toStdString() + " step " + std::to_string(c.step) + " mode " +
-                         std::to_string(mode));
+                         std::to_string(int(mode)));
             const TExpressionObject storm = stormOf(mode, c.T, c.r, c.step);
             const QByteArray bytes = SwmmFragmentBytes(storm);
             EXPECT_TRUE(bytes.endsWith("\r\n"));
@@ -132,9 +132,10 @@ TEST(SwmmExport, SeriesHoldsTheFormulaDepthInEitherMode)
             // Both modes write the same series; only the first comment line
             // tells that the window shows instantaneous intensities.
             const QByteArray firstLine = bytes.left(bytes.indexOf("\r\n"));
-            EXPECT_EQ(firstLine.contains("instantaneous"), mode == StormModeInstant) << firstLine.constData();
-            EXPECT_EQ(SwmmModeNote(storm).has_value(), mode == StormModeInstant);
-            if (mode == StormModeBlock)
+            EXPECT_EQ(firstLine.contains("instantaneous"), mode == CalcMode::Instant)
+                << firstLine.constData();
+            EXPECT_EQ(SwmmModeNote(storm).has_value(), mode == CalcMode::Instant);
+            if (mode == CalcMode::Block)
                 blockBytes = bytes.mid(bytes.indexOf("\r\n"));
             else
                 EXPECT_EQ(bytes.mid(bytes.indexOf("\r\n")), blockBytes);
@@ -148,7 +149,7 @@ TEST(SwmmExport, DefaultStormAtStepSevenKeepsItsDepth)
     // 7 minutes, would misstate the storm's depth; the block series lists
     // the exact averages and ends at 1:31, one step after its last value at
     // 1:24.
-    const TExpressionObject storm = stormOf(StormModeInstant, 90.7, 0.4, 7);
+    const TExpressionObject storm = stormOf(CalcMode::Instant, 90.7, 0.4, 7);
     const SwmmFragment fragment = parseFragment(SwmmFragmentBytes(storm));
     ASSERT_EQ(fragment.minutes.size(), 14);
     EXPECT_EQ(fragment.minutes[12], 84);
@@ -162,11 +163,11 @@ TEST(SwmmExport, DefaultStormAtStepSevenKeepsItsDepth)
 TEST(SwmmExport, StormsTheBlockSeriesCannotHoldAreRefused)
 {
     // An instantaneous storm may peak at its start; its block averages cannot.
-    EXPECT_EQ(errorOf([] { SwmmFragmentBytes(stormOf(StormModeInstant, 120, 0, 5)); }),
+    EXPECT_EQ(errorOf([] { SwmmFragmentBytes(stormOf(CalcMode::Instant, 120, 0, 5)); }),
               BlockPeakRatioOutsideMessage());
-    EXPECT_EQ(errorOf([] { SwmmFragmentBytes(stormOf(StormModeInstant, 0, 0.4, 5)); }),
+    EXPECT_EQ(errorOf([] { SwmmFragmentBytes(stormOf(CalcMode::Instant, 0, 0.4, 5)); }),
               BlockDurationNotPositiveMessage());
-    EXPECT_NE(errorOf([] { SwmmFragmentBytes(stormOf(StormModeBlock, 120, 0.4, 0)); }),
+    EXPECT_NE(errorOf([] { SwmmFragmentBytes(stormOf(CalcMode::Block, 120, 0.4, 0)); }),
               QStringLiteral("<no error>"));
 }
 
@@ -180,7 +181,7 @@ TEST(SwmmExport, TimesAndWriting)
     for (const auto &t : times)
         EXPECT_EQ(SwmmHourMinute(t.minutes), QString::fromLatin1(t.text));
 
-    const TExpressionObject storm = stormOf(StormModeBlock, 120, 0.4, 5);
+    const TExpressionObject storm = stormOf(CalcMode::Block, 120, 0.4, 5);
     const QByteArray expected = SwmmFragmentBytes(storm);
 
     QBuffer buffer;

@@ -284,7 +284,7 @@ const QStringList ReportParts = {
 
 const QStringList HeaderRow = {"时间(min)", "降雨强度(mm/min)", "降雨总量(mm)"};
 
-QList<QStringList> AsRows(const GridDataRows &rows)
+QList<QStringList> AsRows(const TableRows &rows)
 {
     QList<QStringList> out;
     for (const auto &row : rows)
@@ -292,7 +292,7 @@ QList<QStringList> AsRows(const GridDataRows &rows)
     return out;
 }
 
-QByteArray DataDocumentBytes(const GridDataRows &rows)
+QByteArray DataDocumentBytes(const TableRows &rows)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -382,7 +382,7 @@ TEST(WordTemplates, UnknownTemplateIsRefused)
 
 TEST(DataDocument, HoldsTheGridDataRowsAsTheTableShowsThem)
 {
-    const GridDataRows rows = {
+    const TableRows rows = {
         {"00:00", "0.1908", "0.1908"},
         {"00:47", "2.2752", "22.6355"},          // clock times under the fixed "时间(min)" header
         {"48", "峰值 <3.36> & more", "25.9954"}, // a user's edit, markup characters included
@@ -511,18 +511,18 @@ TExpressionObject ComputedStorm(int step, int fType)
     return storm;
 }
 
-GridDataRows TableOf(const TExpressionObject &storm, int precision)
+TableRows TableOf(const TExpressionObject &storm, int precision)
 {
     TExpressionObject computed = storm;
     RainPoints points;
     EXPECT_FALSE(CalcRainPoints(computed, points, false, precision).has_value());
-    GridDataRows rows;
+    TableRows rows;
     for (const TRainPoint &point : points)
         rows.append(RowTexts(point, 1, precision));
     return rows;
 }
 
-QByteArray ReportBytes(const TExpressionObject &storm, int precision, const GridDataRows &rows,
+QByteArray ReportBytes(const TExpressionObject &storm, int precision, const TableRows &rows,
                        const QByteArray &png, const Separators &sep = {})
 {
     QBuffer buffer;
@@ -534,7 +534,7 @@ QByteArray ReportBytes(const TExpressionObject &storm, int precision, const Grid
 TEST(CalcReport, HasTheStructureThePictureAndTheTable)
 {
     const TExpressionObject storm = ComputedStorm(5, 0);
-    const GridDataRows rows = TableOf(storm, 4);
+    const TableRows rows = TableOf(storm, 4);
     const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a") + QByteArray(300, 'x');
     const Package package = ReadPackage(ReportBytes(storm, 4, rows, png));
     ExpectSoundPackage(package, ReportParts);
@@ -652,7 +652,7 @@ TEST(CalcReport, WritesParametersAndTotalsInTheGeneralForm)
     other.F_type = 2;
 
     TExpressionObject noDepth = StartUpStorm(); // (T + b)^n of a negative base
-    noDepth.StormMode = StormModeBlock;
+    noDepth.StormMode = CalcMode::Block;
     noDepth.b = -200;
 
     struct Case

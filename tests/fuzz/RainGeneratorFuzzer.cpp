@@ -86,13 +86,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     storm.c = ConsumeAwkwardDouble(data);
     storm.b = ConsumeAwkwardDouble(data);
     storm.n = ConsumeAwkwardDouble(data);
-    storm.LG_LN = data.ConsumeIntegral<uint8_t>() % 4;
+    storm.LG_LN = static_cast<Logarithm>(data.ConsumeIntegral<uint8_t>() % 4);
     storm.Storm_RepeatYear = ConsumeAwkwardDouble(data);
     storm.Storm_Time = CappedDuration(ConsumeAwkwardDouble(data));
     storm.Storm_Percent = ConsumeAwkwardDouble(data);
     storm.Storm_Step =
         data.ConsumeBool() ? data.ConsumeIntegralInRange<int32_t>(-10, 130) : data.ConsumeIntegral<int32_t>();
-    storm.StormMode = data.ConsumeBool() ? StormModeBlock : StormModeInstant;
+    storm.StormMode = data.ConsumeBool() ? CalcMode::Block : CalcMode::Instant;
     const bool calcByShow = data.ConsumeBool();
     const int precision =
         data.ConsumeBool() ? data.ConsumeIntegralInRange<int>(0, 20) : data.ConsumeIntegral<int32_t>();
@@ -146,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
                        "an intensity %.17g has more than %d decimals", row.Intensity, precision);
     }
     FUZZ_CHECK(std::isfinite(storm.Strom_Average_Rainfall_Intensity), "the average is not finite");
-    if (storm.StormMode == StormModeInstant)
+    if (storm.StormMode == CalcMode::Instant)
         CheckInstantRows(storm, points);
     else
         CheckBlockRows(storm, points);

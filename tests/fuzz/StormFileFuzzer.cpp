@@ -38,14 +38,14 @@ TExpressionObject Sentinel()
     storm.c = -0.0;
     storm.b = 1e-300;
     storm.n = 17;
-    storm.LG_LN = 201;
+    storm.LG_LN = static_cast<Logarithm>(201);
     storm.Storm_RepeatYear = -9;
     storm.Storm_Time = 3.25;
     storm.Storm_Step = -5;
     storm.Storm_Percent = 12;
     storm.Strom_Average_Rainfall_Intensity = 6.5;
     storm.Strom_Overall_Rainfall = -7.75;
-    storm.StormMode = 1;
+    storm.StormMode = CalcMode::Block;
     return storm;
 }
 

@@ -29,7 +29,7 @@ bool drawsSomething(const RgbImage &image)
 }
 
 StormBatchOutcome batchOf(const QTemporaryDir &dir, const QList<double> &periods,
-                          const QList<double> &durations, uint8_t mode)
+                          const QList<double> &durations, CalcMode mode)
 {
     StormBatchRequest request;
     request.periods = periods;
@@ -45,7 +45,7 @@ TEST(BatchCharts, CompareChartHasALinePerStormThatSucceeded)
 {
     QTemporaryDir dir;
     // The 2e7-minute storms fail and get no line.
-    const StormBatchOutcome batch = batchOf(dir, {2, 10, 50}, {60, 2e7, 120}, StormModeInstant);
+    const StormBatchOutcome batch = batchOf(dir, {2, 10, 50}, {60, 2e7, 120}, CalcMode::Instant);
     ASSERT_EQ(batch.failedCount(), 3);
     const auto chart = BatchCompareChart(batch.storms, QSize(480, 360), {});
     const QList<QCPGraph *> lines = linesOf(*chart);
@@ -80,7 +80,7 @@ TEST(BatchCharts, CompareChartHasALinePerStormThatSucceeded)
 TEST(BatchCharts, BlockStormsAreDrawnAsStepsToTheirEnd)
 {
     QTemporaryDir dir;
-    const StormBatchOutcome batch = batchOf(dir, {2}, {62}, StormModeBlock);
+    const StormBatchOutcome batch = batchOf(dir, {2}, {62}, CalcMode::Block);
     const auto chart = BatchCompareChart(batch.storms, QSize(300, 200), {});
     const QList<QCPGraph *> lines = linesOf(*chart);
     ASSERT_EQ(lines.size(), 1);

@@ -61,11 +61,11 @@ TEST_F(MainWindowTest, StartsShowingTheStartUpStorm)
 
     ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 121);
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowTexts()[0],
-              (ResultTableModel::CellTexts{"00:00", "0.1908", "0.1908"}));
+              (TableRow{"00:00", "0.1908", "0.1908"}));
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowTexts()[48],
-              (ResultTableModel::CellTexts{"00:48", "3.3599", "25.9954"}));
+              (TableRow{"00:48", "3.3599", "25.9954"}));
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowTexts()[120],
-              (ResultTableModel::CellTexts{"02:00", "0.1908", "60.6345"}));
+              (TableRow{"02:00", "0.1908", "60.6345"}));
     EXPECT_EQ(
         window->findChild<ResultTableModel *>()->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
         QStringLiteral("降雨总量"));
@@ -146,7 +146,7 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
     EXPECT_EQ(cell(0, 1), QStringLiteral("0.1908"));
 
     // A block-average storm totals the formula depth; the option hides the check.
-    window->storm().StormMode = StormModeBlock;
+    window->storm().StormMode = CalcMode::Block;
     window->viewOptions().ShowLabel_Formula_Depth = false;
     window->RefreshRainModel();
     ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 24);

@@ -184,7 +184,7 @@ TEST_F(NewStormDialog, OkStoresTheTypedFormAndDerivesTheOther)
         EXPECT_EQ(model.F_type, c.flow ? 1 : 0);
         EXPECT_EQ(GeneralNumber(model.a1), c.a1);
         EXPECT_EQ(GeneralNumber(model.a1_167), c.a1_167);
-        EXPECT_EQ(model.LG_LN, 1);
+        EXPECT_EQ(model.LG_LN, Logarithm::Ln);
         EXPECT_EQ(model.Storm_RepeatYear, 5);
         EXPECT_EQ(model.Strom_Overall_Rainfall, 0);
         EXPECT_EQ(model.Strom_Average_Rainfall_Intensity, 0);
@@ -193,24 +193,24 @@ TEST_F(NewStormDialog, OkStoresTheTypedFormAndDerivesTheOther)
 
 TEST_F(NewStormDialog, ModeListShowsTheStormsModeAndOkStoresTheChoice)
 {
-    model.StormMode = StormModeBlock;
+    model.StormMode = CalcMode::Block;
     dialog->show();
     EXPECT_EQ(list("cbbStormMode")->currentText(), QStringLiteral("时段平均"));
     QTest::keyClick(list("cbbStormMode"), Qt::Key_Up);
     expectAccepted();
-    EXPECT_EQ(model.StormMode, StormModeInstant);
+    EXPECT_EQ(model.StormMode, CalcMode::Instant);
 
     dialog->show();
     EXPECT_EQ(list("cbbStormMode")->currentText(), QStringLiteral("瞬时雨强"));
     QTest::keyClick(list("cbbStormMode"), Qt::Key_Down);
     expectAccepted();
-    EXPECT_EQ(model.StormMode, StormModeBlock);
+    EXPECT_EQ(model.StormMode, CalcMode::Block);
 
     // Cancel keeps the mode the storm had.
     dialog->show();
     QTest::keyClick(list("cbbStormMode"), Qt::Key_Up);
     clickCancel();
-    EXPECT_EQ(model.StormMode, StormModeBlock);
+    EXPECT_EQ(model.StormMode, CalcMode::Block);
 }
 
 TEST_F(NewStormDialog, ChecksRunInOrderAndMoveTheFocus)
@@ -347,7 +347,7 @@ TEST_F(NewStormDialog, FormAndLogarithmOutsideTheListsSelectNoEntry)
 {
     model.F_type = 5;
     model.a1_167 = 1234;
-    model.LG_LN = 7;
+    model.LG_LN = static_cast<Logarithm>(7);
     dialog->show();
     EXPECT_EQ(list("cbbStormType")->currentIndex(), -1);
     EXPECT_EQ(list("ComboBox_LgLn")->currentIndex(), -1);
@@ -360,7 +360,7 @@ TEST_F(NewStormDialog, FormAndLogarithmOutsideTheListsSelectNoEntry)
     EXPECT_EQ(model.F_type, -1);
     EXPECT_EQ(model.a1, 9.5981);
     EXPECT_EQ(model.a1_167, 1234);
-    EXPECT_EQ(model.LG_LN, 255);
+    EXPECT_EQ(model.LG_LN, static_cast<Logarithm>(255));
 }
 
 } // namespace

@@ -424,7 +424,7 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
 {
     // A name with a foreign extension becomes .inp; the fragment is the
     // computed storm, whatever the table's cells were edited to.
-    window->storm().StormMode = StormModeBlock;
+    window->storm().StormMode = CalcMode::Block;
     window->RefreshRainModel();
     window->findChild<ResultTableModel *>()->setData(window->findChild<ResultTableModel *>()->index(0, 1),
                                                      u"99"_s, Qt::EditRole);
@@ -445,7 +445,7 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
 
 TEST_F(WindowCommandsTest, SwmmFragmentOfAnInstantStormSaysItHoldsBlockAverages)
 {
-    window->storm().StormMode = StormModeInstant;
+    window->storm().StormMode = CalcMode::Instant;
     window->storm().Storm_Step = 7;
     window->RefreshRainModel();
     choose(outPath(u"storm.inp"_s), 0);
@@ -456,7 +456,7 @@ TEST_F(WindowCommandsTest, SwmmFragmentOfAnInstantStormSaysItHoldsBlockAverages)
     EXPECT_EQ(prompts.messages[0].text, *SwmmModeNote(window->storm()));
     EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Information);
     TExpressionObject block = window->storm();
-    block.StormMode = StormModeBlock;
+    block.StormMode = CalcMode::Block;
     const auto belowFirstLine = [](const QByteArray &bytes) { return bytes.mid(bytes.indexOf("\r\n")); };
     EXPECT_EQ(belowFirstLine(fileBytes(target)), belowFirstLine(SwmmFragmentBytes(block)));
     EXPECT_EQ(opened, QList<QUrl>{fileUrl(target)});

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QSaveFile>
+#include <QString>
+
+class QIODevice;
+
+// Reading a file whole, and replacing a file as a whole: the one place where
+// the program's files meet the disk.
+
+// "Cannot open file "<path>". <reason>": a file that cannot be read.
+QString CannotOpenFileMessage(const QString &path, const QString &reason);
+
+// "Cannot create file "<path>". <reason>": a file that cannot be created or written.
+QString CannotCreateFileMessage(const QString &path, const QString &reason);
+
+// The whole content of the file at `path`. Raises PluvionError
+// CannotOpenFileMessage with the system's reason when it cannot be opened or read.
+QByteArray ReadFileBytes(const QString &path);
+
+// Writes every byte to the device, repeating short writes. False when a write
+// fails or stops making progress; the device's errorString() tells why.
+bool WriteAllBytes(QIODevice &device, QByteArrayView bytes);
+
+// A file written in pieces that takes its target's place only when complete.
+// The bytes go to a temporary file beside the target; commit() renames it over
+// the target, and a writer destroyed without commit() removes it, so any
+// failure, a thrown exception included, leaves a previous file as it was.
+//
+// Unbuffered, so that every write reports what reached the file: a buffered
+// QSaveFile flushes inside commit() and lets a short write there (a full disk,
+// a file-size limit) pass as success, which would install a cut-off file.
+//
+// Every failure raises PluvionError CannotCreateFileMessage naming the target.
+class FileWriter
+{
+public:
+    // Opens the temporary file for `path`.
+    explicit FileWriter(const QString &path);
+    FileWriter(const FileWriter &) = delete;
+    FileWriter &operator=(const FileWriter &) = delete;
+
+    // Appends `chunk` to the new content.
+    void write(QByteArrayView chunk);
+    // Puts the new content in the target's place.
+    void commit();
+
+    const QString &path() const { return m_path; }
+
+private:
+    [[noreturn]] void fail();
+
+    QString m_path;
+    QSaveFile m_file;
+};
+
+// Writes `bytes` as the whole content of the file at `path`, creating it or
+// replacing it in one step (see FileWriter).
+void WriteFileBytes(const QString &path, QByteArrayView bytes);

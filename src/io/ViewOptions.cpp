@@ -1,8 +1,10 @@
 #include "io/ViewOptions.h"
 
+#include "io/FileBytes.h"
 #include "io/ProfileFile.h"
 #include "model/PluvionError.h"
 
+#include <QFileInfo>
 #include <QStringView>
 
 namespace {
@@ -78,20 +80,27 @@ void writeBool(ProfileFile &profile, const QString &key, bool flag)
     writeInteger(profile, key, flag ? 1 : 0);
 }
 
-PluvionError writeFailure(const QString &path)
-{
-    return PluvionError(QStringLiteral("Unable to write to %1").arg(path));
-}
-
 } // namespace
 
-void LoadOptions(TViewOptions &options, const QString &path)
+PluvionError OptionsWriteFailure(const QString &path, const PluvionError &cause)
+{
+    QString reason = cause.description();
+    for (const QString &prefix : {CannotCreateFileMessage(path, {}), CannotOpenFileMessage(path, {})}) {
+        if (reason.startsWith(prefix))
+            reason = reason.sliced(prefix.size());
+    }
+    return PluvionError(QStringLiteral("Unable to write to %1：%2").arg(path, reason), cause.kind());
+}
+
+std::optional<QString> LoadOptions(TViewOptions &options, const QString &path)
 {
     ProfileFile profile;
     // A file that cannot be read counts as missing: every option takes its default.
+    std::optional<QString> failure;
     try {
         profile.loadFile(path);
-    } catch (const PluvionError &) {
+    } catch (const PluvionError &error) {
+        failure = error.description();
     }
 
     const TViewOptions defaults;
@@ -111,6 +120,7 @@ void LoadOptions(TViewOptions &options, const QString &path)
     options.CalcByShow = readBool(profile, QStringLiteral("CalcByShow"), defaults.CalcByShow);
     options.Precision = readInteger(profile, QStringLiteral("Precision"), defaults.Precision);
     options.TimeFormat = readInteger(profile, QStringLiteral("TimeFormat"), defaults.TimeFormat);
+    return failure;
 }
 
 void SaveOptions(const TViewOptions &options, const QString &path)
@@ -120,9 +130,10 @@ void SaveOptions(const TViewOptions &options, const QString &path)
     ProfileFile profile;
     try {
         profile.loadFile(path);
-    } catch (const PluvionError &) {
-        throw writeFailure(path);
+    } catch (const PluvionError &error) {
+        throw OptionsWriteFailure(path, error);
     }
+    const QByteArray before = profile.toBytes();
 
     writeBool(profile, QStringLiteral("ShowLabel_P"), options.ShowLabel_P);
     writeBool(profile, QStringLiteral("ShowLabel_T"), options.ShowLabel_T);
@@ -143,9 +154,13 @@ void SaveOptions(const TViewOptions &options, const QString &path)
     if (depthKeyPresent || options.ShowLabel_Formula_Depth != TViewOptions().ShowLabel_Formula_Depth)
         writeBool(profile, depthKey, options.ShowLabel_Formula_Depth);
 
+    // Nothing to write when nothing changed: a read-only file that already
+    // holds these options is no failure.
+    if (QFileInfo::exists(path) && profile.toBytes() == before)
+        return;
     try {
         profile.saveFile(path);
-    } catch (const PluvionError &) {
-        throw writeFailure(path);
+    } catch (const PluvionError &error) {
+        throw OptionsWriteFailure(path, error);
     }
 }

@@ -1,6 +1,8 @@
 // The one reader and the one writer: what they refuse to read or replace.
 #include "io/FileBytes.h"
 
+#include "export/DataDocument.h"
+#include "export/WordTemplate.h"
 #include "io/StormFile.h"
 #include "io/ViewOptions.h"
 #include "model/PluvionError.h"
@@ -63,6 +65,7 @@ TEST_F(FileBytesTest, WritersNeverReplaceWhatIsNoRegularFile)
         } writers[] = {
             {"bytes", [&] { WriteFileBytes(path(name), "x"); }},
             {"storm", [&] { WriteStormFile(path(name), StartUpStorm(), Separators{}); }},
+            {"word", [&] { WriteDataDocument(path(name), {}); }},
         };
         for (const auto &writer : writers) {
             try {
@@ -118,6 +121,19 @@ TEST_F(FileBytesTest, ReadersTakeSmallRegularFilesOnly)
     }
     writeBytes("limit.txt", QByteArray(SmallFileLimit, 'x'));
     EXPECT_EQ(ReadFileBytes(path("limit.txt")).size(), SmallFileLimit);
+}
+
+TEST_F(FileBytesTest, WordTablesOverTheLimitAreRefusedAndNothingIsWritten)
+{
+    const TableRows rows(WordTableRowLimit + 1, TableRow{"00:00", "0.1", "0.1"});
+    try {
+        WriteDataDocument(path("data.docx"), rows);
+        ADD_FAILURE() << "no error";
+    } catch (const PluvionError &e) {
+        EXPECT_EQ(e.description(), TooManyWordRowsMessage(WordTableRowLimit + 1));
+    }
+    EXPECT_TRUE(QDir(m_dir.path()).isEmpty());
+    EXPECT_NO_THROW(InsertTableRows("<!--雨量计算数据表格-->", "%s%s%s", rows.first(WordTableRowLimit)));
 }
 
 TEST_F(FileBytesTest, OptionsFileKeepsItsByteOrderMarkAndIsNotRewrittenUnchanged)

@@ -11,7 +11,9 @@
 #include "support/ProgramInfo.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,6 +23,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -203,6 +206,22 @@ TEST_F(MainWindowTest, StartsWithDefaultsWhenTheDataFolderCannotBeMade)
     EXPECT_TRUE(window->optionsFile().isEmpty());
     QTest::mouseClick(window->CheckBox_Overall_Rainfall(), Qt::LeftButton);
     EXPECT_EQ(prompts.messages.size(), 1);
+}
+
+TEST_F(MainWindowTest, StartsWithDefaultsWhenTheOptionsFileCannotBeRead)
+{
+    // A FIFO with no writer: reading it the plain way would hang before any window.
+    ASSERT_TRUE(QDir().mkpath(path("quillfen/Pluvion")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("quillfen/Pluvion/options.ini")).constData(), 0666), 0);
+    start();
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("无法读取设置文件：")));
+    EXPECT_TRUE(prompts.messages[0].text.contains(QStringLiteral("不会被保存")));
+    EXPECT_EQ(window->tableModel()->rowCount(), 121);
+    EXPECT_TRUE(window->optionsFile().isEmpty());
+    QTest::mouseClick(window->CheckBox_Overall_Rainfall(), Qt::LeftButton);
+    EXPECT_EQ(prompts.messages.size(), 1);
+    EXPECT_FALSE(QFileInfo(path("quillfen/Pluvion/options.ini")).isFile()); // left as it was
 }
 
 TEST_F(MainWindowTest, StormFileCommands)

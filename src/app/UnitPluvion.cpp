@@ -273,8 +273,18 @@ void TFormPluvion::FormCreate()
                 .arg(QDir::toNativeSeparators(dataFolder)),
             UserPrompts::Icon::Warning);
     }
-    if (!m_optionsFile.isEmpty())
-        LoadOptions(m_options, m_optionsFile);
+    if (!m_optionsFile.isEmpty()) {
+        // An options file that cannot be read is left as it is: the program
+        // runs on the defaults and keeps no change.
+        if (const std::optional<QString> failure = LoadOptions(m_options, m_optionsFile)) {
+            m_optionsFile.clear();
+            m_prompts->message(
+                nullptr, QStringLiteral("提示"),
+                QStringLiteral("无法读取设置文件：%1\n程序将以默认设置运行，本次对设置的更改不会被保存。")
+                    .arg(*failure),
+                UserPrompts::Icon::Warning);
+        }
+    }
 
     setWindowTitle(QStringLiteral("澜岑云图 Ver") + ProgramInfo::version() + QStringLiteral("（") +
                    ProgramInfo::makerUrl() + QStringLiteral("）"));

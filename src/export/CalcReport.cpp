@@ -33,14 +33,9 @@ WordEditStep ReportEditStep(const TExpressionObject &storm, int precision, const
 
 WordExtraFileStep PictureStep(const QByteArray &chartPng)
 {
-    return [&chartPng](const QString &workingFolder) {
-        if (chartPng.isEmpty())
-            return;
-        const QString path = QDir(workingFolder).filePath(PicturePart);
-        QFile::remove(path);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !WriteAllBytes(file, chartPng))
-            throw PluvionError(CannotCreateFileMessage(path, file.errorString()));
+    return [&chartPng](WordParts &parts) {
+        if (!chartPng.isEmpty())
+            parts[PicturePart] = chartPng;
     };
 }
 

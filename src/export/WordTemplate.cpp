@@ -5,13 +5,8 @@
 #include "io/FileBytes.h"
 #include "model/PluvionError.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QDateTime>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -27,18 +22,6 @@ const QString ContentTypesPart = QStringLiteral("[Content_Types].xml");
 // zlib's default compression level (what Z_DEFAULT_COMPRESSION stands for).
 // libzip's own "default" (0) would pick level 9 instead.
 constexpr zip_uint32_t DeflateLevel = 6;
-
-[[noreturn]] void ThrowCannotCreate(const QString &path, const QString &reason)
-{
-    throw PluvionError(CannotCreateFileMessage(path, reason));
-}
-
-[[noreturn]] void ThrowCannotReplace(const QString &path)
-{
-    throw PluvionError(
-        QStringLiteral("无法替换文件“%1”。请确认该文件没有被其他程序打开，然后重试，或换一个文件名保存。")
-            .arg(QDir::toNativeSeparators(path)));
-}
 
 [[noreturn]] void ThrowDamagedTemplate(const QString &templateName, const QString &reason)
 {
@@ -72,15 +55,6 @@ struct ZipSourceFree
 };
 using ZipSource = std::unique_ptr<zip_source_t, ZipSourceFree>;
 
-// A file of the working folder, which nobody else sees until it is packed.
-void WriteWorkingFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) ||
-        !WriteAllBytes(file, bytes))
-        ThrowCannotCreate(path, file.errorString());
-}
-
 // An entry name that stays inside the working folder: relative, "/"
 // separated, without "." or ".." steps.
 bool IsSafeEntryName(const QString &name)
@@ -97,7 +71,7 @@ bool IsSafeEntryName(const QString &name)
     return true;
 }
 
-void Unpack(const QString &templateName, const QByteArray &package, const QString &folder)
+WordParts Unpack(const QString &templateName, const QByteArray &package)
 {
     zip_error_t error;
     zip_error_init(&error);
@@ -109,7 +83,7 @@ void Unpack(const QString &templateName, const QByteArray &package, const QStrin
         ThrowDamagedTemplate(templateName, ZipErrorText(&error));
     source.release(); // the archive owns it now
 
-    const QDir root(folder);
+    WordParts parts;
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     for (zip_int64_t index = 0; index < count; ++index) {
         zip_stat_t stat;
@@ -119,14 +93,8 @@ void Unpack(const QString &templateName, const QByteArray &package, const QStrin
         const QString name = QString::fromUtf8(stat.name);
         if (!IsSafeEntryName(name))
             ThrowDamagedTemplate(templateName, name);
-        const QString path = root.filePath(name);
-        if (name.endsWith(u'/')) {
-            if (!root.mkpath(name))
-                ThrowCannotCreate(path, QString());
-            continue;
-        }
-        if (!root.mkpath(QFileInfo(name).path()))
-            ThrowCannotCreate(path, QString());
+        if (name.endsWith(u'/'))
+            continue; // the package holds no folder entries
 
         std::unique_ptr<zip_file_t, ZipFileClose> entry(
             zip_fopen_index(archive.get(), zip_uint64_t(index), 0));
@@ -141,19 +109,18 @@ void Unpack(const QString &templateName, const QByteArray &package, const QStrin
                 ThrowDamagedTemplate(templateName, name);
             got += qsizetype(read);
         }
-        WriteWorkingFile(path, bytes);
+        parts[name] = std::move(bytes);
     }
+    return parts;
 }
 
-// The files below the folder, as "/"-separated relative paths: the content
-// types first (where tools that sniff a package look for them), then by name.
-QStringList PackageFiles(const QString &folder)
+// The part names in package order: the content types first (where tools
+// that sniff a package look for them), then by name.
+QStringList PartOrder(const WordParts &parts)
 {
-    const QDir root(folder);
     QStringList names;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        names.append(root.relativeFilePath(it.next()));
+    for (const auto &[name, bytes] : parts)
+        names.append(name);
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
         if ((a == ContentTypesPart) != (b == ContentTypesPart))
             return a == ContentTypesPart;
@@ -162,7 +129,7 @@ QStringList PackageFiles(const QString &folder)
     return names;
 }
 
-QByteArray Pack(const QString &folder)
+QByteArray Pack(const WordParts &parts)
 {
     zip_error_t error;
     zip_error_init(&error);
@@ -177,13 +144,11 @@ QByteArray Pack(const QString &folder)
     zip_source_keep(buffer.get());
     ZipArchive open(archive);
 
-    // libzip reads the entries' data when the archive is closed.
-    const QDir root(folder);
-    std::vector<QByteArray> contents;
-    for (const QString &name : PackageFiles(folder)) {
-        const QString path = root.filePath(name);
-        contents.push_back(ReadFileBytes(path));
-        const QByteArray &bytes = contents.back();
+    // libzip reads the entries' data when the archive is closed; `parts`
+    // outlives that. Every entry carries the time the document was made.
+    const time_t made = time_t(QDateTime::currentSecsSinceEpoch());
+    for (const QString &name : PartOrder(parts)) {
+        const QByteArray &bytes = parts.at(name);
         zip_source_t *source = zip_source_buffer(archive, bytes.constData(), zip_uint64_t(bytes.size()), 0);
         if (!source)
             ThrowCannotPack(QString::fromUtf8(zip_strerror(archive)));
@@ -192,9 +157,8 @@ QByteArray Pack(const QString &folder)
             zip_source_free(source);
             ThrowCannotPack(QString::fromUtf8(zip_strerror(archive)));
         }
-        const time_t modified = time_t(QFileInfo(path).lastModified().toSecsSinceEpoch());
         if (zip_set_file_compression(archive, zip_uint64_t(index), ZIP_CM_DEFLATE, DeflateLevel) != 0 ||
-            zip_file_set_mtime(archive, zip_uint64_t(index), modified, 0) != 0)
+            zip_file_set_mtime(archive, zip_uint64_t(index), made, 0) != 0)
             ThrowCannotPack(QString::fromUtf8(zip_strerror(archive)));
     }
     if (zip_close(archive) != 0)
@@ -219,26 +183,25 @@ QByteArray Pack(const QString &folder)
     return bytes;
 }
 
-// The whole fill, from the compiled-in package to the bytes of the new one.
-// The working folder goes with the QTemporaryDir, also when a step fails.
+// The whole fill, from the compiled-in package to the bytes of the new one,
+// in memory: nothing is written anywhere but the user's file.
 QByteArray FilledPackage(const QString &templateName, const WordEditStep &editStep,
                          const WordExtraFileStep &extraFileStep)
 {
-    const QByteArray package = WordTemplatePackage(templateName);
-    QTemporaryDir working;
-    if (!working.isValid())
-        throw PluvionError(QStringLiteral("无法创建临时文件夹：%1").arg(working.errorString()));
-    Unpack(templateName, package, working.path());
-
-    const QString documentPath = working.filePath(DocumentPart);
-    const QString document = QString::fromUtf8(ReadFileBytes(documentPath));
-    const QString rowTemplate = QString::fromUtf8(ReadFileBytes(working.filePath(RowTemplatePart)));
-    const QString edited = editStep ? editStep(document, rowTemplate) : document;
-    WriteWorkingFile(documentPath, edited.toUtf8());
-
+    WordParts parts = Unpack(templateName, WordTemplatePackage(templateName));
+    const auto part = [&](const QString &name) {
+        const auto found = parts.find(name);
+        if (found == parts.end())
+            ThrowDamagedTemplate(templateName, name);
+        return QString::fromUtf8(found->second);
+    };
+    const QString document = part(DocumentPart);
+    const QString rowTemplate = part(RowTemplatePart);
+    if (editStep)
+        parts[DocumentPart] = editStep(document, rowTemplate).toUtf8();
     if (extraFileStep)
-        extraFileStep(working.path());
-    return Pack(working.path());
+        extraFileStep(parts);
+    return Pack(parts);
 }
 
 // Cell text as XML character data: the markup characters escaped, and the
@@ -279,8 +242,18 @@ QByteArray WordTemplatePackage(const QString &templateName)
     throw PluvionError(QStringLiteral("找不到Word模板“%1”。").arg(templateName));
 }
 
+QString TooManyWordRowsMessage(qsizetype rows)
+{
+    return QStringLiteral("表格有 %1 行，超过Word文档的上限 %2 行。请缩短降雨历时或加大计算步长，"
+                          "或者保存为CSV（Excel格式）。")
+        .arg(rows)
+        .arg(WordTableRowLimit);
+}
+
 QString InsertTableRows(const QString &document, const QString &rowTemplate, const TableRows &rows)
 {
+    if (rows.size() > WordTableRowLimit)
+        throw PluvionError(TooManyWordRowsMessage(rows.size()));
     const QStringList pieces = rowTemplate.split(QStringLiteral("%s"));
     if (pieces.size() != 4)
         throw PluvionError(QStringLiteral("Word模板的表格行“%1”应含有三个%s。").arg(RowTemplatePart));
@@ -312,29 +285,11 @@ void FillWordTemplate(const QString &templateName, QIODevice &target, const Word
 void FillWordTemplate(const QString &templateName, const QString &targetPath, const WordEditStep &editStep,
                       const WordExtraFileStep &extraFileStep)
 {
-    const QFileInfo target(targetPath);
-    const bool targetExists = target.exists() || target.isSymLink();
-    if (targetExists && !target.isFile())
-        ThrowCannotReplace(targetPath);
-
-    // The package goes to a unique temporary file beside the target that only
-    // takes the target's place once complete; an uncommitted QSaveFile
-    // removes its temporary file. Unbuffered, so that every write reports
-    // what reached the disk.
-    QSaveFile file(targetPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (targetExists)
-            ThrowCannotReplace(targetPath);
-        ThrowCannotCreate(targetPath, file.errorString());
-    }
-    const QByteArray package = FilledPackage(templateName, editStep, extraFileStep);
-    if (!WriteAllBytes(file, package))
-        ThrowCannotCreate(targetPath, file.errorString());
-    if (!file.commit()) {
-        if (QFileInfo::exists(targetPath))
-            ThrowCannotReplace(targetPath);
-        ThrowCannotCreate(targetPath, file.errorString());
-    }
+    // Opened first, so that a target that cannot be written is told before
+    // the work of filling the template.
+    FileWriter file(targetPath);
+    file.write(FilledPackage(templateName, editStep, extraFileStep));
+    file.commit();
 }
 
 QString WordDocumentPath(const QString &chosenName)

@@ -6,11 +6,12 @@
 #include <QIODevice>
 #include <QString>
 #include <functional>
+#include <map>
 
 // Word documents made from the templates compiled into the program: a template
-// package is unpacked into a working folder of its own, its main document is
-// edited by replacing placeholders (XML comments), further files may be put in,
-// and the folder is packed again as the user's .docx.
+// package is unpacked in memory, its main document is edited by replacing
+// placeholders (XML comments), further parts may be put in, and the parts are
+// packed again as the user's .docx.
 
 // The two templates, by their resource names (compared without letter case).
 inline QString DataTemplateName()
@@ -33,38 +34,49 @@ inline QString TableRowsPlaceholder()
 // "word/TableRow.xml", returns the edited document text.
 using WordEditStep = std::function<QString(const QString &document, const QString &rowTemplate)>;
 
-// Given the working folder (the unpacked package), may add or replace files in it.
-using WordExtraFileStep = std::function<void(const QString &workingFolder)>;
+// The parts of an unpacked package: each file's bytes by its "/"-separated name.
+using WordParts = std::map<QString, QByteArray>;
+
+// Given the unpacked package, may add or replace parts in it.
+using WordExtraFileStep = std::function<void(WordParts &parts)>;
 
 // The compiled-in package of the named template. Raises PluvionError when the
 // program carries no template of that name.
 QByteArray WordTemplatePackage(const QString &templateName);
+
+// The most rows a Word table of the program holds. A table of a whole day
+// minute by minute has 1,441; Word itself grows slow and unstable long before
+// a million, and building one costs gigabytes, so larger tables go to CSV.
+inline constexpr qsizetype WordTableRowLimit = 100000;
+
+// The message for a table over WordTableRowLimit rows.
+QString TooManyWordRowsMessage(qsizetype rows);
 
 // The document text with the table rows in place: for each row, the row
 // template with its three "%s", in order, replaced by the row's time, intensity
 // and total texts (XML-escaped, so whatever a user typed into a cell stays
 // text); the rows follow one another with nothing between them, and every
 // occurrence of TableRowsPlaceholder() is replaced by them. Raises PluvionError
-// when the row template does not hold exactly three "%s".
+// when the row template does not hold exactly three "%s", and
+// TooManyWordRowsMessage when there are more than WordTableRowLimit rows.
 QString InsertTableRows(const QString &document, const QString &rowTemplate, const TableRows &rows);
 
 // Fills the named template and writes the resulting .docx package to `target`,
-// which must be open for writing. Unpacks the template into a fresh temporary
-// folder, runs `editStep` on the main document, writes it back, runs
-// `extraFileStep` (when given) on the folder, and packs every file below the
-// folder: one Deflate entry per file (zlib's default level), named by its
-// "/"-separated path in UTF-8 with its modification time, no folder entries.
-// The working folder is removed in every case. Raises PluvionError on failure.
+// which must be open for writing. Unpacks the template in memory, runs
+// `editStep` on the main document, runs `extraFileStep` (when given) on the
+// parts, and packs every part: one Deflate entry per part (zlib's default
+// level), named by its "/"-separated path in UTF-8 with the time it was made,
+// no folder entries. Raises PluvionError on failure.
 void FillWordTemplate(const QString &templateName, QIODevice &target, const WordEditStep &editStep,
                       const WordExtraFileStep &extraFileStep = {});
 
 // As above, writing the package to the file `targetPath`, which it creates or
 // replaces as a whole: the package is written under a unique temporary name
-// in the target's folder and then renamed over the target, so a failure leaves
-// an existing file as it was and no stray file beside it. Raises PluvionError
-// naming the file when an existing target cannot be replaced (open in another
-// program, or not a file), and "Cannot create file "<path>". <reason>" when the
-// file cannot be written. Opens nothing.
+// in the target's folder and then renamed over the target (FileWriter), so a
+// failure leaves an existing file as it was and no stray file beside it.
+// Raises PluvionError "Cannot create file "<path>". <reason>" when the file
+// cannot be written, and FileWriter's refusal for a target that is no regular
+// file. Opens nothing.
 void FillWordTemplate(const QString &templateName, const QString &targetPath, const WordEditStep &editStep,
                       const WordExtraFileStep &extraFileStep = {});
 

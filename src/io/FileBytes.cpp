@@ -2,8 +2,15 @@
 
 #include "model/PluvionError.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QIODevice>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 QString CannotOpenFileMessage(const QString &path, const QString &reason)
 {
@@ -15,14 +22,94 @@ QString CannotCreateFileMessage(const QString &path, const QString &reason)
     return QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason);
 }
 
-QByteArray ReadFileBytes(const QString &path)
+namespace {
+
+[[noreturn]] void ThrowCannotOpen(const QString &path, const QString &reason,
+                                  PluvionErrorKind kind = PluvionErrorKind::Failure)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw PluvionError(CannotOpenFileMessage(path, file.errorString()));
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw PluvionError(CannotOpenFileMessage(path, file.errorString()));
+    throw PluvionError(CannotOpenFileMessage(path, reason), kind);
+}
+
+QString TooLargeReason(qint64 maxBytes)
+{
+    return QStringLiteral("文件大于 %1 KB，不是本程序的文件。").arg(maxBytes / 1024);
+}
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Refuses a target that must not be replaced: see FileWriter.
+void RefuseUnusableTarget(const QString &path)
+{
+    const QFileInfo target(path); // follows symbolic links
+    if (target.isSymLink() && !target.exists())
+        throw PluvionError(
+            QStringLiteral("“%1”是一个指向不存在位置的符号链接，不能写入。请换一个文件名保存。")
+                .arg(QDir::toNativeSeparators(path)),
+            PluvionErrorKind::UnusableFile);
+    if (target.exists() && !target.isFile() && !target.isDir())
+        throw PluvionError(
+            QStringLiteral("“%1”不是普通文件（而是设备、管道或套接字），不能写入。请换一个文件名保存。")
+                .arg(QDir::toNativeSeparators(path)),
+            PluvionErrorKind::UnusableFile);
+}
+
+} // namespace
+
+QString NotARegularFileReason()
+{
+    return QStringLiteral("它不是普通文件（而是文件夹、设备或管道），不能读取。");
+}
+
+QByteArray ReadFileBytes(const QString &path, qint64 maxBytes)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const Descriptor file(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0)
+        ThrowCannotOpen(path, qt_error_string(errno));
+    struct stat status = {};
+    if (::fstat(file.get(), &status) != 0)
+        ThrowCannotOpen(path, qt_error_string(errno));
+    if (!S_ISREG(status.st_mode))
+        ThrowCannotOpen(path, NotARegularFileReason(), PluvionErrorKind::UnusableFile);
+    if (status.st_size > maxBytes)
+        ThrowCannotOpen(path, TooLargeReason(maxBytes), PluvionErrorKind::UnusableFile);
+
+    // The file may grow while it is read: one byte past the limit tells.
+    QByteArray bytes(qsizetype(status.st_size) + 1, Qt::Uninitialized);
+    qsizetype got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (got > maxBytes)
+                ThrowCannotOpen(path, TooLargeReason(maxBytes), PluvionErrorKind::UnusableFile);
+            bytes.resize(std::min<qint64>(maxBytes + 1, qint64(bytes.size()) * 2));
+        }
+        const ssize_t count = ::read(file.get(), bytes.data() + got, size_t(bytes.size() - got));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            ThrowCannotOpen(path, qt_error_string(errno));
+        if (count == 0)
+            break;
+        got += qsizetype(count);
+    }
+    if (got > maxBytes)
+        ThrowCannotOpen(path, TooLargeReason(maxBytes), PluvionErrorKind::UnusableFile);
+    bytes.truncate(got);
     return bytes;
 }
 
@@ -40,6 +127,7 @@ bool WriteAllBytes(QIODevice &device, QByteArrayView bytes)
 
 FileWriter::FileWriter(const QString &path) : m_path(path), m_file(path)
 {
+    RefuseUnusableTarget(path);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail();
 }
@@ -52,6 +140,13 @@ void FileWriter::write(QByteArrayView chunk)
 
 void FileWriter::commit()
 {
+    // Once more right before the rename, which is what would replace the target.
+    try {
+        RefuseUnusableTarget(m_path);
+    } catch (const PluvionError &) {
+        m_file.cancelWriting();
+        throw;
+    }
     if (!m_file.commit())
         fail();
 }

@@ -16,9 +16,19 @@ QString CannotOpenFileMessage(const QString &path, const QString &reason);
 // "Cannot create file "<path>". <reason>": a file that cannot be created or written.
 QString CannotCreateFileMessage(const QString &path, const QString &reason);
 
-// The whole content of the file at `path`. Raises PluvionError
-// CannotOpenFileMessage with the system's reason when it cannot be opened or read.
-QByteArray ReadFileBytes(const QString &path);
+// The reason given for a path that names no regular file to read.
+QString NotARegularFileReason();
+
+// The most a storm or options file may hold. Either is a few hundred bytes; a
+// larger file is not one of them, and reading it whole would only cost memory.
+inline constexpr qint64 SmallFileLimit = 1024 * 1024;
+
+// The whole content of the regular file at `path`, of at most `maxBytes`
+// bytes. Opens without blocking, so a FIFO or a device never stalls the
+// program. Raises PluvionError CannotOpenFileMessage with the system's reason
+// when the file cannot be opened or read, and with kind UnusableFile and the
+// reason when it is not a regular file or holds more than `maxBytes`.
+QByteArray ReadFileBytes(const QString &path, qint64 maxBytes = SmallFileLimit);
 
 // Writes every byte to the device, repeating short writes. False when a write
 // fails or stops making progress; the device's errorString() tells why.
@@ -33,7 +43,11 @@ bool WriteAllBytes(QIODevice &device, QByteArrayView bytes);
 // QSaveFile flushes inside commit() and lets a short write there (a full disk,
 // a file-size limit) pass as success, which would install a cut-off file.
 //
-// Every failure raises PluvionError CannotCreateFileMessage naming the target.
+// A target that exists and is not a regular file (a device, a FIFO, a
+// socket; a symbolic link is judged by what it points to) is never replaced,
+// and neither is a link that points nowhere: both raise PluvionError of kind
+// UnusableFile naming the file. Every other failure raises PluvionError
+// CannotCreateFileMessage naming the target.
 class FileWriter
 {
 public:

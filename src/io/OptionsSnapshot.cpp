@@ -8,11 +8,6 @@
 
 namespace {
 
-PluvionError writeFailure(const QString &path)
-{
-    return PluvionError(QStringLiteral("Unable to write to %1").arg(path));
-}
-
 // Whether anything lies at path, a dangling link included: a link counts as
 // there, since removing or replacing it is what putting the file back means.
 bool pathExists(const QString &path)
@@ -53,8 +48,8 @@ void OptionsSnapshot::restore(TViewOptions &options) const
         // Bytes we never saw cannot be put back; whatever is there stays.
         return;
     case FileState::Missing:
-        if (pathExists(m_path) && !QFile::remove(m_path) && pathExists(m_path))
-            throw writeFailure(m_path);
+        if (QFile file(m_path); pathExists(m_path) && !file.remove() && pathExists(m_path))
+            throw OptionsWriteFailure(m_path, PluvionError(file.errorString()));
         return;
     case FileState::Read: {
         QByteArray current;
@@ -62,8 +57,8 @@ void OptionsSnapshot::restore(TViewOptions &options) const
             return;
         try {
             WriteFileBytes(m_path, m_bytes);
-        } catch (const PluvionError &) {
-            throw writeFailure(m_path);
+        } catch (const PluvionError &error) {
+            throw OptionsWriteFailure(m_path, error);
         }
         return;
     }

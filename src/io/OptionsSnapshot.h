@@ -20,7 +20,7 @@ public:
     // Puts the record back, then the file: its old bytes replace it in one
     // step, or it is removed when there was none. A file that already holds
     // the old bytes is left alone. Throws PluvionError "Unable to write to
-    // <path>" when the file cannot be put back; the record is back then too.
+    // <path>：<reason>" when the file cannot be put back; the record is back then too.
     void restore(TViewOptions &options) const;
 
     const QString &path() const { return m_path; }

@@ -60,8 +60,14 @@ bool sameName(QStringView a, QStringView b)
 
 ProfileFile::ProfileFile(const QByteArray &bytes)
 {
+    // A UTF-8 byte-order mark (as editors on Windows write it) is no part of
+    // the first line; it is kept for the rewrite.
     qsizetype start = 0;
-    qsizetype i = 0;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        m_byteOrderMark = bytes.first(3);
+        start = 3;
+    }
+    qsizetype i = start;
     const qsizetype size = bytes.size();
     while (i < size) {
         const char c = bytes[i];
@@ -131,7 +137,7 @@ void ProfileFile::setValue(const QString &section, const QString &key, const QSt
 
 QByteArray ProfileFile::toBytes() const
 {
-    QByteArray bytes;
+    QByteArray bytes = m_byteOrderMark;
     for (const Line &line : m_lines) {
         bytes += line.text.toLatin1();
         bytes += line.ending;

@@ -17,7 +17,8 @@
 //
 // Changing a value touches only the line of that key: every other line keeps
 // its bytes and its line end. The text is taken byte for byte as Latin-1, so
-// bytes of any other encoding survive a rewrite.
+// bytes of any other encoding survive a rewrite; a UTF-8 byte-order mark at
+// the start is set aside and written back in front.
 class ProfileFile
 {
 public:
@@ -67,4 +68,5 @@ private:
     QByteArray lineEnding() const;
 
     std::vector<Line> m_lines;
+    QByteArray m_byteOrderMark; // EF BB BF when the file began with it
 };

@@ -6,6 +6,7 @@
 #include "support/ProgramInfo.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <optional>
 
 namespace {
@@ -145,5 +146,14 @@ StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &
 
 StormFileReadResult ReadStormFile(const QString &path, TExpressionObject &storm, const Separators &sep)
 {
-    return ParseStormText(DecodeLegacyLines(ReadFileBytes(path)), storm, sep);
+    QByteArray bytes;
+    try {
+        bytes = ReadFileBytes(path);
+    } catch (const PluvionError &error) {
+        // A regular file too large for a storm file is not one.
+        if (error.kind() == PluvionErrorKind::UnusableFile && QFileInfo(path).isFile())
+            throw PluvionError(NotAStormFileMessage() + QStringLiteral("（文件大于 1 MB）"), error.kind());
+        throw;
+    }
+    return ParseStormText(DecodeLegacyLines(bytes), storm, sep);
 }

@@ -1,8 +1,10 @@
 #include "io/ViewOptions.h"
 
+#include "io/FileBytes.h"
 #include "io/ProfileFile.h"
 #include "model/PluvionError.h"
 
+#include <QFileInfo>
 #include <QStringView>
 #include <type_traits>
 
@@ -79,11 +81,6 @@ template <typename Field> Field fromInteger(int32_t number)
         return Field(number);
 }
 
-PluvionError writeFailure(const QString &path)
-{
-    return PluvionError(QStringLiteral("Unable to write to %1").arg(path));
-}
-
 const ViewOptionKey Keys[] = {
     {u"ShowLabel_P", &TViewOptions::ShowLabel_P},
     {u"ShowLabel_T", &TViewOptions::ShowLabel_T},
@@ -108,13 +105,25 @@ std::span<const ViewOptionKey> ViewOptionKeys()
     return Keys;
 }
 
-void LoadOptions(TViewOptions &options, const QString &path)
+PluvionError OptionsWriteFailure(const QString &path, const PluvionError &cause)
+{
+    QString reason = cause.description();
+    for (const QString &prefix : {CannotCreateFileMessage(path, {}), CannotOpenFileMessage(path, {})}) {
+        if (reason.startsWith(prefix))
+            reason = reason.sliced(prefix.size());
+    }
+    return PluvionError(QStringLiteral("Unable to write to %1：%2").arg(path, reason), cause.kind());
+}
+
+std::optional<QString> LoadOptions(TViewOptions &options, const QString &path)
 {
     ProfileFile profile;
     // A file that cannot be read counts as missing: every option takes its default.
+    std::optional<QString> failure;
     try {
         profile.loadFile(path);
-    } catch (const PluvionError &) {
+    } catch (const PluvionError &error) {
+        failure = error.description();
     }
 
     const TViewOptions defaults;
@@ -129,6 +138,7 @@ void LoadOptions(TViewOptions &options, const QString &path)
             },
             entry.field);
     }
+    return failure;
 }
 
 void SaveOptions(const TViewOptions &options, const QString &path)
@@ -138,9 +148,10 @@ void SaveOptions(const TViewOptions &options, const QString &path)
     ProfileFile profile;
     try {
         profile.loadFile(path);
-    } catch (const PluvionError &) {
-        throw writeFailure(path);
+    } catch (const PluvionError &error) {
+        throw OptionsWriteFailure(path, error);
     }
+    const QByteArray before = profile.toBytes();
 
     const TViewOptions defaults;
     for (const ViewOptionKey &entry : Keys) {
@@ -158,9 +169,13 @@ void SaveOptions(const TViewOptions &options, const QString &path)
             entry.field);
     }
 
+    // Nothing to write when nothing changed: a read-only file that already
+    // holds these options is no failure.
+    if (QFileInfo::exists(path) && profile.toBytes() == before)
+        return;
     try {
         profile.saveFile(path);
-    } catch (const PluvionError &) {
-        throw writeFailure(path);
+    } catch (const PluvionError &error) {
+        throw OptionsWriteFailure(path, error);
     }
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "model/PluvionError.h"
+
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <variant>
 
@@ -49,12 +52,18 @@ std::span<const ViewOptionKey> ViewOptionKeys();
 
 // Reads the eleven options from section OPTIONS of the file at path. A missing
 // file, a missing key or a value that is not a whole number gives that key's
-// default; nothing here fails.
-void LoadOptions(TViewOptions &options, const QString &path);
+// default. A file that cannot be read (not a regular file, over 1 MB, no
+// permission) gives every default; the returned text then tells why.
+std::optional<QString> LoadOptions(TViewOptions &options, const QString &path);
 
 // Writes the eleven options to section OPTIONS of the file at path (the
 // formula-depth key only when the file has it or it is off), leaving every
-// other line of the file as it was, and replaces the file in one step. Throws
-// PluvionError "Unable to write to <path>" when the file cannot be written; the
-// file then keeps its old content.
+// other line of the file as it was, and replaces the file in one step; a file
+// that already holds exactly those bytes is not written at all. Throws
+// PluvionError "Unable to write to <path>：<reason>" when the file cannot be
+// read or written; the file then keeps its old content.
 void SaveOptions(const TViewOptions &options, const QString &path);
+
+// "Unable to write to <path>：<reason>", the reason taken from the reader's or
+// writer's failure.
+PluvionError OptionsWriteFailure(const QString &path, const PluvionError &cause);

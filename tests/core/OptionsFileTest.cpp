@@ -215,7 +215,8 @@ TEST_F(OptionsFileTest, FailedWriteReportsThePathAndLeavesTheRecord)
             SaveOptions(options, path);
             ADD_FAILURE() << "no error raised";
         } catch (const PluvionError &error) {
-            EXPECT_EQ(error.description(), QStringLiteral("Unable to write to ") + path);
+            EXPECT_TRUE(error.description().startsWith(QStringLiteral("Unable to write to ") + path))
+                << error.description().toStdString();
         }
         EXPECT_EQ(options.Precision, 7);
     }
@@ -237,7 +238,8 @@ TEST_F(OptionsFileTest, WriteCutShortLeavesTheOldFileWhole)
         message = ErrorOf([&] { SaveOptions(TViewOptions(), filePath()); });
     }
 
-    EXPECT_EQ(message, QStringLiteral("Unable to write to ") + filePath());
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Unable to write to ") + filePath()))
+        << message.toStdString();
     EXPECT_EQ(readBytes(filePath()), old);
     EXPECT_EQ(filesInDir(), QStringList{QStringLiteral("options.ini")});
 }

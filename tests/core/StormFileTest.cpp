@@ -1,6 +1,7 @@
 #include "io/StormFile.h"
 
 #include "TempFolder.h"
+#include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
 #include "support/ProgramInfo.h"
@@ -334,8 +335,9 @@ TEST_F(StormFileTest, UnreadableFileIsReportedWithTheSystemsReason)
     for (const QString &name : {QStringLiteral("missing.txt"), QStringLiteral("folder.txt")}) {
         QFile probe(path(name));
         ASSERT_FALSE(probe.open(QIODevice::ReadOnly));
-        const QString expected =
-            QStringLiteral("Cannot open file \"%1\". %2").arg(path(name), probe.errorString());
+        const QString reason =
+            name == QLatin1String("folder.txt") ? NotARegularFileReason() : probe.errorString();
+        const QString expected = QStringLiteral("Cannot open file \"%1\". %2").arg(path(name), reason);
 
         TExpressionObject storm = ReadTarget();
         EXPECT_EQ(ErrorOf([&] { ReadStormFile(path(name), storm, Separators{}); }), expected);

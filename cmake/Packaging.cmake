@@ -39,6 +39,7 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Debian 12's runtime packages: the shared libraries the programs link, the
 # platform plugins that give Qt a window (xcb, wayland, offscreen), and the
 # CJK fonts that the Chinese captions and the chart pictures are drawn with.
+# Boost.Math and Eigen (the formula fit) are header-only: built in, nothing to depend on.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS [[
 libc6 (>= 2.34),
 libstdc++6 (>= 11),

@@ -1,6 +1,7 @@
 // pluvion-cli: the storm generator without a window, for scripts and batch work.
 #include "BatchRun.h"
 #include "CliOptions.h"
+#include "FitRun.h"
 #include "app/ChartPicture.h"
 #include "export/CalcReport.h"
 #include "export/CsvExport.h"
@@ -109,6 +110,9 @@ int main(int argc, char **argv)
     const Separators sep = Separators::fromSystem();
 
     CliRequest request;
+    // The formula fit has options of its own.
+    if (IsFitRequest(app.arguments().mid(1)))
+        return RunFit(app.arguments().mid(1), sep);
     try {
         RequireLegacyCodec();
         request = ParseCliArguments(app.arguments().mid(1), sep);

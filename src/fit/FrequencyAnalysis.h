@@ -72,9 +72,9 @@ struct FrequencySettings
     SamplingMethod sampling = SamplingMethod::AnnualMaximum;
     int years = 0; // number of years of record, annual multiple sampling only
     FrequencyDistribution distribution = FrequencyDistribution::PearsonIII;
-    // Annual multiple only: the table's periods are annual-maximum ones,
-    // converted to the exceedance periods the samples give.
-    bool annualMaximumPeriods = true;
+    // Annual multiple only, on request: the table's periods are annual-maximum
+    // ones, converted to the exceedance periods the samples give.
+    bool annualMaximumPeriods = false;
     std::vector<double> periods{2, 3, 5, 10, 20, 30, 50, 100};
 };
 

@@ -3,10 +3,13 @@
 // against independently known values.
 #include "fit/FormulaFit.h"
 
+#include "fit/FitCase.h"
+#include "fit/FitReport.h"
 #include "fit/FitTable.h"
 #include "fit/FrequencyAnalysis.h"
 #include "model/PluvionError.h"
 
+#include <QXmlStreamReader>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <random>
@@ -184,4 +187,26 @@ TEST(FormulaFitTest, TableAgainstTheFormsShapeIsRefused)
     } catch (const PluvionError &e) {
         EXPECT_TRUE(e.description().contains(QStringLiteral("未能收敛")));
     }
+}
+
+// The report holds the formula, the accuracy table and the table, as a
+// well-formed document whatever the texts hold.
+TEST(FormulaFitTest, ReportHoldsTheResults)
+{
+    const FitOutcome o = FitTable(TableOf(Cases[0], 0.01, 5), FitSettings{});
+    const QString document = FitReportDocument(o, QStringLiteral("<w:sectPr/>"));
+    QXmlStreamReader xml(document);
+    while (!xml.atEnd())
+        xml.readNext();
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_TRUE(document.contains(FormulaText(o.total).toHtmlEscaped()));
+    EXPECT_TRUE(document.contains(QStringLiteral("2~20年平均")));
+
+    const QStringList csv = FitReportCsvLines(o);
+    EXPECT_EQ(csv[0], QStringLiteral("暴雨强度公式推求结果"));
+    EXPECT_TRUE(csv.contains(QStringLiteral("A1,") + QString::number(o.total.a1, 'g', 10)));
+    const PeriodAccuracy &first = o.accuracy.periods[0];
+    EXPECT_TRUE(csv.contains(
+        QStringLiteral("2,%1,%2,合格").arg(SigmaText(first.sigma), PercentText(first.relative))));
+    EXPECT_EQ(csv.last().left(4), QStringLiteral("180,"));
 }

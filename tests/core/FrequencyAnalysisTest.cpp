@@ -117,6 +117,7 @@ TEST(FrequencyAnalysisTest, AnalysisGivesTheTableAndRefusesWhatItCannotDo)
     settings.sampling = SamplingMethod::AnnualMultiple;
     settings.distribution = FrequencyDistribution::Exponential;
     settings.years = 10;
+    settings.annualMaximumPeriods = true;
     const FrequencyResult m = AnalyseSamples(samples, settings);
     const double p = 1 / (4 * ExceedancePeriod(10));
     EXPECT_NEAR(m.table.at(0, 1), DistributionQuantile(m.chosen[0], p) / 5, 1e-12);

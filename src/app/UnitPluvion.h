@@ -25,6 +25,7 @@ class StormChart;
 class TFormAbout;
 class UpdateCheck;
 class TFormAddNewRainModel;
+class TFormFormulaFit;
 struct ChartScene;
 
 // What the window needs from its surroundings; tests supply their own.
@@ -71,6 +72,7 @@ public:
     void MenuSaveDataToSwmmClick();
     void Menu_SavePicClick(int tag);
     void Button_OutputResultClick();
+    void Menu_FormulaFitClick();
     void Menu_help1Click();
     void Menu_UpdateClick();
     void Menu_AddQQClick();
@@ -189,6 +191,7 @@ private:
     QMenu *m_functionsMenu = nullptr;
     QMenu *m_helpMenu = nullptr;
     TFormAddNewRainModel *m_newStormDialog = nullptr;
+    TFormFormulaFit *m_formulaFitDialog = nullptr; // kept, so that it reopens with its data
     std::unique_ptr<TFormAbout> m_about;
 };
 

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -245,6 +246,16 @@ void TFormAddNewRainModel::FormShow()
     m_EditStormPercent->setText(GeneralNumber(m_model.Storm_Percent, m_sep));
     m_cbbStormMode->setCurrentIndex(m_model.StormMode == StormModeBlock ? 1 : 0);
     // The step edit is left alone: it shows the step the user typed last.
+    if (m_proposedFormula) {
+        const TExpressionObject f = *std::exchange(m_proposedFormula, std::nullopt);
+        m_cbbStormType->setCurrentIndex(listIndex(f.F_type));
+        cbbStormTypeChange();
+        m_Edit_a1->setText(GeneralNumber(f.F_type != 0 ? f.a1_167 : f.a1, m_sep));
+        m_Edit_c->setText(GeneralNumber(f.c, m_sep));
+        m_Edit_b->setText(GeneralNumber(f.b, m_sep));
+        m_Edit_n->setText(GeneralNumber(f.n, m_sep));
+        m_ComboBox_LgLn->setCurrentIndex(listIndex(f.LG_LN));
+    }
 }
 
 void TFormAddNewRainModel::cbbStormTypeChange()

@@ -237,14 +237,15 @@ QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
     body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("四、拟合曲线"));
     body += Picture();
     body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("五、i–t–P表（mm/min）"));
-    QStringList header{QStringLiteral("历时(min)")};
+    // Narrow columns: the periods alone in the header, three decimals in the cells.
+    QStringList header{QStringLiteral("t(min)\\P(a)")};
     for (double p : o.table.periods)
-        header << QStringLiteral("P=%1a").arg(Number(p));
+        header << Number(p);
     QList<QStringList> rows;
     for (size_t d = 0; d < o.table.durations.size(); ++d) {
         QStringList row{Number(o.table.durations[d])};
         for (size_t p = 0; p < o.table.periods.size(); ++p)
-            row << QString::number(o.table.at(d, p), 'f', 4);
+            row << QString::number(o.table.at(d, p), 'f', 3);
         rows.append(row);
     }
     body += Table(header, rows);

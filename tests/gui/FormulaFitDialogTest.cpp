@@ -119,7 +119,7 @@ TEST_F(FormulaFitDialogTest, SamplesShowEachDistributionsGoodness)
     EXPECT_EQ(cell("GridGoodness", 0, 0), QStringLiteral("5"));
     EXPECT_EQ(child<QTableWidget>(&dialog, "GridAccuracy")->rowCount(), 9); // 8 periods and the mean
 
-    // Annual multiple with too few years for the chosen periods is still fitted.
+    // Annual multiple: the exponential distribution is proposed; 6 years keep the largest 24 of 25.
     child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(3);
     EXPECT_EQ(child<QComboBox>(&dialog, "cbbDistribution")->currentIndex(), 2); // exponential
     child<QSpinBox>(&dialog, "EditYears")->setValue(6);

@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 
@@ -164,12 +165,18 @@ TEST(FormulaFitWindowTest, FittedFormulaGoesIntoTheNewStormDialog)
         child<QPushButton>(dialog, "ButtonFit")->click();
         child<QPushButton>(dialog, "ButtonUseFormula")->click();
     });
-    QTimer::singleShot(50, storm, [storm, &proposed] {
+    // Answers the new-storm dialog once it shows, however long the fit takes.
+    std::function<void()> answerStorm = [storm, &proposed, &answerStorm] {
+        if (!storm->isVisible()) {
+            QTimer::singleShot(10, storm, answerStorm);
+            return;
+        }
         for (const char *name : {"Edit_a1", "Edit_c", "Edit_b", "Edit_n"})
             proposed << child<QLineEdit>(storm, name)->text();
         proposed << child<QComboBox>(storm, "ComboBox_LgLn")->currentText();
         child<QPushButton>(storm, "ButtonCancle")->click();
-    });
+    };
+    QTimer::singleShot(10, storm, answerStorm);
     command->trigger();
     ASSERT_EQ(proposed.size(), 5);
     EXPECT_NEAR(proposed[0].toDouble(), 10, 1e-4);

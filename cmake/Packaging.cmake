@@ -41,6 +41,7 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # fonts that the Chinese captions and the chart pictures are drawn with, Qt's
 # own Chinese texts for the standard dialogs, and xdg-open, which opens the
 # written files, the manual and web pages.
+# Boost.Math and Eigen (the formula fit) are header-only: built in, nothing to depend on.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS [[
 libc6 (>= 2.34),
 libstdc++6 (>= 11),

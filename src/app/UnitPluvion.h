@@ -24,6 +24,7 @@ class ResultTableView;
 class TFormAbout;
 class UpdateCheck;
 class TFormAddNewRainModel;
+class TFormFormulaFit;
 struct ChartScene;
 
 // What the window needs from its surroundings; tests supply their own.
@@ -70,6 +71,7 @@ public:
     void MenuSaveDataToSwmmClick();
     void Menu_SavePicClick(int tag);
     void Button_OutputResultClick();
+    void Menu_FormulaFitClick();
     void Menu_help1Click();
     void Menu_UpdateClick();
     void Menu_AddQQClick();
@@ -169,6 +171,7 @@ private:
     QMenu *m_functionsMenu = nullptr;
     QMenu *m_helpMenu = nullptr;
     TFormAddNewRainModel *m_newStormDialog = nullptr;
+    TFormFormulaFit *m_formulaFitDialog = nullptr; // kept, so that it reopens with its data
     std::unique_ptr<TFormAbout> m_about;
 };
 

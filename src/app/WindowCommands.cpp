@@ -6,6 +6,8 @@
 #include "chart/ChartPicture.h"
 #include "chart/StormChart.h"
 #include "dialogs/UnitAbout.h"
+#include "dialogs/UnitAddNewRainModel.h"
+#include "dialogs/UnitFormulaFit.h"
 #include "dialogs/UnitOptions.h"
 #include "export/CalcReport.h"
 #include "export/CsvExport.h"
@@ -26,10 +28,23 @@
 #include <QPushButton>
 #include <QUrl>
 
+// The formula derived from rainfall statistics goes into the new-storm dialog.
+void TFormPluvion::Menu_FormulaFitClick()
+{
+    if (!m_formulaFitDialog)
+        m_formulaFitDialog = new TFormFormulaFit(*m_prompts, this);
+    if (m_formulaFitDialog->exec() != QDialog::Accepted || !m_formulaFitDialog->fittedFormula())
+        return;
+    m_newStormDialog->ProposeFormula(StormWithFormula(m_storm, *m_formulaFitDialog->fittedFormula()));
+    ButtonNewRainModelClick();
+}
+
 void TFormPluvion::buildExportMenus()
 {
     addCommand(m_functionsMenu, QStringLiteral("Menu_outputResult"), QStringLiteral("输出结果..."),
                [this] { Button_OutputResultClick(); });
+    addCommand(m_functionsMenu, QStringLiteral("Menu_FormulaFit"), QStringLiteral("暴雨强度公式推求..."),
+               [this] { Menu_FormulaFitClick(); });
     m_functionsMenu->addSeparator();
     QMenu *pictures = m_functionsMenu->addMenu(QStringLiteral("保存雨型图片"));
     pictures->setObjectName(QStringLiteral("N7"));

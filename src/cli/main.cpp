@@ -1,6 +1,7 @@
 // pluvion-cli: the storm generator without a window, for scripts and batch work.
 #include "BatchRun.h"
 #include "CliOptions.h"
+#include "FitRun.h"
 #include "chart/ChartPicture.h"
 #include "export/CalcReport.h"
 #include "export/CsvExport.h"
@@ -155,6 +156,9 @@ void writeExports(const RainPoints &points, const TExpressionObject &storm, cons
 ExitStatus run(const QStringList &arguments, const Separators &sep)
 {
     CliRequest request;
+    // The formula fit has options of its own.
+    if (IsFitRequest(arguments))
+        return RunFit(arguments, sep);
     try {
         RequireLegacyCodec();
         request = ParseCliArguments(arguments, sep);

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -232,6 +233,16 @@ void TFormAddNewRainModel::FormShow()
     m_peakEdit->setText(GeneralNumber(m_model.Storm_Percent, m_separators));
     m_modeBox->setCurrentIndex(m_model.StormMode == CalcMode::Block ? 1 : 0);
     // The step edit is left alone: it shows the step the user typed last.
+    if (m_proposedFormula) {
+        const TExpressionObject f = *std::exchange(m_proposedFormula, std::nullopt);
+        m_formBox->setCurrentIndex(listIndex(f.F_type));
+        cbbStormTypeChange();
+        m_a1Edit->setText(GeneralNumber(f.F_type != 0 ? f.a1_167 : f.a1, m_separators));
+        m_cEdit->setText(GeneralNumber(f.c, m_separators));
+        m_bEdit->setText(GeneralNumber(f.b, m_separators));
+        m_nEdit->setText(GeneralNumber(f.n, m_separators));
+        m_logBox->setCurrentIndex(listIndex(int(f.LG_LN)));
+    }
 }
 
 void TFormAddNewRainModel::cbbStormTypeChange()

@@ -6,6 +6,7 @@
 #include "ui/UserPrompts.h"
 
 #include <QDialog>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -27,6 +28,9 @@ class TFormAddNewRainModel : public QDialog
 public:
     TFormAddNewRainModel(TExpressionObject &model, UserPrompts &prompts, const Separators &sep,
                          QWidget *parent = nullptr);
+    // The next showing proposes this formula (form, A1, C, b, n, log kind)
+    // instead of the storm's own; the design values still come from the storm.
+    void ProposeFormula(const TExpressionObject &formula) { m_proposedFormula = formula; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -50,6 +54,7 @@ private:
     TExpressionObject &m_model;
     UserPrompts &m_prompts;
     Separators m_separators;
+    std::optional<TExpressionObject> m_proposedFormula;
 
     QComboBox *m_formBox = nullptr;
     QLineEdit *m_a1Edit = nullptr;

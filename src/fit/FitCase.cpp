@@ -1,0 +1,86 @@
+#include "fit/FitCase.h"
+
+#include <cmath>
+
+FitOutcome FitTable(const IntensityTable &table, const FitSettings &settings)
+{
+    FitOutcome outcome;
+    outcome.settings = settings;
+    outcome.table = table;
+    outcome.periodFormulas = FitPeriodFormulas(table);
+    outcome.total = FitTotalFormula(table, settings.log);
+    outcome.accuracy = AssessAccuracy(table, outcome.total);
+    return outcome;
+}
+
+FitOutcome RunFormulaFit(const QByteArray &bytes, const FitSettings &settings)
+{
+    if (settings.input == FitInputKind::Table)
+        return FitTable(ParseIntensityTable(bytes, settings.values), settings);
+    FrequencyResult frequency = AnalyseSamples(ParseSampleTable(bytes), settings.frequency);
+    FitOutcome outcome = FitTable(frequency.table, settings);
+    outcome.frequency = std::move(frequency);
+    return outcome;
+}
+
+TExpressionObject StormWithFormula(const TExpressionObject &storm, const TotalFormula &formula)
+{
+    TExpressionObject s = storm;
+    s.F_type = 0;
+    s.a1 = formula.a1;
+    s.a1_167 = formula.a1 / FlowFormFactor;
+    s.c = formula.c;
+    s.b = formula.b;
+    s.n = formula.n;
+    s.LG_LN = formula.log == PeriodLog::Ln ? Logarithm::Ln : Logarithm::Lg;
+    return s;
+}
+
+QString ParameterText(double value)
+{
+    return QString::number(value, 'f', 4);
+}
+
+QString SigmaText(double value)
+{
+    return std::isfinite(value) ? QString::number(value, 'f', 4) : QStringLiteral("—");
+}
+
+QString PercentText(double ratio)
+{
+    return std::isfinite(ratio) ? QString::number(ratio * 100, 'f', 2) + u'%' : QStringLiteral("—");
+}
+
+QString FormulaText(const TotalFormula &f)
+{
+    return QStringLiteral("i = %1(1 + %2 %3P) / (t + %4)^%5")
+        .arg(ParameterText(f.a1), ParameterText(f.c),
+             f.log == PeriodLog::Ln ? QStringLiteral("ln") : QStringLiteral("lg"), ParameterText(f.b),
+             ParameterText(f.n));
+}
+
+QStringList FitSummaryLines(const FitOutcome &o)
+{
+    QStringList lines;
+    lines << QStringLiteral("总公式：") + FormulaText(o.total);
+    lines << QStringLiteral("A1=%1").arg(o.total.a1, 0, 'g', 10)
+          << QStringLiteral("C=%1").arg(o.total.c, 0, 'g', 10)
+          << QStringLiteral("b=%1").arg(o.total.b, 0, 'g', 10)
+          << QStringLiteral("n=%1").arg(o.total.n, 0, 'g', 10)
+          << QStringLiteral("残差平方和=%1").arg(o.total.rss, 0, 'g', 6);
+    lines << QStringLiteral("单一重现期公式：重现期(a),A,b,n,残差平方和");
+    for (const PeriodFormula &p : o.periodFormulas)
+        lines << QStringLiteral("%1,%2,%3,%4,%5")
+                     .arg(p.period)
+                     .arg(ParameterText(p.a), ParameterText(p.b), ParameterText(p.n))
+                     .arg(p.rss, 0, 'g', 6);
+    lines << QStringLiteral("精度检验：重现期(a),平均绝对均方差(mm/min),平均相对均方差,结论");
+    for (const PeriodAccuracy &a : o.accuracy.periods)
+        lines << QStringLiteral("%1,%2,%3,%4")
+                     .arg(a.period)
+                     .arg(SigmaText(a.sigma), PercentText(a.relative), AccuracyVerdict(a.assessed, a.passed));
+    lines << QStringLiteral("2~20年平均,%1,%2,%3")
+                 .arg(SigmaText(o.accuracy.meanSigma), PercentText(o.accuracy.meanRelative),
+                      AccuracyVerdict(o.accuracy.assessed, o.accuracy.passed));
+    return lines;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "fit/FitTable.h"
+#include "fit/FormulaFit.h"
+#include "fit/FrequencyAnalysis.h"
+#include "model/ExpressionObject.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <vector>
+
+// One derivation of the formula, from the file's bytes to the fitted formula
+// and its accuracy, as the window, the command line and the report share it.
+
+enum class FitInputKind
+{
+    Table,  // an i–t–P table
+    Samples // sample series per duration
+};
+
+struct FitSettings
+{
+    FitInputKind input = FitInputKind::Table;
+    TableValueKind values = TableValueKind::Intensity; // table input only
+    FrequencySettings frequency;                       // sample input only
+    PeriodLog log = PeriodLog::Lg;
+};
+
+struct FitOutcome
+{
+    FitSettings settings;
+    IntensityTable table;      // read, or derived from the samples
+    FrequencyResult frequency; // sample input only
+    std::vector<PeriodFormula> periodFormulas;
+    TotalFormula total;
+    FormulaAccuracy accuracy;
+};
+
+// Reads the file in the settings' layout and fits. Raises PluvionError with
+// the reason (a bad cell named by row and column, a fit that cannot converge).
+FitOutcome RunFormulaFit(const QByteArray &bytes, const FitSettings &settings);
+
+// The fit of an already read table.
+FitOutcome FitTable(const IntensityTable &table, const FitSettings &settings);
+
+// `storm` with the fitted formula in the intensity form and its log kind.
+TExpressionObject StormWithFormula(const TExpressionObject &storm, const TotalFormula &formula);
+
+// The formula as text: "i = 9.5981(1 + 0.8460 lgP) / (t + 7.0000)^0.6560".
+QString FormulaText(const TotalFormula &formula);
+
+// Numbers as the results show them.
+QString ParameterText(double value); // 4 decimals
+QString SigmaText(double value);     // mm/min, 4 decimals
+QString PercentText(double ratio);   // "1.23%"
+
+// What the command line prints: the formula, its parameters, the
+// single-period formulas and the accuracy table.
+QStringList FitSummaryLines(const FitOutcome &outcome);

@@ -1,0 +1,288 @@
+#include "fit/FitReport.h"
+
+#include "export/ExportTarget.h"
+#include "export/WordTemplate.h"
+#include "io/FileBytes.h"
+#include "io/LegacyText.h"
+#include "model/PluvionError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+namespace {
+
+// The calculation report's picture part, which the fit report's chart replaces.
+const QString PicturePart = QStringLiteral("word/media/image9.png");
+
+QString InputDescription(const FitSettings &s)
+{
+    if (s.input == FitInputKind::Table)
+        return s.values == TableValueKind::Depth ? QStringLiteral("i–t–P表（各历时雨量，mm）")
+                                                 : QStringLiteral("i–t–P表（雨强，mm/min）");
+    QString text =
+        QStringLiteral("样本序列（%1，%2）")
+            .arg(SamplingMethodName(s.frequency.sampling), DistributionName(s.frequency.distribution));
+    if (s.frequency.sampling == SamplingMethod::AnnualMultiple)
+        text += QStringLiteral("，资料年数%1年%2")
+                    .arg(s.frequency.years)
+                    .arg(s.frequency.annualMaximumPeriods ? QStringLiteral("，重现期换算为年最大值法重现期")
+                                                          : QString());
+    return text;
+}
+
+QString CsvCell(const QString &text)
+{
+    if (!text.contains(u',') && !text.contains(u'"'))
+        return text;
+    QString quoted = text;
+    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QString Number(double value)
+{
+    return QString::number(value, 'g', 10);
+}
+
+// WordprocessingML pieces in the calculation report's styles.
+QString Paragraph(const QString &style, const QString &text)
+{
+    return QStringLiteral(
+               "<w:p><w:pPr><w:pStyle w:val=\"%1\"/></w:pPr><w:r><w:t xml:space=\"preserve\">%2</w:t>"
+               "</w:r></w:p>")
+        .arg(style, text.toHtmlEscaped());
+}
+
+QString Body(const QString &text)
+{
+    return Paragraph(QStringLiteral("BodyText"), text);
+}
+
+QString Table(const QStringList &header, const QList<QStringList> &rows)
+{
+    const int width = 8000 / int(header.size());
+    QString xml =
+        QStringLiteral("<w:tbl><w:tblPr><w:tblStyle w:val=\"TableGrid\"/><w:tblW w:w=\"8000\" "
+                       "w:type=\"dxa\"/><w:jc w:val=\"center\"/><w:tblLayout w:type=\"fixed\"/></w:tblPr>"
+                       "<w:tblGrid>");
+    for (qsizetype c = 0; c < header.size(); ++c)
+        xml += QStringLiteral("<w:gridCol w:w=\"%1\"/>").arg(width);
+    xml += QStringLiteral("</w:tblGrid>");
+    const auto row = [width](const QStringList &cells, bool head) {
+        QString r = head ? QStringLiteral("<w:tr><w:trPr><w:tblHeader/></w:trPr>") : QStringLiteral("<w:tr>");
+        for (const QString &cell : cells) {
+            r += QStringLiteral(
+                     "<w:tc><w:tcPr><w:tcW w:w=\"%1\" w:type=\"dxa\"/>%2</w:tcPr><w:p><w:pPr><w:pStyle "
+                     "w:val=\"BodyText\"/><w:jc w:val=\"center\"/></w:pPr><w:r>%3<w:t>%4</w:t></w:r>"
+                     "</w:p></w:tc>")
+                     .arg(width)
+                     .arg(head ? QStringLiteral("<w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"E0E0E0\"/>")
+                               : QString(),
+                          head ? QStringLiteral("<w:rPr><w:b/></w:rPr>") : QString(), cell.toHtmlEscaped());
+        }
+        return r + QStringLiteral("</w:tr>");
+    };
+    xml += row(header, true);
+    for (const QStringList &cells : rows)
+        xml += row(cells, false);
+    return xml + QStringLiteral("</w:tbl>");
+}
+
+QString Picture()
+{
+    // 146.3 mm × 105.8 mm, as the calculation report's chart.
+    return QStringLiteral(
+        "<w:p><w:pPr><w:pStyle w:val=\"BodyText\"/><w:jc w:val=\"center\"/></w:pPr><w:r><w:drawing>"
+        "<wp:inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"><wp:extent cx=\"5267325\" "
+        "cy=\"3810000\"/>"
+        "<wp:effectExtent l=\"0\" t=\"0\" r=\"0\" b=\"0\"/><wp:docPr id=\"1\" name=\"图片 1\" "
+        "descr=\"暴雨强度公式拟合曲线图\"/><wp:cNvGraphicFramePr><a:graphicFrameLocks noChangeAspect=\"1\"/>"
+        "</wp:cNvGraphicFramePr><a:graphic><a:graphicData "
+        "uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic><pic:nvPicPr><pic:cNvPr "
+        "id=\"0\" name=\"image9.png\"/><pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip r:embed=\"rId8\"/>"
+        "<a:stretch><a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext "
+        "cx=\"5267325\" cy=\"3810000\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr>"
+        "</pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>");
+}
+
+QList<QStringList> AccuracyRows(const FitOutcome &o)
+{
+    QList<QStringList> rows;
+    for (const PeriodAccuracy &a : o.accuracy.periods)
+        rows.append({Number(a.period), SigmaText(a.sigma), PercentText(a.relative),
+                     AccuracyVerdict(a.assessed, a.passed)});
+    rows.append({QStringLiteral("2~20年平均"), SigmaText(o.accuracy.meanSigma),
+                 PercentText(o.accuracy.meanRelative),
+                 AccuracyVerdict(o.accuracy.assessed, o.accuracy.passed)});
+    return rows;
+}
+
+QList<QStringList> PeriodFormulaRows(const FitOutcome &o)
+{
+    QList<QStringList> rows;
+    for (const PeriodFormula &p : o.periodFormulas)
+        rows.append({Number(p.period), ParameterText(p.a), ParameterText(p.b), ParameterText(p.n),
+                     QString::number(p.rss, 'g', 4)});
+    return rows;
+}
+
+const QStringList AccuracyHeader{QStringLiteral("重现期(a)"), QStringLiteral("平均绝对均方差(mm/min)"),
+                                 QStringLiteral("平均相对均方差"), QStringLiteral("结论")};
+const QStringList PeriodHeader{QStringLiteral("重现期(a)"), QStringLiteral("A"), QStringLiteral("b"),
+                               QStringLiteral("n"), QStringLiteral("残差平方和")};
+
+QStringList GoodnessHeader()
+{
+    return {QStringLiteral("历时(min)"), DistributionName(FrequencyDistribution::PearsonIII),
+            DistributionName(FrequencyDistribution::Gumbel),
+            DistributionName(FrequencyDistribution::Exponential)};
+}
+
+QList<QStringList> GoodnessRows(const FitOutcome &o)
+{
+    QList<QStringList> rows;
+    for (size_t d = 0; d < o.frequency.rmsByDistribution.size(); ++d) {
+        QStringList row{Number(o.table.durations[d])};
+        for (double rms : o.frequency.rmsByDistribution[d])
+            row.append(std::isfinite(rms) ? QString::number(rms, 'f', 3) : QStringLiteral("—"));
+        rows.append(row);
+    }
+    return rows;
+}
+
+} // namespace
+
+QStringList FitReportCsvLines(const FitOutcome &o)
+{
+    const auto line = [](const QStringList &cells) {
+        QStringList quoted;
+        for (const QString &cell : cells)
+            quoted.append(CsvCell(cell));
+        return quoted.join(u',');
+    };
+    QStringList lines;
+    lines << QStringLiteral("暴雨强度公式推求结果");
+    lines << line({QStringLiteral("资料"), InputDescription(o.settings)});
+    lines << line({QStringLiteral("总公式"), FormulaText(o.total)});
+    lines << QStringLiteral("A1,") + Number(o.total.a1) << QStringLiteral("C,") + Number(o.total.c)
+          << QStringLiteral("b,") + Number(o.total.b) << QStringLiteral("n,") + Number(o.total.n)
+          << QStringLiteral("对数,") +
+                 (o.total.log == PeriodLog::Ln ? QStringLiteral("ln") : QStringLiteral("lg"))
+          << QStringLiteral("残差平方和,") + QString::number(o.total.rss, 'g', 6);
+    lines << QString() << QStringLiteral("精度检验") << line(AccuracyHeader);
+    for (const QStringList &row : AccuracyRows(o))
+        lines << line(row);
+    lines << QString() << QStringLiteral("单一重现期公式 i=A/(t+b)^n") << line(PeriodHeader);
+    for (const QStringList &row : PeriodFormulaRows(o))
+        lines << line(row);
+    if (o.settings.input == FitInputKind::Samples) {
+        lines << QString() << QStringLiteral("分布拟合优度（样本与频率曲线的均方根偏差，mm）")
+              << line(GoodnessHeader());
+        for (const QStringList &row : GoodnessRows(o))
+            lines << line(row);
+    }
+    lines << QString() << QStringLiteral("i–t–P表（mm/min）");
+    lines << IntensityTableLines(o.table);
+    return lines;
+}
+
+void WriteFitReportCsv(const QString &path, const FitOutcome &outcome)
+{
+    WriteFileBytes(path, EncodeLegacyLines(FitReportCsvLines(outcome)));
+}
+
+QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
+{
+    const QString logName = o.total.log == PeriodLog::Ln ? QStringLiteral("ln") : QStringLiteral("lg");
+    QString body;
+    body += Paragraph(QStringLiteral("Title"), QStringLiteral("暴雨强度公式推求报告"));
+    body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("一、资料与方法"));
+    body += Body(
+        QStringLiteral("资料：") + InputDescription(o.settings) +
+        QStringLiteral("；历时%1个，重现期%2个。").arg(o.table.durations.size()).arg(o.table.periods.size()));
+    if (o.settings.input == FitInputKind::Samples)
+        body +=
+            Body(QStringLiteral("频率分析：各历时样本从大到小排列，经验频率按期望值公式 P=m/(n+1) "
+                                "计算；皮尔逊III型分布以矩法估计为初值，"
+                                "在偏态系数Cs上搜索，使排序样本与理论频率曲线的离差平方和最小（适线法）；耿贝"
+                                "尔分布和指数分布按矩法估计参数。"
+                                "年多个样法的重现期按 T_M = 1/(1 − e^(−1/T_E)) 与年最大值法重现期换算。"));
+    body +=
+        Body(QStringLiteral(
+                 "公式拟合：以雨强的最小二乘为准则。对给定的b和n，总公式对A1与A1·C是线性的，直接求解；在b和n"
+                 "上搜索后，"
+                 "再用Levenberg–Marquardt法同时修正A1、C、b、n四个参数。单一重现期公式 i=A/(t+b)^n 同样求解。"
+                 "总公式采用%1P。")
+                 .arg(logName));
+    body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("二、拟合结果"));
+    body += Body(QStringLiteral("总公式：") + FormulaText(o.total));
+    body += Table({QStringLiteral("参数"), QStringLiteral("数值")},
+                  {{QStringLiteral("A1"), Number(o.total.a1)},
+                   {QStringLiteral("C"), Number(o.total.c)},
+                   {QStringLiteral("b"), Number(o.total.b)},
+                   {QStringLiteral("n"), Number(o.total.n)},
+                   {QStringLiteral("残差平方和"), QString::number(o.total.rss, 'g', 6)}});
+    body += Body(QStringLiteral("单一重现期公式 i=A/(t+b)^n："));
+    body += Table(PeriodHeader, PeriodFormulaRows(o));
+    if (o.settings.input == FitInputKind::Samples) {
+        body += Body(QStringLiteral("分布拟合优度（样本与频率曲线的均方根偏差，mm）："));
+        body += Table(GoodnessHeader(), GoodnessRows(o));
+    }
+    body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("三、精度检验"));
+    body += Body(QStringLiteral(
+        "平均绝对均方差 σ = √(Σ(i公式 − i表)²/m)，平均相对均方差 = σ / i表的平均值，m为历时个数。"
+        "重现期2~20年时，平均绝对均方差不宜大于0.05mm/min；在强度较大的地方，平均相对均方差不宜大于5%。"
+        "两项之一满足即为合格；此范围以外的重现期不考核。"));
+    body += Table(AccuracyHeader, AccuracyRows(o));
+    body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("四、拟合曲线"));
+    body += Picture();
+    body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("五、i–t–P表（mm/min）"));
+    // Narrow columns: the periods alone in the header, three decimals in the cells.
+    QStringList header{QStringLiteral("t(min)\\P(a)")};
+    for (double p : o.table.periods)
+        header << Number(p);
+    QList<QStringList> rows;
+    for (size_t d = 0; d < o.table.durations.size(); ++d) {
+        QStringList row{Number(o.table.durations[d])};
+        for (size_t p = 0; p < o.table.periods.size(); ++p)
+            row << QString::number(o.table.at(d, p), 'f', 3);
+        rows.append(row);
+    }
+    body += Table(header, rows);
+    return QStringLiteral(
+               "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:document "
+               "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+               "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\" "
+               "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+               "xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\" "
+               "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>") +
+           body + sectionProperties + QStringLiteral("</w:body></w:document>");
+}
+
+void WriteFitReportDocx(const QString &path, const FitOutcome &outcome, const QByteArray &chartPng)
+{
+    const auto edit = [&outcome, &chartPng](const QString &document, const QString &) {
+        static const QRegularExpression section(QStringLiteral("<w:sectPr>.*</w:sectPr>"),
+                                                QRegularExpression::DotMatchesEverythingOption);
+        QString text = FitReportDocument(outcome, section.match(document).captured());
+        if (chartPng.isEmpty()) {
+            const qsizetype start =
+                text.indexOf(QStringLiteral("<w:p><w:pPr><w:pStyle w:val=\"BodyText\"/><w:jc "
+                                            "w:val=\"center\"/></w:pPr><w:r><w:drawing>"));
+            const QString end = QStringLiteral("</w:drawing></w:r></w:p>");
+            text.remove(start, text.indexOf(end, start) + end.size() - start);
+        }
+        return text;
+    };
+    const auto picture = [&chartPng](WordParts &parts) {
+        if (!chartPng.isEmpty())
+            parts[PicturePart] = chartPng;
+    };
+    FillWordTemplate(ReportTemplateName(), path, edit, picture);
+}
+
+QString FitReportProposedName()
+{
+    return QStringLiteral("暴雨强度公式推求报告.docx");
+}

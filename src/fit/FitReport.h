@@ -1,0 +1,32 @@
+#pragma once
+
+#include "fit/FitCase.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The fit report: the fitted formula, the method, the single-period
+// formulas, the accuracy table (and, from samples, the goodness of each
+// distribution) and the i–t–P table, as CSV and as a Word document in the
+// style of the calculation report.
+
+// The CSV's lines (cells holding a comma are quoted).
+QStringList FitReportCsvLines(const FitOutcome &outcome);
+
+// Writes the CSV (GBK, CR LF) to `path`, replacing it as a whole. Raises
+// PluvionError when it cannot be written.
+void WriteFitReportCsv(const QString &path, const FitOutcome &outcome);
+
+// The report's main document: a complete document.xml in the calculation
+// report's styles; `sectionProperties` is the template's page set-up, and the
+// chart is the template's picture part.
+QString FitReportDocument(const FitOutcome &outcome, const QString &sectionProperties);
+
+// Writes the Word report to `path` (see FillWordTemplate for how an existing
+// file is replaced). `chartPng` is the chart of the table's points against the
+// fitted curves; when empty the report has no chart. Raises PluvionError.
+void WriteFitReportDocx(const QString &path, const FitOutcome &outcome, const QByteArray &chartPng);
+
+// The name the save dialog proposes: "暴雨强度公式推求报告.docx".
+QString FitReportProposedName();

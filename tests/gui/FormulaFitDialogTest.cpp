@@ -1,0 +1,188 @@
+// The formula-fit dialog: pasted tables and samples, the results it shows, its
+// messages, the export, and the formula going into the new-storm dialog.
+#include "ScriptedPrompts.h"
+#include "app/UnitPluvion.h"
+#include "dialogs/UnitAddNewRainModel.h"
+#include "dialogs/UnitFormulaFit.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <qcustomplot.h>
+
+namespace {
+
+// i = 10 (1 + 0.8 lg P) / (t + 8)^0.7, cells separated by tabs as Excel copies them.
+QString KnownTable()
+{
+    QString text = QStringLiteral("t\\P\t2\t5\t10\t50\n");
+    for (int t : {5, 10, 20, 30, 60, 120}) {
+        text += QString::number(t);
+        for (double p : {2.0, 5.0, 10.0, 50.0})
+            text += u'\t' + QString::number(10 * (1 + 0.8 * std::log10(p)) / std::pow(t + 8.0, 0.7), 'f', 6);
+        text += u'\n';
+    }
+    return text;
+}
+
+template <typename T> T *child(QObject *parent, const char *name)
+{
+    T *found = parent->findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+class FormulaFitDialogTest : public ::testing::Test
+{
+protected:
+    ScriptedPrompts prompts;
+    TFormFormulaFit dialog{prompts};
+    QTemporaryDir folder;
+
+    void fit(const QString &text)
+    {
+        child<QPlainTextEdit>(&dialog, "MemoData")->setPlainText(text);
+        child<QPushButton>(&dialog, "ButtonFit")->click();
+    }
+    QString cell(const char *grid, int row, int column)
+    {
+        QTableWidgetItem *item = child<QTableWidget>(&dialog, grid)->item(row, column);
+        return item ? item->text() : QString();
+    }
+};
+
+} // namespace
+
+TEST_F(FormulaFitDialogTest, PastedTableShowsFormulaAccuracyAndChart)
+{
+    EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonUseFormula")->isEnabled());
+    fit(KnownTable());
+    ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
+    EXPECT_TRUE(child<QLabel>(&dialog, "LabelFormula")
+                    ->text()
+                    .startsWith(QStringLiteral("总公式：i = 10.0000(1 + 0.8000 lgP) / (t + 8.0000)^0.7000")));
+    auto *accuracy = child<QTableWidget>(&dialog, "GridAccuracy");
+    ASSERT_EQ(accuracy->rowCount(), 5);
+    EXPECT_EQ(cell("GridAccuracy", 0, 3), QStringLiteral("合格"));
+    EXPECT_EQ(cell("GridAccuracy", 3, 3), QStringLiteral("不考核")); // 50 a
+    EXPECT_EQ(cell("GridAccuracy", 4, 0), QStringLiteral("2~20年平均"));
+    EXPECT_EQ(child<QTableWidget>(&dialog, "GridPeriodFormulas")->rowCount(), 4);
+    EXPECT_EQ(child<QCustomPlot>(&dialog, "ChartFit")->graphCount(), 8); // a curve and points per period
+    EXPECT_TRUE(child<QPushButton>(&dialog, "ButtonUseFormula")->isEnabled());
+
+    // ln P: the same table, C divided by ln 10.
+    child<QComboBox>(&dialog, "ComboBox_LgLn")->setCurrentIndex(1);
+    child<QPushButton>(&dialog, "ButtonFit")->click();
+    ASSERT_TRUE(dialog.fittedFormula());
+    EXPECT_EQ(dialog.fittedFormula()->log, PeriodLog::Ln);
+    EXPECT_NEAR(dialog.fittedFormula()->c, 0.8 / std::log(10.0), 1e-6);
+}
+
+TEST_F(FormulaFitDialogTest, BadDataIsToldAndClearsTheResults)
+{
+    fit(KnownTable());
+    fit(QStringLiteral("t\\P\t2\t5\n5\t1\t2\n10\tabc\t1\n20\t1\t1\n"));
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("暴雨强度公式推求"));
+    EXPECT_EQ(prompts.messages[0].text, QStringLiteral("第3行第2列的“abc”不是数字（应为雨强（mm/min））。"));
+    EXPECT_FALSE(dialog.fittedFormula());
+    EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonExport")->isEnabled());
+    EXPECT_EQ(child<QTableWidget>(&dialog, "GridAccuracy")->rowCount(), 0);
+}
+
+TEST_F(FormulaFitDialogTest, SamplesShowEachDistributionsGoodness)
+{
+    QString text = QStringLiteral("年份,5,10,20,60\n");
+    for (int year = 0; year < 25; ++year) {
+        const double p = 1 / (1 - (year + 0.5) / 25.0);
+        text += QString::number(2000 + year);
+        for (int t : {5, 10, 20, 60})
+            text +=
+                u',' + QString::number(10 * (1 + 0.8 * std::log10(p)) / std::pow(t + 8.0, 0.7) * t, 'f', 2);
+        text += u'\n';
+    }
+    child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(2);
+    EXPECT_FALSE(child<QSpinBox>(&dialog, "EditYears")->isEnabled());
+    fit(text);
+    ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
+    ASSERT_EQ(child<QTableWidget>(&dialog, "GridGoodness")->rowCount(), 4);
+    EXPECT_EQ(cell("GridGoodness", 0, 0), QStringLiteral("5"));
+    EXPECT_EQ(child<QTableWidget>(&dialog, "GridAccuracy")->rowCount(), 9); // 8 periods and the mean
+
+    // Annual multiple: the exponential distribution is proposed; 6 years keep the largest 24 of 25.
+    child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(3);
+    EXPECT_EQ(child<QComboBox>(&dialog, "cbbDistribution")->currentIndex(), 2); // exponential
+    child<QSpinBox>(&dialog, "EditYears")->setValue(6);
+    child<QPushButton>(&dialog, "ButtonFit")->click();
+    EXPECT_TRUE(dialog.fittedFormula()) << prompts.lastText().toStdString();
+}
+
+TEST_F(FormulaFitDialogTest, ExportWritesWordAndCsv)
+{
+    fit(KnownTable());
+    prompts.files.push_back(UserPrompts::FileChoice{folder.filePath(QStringLiteral("fit.docx")), 0});
+    prompts.files.push_back(UserPrompts::FileChoice{folder.filePath(QStringLiteral("fit")), 1});
+    child<QPushButton>(&dialog, "ButtonExport")->click();
+    child<QPushButton>(&dialog, "ButtonExport")->click();
+    ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
+    EXPECT_EQ(prompts.dialogs[0].proposedName, QStringLiteral("暴雨强度公式推求报告.docx"));
+    QFile docx(folder.filePath(QStringLiteral("fit.docx")));
+    ASSERT_TRUE(docx.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(docx.readAll().startsWith("PK"));
+    EXPECT_TRUE(QFile::exists(folder.filePath(QStringLiteral("fit.csv"))));
+}
+
+// 功能 → 暴雨强度公式推求... → 用于新雨型 puts the formula into the new-storm dialog.
+TEST(FormulaFitWindowTest, FittedFormulaGoesIntoTheNewStormDialog)
+{
+    QTemporaryDir home;
+    ScriptedPrompts prompts;
+    PluvionSetup setup;
+    setup.prompts = &prompts;
+    setup.configurationFolder = home.path();
+    setup.openUrl = [](const QUrl &) { return true; };
+    TFormPluvion window(setup);
+    QAction *command = window.findChild<QAction *>(QStringLiteral("Menu_FormulaFit"));
+    ASSERT_NE(command, nullptr);
+    EXPECT_EQ(command->text(), QStringLiteral("暴雨强度公式推求..."));
+
+    QStringList proposed;
+    TFormAddNewRainModel *storm = window.findChild<TFormAddNewRainModel *>();
+    QTimer::singleShot(0, &window, [&window] {
+        auto *dialog = window.findChild<TFormFormulaFit *>();
+        child<QPlainTextEdit>(dialog, "MemoData")->setPlainText(KnownTable());
+        child<QPushButton>(dialog, "ButtonFit")->click();
+        child<QPushButton>(dialog, "ButtonUseFormula")->click();
+    });
+    // Answers the new-storm dialog once it shows, however long the fit takes.
+    std::function<void()> answerStorm = [storm, &proposed, &answerStorm] {
+        if (!storm->isVisible()) {
+            QTimer::singleShot(10, storm, answerStorm);
+            return;
+        }
+        for (const char *name : {"Edit_a1", "Edit_c", "Edit_b", "Edit_n"})
+            proposed << child<QLineEdit>(storm, name)->text();
+        proposed << child<QComboBox>(storm, "ComboBox_LgLn")->currentText();
+        child<QPushButton>(storm, "ButtonCancle")->click();
+    };
+    QTimer::singleShot(10, storm, answerStorm);
+    command->trigger();
+    ASSERT_EQ(proposed.size(), 5);
+    EXPECT_NEAR(proposed[0].toDouble(), 10, 1e-4);
+    EXPECT_NEAR(proposed[1].toDouble(), 0.8, 1e-4);
+    EXPECT_NEAR(proposed[2].toDouble(), 8, 1e-4);
+    EXPECT_NEAR(proposed[3].toDouble(), 0.7, 1e-4);
+    EXPECT_EQ(proposed[4], QStringLiteral("lgP"));
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
+}

@@ -129,6 +129,20 @@ void requirePictureType(const QString &option, const QString &path)
             QStringLiteral("%1 的文件扩展名应为 .bmp、.jpg 或 .png：'%2'").arg(option, ValueExcerpt(path)));
 }
 
+} // namespace
+
+bool SplitInlineValue(QString &argument, QString &value)
+{
+    const qsizetype equals = argument.indexOf(u'=');
+    if (!argument.startsWith(QStringLiteral("--")) || equals <= 0)
+        return false;
+    value = argument.mid(equals + 1);
+    argument.truncate(equals);
+    return true;
+}
+
+namespace {
+
 // Reads every option and its value ("--name value" or "--name=value"),
 // refusing names it does not know and options without their value.
 GivenOptions readOptions(const QStringList &arguments)
@@ -137,13 +151,7 @@ GivenOptions readOptions(const QStringList &arguments)
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString name = arguments[i];
         QString value;
-        bool inlineValue = false;
-        const qsizetype equals = name.indexOf(u'=');
-        if (name.startsWith(QStringLiteral("--")) && equals > 0) {
-            value = name.mid(equals + 1);
-            name = name.left(equals);
-            inlineValue = true;
-        }
+        const bool inlineValue = SplitInlineValue(name, value);
         const OptionSpec *option = findOption(name);
         if (!option || (option->kind == OptionKind::Flag && inlineValue))
             badArgument(QStringLiteral("未知的参数 '%1'").arg(ValueExcerpt(arguments[i])));

@@ -57,6 +57,10 @@ struct CliRequest
     }
 };
 
+// An argument "--name=value" becomes its name, with the value in `value`;
+// false, the argument unchanged, for any other argument.
+bool SplitInlineValue(QString &argument, QString &value);
+
 // Reads the arguments (without the program name) into a request: the storm
 // file first when --open names one, then every other parameter over it.
 // Numbers on the command line always use "." as the decimal separator. With

@@ -46,8 +46,8 @@ QString takeValue(const QStringList &arguments, qsizetype &i, const QString &opt
 QString choice(const QString &option, const QString &value, const QStringList &allowed)
 {
     if (!allowed.contains(value))
-        throw PluvionError(
-            QStringLiteral("%1 的取值应为 %2，而不是 '%3'").arg(option, allowed.join(u'|'), value));
+        throw PluvionError(QStringLiteral("%1 的取值应为 %2，而不是 '%3'")
+                               .arg(option, allowed.join(u'|'), ValueExcerpt(value)));
     return value;
 }
 
@@ -58,13 +58,7 @@ FitRequest ParseFitArguments(const QStringList &arguments)
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString option = arguments[i];
         QString inlineValue;
-        bool hasInline = false;
-        const qsizetype equals = option.indexOf(u'=');
-        if (option.startsWith(QStringLiteral("--")) && equals > 0) {
-            inlineValue = option.mid(equals + 1);
-            option = option.left(equals);
-            hasInline = true;
-        }
+        const bool hasInline = SplitInlineValue(option, inlineValue);
         const auto value = [&]() { return takeValue(arguments, i, option, inlineValue, hasInline); };
         if (option == QStringLiteral("--fit")) {
             request.file = value();

@@ -24,9 +24,15 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <new>
 
 namespace {
+
+// The starting layout: the chart 579 pixels wide beside the 219-pixel panel.
+constexpr int RightPanelWidth = 219;
+constexpr int ChartWidth = 800 - RightPanelWidth - 2;
+const QSize MinimumWindowSize(640, 480);
 
 // The headings of the right panel: sky blue, maroon text.
 QLabel *panelHeading(const QString &text, QWidget *parent)
@@ -126,6 +132,13 @@ void TFormPluvion::buildLayout()
     m_checkIntensity->setObjectName(QStringLiteral("CheckBox_Rainfall_Intensity"));
     m_checkIntensity->setGeometry(151, 30, 66, 17);
     m_checkIntensity->setChecked(true);
+    // The switches are as wide as their captions need in the fonts at hand;
+    // the panel then makes room for them.
+    for (QCheckBox *box : {m_checkOverall, m_checkIntensity})
+        box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
+    const int panelWidth = std::max(
+        {RightPanelWidth, m_checkOverall->geometry().right() + 5, m_checkIntensity->geometry().right() + 5});
+    panelRight->setMinimumWidth(panelWidth);
     topLayout->addWidget(buttons);
     rightLayout->addWidget(panelTop);
 
@@ -161,7 +174,7 @@ void TFormPluvion::buildLayout()
     m_splitter->addWidget(panelRight);
     m_splitter->setStretchFactor(0, 1);
     m_splitter->setStretchFactor(1, 0);
-    m_splitter->setSizes({800 - 219 - 2, 219});
+    m_splitter->setSizes({ChartWidth, panelWidth});
     setCentralWidget(m_splitter);
 
     connect(m_buttonNewRainModel, &QPushButton::clicked, this,
@@ -293,8 +306,13 @@ void TFormPluvion::FormCreate()
     if (!m_newStormDialog)
         m_newStormDialog = new TFormAddNewRainModel(m_storm, *m_prompts, m_separators, this);
 
-    // Client area 800 by 480, centred on the screen.
-    resize(800, 480 + menuBar()->sizeHint().height());
+    // Client area 800 by 480 (wider by what the right panel's texts need),
+    // centred on the screen. Below 640 by 480 the axis numbers of the chart
+    // crowd each other and the table shows too few rows to read.
+    const int panelWidth =
+        centralWidget()->findChild<QWidget *>(QStringLiteral("PanelRight"))->minimumWidth();
+    setMinimumSize(MinimumWindowSize + QSize(panelWidth - RightPanelWidth, 0));
+    resize(ChartWidth + m_splitter->handleWidth() + panelWidth, 480 + menuBar()->sizeHint().height());
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = geometry();
         frame.moveCenter(screen->availableGeometry().center());

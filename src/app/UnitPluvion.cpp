@@ -25,6 +25,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 namespace {
@@ -66,6 +67,36 @@ QStringList stormFileFilters()
 }
 
 } // namespace
+
+QList<int> WidestTextRows(const RainPoints &points)
+{
+    if (points.empty())
+        return {};
+    // The same count of decimals everywhere: the widest texts are those of the
+    // largest magnitudes, of a negative sign, of the longest time, or a value
+    // that is not a number.
+    const auto magnitude = [](double value) { return std::isfinite(value) ? std::fabs(value) : -1.0; };
+    int intensity = 0;
+    int overall = 0;
+    int negative = -1;
+    int notFinite = -1;
+    for (int row = 0; row < int(points.size()); ++row) {
+        const TRainPoint &point = points[size_t(row)];
+        if (magnitude(point.Intensity) > magnitude(points[size_t(intensity)].Intensity))
+            intensity = row;
+        if (magnitude(point.Overall) > magnitude(points[size_t(overall)].Overall))
+            overall = row;
+        if (negative < 0 && (point.Intensity < 0 || point.Overall < 0))
+            negative = row;
+        if (notFinite < 0 && (!std::isfinite(point.Intensity) || !std::isfinite(point.Overall)))
+            notFinite = row;
+    }
+    QList<int> rows = {0, int(points.size()) - 1, intensity, overall};
+    for (const int row : {negative, notFinite})
+        if (row >= 0)
+            rows.append(row);
+    return rows;
+}
 
 QString DataFolderOf(const QString &configurationFolder)
 {
@@ -265,9 +296,7 @@ void TFormPluvion::FormCreate()
 {
     m_rainPoints.clear();
 
-    m_grid->setColumnWidth(0, 40);
-    m_grid->setColumnWidth(1, 70);
-    m_grid->setColumnWidth(2, 70);
+    m_grid->setStartWidths({40, 70, 70});
 
     QString programFolder = QDir::fromNativeSeparators(QCoreApplication::applicationDirPath());
     if (!programFolder.endsWith(u'/'))
@@ -400,6 +429,7 @@ void TFormPluvion::ShowRainPoints(const RainPoints &points)
 {
     m_tableModel->fill(points, int(m_options.TimeFormat), m_options.Precision, m_separators);
     m_grid->setFrameRow(-1);
+    m_grid->fitColumns(WidestTextRows(points));
 
     m_chart->setPoints(points);
     m_peaks = SeriesPeaksOf(points);

@@ -166,7 +166,8 @@ void TFormPluvion::buildLayout()
     // The switches are as wide as their captions need in the fonts at hand;
     // the panel then makes room for them.
     for (QCheckBox *box : {m_checkOverall, m_checkIntensity})
-        box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
+        box->resize(std::max(box->width(), box->sizeHint().width()),
+                    std::max(box->height(), box->fontMetrics().height()));
     const int panelWidth = std::max(
         {RightPanelWidth, m_checkOverall->geometry().right() + 5, m_checkIntensity->geometry().right() + 5});
     panelRight->setMinimumWidth(panelWidth);
@@ -407,12 +408,9 @@ void TFormPluvion::RefreshRainModel()
 void TFormPluvion::writeLabels()
 {
     const auto texts = LabelTexts(m_storm, m_options.Precision, m_separators);
-    for (int i = 0; i < 5; ++i) {
-        m_labels[i]->setText(texts[size_t(i)]);
-        m_labels[i]->adjustSize();
-    }
-    m_labels[5]->setText(FormulaDepthText(m_storm, m_options.Precision, m_separators));
-    m_labels[5]->adjustSize();
+    for (int i = 0; i < 5; ++i)
+        m_chart->setValueLabelText(i, texts[size_t(i)]);
+    m_chart->setValueLabelText(5, FormulaDepthText(m_storm, m_options.Precision, m_separators));
 }
 
 void TFormPluvion::showLabelsByOptions()

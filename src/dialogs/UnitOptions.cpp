@@ -118,10 +118,12 @@ void fitGroup(QGroupBox *group)
     const QWidgetList controls = group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
     if (controls.isEmpty())
         return;
+    // A caption's line of text must fit; the rest of a check box's size hint
+    // is room for the focus frame, which the rows 21 pixels apart leave out.
     for (QWidget *control : controls) {
         if (qobject_cast<QCheckBox *>(control) || qobject_cast<QLabel *>(control))
             control->resize(std::max(control->width(), control->sizeHint().width()),
-                            std::max(control->height(), control->sizeHint().height()));
+                            std::max(control->height(), control->fontMetrics().height()));
     }
     // The precision field stays right of its caption.
     if (auto *caption = group->findChild<QLabel *>(QString(), Qt::FindDirectChildrenOnly)) {

@@ -150,7 +150,10 @@ StormChart::StormChart(QWidget *parent) : StyledPlot(parent)
 
     setMouseTracking(true);
     connect(this, &QCustomPlot::beforeReplot, this, &StormChart::applyAxisRanges);
-    connect(this, &QCustomPlot::afterLayout, this, &StormChart::elideValueLabels);
+    connect(this, &QCustomPlot::afterLayout, this, [this] {
+        m_laidOut = true;
+        elideValueLabels();
+    });
     applyAxisRanges();
 
     const char *labelNames[ValueLabelCount] = {"Label_P",
@@ -192,9 +195,10 @@ void StormChart::elideValueLabels()
     for (int i = 0; i < ValueLabelCount; ++i) {
         QLabel *label = m_labels[i];
         const QString &text = m_labelTexts[i];
-        // As far as the plot's right edge from where the label lies.
+        // As far as the plot's right edge from where the label lies, once the
+        // plot has been laid out.
         const int width = std::max(axisRect()->right() - label->x() - 2, 40);
-        const QString shown = label->fontMetrics().elidedText(text, Qt::ElideRight, width);
+        const QString shown = m_laidOut ? label->fontMetrics().elidedText(text, Qt::ElideRight, width) : text;
         if (shown == label->text())
             continue;
         label->setText(shown);

@@ -103,6 +103,7 @@ private:
     int m_intensityHovered = -1;
     QLabel *m_labels[ValueLabelCount] = {};
     QString m_labelTexts[ValueLabelCount];
+    bool m_laidOut = false; // whether a replot has placed the plot's rectangle
     double m_leftMaximum = 9999;
     double m_rightMaximum = 9999;
 };

@@ -38,6 +38,13 @@ bool saveDialogPictures(TFormPluvion &window, const QString &folder)
     bool saved = true;
     window.findChild<StormChart *>("Chart1")->replot();
     saved &= window.grab().save(dir.filePath(QStringLiteral("main-window.png")));
+    // And at the smallest size the window allows.
+    const QSize size = window.size();
+    window.resize(window.minimumSize());
+    QCoreApplication::processEvents();
+    window.findChild<StormChart *>("Chart1")->replot();
+    saved &= window.grab().save(dir.filePath(QStringLiteral("main-window-smallest.png")));
+    window.resize(size);
 
     TExpressionObject storm = window.storm();
     TFormAddNewRainModel newStorm(storm, window.prompts(), window.separators(), &window);

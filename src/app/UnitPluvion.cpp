@@ -24,9 +24,16 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 #include <new>
 
 namespace {
+
+// The starting layout: the chart 579 pixels wide beside the 219-pixel panel.
+constexpr int RightPanelWidth = 219;
+constexpr int ChartWidth = 800 - RightPanelWidth - 2;
+const QSize MinimumWindowSize(640, 480);
 
 // The headings of the right panel: sky blue, maroon text.
 QLabel *panelHeading(const QString &text, QWidget *parent)
@@ -60,6 +67,36 @@ QStringList stormFileFilters()
 }
 
 } // namespace
+
+QList<int> WidestTextRows(const RainPoints &points)
+{
+    if (points.empty())
+        return {};
+    // The same count of decimals everywhere: the widest texts are those of the
+    // largest magnitudes, of a negative sign, of the longest time, or a value
+    // that is not a number.
+    const auto magnitude = [](double value) { return std::isfinite(value) ? std::fabs(value) : -1.0; };
+    int intensity = 0;
+    int overall = 0;
+    int negative = -1;
+    int notFinite = -1;
+    for (int row = 0; row < int(points.size()); ++row) {
+        const TRainPoint &point = points[size_t(row)];
+        if (magnitude(point.Intensity) > magnitude(points[size_t(intensity)].Intensity))
+            intensity = row;
+        if (magnitude(point.Overall) > magnitude(points[size_t(overall)].Overall))
+            overall = row;
+        if (negative < 0 && (point.Intensity < 0 || point.Overall < 0))
+            negative = row;
+        if (notFinite < 0 && (!std::isfinite(point.Intensity) || !std::isfinite(point.Overall)))
+            notFinite = row;
+    }
+    QList<int> rows = {0, int(points.size()) - 1, intensity, overall};
+    for (const int row : {negative, notFinite})
+        if (row >= 0)
+            rows.append(row);
+    return rows;
+}
 
 QString DataFolderOf(const QString &configurationFolder)
 {
@@ -126,6 +163,14 @@ void TFormPluvion::buildLayout()
     m_checkIntensity->setObjectName(QStringLiteral("CheckBox_Rainfall_Intensity"));
     m_checkIntensity->setGeometry(151, 30, 66, 17);
     m_checkIntensity->setChecked(true);
+    // The switches are as wide as their captions need in the fonts at hand;
+    // the panel then makes room for them.
+    for (QCheckBox *box : {m_checkOverall, m_checkIntensity})
+        box->resize(std::max(box->width(), box->sizeHint().width()),
+                    std::max(box->height(), box->fontMetrics().height()));
+    const int panelWidth = std::max(
+        {RightPanelWidth, m_checkOverall->geometry().right() + 5, m_checkIntensity->geometry().right() + 5});
+    panelRight->setMinimumWidth(panelWidth);
     topLayout->addWidget(buttons);
     rightLayout->addWidget(panelTop);
 
@@ -161,7 +206,7 @@ void TFormPluvion::buildLayout()
     m_splitter->addWidget(panelRight);
     m_splitter->setStretchFactor(0, 1);
     m_splitter->setStretchFactor(1, 0);
-    m_splitter->setSizes({800 - 219 - 2, 219});
+    m_splitter->setSizes({ChartWidth, panelWidth});
     setCentralWidget(m_splitter);
 
     connect(m_buttonNewRainModel, &QPushButton::clicked, this,
@@ -252,9 +297,7 @@ void TFormPluvion::FormCreate()
 {
     m_rainPoints.clear();
 
-    m_grid->setColumnWidth(0, 40);
-    m_grid->setColumnWidth(1, 70);
-    m_grid->setColumnWidth(2, 70);
+    m_grid->setStartWidths({40, 70, 70});
 
     QString programFolder = QDir::fromNativeSeparators(QCoreApplication::applicationDirPath());
     if (!programFolder.endsWith(u'/'))
@@ -293,8 +336,13 @@ void TFormPluvion::FormCreate()
     if (!m_newStormDialog)
         m_newStormDialog = new TFormAddNewRainModel(m_storm, *m_prompts, m_separators, this);
 
-    // Client area 800 by 480, centred on the screen.
-    resize(800, 480 + menuBar()->sizeHint().height());
+    // Client area 800 by 480 (wider by what the right panel's texts need),
+    // centred on the screen. Below 640 by 480 the axis numbers of the chart
+    // crowd each other and the table shows too few rows to read.
+    const int panelWidth =
+        centralWidget()->findChild<QWidget *>(QStringLiteral("PanelRight"))->minimumWidth();
+    setMinimumSize(MinimumWindowSize + QSize(panelWidth - RightPanelWidth, 0));
+    resize(ChartWidth + m_splitter->handleWidth() + panelWidth, 480 + menuBar()->sizeHint().height());
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = geometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -360,12 +408,9 @@ void TFormPluvion::RefreshRainModel()
 void TFormPluvion::writeLabels()
 {
     const auto texts = LabelTexts(m_storm, m_options.Precision, m_separators);
-    for (int i = 0; i < 5; ++i) {
-        m_labels[i]->setText(texts[size_t(i)]);
-        m_labels[i]->adjustSize();
-    }
-    m_labels[5]->setText(FormulaDepthText(m_storm, m_options.Precision, m_separators));
-    m_labels[5]->adjustSize();
+    for (int i = 0; i < 5; ++i)
+        m_chart->setValueLabelText(i, texts[size_t(i)]);
+    m_chart->setValueLabelText(5, FormulaDepthText(m_storm, m_options.Precision, m_separators));
 }
 
 void TFormPluvion::showLabelsByOptions()
@@ -382,6 +427,7 @@ void TFormPluvion::ShowRainPoints(const RainPoints &points)
 {
     m_tableModel->fill(points, int(m_options.TimeFormat), m_options.Precision, m_separators);
     m_grid->setFrameRow(-1);
+    m_grid->fitColumns(WidestTextRows(points));
 
     m_chart->setPoints(points);
     m_peaks = SeriesPeaksOf(points);

@@ -175,5 +175,8 @@ private:
     std::unique_ptr<TFormAbout> m_about;
 };
 
+// The rows whose texts in the table are the widest, for fitting its columns.
+QList<int> WidestTextRows(const RainPoints &points);
+
 // The data folder under the user's configuration folder, with its separator.
 QString DataFolderOf(const QString &configurationFolder);

@@ -247,8 +247,8 @@ ChartScene TFormPluvion::chartScene() const
     scene.rightMaximum = m_chart->rightMaximum();
     scene.barsShown = m_chart->overallSeries()->visible();
     scene.lineShown = m_chart->intensitySeries()->visible();
-    for (QLabel *label : m_labels)
-        scene.labels.append({label->text(), label->pos(), !label->isHidden()});
+    for (int i = 0; i < StormChart::ValueLabelCount; ++i)
+        scene.labels.append({m_chart->valueLabelText(i), m_labels[i]->pos(), !m_labels[i]->isHidden()});
     return scene;
 }
 

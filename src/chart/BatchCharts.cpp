@@ -66,14 +66,6 @@ void legendBelow(StyledPlot &chart, int perRow)
     legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true); // along each row, then the next
 }
 
-void setLogarithmic(QCPAxis *axis)
-{
-    axis->setScaleType(QCPAxis::stLogarithmic);
-    axis->setTicker(QSharedPointer<QCPAxisTickerLog>(new QCPAxisTickerLog));
-    axis->setNumberFormat(QStringLiteral("g"));
-    axis->setNumberPrecision(6);
-}
-
 } // namespace
 
 std::unique_ptr<StyledPlot> BatchCompareChart(const QList<BatchStorm> &storms, QSize size,
@@ -162,8 +154,8 @@ std::unique_ptr<StyledPlot> BatchIdfChart(const TExpressionObject &formula, cons
 
     chart->xAxis->setRange(lower, upper);
     if (logAxes) {
-        setLogarithmic(chart->xAxis);
-        setLogarithmic(chart->yAxis);
+        StyledPlot::setLogarithmic(chart->xAxis);
+        StyledPlot::setLogarithmic(chart->yAxis);
         if (highest > 0)
             chart->yAxis->setRange(smallest / 1.25, highest * 1.25);
         else

@@ -40,8 +40,7 @@ RgbImage RenderChart(const ChartScene &scene, QSize size)
     chart.setRightMaximum(scene.rightMaximum);
     for (int i = 0; i < StormChart::ValueLabelCount && i < scene.labels.size(); ++i) {
         QLabel *label = chart.valueLabel(i);
-        label->setText(scene.labels[i].text);
-        label->adjustSize();
+        chart.setValueLabelText(i, scene.labels[i].text);
         label->move(scene.labels[i].place);
         label->setVisible(scene.labels[i].visible);
     }

@@ -1,5 +1,7 @@
 #include "chart/FitChart.h"
 
+#include "chart/StyledPlot.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <algorithm>
@@ -28,8 +30,8 @@ void DrawFitChart(QCustomPlot &plot, const FitOutcome &o, bool logAxes)
     plot.xAxis->setScaleType(scale);
     plot.yAxis->setScaleType(scale);
     if (logAxes) {
-        plot.xAxis->setTicker(QSharedPointer<QCPAxisTickerLog>(new QCPAxisTickerLog));
-        plot.yAxis->setTicker(QSharedPointer<QCPAxisTickerLog>(new QCPAxisTickerLog));
+        plot.xAxis->setTicker(QSharedPointer<DecadeStepsTicker>(new DecadeStepsTicker));
+        plot.yAxis->setTicker(QSharedPointer<DecadeStepsTicker>(new DecadeStepsTicker));
     } else {
         plot.xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
         plot.yAxis->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));

@@ -13,6 +13,9 @@ const QColor IntensityColour(255, 128, 0);
 const QColor OverallColour(0, 128, 255);
 constexpr int RightAxisMarginPixels = 10;
 constexpr double HitPixels = 4;
+// From here on a tick label in fixed notation would be wider than the axis.
+constexpr double LargeTickValue = 1e7;
+const QString LabelToolTip = QStringLiteral("按住拖动调整位置");
 
 // `factor` times the peak, or the largest finite number when that overflows.
 double scaledMaximum(double factor, double peak)
@@ -147,6 +150,10 @@ StormChart::StormChart(QWidget *parent) : StyledPlot(parent)
 
     setMouseTracking(true);
     connect(this, &QCustomPlot::beforeReplot, this, &StormChart::applyAxisRanges);
+    connect(this, &QCustomPlot::afterLayout, this, [this] {
+        m_laidOut = true;
+        elideValueLabels();
+    });
     applyAxisRanges();
 
     const char *labelNames[ValueLabelCount] = {"Label_P",
@@ -164,7 +171,7 @@ StormChart::StormChart(QWidget *parent) : StyledPlot(parent)
         palette.setColor(QPalette::Window, Qt::white);
         palette.setColor(QPalette::WindowText, Qt::black);
         label->setPalette(palette);
-        label->setToolTip(QStringLiteral("按住拖动调整位置"));
+        label->setToolTip(LabelToolTip);
         label->move(valueLabelPlace(i));
         label->hide();
         m_labels[i] = label;
@@ -175,6 +182,29 @@ QPoint StormChart::valueLabelPlace(int index)
 {
     static const int tops[ValueLabelCount] = {95, 118, 140, 162, 184, 206};
     return QPoint(99, tops[index]);
+}
+
+void StormChart::setValueLabelText(int index, const QString &text)
+{
+    m_labelTexts[index] = text;
+    elideValueLabels();
+}
+
+void StormChart::elideValueLabels()
+{
+    for (int i = 0; i < ValueLabelCount; ++i) {
+        QLabel *label = m_labels[i];
+        const QString &text = m_labelTexts[i];
+        // As far as the plot's right edge from where the label lies, once the
+        // plot has been laid out.
+        const int width = std::max(axisRect()->right() - label->x() - 2, 40);
+        const QString shown = m_laidOut ? label->fontMetrics().elidedText(text, Qt::ElideRight, width) : text;
+        if (shown == label->text())
+            continue;
+        label->setText(shown);
+        label->setToolTip(shown == text ? LabelToolTip : text + u'\n' + LabelToolTip);
+        label->adjustSize();
+    }
 }
 
 void StormChart::scaleAxes(const SeriesPeaks &peaks)
@@ -227,11 +257,21 @@ void StormChart::setRightMaximum(double maximum)
 
 void StormChart::applyAxisRanges()
 {
-    yAxis->setRange(0, m_leftMaximum);
+    // The chart draws no range that reaches QCPRange::maxRange (it would keep
+    // the old range silently): a larger maximum is drawn just below it.
+    const double drawable = std::nextafter(QCPRange::maxRange, 0.0);
+    yAxis->setRange(0, std::min(m_leftMaximum, drawable));
     const double length = axisRect()->height();
     const double stretch =
         length > 2 * RightAxisMarginPixels ? length / (length - RightAxisMarginPixels) : 1.0;
-    yAxis2->setRange(0, m_rightMaximum * stretch);
+    yAxis2->setRange(0, std::min(m_rightMaximum * stretch, drawable));
+    // Fixed notation with three decimals for ordinary storms; large numbers
+    // in powers of ten, so that no tick label runs across the chart.
+    for (QCPAxis *axis : {yAxis, yAxis2}) {
+        const bool large = axis->range().upper >= LargeTickValue;
+        axis->setNumberFormat(large ? QStringLiteral("gb") : QStringLiteral("f"));
+        axis->setNumberPrecision(3);
+    }
 }
 
 int StormChart::hoveredIndex(const QCPAbstractPlottable *series) const

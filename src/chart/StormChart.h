@@ -69,6 +69,10 @@ public:
     static constexpr int ValueLabelCount = 6;
     QLabel *valueLabel(int index) const { return m_labels[index]; }
     static QPoint valueLabelPlace(int index);
+    // A value label's text; a text wider than the plot shows elided, whole in
+    // its tooltip, so that it never runs over the axes.
+    void setValueLabelText(int index, const QString &text);
+    QString valueLabelText(int index) const { return m_labelTexts[index]; }
 
     // Scales the vertical axes by the series shown (see ScaledAxisMaxima).
     void scaleAxes(const SeriesPeaks &peaks);
@@ -91,12 +95,15 @@ public:
 
 private:
     void applyAxisRanges();
+    void elideValueLabels();
 
     QCPGraph *m_intensity = nullptr;
     PaletteBars *m_overall = nullptr;
     QCPGraph *m_intensityHighlight = nullptr;
     int m_intensityHovered = -1;
     QLabel *m_labels[ValueLabelCount] = {};
+    QString m_labelTexts[ValueLabelCount];
+    bool m_laidOut = false; // whether a replot has placed the plot's rectangle
     double m_leftMaximum = 9999;
     double m_rightMaximum = 9999;
 };

@@ -1,8 +1,37 @@
 #include "chart/StyledPlot.h"
 
+#include <cmath>
+
 namespace {
 
 const QColor GridColour(255, 128, 128);
+
+constexpr int MostLabelledDecades = 6;
+
+// Every `multiple` × 10^k (k whole) from the decade of `low` to that of
+// `high`, ascending.
+QVector<double> decadeMultiples(double low, double high, const QList<int> &multiples)
+{
+    QVector<double> values;
+    if (!(low > 0) || !(high >= low) || !std::isfinite(high))
+        return values;
+    const int first = int(std::floor(std::log10(low)));
+    const int last = int(std::floor(std::log10(high)));
+    for (int k = first; k <= last; ++k) {
+        const double decade = std::pow(10.0, k);
+        for (const int multiple : multiples)
+            values.append(multiple * decade);
+    }
+    return values;
+}
+
+int countWithin(const QVector<double> &values, const QCPRange &range)
+{
+    int count = 0;
+    for (const double value : values)
+        count += range.contains(value) ? 1 : 0;
+    return count;
+}
 
 } // namespace
 
@@ -40,4 +69,39 @@ void StyledPlot::prepareOffScreen(QSize size)
     // multiply the size asked for.
     setBufferDevicePixelRatio(1);
     resize(size);
+}
+
+void StyledPlot::setLogarithmic(QCPAxis *axis)
+{
+    axis->setScaleType(QCPAxis::stLogarithmic);
+    axis->setTicker(QSharedPointer<DecadeStepsTicker>(new DecadeStepsTicker));
+    axis->setNumberFormat(QStringLiteral("g"));
+    axis->setNumberPrecision(6);
+}
+
+QVector<double> DecadeStepsTicker::createTickVector(double, const QCPRange &range)
+{
+    // One decade beyond either end, so that the trimming keeps a tick outside.
+    const double low = range.lower / 10;
+    const double high = range.upper * 10;
+    const double decades = std::log10(range.upper / range.lower);
+    if (decades > MostLabelledDecades)
+        m_steps = {1};
+    else if (countWithin(decadeMultiples(low, high, {1, 2, 5}), range) < 2)
+        m_steps = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    else
+        m_steps = {1, 2, 5};
+    return decadeMultiples(low, high, m_steps);
+}
+
+QVector<double> DecadeStepsTicker::createSubTickVector(int, const QVector<double> &ticks)
+{
+    if (ticks.isEmpty())
+        return {};
+    QList<int> between;
+    for (int multiple = 1; multiple <= 9; ++multiple) {
+        if (!m_steps.contains(multiple))
+            between.append(multiple);
+    }
+    return decadeMultiples(ticks.first(), ticks.last(), between);
 }

@@ -22,7 +22,25 @@ public:
     // An axis with its title and numbers with a fixed count of decimals.
     static void styleAxis(QCPAxis *axis, const QString &title, int decimals);
 
+    // A logarithmic axis labelled at 1, 2 and 5 of every decade (see
+    // DecadeStepsTicker), numbers in the shortest form.
+    static void setLogarithmic(QCPAxis *axis);
+
     // Makes the plot a picture that is never shown: `size` pixels, one picture
     // pixel per chart pixel whatever the screen's scale.
     void prepareOffScreen(QSize size);
+};
+
+// Ticks for a logarithmic axis: 1, 2 and 5 times every power of ten in the
+// range, the other whole multiples as sub-ticks. A range of less than two
+// such ticks is labelled at every whole multiple, one of more than six
+// decades at the powers of ten only, so that the labels never crowd.
+class DecadeStepsTicker : public QCPAxisTicker
+{
+protected:
+    QVector<double> createTickVector(double tickStep, const QCPRange &range) override;
+    QVector<double> createSubTickVector(int subTickCount, const QVector<double> &ticks) override;
+
+private:
+    QList<int> m_steps = {1, 2, 5};
 };

@@ -10,6 +10,7 @@
 #include <QScopedValueRollback>
 #include <QSpinBox>
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -109,6 +110,45 @@ const FlagBox FlagBoxes[TFormOptions::FlagBoxCount] = {
      &TViewOptions::CalcByShow, u"按显示的数值计算，会降低计算精度"},
 };
 
+// Moves a group's controls below its title and widens them and the group to
+// what their texts need in the fonts at hand. The places and sizes given are
+// the smallest; a group whose font needs no more keeps them exactly.
+void fitGroup(QGroupBox *group)
+{
+    const QWidgetList controls = group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    if (controls.isEmpty())
+        return;
+    // A caption's line of text must fit; the rest of a check box's size hint
+    // is room for the focus frame, which the rows 21 pixels apart leave out.
+    for (QWidget *control : controls) {
+        if (qobject_cast<QCheckBox *>(control) || qobject_cast<QLabel *>(control))
+            control->resize(std::max(control->width(), control->sizeHint().width()),
+                            std::max(control->height(), control->fontMetrics().height()));
+    }
+    // The precision field stays right of its caption.
+    if (auto *caption = group->findChild<QLabel *>(QString(), Qt::FindDirectChildrenOnly)) {
+        for (QWidget *control : controls) {
+            if (qobject_cast<QSpinBox *>(control) && control->x() < caption->geometry().right() + 4)
+                control->move(caption->geometry().right() + 4, control->y());
+        }
+    }
+
+    const QRect contents = group->contentsRect();
+    int top = std::numeric_limits<int>::max();
+    for (const QWidget *control : controls)
+        top = std::min(top, control->y());
+    const int down = std::max(0, contents.top() + 2 - top);
+    QRect used;
+    for (QWidget *control : controls) {
+        control->move(control->pos() + QPoint(0, down));
+        used = used.united(control->geometry());
+    }
+    const int rightMargin = group->width() - 1 - contents.right() + 3;
+    const int bottomMargin = group->height() - 1 - contents.bottom() + 3;
+    group->resize(std::max(group->width(), used.right() + 1 + rightMargin),
+                  std::max(group->height(), used.bottom() + 1 + bottomMargin));
+}
+
 } // namespace
 
 TFormOptions::TFormOptions(TViewOptions &options, std::function<void()> previewOnWindow, QWidget *parent)
@@ -135,7 +175,6 @@ void TFormOptions::buildControls()
     setObjectName(QStringLiteral("FormOptions"));
     setWindowTitle(QStringLiteral("设置"));
     setFont(WindowFonts::songTi(9));
-    setFixedSize(256, 232);
 
     // A group's check boxes, made in table order so that Tab visits them so.
     QGroupBox *groups[3] = {};
@@ -179,6 +218,7 @@ void TFormOptions::buildControls()
     m_okButton = button(QStringLiteral("Button_OK"), QStringLiteral("确定"), this, QRect(174, 170, 75, 25));
     m_cancelButton =
         button(QStringLiteral("Button_Cancle"), QStringLiteral("取消"), this, QRect(174, 201, 75, 25));
+    fitToFonts(groups[0], groups[1], time, groups[2]);
     connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -186,6 +226,28 @@ void TFormOptions::buildControls()
         connect(box, &QCheckBox::toggled, this, &TFormOptions::CheckBox_ShowLabel_PClick);
     connect(m_precisionEdit, &QSpinBox::valueChanged, this, &TFormOptions::CheckBox_ShowLabel_PClick);
     connect(m_timeFormatBox, &QComboBox::currentIndexChanged, this, &TFormOptions::CheckBox_ShowLabel_PClick);
+}
+
+void TFormOptions::fitToFonts(QGroupBox *labels, QGroupBox *series, QGroupBox *time, QGroupBox *precision)
+{
+    for (QGroupBox *group : {labels, series, time, precision})
+        fitGroup(group);
+    // The groups keep their order and gaps when one of them grows: labels
+    // at the top left, series and time format to its right one above the
+    // other, precision below the labels with the two buttons beside it.
+    const int rightColumn = std::max(series->x(), labels->geometry().right() + 7);
+    const int rightWidth = std::max(series->width(), time->width());
+    series->setGeometry(rightColumn, series->y(), rightWidth, series->height());
+    time->setGeometry(rightColumn, std::max(time->y(), series->geometry().bottom() + 9), rightWidth,
+                      time->height());
+    precision->move(precision->x(), std::max({precision->y(), labels->geometry().bottom() + 4,
+                                              time->geometry().bottom() + 4}));
+    const int buttonsLeft = std::max(m_okButton->x(), precision->geometry().right() + 6);
+    m_okButton->move(buttonsLeft, precision->y() + 10);
+    m_cancelButton->move(buttonsLeft, precision->y() + 41);
+    const int right = std::max({time->geometry().right(), m_okButton->geometry().right()});
+    const int bottom = std::max(precision->geometry().bottom(), m_cancelButton->geometry().bottom());
+    setFixedSize(std::max(256, right + 8), std::max(232, bottom + 6));
 }
 
 void TFormOptions::FormCreate()

@@ -8,6 +8,7 @@
 class QCheckBox;
 class QComboBox;
 class QPushButton;
+class QGroupBox;
 class QSpinBox;
 
 // The options dialog "设置": edits the display options in place and shows
@@ -32,6 +33,9 @@ public:
 
 private:
     void buildControls();
+    // Fits the groups to their texts and places them, the buttons and the
+    // dialog's size around them (never smaller than the layout's own sizes).
+    void fitToFonts(QGroupBox *labels, QGroupBox *series, QGroupBox *time, QGroupBox *precision);
     void FormCreate();
     void ApplyOptions();
     // The one change handler of all ten controls.

@@ -133,4 +133,75 @@ TEST(BatchCharts, IdfChartHasACurvePerPeriodAndLogAxesWhenAsked)
     }
 }
 
+TEST(BatchCharts, LogAxesLabelOneTwoFiveOfEveryDecade)
+{
+    const auto chart = BatchIdfChart(StartUpStorm(), {2, 50}, 1440, true, QSize(640, 400), {});
+    RenderOffScreen(*chart);
+    struct Case
+    {
+        QCPAxis *axis;
+        QList<double> expected; // the 1-2-5 steps the range holds
+    };
+    const Case cases[] = {
+        {chart->xAxis, {1, 2, 5, 10, 20, 50, 100, 200, 500, 1000}},
+        {chart->yAxis, {0.02, 0.05, 0.1, 0.2, 0.5, 1, 2, 5}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.axis->label().toStdString());
+        const QCPRange range = c.axis->range();
+        QList<double> shown;
+        QStringList labels;
+        for (int i = 0; i < c.axis->tickVector().size(); ++i) {
+            if (range.contains(c.axis->tickVector()[i])) {
+                shown.append(c.axis->tickVector()[i]);
+                labels.append(c.axis->tickVectorLabels()[i]);
+            }
+        }
+        QList<double> expected;
+        QStringList expectedLabels;
+        for (const double value : c.expected) {
+            if (range.contains(value)) {
+                expected.append(value);
+                expectedLabels.append(QString::number(value, 'g', 6));
+            }
+        }
+        ASSERT_GE(expected.size(), 6) << range.lower << " to " << range.upper;
+        ASSERT_EQ(shown.size(), expected.size()) << labels.join(u' ').toStdString();
+        for (int i = 0; i < shown.size(); ++i)
+            EXPECT_DOUBLE_EQ(shown[i], expected[i]);
+        EXPECT_EQ(labels, expectedLabels);
+        // The other whole multiples mark the decades between the labels.
+        EXPECT_TRUE(c.axis->subTicks());
+    }
+}
+
+TEST(BatchCharts, LogTickerKeepsNarrowAndWideRangesReadable)
+{
+    StyledPlot plot;
+    plot.prepareOffScreen(QSize(400, 300));
+    StyledPlot::setLogarithmic(plot.yAxis);
+    struct Case
+    {
+        double lower;
+        double upper;
+        QList<double> ticks;
+    };
+    const Case cases[] = {
+        {3.5, 8.5, {4, 5, 6, 7, 8}},                            // less than two 1-2-5 steps: every multiple
+        {0.5, 1e8, {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8}}, // more than six decades: powers of ten
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.lower << " to " << c.upper);
+        plot.yAxis->setRange(c.lower, c.upper);
+        plot.replot(QCustomPlot::rpImmediateRefresh);
+        QList<double> shown;
+        for (const double tick : plot.yAxis->tickVector())
+            if (plot.yAxis->range().contains(tick))
+                shown.append(tick);
+        ASSERT_EQ(shown.size(), c.ticks.size());
+        for (int i = 0; i < shown.size(); ++i)
+            EXPECT_NEAR(shown[i], c.ticks[i], 1e-9 * c.ticks[i]);
+    }
+}
+
 } // namespace

@@ -38,12 +38,22 @@ QString ResultTableModel::cellText(int row, int column) const
     }
 }
 
+void ResultTableModel::ShownRows::readRow(qsizetype index, TableRow &row) const
+{
+    PointRows(m_model.m_points, m_model.m_timeFormat, m_model.m_precision, m_model.m_separators)
+        .readRow(index, row);
+    if (m_model.m_edits.isEmpty())
+        return;
+    for (int column = 0; column < 3; ++column) {
+        const auto edit = m_model.m_edits.constFind(qint64(index) * 3 + column);
+        if (edit != m_model.m_edits.constEnd())
+            row[size_t(column)] = *edit;
+    }
+}
+
 TableRows ResultTableModel::rowTexts() const
 {
-    TableRows rows = TableTexts(m_points, m_timeFormat, m_precision, m_separators);
-    for (auto edit = m_edits.cbegin(); edit != m_edits.cend(); ++edit)
-        rows[edit.key() / 3][edit.key() % 3] = edit.value();
-    return rows;
+    return TableTexts(m_shownRows);
 }
 
 int ResultTableModel::rowCount(const QModelIndex &parent) const

@@ -27,7 +27,10 @@ public:
     QString cellText(int row, int column) const;
     // The rows of the last fill.
     const RainPoints &points() const { return m_points; }
-    // Every data row's texts, edits included: what the exports copy.
+    // The data rows as the table shows them, edits included, read a row at a
+    // time: what the exports copy.
+    const TableRowSource &shownRows() const { return m_shownRows; }
+    // Every data row's texts, edits included.
     TableRows rowTexts() const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -38,6 +41,18 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
 
 private:
+    class ShownRows final : public TableRowSource
+    {
+    public:
+        explicit ShownRows(const ResultTableModel &model) : m_model(model) {}
+        qsizetype rowCount() const override { return qsizetype(m_model.m_points.size()); }
+        void readRow(qsizetype index, TableRow &row) const override;
+
+    private:
+        const ResultTableModel &m_model;
+    };
+
+    ShownRows m_shownRows{*this};
     RainPoints m_points;
     int m_timeFormat = 0;
     int m_precision = 4;

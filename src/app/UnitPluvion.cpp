@@ -515,12 +515,12 @@ void TFormPluvion::Chart1MouseMove(const QPointF &pos)
     const int index = lineIndex >= 0 ? lineIndex : barIndex;
     if (index < 0) {
         m_grid->setFrameRow(-1);
-        m_chart->replot(QCustomPlot::rpQueuedReplot);
+        m_chart->replotHighlights();
         return;
     }
     setGridCurrentRow(index);
     HighlightGridRow();
-    m_chart->replot(QCustomPlot::rpQueuedReplot);
+    m_chart->replotHighlights();
 }
 
 void TFormPluvion::Series_Overall_RainfallClick(int index)
@@ -536,7 +536,7 @@ void TFormPluvion::GridDataClick()
     m_grid->setFrameRow(-1);
     m_chart->setHoveredIndex(m_chart->intensitySeries(), current.row());
     m_chart->setHoveredIndex(m_chart->overallSeries(), current.row());
-    m_chart->replot(QCustomPlot::rpQueuedReplot);
+    m_chart->replotHighlights();
 }
 
 void TFormPluvion::HighlightGridRow()

@@ -167,7 +167,7 @@ std::optional<QString> TFormPluvion::askSaveTarget(const UserPrompts::FileDialog
 
 bool TFormPluvion::hasRowsToExport(const QString &nothingMessage)
 {
-    if (!m_rainPoints.empty())
+    if (!m_rainPoints->empty())
         return true;
     m_prompts->message(this, QStringLiteral("提示"), nothingMessage, UserPrompts::Icon::Information);
     return false;

@@ -232,18 +232,34 @@ void StormChart::scaleAxes(const SeriesPeaks &peaks)
     setRightMaximum(maxima.right);
 }
 
+namespace {
+
+// A series' data made in place from the rows, so that a storm of millions of
+// minutes is not held a second time on its way into the chart.
+template <class Data> class RowData : public QCPDataContainer<Data>
+{
+public:
+    template <class Make> RowData(const RainPoints &points, Make make)
+    {
+        this->mData.reserve(qsizetype(points.size()));
+        for (const TRainPoint &point : points)
+            this->mData.append(make(point));
+    }
+};
+
+} // namespace
+
 void StormChart::setPoints(const RainPoints &points)
 {
-    QVector<QCPGraphData> line;
-    QVector<QCPBarsData> bars;
-    line.reserve(qsizetype(points.size()));
-    bars.reserve(qsizetype(points.size()));
-    for (const TRainPoint &point : points) {
-        line.append(QCPGraphData(point.Time, point.Intensity));
-        bars.append(QCPBarsData(point.Time, point.Overall));
-    }
-    m_intensity->data()->set(line, true);
-    m_overall->data()->set(bars, true);
+    // The old data go first, so that two storms' data are never held at once.
+    m_intensity->data()->clear();
+    m_intensity->data()->squeeze();
+    m_overall->data()->clear();
+    m_overall->data()->squeeze();
+    m_intensity->setData(QSharedPointer<QCPGraphDataContainer>(new RowData<QCPGraphData>(
+        points, [](const TRainPoint &point) { return QCPGraphData(point.Time, point.Intensity); })));
+    m_overall->setData(QSharedPointer<QCPBarsDataContainer>(new RowData<QCPBarsData>(
+        points, [](const TRainPoint &point) { return QCPBarsData(point.Time, point.Overall); })));
     m_intensityHovered = -1;
     m_overall->setHoveredIndex(-1);
     m_intensityHighlight->data()->clear();

@@ -1,14 +1,19 @@
-// The window's refresh of storms of 121, 1,441 and 1,000,001 rows, offscreen:
-// the computation, the table fill, the chart's points and one drawing of
-// chart and table, as the user waits for them.
+// The window's refresh of storms of 121, 1,441, 1,000,001 and 10,000,001
+// rows, offscreen: the computation, the table fill, the chart's points and one
+// drawing of chart and table, as the user waits for them. Then the pointer
+// moving over the chart of such a storm: the hover answered (the point found,
+// the table's row made current and framed), and that answer drawn.
 #include "ScriptedPrompts.h"
 #include "app/ResultTableView.h"
 #include "app/UnitPluvion.h"
 #include "chart/StormChart.h"
 
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <memory>
 
 namespace {
 
@@ -31,6 +36,82 @@ void BM_RefreshRainModel(benchmark::State &state)
         state.SkipWithError("the refresh showed a message");
 }
 
+// A shown window holding a storm of the given duration.
+struct ShownStorm
+{
+    explicit ShownStorm(double duration)
+    {
+        setup.prompts = &prompts;
+        setup.configurationFolder = home.path();
+        window = std::make_unique<TFormPluvion>(setup);
+        window->resize(1024, 700);
+        window->show();
+        window->storm().Storm_Time = duration;
+        window->RefreshRainModel();
+        chart = window->findChild<StormChart *>("Chart1");
+        QCoreApplication::processEvents();
+        chart->replot(QCustomPlot::rpImmediateRefresh);
+        QCoreApplication::processEvents();
+    }
+
+    // Pointer places along the plot, on the line and on the bars by turns.
+    QList<QPointF> pointerPlaces(int count) const
+    {
+        QList<QPointF> places;
+        const QRect plot = chart->axisRect()->rect();
+        const auto line = chart->intensitySeries()->data();
+        for (int k = 0; k < count; ++k) {
+            const double x = plot.left() + 1 + (plot.width() - 2) * (k + 0.5) / count;
+            const double key = chart->xAxis->pixelToCoord(x);
+            auto point = line->findBegin(key, false);
+            if (point == line->constEnd())
+                --point;
+            const double y = k % 2 == 0 ? chart->yAxis->coordToPixel(point->value) : plot.top() + 3.0;
+            places.append(QPointF(chart->xAxis->coordToPixel(point->key), y));
+        }
+        return places;
+    }
+
+    QTemporaryDir home;
+    ScriptedPrompts prompts;
+    PluvionSetup setup;
+    std::unique_ptr<TFormPluvion> window;
+    StormChart *chart = nullptr;
+};
+
+void movePointer(QWidget *chart, const QPointF &place)
+{
+    QMouseEvent move(QEvent::MouseMove, place, chart->mapToGlobal(place), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(chart, &move);
+}
+
+void BM_PointerMove(benchmark::State &state)
+{
+    ShownStorm shown(double(state.range(0)));
+    const QList<QPointF> places = shown.pointerPlaces(64);
+    qsizetype k = 0;
+    for (auto _ : state)
+        movePointer(shown.chart, places[k++ % places.size()]);
+    shown.chart->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void BM_PointerMoveDrawn(benchmark::State &state)
+{
+    ShownStorm shown(double(state.range(0)));
+    const QList<QPointF> places = shown.pointerPlaces(64);
+    qsizetype k = 0;
+    for (auto _ : state) {
+        movePointer(shown.chart, places[k++ % places.size()]);
+        // What reaches the screen: the window's update, painted now.
+        QCoreApplication::sendPostedEvents();
+        shown.chart->repaint();
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_RefreshRainModel)->Arg(120)->Arg(1440)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshRainModel)->Arg(10000000)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PointerMove)->Arg(120)->Arg(10000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PointerMoveDrawn)->Arg(120)->Arg(10000000)->Unit(benchmark::kMillisecond);

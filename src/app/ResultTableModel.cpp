@@ -9,10 +9,11 @@
 ResultTableModel::ResultTableModel(QObject *parent) : QAbstractTableModel(parent)
 {}
 
-void ResultTableModel::fill(const RainPoints &points, int timeFormat, int precision, const Separators &sep)
+void ResultTableModel::fill(std::shared_ptr<const RainPoints> points, int timeFormat, int precision,
+                            const Separators &sep)
 {
     beginResetModel();
-    m_points = points;
+    m_points = points ? std::move(points) : std::make_shared<const RainPoints>();
     m_timeFormat = timeFormat;
     m_precision = precision;
     m_separators = sep;
@@ -22,12 +23,12 @@ void ResultTableModel::fill(const RainPoints &points, int timeFormat, int precis
 
 QString ResultTableModel::cellText(int row, int column) const
 {
-    if (row < 0 || row >= int(m_points.size()) || column < 0 || column > 2)
+    if (row < 0 || row >= int(m_points->size()) || column < 0 || column > 2)
         return {};
     const auto edit = m_edits.constFind(qint64(row) * 3 + column);
     if (edit != m_edits.constEnd())
         return *edit;
-    const TRainPoint &point = m_points[size_t(row)];
+    const TRainPoint &point = (*m_points)[size_t(row)];
     switch (column) {
     case 0:
         return ::RowTexts(point, m_timeFormat, m_precision, m_separators)[0];
@@ -38,17 +39,27 @@ QString ResultTableModel::cellText(int row, int column) const
     }
 }
 
+void ResultTableModel::ShownRows::readRow(qsizetype index, TableRow &row) const
+{
+    PointRows(*m_model.m_points, m_model.m_timeFormat, m_model.m_precision, m_model.m_separators)
+        .readRow(index, row);
+    if (m_model.m_edits.isEmpty())
+        return;
+    for (int column = 0; column < 3; ++column) {
+        const auto edit = m_model.m_edits.constFind(qint64(index) * 3 + column);
+        if (edit != m_model.m_edits.constEnd())
+            row[size_t(column)] = *edit;
+    }
+}
+
 TableRows ResultTableModel::rowTexts() const
 {
-    TableRows rows = TableTexts(m_points, m_timeFormat, m_precision, m_separators);
-    for (auto edit = m_edits.cbegin(); edit != m_edits.cend(); ++edit)
-        rows[edit.key() / 3][edit.key() % 3] = edit.value();
-    return rows;
+    return TableTexts(m_shownRows);
 }
 
 int ResultTableModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_points.size());
+    return parent.isValid() ? 0 : int(m_points->size());
 }
 
 int ResultTableModel::columnCount(const QModelIndex &parent) const

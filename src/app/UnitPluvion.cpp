@@ -295,7 +295,7 @@ void TFormPluvion::buildMenus()
 
 void TFormPluvion::FormCreate()
 {
-    m_rainPoints.clear();
+    m_rainPoints = std::make_shared<RainPoints>();
 
     m_grid->setStartWidths({40, 70, 70});
 
@@ -388,7 +388,8 @@ void TFormPluvion::CheckBox_Rainfall_IntensityClick(QObject *sender)
 
 void TFormPluvion::RefreshRainModel()
 {
-    m_rainPoints.clear();
+    // New rows, so that the table keeps showing the last ones until these are done.
+    m_rainPoints = std::make_shared<RainPoints>();
 
     showLabelsByOptions();
 
@@ -396,8 +397,8 @@ void TFormPluvion::RefreshRainModel()
     setCheckBox(m_checkIntensity, m_options.ShowAxis_Intensity);
     HideSomeSeries(m_checkOverall);
 
-    const auto failure = CalcRainPoints(m_storm, m_rainPoints, m_options.CalcByShow, m_options.Precision,
-                                        [this](const RainPoints &points) { ShowRainPoints(points); });
+    const auto failure = CalcRainPoints(m_storm, *m_rainPoints, m_options.CalcByShow, m_options.Precision,
+                                        [this](const RainPoints &) { ShowRainPoints(m_rainPoints); });
     if (failure) {
         m_prompts->message(this, QStringLiteral("错误"), QStringLiteral("出错：") + *failure,
                            UserPrompts::Icon::Error);
@@ -423,9 +424,10 @@ void TFormPluvion::showLabelsByOptions()
     m_labels[5]->setVisible(m_options.ShowLabel_Formula_Depth);
 }
 
-void TFormPluvion::ShowRainPoints(const RainPoints &points)
+void TFormPluvion::ShowRainPoints(const std::shared_ptr<const RainPoints> &shared)
 {
-    m_tableModel->fill(points, int(m_options.TimeFormat), m_options.Precision, m_separators);
+    const RainPoints &points = *shared;
+    m_tableModel->fill(shared, int(m_options.TimeFormat), m_options.Precision, m_separators);
     m_grid->setFrameRow(-1);
     m_grid->fitColumns(WidestTextRows(points));
 
@@ -450,7 +452,7 @@ void TFormPluvion::HideSomeSeries(QObject *sender)
     m_chart->intensitySeries()->setVisible(lineShown);
     m_chart->setHoveredIndex(m_chart->intensitySeries(), m_chart->hoveredIndex(m_chart->intensitySeries()));
 
-    if (!m_rainPoints.empty()) {
+    if (!m_rainPoints->empty()) {
         m_chart->scaleAxes(m_peaks);
         m_options.ShowAxis_Overall = barsShown;
         m_options.ShowAxis_Intensity = lineShown;
@@ -561,12 +563,12 @@ void TFormPluvion::Chart1MouseMove(const QPointF &pos)
     const int index = lineIndex >= 0 ? lineIndex : barIndex;
     if (index < 0) {
         m_grid->setFrameRow(-1);
-        m_chart->replot(QCustomPlot::rpQueuedReplot);
+        m_chart->replotHighlights();
         return;
     }
     setGridCurrentRow(index);
     HighlightGridRow();
-    m_chart->replot(QCustomPlot::rpQueuedReplot);
+    m_chart->replotHighlights();
 }
 
 void TFormPluvion::Series_Overall_RainfallClick(int index)
@@ -582,7 +584,7 @@ void TFormPluvion::GridDataClick()
     m_grid->setFrameRow(-1);
     m_chart->setHoveredIndex(m_chart->intensitySeries(), current.row());
     m_chart->setHoveredIndex(m_chart->overallSeries(), current.row());
-    m_chart->replot(QCustomPlot::rpQueuedReplot);
+    m_chart->replotHighlights();
 }
 
 void TFormPluvion::HighlightGridRow()

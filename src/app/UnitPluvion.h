@@ -50,7 +50,7 @@ public:
     // The refresh: recompute the storm and show it.
     void RefreshRainModel();
     // The display step of the refresh: fill table and chart from the rows.
-    void ShowRainPoints(const RainPoints &points);
+    void ShowRainPoints(const std::shared_ptr<const RainPoints> &points);
     // Keep the series switches in step, show or hide the series, scale the
     // vertical axes and save the options (only while a storm is shown).
     void HideSomeSeries(QObject *sender);
@@ -92,7 +92,7 @@ public:
 
     // State, for the commands and their tests.
     TExpressionObject &storm() { return m_storm; }
-    const RainPoints &rainPoints() const { return m_rainPoints; }
+    const RainPoints &rainPoints() const { return *m_rainPoints; }
     TViewOptions &viewOptions() { return m_options; }
     const QString &optionsFile() const { return m_optionsFile; }
     const QString &programFolder() const { return m_programFolder; }
@@ -146,7 +146,8 @@ private:
     QString m_configurationFolder;
 
     TExpressionObject m_storm;
-    RainPoints m_rainPoints;
+    // Shared with the table, which shows them.
+    std::shared_ptr<RainPoints> m_rainPoints = std::make_shared<RainPoints>();
     TViewOptions m_options;
     QString m_programFolder;
     QString m_optionsFile;

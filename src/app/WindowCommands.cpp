@@ -15,6 +15,7 @@
 #include "export/ExportTarget.h"
 #include "export/PictureFiles.h"
 #include "export/SwmmExport.h"
+#include "export/WordTemplate.h"
 #include "io/OptionsSnapshot.h"
 #include "support/Community.h"
 #include "support/ProgramInfo.h"
@@ -166,7 +167,7 @@ std::optional<QString> TFormPluvion::askSaveTarget(const UserPrompts::FileDialog
 
 bool TFormPluvion::hasRowsToExport(const QString &nothingMessage)
 {
-    if (!m_rainPoints.empty())
+    if (!m_rainPoints->empty())
         return true;
     m_prompts->message(this, QStringLiteral("提示"), nothingMessage, UserPrompts::Icon::Information);
     return false;
@@ -179,7 +180,7 @@ void TFormPluvion::MenuSaveDataToExcelClick()
     const auto target = askDataTarget(0, CsvProposedName(m_storm, m_separators), CsvTargetPath);
     if (!target)
         return;
-    WriteCsvFile(*target, m_tableModel->rowTexts(), int(m_options.TimeFormat));
+    WriteCsvFile(*target, m_tableModel->shownRows(), int(m_options.TimeFormat));
     openFile(*target);
 }
 
@@ -190,7 +191,7 @@ void TFormPluvion::MenuSaveDataToWordClick()
     const auto target = askDataTarget(1, DataDocumentProposedName(m_storm, m_separators), WordDocumentPath);
     if (!target)
         return;
-    WriteDataDocument(*target, m_tableModel->rowTexts());
+    WriteDataDocument(*target, WordTableTexts(m_tableModel->shownRows()));
     openFile(*target);
 }
 
@@ -261,7 +262,8 @@ void TFormPluvion::Button_OutputResultClick()
     // the window's own chart keeps its layout.
     const QSize size(ReportPictureWidth(m_chart->logicalDpiX()), ReportPictureHeight);
     const QByteArray png = EncodePicture(RenderChart(chartScene(), size), PictureType::Png);
-    WriteCalcReport(*target, m_storm, m_options.Precision, m_tableModel->rowTexts(), png, m_separators);
+    WriteCalcReport(*target, m_storm, m_options.Precision, WordTableTexts(m_tableModel->shownRows()), png,
+                    m_separators);
     openFile(*target);
 }
 

@@ -73,11 +73,55 @@ void PaletteBars::drawBar(QCPPainter *painter, const QRectF &rect, int index) co
         painter->drawLine(rect.bottomLeft(), rect.bottomRight());
         painter->drawLine(rect.topRight(), rect.bottomRight());
     }
-    if (index == m_hovered) {
-        painter->setBrush(Qt::NoBrush);
-        painter->setPen(QPen(Qt::black, 2));
-        painter->drawRect(rect.adjusted(-1, -1, 1, 1));
+}
+
+void PaletteBars::drawHoveredFrame(QCPPainter *painter) const
+{
+    if (!visible() || m_hovered < 0 || m_hovered >= dataCount())
+        return;
+    applyDefaultAntialiasingHint(painter);
+    painter->setBrush(Qt::NoBrush);
+    painter->setPen(QPen(Qt::black, 2));
+    painter->drawRect(shownRect(m_hovered).adjusted(-1, -1, 1, 1));
+}
+
+namespace {
+
+// The hovered bar's frame as a layerable of the highlight layer.
+class HoveredBarFrame : public QCPLayerable
+{
+public:
+    HoveredBarFrame(QCustomPlot *plot, const PaletteBars *bars, QCPLayer *layer)
+        : QCPLayerable(plot), m_bars(bars)
+    {
+        setLayer(layer);
     }
+
+protected:
+    QRect clipRect() const override { return m_bars->keyAxis()->axisRect()->rect(); }
+    void applyDefaultAntialiasingHint(QCPPainter *painter) const override
+    {
+        applyAntialiasingHint(painter, mAntialiased, QCP::aePlottables);
+    }
+    void draw(QCPPainter *painter) override { m_bars->drawHoveredFrame(painter); }
+
+private:
+    const PaletteBars *m_bars;
+};
+
+} // namespace
+
+QRectF PaletteBars::shownRect(int index) const
+{
+    const QCPBarsData &bar = *(mDataContainer->constBegin() + index);
+    QRectF rect = getBarRect(bar.key, bar.value);
+    // A bar narrower than a pixel fills its pixel column, so that bars
+    // denser than the pixels show as their envelope instead of vanishing.
+    if (rect.width() < 1) {
+        rect.setLeft(std::floor(rect.center().x()));
+        rect.setWidth(1);
+    }
+    return rect;
 }
 
 void PaletteBars::draw(QCPPainter *painter)
@@ -91,35 +135,30 @@ void PaletteBars::draw(QCPPainter *painter)
         return;
     applyDefaultAntialiasingHint(painter);
 
+    // Each pixel column draws only its longest bar: a storm of millions of
+    // minutes costs one rectangle per column, and only the key's pixel per bar.
     const auto first = mDataContainer->constBegin();
+    const QCPAxis *keyAxis = mKeyAxis.data();
     int pendingColumn = std::numeric_limits<int>::min();
-    QRectF pendingRect;
     int pendingIndex = -1;
     double pendingLength = -1;
-    QRectF hoveredRect;
     for (auto it = begin; it != end; ++it) {
-        const QRectF rect = getBarRect(it->key, it->value);
-        const int index = int(it - first);
-        if (index == m_hovered)
-            hoveredRect = rect;
-        const int column = int(std::floor(rect.center().x()));
+        const int column = int(std::floor(keyAxis->coordToPixel(it->key)));
         const double length = std::fabs(it->value);
         if (column != pendingColumn) {
             if (pendingIndex >= 0)
-                drawBar(painter, pendingRect, pendingIndex);
+                drawBar(painter, shownRect(pendingIndex), pendingIndex);
             pendingColumn = column;
+            pendingIndex = -1;
             pendingLength = -1;
         }
         if (length > pendingLength) {
-            pendingRect = rect;
-            pendingIndex = index;
+            pendingIndex = int(it - first);
             pendingLength = length;
         }
     }
     if (pendingIndex >= 0)
-        drawBar(painter, pendingRect, pendingIndex);
-    if (!hoveredRect.isNull() && m_hovered != pendingIndex)
-        drawBar(painter, hoveredRect, m_hovered);
+        drawBar(painter, shownRect(pendingIndex), pendingIndex);
 }
 
 StormChart::StormChart(QWidget *parent) : StyledPlot(parent)
@@ -141,8 +180,16 @@ StormChart::StormChart(QWidget *parent) : StyledPlot(parent)
     m_intensity->setScatterStyle(
         QCPScatterStyle(QCPScatterStyle::ssSquare, IntensityColour.darker(130), IntensityColour, 5));
 
+    // The highlights lie on a layer with a buffer of its own, just above the
+    // series, so that moving them leaves the series' drawing as it is.
+    addLayer(QStringLiteral("highlights"), layer(QStringLiteral("main")), QCustomPlot::limAbove);
+    m_highlightLayer = layer(QStringLiteral("highlights"));
+    m_highlightLayer->setMode(QCPLayer::lmBuffered);
+    new HoveredBarFrame(this, m_overall, m_highlightLayer);
+
     // The hovered point of the line, drawn larger over it.
     m_intensityHighlight = addGraph(xAxis, yAxis);
+    m_intensityHighlight->setLayer(m_highlightLayer);
     m_intensityHighlight->setLineStyle(QCPGraph::lsNone);
     m_intensityHighlight->setScatterStyle(
         QCPScatterStyle(QCPScatterStyle::ssSquare, QPen(Qt::black, 1.5), QBrush(Qt::yellow), 9));
@@ -215,18 +262,34 @@ void StormChart::scaleAxes(const SeriesPeaks &peaks)
     setRightMaximum(maxima.right);
 }
 
+namespace {
+
+// A series' data made in place from the rows, so that a storm of millions of
+// minutes is not held a second time on its way into the chart.
+template <class Data> class RowData : public QCPDataContainer<Data>
+{
+public:
+    template <class Make> RowData(const RainPoints &points, Make make)
+    {
+        this->mData.reserve(qsizetype(points.size()));
+        for (const TRainPoint &point : points)
+            this->mData.append(make(point));
+    }
+};
+
+} // namespace
+
 void StormChart::setPoints(const RainPoints &points)
 {
-    QVector<QCPGraphData> line;
-    QVector<QCPBarsData> bars;
-    line.reserve(qsizetype(points.size()));
-    bars.reserve(qsizetype(points.size()));
-    for (const TRainPoint &point : points) {
-        line.append(QCPGraphData(point.Time, point.Intensity));
-        bars.append(QCPBarsData(point.Time, point.Overall));
-    }
-    m_intensity->data()->set(line, true);
-    m_overall->data()->set(bars, true);
+    // The old data go first, so that two storms' data are never held at once.
+    m_intensity->data()->clear();
+    m_intensity->data()->squeeze();
+    m_overall->data()->clear();
+    m_overall->data()->squeeze();
+    m_intensity->setData(QSharedPointer<QCPGraphDataContainer>(new RowData<QCPGraphData>(
+        points, [](const TRainPoint &point) { return QCPGraphData(point.Time, point.Intensity); })));
+    m_overall->setData(QSharedPointer<QCPBarsDataContainer>(new RowData<QCPBarsData>(
+        points, [](const TRainPoint &point) { return QCPBarsData(point.Time, point.Overall); })));
     m_intensityHovered = -1;
     m_overall->setHoveredIndex(-1);
     m_intensityHighlight->data()->clear();
@@ -300,17 +363,30 @@ void StormChart::setHoveredIndex(QCPAbstractPlottable *series, int index)
     }
 }
 
+void StormChart::replotHighlights()
+{
+    m_highlightLayer->replot();
+}
+
 int StormChart::lineIndexAt(const QPointF &pos) const
 {
     if (!m_intensity->visible() || m_intensity->dataCount() == 0)
         return -1;
-    const double low = xAxis->pixelToCoord(pos.x() - HitPixels);
-    const double high = xAxis->pixelToCoord(pos.x() + HitPixels);
+    // The times are sorted: a binary search finds the points within the hit
+    // distance across, and only those whose value lies within it (a pixel of
+    // slack for rounding) are measured, so that a pointer move costs next to
+    // nothing however many points share a pixel column.
+    const auto [keyLow, keyHigh] =
+        std::minmax({xAxis->pixelToCoord(pos.x() - HitPixels), xAxis->pixelToCoord(pos.x() + HitPixels)});
+    const auto [valueLow, valueHigh] = std::minmax(
+        {yAxis->pixelToCoord(pos.y() - HitPixels - 1), yAxis->pixelToCoord(pos.y() + HitPixels + 1)});
     const auto data = m_intensity->data();
+    const auto end = data->findEnd(keyHigh, false);
     int nearest = -1;
     double nearestDistance = HitPixels * HitPixels * 2;
-    for (auto it = data->findBegin(std::min(low, high), false);
-         it != data->findEnd(std::max(low, high), false); ++it) {
+    for (auto it = data->findBegin(keyLow, false); it != end; ++it) {
+        if (!(it->value >= valueLow && it->value <= valueHigh))
+            continue;
         const double dx = xAxis->coordToPixel(it->key) - pos.x();
         const double dy = yAxis->coordToPixel(it->value) - pos.y();
         if (std::fabs(dx) > HitPixels || std::fabs(dy) > HitPixels)
@@ -333,21 +409,20 @@ int StormChart::barIndexAt(const QPointF &pos) const
     const double slack = std::fabs(xAxis->pixelToCoord(pos.x() + 2) - xAxis->pixelToCoord(pos.x()));
     const double key = xAxis->pixelToCoord(pos.x());
     const auto data = m_overall->data();
+    const double reach = halfWidth + slack;
+    const double top = yAxis2->coordToPixel(0);
+    const auto end = data->findEnd(key + reach, false);
     int nearest = -1;
     double nearestDistance = std::numeric_limits<double>::max();
-    const double reach = halfWidth + slack;
-    for (auto it = data->findBegin(key - reach, false); it != data->findEnd(key + reach, false); ++it) {
+    for (auto it = data->findBegin(key - reach, false); it != end; ++it) {
         const double distance = std::fabs(it->key - key);
-        if (distance > reach)
+        if (distance > reach || distance >= nearestDistance)
             continue;
-        const double top = yAxis2->coordToPixel(0);
         const double bottom = yAxis2->coordToPixel(it->value);
         if (pos.y() < std::min(top, bottom) - 1 || pos.y() > std::max(top, bottom) + 1)
             continue;
-        if (distance < nearestDistance) {
-            nearestDistance = distance;
-            nearest = int(it - data->constBegin());
-        }
+        nearestDistance = distance;
+        nearest = int(it - data->constBegin());
     }
     return nearest;
 }

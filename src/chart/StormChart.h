@@ -31,7 +31,8 @@ struct AxisMaxima
 AxisMaxima ScaledAxisMaxima(const SeriesPeaks &peaks, bool barsShown, bool lineShown, AxisMaxima current);
 
 // Bars that take their colours in turn from the house palette. Where bars are
-// denser than the pixels, each pixel column draws only its longest bar.
+// denser than the pixels, each pixel column draws only its longest bar, one
+// pixel wide: the envelope of the bars.
 class PaletteBars : public QCPBars
 {
 public:
@@ -40,11 +41,16 @@ public:
     void setHoveredIndex(int index) { m_hovered = index; }
     int hoveredIndex() const { return m_hovered; }
 
+    // The frame of the hovered bar, drawn on a layer of its own so that the
+    // pointer moving over a long storm redraws only the frame.
+    void drawHoveredFrame(QCPPainter *painter) const;
+
 protected:
     void draw(QCPPainter *painter) override;
 
 private:
     void drawBar(QCPPainter *painter, const QRectF &rect, int index) const;
+    QRectF shownRect(int index) const;
     int m_hovered = -1;
 };
 
@@ -92,6 +98,9 @@ public:
     // The point each series shows highlighted, -1 for none.
     int hoveredIndex(const QCPAbstractPlottable *series) const;
     void setHoveredIndex(QCPAbstractPlottable *series, int index);
+    // Redraws the highlights only, over the series as last drawn: what a
+    // pointer move costs, whatever the storm's length.
+    void replotHighlights();
 
 private:
     void applyAxisRanges();
@@ -99,6 +108,7 @@ private:
 
     QCPGraph *m_intensity = nullptr;
     PaletteBars *m_overall = nullptr;
+    QCPLayer *m_highlightLayer = nullptr;
     QCPGraph *m_intensityHighlight = nullptr;
     int m_intensityHovered = -1;
     QLabel *m_labels[ValueLabelCount] = {};

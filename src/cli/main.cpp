@@ -7,6 +7,7 @@
 #include "export/CsvExport.h"
 #include "export/DataDocument.h"
 #include "export/SwmmExport.h"
+#include "export/WordTemplate.h"
 #include "io/LegacyText.h"
 #include "io/StormFile.h"
 #include "model/PluvionError.h"
@@ -25,7 +26,7 @@ namespace {
 // Why the first write to standard output failed, as stdio keeps only that it did.
 int standardOutputError = 0;
 
-void write(FILE *stream, const QByteArray &bytes)
+void write(FILE *stream, QByteArrayView bytes)
 {
     // Once a write has failed (a closed pipe, a full disk) the rest is not
     // attempted; the failure is told when the run ends.
@@ -87,11 +88,25 @@ void printRows(const RainPoints &points, const CliRequest &request, const Separa
         }
         return;
     }
-    print(stdout, QStringLiteral("时间,降雨强度,降雨总量\n"));
-    for (const TRainPoint &point : points) {
-        const auto cells = RowTexts(point, request.timeFormat, request.precision, sep);
-        print(stdout, cells[0] + u',' + cells[1] + u',' + cells[2] + u'\n');
+    // Printed a few thousand rows at a time, each row formed in reused texts.
+    constexpr size_t rowsPerWrite = 4096;
+    const PointRows rows(points, request.timeFormat, request.precision, sep);
+    QString text = QStringLiteral("时间,降雨强度,降雨总量\n");
+    TableRow row;
+    for (size_t i = 0; i < points.size(); ++i) {
+        rows.readRow(qsizetype(i), row);
+        text += row[0];
+        text += u',';
+        text += row[1];
+        text += u',';
+        text += row[2];
+        text += u'\n';
+        if ((i + 1) % rowsPerWrite == 0) {
+            print(stdout, text);
+            text.resize(0);
+        }
     }
+    print(stdout, text);
 }
 
 void printTotals(const TExpressionObject &storm, const CliRequest &request, const Separators &sep)
@@ -122,13 +137,15 @@ void printFormulaDepth(const TExpressionObject &storm, const CliRequest &request
 void writeExports(const RainPoints &points, const TExpressionObject &storm, const CliRequest &request,
                   const Separators &sep)
 {
-    const TableRows rows = TableTexts(points, request.timeFormat, request.precision, sep);
+    // The rows' texts are formed only for the outputs asked for, and the
+    // CSV and SWMM files a piece at a time as they are written.
+    const PointRows rows(points, request.timeFormat, request.precision, sep);
     if (request.csvPath == StandardOutputPath)
-        write(stdout, CsvBytes(rows, request.timeFormat));
+        StreamCsv(rows, request.timeFormat, [](QByteArrayView chunk) { write(stdout, chunk); });
     else if (!request.csvPath.isEmpty())
         WriteCsvFile(request.csvPath, rows, request.timeFormat);
     if (request.swmmPath == StandardOutputPath)
-        write(stdout, SwmmFragmentBytes(storm));
+        StreamSwmmFragment(storm, [](QByteArrayView chunk) { write(stdout, chunk); });
     else if (!request.swmmPath.isEmpty())
         WriteSwmmFile(request.swmmPath, storm);
     if (!request.swmmPath.isEmpty()) {
@@ -136,7 +153,7 @@ void writeExports(const RainPoints &points, const TExpressionObject &storm, cons
             print(stderr, *note + u'\n');
     }
     if (!request.dataDocxPath.isEmpty())
-        WriteDataDocument(request.dataDocxPath, rows);
+        WriteDataDocument(request.dataDocxPath, WordTableTexts(rows));
     if (!request.drawsChart())
         return;
     const ChartScene scene = StormScene(points, storm, request.precision, sep);
@@ -144,7 +161,7 @@ void writeExports(const RainPoints &points, const TExpressionObject &storm, cons
         // The report's picture as a window at 96 pixels per inch draws it.
         const QSize size(ReportPictureWidth(96), ReportPictureHeight);
         const QByteArray png = EncodePicture(RenderChart(scene, size), PictureType::Png);
-        WriteCalcReport(request.reportPath, storm, request.precision, rows, png, sep);
+        WriteCalcReport(request.reportPath, storm, request.precision, WordTableTexts(rows), png, sep);
     }
     if (!request.picturePath.isEmpty())
         SaveChartPicture(request.picturePath,

@@ -53,18 +53,92 @@ QStringList CsvLines(const TableRows &rows, int timeFormat)
     return lines;
 }
 
+namespace {
+
+// Rows encoded and handed on at a time: large enough that the encoder's and the
+// file's per-call costs vanish, small enough that the buffer stays at a few
+// hundred kilobytes whatever the table's length.
+constexpr qsizetype CsvChunkRows = 4096;
+
+void appendField(QString &text, const QString &cell)
+{
+    const bool needsQuotes =
+        cell.contains(u',') || cell.contains(u'"') || cell.contains(u'\r') || cell.contains(u'\n');
+    if (!needsQuotes) {
+        text += cell;
+        return;
+    }
+    text += u'"';
+    for (const QChar c : cell) {
+        if (c == u'"')
+            text += u'"';
+        text += c;
+    }
+    text += u'"';
+}
+
+} // namespace
+
+void StreamCsv(const TableRowSource &rows, int timeFormat, const std::function<void(QByteArrayView)> &sink)
+{
+    LegacyEncoder encoder;
+    QString text;
+    const auto flush = [&] {
+        if (text.isEmpty())
+            return;
+        sink(encoder.encode(text));
+        text.resize(0);
+    };
+    if (const std::optional<QString> header = CsvHeaderLine(timeFormat)) {
+        text += *header;
+        text += QLatin1String("\r\n");
+    }
+    TableRow row;
+    const qsizetype count = rows.rowCount();
+    for (qsizetype i = 0; i < count; ++i) {
+        rows.readRow(i, row);
+        appendField(text, row[0]);
+        text += u',';
+        appendField(text, row[1]);
+        text += u',';
+        appendField(text, row[2]);
+        text += QLatin1String("\r\n");
+        if ((i + 1) % CsvChunkRows == 0)
+            flush();
+    }
+    flush();
+}
+
 QByteArray CsvBytes(const TableRows &rows, int timeFormat)
 {
-    return EncodeLegacyLines(CsvLines(rows, timeFormat));
+    QByteArray bytes;
+    StreamCsv(ListedRows(rows), timeFormat, [&](QByteArrayView chunk) { bytes += chunk; });
+    return bytes;
 }
 
 void WriteCsv(QIODevice &device, const TableRows &rows, int timeFormat)
 {
-    if (!WriteAllBytes(device, CsvBytes(rows, timeFormat)))
-        throw PluvionError(device.errorString());
+    WriteCsv(device, ListedRows(rows), timeFormat);
+}
+
+void WriteCsv(QIODevice &device, const TableRowSource &rows, int timeFormat)
+{
+    StreamCsv(rows, timeFormat, [&](QByteArrayView chunk) {
+        if (!WriteAllBytes(device, chunk))
+            throw PluvionError(device.errorString());
+    });
 }
 
 void WriteCsvFile(const QString &path, const TableRows &rows, int timeFormat)
 {
-    WriteFileBytes(path, CsvBytes(rows, timeFormat));
+    WriteCsvFile(path, ListedRows(rows), timeFormat);
+}
+
+void WriteCsvFile(const QString &path, const TableRowSource &rows, int timeFormat)
+{
+    // Refused before anything is written when GBK is missing.
+    LegacyEncoder{};
+    FileWriter writer(path);
+    StreamCsv(rows, timeFormat, [&](QByteArrayView chunk) { writer.write(chunk); });
+    writer.commit();
 }

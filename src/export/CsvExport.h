@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <optional>
 
 class QIODevice;
@@ -63,6 +64,11 @@ QString CsvField(const QString &cell);
 // line per row, its three fields joined by commas.
 QStringList CsvLines(const TableRows &rows, int timeFormat);
 
+// The file's bytes given to `sink` piece by piece, a few thousand rows at a
+// time, as they are formed: what a table of any length is written with.
+// Raises PluvionError when GBK is unavailable, and passes on what `sink` raises.
+void StreamCsv(const TableRowSource &rows, int timeFormat, const std::function<void(QByteArrayView)> &sink);
+
 // The file's bytes: the lines in GBK without a byte-order mark, each ending
 // in CR LF. Raises PluvionError when GBK is unavailable.
 QByteArray CsvBytes(const TableRows &rows, int timeFormat);
@@ -70,8 +76,10 @@ QByteArray CsvBytes(const TableRows &rows, int timeFormat);
 // Writes the file's bytes to an open device. Raises PluvionError with the
 // device's reason when a write fails or comes up short.
 void WriteCsv(QIODevice &device, const TableRows &rows, int timeFormat);
+void WriteCsv(QIODevice &device, const TableRowSource &rows, int timeFormat);
 
 // Writes the file at `path`, creating it or replacing it as a whole (a
 // failure leaves any previous file as it was). Raises PluvionError
 // "Cannot create file "<path>". <reason>".
 void WriteCsvFile(const QString &path, const TableRows &rows, int timeFormat);
+void WriteCsvFile(const QString &path, const TableRowSource &rows, int timeFormat);

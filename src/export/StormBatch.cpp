@@ -53,10 +53,9 @@ void computeOne(BatchStorm &entry, const StormBatchRequest &request, const QDir 
         }
     }
 
-    const TableRows table = TableTexts(rows, request.timeFormat, request.precision, sep);
     const QString path = folder.filePath(CsvProposedName(entry.storm, sep));
     try {
-        WriteCsvFile(path, table, request.timeFormat);
+        WriteCsvFile(path, PointRows(rows, request.timeFormat, request.precision, sep), request.timeFormat);
     } catch (const PluvionError &error) {
         entry.failure = error.description();
         return;

@@ -79,36 +79,52 @@ std::optional<QString> SwmmModeNote(const TExpressionObject &storm)
         "写出的序列雨量等于公式雨量。");
 }
 
-QStringList SwmmFragmentLines(const TExpressionObject &storm)
+namespace {
+
+// The storm's block averages, or PluvionError when there are none.
+RainPoints fragmentPoints(const TExpressionObject &storm)
 {
-    const RainPoints points = SwmmBlockPoints(storm);
+    RainPoints points = SwmmBlockPoints(storm);
     if (points.empty())
         throw PluvionError(NoDataToSaveMessage());
+    return points;
+}
+
+// Gives each line of the fragment of `points` (fragmentPoints) to `line`, in order.
+void formFragmentLines(const TExpressionObject &storm, const RainPoints &points,
+                       const std::function<void(const QString &)> &line)
+{
     const long long step = std::llabs(static_cast<long long>(storm.Storm_Step));
     const QString name = SwmmSeriesName(storm);
     const int nameWidth = std::max<int>(16, int(name.size()));
 
-    QStringList lines;
-    lines << QStringLiteral(";;Pluvion Chicago design storm %1, block averages%2, intensities in mm/h")
-                 .arg(name, SwmmModeNote(storm)
-                                ? QStringLiteral(" (shown in Pluvion as instantaneous intensities)")
-                                : QString())
-          << QString() << QStringLiteral("[RAINGAGES]")
-          << QStringLiteral(";;") + column(QStringLiteral("Name"), nameWidth - 2) +
-                 QStringLiteral("Format    Interval SCF      Source")
-          << QStringLiteral(";;") + QString(nameWidth - 2, u'-') +
-                 QStringLiteral(" --------- -------- -------- ----------")
-          << column(name, nameWidth) + column(QStringLiteral("INTENSITY"), 9) +
-                 column(SwmmHourMinute(step), 8) + column(QStringLiteral("1.0"), 8) +
-                 QStringLiteral("TIMESERIES ") + name
-          << QString() << QStringLiteral("[TIMESERIES]")
-          << QStringLiteral(";;") + column(QStringLiteral("Name"), nameWidth - 2) +
-                 QStringLiteral("Date       Time       Value")
-          << QStringLiteral(";;") + QString(nameWidth - 2, u'-') +
-                 QStringLiteral(" ---------- ---------- ----------");
+    line(QStringLiteral(";;Pluvion Chicago design storm %1, block averages%2, intensities in mm/h")
+             .arg(name, SwmmModeNote(storm)
+                            ? QStringLiteral(" (shown in Pluvion as instantaneous intensities)")
+                            : QString()));
+    line(QString());
+    line(QStringLiteral("[RAINGAGES]"));
+    line(QStringLiteral(";;") + column(QStringLiteral("Name"), nameWidth - 2) +
+         QStringLiteral("Format    Interval SCF      Source"));
+    line(QStringLiteral(";;") + QString(nameWidth - 2, u'-') +
+         QStringLiteral(" --------- -------- -------- ----------"));
+    line(column(name, nameWidth) + column(QStringLiteral("INTENSITY"), 9) + column(SwmmHourMinute(step), 8) +
+         column(QStringLiteral("1.0"), 8) + QStringLiteral("TIMESERIES ") + name);
+    line(QString());
+    line(QStringLiteral("[TIMESERIES]"));
+    line(QStringLiteral(";;") + column(QStringLiteral("Name"), nameWidth - 2) +
+         QStringLiteral("Date       Time       Value"));
+    line(QStringLiteral(";;") + QString(nameWidth - 2, u'-') +
+         QStringLiteral(" ---------- ---------- ----------"));
 
+    // The series' lines share their start; each is formed in one reused text.
+    const QString lead = column(name, nameWidth) + column(QString(), 10);
+    QString text;
     const auto entry = [&](long long minute, const QString &value) {
-        lines << column(name, nameWidth) + column(QString(), 10) + column(SwmmHourMinute(minute), 10) + value;
+        text = lead;
+        text += column(SwmmHourMinute(minute), 10);
+        text += value;
+        line(text);
     };
     double previousOverall = 0;
     for (size_t k = 0; k < points.size(); ++k) {
@@ -122,22 +138,65 @@ QStringList SwmmFragmentLines(const TExpressionObject &storm)
         previousOverall = point.Overall;
     }
     entry(static_cast<long long>(points.size()) * step, QStringLiteral("0"));
-    lines << QString();
+    line(QString());
+}
+
+// Lines handed on at a time by StreamSwmmFragment.
+constexpr int SwmmChunkLines = 4096;
+
+void streamFragment(const TExpressionObject &storm, const RainPoints &points,
+                    const std::function<void(QByteArrayView)> &sink)
+{
+    // The lines are joined by CR LF, the last one (empty) ending the file.
+    QString text;
+    int count = 0;
+    formFragmentLines(storm, points, [&](const QString &line) {
+        if (count > 0)
+            text += QLatin1String("\r\n");
+        text += line;
+        if (++count % SwmmChunkLines == 0) {
+            sink(text.toUtf8());
+            text.resize(0);
+        }
+    });
+    if (!text.isEmpty())
+        sink(text.toUtf8());
+}
+
+} // namespace
+
+QStringList SwmmFragmentLines(const TExpressionObject &storm)
+{
+    QStringList lines;
+    formFragmentLines(storm, fragmentPoints(storm), [&](const QString &line) { lines << line; });
     return lines;
+}
+
+void StreamSwmmFragment(const TExpressionObject &storm, const std::function<void(QByteArrayView)> &sink)
+{
+    streamFragment(storm, fragmentPoints(storm), sink);
 }
 
 QByteArray SwmmFragmentBytes(const TExpressionObject &storm)
 {
-    return SwmmFragmentLines(storm).join(QStringLiteral("\r\n")).toUtf8();
+    QByteArray bytes;
+    StreamSwmmFragment(storm, [&](QByteArrayView chunk) { bytes += chunk; });
+    return bytes;
 }
 
 void WriteSwmmFragment(QIODevice &device, const TExpressionObject &storm)
 {
-    if (!WriteAllBytes(device, SwmmFragmentBytes(storm)))
-        throw PluvionError(device.errorString());
+    StreamSwmmFragment(storm, [&](QByteArrayView chunk) {
+        if (!WriteAllBytes(device, chunk))
+            throw PluvionError(device.errorString());
+    });
 }
 
 void WriteSwmmFile(const QString &path, const TExpressionObject &storm)
 {
-    WriteFileBytes(path, SwmmFragmentBytes(storm));
+    // The storm's errors are told before the target is touched.
+    const RainPoints points = fragmentPoints(storm);
+    FileWriter writer(path);
+    streamFragment(storm, points, [&](QByteArrayView chunk) { writer.write(chunk); });
+    writer.commit();
 }

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QIODevice;
@@ -46,6 +47,11 @@ QStringList SwmmFragmentLines(const TExpressionObject &storm);
 
 // The fragment's bytes, each line ending in CR LF.
 QByteArray SwmmFragmentBytes(const TExpressionObject &storm);
+
+// The fragment's bytes given to `sink` a few thousand lines at a time, as
+// they are formed. Raises PluvionError as SwmmFragmentLines does, before any
+// byte is given.
+void StreamSwmmFragment(const TExpressionObject &storm, const std::function<void(QByteArrayView)> &sink);
 
 // Writes the fragment to an open device. Raises PluvionError with the
 // device's reason when a write fails or comes up short.

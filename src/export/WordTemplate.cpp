@@ -250,6 +250,13 @@ QString TooManyWordRowsMessage(qsizetype rows)
         .arg(WordTableRowLimit);
 }
 
+TableRows WordTableTexts(const TableRowSource &source)
+{
+    if (source.rowCount() > WordTableRowLimit)
+        throw PluvionError(TooManyWordRowsMessage(source.rowCount()));
+    return TableTexts(source);
+}
+
 QString InsertTableRows(const QString &document, const QString &rowTemplate, const TableRows &rows)
 {
     if (rows.size() > WordTableRowLimit)

@@ -52,6 +52,10 @@ inline constexpr qsizetype WordTableRowLimit = 100000;
 // The message for a table over WordTableRowLimit rows.
 QString TooManyWordRowsMessage(qsizetype rows);
 
+// The rows of a Word table formed from `source`; TooManyWordRowsMessage,
+// before any row is formed, when there are more than WordTableRowLimit.
+TableRows WordTableTexts(const TableRowSource &source);
+
 // The document text with the table rows in place: for each row, the row
 // template with its three "%s", in order, replaced by the row's time, intensity
 // and total texts (XML-escaped, so whatever a user typed into a cell stays

@@ -5,6 +5,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 
 namespace {
 
@@ -53,6 +54,20 @@ QByteArray EncodeLegacyLines(const QStringList &lines)
     // One call over the whole text, so that the encoder's replacement of
     // characters GBK lacks ('?') is the only substitution made.
     return encoder.encode(text);
+}
+
+LegacyEncoder::LegacyEncoder() : m_encoder(LegacyCodecName)
+{
+    if (!m_encoder.isValid())
+        ThrowCodecUnavailable();
+}
+
+QByteArray LegacyEncoder::encode(QStringView text)
+{
+    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii)
+        return text.toLatin1();
+    return m_encoder.encode(text);
 }
 
 QStringList DecodeLegacyLines(const QByteArray &bytes)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QStringEncoder>
 #include <QStringList>
+#include <QStringView>
 
 // The program's text files (the storm file, the CSV export) are line lists in
 // the legacy Chinese code page: GBK (Windows code page 936), whatever the
@@ -19,6 +21,20 @@ void RequireLegacyCodec();
 // texts (keys, numbers, the signature) are all GBK characters, so only text
 // the user typed can meet this. Raises PluvionError when GBK is unavailable.
 QByteArray EncodeLegacyLines(const QStringList &lines);
+
+// Encodes a long text in pieces, each piece a run of whole lines, as
+// EncodeLegacyLines encodes them. Text that is all ASCII, as a table of
+// numbers is, is the same in GBK and is copied as it is.
+class LegacyEncoder
+{
+public:
+    // Raises PluvionError when GBK is unavailable.
+    LegacyEncoder();
+    QByteArray encode(QStringView text);
+
+private:
+    QStringEncoder m_encoder;
+};
 
 // The lines of a text file: UTF-8 when it begins with EF BB BF, UTF-16
 // little-endian with FF FE, UTF-16 big-endian with FE FF (the mark itself

@@ -22,6 +22,32 @@ TableRows TableTexts(const RainPoints &points, int timeFormat, int precision, co
     return rows;
 }
 
+PointRows::PointRows(const RainPoints &points, int timeFormat, int precision, const Separators &sep)
+    : m_points(points), m_timeFormat(timeFormat), m_precision(precision), m_separators(sep)
+{}
+
+void PointRows::readRow(qsizetype index, TableRow &row) const
+{
+    const TRainPoint &point = m_points[size_t(index)];
+    for (QString &cell : row)
+        cell.resize(0);
+    const auto minute = static_cast<int64_t>(point.Time);
+    if (m_timeFormat == 0)
+        AppendClockTime(row[0], minute, m_separators);
+    else if (m_timeFormat == 1)
+        AppendMinuteTime(row[0], minute);
+    AppendShownValue(row[1], point.Intensity, m_precision, m_separators);
+    AppendShownValue(row[2], point.Overall, m_precision, m_separators);
+}
+
+TableRows TableTexts(const TableRowSource &source)
+{
+    TableRows rows(source.rowCount());
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        source.readRow(i, rows[i]);
+    return rows;
+}
+
 std::array<QString, 5> LabelTexts(const TExpressionObject &storm, int precision, const Separators &sep)
 {
     return {

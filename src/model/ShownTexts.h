@@ -23,6 +23,49 @@ TableRow RowTexts(const TRainPoint &point, int timeFormat, int precision, const 
 // The texts of every row of `points`, as RowTexts makes them.
 TableRows TableTexts(const RainPoints &points, int timeFormat, int precision, const Separators &sep = {});
 
+// The rows the exports read, one at a time and in order, so that no export
+// needs every row's texts at once: the computed rows (PointRows) or the
+// window's table with the user's edits laid over them.
+class TableRowSource
+{
+public:
+    virtual ~TableRowSource() = default;
+    virtual qsizetype rowCount() const = 0;
+    // Sets `row` to the texts of row `index` (0 <= index < rowCount()). The
+    // cells' storage is reused, so reading row after row allocates nothing.
+    virtual void readRow(qsizetype index, TableRow &row) const = 0;
+};
+
+// The texts of computed rows, formed as they are read (as RowTexts makes them).
+class PointRows final : public TableRowSource
+{
+public:
+    PointRows(const RainPoints &points, int timeFormat, int precision, const Separators &sep = {});
+    qsizetype rowCount() const override { return qsizetype(m_points.size()); }
+    void readRow(qsizetype index, TableRow &row) const override;
+
+private:
+    const RainPoints &m_points;
+    int m_timeFormat;
+    int m_precision;
+    Separators m_separators;
+};
+
+// Rows already formed, as a source.
+class ListedRows final : public TableRowSource
+{
+public:
+    explicit ListedRows(const TableRows &rows) : m_rows(rows) {}
+    qsizetype rowCount() const override { return m_rows.size(); }
+    void readRow(qsizetype index, TableRow &row) const override { row = m_rows[index]; }
+
+private:
+    const TableRows &m_rows;
+};
+
+// Every row of `source`, formed at once: for the Word tables, which are short.
+TableRows TableTexts(const TableRowSource &source);
+
 // The five chart labels: P, T, r, total H and average i, in that order.
 std::array<QString, 5> LabelTexts(const TExpressionObject &storm, int precision, const Separators &sep = {});
 

@@ -2,6 +2,7 @@
 
 #include "TempFolder.h"
 #include "export/ExportTarget.h"
+#include "io/LegacyText.h"
 #include "model/PluvionError.h"
 
 #include <QBuffer>
@@ -180,3 +181,34 @@ TEST_F(CsvExportTest, WriteThatBreaksOffKeepsThePreviousFile)
 #endif
 
 } // namespace
+
+// A table several pieces long, read from a source row by row: the bytes
+// written in pieces equal the whole table's lines encoded at once, whatever
+// piece a Chinese cell or a quoted cell falls in, and the computed rows read
+// from the points equal their texts formed at once.
+TEST_F(CsvExportTest, LongTablesAreWrittenInPiecesWithTheSameBytes)
+{
+    RainPoints points;
+    for (int k = 0; k < 10000; ++k)
+        points.push_back({double(k), 0.001 * k + 0.00005, 1.0 / 3 * k});
+    for (const Separators sep : {Separators{}, Separators{u',', u'.'}}) {
+        const PointRows computed(points, 0, 4, sep);
+        TableRows rows = TableTexts(points, 0, 4, sep);
+        ASSERT_EQ(TableTexts(computed), rows);
+        rows[4095][1] = QStringLiteral("雨");
+        rows[4096][2] = QStringLiteral("say \"hi\"");
+        rows[9999][1] = QStringLiteral("末");
+        const QByteArray expected = EncodeLegacyLines(CsvLines(rows, 0));
+
+        int pieces = 0;
+        QByteArray streamed;
+        StreamCsv(ListedRows(rows), 0, [&](QByteArrayView piece) {
+            ++pieces;
+            streamed += piece;
+        });
+        EXPECT_EQ(streamed, expected);
+        EXPECT_GT(pieces, 2);
+        WriteCsvFile(path("long.csv"), ListedRows(rows), 0);
+        EXPECT_EQ(readBytes("long.csv"), expected);
+    }
+}

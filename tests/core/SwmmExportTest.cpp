@@ -204,4 +204,27 @@ TEST(SwmmExport, TimesAndWriting)
     EXPECT_NE(errorOf([&] { WriteSwmmFragment(readOnly, storm); }), QStringLiteral("<no error>"));
 }
 
+// A series of many pieces: the pieces join into the fragment's lines, CR LF
+// between them, as a file and through the device alike.
+TEST(SwmmExport, LongSeriesIsWrittenInPiecesWithTheSameBytes)
+{
+    const TExpressionObject storm = stormOf(CalcMode::Block, 20000, 0.4, 1);
+    const QByteArray expected = SwmmFragmentLines(storm).join(QStringLiteral("\r\n")).toUtf8();
+    int pieces = 0;
+    QByteArray streamed;
+    StreamSwmmFragment(storm, [&](QByteArrayView piece) {
+        ++pieces;
+        streamed += piece;
+    });
+    EXPECT_EQ(streamed, expected);
+    EXPECT_GT(pieces, 2);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.inp"));
+    WriteSwmmFile(path, storm);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), expected);
+}
+
 } // namespace

@@ -91,4 +91,26 @@ TEST(AxisMaxima, PictureAndWindowScaleTheSameRowsAlike)
     EXPECT_TRUE(std::isfinite(chart.yAxis2->range().upper));
 }
 
+// Bars far denser than the pixels still show: each pixel column holds its
+// longest bar, one pixel wide, so the cumulative rainfall reads as a filled
+// area hanging from the top however long the storm.
+TEST(StormChartBars, DenseBarsShowAsTheirEnvelope)
+{
+    RainPoints rows;
+    for (int k = 0; k <= 100000; ++k)
+        rows.push_back(TRainPoint{double(k), 0.01, 0.01 * k});
+    StormChart chart;
+    chart.resize(640, 400);
+    chart.setPoints(rows);
+    chart.intensitySeries()->setVisible(false);
+    chart.scaleAxes(SeriesPeaksOf(rows));
+    const QImage picture = chart.toPixmap(640, 400).toImage();
+
+    const QRect plot = chart.axisRect()->rect();
+    int coloured = 0;
+    for (int x = plot.left() + 2; x < plot.right() - 1; ++x)
+        coloured += QColor(picture.pixel(x, plot.top() + 4)).lightness() < 200;
+    EXPECT_GT(coloured, (plot.width() - 3) * 9 / 10);
+}
+
 } // namespace

@@ -231,8 +231,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     LoadOptions(loaded, path);
     FUZZ_CHECK(loaded == options, "the saved options do not load back");
 
-    const std::vector<Line> oldLines = SplitLines(noFile ? std::string() : original);
-    const std::vector<Line> newLines = SplitLines(ReadAll(path));
+    // A UTF-8 byte-order mark is no part of the first line, and it is kept.
+    const auto withoutMark = [](std::string bytes) {
+        if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
+            bytes.erase(0, 3);
+        return bytes;
+    };
+    const std::string written = ReadAll(path);
+    FUZZ_CHECK(noFile || (original.rfind("\xEF\xBB\xBF", 0) == 0) == (written.rfind("\xEF\xBB\xBF", 0) == 0),
+               "the byte-order mark was not kept");
+    const std::vector<Line> oldLines = SplitLines(noFile ? std::string() : withoutMark(original));
+    const std::vector<Line> newLines = SplitLines(withoutMark(written));
     bool hasSection = false;
     const std::vector<bool> rewritten = RewrittenLines(oldLines, &hasSection);
     size_t kept = 0;
@@ -245,8 +254,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
             depthKeyPresent = true;
     }
     // The option lines, rewritten or added, and the header when it was missing.
-    const size_t written = AlwaysWrittenCount + (depthKeyPresent || !options.ShowLabel_Formula_Depth ? 1 : 0);
-    const size_t expectedCount = kept + written + (hasSection ? 0 : 1);
+    const size_t optionLines =
+        AlwaysWrittenCount + (depthKeyPresent || !options.ShowLabel_Formula_Depth ? 1 : 0);
+    const size_t expectedCount = kept + optionLines + (hasSection ? 0 : 1);
     FUZZ_CHECK(newLines.size() == expectedCount, "%zu lines became %zu, expected %zu", oldLines.size(),
                newLines.size(), expectedCount);
 

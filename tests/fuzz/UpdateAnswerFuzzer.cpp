@@ -44,8 +44,8 @@ void CheckAnswer(const QString &body)
         try {
             (void)IsNewerVersion(answer.NewVersion, ProgramInfo::version(), separator);
         } catch (const PluvionError &error) {
-            FUZZ_CHECK(error.description() ==
-                           QStringLiteral("'%1' is not a valid floating point value").arg(answer.NewVersion),
+            FUZZ_CHECK(error.description() == QStringLiteral("'%1' is not a valid floating point value")
+                                                  .arg(ValueExcerpt(answer.NewVersion)),
                        "unexpected failure: %s", Utf8(error.description()).c_str());
         }
     }

@@ -216,33 +216,39 @@ void TFormAddNewRainModel::FormCreate()
     m_model = StartUpStorm();
 }
 
+namespace {
+
+// A storm file may bring a form or a logarithm outside the lists: then no
+// entry is selected and the form's captions stay as they were.
+int listIndex(int value)
+{
+    return value == 0 || value == 1 ? value : -1;
+}
+
+} // namespace
+
+void TFormAddNewRainModel::showFormula(const TExpressionObject &formula)
+{
+    m_formBox->setCurrentIndex(listIndex(formula.F_type));
+    cbbStormTypeChange();
+    m_a1Edit->setText(GeneralNumber(formula.F_type != 0 ? formula.a1_167 : formula.a1, m_separators));
+    m_cEdit->setText(GeneralNumber(formula.c, m_separators));
+    m_bEdit->setText(GeneralNumber(formula.b, m_separators));
+    m_nEdit->setText(GeneralNumber(formula.n, m_separators));
+    m_logBox->setCurrentIndex(listIndex(int(formula.LG_LN)));
+}
+
 void TFormAddNewRainModel::FormShow()
 {
-    // A storm file may bring a form or a logarithm outside the lists: then no
-    // entry is selected and the form's captions stay as they were.
-    const auto listIndex = [](int value) { return value == 0 || value == 1 ? value : -1; };
-    m_formBox->setCurrentIndex(listIndex(m_model.F_type));
-    cbbStormTypeChange();
-    m_a1Edit->setText(GeneralNumber(m_model.F_type != 0 ? m_model.a1_167 : m_model.a1, m_separators));
-    m_cEdit->setText(GeneralNumber(m_model.c, m_separators));
-    m_bEdit->setText(GeneralNumber(m_model.b, m_separators));
-    m_nEdit->setText(GeneralNumber(m_model.n, m_separators));
-    m_logBox->setCurrentIndex(listIndex(int(m_model.LG_LN)));
+    showFormula(m_model);
     m_periodEdit->setText(GeneralNumber(m_model.Storm_RepeatYear, m_separators));
     m_durationEdit->setText(GeneralNumber(m_model.Storm_Time, m_separators));
     m_peakEdit->setText(GeneralNumber(m_model.Storm_Percent, m_separators));
     m_modeBox->setCurrentIndex(m_model.StormMode == CalcMode::Block ? 1 : 0);
     // The step edit is left alone: it shows the step the user typed last.
-    if (m_proposedFormula) {
-        const TExpressionObject f = *std::exchange(m_proposedFormula, std::nullopt);
-        m_formBox->setCurrentIndex(listIndex(f.F_type));
-        cbbStormTypeChange();
-        m_a1Edit->setText(GeneralNumber(f.F_type != 0 ? f.a1_167 : f.a1, m_separators));
-        m_cEdit->setText(GeneralNumber(f.c, m_separators));
-        m_bEdit->setText(GeneralNumber(f.b, m_separators));
-        m_nEdit->setText(GeneralNumber(f.n, m_separators));
-        m_logBox->setCurrentIndex(listIndex(int(f.LG_LN)));
-    }
+    // A fitted formula waiting to be used takes the formula's place once.
+    if (m_proposedFormula)
+        showFormula(*std::exchange(m_proposedFormula, std::nullopt));
 }
 
 void TFormAddNewRainModel::cbbStormTypeChange()

@@ -46,6 +46,8 @@ private:
     void buildControls();
     void FormCreate();
     void FormShow();
+    // Fills the formula's entries (form, A1, C, b, n, logarithm) from `formula`.
+    void showFormula(const TExpressionObject &formula);
     bool EditStormPercentKeyPress(QChar key) const;
     bool EditStepKeyPress(QChar key) const;
     StormEntry typedEntry() const;

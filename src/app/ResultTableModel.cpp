@@ -39,10 +39,24 @@ QString ResultTableModel::cellText(int row, int column) const
     }
 }
 
+PointRows ResultTableModel::ShownRows::computedRows() const
+{
+    return PointRows(*m_model.m_points, m_model.m_timeFormat, m_model.m_precision, m_model.m_separators);
+}
+
+bool ResultTableModel::ShownRows::hasPlainRows() const
+{
+    return m_model.m_edits.isEmpty() && computedRows().hasPlainRows();
+}
+
+char *ResultTableModel::ShownRows::writePlainRow(qsizetype index, char *out) const
+{
+    return computedRows().writePlainRow(index, out);
+}
+
 void ResultTableModel::ShownRows::readRow(qsizetype index, TableRow &row) const
 {
-    PointRows(*m_model.m_points, m_model.m_timeFormat, m_model.m_precision, m_model.m_separators)
-        .readRow(index, row);
+    computedRows().readRow(index, row);
     if (m_model.m_edits.isEmpty())
         return;
     for (int column = 0; column < 3; ++column) {

@@ -49,8 +49,12 @@ private:
         explicit ShownRows(const ResultTableModel &model) : m_model(model) {}
         qsizetype rowCount() const override { return qsizetype(m_model.m_points->size()); }
         void readRow(qsizetype index, TableRow &row) const override;
+        // Without the user's edits the rows are the computed ones, written as bytes.
+        bool hasPlainRows() const override;
+        char *writePlainRow(qsizetype index, char *out) const override;
 
     private:
+        PointRows computedRows() const;
         const ResultTableModel &m_model;
     };
 

@@ -88,10 +88,15 @@ void printRows(const RainPoints &points, const CliRequest &request, const Separa
         }
         return;
     }
+    const PointRows rows(points, request.timeFormat, request.precision, sep);
+    const QString header = QStringLiteral("时间,降雨强度,降雨总量\n");
+    if (rows.hasPlainRows()) {
+        StreamPlainRows(rows, header.toUtf8(), "\n", [](QByteArrayView chunk) { write(stdout, chunk); });
+        return;
+    }
     // Printed a few thousand rows at a time, each row formed in reused texts.
     constexpr size_t rowsPerWrite = 4096;
-    const PointRows rows(points, request.timeFormat, request.precision, sep);
-    QString text = QStringLiteral("时间,降雨强度,降雨总量\n");
+    QString text = header;
     TableRow row;
     for (size_t i = 0; i < points.size(); ++i) {
         rows.readRow(qsizetype(i), row);

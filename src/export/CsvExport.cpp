@@ -82,6 +82,13 @@ void appendField(QString &text, const QString &cell)
 void StreamCsv(const TableRowSource &rows, int timeFormat, const std::function<void(QByteArrayView)> &sink)
 {
     LegacyEncoder encoder;
+    if (rows.hasPlainRows()) {
+        const std::optional<QString> header = CsvHeaderLine(timeFormat);
+        // Plain rows are ASCII, the same bytes in GBK.
+        const QByteArray head = header ? encoder.encode(*header + QLatin1String("\r\n")) : QByteArray();
+        StreamPlainRows(rows, head, "\r\n", sink);
+        return;
+    }
     QString text;
     const auto flush = [&] {
         if (text.isEmpty())

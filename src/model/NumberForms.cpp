@@ -153,7 +153,7 @@ DecimalText roundSignificant(double x, int significant)
     // only then is the value rounded again at the asked length, where there is
     // no tie left for ties-to-even to decide.
     char buffer[48];
-    char longer[24];
+    char longer[24] = {};
     int longerCount = 0;
     auto res =
         std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, significant);
@@ -311,6 +311,56 @@ bool shownWhole(int n, double x, uint64_t &digits, int &power)
     }
     digits = value;
     return true;
+}
+
+// The magnitude scaled to `decimals` places and rounded, halves away from
+// zero, for the common case that needs no decimal text at all: when the
+// scaled double lies clearly off a half, the exact value, its 15-digit text
+// and the double all round the same way. The 15-digit text is within 0.5e-14
+// of the value (relative) and the product within 2^-53, so a distance from
+// the half above 1e-14 of the scaled value settles it. Below 10^14 the whole
+// part has at most 14 digits, so the 15-digit text reaches past the last
+// decimal. False when the value is near a half, too large or the decimals too
+// many: the exact path decides.
+bool quickScaled(double magnitude, int decimals, uint64_t &digits)
+{
+    if (decimals > 14)
+        return false;
+    const double scaled = magnitude * exactPowersOfTen[decimals];
+    if (!(scaled < 1e14))
+        return false;
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole; // exact
+    if (std::fabs(fraction - 0.5) <= scaled * 1e-14)
+        return false;
+    digits = uint64_t(whole) + (fraction > 0.5 ? 1 : 0);
+    return true;
+}
+
+// Whole number `digits` as a fixed text with `decimals` places: at least one
+// digit before the point, a sign only when a digit is not zero.
+char *writeScaled(char *out, bool negative, uint64_t digits, int decimals, char separator)
+{
+    if (negative && digits != 0)
+        *out++ = '-';
+    char text[24];
+    const int length = int(std::to_chars(text, text + sizeof text, digits).ptr - text);
+    const int leading = length - decimals; // digits before the point
+    if (leading <= 0) {
+        *out++ = '0';
+    } else {
+        std::memcpy(out, text, size_t(leading));
+        out += leading;
+    }
+    if (decimals > 0) {
+        *out++ = separator;
+        for (int pad = -leading; pad > 0; --pad)
+            *out++ = '0';
+        const int from = std::max(leading, 0);
+        std::memcpy(out, text + from, size_t(length - from));
+        out += length - from;
+    }
+    return out;
 }
 
 // Fixed notation with exactly `decimals` places; at least one digit before
@@ -473,6 +523,11 @@ double RoundToShown(int n, double x)
     if (!std::isfinite(x))
         return x;
     uint64_t digits = 0;
+    const int decimals = std::max(n, 0);
+    if (quickScaled(std::fabs(x), decimals, digits)) {
+        const double value = double(digits) / exactPowersOfTen[decimals];
+        return std::signbit(x) ? -value : value;
+    }
     int power = 0;
     if (shownWhole(n, x, digits, power) && power >= -22 && power <= 22) {
         // Below 10^15 the digits are exact in a double, and so are the powers
@@ -495,6 +550,8 @@ char *WriteShownValue(char *out, double x, int precision, char decimalSeparator)
     // that double is within 0.12 of a unit of its 15th digit, so the
     // cut gives the rounded decimal back: it is written as it is.
     uint64_t digits = 0;
+    if (precision <= 18 && quickScaled(std::fabs(x), decimals, digits))
+        return writeScaled(out, std::signbit(x), digits, decimals, decimalSeparator);
     int power = 0;
     if (precision <= 18 && shownWhole(precision, x, digits, power) && digits != 0) {
         DecimalText whole;

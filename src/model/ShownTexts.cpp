@@ -2,6 +2,9 @@
 
 #include "PluvionError.h"
 
+#include <QByteArray>
+#include <algorithm>
+
 TableRow RowTexts(const TRainPoint &point, int timeFormat, int precision, const Separators &sep)
 {
     const auto minute = static_cast<int64_t>(point.Time);
@@ -22,9 +25,41 @@ TableRows TableTexts(const RainPoints &points, int timeFormat, int precision, co
     return rows;
 }
 
+char *TableRowSource::writePlainRow(qsizetype, char *out) const
+{
+    return out;
+}
+
+namespace {
+
+// A separator that keeps a row plain: ASCII, and neither a field's comma, a
+// quote nor a line break.
+bool plainSeparator(QChar c)
+{
+    return c.unicode() > 0 && c.unicode() < 128 && c != u',' && c != u'"' && c != u'\r' && c != u'\n';
+}
+
+} // namespace
+
 PointRows::PointRows(const RainPoints &points, int timeFormat, int precision, const Separators &sep)
-    : m_points(points), m_timeFormat(timeFormat), m_precision(precision), m_separators(sep)
+    : m_points(points), m_timeFormat(timeFormat), m_precision(precision), m_separators(sep),
+      m_plain(plainSeparator(sep.decimal) && plainSeparator(sep.time))
 {}
+
+char *PointRows::writePlainRow(qsizetype index, char *out) const
+{
+    const TRainPoint &point = m_points[size_t(index)];
+    const auto minute = static_cast<int64_t>(point.Time);
+    if (m_timeFormat == 0)
+        out = WriteClockTime(out, minute, char(m_separators.time.unicode()));
+    else if (m_timeFormat == 1)
+        out = WriteMinuteTime(out, minute);
+    const char decimal = char(m_separators.decimal.unicode());
+    *out++ = ',';
+    out = WriteShownValue(out, point.Intensity, m_precision, decimal);
+    *out++ = ',';
+    return WriteShownValue(out, point.Overall, m_precision, decimal);
+}
 
 void PointRows::readRow(qsizetype index, TableRow &row) const
 {
@@ -38,6 +73,27 @@ void PointRows::readRow(qsizetype index, TableRow &row) const
         AppendMinuteTime(row[0], minute);
     AppendShownValue(row[1], point.Intensity, m_precision, m_separators);
     AppendShownValue(row[2], point.Overall, m_precision, m_separators);
+}
+
+void StreamPlainRows(const TableRowSource &rows, QByteArrayView head, QByteArrayView lineEnd,
+                     const std::function<void(QByteArrayView)> &sink)
+{
+    const qsizetype lineRoom = PlainRowCapacity + lineEnd.size();
+    QByteArray buffer(std::max<qsizetype>(256 * 1024, head.size() + lineRoom), Qt::Uninitialized);
+    char *const begin = buffer.data();
+    char *const limit = begin + buffer.size() - lineRoom;
+    char *out = std::copy(head.begin(), head.end(), begin);
+    const qsizetype count = rows.rowCount();
+    for (qsizetype i = 0; i < count; ++i) {
+        if (out > limit) {
+            sink(QByteArrayView(begin, out - begin));
+            out = begin;
+        }
+        out = rows.writePlainRow(i, out);
+        out = std::copy(lineEnd.begin(), lineEnd.end(), out);
+    }
+    if (out != begin)
+        sink(QByteArrayView(begin, out - begin));
 }
 
 TableRows TableTexts(const TableRowSource &source)

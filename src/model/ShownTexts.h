@@ -4,9 +4,11 @@
 #include "NumberForms.h"
 #include "RainGenerator.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <array>
+#include <functional>
 
 // The texts of one row of the result table: the time, the intensity and the
 // cumulative rainfall cells.
@@ -34,7 +36,17 @@ public:
     // Sets `row` to the texts of row `index` (0 <= index < rowCount()). The
     // cells' storage is reused, so reading row after row allocates nothing.
     virtual void readRow(qsizetype index, TableRow &row) const = 0;
+
+    // Whether every row is plain ASCII without a comma inside a cell, a quote
+    // or a line break, so that writePlainRow can form it straight as bytes.
+    virtual bool hasPlainRows() const { return false; }
+    // Writes row `index` as "time,intensity,total" at `out`, which has room
+    // for PlainRowCapacity bytes, and returns the end. Only when hasPlainRows().
+    virtual char *writePlainRow(qsizetype index, char *out) const;
 };
+
+// The room one plain row may take: three cells and two commas.
+inline constexpr int PlainRowCapacity = 3 * NumberTextCapacity + 2;
 
 // The texts of computed rows, formed as they are read (as RowTexts makes them).
 class PointRows final : public TableRowSource
@@ -43,12 +55,15 @@ public:
     PointRows(const RainPoints &points, int timeFormat, int precision, const Separators &sep = {});
     qsizetype rowCount() const override { return qsizetype(m_points.size()); }
     void readRow(qsizetype index, TableRow &row) const override;
+    bool hasPlainRows() const override { return m_plain; }
+    char *writePlainRow(qsizetype index, char *out) const override;
 
 private:
     const RainPoints &m_points;
     int m_timeFormat;
     int m_precision;
     Separators m_separators;
+    bool m_plain;
 };
 
 // Rows already formed, as a source.
@@ -62,6 +77,12 @@ public:
 private:
     const TableRows &m_rows;
 };
+
+// The rows of a source with plain rows as lines, "time,intensity,total" and
+// `lineEnd`, after `head`: handed to `sink` a few hundred kilobytes at a
+// time, formed straight as bytes. Passes on what `sink` raises.
+void StreamPlainRows(const TableRowSource &rows, QByteArrayView head, QByteArrayView lineEnd,
+                     const std::function<void(QByteArrayView)> &sink);
 
 // Every row of `source`, formed at once: for the Word tables, which are short.
 TableRows TableTexts(const TableRowSource &source);

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryDir>
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -211,4 +212,34 @@ TEST_F(CsvExportTest, LongTablesAreWrittenInPiecesWithTheSameBytes)
         WriteCsvFile(path("long.csv"), ListedRows(rows), 0);
         EXPECT_EQ(readBytes("long.csv"), expected);
     }
+}
+
+// The computed rows are written straight as bytes when every cell is plain
+// ASCII; whichever way they go, the file is the one their texts make, for
+// every time format and separator (a decimal comma is quoted, a non-ASCII
+// separator goes through the encoder) and for awkward values.
+TEST(CsvComputedRowsTest, WrittenAsTheirTextsWhateverTheSeparators)
+{
+    RainPoints points;
+    for (int k = 0; k < 9000; ++k)
+        points.push_back({double(k * 7), 0.001 * k + 0.00005, 1.0 / 3 * k});
+    for (const double odd : {-0.00004, 1e20, 123456789012.34567, -0.0, std::nan(""), -HUGE_VAL})
+        points.push_back({double(points.size()), odd, odd});
+    const Separators separators[] = {{}, {u',', u':'}, {u'.', u','}, {u'٫', u'.'}, {u'.', u'时'}};
+    for (const Separators &sep : separators) {
+        for (const int timeFormat : {0, 1, 2}) {
+            for (const int precision : {0, 4, 19}) {
+                const PointRows computed(points, timeFormat, precision, sep);
+                const QByteArray expected =
+                    EncodeLegacyLines(CsvLines(TableTexts(points, timeFormat, precision, sep), timeFormat));
+                QByteArray streamed;
+                StreamCsv(computed, timeFormat, [&](QByteArrayView piece) { streamed += piece; });
+                EXPECT_EQ(streamed, expected)
+                    << "separators " << QString(sep.decimal).toStdString() << QString(sep.time).toStdString()
+                    << ", time format " << timeFormat << ", precision " << precision;
+            }
+        }
+    }
+    EXPECT_TRUE(PointRows(points, 0, 4, Separators{}).hasPlainRows());
+    EXPECT_FALSE(PointRows(points, 0, 4, Separators{u',', u':'}).hasPlainRows());
 }

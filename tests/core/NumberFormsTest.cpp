@@ -136,6 +136,12 @@ TEST(NumberForms, AgreeWithTheExactExpansion)
         -0.125,
         1.005,
         2.00005,
+        2.675, // decimal halves stored just below the half: 2.67499999999999982...
+        4.35,
+        0.045,
+        -0.00035,
+        99999999999999.5,
+        12345678901.23455,
         0.1 + 0.2,
         60.634473401081,
         0.190802280075,
@@ -177,6 +183,9 @@ TEST(NumberForms, AgreeWithTheExactExpansion)
         EXPECT_EQ(GeneralNumber(x).toStdString(), exact::ReferenceGeneralNumber(x, '.', 1)) << x;
         EXPECT_EQ(GeneralNumberG(x).toStdString(), exact::ReferenceGeneralNumber(x, '.', 3)) << x;
     }
+    // A half stored just below it still rounds up: its 15-digit text is the half.
+    EXPECT_EQ(ShownValue(2.675, 2), QStringLiteral("2.68"));
+    EXPECT_EQ(ShownValue(-0.00035, 4), QStringLiteral("-0.0004"));
     // The tie goes away from zero, its neighbours to the nearer side.
     EXPECT_EQ(GeneralNumber(tie), QStringLiteral("1.23456789012346E15"));
     EXPECT_EQ(GeneralNumber(-tie), QStringLiteral("-1.23456789012346E15"));

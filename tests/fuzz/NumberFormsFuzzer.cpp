@@ -129,10 +129,11 @@ void CheckTime(int64_t minute, const Separators &sep)
 // Doubles where the rounding is hardest to get right, beside the awkward
 // ones every target uses: values whose exact expansion ends in a 5 just
 // after the 15th or 18th digit (exact ties) and their nearest neighbours,
-// and short dyadic fractions, whose expansions end in a 5 at every length.
+// short dyadic fractions, whose expansions end in a 5 at every length, and
+// decimal halves at a few places.
 double ConsumeNumberFormsDouble(FuzzedDataProvider &data)
 {
-    switch (data.ConsumeIntegralInRange<int>(0, 3)) {
+    switch (data.ConsumeIntegralInRange<int>(0, 4)) {
     case 0: {
         // A 16-digit whole number ending in 5, exact below 2^53.
         const int64_t head = data.ConsumeIntegralInRange<int64_t>(100000000000000LL, 900719925474098LL);
@@ -157,6 +158,17 @@ double ConsumeNumberFormsDouble(FuzzedDataProvider &data)
         const double value = std::ldexp(odd, data.ConsumeIntegralInRange<int>(-64, 8));
         const int step = data.ConsumeIntegralInRange<int>(-1, 1);
         return step == 0 ? value : std::nextafter(value, step * HUGE_VAL);
+    }
+    case 3: {
+        // The double nearest a half at a few decimals (0.00125 at 4), where
+        // the scaled double, the exact value and its 15-digit text may each
+        // fall on a different side of the half; and its neighbours.
+        const int64_t head = data.ConsumeIntegralInRange<int64_t>(0, 99999999999LL);
+        const int decimals = data.ConsumeIntegralInRange<int>(0, 12);
+        double value = double(head * 10 + 5) / std::pow(10.0, decimals + 1);
+        for (int step = data.ConsumeIntegralInRange<int>(-2, 2); step != 0; step += step > 0 ? -1 : 1)
+            value = std::nextafter(value, step * HUGE_VAL);
+        return data.ConsumeBool() ? -value : value;
     }
     default:
         return ConsumeAwkwardDouble(data);

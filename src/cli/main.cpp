@@ -91,7 +91,8 @@ void printRows(const RainPoints &points, const CliRequest &request, const Separa
     const PointRows rows(points, request.timeFormat, request.precision, sep);
     const QString header = QStringLiteral("时间,降雨强度,降雨总量\n");
     if (rows.hasPlainRows()) {
-        StreamPlainRows(rows, header.toUtf8(), "\n", [](QByteArrayView chunk) { write(stdout, chunk); });
+        StreamPlainRows(rows, header.toUtf8(), LineEnd::Lf,
+                        [](QByteArrayView chunk) { write(stdout, chunk); });
         return;
     }
     // Printed a few thousand rows at a time, each row formed in reused texts.

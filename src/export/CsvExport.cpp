@@ -86,7 +86,7 @@ void StreamCsv(const TableRowSource &rows, int timeFormat, const std::function<v
         const std::optional<QString> header = CsvHeaderLine(timeFormat);
         // Plain rows are ASCII, the same bytes in GBK.
         const QByteArray head = header ? encoder.encode(*header + QLatin1String("\r\n")) : QByteArray();
-        StreamPlainRows(rows, head, "\r\n", sink);
+        StreamPlainRows(rows, head, LineEnd::CrLf, sink);
         return;
     }
     QString text;

@@ -338,29 +338,25 @@ bool quickScaled(double magnitude, int decimals, uint64_t &digits)
 }
 
 // Whole number `digits` as a fixed text with `decimals` places: at least one
-// digit before the point, a sign only when a digit is not zero.
+// digit before the point, a sign only when a digit is not zero. Filled from
+// its last digit backwards.
 char *writeScaled(char *out, bool negative, uint64_t digits, int decimals, char separator)
 {
     if (negative && digits != 0)
         *out++ = '-';
-    char text[24];
-    const int length = int(std::to_chars(text, text + sizeof text, digits).ptr - text);
-    const int leading = length - decimals; // digits before the point
-    if (leading <= 0) {
-        *out++ = '0';
-    } else {
-        std::memcpy(out, text, size_t(leading));
-        out += leading;
+    int length = 1;
+    for (uint64_t rest = digits; rest >= 10; rest /= 10)
+        ++length;
+    length = std::max(length, decimals + 1); // zeros in front up to "0.000"
+    char *const end = out + length + (decimals > 0 ? 1 : 0);
+    char *p = end;
+    for (int index = length; index > 0; --index) {
+        *--p = char('0' + digits % 10);
+        digits /= 10;
+        if (index == length - decimals + 1 && decimals > 0)
+            *--p = separator;
     }
-    if (decimals > 0) {
-        *out++ = separator;
-        for (int pad = -leading; pad > 0; --pad)
-            *out++ = '0';
-        const int from = std::max(leading, 0);
-        std::memcpy(out, text + from, size_t(length - from));
-        out += length - from;
-    }
-    return out;
+    return end;
 }
 
 // Fixed notation with exactly `decimals` places; at least one digit before
@@ -451,6 +447,11 @@ char *writeGeneralNumber(char *out, double x, char separator, int exponentDigits
 // "%02lld": at least two characters, zeros after any sign.
 char *writeTwoDigits(char *out, int64_t value)
 {
+    if (value >= 0 && value < 100) { // every clock time's hours and minutes
+        out[0] = char('0' + value / 10);
+        out[1] = char('0' + value % 10);
+        return out + 2;
+    }
     char digits[24];
     const char *end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     if (end - digits < 2)

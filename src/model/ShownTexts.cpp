@@ -75,10 +75,11 @@ void PointRows::readRow(qsizetype index, TableRow &row) const
     AppendShownValue(row[2], point.Overall, m_precision, m_separators);
 }
 
-void StreamPlainRows(const TableRowSource &rows, QByteArrayView head, QByteArrayView lineEnd,
+void StreamPlainRows(const TableRowSource &rows, QByteArrayView head, LineEnd lineEnd,
                      const std::function<void(QByteArrayView)> &sink)
 {
-    const qsizetype lineRoom = PlainRowCapacity + lineEnd.size();
+    const bool crlf = lineEnd == LineEnd::CrLf;
+    const qsizetype lineRoom = PlainRowCapacity + 2;
     QByteArray buffer(std::max<qsizetype>(256 * 1024, head.size() + lineRoom), Qt::Uninitialized);
     char *const begin = buffer.data();
     char *const limit = begin + buffer.size() - lineRoom;
@@ -90,7 +91,9 @@ void StreamPlainRows(const TableRowSource &rows, QByteArrayView head, QByteArray
             out = begin;
         }
         out = rows.writePlainRow(i, out);
-        out = std::copy(lineEnd.begin(), lineEnd.end(), out);
+        if (crlf)
+            *out++ = '\r';
+        *out++ = '\n';
     }
     if (out != begin)
         sink(QByteArrayView(begin, out - begin));

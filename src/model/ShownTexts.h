@@ -78,10 +78,17 @@ private:
     const TableRows &m_rows;
 };
 
+// How a plain line ends: LF, or CR LF as in the files for Windows programs.
+enum class LineEnd : uint8_t
+{
+    Lf,
+    CrLf
+};
+
 // The rows of a source with plain rows as lines, "time,intensity,total" and
-// `lineEnd`, after `head`: handed to `sink` a few hundred kilobytes at a
+// the line end, after `head`: handed to `sink` a few hundred kilobytes at a
 // time, formed straight as bytes. Passes on what `sink` raises.
-void StreamPlainRows(const TableRowSource &rows, QByteArrayView head, QByteArrayView lineEnd,
+void StreamPlainRows(const TableRowSource &rows, QByteArrayView head, LineEnd lineEnd,
                      const std::function<void(QByteArrayView)> &sink);
 
 // Every row of `source`, formed at once: for the Word tables, which are short.

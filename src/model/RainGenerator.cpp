@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -136,6 +139,56 @@ void checkedMinutes(const MinuteFormula &f, RainPoints &points, bool calcByShow,
     }
 }
 
+// The minute's value as the reference computes it when nothing fails; not a
+// number where the reference would fail in the power (a base not above 0, a
+// power beyond the arithmetic), so that the running total shows that failure.
+long double plainValue(const MinuteFormula &f, long long minute)
+{
+    const long double d = std::fabs(minute - f.p);
+    const long double scaled = minute <= f.p ? d / f.r : d / f.oneMinusR;
+    const long double base = scaled + f.b;
+    const long double numerator = f.a * (f.oneMinusN * scaled + f.b);
+    if (!(base > 0))
+        return std::numeric_limits<long double>::quiet_NaN();
+    const long double power = std::exp2(f.exponent * std::log2(base));
+    if (!(power <= std::numeric_limits<long double>::max()))
+        return std::numeric_limits<long double>::quiet_NaN();
+    return numerator / power;
+}
+
+// Minutes are computed in blocks; from this many minutes on, the values of a
+// block are shared between two threads (each value alone, so it is the same
+// whichever thread computes it), and the running total is summed in order.
+constexpr long long MinutesPerBlock = 1 << 18;
+constexpr long long SharedFromMinutes = 1 << 16;
+
+void plainValues(const MinuteFormula &f, long long from, long long to, long double *values)
+{
+    for (long long minute = from; minute < to; ++minute)
+        values[minute - from] = plainValue(f, minute);
+}
+
+// The values of minutes [from, to), the later half on a second thread when
+// there are enough of them (or on this one if no thread can be started).
+void blockValues(const MinuteFormula &f, long long from, long long to, long double *values, bool shared)
+{
+    if (shared) {
+        const long long middle = from + (to - from) / 2;
+        std::optional<std::thread> helper;
+        try {
+            helper.emplace(plainValues, std::cref(f), middle, to, values + (middle - from));
+        } catch (const std::system_error &) {
+        }
+        plainValues(f, from, middle, values);
+        if (helper)
+            helper->join();
+        else
+            plainValues(f, middle, to, values + (middle - from));
+        return;
+    }
+    plainValues(f, from, to, values);
+}
+
 // The same minutes with the same operations in the same order, checking only
 // what shows every failure of the reference: with finite parameters and
 // non-zero ratios the distance, the base and the numerator stay finite in
@@ -147,30 +200,27 @@ void checkedMinutes(const MinuteFormula &f, RainPoints &points, bool calcByShow,
 bool plainMinutes(const MinuteFormula &f, RainPoints &points, long double &total)
 {
     const size_t first = points.size();
+    const long long count = f.last + 1;
+    const bool shared = count >= SharedFromMinutes;
+    std::vector<long double> values(size_t(std::clamp(count, 0LL, MinutesPerBlock)));
     long double sum = 0;
     long long sinceListed = 0;
-    for (long long minute = 0; minute <= f.last; ++minute) {
-        const long double d = std::fabs(minute - f.p);
-        const long double scaled = minute <= f.p ? d / f.r : d / f.oneMinusR;
-        const long double base = scaled + f.b;
-        const long double numerator = f.a * (f.oneMinusN * scaled + f.b);
-        if (!(base > 0)) {
-            points.resize(first);
-            return false;
+    for (long long from = 0; from < count; from += MinutesPerBlock) {
+        const long long to = std::min(count, from + MinutesPerBlock);
+        blockValues(f, from, to, values.data(), shared);
+        for (long long minute = from; minute < to; ++minute) {
+            const long double value = values[size_t(minute - from)];
+            sum += value;
+            if (!(std::fabs(sum) <= std::numeric_limits<long double>::max())) {
+                points.resize(first);
+                return false;
+            }
+            // A value or total beyond a double fails here as in the reference.
+            if (sinceListed == 0 || minute == f.last)
+                points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(sum)});
+            if (++sinceListed == f.listEvery)
+                sinceListed = 0;
         }
-        const long double power = std::exp2(f.exponent * std::log2(base));
-        const long double value = numerator / power;
-        sum += value;
-        if (!(power <= std::numeric_limits<long double>::max()) ||
-            !(std::fabs(sum) <= std::numeric_limits<long double>::max())) {
-            points.resize(first);
-            return false;
-        }
-        // A value or total beyond a double fails here as in the reference.
-        if (sinceListed == 0 || minute == f.last)
-            points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(sum)});
-        if (++sinceListed == f.listEvery)
-            sinceListed = 0;
     }
     total = sum;
     return true;

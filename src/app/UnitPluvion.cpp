@@ -431,7 +431,7 @@ void TFormPluvion::ShowRainPoints(const std::shared_ptr<const RainPoints> &share
     m_grid->setFrameRow(-1);
     m_grid->fitColumns(WidestTextRows(points));
 
-    m_chart->setPoints(points);
+    m_chart->setPoints(shared);
     m_peaks = SeriesPeaksOf(points);
     HideSomeSeries(nullptr);
 }

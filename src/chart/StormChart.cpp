@@ -375,6 +375,21 @@ void StormChart::setPoints(std::shared_ptr<const RainPoints> shared)
         xAxis->setRange(points.front().Time - spacing / 2, points.back().Time + spacing / 2);
 }
 
+void StormChart::releaseLinePoints()
+{
+    m_intensity->data()->clear();
+    m_intensity->data()->squeeze();
+}
+
+void StormChart::restoreLinePoints()
+{
+    const RainPoints &points = m_overall->rows();
+    if (m_intensity->dataCount() == int(points.size()))
+        return;
+    m_intensity->setData(QSharedPointer<QCPGraphDataContainer>(new RowData<QCPGraphData>(
+        points, [](const TRainPoint &point) { return QCPGraphData(point.Time, point.Intensity); })));
+}
+
 int StormChart::pointCount() const
 {
     return m_intensity->dataCount();

@@ -94,6 +94,11 @@ public:
     void setPoints(const RainPoints &points);
     void setPoints(std::shared_ptr<const RainPoints> points);
     int pointCount() const;
+    // The line holds its own copy of the rows' intensities; while the next
+    // storm is computed it may let go of it (nothing is drawn meanwhile), and
+    // make it again from the rows the bars keep should that storm fail.
+    void releaseLinePoints();
+    void restoreLinePoints();
 
     QCPGraph *intensitySeries() const { return m_intensity; }
     PaletteBars *overallSeries() const { return m_overall; }

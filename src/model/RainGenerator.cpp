@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -156,9 +155,9 @@ long double plainValue(const MinuteFormula &f, long long minute)
     return numerator / power;
 }
 
-// Minutes are computed in blocks; from this many minutes on, the values of a
-// block are shared between two threads (each value alone, so it is the same
-// whichever thread computes it), and the running total is summed in order.
+// Minutes are computed in blocks; from this many minutes on, the values are
+// shared between two threads (each value alone, so it is the same whichever
+// thread computes it), and the running total is summed in order.
 constexpr long long MinutesPerBlock = 1 << 18;
 constexpr long long SharedFromMinutes = 1 << 16;
 
@@ -168,25 +167,27 @@ void plainValues(const MinuteFormula &f, long long from, long long to, long doub
         values[minute - from] = plainValue(f, minute);
 }
 
-// The values of minutes [from, to), the later half on a second thread when
-// there are enough of them (or on this one if no thread can be started).
-void blockValues(const MinuteFormula &f, long long from, long long to, long double *values, bool shared)
+// A second thread computing the values of minutes [from, to); none when no
+// thread can be started, and then the caller computes them itself.
+std::jthread startValues(const MinuteFormula &f, long long from, long long to, long double *values)
 {
-    if (shared) {
-        const long long middle = from + (to - from) / 2;
-        std::optional<std::thread> helper;
-        try {
-            helper.emplace(plainValues, std::cref(f), middle, to, values + (middle - from));
-        } catch (const std::system_error &) {
-        }
-        plainValues(f, from, middle, values);
-        if (helper)
-            helper->join();
-        else
-            plainValues(f, middle, to, values + (middle - from));
-        return;
+    try {
+        return std::jthread(plainValues, std::cref(f), from, to, values);
+    } catch (const std::system_error &) {
+        return {};
     }
-    plainValues(f, from, to, values);
+}
+
+// The values of minutes [from, to): this thread computes those before
+// `split`, `helper` (or this thread, without one) those from it on.
+void finishValues(const MinuteFormula &f, long long from, long long split, long long to, long double *values,
+                  std::jthread &helper)
+{
+    plainValues(f, from, split, values);
+    if (helper.joinable())
+        helper.join();
+    else
+        plainValues(f, split, to, values + (split - from));
 }
 
 // The same minutes with the same operations in the same order, checking only
@@ -202,12 +203,28 @@ bool plainMinutes(const MinuteFormula &f, RainPoints &points, long double &total
     const size_t first = points.size();
     const long long count = f.last + 1;
     const bool shared = count >= SharedFromMinutes;
-    std::vector<long double> values(size_t(std::clamp(count, 0LL, MinutesPerBlock)));
+    const size_t blockSize = size_t(std::clamp(count, 0LL, MinutesPerBlock));
+    std::vector<long double> values(blockSize);
+    std::vector<long double> nextValues(shared ? blockSize : 0);
+    if (count > 0) {
+        // The first block by halves.
+        const long long to = std::min(count, MinutesPerBlock);
+        std::jthread helper;
+        if (shared)
+            helper = startValues(f, to / 2, to, values.data() + to / 2);
+        finishValues(f, 0, shared ? to / 2 : to, to, values.data(), helper);
+    }
     long double sum = 0;
     long long sinceListed = 0;
     for (long long from = 0; from < count; from += MinutesPerBlock) {
         const long long to = std::min(count, from + MinutesPerBlock);
-        blockValues(f, from, to, values.data(), shared);
+        const long long nextTo = std::min(count, to + MinutesPerBlock);
+        // While this thread sums the block, the second one computes the
+        // larger, later part of the next block. It is joined on every way out.
+        const long long nextSplit = shared ? to + (nextTo - to) * 2 / 5 : nextTo;
+        std::jthread helper;
+        if (shared && to < count)
+            helper = startValues(f, nextSplit, nextTo, nextValues.data() + (nextSplit - to));
         for (long long minute = from; minute < to; ++minute) {
             const long double value = values[size_t(minute - from)];
             sum += value;
@@ -220,6 +237,12 @@ bool plainMinutes(const MinuteFormula &f, RainPoints &points, long double &total
                 points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(sum)});
             if (++sinceListed == f.listEvery)
                 sinceListed = 0;
+        }
+        if (to < count) {
+            std::vector<long double> &target = shared ? nextValues : values;
+            finishValues(f, to, nextSplit, nextTo, target.data(), helper);
+            if (shared)
+                values.swap(nextValues);
         }
     }
     total = sum;

@@ -201,48 +201,60 @@ void finishValues(const MinuteFormula &f, long long from, long long split, long 
 bool plainMinutes(const MinuteFormula &f, RainPoints &points, long double &total)
 {
     const size_t first = points.size();
-    const long long count = f.last + 1;
-    const bool shared = count >= SharedFromMinutes;
-    const size_t blockSize = size_t(std::clamp(count, 0LL, MinutesPerBlock));
-    std::vector<long double> values(blockSize);
-    std::vector<long double> nextValues(shared ? blockSize : 0);
-    if (count > 0) {
-        // The first block by halves.
-        const long long to = std::min(count, MinutesPerBlock);
-        std::jthread helper;
-        if (shared)
-            helper = startValues(f, to / 2, to, values.data() + to / 2);
-        finishValues(f, 0, shared ? to / 2 : to, to, values.data(), helper);
-    }
     long double sum = 0;
     long long sinceListed = 0;
-    for (long long from = 0; from < count; from += MinutesPerBlock) {
-        const long long to = std::min(count, from + MinutesPerBlock);
-        const long long nextTo = std::min(count, to + MinutesPerBlock);
-        // While this thread sums the block, the second one computes the
-        // larger, later part of the next block. It is joined on every way out.
-        const long long nextSplit = shared ? to + (nextTo - to) * 2 / 5 : nextTo;
-        std::jthread helper;
-        if (shared && to < count)
-            helper = startValues(f, nextSplit, nextTo, nextValues.data() + (nextSplit - to));
+    // Adds the values of minutes [from, to) to the running total in order and
+    // lists their rows; false at the first failure.
+    const auto addMinutes = [&](long long from, long long to, const auto &valueOf) {
         for (long long minute = from; minute < to; ++minute) {
-            const long double value = values[size_t(minute - from)];
+            const long double value = valueOf(minute);
             sum += value;
-            if (!(std::fabs(sum) <= std::numeric_limits<long double>::max())) {
-                points.resize(first);
+            if (!(std::fabs(sum) <= std::numeric_limits<long double>::max()))
                 return false;
-            }
             // A value or total beyond a double fails here as in the reference.
             if (sinceListed == 0 || minute == f.last)
                 points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(sum)});
             if (++sinceListed == f.listEvery)
                 sinceListed = 0;
         }
+        return true;
+    };
+
+    const long long count = f.last + 1;
+    if (count < SharedFromMinutes) {
+        if (!addMinutes(0, count, [&](long long minute) { return plainValue(f, minute); })) {
+            points.resize(first);
+            return false;
+        }
+        total = sum;
+        return true;
+    }
+
+    const size_t blockSize = size_t(std::min(count, MinutesPerBlock));
+    std::vector<long double> values(blockSize);
+    std::vector<long double> nextValues(blockSize);
+    {
+        // The first block by halves.
+        const long long to = std::min(count, MinutesPerBlock);
+        std::jthread helper = startValues(f, to / 2, to, values.data() + to / 2);
+        finishValues(f, 0, to / 2, to, values.data(), helper);
+    }
+    for (long long from = 0; from < count; from += MinutesPerBlock) {
+        const long long to = std::min(count, from + MinutesPerBlock);
+        const long long nextTo = std::min(count, to + MinutesPerBlock);
+        // While this thread sums the block, the second one computes the
+        // larger, later part of the next block. It is joined on every way out.
+        const long long nextSplit = to + (nextTo - to) * 2 / 5;
+        std::jthread helper;
+        if (to < count)
+            helper = startValues(f, nextSplit, nextTo, nextValues.data() + (nextSplit - to));
+        if (!addMinutes(from, to, [&](long long minute) { return values[size_t(minute - from)]; })) {
+            points.resize(first);
+            return false;
+        }
         if (to < count) {
-            std::vector<long double> &target = shared ? nextValues : values;
-            finishValues(f, to, nextSplit, nextTo, target.data(), helper);
-            if (shared)
-                values.swap(nextValues);
+            finishValues(f, to, nextSplit, nextTo, nextValues.data(), helper);
+            values.swap(nextValues);
         }
     }
     total = sum;

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
@@ -34,6 +35,40 @@ void BM_RefreshRainModel(benchmark::State &state)
     }
     if (!prompts.messages.isEmpty())
         state.SkipWithError("the refresh showed a message");
+}
+
+// The process's peak resident memory so far, in megabytes.
+double peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024;
+}
+
+// One window's peak memory: a storm computed, shown and drawn, then computed
+// again (the table keeps the old rows until the new ones are done). Run it
+// alone (--benchmark_filter=BM_WindowPeakMemory), as other benchmarks' windows
+// would count too.
+void BM_WindowPeakMemory(benchmark::State &state)
+{
+    for (auto _ : state) {
+        QTemporaryDir home;
+        ScriptedPrompts prompts;
+        PluvionSetup setup;
+        setup.prompts = &prompts;
+        setup.configurationFolder = home.path();
+        TFormPluvion window(setup);
+        window.resize(1024, 700);
+        window.show();
+        state.counters["start_MB"] = peakMegabytes();
+        window.storm().Storm_Time = double(state.range(0));
+        for (const char *counter : {"first_MB", "again_MB"}) {
+            window.RefreshRainModel();
+            window.findChild<StormChart *>("Chart1")->replot(QCustomPlot::rpImmediateRefresh);
+            window.findChild<ResultTableView *>("GridData")->viewport()->repaint();
+            state.counters[counter] = peakMegabytes();
+        }
+    }
 }
 
 // A shown window holding a storm of the given duration.
@@ -113,5 +148,6 @@ void BM_PointerMoveDrawn(benchmark::State &state)
 
 BENCHMARK(BM_RefreshRainModel)->Arg(120)->Arg(1440)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshRainModel)->Arg(10000000)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowPeakMemory)->Arg(10000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PointerMove)->Arg(120)->Arg(10000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PointerMoveDrawn)->Arg(120)->Arg(10000000)->Unit(benchmark::kMillisecond);

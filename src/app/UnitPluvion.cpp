@@ -397,8 +397,18 @@ void TFormPluvion::RefreshRainModel()
     setCheckBox(m_checkIntensity, m_options.ShowAxis_Intensity);
     HideSomeSeries(m_checkOverall);
 
-    const auto failure = CalcRainPoints(m_storm, *m_rainPoints, m_options.CalcByShow, m_options.Precision,
-                                        [this](const RainPoints &) { ShowRainPoints(m_rainPoints); });
+    // While the new rows are computed the chart's line lets go of its copy
+    // of the old ones: a long storm's rows are then held twice, not thrice.
+    m_chart->releaseLinePoints();
+    std::optional<QString> failure;
+    try {
+        failure = CalcRainPoints(m_storm, *m_rainPoints, m_options.CalcByShow, m_options.Precision,
+                                 [this](const RainPoints &) { ShowRainPoints(m_rainPoints); });
+    } catch (...) {
+        m_chart->restoreLinePoints();
+        throw;
+    }
+    m_chart->restoreLinePoints();
     if (failure) {
         m_prompts->message(this, QStringLiteral("错误"), QStringLiteral("出错：") + *failure,
                            UserPrompts::Icon::Error);
@@ -431,7 +441,7 @@ void TFormPluvion::ShowRainPoints(const std::shared_ptr<const RainPoints> &share
     m_grid->setFrameRow(-1);
     m_grid->fitColumns(WidestTextRows(points));
 
-    m_chart->setPoints(points);
+    m_chart->setPoints(shared);
     m_peaks = SeriesPeaksOf(points);
     HideSomeSeries(nullptr);
 }

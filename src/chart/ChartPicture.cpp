@@ -33,7 +33,8 @@ RgbImage RenderChart(const ChartScene &scene, QSize size)
 {
     StormChart chart;
     chart.prepareOffScreen(size);
-    chart.setPoints(scene.points);
+    // The scene outlives the chart drawn from it: its rows are lent, not copied.
+    chart.setPoints(std::shared_ptr<const RainPoints>(&scene.points, [](const RainPoints *) {}));
     chart.overallSeries()->setVisible(scene.barsShown);
     chart.intensitySeries()->setVisible(scene.lineShown);
     chart.setLeftMaximum(scene.leftMaximum);

@@ -75,9 +75,21 @@ void PaletteBars::drawBar(QCPPainter *painter, const QRectF &rect, int index) co
     }
 }
 
+void PaletteBars::setRows(std::shared_ptr<const RainPoints> rows)
+{
+    m_rows = rows ? std::move(rows) : std::make_shared<const RainPoints>();
+}
+
+int PaletteBars::firstBarFrom(double key) const
+{
+    const auto bar = std::lower_bound(m_rows->begin(), m_rows->end(), key,
+                                      [](const TRainPoint &row, double time) { return row.Time < time; });
+    return int(bar - m_rows->begin());
+}
+
 void PaletteBars::drawHoveredFrame(QCPPainter *painter) const
 {
-    if (!visible() || m_hovered < 0 || m_hovered >= dataCount())
+    if (!visible() || m_hovered < 0 || m_hovered >= barCount())
         return;
     applyDefaultAntialiasingHint(painter);
     painter->setBrush(Qt::NoBrush);
@@ -113,8 +125,8 @@ private:
 
 QRectF PaletteBars::shownRect(int index) const
 {
-    const QCPBarsData &bar = *(mDataContainer->constBegin() + index);
-    QRectF rect = getBarRect(bar.key, bar.value);
+    const TRainPoint &row = (*m_rows)[size_t(index)];
+    QRectF rect = getBarRect(row.Time, row.Overall);
     // A bar narrower than a pixel fills its pixel column, so that bars
     // denser than the pixels show as their envelope instead of vanishing.
     if (rect.width() < 1) {
@@ -126,25 +138,28 @@ QRectF PaletteBars::shownRect(int index) const
 
 void PaletteBars::draw(QCPPainter *painter)
 {
-    if (!mKeyAxis || !mValueAxis || mDataContainer->isEmpty())
+    if (!mKeyAxis || !mValueAxis || m_rows->empty())
         return;
-    QCPBarsDataContainer::const_iterator begin;
-    QCPBarsDataContainer::const_iterator end;
-    getVisibleDataBounds(begin, end);
-    if (begin == end)
+    // The bars within the key axis' range, and one more on each side, which
+    // may reach into it.
+    const QCPRange keys = mKeyAxis->range();
+    const int begin = std::max(firstBarFrom(keys.lower) - 1, 0);
+    const int end = std::min(firstBarFrom(std::nextafter(keys.upper, HUGE_VAL)) + 1, barCount());
+    if (begin >= end)
         return;
     applyDefaultAntialiasingHint(painter);
 
     // Each pixel column draws only its longest bar: a storm of millions of
     // minutes costs one rectangle per column, and only the key's pixel per bar.
-    const auto first = mDataContainer->constBegin();
     const QCPAxis *keyAxis = mKeyAxis.data();
+    const RainPoints &rows = *m_rows;
     int pendingColumn = std::numeric_limits<int>::min();
     int pendingIndex = -1;
     double pendingLength = -1;
-    for (auto it = begin; it != end; ++it) {
-        const int column = int(std::floor(keyAxis->coordToPixel(it->key)));
-        const double length = std::fabs(it->value);
+    for (int index = begin; index < end; ++index) {
+        const TRainPoint &row = rows[size_t(index)];
+        const int column = int(std::floor(keyAxis->coordToPixel(row.Time)));
+        const double length = std::fabs(row.Overall);
         if (column != pendingColumn) {
             if (pendingIndex >= 0)
                 drawBar(painter, shownRect(pendingIndex), pendingIndex);
@@ -153,12 +168,67 @@ void PaletteBars::draw(QCPPainter *painter)
             pendingLength = -1;
         }
         if (length > pendingLength) {
-            pendingIndex = int(it - first);
+            pendingIndex = index;
             pendingLength = length;
         }
     }
     if (pendingIndex >= 0)
         drawBar(painter, shownRect(pendingIndex), pendingIndex);
+}
+
+void IntensityLine::getOptimizedScatterData(QVector<QCPGraphData> *scatterData,
+                                            QCPGraphDataContainer::const_iterator begin,
+                                            QCPGraphDataContainer::const_iterator end) const
+{
+    const QCPAxis *keyAxis = mKeyAxis.data();
+    const QCPAxis *valueAxis = mValueAxis.data();
+    const bool plainAxis = keyAxis && valueAxis && keyAxis->scaleType() == QCPAxis::stLinear &&
+                           !keyAxis->rangeReversed() && mScatterSkip == 0;
+    const bool dense = plainAxis && mAdaptiveSampling && begin != end &&
+                       double(end - begin) >= 2 * std::floor(std::fabs(keyAxis->coordToPixel((end - 1)->key) -
+                                                                       keyAxis->coordToPixel(begin->key))) +
+                                                  2;
+    if (!dense) {
+        QCPGraph::getOptimizedScatterData(scatterData, begin, end);
+        return;
+    }
+    scatterData->clear();
+    const QCPRange shown = valueAxis->range();
+    const auto isShown = [&](double value) { return value > shown.lower && value < shown.upper; };
+    for (auto column = begin; column != end;) {
+        // The points of one pixel column: the times are sorted.
+        const double columnEnd = keyAxis->pixelToCoord(std::floor(keyAxis->coordToPixel(column->key)) + 1);
+        auto columnStop = std::lower_bound(
+            column, end, columnEnd, [](const QCPGraphData &point, double key) { return point.key < key; });
+        if (columnStop == column)
+            ++columnStop;
+        auto lowest = columnStop;
+        auto highest = columnStop;
+        for (auto it = column; it != columnStop; ++it) {
+            if (!isShown(it->value))
+                continue;
+            if (lowest == columnStop || it->value < lowest->value)
+                lowest = it;
+            if (highest == columnStop || it->value > highest->value)
+                highest = it;
+        }
+        if (lowest != columnStop) {
+            const double height =
+                std::fabs(valueAxis->coordToPixel(highest->value) - valueAxis->coordToPixel(lowest->value));
+            const double count = double(columnStop - column);
+            // Every `every`-th point, so that about one mark falls on four pixels.
+            const qint64 every =
+                qint64(std::clamp(std::round(count / std::max(height / 4, 1.0)), 1.0, count));
+            qint64 sinceMarked = 0;
+            for (auto it = column; it != columnStop; ++it) {
+                if ((sinceMarked == 0 || it == lowest || it == highest) && isShown(it->value))
+                    scatterData->append(*it);
+                if (++sinceMarked == every)
+                    sinceMarked = 0;
+            }
+        }
+        column = columnStop;
+    }
 }
 
 StormChart::StormChart(QWidget *parent) : StyledPlot(parent)
@@ -174,7 +244,7 @@ StormChart::StormChart(QWidget *parent) : StyledPlot(parent)
     m_overall->setName(QStringLiteral("降雨总量"));
     m_overall->setWidthType(QCPBars::wtPlotCoords);
 
-    m_intensity = addGraph(xAxis, yAxis);
+    m_intensity = new IntensityLine(xAxis, yAxis);
     m_intensity->setName(QStringLiteral("降雨强度"));
     m_intensity->setPen(QPen(IntensityColour, 2));
     m_intensity->setScatterStyle(
@@ -281,15 +351,19 @@ public:
 
 void StormChart::setPoints(const RainPoints &points)
 {
+    setPoints(std::make_shared<const RainPoints>(points));
+}
+
+void StormChart::setPoints(std::shared_ptr<const RainPoints> shared)
+{
     // The old data go first, so that two storms' data are never held at once.
     m_intensity->data()->clear();
     m_intensity->data()->squeeze();
-    m_overall->data()->clear();
-    m_overall->data()->squeeze();
+    m_overall->setRows(nullptr);
+    const RainPoints &points = *shared;
     m_intensity->setData(QSharedPointer<QCPGraphDataContainer>(new RowData<QCPGraphData>(
         points, [](const TRainPoint &point) { return QCPGraphData(point.Time, point.Intensity); })));
-    m_overall->setData(QSharedPointer<QCPBarsDataContainer>(new RowData<QCPBarsData>(
-        points, [](const TRainPoint &point) { return QCPBarsData(point.Time, point.Overall); })));
+    m_overall->setRows(shared);
     m_intensityHovered = -1;
     m_overall->setHoveredIndex(-1);
     m_intensityHighlight->data()->clear();
@@ -299,6 +373,21 @@ void StormChart::setPoints(const RainPoints &points)
     m_overall->setWidth(0.3 * spacing);
     if (!points.empty())
         xAxis->setRange(points.front().Time - spacing / 2, points.back().Time + spacing / 2);
+}
+
+void StormChart::releaseLinePoints()
+{
+    m_intensity->data()->clear();
+    m_intensity->data()->squeeze();
+}
+
+void StormChart::restoreLinePoints()
+{
+    const RainPoints &points = m_overall->rows();
+    if (m_intensity->dataCount() == int(points.size()))
+        return;
+    m_intensity->setData(QSharedPointer<QCPGraphDataContainer>(new RowData<QCPGraphData>(
+        points, [](const TRainPoint &point) { return QCPGraphData(point.Time, point.Intensity); })));
 }
 
 int StormChart::pointCount() const
@@ -402,27 +491,31 @@ int StormChart::lineIndexAt(const QPointF &pos) const
 
 int StormChart::barIndexAt(const QPointF &pos) const
 {
-    if (!m_overall->visible() || m_overall->dataCount() == 0)
+    if (!m_overall->visible() || m_overall->barCount() == 0)
         return -1;
     // A bar narrower than the hit distance still answers within it.
     const double halfWidth = m_overall->width() / 2;
     const double slack = std::fabs(xAxis->pixelToCoord(pos.x() + 2) - xAxis->pixelToCoord(pos.x()));
     const double key = xAxis->pixelToCoord(pos.x());
-    const auto data = m_overall->data();
+    const RainPoints &rows = m_overall->rows();
     const double reach = halfWidth + slack;
     const double top = yAxis2->coordToPixel(0);
-    const auto end = data->findEnd(key + reach, false);
+    // The bars whose times lie within the reach, and one more on each side.
+    const int begin = std::max(m_overall->firstBarFrom(key - reach) - 1, 0);
+    const int end =
+        std::min(m_overall->firstBarFrom(std::nextafter(key + reach, HUGE_VAL)) + 1, m_overall->barCount());
     int nearest = -1;
     double nearestDistance = std::numeric_limits<double>::max();
-    for (auto it = data->findBegin(key - reach, false); it != end; ++it) {
-        const double distance = std::fabs(it->key - key);
+    for (int index = begin; index < end; ++index) {
+        const TRainPoint &row = rows[size_t(index)];
+        const double distance = std::fabs(row.Time - key);
         if (distance > reach || distance >= nearestDistance)
             continue;
-        const double bottom = yAxis2->coordToPixel(it->value);
+        const double bottom = yAxis2->coordToPixel(row.Overall);
         if (pos.y() < std::min(top, bottom) - 1 || pos.y() > std::max(top, bottom) + 1)
             continue;
         nearestDistance = distance;
-        nearest = int(it - data->constBegin());
+        nearest = index;
     }
     return nearest;
 }

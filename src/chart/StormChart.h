@@ -3,6 +3,8 @@
 #include "chart/StyledPlot.h"
 #include "model/RainGenerator.h"
 
+#include <memory>
+
 class QLabel;
 
 // The largest finite intensity and cumulative rainfall of the rows, 0 for
@@ -32,11 +34,19 @@ AxisMaxima ScaledAxisMaxima(const SeriesPeaks &peaks, bool barsShown, bool lineS
 
 // Bars that take their colours in turn from the house palette. Where bars are
 // denser than the pixels, each pixel column draws only its longest bar, one
-// pixel wide: the envelope of the bars.
+// pixel wide: the envelope of the bars. Bar k stands at row k's time, as long
+// as its cumulative rainfall; the bars read the rows they are given, shared
+// rather than copied, so a long storm's rows are held once.
 class PaletteBars : public QCPBars
 {
 public:
     PaletteBars(QCPAxis *keyAxis, QCPAxis *valueAxis);
+
+    void setRows(std::shared_ptr<const RainPoints> rows);
+    const RainPoints &rows() const { return *m_rows; }
+    int barCount() const { return int(m_rows->size()); }
+    // The first bar whose time is at or after `key`, barCount() for none.
+    int firstBarFrom(double key) const;
 
     void setHoveredIndex(int index) { m_hovered = index; }
     int hoveredIndex() const { return m_hovered; }
@@ -51,7 +61,23 @@ protected:
 private:
     void drawBar(QCPPainter *painter, const QRectF &rect, int index) const;
     QRectF shownRect(int index) const;
+    std::shared_ptr<const RainPoints> m_rows = std::make_shared<const RainPoints>();
     int m_hovered = -1;
+};
+
+// A line whose point marks, where the points are denser than the pixels,
+// are thinned per pixel column to the column's first, lowest and highest
+// points and about one more every four pixels of the column's height: a
+// long storm draws a few thousand marks instead of one per minute.
+class IntensityLine : public QCPGraph
+{
+public:
+    IntensityLine(QCPAxis *keyAxis, QCPAxis *valueAxis) : QCPGraph(keyAxis, valueAxis) {}
+
+protected:
+    void getOptimizedScatterData(QVector<QCPGraphData> *scatterData,
+                                 QCPGraphDataContainer::const_iterator begin,
+                                 QCPGraphDataContainer::const_iterator end) const override;
 };
 
 // The storm's chart: intensity as a line on the left axis, cumulative
@@ -63,9 +89,16 @@ class StormChart : public StyledPlot
 public:
     explicit StormChart(QWidget *parent = nullptr);
 
-    // Replaces the points of both series; point k of each shows row k.
+    // Replaces the points of both series; point k of each shows row k. The
+    // bars share the rows given; the first form shares a copy.
     void setPoints(const RainPoints &points);
+    void setPoints(std::shared_ptr<const RainPoints> points);
     int pointCount() const;
+    // The line holds its own copy of the rows' intensities; while the next
+    // storm is computed it may let go of it (nothing is drawn meanwhile), and
+    // make it again from the rows the bars keep should that storm fail.
+    void releaseLinePoints();
+    void restoreLinePoints();
 
     QCPGraph *intensitySeries() const { return m_intensity; }
     PaletteBars *overallSeries() const { return m_overall; }

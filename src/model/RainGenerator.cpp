@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -136,6 +138,58 @@ void checkedMinutes(const MinuteFormula &f, RainPoints &points, bool calcByShow,
     }
 }
 
+// The minute's value as the reference computes it when nothing fails; not a
+// number where the reference would fail in the power (a base not above 0, a
+// power beyond the arithmetic), so that the running total shows that failure.
+long double plainValue(const MinuteFormula &f, long long minute)
+{
+    const long double d = std::fabs(minute - f.p);
+    const long double scaled = minute <= f.p ? d / f.r : d / f.oneMinusR;
+    const long double base = scaled + f.b;
+    const long double numerator = f.a * (f.oneMinusN * scaled + f.b);
+    if (!(base > 0))
+        return std::numeric_limits<long double>::quiet_NaN();
+    const long double power = std::exp2(f.exponent * std::log2(base));
+    if (!(power <= std::numeric_limits<long double>::max()))
+        return std::numeric_limits<long double>::quiet_NaN();
+    return numerator / power;
+}
+
+// Minutes are computed in blocks; from this many minutes on, the values are
+// shared between two threads (each value alone, so it is the same whichever
+// thread computes it), and the running total is summed in order.
+constexpr long long MinutesPerBlock = 1 << 18;
+constexpr long long SharedFromMinutes = 1 << 16;
+
+void plainValues(const MinuteFormula &f, long long from, long long to, long double *values)
+{
+    for (long long minute = from; minute < to; ++minute)
+        values[minute - from] = plainValue(f, minute);
+}
+
+// A second thread computing the values of minutes [from, to); none when no
+// thread can be started, and then the caller computes them itself.
+std::jthread startValues(const MinuteFormula &f, long long from, long long to, long double *values)
+{
+    try {
+        return std::jthread(plainValues, std::cref(f), from, to, values);
+    } catch (const std::system_error &) {
+        return {};
+    }
+}
+
+// The values of minutes [from, to): this thread computes those before
+// `split`, `helper` (or this thread, without one) those from it on.
+void finishValues(const MinuteFormula &f, long long from, long long split, long long to, long double *values,
+                  std::jthread &helper)
+{
+    plainValues(f, from, split, values);
+    if (helper.joinable())
+        helper.join();
+    else
+        plainValues(f, split, to, values + (split - from));
+}
+
 // The same minutes with the same operations in the same order, checking only
 // what shows every failure of the reference: with finite parameters and
 // non-zero ratios the distance, the base and the numerator stay finite in
@@ -149,28 +203,59 @@ bool plainMinutes(const MinuteFormula &f, RainPoints &points, long double &total
     const size_t first = points.size();
     long double sum = 0;
     long long sinceListed = 0;
-    for (long long minute = 0; minute <= f.last; ++minute) {
-        const long double d = std::fabs(minute - f.p);
-        const long double scaled = minute <= f.p ? d / f.r : d / f.oneMinusR;
-        const long double base = scaled + f.b;
-        const long double numerator = f.a * (f.oneMinusN * scaled + f.b);
-        if (!(base > 0)) {
+    // Adds the values of minutes [from, to) to the running total in order and
+    // lists their rows; false at the first failure.
+    const auto addMinutes = [&](long long from, long long to, const auto &valueOf) {
+        for (long long minute = from; minute < to; ++minute) {
+            const long double value = valueOf(minute);
+            sum += value;
+            if (!(std::fabs(sum) <= std::numeric_limits<long double>::max()))
+                return false;
+            // A value or total beyond a double fails here as in the reference.
+            if (sinceListed == 0 || minute == f.last)
+                points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(sum)});
+            if (++sinceListed == f.listEvery)
+                sinceListed = 0;
+        }
+        return true;
+    };
+
+    const long long count = f.last + 1;
+    if (count < SharedFromMinutes) {
+        if (!addMinutes(0, count, [&](long long minute) { return plainValue(f, minute); })) {
             points.resize(first);
             return false;
         }
-        const long double power = std::exp2(f.exponent * std::log2(base));
-        const long double value = numerator / power;
-        sum += value;
-        if (!(power <= std::numeric_limits<long double>::max()) ||
-            !(std::fabs(sum) <= std::numeric_limits<long double>::max())) {
+        total = sum;
+        return true;
+    }
+
+    const size_t blockSize = size_t(std::min(count, MinutesPerBlock));
+    std::vector<long double> values(blockSize);
+    std::vector<long double> nextValues(blockSize);
+    {
+        // The first block by halves.
+        const long long to = std::min(count, MinutesPerBlock);
+        std::jthread helper = startValues(f, to / 2, to, values.data() + to / 2);
+        finishValues(f, 0, to / 2, to, values.data(), helper);
+    }
+    for (long long from = 0; from < count; from += MinutesPerBlock) {
+        const long long to = std::min(count, from + MinutesPerBlock);
+        const long long nextTo = std::min(count, to + MinutesPerBlock);
+        // While this thread sums the block, the second one computes the
+        // larger, later part of the next block. It is joined on every way out.
+        const long long nextSplit = to + (nextTo - to) * 2 / 5;
+        std::jthread helper;
+        if (to < count)
+            helper = startValues(f, nextSplit, nextTo, nextValues.data() + (nextSplit - to));
+        if (!addMinutes(from, to, [&](long long minute) { return values[size_t(minute - from)]; })) {
             points.resize(first);
             return false;
         }
-        // A value or total beyond a double fails here as in the reference.
-        if (sinceListed == 0 || minute == f.last)
-            points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(sum)});
-        if (++sinceListed == f.listEvery)
-            sinceListed = 0;
+        if (to < count) {
+            finishValues(f, to, nextSplit, nextTo, nextValues.data(), helper);
+            values.swap(nextValues);
+        }
     }
     total = sum;
     return true;

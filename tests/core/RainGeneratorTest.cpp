@@ -255,6 +255,18 @@ TEST(CalcRainPoints, GivesWhatTheFullyCheckedComputationGives)
             s.c = 1e10;
         },
         [](TExpressionObject &s) { s.Storm_Time = 0; },
+        // Long storms, computed in blocks on two threads: the rows and a
+        // failure far into the storm stay those of the reference.
+        [](TExpressionObject &s) { s.Storm_Time = 600000.5; },
+        [](TExpressionObject &s) {
+            s.Storm_Time = 600000;
+            s.Storm_Step = 7;
+        },
+        [](TExpressionObject &s) {
+            s.Storm_Time = 600000;
+            s.Storm_Percent = 0.99;
+            s.b = -30;
+        },
     };
     for (size_t i = 0; i < std::size(changes); ++i) {
         SCOPED_TRACE(i);

@@ -44,8 +44,8 @@ protected:
     // Halfway down bar `index`, which hangs from the top of the plot.
     QPoint barMiddle(int index) const
     {
-        const auto bar = chart->overallSeries()->data()->at(index);
-        return QPointF(chart->xAxis->coordToPixel(bar->key), chart->yAxis2->coordToPixel(bar->value / 2))
+        const TRainPoint &bar = chart->overallSeries()->rows()[size_t(index)];
+        return QPointF(chart->xAxis->coordToPixel(bar.Time), chart->yAxis2->coordToPixel(bar.Overall / 2))
             .toPoint();
     }
     int currentRow() const { return window->findChild<ResultTableView *>("GridData")->currentIndex().row(); }

@@ -4,6 +4,7 @@
 
 #include "chart/StormChart.h"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -111,6 +112,52 @@ TEST(StormChartBars, DenseBarsShowAsTheirEnvelope)
     for (int x = plot.left() + 2; x < plot.right() - 1; ++x)
         coloured += QColor(picture.pixel(x, plot.top() + 4)).lightness() < 200;
     EXPECT_GT(coloured, (plot.width() - 3) * 9 / 10);
+}
+
+// The line's marks where points are denser than the pixels: a few per pixel
+// column, the column's highest and lowest among them, however flat the
+// column; sparse points each keep their mark.
+class ShownMarks : public IntensityLine
+{
+public:
+    using IntensityLine::IntensityLine;
+    QVector<QCPGraphData> marks() const
+    {
+        QVector<QCPGraphData> marks;
+        getOptimizedScatterData(&marks, data()->constBegin(), data()->constEnd());
+        return marks;
+    }
+};
+
+TEST(StormChartLine, DenseMarksAreThinnedPerPixelColumn)
+{
+    struct Case
+    {
+        int rows;
+        bool thinned;
+    };
+    for (const Case c : {Case{200000, true}, Case{150, false}}) {
+        SCOPED_TRACE(c.rows);
+        QCustomPlot plot;
+        plot.resize(640, 400);
+        auto *line = new ShownMarks(plot.xAxis, plot.yAxis);
+        // A sharp peak in the middle of a flat floor.
+        const int peak = c.rows / 2;
+        for (int k = 0; k < c.rows; ++k)
+            line->addData(k, k == peak ? 6 : 1);
+        plot.xAxis->setRange(-0.5, c.rows - 0.5);
+        plot.yAxis->setRange(0, 10);
+        plot.replot(QCustomPlot::rpImmediateRefresh);
+
+        const QVector<QCPGraphData> marks = line->marks();
+        const bool peakMarked = std::any_of(marks.begin(), marks.end(),
+                                            [&](const QCPGraphData &mark) { return mark.key == peak; });
+        EXPECT_TRUE(peakMarked);
+        if (c.thinned)
+            EXPECT_LE(marks.size(), 3 * plot.axisRect()->width() + 10);
+        else
+            EXPECT_EQ(marks.size(), c.rows);
+    }
 }
 
 } // namespace

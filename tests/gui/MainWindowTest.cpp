@@ -177,6 +177,10 @@ TEST_F(MainWindowTest, FailedComputationKeepsTheTableAndChartAndRewritesTheLabel
     EXPECT_TRUE(window->rainPoints().empty());
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 121);
     EXPECT_EQ(window->findChild<StormChart *>("Chart1")->pointCount(), 121);
+    const auto line = window->findChild<StormChart *>("Chart1")->intensitySeries()->data();
+    const RainPoints &shown = window->findChild<ResultTableModel *>()->points();
+    EXPECT_EQ(line->at(48)->key, shown[48].Time);
+    EXPECT_EQ(line->at(48)->value, shown[48].Intensity);
     EXPECT_NEAR(window->findChild<StormChart *>("Chart1")->leftMaximum(), 6.71987109302, 1e-11);
     EXPECT_EQ(window->findChild<QLabel *>("Label_P")->text(), QStringLiteral("重现期   P=5年"));
     EXPECT_FALSE(QFile::exists(window->optionsFile())); // no save without a storm shown

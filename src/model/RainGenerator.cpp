@@ -198,7 +198,46 @@ void finishValues(const MinuteFormula &f, long long from, long long split, long 
 // of 0 or a failed quotient makes the running total infinite or not a number.
 // Returns false, leaving `points` and `total` as they came, when the
 // reference is needed to tell what happened.
+bool plainMinutesShared(const MinuteFormula &f, RainPoints &points, long double &total);
+
 bool plainMinutes(const MinuteFormula &f, RainPoints &points, long double &total)
+{
+    if (f.last + 1 >= SharedFromMinutes)
+        return plainMinutesShared(f, points, total);
+    const size_t first = points.size();
+    long double sum = 0;
+    long long sinceListed = 0;
+    for (long long minute = 0; minute <= f.last; ++minute) {
+        const long double d = std::fabs(minute - f.p);
+        const long double scaled = minute <= f.p ? d / f.r : d / f.oneMinusR;
+        const long double base = scaled + f.b;
+        const long double numerator = f.a * (f.oneMinusN * scaled + f.b);
+        if (!(base > 0)) {
+            points.resize(first);
+            return false;
+        }
+        const long double power = std::exp2(f.exponent * std::log2(base));
+        const long double value = numerator / power;
+        sum += value;
+        if (!(power <= std::numeric_limits<long double>::max()) ||
+            !(std::fabs(sum) <= std::numeric_limits<long double>::max())) {
+            points.resize(first);
+            return false;
+        }
+        // A value or total beyond a double fails here as in the reference.
+        if (sinceListed == 0 || minute == f.last)
+            points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(sum)});
+        if (++sinceListed == f.listEvery)
+            sinceListed = 0;
+    }
+    total = sum;
+    return true;
+}
+
+// plainMinutes for a long storm: the values of each block are computed on
+// two threads, and summed in order on this one. Out of line, so that the
+// short storms' loop keeps the formula at hand.
+[[gnu::noinline]] bool plainMinutesShared(const MinuteFormula &f, RainPoints &points, long double &total)
 {
     const size_t first = points.size();
     long double sum = 0;
@@ -221,14 +260,6 @@ bool plainMinutes(const MinuteFormula &f, RainPoints &points, long double &total
     };
 
     const long long count = f.last + 1;
-    if (count < SharedFromMinutes) {
-        if (!addMinutes(0, count, [&](long long minute) { return plainValue(f, minute); })) {
-            points.resize(first);
-            return false;
-        }
-        total = sum;
-        return true;
-    }
 
     const size_t blockSize = size_t(std::min(count, MinutesPerBlock));
     std::vector<long double> values(blockSize);

@@ -18,22 +18,38 @@
 
 namespace {
 
-void BM_RefreshRainModel(benchmark::State &state)
+// A window of its own, its settings in a temporary folder.
+struct BenchWindow
 {
+    BenchWindow()
+    {
+        setup.prompts = &prompts;
+        setup.configurationFolder = home.path();
+        window = std::make_unique<TFormPluvion>(setup);
+    }
+
+    // The storm computed and shown, then chart and table drawn, as the user waits for them.
+    void refreshAndDraw()
+    {
+        window->RefreshRainModel();
+        window->findChild<StormChart *>("Chart1")->replot(QCustomPlot::rpImmediateRefresh);
+        window->findChild<ResultTableView *>("GridData")->viewport()->repaint();
+    }
+
     QTemporaryDir home;
     ScriptedPrompts prompts;
     PluvionSetup setup;
-    setup.prompts = &prompts;
-    setup.configurationFolder = home.path();
-    TFormPluvion window(setup);
-    window.show();
-    window.storm().Storm_Time = double(state.range(0));
-    for (auto _ : state) {
-        window.RefreshRainModel();
-        window.findChild<StormChart *>("Chart1")->replot(QCustomPlot::rpImmediateRefresh);
-        window.findChild<ResultTableView *>("GridData")->viewport()->repaint();
-    }
-    if (!prompts.messages.isEmpty())
+    std::unique_ptr<TFormPluvion> window;
+};
+
+void BM_RefreshRainModel(benchmark::State &state)
+{
+    BenchWindow bench;
+    bench.window->show();
+    bench.window->storm().Storm_Time = double(state.range(0));
+    for (auto _ : state)
+        bench.refreshAndDraw();
+    if (!bench.prompts.messages.isEmpty())
         state.SkipWithError("the refresh showed a message");
 }
 
@@ -52,20 +68,13 @@ double peakMegabytes()
 void BM_WindowPeakMemory(benchmark::State &state)
 {
     for (auto _ : state) {
-        QTemporaryDir home;
-        ScriptedPrompts prompts;
-        PluvionSetup setup;
-        setup.prompts = &prompts;
-        setup.configurationFolder = home.path();
-        TFormPluvion window(setup);
-        window.resize(1024, 700);
-        window.show();
+        BenchWindow bench;
+        bench.window->resize(1024, 700);
+        bench.window->show();
         state.counters["start_MB"] = peakMegabytes();
-        window.storm().Storm_Time = double(state.range(0));
+        bench.window->storm().Storm_Time = double(state.range(0));
         for (const char *counter : {"first_MB", "again_MB"}) {
-            window.RefreshRainModel();
-            window.findChild<StormChart *>("Chart1")->replot(QCustomPlot::rpImmediateRefresh);
-            window.findChild<ResultTableView *>("GridData")->viewport()->repaint();
+            bench.refreshAndDraw();
             state.counters[counter] = peakMegabytes();
         }
     }
@@ -76,9 +85,7 @@ struct ShownStorm
 {
     explicit ShownStorm(double duration)
     {
-        setup.prompts = &prompts;
-        setup.configurationFolder = home.path();
-        window = std::make_unique<TFormPluvion>(setup);
+        TFormPluvion *window = bench.window.get();
         window->resize(1024, 700);
         window->show();
         window->storm().Storm_Time = duration;
@@ -107,10 +114,7 @@ struct ShownStorm
         return places;
     }
 
-    QTemporaryDir home;
-    ScriptedPrompts prompts;
-    PluvionSetup setup;
-    std::unique_ptr<TFormPluvion> window;
+    BenchWindow bench;
     StormChart *chart = nullptr;
 };
 

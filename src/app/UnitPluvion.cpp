@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSplitter>
 #include <QTableView>
@@ -399,16 +400,14 @@ void TFormPluvion::RefreshRainModel()
 
     // While the new rows are computed the chart's line lets go of its copy
     // of the old ones: a long storm's rows are then held twice, not thrice.
-    m_chart->releaseLinePoints();
+    // The line is whole again before any message is shown, whatever happened.
     std::optional<QString> failure;
-    try {
+    {
+        m_chart->releaseLinePoints();
+        const auto restore = qScopeGuard([this] { m_chart->restoreLinePoints(); });
         failure = CalcRainPoints(m_storm, *m_rainPoints, m_options.CalcByShow, m_options.Precision,
                                  [this](const RainPoints &) { ShowRainPoints(m_rainPoints); });
-    } catch (...) {
-        m_chart->restoreLinePoints();
-        throw;
     }
-    m_chart->restoreLinePoints();
     if (failure) {
         m_prompts->message(this, QStringLiteral("错误"), QStringLiteral("出错：") + *failure,
                            UserPrompts::Icon::Error);

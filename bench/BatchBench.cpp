@@ -16,7 +16,7 @@ StormBatchRequest eightByFour(const QString &folder, bool keepRows)
     StormBatchRequest request;
     request.periods = {1, 2, 3, 5, 10, 20, 50, 100};
     request.durations = {60, 120, 180, 1440};
-    request.storm.Storm_Step = 1;
+    request.storm.step = 1;
     request.folder = folder;
     request.keepRows = keepRows;
     return request;

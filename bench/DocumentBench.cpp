@@ -16,12 +16,12 @@ namespace {
 
 struct OneDayStorm
 {
-    TExpressionObject storm = StartUpStorm();
+    Storm storm = StartUpStorm();
     TableRows rows;
 
     OneDayStorm()
     {
-        storm.Storm_Time = 1440;
+        storm.duration = 1440;
         RainPoints points;
         if (CalcRainPoints(storm, points, false, 4))
             return;

@@ -14,8 +14,8 @@ namespace {
 
 TableRows OneDayTable()
 {
-    TExpressionObject storm = StartUpStorm();
-    storm.Storm_Time = 1440;
+    Storm storm = StartUpStorm();
+    storm.duration = 1440;
     RainPoints points;
     if (CalcRainPoints(storm, points, false, 4))
         return {};
@@ -74,8 +74,8 @@ void BM_WriteCsvFile(benchmark::State &state)
 
 void BM_StreamCsvOfComputedRows(benchmark::State &state)
 {
-    TExpressionObject storm = StartUpStorm();
-    storm.Storm_Time = double(state.range(0));
+    Storm storm = StartUpStorm();
+    storm.duration = double(state.range(0));
     RainPoints points;
     if (CalcRainPoints(storm, points, false, 4))
         state.SkipWithError("the storm failed");

@@ -8,16 +8,16 @@
 
 namespace {
 
-TExpressionObject stormOf(double minutes)
+Storm stormOf(double minutes)
 {
-    TExpressionObject storm = StartUpStorm();
-    storm.Storm_Time = minutes;
+    Storm storm = StartUpStorm();
+    storm.duration = minutes;
     return storm;
 }
 
 void BM_CalcRainPoints(benchmark::State &state)
 {
-    TExpressionObject storm = stormOf(double(state.range(0)));
+    Storm storm = stormOf(double(state.range(0)));
     for (auto _ : state) {
         RainPoints points;
         auto failure = CalcRainPoints(storm, points, false, 4);
@@ -29,14 +29,14 @@ void BM_CalcRainPoints(benchmark::State &state)
 
 void BM_PowerFloor(benchmark::State &state)
 {
-    const TExpressionObject storm = stormOf(double(state.range(0)));
-    const long double p = storm.Storm_Time * storm.Storm_Percent;
+    const Storm storm = stormOf(double(state.range(0)));
+    const long double p = storm.duration * storm.peakRatio;
     const long double exponent = 1 + (long double)storm.n;
     const long long last = state.range(0);
     for (auto _ : state) {
         long double sum = 0;
         for (long long minute = 0; minute <= last; ++minute) {
-            const long double d = std::fabs(minute - p) / storm.Storm_Percent;
+            const long double d = std::fabs(minute - p) / storm.peakRatio;
             sum += std::exp2(exponent * std::log2(d + storm.b));
         }
         benchmark::DoNotOptimize(sum);

@@ -12,8 +12,8 @@ namespace {
 
 std::vector<double> oneDayValues()
 {
-    TExpressionObject storm = StartUpStorm();
-    storm.Storm_Time = 1440;
+    Storm storm = StartUpStorm();
+    storm.duration = 1440;
     RainPoints points;
     if (CalcRainPoints(storm, points, false, 4))
         return {};

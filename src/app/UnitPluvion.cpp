@@ -333,7 +333,7 @@ void TFormPluvion::FormCreate()
     setWindowTitle(QStringLiteral("澜岑云图 Ver") + ProgramInfo::version() + QStringLiteral("（") +
                    ProgramInfo::makerUrl() + QStringLiteral("）"));
 
-    m_storm = TExpressionObject{};
+    m_storm = Storm{};
     if (!m_newStormDialog)
         m_newStormDialog = new TFormAddNewRainModel(m_storm, *m_prompts, m_separators, this);
 

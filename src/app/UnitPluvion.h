@@ -2,9 +2,9 @@
 
 #include "chart/StormChart.h"
 #include "io/ViewOptions.h"
-#include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
 #include "model/RainGenerator.h"
+#include "model/Storm.h"
 #include "ui/UrlOpener.h"
 #include "ui/UserPrompts.h"
 
@@ -91,7 +91,7 @@ public:
     void HighlightGridRow();
 
     // State, for the commands and their tests.
-    TExpressionObject &storm() { return m_storm; }
+    Storm &storm() { return m_storm; }
     const RainPoints &rainPoints() const { return *m_rainPoints; }
     TViewOptions &viewOptions() { return m_options; }
     const QString &optionsFile() const { return m_optionsFile; }
@@ -145,7 +145,7 @@ private:
     Separators m_separators;
     QString m_configurationFolder;
 
-    TExpressionObject m_storm;
+    Storm m_storm;
     // Shared with the table, which shows them.
     std::shared_ptr<RainPoints> m_rainPoints = std::make_shared<RainPoints>();
     TViewOptions m_options;

@@ -46,7 +46,7 @@ bool saveDialogPictures(TFormPluvion &window, const QString &folder)
     saved &= window.grab().save(dir.filePath(QStringLiteral("main-window-smallest.png")));
     window.resize(size);
 
-    TExpressionObject storm = window.storm();
+    Storm storm = window.storm();
     TFormAddNewRainModel newStorm(storm, window.prompts(), window.separators(), &window);
     saved &= savePicture(newStorm, dir.filePath(QStringLiteral("new-storm.png")));
 

@@ -76,8 +76,8 @@ std::unique_ptr<StyledPlot> BatchCompareChart(const QList<BatchStorm> &storms, Q
     QList<double> periods;
     QList<double> durations;
     for (const BatchStorm &entry : storms) {
-        distinctIndex(periods, entry.storm.Storm_RepeatYear);
-        distinctIndex(durations, entry.storm.Storm_Time);
+        distinctIndex(periods, entry.storm.period);
+        distinctIndex(durations, entry.storm.duration);
     }
     const bool colourByPeriod = periods.size() > 1;
 
@@ -86,13 +86,12 @@ std::unique_ptr<StyledPlot> BatchCompareChart(const QList<BatchStorm> &storms, Q
     for (const BatchStorm &entry : storms) {
         if (entry.failure || entry.rows.empty())
             continue;
-        const TExpressionObject &storm = entry.storm;
-        const int period = int(periods.indexOf(storm.Storm_RepeatYear));
-        const int duration = int(durations.indexOf(storm.Storm_Time));
+        const Storm &storm = entry.storm;
+        const int period = int(periods.indexOf(storm.period));
+        const int duration = int(durations.indexOf(storm.duration));
         QCPGraph *line = chart->addGraph(chart->xAxis, chart->yAxis);
-        line->setName(
-            QStringLiteral("P=%1年 T=%2min")
-                .arg(GeneralNumberG(storm.Storm_RepeatYear, sep), GeneralNumberG(storm.Storm_Time, sep)));
+        line->setName(QStringLiteral("P=%1年 T=%2min")
+                          .arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep)));
         line->setPen(colourByPeriod ? linePen(period, duration, 1.5) : linePen(duration, 0, 1.5));
 
         QVector<QCPGraphData> data;
@@ -102,10 +101,10 @@ std::unique_ptr<StyledPlot> BatchCompareChart(const QList<BatchStorm> &storms, Q
             highest = std::max(highest, row.Intensity);
         }
         double end = entry.rows.back().Time;
-        if (storm.StormMode == CalcMode::Block) {
+        if (storm.mode == CalcMode::Block) {
             // Each step's average holds until the next step; the last one to T.
             line->setLineStyle(QCPGraph::lsStepLeft);
-            end = storm.Storm_Time;
+            end = storm.duration;
             data.append(QCPGraphData(end, entry.rows.back().Intensity));
         }
         line->data()->set(data, true);
@@ -117,7 +116,7 @@ std::unique_ptr<StyledPlot> BatchCompareChart(const QList<BatchStorm> &storms, Q
     return chart;
 }
 
-std::unique_ptr<StyledPlot> BatchIdfChart(const TExpressionObject &formula, const QList<double> &periods,
+std::unique_ptr<StyledPlot> BatchIdfChart(const Storm &formula, const QList<double> &periods,
                                           double longestDuration, bool logAxes, QSize size,
                                           const Separators &sep)
 {
@@ -133,8 +132,8 @@ std::unique_ptr<StyledPlot> BatchIdfChart(const TExpressionObject &formula, cons
     double smallest = std::numeric_limits<double>::infinity();
     double highest = 0;
     for (int i = 0; i < periods.size(); ++i) {
-        TExpressionObject storm = formula;
-        storm.Storm_RepeatYear = periods[i];
+        Storm storm = formula;
+        storm.period = periods[i];
         QCPGraph *curve = chart->addGraph(chart->xAxis, chart->yAxis);
         curve->setName(QStringLiteral("P=%1年").arg(GeneralNumberG(periods[i], sep)));
         curve->setPen(linePen(i, 0, 2));

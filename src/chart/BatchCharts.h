@@ -28,6 +28,6 @@ std::unique_ptr<StyledPlot> BatchCompareChart(const QList<BatchStorm> &storms, Q
 // The curves span durations from 1 minute to `longestDuration` (from a tenth
 // of it when it is 1 minute or less); a period whose formula has no finite
 // value gets an empty curve. With `logAxes` both axes are logarithmic.
-std::unique_ptr<StyledPlot> BatchIdfChart(const TExpressionObject &formula, const QList<double> &periods,
+std::unique_ptr<StyledPlot> BatchIdfChart(const Storm &formula, const QList<double> &periods,
                                           double longestDuration, bool logAxes, QSize size,
                                           const Separators &sep);

@@ -60,8 +60,7 @@ RgbImage RenderOffScreen(QCustomPlot &chart)
     return ToRgbImage(image);
 }
 
-ChartScene StormScene(const RainPoints &points, const TExpressionObject &storm, int precision,
-                      const Separators &sep)
+ChartScene StormScene(const RainPoints &points, const Storm &storm, int precision, const Separators &sep)
 {
     ChartScene scene;
     scene.points = points;

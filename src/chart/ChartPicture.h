@@ -35,8 +35,7 @@ struct ChartScene
 
 // The chart of a freshly computed storm with both series and every label
 // shown, as the window first shows it.
-ChartScene StormScene(const RainPoints &points, const TExpressionObject &storm, int precision,
-                      const Separators &sep);
+ChartScene StormScene(const RainPoints &points, const Storm &storm, int precision, const Separators &sep);
 
 // Draws the scene off screen at the given size, as the window's chart would
 // show it at that size.

@@ -181,7 +181,7 @@ void applyOptions(const GivenOptions &given, CliRequest &request, const Separato
     request.batch = given.flag("--batch");
     request.idfLogAxes = given.flag("--idf-log");
 
-    TExpressionObject &storm = request.storm;
+    Storm &storm = request.storm;
     if (given.has("--open")) {
         if (ReadStormFile(given.value("--open"), storm, sep) == StormFileReadResult::NotAStormFile)
             badArgument(NotAStormFileMessage());
@@ -189,20 +189,17 @@ void applyOptions(const GivenOptions &given, CliRequest &request, const Separato
     if (given.has("--form")) {
         const bool flow = choice(QStringLiteral("--form"), given.value("--form"),
                                  {QStringLiteral("i"), QStringLiteral("q")}) == QStringLiteral("q");
-        if (!flow || storm.F_type != 1)
-            storm.a1_167 = storm.a1 / FlowFormFactor;
-        storm.F_type = flow ? 1 : 0;
+        if (!flow || storm.form != FormulaForm::Flow)
+            storm.setA1(storm.a1);
+        storm.form = flow ? FormulaForm::Flow : FormulaForm::Intensity;
     }
     if (given.has("--a1")) {
         // The parameter in the form the storm is entered in, as the dialog takes it.
         const double typed = number(given.value("--a1"));
-        if (storm.F_type == 1) {
-            storm.a1_167 = typed;
-            storm.a1 = typed * FlowFormFactor;
-        } else {
-            storm.a1 = typed;
-            storm.a1_167 = typed / FlowFormFactor;
-        }
+        if (storm.form == FormulaForm::Flow)
+            storm.setA1Flow(typed);
+        else
+            storm.setA1(typed);
     }
     if (given.has("--c"))
         storm.c = number(given.value("--c"));
@@ -211,32 +208,31 @@ void applyOptions(const GivenOptions &given, CliRequest &request, const Separato
     if (given.has("--n"))
         storm.n = number(given.value("--n"));
     if (given.has("--log")) {
-        storm.LG_LN = choice(QStringLiteral("--log"), given.value("--log"),
-                             {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
-                          ? Logarithm::Ln
-                          : Logarithm::Lg;
+        storm.log = choice(QStringLiteral("--log"), given.value("--log"),
+                           {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
+                        ? Logarithm::Ln
+                        : Logarithm::Lg;
     }
     if (request.batch) {
         request.periods =
-            given.has("--period") ? numbers(given.value("--period")) : QList<double>{storm.Storm_RepeatYear};
+            given.has("--period") ? numbers(given.value("--period")) : QList<double>{storm.period};
         request.durations =
-            given.has("--duration") ? numbers(given.value("--duration")) : QList<double>{storm.Storm_Time};
+            given.has("--duration") ? numbers(given.value("--duration")) : QList<double>{storm.duration};
     } else {
         if (given.has("--period"))
-            storm.Storm_RepeatYear = number(given.value("--period"));
+            storm.period = number(given.value("--period"));
         if (given.has("--duration"))
-            storm.Storm_Time = number(given.value("--duration"));
+            storm.duration = number(given.value("--duration"));
     }
     if (given.has("--peak"))
-        storm.Storm_Percent = number(given.value("--peak"));
+        storm.peakRatio = number(given.value("--peak"));
     if (given.has("--step"))
-        storm.Storm_Step = StrToInt(given.value("--step"));
+        storm.step = StrToInt(given.value("--step"));
     if (given.has("--mode")) {
-        storm.StormMode =
-            choice(QStringLiteral("--mode"), given.value("--mode"),
-                   {QStringLiteral("instant"), QStringLiteral("block")}) == QStringLiteral("block")
-                ? CalcMode::Block
-                : CalcMode::Instant;
+        storm.mode = choice(QStringLiteral("--mode"), given.value("--mode"),
+                            {QStringLiteral("instant"), QStringLiteral("block")}) == QStringLiteral("block")
+                         ? CalcMode::Block
+                         : CalcMode::Instant;
     }
     if (given.has("--precision"))
         request.precision = StrToInt(given.value("--precision"));

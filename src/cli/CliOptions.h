@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
+#include "model/Storm.h"
 
 #include <QList>
 #include <QString>
@@ -25,7 +25,7 @@ inline constexpr int MaxPictureSide = 10'000;
 // What one run of pluvion-cli is asked to do.
 struct CliRequest
 {
-    TExpressionObject storm = StartUpStorm();
+    Storm storm = StartUpStorm();
     int precision = 4;
     bool calcByShow = false;
     int timeFormat = 0;

@@ -94,8 +94,8 @@ FitRequest ParseFitArguments(const QStringList &arguments)
         } else if (option == QStringLiteral("--log")) {
             request.settings.log =
                 choice(option, value(), {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
-                    ? PeriodLog::Ln
-                    : PeriodLog::Lg;
+                    ? Logarithm::Ln
+                    : Logarithm::Lg;
         } else if (option == QStringLiteral("--fit-report")) {
             request.reportPath = value();
         } else if (option == QStringLiteral("--save-storm")) {

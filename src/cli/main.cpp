@@ -115,11 +115,11 @@ void printRows(const RainPoints &points, const CliRequest &request, const Separa
     print(stdout, text);
 }
 
-void printTotals(const TExpressionObject &storm, const CliRequest &request, const Separators &sep)
+void printTotals(const Storm &storm, const CliRequest &request, const Separators &sep)
 {
     if (request.raw) {
-        print(stdout, QStringLiteral("total\t") + full(storm.Strom_Overall_Rainfall) + u'\n');
-        print(stdout, QStringLiteral("average\t") + full(storm.Strom_Average_Rainfall_Intensity) + u'\n');
+        print(stdout, QStringLiteral("total\t") + full(storm.totalDepth) + u'\n');
+        print(stdout, QStringLiteral("average\t") + full(storm.averageIntensity) + u'\n');
         return;
     }
     const auto labels = LabelTexts(storm, request.precision, sep);
@@ -129,7 +129,7 @@ void printTotals(const TExpressionObject &storm, const CliRequest &request, cons
 
 // The depth check: the formula's own rainfall over the duration, to compare
 // with the total above.
-void printFormulaDepth(const TExpressionObject &storm, const CliRequest &request, const Separators &sep)
+void printFormulaDepth(const Storm &storm, const CliRequest &request, const Separators &sep)
 {
     const double depth = FormulaDepth(storm);
     if (request.raw)
@@ -140,7 +140,7 @@ void printFormulaDepth(const TExpressionObject &storm, const CliRequest &request
 }
 
 // Writes the exports the request asks for, as the window's commands write them.
-void writeExports(const RainPoints &points, const TExpressionObject &storm, const CliRequest &request,
+void writeExports(const RainPoints &points, const Storm &storm, const CliRequest &request,
                   const Separators &sep)
 {
     // The rows' texts are formed only for the outputs asked for, and the

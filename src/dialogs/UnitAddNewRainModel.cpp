@@ -79,8 +79,8 @@ bool isDigit(QChar key)
 
 } // namespace
 
-TFormAddNewRainModel::TFormAddNewRainModel(TExpressionObject &model, UserPrompts &prompts,
-                                           const Separators &sep, QWidget *parent)
+TFormAddNewRainModel::TFormAddNewRainModel(Storm &model, UserPrompts &prompts, const Separators &sep,
+                                           QWidget *parent)
     : QDialog(parent), m_model(model), m_prompts(prompts), m_separators(sep)
 {
     buildControls();
@@ -227,24 +227,25 @@ int listIndex(int value)
 
 } // namespace
 
-void TFormAddNewRainModel::showFormula(const TExpressionObject &formula)
+void TFormAddNewRainModel::showFormula(const Storm &formula)
 {
-    m_formBox->setCurrentIndex(listIndex(formula.F_type));
+    m_formBox->setCurrentIndex(listIndex(int(formula.form)));
     cbbStormTypeChange();
-    m_a1Edit->setText(GeneralNumber(formula.F_type != 0 ? formula.a1_167 : formula.a1, m_separators));
+    m_a1Edit->setText(
+        GeneralNumber(formula.form != FormulaForm::Intensity ? formula.a1Flow : formula.a1, m_separators));
     m_cEdit->setText(GeneralNumber(formula.c, m_separators));
     m_bEdit->setText(GeneralNumber(formula.b, m_separators));
     m_nEdit->setText(GeneralNumber(formula.n, m_separators));
-    m_logBox->setCurrentIndex(listIndex(int(formula.LG_LN)));
+    m_logBox->setCurrentIndex(listIndex(int(formula.log)));
 }
 
 void TFormAddNewRainModel::FormShow()
 {
     showFormula(m_model);
-    m_periodEdit->setText(GeneralNumber(m_model.Storm_RepeatYear, m_separators));
-    m_durationEdit->setText(GeneralNumber(m_model.Storm_Time, m_separators));
-    m_peakEdit->setText(GeneralNumber(m_model.Storm_Percent, m_separators));
-    m_modeBox->setCurrentIndex(m_model.StormMode == CalcMode::Block ? 1 : 0);
+    m_periodEdit->setText(GeneralNumber(m_model.period, m_separators));
+    m_durationEdit->setText(GeneralNumber(m_model.duration, m_separators));
+    m_peakEdit->setText(GeneralNumber(m_model.peakRatio, m_separators));
+    m_modeBox->setCurrentIndex(m_model.mode == CalcMode::Block ? 1 : 0);
     // The step edit is left alone: it shows the step the user typed last.
     // A fitted formula waiting to be used takes the formula's place once.
     if (m_proposedFormula)

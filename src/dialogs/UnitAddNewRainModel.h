@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
+#include "model/Storm.h"
 #include "model/StormEntry.h"
 #include "ui/UserPrompts.h"
 
@@ -26,11 +26,11 @@ class TFormAddNewRainModel : public QDialog
     Q_OBJECT
 
 public:
-    TFormAddNewRainModel(TExpressionObject &model, UserPrompts &prompts, const Separators &sep,
+    TFormAddNewRainModel(Storm &model, UserPrompts &prompts, const Separators &sep,
                          QWidget *parent = nullptr);
     // The next showing proposes this formula (form, A1, C, b, n, log kind)
     // instead of the storm's own; the design values still come from the storm.
-    void ProposeFormula(const TExpressionObject &formula) { m_proposedFormula = formula; }
+    void ProposeFormula(const Storm &formula) { m_proposedFormula = formula; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -47,16 +47,16 @@ private:
     void FormCreate();
     void FormShow();
     // Fills the formula's entries (form, A1, C, b, n, logarithm) from `formula`.
-    void showFormula(const TExpressionObject &formula);
+    void showFormula(const Storm &formula);
     bool EditStormPercentKeyPress(QChar key) const;
     bool EditStepKeyPress(QChar key) const;
     StormEntry typedEntry() const;
     QLineEdit *editFor(StormEntryField field) const;
 
-    TExpressionObject &m_model;
+    Storm &m_model;
     UserPrompts &m_prompts;
     Separators m_separators;
-    std::optional<TExpressionObject> m_proposedFormula;
+    std::optional<Storm> m_proposedFormula;
 
     QComboBox *m_formBox = nullptr;
     QLineEdit *m_a1Edit = nullptr;

@@ -215,7 +215,7 @@ FitSettings TFormFormulaFit::settings() const
     s.frequency.years = m_EditYears->value();
     s.frequency.annualMaximumPeriods = m_CheckBoxAnnualMax->isChecked();
     s.frequency.distribution = FrequencyDistribution(m_cbbDistribution->currentIndex());
-    s.log = m_ComboBox_LgLn->currentIndex() == 1 ? PeriodLog::Ln : PeriodLog::Lg;
+    s.log = m_ComboBox_LgLn->currentIndex() == 1 ? Logarithm::Ln : Logarithm::Lg;
     return s;
 }
 

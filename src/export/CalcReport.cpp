@@ -23,8 +23,7 @@ QString Placeholder(const char16_t *name)
     return QStringLiteral("<!--") + QString::fromUtf16(name) + QStringLiteral("-->");
 }
 
-WordEditStep ReportEditStep(const TExpressionObject &storm, int precision, const TableRows &rows,
-                            const Separators &sep)
+WordEditStep ReportEditStep(const Storm &storm, int precision, const TableRows &rows, const Separators &sep)
 {
     return [&storm, precision, &rows, &sep](const QString &document, const QString &rowTemplate) {
         return FillCalcReportDocument(document, rowTemplate, storm, precision, rows, sep);
@@ -48,44 +47,43 @@ int ReportPictureWidth(double dotsPerInch)
     return int(std::trunc(static_cast<long double>(dotsPerInch) * PictureWidthPerDpi));
 }
 
-QString CalcReportProposedName(const TExpressionObject &storm, const Separators &sep)
+QString CalcReportProposedName(const Storm &storm, const Separators &sep)
 {
     return QStringLiteral("雨型计算书 P=%1年 T=%2分 R=%3.docx")
-        .arg(GeneralNumberG(storm.Storm_RepeatYear, sep), GeneralNumberG(storm.Storm_Time, sep),
-             GeneralNumberG(storm.Storm_Percent, sep));
+        .arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep),
+             GeneralNumberG(storm.peakRatio, sep));
 }
 
-QString FillCalcReportDocument(const QString &document, const QString &rowTemplate,
-                               const TExpressionObject &storm, int precision, const TableRows &rows,
-                               const Separators &sep)
+QString FillCalcReportDocument(const QString &document, const QString &rowTemplate, const Storm &storm,
+                               int precision, const TableRows &rows, const Separators &sep)
 {
     QString text = document;
     const auto put = [&text](const char16_t *name, const QString &value) {
         text.replace(Placeholder(name), value);
     };
 
-    if (storm.F_type == 0) {
+    if (storm.form == FormulaForm::Intensity) {
         put(u"A1NAME", QStringLiteral("A1"));
         put(u"A1", GeneralNumber(storm.a1, sep));
-    } else if (storm.F_type == 1) {
+    } else if (storm.form == FormulaForm::Flow) {
         put(u"A1NAME", QStringLiteral("166.7A1"));
-        put(u"A1", GeneralNumber(storm.a1_167, sep));
+        put(u"A1", GeneralNumber(storm.a1Flow, sep));
     }
     put(u"c", GeneralNumber(storm.c, sep));
     put(u"b", GeneralNumber(storm.b, sep));
     put(u"n", GeneralNumber(storm.n, sep));
-    put(u"设计重现期", GeneralNumber(storm.Storm_RepeatYear, sep));
-    put(u"降雨历时", GeneralNumber(storm.Storm_Time, sep));
-    put(u"峰值比例", GeneralNumber(storm.Storm_Percent, sep));
-    put(u"计算步长", QString::number(storm.Storm_Step));
+    put(u"设计重现期", GeneralNumber(storm.period, sep));
+    put(u"降雨历时", GeneralNumber(storm.duration, sep));
+    put(u"峰值比例", GeneralNumber(storm.peakRatio, sep));
+    put(u"计算步长", QString::number(storm.step));
     put(u"计算模式",
-        storm.StormMode == CalcMode::Block
-            ? StormModeName(storm.StormMode) + QStringLiteral("（每个步长内的平均雨强，总雨量等于公式雨量）")
-            : StormModeName(storm.StormMode) + QStringLiteral("（逐分钟按暴雨强度公式取值）"));
+        storm.mode == CalcMode::Block
+            ? StormModeName(storm.mode) + QStringLiteral("（每个步长内的平均雨强，总雨量等于公式雨量）")
+            : StormModeName(storm.mode) + QStringLiteral("（逐分钟按暴雨强度公式取值）"));
     text = InsertTableRows(text, rowTemplate, rows);
     // The totals as the table rounds them, without the table's trailing zeros.
-    put(u"累计降雨总量", GeneralNumber(RoundToShown(precision, storm.Strom_Overall_Rainfall), sep));
-    put(u"平均降雨强度", GeneralNumber(RoundToShown(precision, storm.Strom_Average_Rainfall_Intensity), sep));
+    put(u"累计降雨总量", GeneralNumber(RoundToShown(precision, storm.totalDepth), sep));
+    put(u"平均降雨强度", GeneralNumber(RoundToShown(precision, storm.averageIntensity), sep));
     // The depth check: what the formula itself gives over the duration.
     QString depth;
     try {
@@ -98,15 +96,15 @@ QString FillCalcReportDocument(const QString &document, const QString &rowTempla
     return text;
 }
 
-void WriteCalcReport(QIODevice &target, const TExpressionObject &storm, int precision, const TableRows &rows,
+void WriteCalcReport(QIODevice &target, const Storm &storm, int precision, const TableRows &rows,
                      const QByteArray &chartPng, const Separators &sep)
 {
     FillWordTemplate(ReportTemplateName(), target, ReportEditStep(storm, precision, rows, sep),
                      PictureStep(chartPng));
 }
 
-void WriteCalcReport(const QString &path, const TExpressionObject &storm, int precision,
-                     const TableRows &rows, const QByteArray &chartPng, const Separators &sep)
+void WriteCalcReport(const QString &path, const Storm &storm, int precision, const TableRows &rows,
+                     const QByteArray &chartPng, const Separators &sep)
 {
     FillWordTemplate(ReportTemplateName(), path, ReportEditStep(storm, precision, rows, sep),
                      PictureStep(chartPng));

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "WordTemplate.h"
-#include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
+#include "model/Storm.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -24,7 +24,7 @@ int ReportPictureWidth(double dotsPerInch);
 // The name the save dialog proposes: "雨型计算书 P=%g年 T=%g分 R=%g.docx" with
 // the return period, duration and peak ratio in the general number form
 // (P 2, T 120, r 0.4: 雨型计算书 P=2年 T=120分 R=0.4.docx).
-QString CalcReportProposedName(const TExpressionObject &storm, const Separators &sep = {});
+QString CalcReportProposedName(const Storm &storm, const Separators &sep = {});
 
 // The report's main document with its placeholders replaced, in this order:
 // A1NAME and A1 by the formula's form (F_type 0: "A1" and a1; 1: "166.7A1"
@@ -33,18 +33,17 @@ QString CalcReportProposedName(const TExpressionObject &storm, const Separators 
 // means), the table rows, and 累计降雨总量, 平均降雨强度 and 公式雨量 (the
 // formula depth, "无法计算" when it has none) rounded to `precision` decimals
 // by RoundToShown. Numbers are the stored values in the general number form.
-QString FillCalcReportDocument(const QString &document, const QString &rowTemplate,
-                               const TExpressionObject &storm, int precision, const TableRows &rows,
-                               const Separators &sep = {});
+QString FillCalcReportDocument(const QString &document, const QString &rowTemplate, const Storm &storm,
+                               int precision, const TableRows &rows, const Separators &sep = {});
 
 // Writes the report of `storm` as a .docx package to `target`, which must be
 // open for writing. `rows` are the table's texts, `chartPng` the PNG picture
 // of the chart (see ReportPictureWidth); an empty picture keeps the template's
 // blank one. Raises PluvionError on failure.
-void WriteCalcReport(QIODevice &target, const TExpressionObject &storm, int precision, const TableRows &rows,
+void WriteCalcReport(QIODevice &target, const Storm &storm, int precision, const TableRows &rows,
                      const QByteArray &chartPng, const Separators &sep = {});
 
 // As above, to the file `path` (see FillWordTemplate for how an existing file
 // is replaced). The caller applies WordDocumentPath to the chosen name first.
-void WriteCalcReport(const QString &path, const TExpressionObject &storm, int precision,
-                     const TableRows &rows, const QByteArray &chartPng, const Separators &sep = {});
+void WriteCalcReport(const QString &path, const Storm &storm, int precision, const TableRows &rows,
+                     const QByteArray &chartPng, const Separators &sep = {});

@@ -7,11 +7,11 @@
 
 #include <QIODevice>
 
-QString CsvProposedName(const TExpressionObject &storm, const Separators &sep)
+QString CsvProposedName(const Storm &storm, const Separators &sep)
 {
     return QStringLiteral("芝加哥雨型计算数据P=%1年 t=%2分 r=%3.csv")
-        .arg(GeneralNumberG(storm.Storm_RepeatYear, sep), GeneralNumberG(storm.Storm_Time, sep),
-             GeneralNumberG(storm.Storm_Percent, sep));
+        .arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep),
+             GeneralNumberG(storm.peakRatio, sep));
 }
 
 QString CsvTargetPath(const QString &chosenName)

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
 #include "model/ShownTexts.h"
+#include "model/Storm.h"
 
 #include <QByteArray>
 #include <QList>
@@ -45,7 +45,7 @@ inline QStringList DataSaveDialogFilters()
 
 // The name the dialog proposes: "芝加哥雨型计算数据P=<P>年 t=<T>分 r=<r>.csv"
 // with the return period, duration and peak ratio in the general number form.
-QString CsvProposedName(const TExpressionObject &storm, const Separators &sep);
+QString CsvProposedName(const Storm &storm, const Separators &sep);
 
 // The file written for a name chosen in the dialog: the name with its
 // extension replaced by ".csv" (appended when it has none), whichever file

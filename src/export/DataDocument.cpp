@@ -11,11 +11,11 @@ WordEditStep TableRowsStep(const TableRows &rows)
 
 } // namespace
 
-QString DataDocumentProposedName(const TExpressionObject &storm, const Separators &sep)
+QString DataDocumentProposedName(const Storm &storm, const Separators &sep)
 {
     return QStringLiteral("芝加哥雨型计算数据 P=%1年 T=%2分 R=%3.docx")
-        .arg(GeneralNumberG(storm.Storm_RepeatYear, sep), GeneralNumberG(storm.Storm_Time, sep),
-             GeneralNumberG(storm.Storm_Percent, sep));
+        .arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep),
+             GeneralNumberG(storm.peakRatio, sep));
 }
 
 void WriteDataDocument(QIODevice &target, const TableRows &rows)

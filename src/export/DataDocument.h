@@ -1,8 +1,8 @@
 #pragma once
 
 #include "WordTemplate.h"
-#include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
+#include "model/Storm.h"
 
 #include <QIODevice>
 #include <QString>
@@ -14,7 +14,7 @@
 // The name the save dialog proposes: "芝加哥雨型计算数据 P=%g年 T=%g分 R=%g.docx"
 // with the return period, duration and peak ratio in the general number form
 // (P 2, T 120, r 0.4: 芝加哥雨型计算数据 P=2年 T=120分 R=0.4.docx).
-QString DataDocumentProposedName(const TExpressionObject &storm, const Separators &sep = {});
+QString DataDocumentProposedName(const Storm &storm, const Separators &sep = {});
 
 // Writes the data document of `rows` as a .docx package to `target`, which
 // must be open for writing. Raises PluvionError on failure.

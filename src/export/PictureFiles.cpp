@@ -345,12 +345,11 @@ QList<PictureMenuEntry> PictureMenuEntries()
     };
 }
 
-QString PictureProposedName(const TExpressionObject &storm, int tag, const Separators &sep)
+QString PictureProposedName(const Storm &storm, int tag, const Separators &sep)
 {
-    const QString base =
-        QStringLiteral("芝加哥雨型P=%1年 t=%2分 r=%3")
-            .arg(GeneralNumberG(storm.Storm_RepeatYear, sep), GeneralNumberG(storm.Storm_Time, sep),
-                 GeneralNumberG(storm.Storm_Percent, sep));
+    const QString base = QStringLiteral("芝加哥雨型P=%1年 t=%2分 r=%3")
+                             .arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep),
+                                  GeneralNumberG(storm.peakRatio, sep));
     const int index = PictureFilterIndexOfTag(tag);
     return index < 0 ? base : base + QLatin1String(PictureExtensions[index]);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
+#include "model/Storm.h"
 
 #include <QByteArray>
 #include <QList>
@@ -85,7 +85,7 @@ inline QStringList PictureSaveDialogFilters()
 // The name the dialog proposes for a menu entry's tag:
 // "芝加哥雨型P=<P>年 t=<T>分 r=<r>" with the return period, duration and peak
 // ratio in the general number form, then ".bmp", ".jpg" or ".png" by tag.
-QString PictureProposedName(const TExpressionObject &storm, int tag, const Separators &sep);
+QString PictureProposedName(const Storm &storm, int tag, const Separators &sep);
 
 // The index (from 0) of the filter the dialog selects for a tag; -1 for a tag
 // other than 1, 2 or 3.

@@ -20,13 +20,13 @@ QString summaryHeader()
                           "平均雨强i(mm/min),峰值雨强(mm/min),峰值时刻(min),公式雨量(mm)");
 }
 
-TExpressionObject combination(const StormBatchRequest &request, double period, double duration)
+Storm combination(const StormBatchRequest &request, double period, double duration)
 {
-    TExpressionObject storm = request.storm;
-    storm.Storm_RepeatYear = period;
-    storm.Storm_Time = duration;
-    storm.Strom_Overall_Rainfall = 0;
-    storm.Strom_Average_Rainfall_Intensity = 0;
+    Storm storm = request.storm;
+    storm.period = period;
+    storm.duration = duration;
+    storm.totalDepth = 0;
+    storm.averageIntensity = 0;
     return storm;
 }
 
@@ -80,10 +80,9 @@ QString BatchSummaryFileName()
     return QStringLiteral("雨型汇总.csv");
 }
 
-QString BatchStormName(const TExpressionObject &storm)
+QString BatchStormName(const Storm &storm)
 {
-    return QStringLiteral("P=%1 T=%2")
-        .arg(GeneralNumber(storm.Storm_RepeatYear), GeneralNumber(storm.Storm_Time));
+    return QStringLiteral("P=%1 T=%2").arg(GeneralNumber(storm.period), GeneralNumber(storm.duration));
 }
 
 QStringList BatchSummaryLines(const QList<BatchStorm> &storms, int precision, const Separators &sep)
@@ -92,15 +91,15 @@ QStringList BatchSummaryLines(const QList<BatchStorm> &storms, int precision, co
     for (const BatchStorm &entry : storms) {
         if (entry.failure)
             continue;
-        const TExpressionObject &storm = entry.storm;
+        const Storm &storm = entry.storm;
         const QStringList fields = {
-            GeneralNumberG(storm.Storm_RepeatYear, sep),
-            GeneralNumberG(storm.Storm_Time, sep),
-            GeneralNumberG(storm.Storm_Percent, sep),
-            QString::number(storm.Storm_Step),
-            StormModeName(storm.StormMode),
-            ShownValue(storm.Strom_Overall_Rainfall, precision, sep),
-            ShownValue(storm.Strom_Average_Rainfall_Intensity, precision, sep),
+            GeneralNumberG(storm.period, sep),
+            GeneralNumberG(storm.duration, sep),
+            GeneralNumberG(storm.peakRatio, sep),
+            QString::number(storm.step),
+            StormModeName(storm.mode),
+            ShownValue(storm.totalDepth, precision, sep),
+            ShownValue(storm.averageIntensity, precision, sep),
             ShownValue(entry.peakIntensity, precision, sep),
             QString::number(static_cast<qint64>(entry.peakMinute)),
             ShownValue(entry.formulaDepth, precision, sep),
@@ -155,12 +154,12 @@ StormBatchOutcome RunStormBatch(const StormBatchRequest &request, const Separato
     return outcome;
 }
 
-std::optional<double> FormulaIntensity(const TExpressionObject &storm, double minutes)
+std::optional<double> FormulaIntensity(const Storm &storm, double minutes)
 {
     if (!(minutes > 0))
         return std::nullopt;
-    TExpressionObject at = storm;
-    at.Storm_Time = minutes;
+    Storm at = storm;
+    at.duration = minutes;
     try {
         const double intensity = FormulaDepth(at) / minutes;
         if (!std::isfinite(intensity))

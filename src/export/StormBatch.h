@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
 #include "model/RainGenerator.h"
+#include "model/Storm.h"
 
 #include <QList>
 #include <QString>
@@ -19,7 +19,7 @@ struct StormBatchRequest
 {
     // The formula, peak ratio, step and mode every storm shares; its return
     // period and duration are replaced by those of the lists.
-    TExpressionObject storm = StartUpStorm();
+    Storm storm = StartUpStorm();
     QList<double> periods;   // years, in the order the storms are computed
     QList<double> durations; // minutes, within each period
     int precision = 4;       // decimals of the shown values, as in the table
@@ -32,7 +32,7 @@ struct StormBatchRequest
 // One storm of the batch, computed or failed.
 struct BatchStorm
 {
-    TExpressionObject storm;        // its parameters and, once computed, its totals
+    Storm storm;                    // its parameters and, once computed, its totals
     QString csvPath;                // the storm's CSV, when written
     std::optional<QString> failure; // why it failed: the generator's or the writer's text
     double formulaDepth = 0;        // a T/(T+b)^n, mm
@@ -58,7 +58,7 @@ QString BatchSummaryFileName();
 
 // The storm's short name in progress and failure lines: "P=2 T=180", the
 // numbers in the general number form with "." as decimal separator.
-QString BatchStormName(const TExpressionObject &storm);
+QString BatchStormName(const Storm &storm);
 
 // The summary's lines: a header, then one line per storm that succeeded, in
 // batch order. P, T and r in the general number form, the step as a whole
@@ -83,4 +83,4 @@ StormBatchOutcome RunStormBatch(const StormBatchRequest &request, const Separato
 // The formula's intensity averaged over a rain of `minutes`, a / (t + b)^n in
 // mm/min, with the storm's formula and return period. Nothing when the
 // formula has no finite value there.
-std::optional<double> FormulaIntensity(const TExpressionObject &storm, double minutes);
+std::optional<double> FormulaIntensity(const Storm &storm, double minutes);

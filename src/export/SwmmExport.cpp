@@ -30,19 +30,18 @@ QString perHour(double mmPerMinute)
 
 } // namespace
 
-QString SwmmSeriesName(const TExpressionObject &storm)
+QString SwmmSeriesName(const Storm &storm)
 {
     return QStringLiteral("P%1_T%2_r%3")
-        .arg(GeneralNumber(storm.Storm_RepeatYear, SwmmSeparators),
-             GeneralNumber(storm.Storm_Time, SwmmSeparators),
-             GeneralNumber(storm.Storm_Percent, SwmmSeparators));
+        .arg(GeneralNumber(storm.period, SwmmSeparators), GeneralNumber(storm.duration, SwmmSeparators),
+             GeneralNumber(storm.peakRatio, SwmmSeparators));
 }
 
-QString SwmmProposedName(const TExpressionObject &storm, const Separators &sep)
+QString SwmmProposedName(const Storm &storm, const Separators &sep)
 {
     return QStringLiteral("芝加哥雨型SWMM数据P=%1年 t=%2分 r=%3.inp")
-        .arg(GeneralNumberG(storm.Storm_RepeatYear, sep), GeneralNumberG(storm.Storm_Time, sep),
-             GeneralNumberG(storm.Storm_Percent, sep));
+        .arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep),
+             GeneralNumberG(storm.peakRatio, sep));
 }
 
 QString SwmmTargetPath(const QString &chosenName)
@@ -58,10 +57,10 @@ QString SwmmHourMinute(long long minutes)
     return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QChar(u'0'));
 }
 
-RainPoints SwmmBlockPoints(const TExpressionObject &storm)
+RainPoints SwmmBlockPoints(const Storm &storm)
 {
-    TExpressionObject block = storm;
-    block.StormMode = CalcMode::Block;
+    Storm block = storm;
+    block.mode = CalcMode::Block;
     RainPoints points;
     // The exact averages: the series must hold the formula depth, not the
     // rounded figures the window may compute from.
@@ -70,9 +69,9 @@ RainPoints SwmmBlockPoints(const TExpressionObject &storm)
     return points;
 }
 
-std::optional<QString> SwmmModeNote(const TExpressionObject &storm)
+std::optional<QString> SwmmModeNote(const Storm &storm)
 {
-    if (storm.StormMode == CalcMode::Block)
+    if (storm.mode == CalcMode::Block)
         return std::nullopt;
     return QStringLiteral(
         "SWMM数据按时段平均写出：SWMM把每个值当作整个时段内不变的强度，瞬时雨强会使雨量失真；"
@@ -82,7 +81,7 @@ std::optional<QString> SwmmModeNote(const TExpressionObject &storm)
 namespace {
 
 // The storm's block averages, or PluvionError when there are none.
-RainPoints fragmentPoints(const TExpressionObject &storm)
+RainPoints fragmentPoints(const Storm &storm)
 {
     RainPoints points = SwmmBlockPoints(storm);
     if (points.empty())
@@ -91,10 +90,10 @@ RainPoints fragmentPoints(const TExpressionObject &storm)
 }
 
 // Gives each line of the fragment of `points` (fragmentPoints) to `line`, in order.
-void formFragmentLines(const TExpressionObject &storm, const RainPoints &points,
+void formFragmentLines(const Storm &storm, const RainPoints &points,
                        const std::function<void(const QString &)> &line)
 {
-    const long long step = std::llabs(static_cast<long long>(storm.Storm_Step));
+    const long long step = std::llabs(static_cast<long long>(storm.step));
     const QString name = SwmmSeriesName(storm);
     const int nameWidth = std::max<int>(16, int(name.size()));
 
@@ -131,7 +130,7 @@ void formFragmentLines(const TExpressionObject &storm, const RainPoints &points,
         const TRainPoint &point = points[k];
         // Every row is a whole step, except a shortened last one, whose
         // rainfall is spread over a whole step so that the series keeps it.
-        const bool shortened = k + 1 == points.size() && point.Time + double(step) > storm.Storm_Time;
+        const bool shortened = k + 1 == points.size() && point.Time + double(step) > storm.duration;
         const double intensity =
             shortened ? (point.Overall - previousOverall) / double(step) : point.Intensity;
         entry(static_cast<long long>(k) * step, perHour(intensity));
@@ -144,7 +143,7 @@ void formFragmentLines(const TExpressionObject &storm, const RainPoints &points,
 // Lines handed on at a time by StreamSwmmFragment.
 constexpr int SwmmChunkLines = 4096;
 
-void streamFragment(const TExpressionObject &storm, const RainPoints &points,
+void streamFragment(const Storm &storm, const RainPoints &points,
                     const std::function<void(QByteArrayView)> &sink)
 {
     // The lines are joined by CR LF, the last one (empty) ending the file.
@@ -165,26 +164,26 @@ void streamFragment(const TExpressionObject &storm, const RainPoints &points,
 
 } // namespace
 
-QStringList SwmmFragmentLines(const TExpressionObject &storm)
+QStringList SwmmFragmentLines(const Storm &storm)
 {
     QStringList lines;
     formFragmentLines(storm, fragmentPoints(storm), [&](const QString &line) { lines << line; });
     return lines;
 }
 
-void StreamSwmmFragment(const TExpressionObject &storm, const std::function<void(QByteArrayView)> &sink)
+void StreamSwmmFragment(const Storm &storm, const std::function<void(QByteArrayView)> &sink)
 {
     streamFragment(storm, fragmentPoints(storm), sink);
 }
 
-QByteArray SwmmFragmentBytes(const TExpressionObject &storm)
+QByteArray SwmmFragmentBytes(const Storm &storm)
 {
     QByteArray bytes;
     StreamSwmmFragment(storm, [&](QByteArrayView chunk) { bytes += chunk; });
     return bytes;
 }
 
-void WriteSwmmFragment(QIODevice &device, const TExpressionObject &storm)
+void WriteSwmmFragment(QIODevice &device, const Storm &storm)
 {
     StreamSwmmFragment(storm, [&](QByteArrayView chunk) {
         if (!WriteAllBytes(device, chunk))
@@ -192,7 +191,7 @@ void WriteSwmmFragment(QIODevice &device, const TExpressionObject &storm)
     });
 }
 
-void WriteSwmmFile(const QString &path, const TExpressionObject &storm)
+void WriteSwmmFile(const QString &path, const Storm &storm)
 {
     // The storm's errors are told before the target is touched.
     const RainPoints points = fragmentPoints(storm);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
 #include "model/RainGenerator.h"
+#include "model/Storm.h"
 
 #include <QByteArray>
 #include <QString>
@@ -32,7 +32,7 @@ class QIODevice;
 
 // The name of both the gage and the series, without blanks: P, T and r in
 // the general number form, "P2_T120_r0.4".
-QString SwmmSeriesName(const TExpressionObject &storm);
+QString SwmmSeriesName(const Storm &storm);
 
 // Minutes as SWMM's hours:minutes: 5 -> "0:05", 125 -> "2:05", 1500 -> "25:00".
 QString SwmmHourMinute(long long minutes);
@@ -40,27 +40,27 @@ QString SwmmHourMinute(long long minutes);
 // The block-average rows the fragment lists for `storm`: the storm computed
 // in the block-average mode from the exact averages. Raises PluvionError with
 // the generator's description when that computation fails.
-RainPoints SwmmBlockPoints(const TExpressionObject &storm);
+RainPoints SwmmBlockPoints(const Storm &storm);
 
 // The lines of the fragment for `storm`. Raises PluvionError as above.
-QStringList SwmmFragmentLines(const TExpressionObject &storm);
+QStringList SwmmFragmentLines(const Storm &storm);
 
 // The fragment's bytes, each line ending in CR LF.
-QByteArray SwmmFragmentBytes(const TExpressionObject &storm);
+QByteArray SwmmFragmentBytes(const Storm &storm);
 
 // The fragment's bytes given to `sink` a few thousand lines at a time, as
 // they are formed. Raises PluvionError as SwmmFragmentLines does, before any
 // byte is given.
-void StreamSwmmFragment(const TExpressionObject &storm, const std::function<void(QByteArrayView)> &sink);
+void StreamSwmmFragment(const Storm &storm, const std::function<void(QByteArrayView)> &sink);
 
 // Writes the fragment to an open device. Raises PluvionError with the
 // device's reason when a write fails or comes up short.
-void WriteSwmmFragment(QIODevice &device, const TExpressionObject &storm);
+void WriteSwmmFragment(QIODevice &device, const Storm &storm);
 
 // The one line the window and the command-line tool show after writing the
 // fragment of a storm shown as instantaneous intensities (none for a
 // block-average storm, whose fragment lists what is shown).
-std::optional<QString> SwmmModeNote(const TExpressionObject &storm);
+std::optional<QString> SwmmModeNote(const Storm &storm);
 
 // The window's command, in the data submenu and the table's pop-up menu.
 inline QString SwmmMenuCaption()
@@ -80,7 +80,7 @@ inline QStringList SwmmSaveDialogFilters()
 
 // The name the dialog proposes: "芝加哥雨型SWMM数据P=<P>年 t=<T>分 r=<r>.inp"
 // with the return period, duration and peak ratio in the general number form.
-QString SwmmProposedName(const TExpressionObject &storm, const Separators &sep);
+QString SwmmProposedName(const Storm &storm, const Separators &sep);
 
 // The file written for a name chosen in the dialog: a name ending in ".inp"
 // or ".txt" (in any case) as it is, any other with its extension replaced by
@@ -90,4 +90,4 @@ QString SwmmTargetPath(const QString &chosenName);
 // Writes the fragment as the whole file at `path`, creating it or replacing
 // it in one step (a failure leaves any previous file as it was). Raises
 // PluvionError "Cannot create file "<path>". <reason>".
-void WriteSwmmFile(const QString &path, const TExpressionObject &storm);
+void WriteSwmmFile(const QString &path, const Storm &storm);

@@ -23,16 +23,15 @@ FitOutcome RunFormulaFit(const QByteArray &bytes, const FitSettings &settings)
     return outcome;
 }
 
-TExpressionObject StormWithFormula(const TExpressionObject &storm, const TotalFormula &formula)
+Storm StormWithFormula(const Storm &storm, const TotalFormula &formula)
 {
-    TExpressionObject s = storm;
-    s.F_type = 0;
-    s.a1 = formula.a1;
-    s.a1_167 = formula.a1 / FlowFormFactor;
+    Storm s = storm;
+    s.form = FormulaForm::Intensity;
+    s.setA1(formula.a1);
     s.c = formula.c;
     s.b = formula.b;
     s.n = formula.n;
-    s.LG_LN = formula.log == PeriodLog::Ln ? Logarithm::Ln : Logarithm::Lg;
+    s.log = formula.log;
     return s;
 }
 
@@ -55,7 +54,7 @@ QString FormulaText(const TotalFormula &f)
 {
     return QStringLiteral("i = %1(1 + %2 %3P) / (t + %4)^%5")
         .arg(ParameterText(f.a1), ParameterText(f.c),
-             f.log == PeriodLog::Ln ? QStringLiteral("ln") : QStringLiteral("lg"), ParameterText(f.b),
+             f.log == Logarithm::Ln ? QStringLiteral("ln") : QStringLiteral("lg"), ParameterText(f.b),
              ParameterText(f.n));
 }
 

@@ -3,7 +3,7 @@
 #include "fit/FitTable.h"
 #include "fit/FormulaFit.h"
 #include "fit/FrequencyAnalysis.h"
-#include "model/ExpressionObject.h"
+#include "model/Storm.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -23,7 +23,7 @@ struct FitSettings
     FitInputKind input = FitInputKind::Table;
     TableValueKind values = TableValueKind::Intensity; // table input only
     FrequencySettings frequency;                       // sample input only
-    PeriodLog log = PeriodLog::Lg;
+    Logarithm log = Logarithm::Lg;
 };
 
 struct FitOutcome
@@ -44,7 +44,7 @@ FitOutcome RunFormulaFit(const QByteArray &bytes, const FitSettings &settings);
 FitOutcome FitTable(const IntensityTable &table, const FitSettings &settings);
 
 // `storm` with the fitted formula in the intensity form and its log kind.
-TExpressionObject StormWithFormula(const TExpressionObject &storm, const TotalFormula &formula);
+Storm StormWithFormula(const Storm &storm, const TotalFormula &formula);
 
 // The formula as text: "i = 9.5981(1 + 0.8460 lgP) / (t + 7.0000)^0.6560".
 QString FormulaText(const TotalFormula &formula);

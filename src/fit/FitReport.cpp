@@ -168,7 +168,7 @@ QStringList FitReportCsvLines(const FitOutcome &o)
     lines << QStringLiteral("A1,") + Number(o.total.a1) << QStringLiteral("C,") + Number(o.total.c)
           << QStringLiteral("b,") + Number(o.total.b) << QStringLiteral("n,") + Number(o.total.n)
           << QStringLiteral("对数,") +
-                 (o.total.log == PeriodLog::Ln ? QStringLiteral("ln") : QStringLiteral("lg"))
+                 (o.total.log == Logarithm::Ln ? QStringLiteral("ln") : QStringLiteral("lg"))
           << QStringLiteral("残差平方和,") + QString::number(o.total.rss, 'g', 6);
     lines << QString() << QStringLiteral("精度检验") << line(AccuracyHeader);
     for (const QStringList &row : AccuracyRows(o))
@@ -194,7 +194,7 @@ void WriteFitReportCsv(const QString &path, const FitOutcome &outcome)
 
 QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
 {
-    const QString logName = o.total.log == PeriodLog::Ln ? QStringLiteral("ln") : QStringLiteral("lg");
+    const QString logName = o.total.log == Logarithm::Ln ? QStringLiteral("ln") : QStringLiteral("lg");
     QString body;
     body += Paragraph(QStringLiteral("Title"), QStringLiteral("暴雨强度公式推求报告"));
     body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("一、资料与方法"));

@@ -18,9 +18,9 @@ constexpr double SearchNLow = 0.01;
 constexpr double SearchNHigh = 3.0;
 constexpr int BrentBits = 40;
 
-double PeriodLogValue(PeriodLog log, double period)
+double PeriodLogValue(Logarithm log, double period)
 {
-    return log == PeriodLog::Ln ? std::log(period) : std::log10(period);
+    return log == Logarithm::Ln ? std::log(period) : std::log10(period);
 }
 
 // The points of a fit: durations, the period term (1 and log P, or 1 and 0
@@ -31,7 +31,7 @@ struct FitPoints
     double minDuration() const { return t.minCoeff(); }
 };
 
-FitPoints PointsOf(const IntensityTable &table, PeriodLog log)
+FitPoints PointsOf(const IntensityTable &table, Logarithm log)
 {
     const Eigen::Index count = Eigen::Index(table.values.size());
     FitPoints points{Eigen::VectorXd(count), Eigen::VectorXd(count), Eigen::VectorXd(count)};
@@ -247,7 +247,7 @@ std::vector<PeriodFormula> FitPeriodFormulas(const IntensityTable &table)
     return formulas;
 }
 
-TotalFormula FitTotalFormula(const IntensityTable &table, PeriodLog log)
+TotalFormula FitTotalFormula(const IntensityTable &table, Logarithm log)
 {
     if (table.periods.size() < 2)
         throw PluvionError(

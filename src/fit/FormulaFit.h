@@ -1,18 +1,12 @@
 #pragma once
 
 #include "fit/FitTable.h"
+#include "model/Storm.h"
 
 #include <QString>
 #include <vector>
 
 // Fitting the storm-intensity formula to an i–t–P table, and its accuracy.
-
-// The logarithm of the return period in the total formula.
-enum class PeriodLog
-{
-    Lg, // 1 + C lg P
-    Ln  // 1 + C ln P
-};
 
 // i = A / (t + b)^n for one return period.
 struct PeriodFormula
@@ -26,7 +20,7 @@ struct PeriodFormula
 struct TotalFormula
 {
     double a1 = 0, c = 0, b = 0, n = 0;
-    PeriodLog log = PeriodLog::Lg;
+    Logarithm log = Logarithm::Lg;
     double rss = 0;
 };
 
@@ -43,7 +37,7 @@ std::vector<PeriodFormula> FitPeriodFormulas(const IntensityTable &table);
 
 // The least-squares fit of the total formula. Raises PluvionError when the
 // table has fewer than 2 periods or the fit cannot converge.
-TotalFormula FitTotalFormula(const IntensityTable &table, PeriodLog log);
+TotalFormula FitTotalFormula(const IntensityTable &table, Logarithm log);
 
 // How well the formula reproduces one period's intensities.
 struct PeriodAccuracy

@@ -53,28 +53,28 @@ QString ValueOrEmpty(const QStringList &lines, const QString &key)
 
 } // namespace
 
-QStringList StormFileLines(const TExpressionObject &storm, const Separators &sep)
+QStringList StormFileLines(const Storm &storm, const Separators &sep)
 {
     QStringList lines = {
         KeyLine(KeySign, ProgramInfo::stormFileSignature()),
-        KeyLine(KeyFormType, QString::number(storm.F_type)),
-        KeyLine(KeyA1Flow, GeneralNumber(storm.a1_167, sep)),
+        KeyLine(KeyFormType, QString::number(static_cast<int32_t>(storm.form))),
+        KeyLine(KeyA1Flow, GeneralNumber(storm.a1Flow, sep)),
         KeyLine(KeyA1, GeneralNumber(storm.a1, sep)),
         KeyLine(KeyC, GeneralNumber(storm.c, sep)),
         KeyLine(KeyB, GeneralNumber(storm.b, sep)),
         KeyLine(KeyN, GeneralNumber(storm.n, sep)),
-        KeyLine(KeyLogarithm, QString::number(static_cast<int>(storm.LG_LN))),
-        KeyLine(KeyRepeatYear, GeneralNumber(storm.Storm_RepeatYear, sep)),
-        KeyLine(KeyTime, GeneralNumber(storm.Storm_Time, sep)),
-        KeyLine(KeyPercent, GeneralNumber(storm.Storm_Percent, sep)),
-        KeyLine(KeyStep, QString::number(storm.Storm_Step)),
+        KeyLine(KeyLogarithm, QString::number(static_cast<int>(storm.log))),
+        KeyLine(KeyRepeatYear, GeneralNumber(storm.period, sep)),
+        KeyLine(KeyTime, GeneralNumber(storm.duration, sep)),
+        KeyLine(KeyPercent, GeneralNumber(storm.peakRatio, sep)),
+        KeyLine(KeyStep, QString::number(storm.step)),
     };
-    if (storm.StormMode != CalcMode::Instant)
-        lines.append(KeyLine(KeyMode, QString::number(static_cast<int>(storm.StormMode))));
+    if (storm.mode != CalcMode::Instant)
+        lines.append(KeyLine(KeyMode, QString::number(static_cast<int>(storm.mode))));
     return lines;
 }
 
-void WriteStormFile(const QString &path, const TExpressionObject &storm, const Separators &sep)
+void WriteStormFile(const QString &path, const Storm &storm, const Separators &sep)
 {
     WriteFileBytes(path, EncodeLegacyLines(StormFileLines(storm, sep)));
 }
@@ -94,7 +94,7 @@ QString StormFileTarget(const QString &chosenName)
     return hasTxtExtension ? chosenName : chosenName + QLatin1String(".txt");
 }
 
-StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &storm, const Separators &sep)
+StormFileReadResult ParseStormText(const QStringList &lines, Storm &storm, const Separators &sep)
 {
     if (ValueOrEmpty(lines, KeySign) != ProgramInfo::stormFileSignature())
         return StormFileReadResult::NotAStormFile;
@@ -129,22 +129,22 @@ StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &
         a1Flow = StrToFloat(ValueOrEmpty(lines, KeyA1Flow), decimal);
     }
 
-    storm.F_type = formType;
+    storm.form = static_cast<FormulaForm>(formType);
     storm.a1 = a1;
-    storm.a1_167 = a1Flow;
+    storm.a1Flow = a1Flow;
     storm.c = c;
     storm.b = b;
     storm.n = n;
-    storm.LG_LN = static_cast<Logarithm>(static_cast<uint8_t>(logarithm)); // one byte: the low 8 bits
-    storm.Storm_RepeatYear = repeatYear;
-    storm.Storm_Time = time;
-    storm.Storm_Percent = percent;
-    storm.Storm_Step = step;
-    storm.StormMode = mode;
+    storm.log = static_cast<Logarithm>(static_cast<uint8_t>(logarithm)); // one byte: the low 8 bits
+    storm.period = repeatYear;
+    storm.duration = time;
+    storm.peakRatio = percent;
+    storm.step = step;
+    storm.mode = mode;
     return StormFileReadResult::Read;
 }
 
-StormFileReadResult ReadStormFile(const QString &path, TExpressionObject &storm, const Separators &sep)
+StormFileReadResult ReadStormFile(const QString &path, Storm &storm, const Separators &sep)
 {
     QByteArray bytes;
     try {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
+#include "model/Storm.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,7 +30,7 @@ enum class StormFileReadResult
 // The twelve lines of the file for `storm`, in their order: SIGN, F_type,
 // a1_167, a1, c, b, n, LG_LN, 重现期, 降雨历时, 峰值比例, 计算步长; then
 // 计算模式 with the mode's number when the storm is not in CalcMode::Instant.
-QStringList StormFileLines(const TExpressionObject &storm, const Separators &sep);
+QStringList StormFileLines(const Storm &storm, const Separators &sep);
 
 // The description of a 计算模式 value that is an integer but no mode.
 QString UnknownStormModeMessage(const QString &value);
@@ -39,7 +39,7 @@ QString UnknownStormModeMessage(const QString &value);
 // a whole: the new content goes to a temporary file beside the target that
 // then takes the target's place, so a failed save leaves any previous file as
 // it was. Raises PluvionError "Cannot create file "<path>". <reason>".
-void WriteStormFile(const QString &path, const TExpressionObject &storm, const Separators &sep);
+void WriteStormFile(const QString &path, const Storm &storm, const Separators &sep);
 
 // The file a name chosen in the save dialog stands for: the name itself when
 // the extension of its last component is ".txt" in any letter case, otherwise
@@ -59,9 +59,9 @@ QString StormFileTarget(const QString &chosenName);
 // storm is in CalcMode::Instant; a value that is not an integer raises "'%s' is
 // not a valid integer value", an integer other than 0 or 1 raises
 // UnknownStormModeMessage.
-StormFileReadResult ParseStormText(const QStringList &lines, TExpressionObject &storm, const Separators &sep);
+StormFileReadResult ParseStormText(const QStringList &lines, Storm &storm, const Separators &sep);
 
 // Reads the file at `path` (see DecodeLegacyLines for its encoding) and takes
 // the storm from it as ParseStormText does. Raises PluvionError
 // "Cannot open file "<path>". <reason>" when the file cannot be read.
-StormFileReadResult ReadStormFile(const QString &path, TExpressionObject &storm, const Separators &sep);
+StormFileReadResult ReadStormFile(const QString &path, Storm &storm, const Separators &sep);

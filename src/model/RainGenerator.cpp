@@ -80,11 +80,11 @@ long double logarithm(long double x, bool common)
 }
 
 // The storm factor a = A1 (1 + C log P); 0 for an unknown logarithm.
-long double stormFactor(const TExpressionObject &storm)
+long double stormFactor(const Storm &storm)
 {
-    if (storm.LG_LN != Logarithm::Lg && storm.LG_LN != Logarithm::Ln)
+    if (storm.log != Logarithm::Lg && storm.log != Logarithm::Ln)
         return 0;
-    const long double log = logarithm(storm.Storm_RepeatYear, storm.LG_LN == Logarithm::Lg);
+    const long double log = logarithm(storm.period, storm.log == Logarithm::Lg);
     return checked(storm.a1 * checked(1 + checked(storm.c * log)));
 }
 
@@ -293,15 +293,15 @@ bool plainMinutes(const MinuteFormula &f, RainPoints &points, long double &total
 }
 
 // The instantaneous storm: every whole minute sampled from the formula.
-std::optional<QString> computeInstantMinutes(TExpressionObject &storm, RainPoints &points, bool calcByShow,
-                                             int precision, bool plainAllowed)
+std::optional<QString> computeInstantMinutes(Storm &storm, RainPoints &points, bool calcByShow, int precision,
+                                             bool plainAllowed)
 {
-    const long double T = storm.Storm_Time;
+    const long double T = storm.duration;
     if (durationOutOfRange(T))
         return durationRefusal();
     MinuteFormula f;
     f.a = stormFactor(storm);
-    f.r = storm.Storm_Percent;
+    f.r = storm.peakRatio;
     f.oneMinusR = 1 - f.r;
     f.b = storm.b;
     const long double n = storm.n;
@@ -312,7 +312,7 @@ std::optional<QString> computeInstantMinutes(TExpressionObject &storm, RainPoint
     f.p = static_cast<double>(T * f.r);
     // The last minute: T truncated toward zero; none at all below -1.
     f.last = T <= -1 ? -1 : static_cast<long long>(std::trunc(T));
-    const long long step = storm.Storm_Step;
+    const long long step = storm.step;
     f.listEvery = step < 0 ? -step : step;
 
     if (f.last >= 0 && step != 0)
@@ -326,8 +326,8 @@ std::optional<QString> computeInstantMinutes(TExpressionObject &storm, RainPoint
 
     if (points.empty())
         throw Failure{QStringLiteral("List index out of bounds (%1)").arg(-1)};
-    storm.Strom_Overall_Rainfall = points.back().Overall;
-    storm.Strom_Average_Rainfall_Intensity = stored(divide(storm.Strom_Overall_Rainfall, T));
+    storm.totalDepth = points.back().Overall;
+    storm.averageIntensity = stored(divide(storm.totalDepth, T));
     return std::nullopt;
 }
 
@@ -342,21 +342,20 @@ long double limbDepth(long double a, long double tau, long double ratio, long do
 }
 
 // The block-average storm: each step's average from the cumulative depth.
-std::optional<QString> computeBlockAverages(TExpressionObject &storm, RainPoints &points, bool calcByShow,
-                                            int precision)
+std::optional<QString> computeBlockAverages(Storm &storm, RainPoints &points, bool calcByShow, int precision)
 {
-    const long double T = storm.Storm_Time;
+    const long double T = storm.duration;
     if (durationOutOfRange(T))
         return durationRefusal();
     if (!(T > 0))
         return BlockDurationNotPositiveMessage();
-    const long double r = storm.Storm_Percent;
+    const long double r = storm.peakRatio;
     if (!(r > 0 && r < 1))
         return BlockPeakRatioOutsideMessage();
-    if (storm.Storm_Step == 0)
+    if (storm.step == 0)
         fail(IntegerDivisionByZero);
-    const long long step = storm.Storm_Step < 0 ? -static_cast<long long>(storm.Storm_Step)
-                                                : static_cast<long long>(storm.Storm_Step);
+    const long long step =
+        storm.step < 0 ? -static_cast<long long>(storm.step) : static_cast<long long>(storm.step);
 
     const long double a = stormFactor(storm);
     const long double b = storm.b;
@@ -393,8 +392,8 @@ std::optional<QString> computeBlockAverages(TExpressionObject &storm, RainPoints
         points.push_back(TRainPoint{static_cast<double>(from), stored(value), stored(total)});
     }
 
-    storm.Strom_Overall_Rainfall = points.back().Overall;
-    storm.Strom_Average_Rainfall_Intensity = stored(divide(storm.Strom_Overall_Rainfall, T));
+    storm.totalDepth = points.back().Overall;
+    storm.averageIntensity = stored(divide(storm.totalDepth, T));
     return std::nullopt;
 }
 
@@ -412,17 +411,17 @@ QString BlockPeakRatioOutsideMessage()
 
 namespace {
 
-std::optional<QString> calculate(TExpressionObject &storm, RainPoints &points, bool calcByShow, int precision,
+std::optional<QString> calculate(Storm &storm, RainPoints &points, bool calcByShow, int precision,
                                  const DisplayStep &display, bool plainAllowed)
 {
     try {
         std::optional<QString> refused;
-        if (storm.StormMode == CalcMode::Instant)
+        if (storm.mode == CalcMode::Instant)
             refused = computeInstantMinutes(storm, points, calcByShow, precision, plainAllowed);
-        else if (storm.StormMode == CalcMode::Block)
+        else if (storm.mode == CalcMode::Block)
             refused = computeBlockAverages(storm, points, calcByShow, precision);
         else
-            refused = QStringLiteral("未知的计算模式：%1").arg(static_cast<int>(storm.StormMode));
+            refused = QStringLiteral("未知的计算模式：%1").arg(static_cast<int>(storm.mode));
         if (refused)
             return refused;
 
@@ -438,22 +437,21 @@ std::optional<QString> calculate(TExpressionObject &storm, RainPoints &points, b
 
 } // namespace
 
-std::optional<QString> CalcRainPoints(TExpressionObject &storm, RainPoints &points, bool calcByShow,
-                                      int precision, const DisplayStep &display)
+std::optional<QString> CalcRainPoints(Storm &storm, RainPoints &points, bool calcByShow, int precision,
+                                      const DisplayStep &display)
 {
     return calculate(storm, points, calcByShow, precision, display, true);
 }
 
-std::optional<QString> CalcRainPointsChecked(TExpressionObject &storm, RainPoints &points, bool calcByShow,
-                                             int precision)
+std::optional<QString> CalcRainPointsChecked(Storm &storm, RainPoints &points, bool calcByShow, int precision)
 {
     return calculate(storm, points, calcByShow, precision, {}, false);
 }
 
-double FormulaDepth(const TExpressionObject &storm)
+double FormulaDepth(const Storm &storm)
 {
     try {
-        const long double T = storm.Storm_Time;
+        const long double T = storm.duration;
         const long double a = stormFactor(storm);
         return stored(divide(checked(a * T), power(checked(T + storm.b), storm.n)));
     } catch (const Failure &failure) {

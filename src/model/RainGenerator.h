@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ExpressionObject.h"
+#include "Storm.h"
 
 #include <QString>
 #include <functional>
@@ -52,16 +52,16 @@ QString BlockPeakRatioOutsideMessage();
 // step acts as its magnitude; T not above 0 and r outside (0, 1) are refused
 // with the two messages above, and a duration the other mode refuses is
 // refused the same way. Other modes are refused.
-std::optional<QString> CalcRainPoints(TExpressionObject &storm, RainPoints &points, bool calcByShow,
-                                      int precision, const DisplayStep &display = {});
+std::optional<QString> CalcRainPoints(Storm &storm, RainPoints &points, bool calcByShow, int precision,
+                                      const DisplayStep &display = {});
 
 // The reference for the computation above: the same rows, totals and
 // failures, every arithmetic operation checked one by one. Slower; for tests
 // of the fast path, which checks only what shows a failure.
-std::optional<QString> CalcRainPointsChecked(TExpressionObject &storm, RainPoints &points, bool calcByShow,
+std::optional<QString> CalcRainPointsChecked(Storm &storm, RainPoints &points, bool calcByShow,
                                              int precision);
 
 // The rainfall depth of the formula over the whole duration, a T/(T+b)^n with
 // the storm factor a, in mm: what the storm should total. Raises PluvionError
 // with the generator's description when it has no finite value.
-double FormulaDepth(const TExpressionObject &storm);
+double FormulaDepth(const Storm &storm);

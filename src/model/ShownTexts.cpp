@@ -107,20 +107,19 @@ TableRows TableTexts(const TableRowSource &source)
     return rows;
 }
 
-std::array<QString, 5> LabelTexts(const TExpressionObject &storm, int precision, const Separators &sep)
+std::array<QString, 5> LabelTexts(const Storm &storm, int precision, const Separators &sep)
 {
     return {
-        QStringLiteral("重现期   P=") + GeneralNumberG(storm.Storm_RepeatYear, sep) + QStringLiteral("年"),
-        QStringLiteral("降雨历时t=") + GeneralNumberG(storm.Storm_Time, sep) + QStringLiteral("min"),
-        QStringLiteral("峰值比例r=") + GeneralNumberG(storm.Storm_Percent, sep),
-        QStringLiteral("降雨总量H=") + ShownValue(storm.Strom_Overall_Rainfall, precision, sep) +
-            QStringLiteral("mm"),
-        QStringLiteral("平均雨强i=") + ShownValue(storm.Strom_Average_Rainfall_Intensity, precision, sep) +
+        QStringLiteral("重现期   P=") + GeneralNumberG(storm.period, sep) + QStringLiteral("年"),
+        QStringLiteral("降雨历时t=") + GeneralNumberG(storm.duration, sep) + QStringLiteral("min"),
+        QStringLiteral("峰值比例r=") + GeneralNumberG(storm.peakRatio, sep),
+        QStringLiteral("降雨总量H=") + ShownValue(storm.totalDepth, precision, sep) + QStringLiteral("mm"),
+        QStringLiteral("平均雨强i=") + ShownValue(storm.averageIntensity, precision, sep) +
             QStringLiteral("mm/min"),
     };
 }
 
-QString FormulaDepthText(const TExpressionObject &storm, int precision, const Separators &sep)
+QString FormulaDepthText(const Storm &storm, int precision, const Separators &sep)
 {
     QString depth;
     try {

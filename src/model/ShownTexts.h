@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ExpressionObject.h"
 #include "NumberForms.h"
 #include "RainGenerator.h"
+#include "Storm.h"
 
 #include <QByteArrayView>
 #include <QList>
@@ -95,11 +95,11 @@ void StreamPlainRows(const TableRowSource &rows, QByteArrayView head, LineEnd li
 TableRows TableTexts(const TableRowSource &source);
 
 // The five chart labels: P, T, r, total H and average i, in that order.
-std::array<QString, 5> LabelTexts(const TExpressionObject &storm, int precision, const Separators &sep = {});
+std::array<QString, 5> LabelTexts(const Storm &storm, int precision, const Separators &sep = {});
 
 // The sixth chart label, the depth check: "公式雨量=<a T/(T+b)^n>mm" shown
 // like H, or "公式雨量=无法计算" when the formula has no finite depth.
-QString FormulaDepthText(const TExpressionObject &storm, int precision, const Separators &sep = {});
+QString FormulaDepthText(const Storm &storm, int precision, const Separators &sep = {});
 
 // The name of a storm mode as the dialogs and the report show it: "瞬时雨强"
 // or "时段平均".

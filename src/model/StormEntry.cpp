@@ -51,43 +51,37 @@ std::optional<StormEntryProblem> CheckStormEntry(const StormEntry &entry, const 
     return std::nullopt;
 }
 
-bool StoreStormEntry(const StormEntry &entry, TExpressionObject &storm, const Separators &sep)
+bool StoreStormEntry(const StormEntry &entry, Storm &storm, const Separators &sep)
 {
     // Everything is converted into a copy first, so that a value that fails
     // leaves the storm exactly as it was.
-    TExpressionObject entered = storm;
+    Storm entered = storm;
     const auto number = [&sep](const QString &text, double *out) {
         return TryParseFloat(text, sep.decimal, out);
     };
 
-    entered.F_type = entry.stormType;
-    double typedA1 = 0;
-    if (entry.stormType == 0) {
+    entered.form = static_cast<FormulaForm>(entry.stormType);
+    if (entered.form == FormulaForm::Intensity || entered.form == FormulaForm::Flow) {
+        double typedA1 = 0;
         if (!number(entry.a1, &typedA1))
             return false;
-        entered.a1 = typedA1;
-        entered.a1_167 = typedA1 / FlowFormFactor;
-    } else if (entry.stormType == 1) {
-        if (!number(entry.a1, &typedA1))
-            return false;
-        entered.a1_167 = typedA1;
-        entered.a1 = typedA1 * FlowFormFactor;
+        entered.setA1InForm(typedA1);
     }
     if (!number(entry.c, &entered.c) || !number(entry.b, &entered.b) || !number(entry.n, &entered.n))
         return false;
-    entered.LG_LN =
+    entered.log =
         static_cast<Logarithm>(static_cast<uint8_t>(entry.lgLn)); // the field is one byte: the low 8 bits
     if (entry.stormMode == 0)
-        entered.StormMode = CalcMode::Instant;
+        entered.mode = CalcMode::Instant;
     else if (entry.stormMode == 1)
-        entered.StormMode = CalcMode::Block;
-    if (!number(entry.repeatYear, &entered.Storm_RepeatYear) ||
-        !number(entry.stormTime, &entered.Storm_Time) || !number(entry.stormPercent, &entered.Storm_Percent))
+        entered.mode = CalcMode::Block;
+    if (!number(entry.repeatYear, &entered.period) || !number(entry.stormTime, &entered.duration) ||
+        !number(entry.stormPercent, &entered.peakRatio))
         return false;
-    if (!TryParseInt32(entry.step, &entered.Storm_Step))
+    if (!TryParseInt32(entry.step, &entered.step))
         return false;
-    entered.Strom_Average_Rainfall_Intensity = 0;
-    entered.Strom_Overall_Rainfall = 0;
+    entered.averageIntensity = 0;
+    entered.totalDepth = 0;
 
     storm = entered;
     return true;

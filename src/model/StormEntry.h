@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/ExpressionObject.h"
 #include "model/NumberForms.h"
+#include "model/Storm.h"
 
 #include <QChar>
 #include <QString>
@@ -75,4 +75,4 @@ std::optional<StormEntryProblem> CheckStormEntry(const StormEntry &entry, const 
 // logarithm selected LG_LN becomes 255. With no mode selected the storm keeps
 // its mode. No range is tested here: a step, a
 // duration or a return period of 0 is stored as typed.
-bool StoreStormEntry(const StormEntry &entry, TExpressionObject &storm, const Separators &sep);
+bool StoreStormEntry(const StormEntry &entry, Storm &storm, const Separators &sep);

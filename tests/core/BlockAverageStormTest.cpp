@@ -16,19 +16,19 @@ void expectClose(double actual, long double expected, const char *what)
 }
 
 // a T / (T + b)^n, worked out here independently of the generator.
-long double closedFormDepth(const TExpressionObject &s)
+long double closedFormDepth(const Storm &s)
 {
-    const long double a = s.a1 * (1 + s.c * std::log10((long double)s.Storm_RepeatYear));
-    return a * s.Storm_Time / std::pow((long double)s.Storm_Time + s.b, (long double)s.n);
+    const long double a = s.a1 * (1 + s.c * std::log10((long double)s.period));
+    return a * s.duration / std::pow((long double)s.duration + s.b, (long double)s.n);
 }
 
-TExpressionObject blockStorm(double T, double r, int step)
+Storm blockStorm(double T, double r, int step)
 {
-    TExpressionObject s = StartUpStorm();
-    s.StormMode = CalcMode::Block;
-    s.Storm_Time = T;
-    s.Storm_Percent = r;
-    s.Storm_Step = step;
+    Storm s = StartUpStorm();
+    s.mode = CalcMode::Block;
+    s.duration = T;
+    s.peakRatio = r;
+    s.step = step;
     return s;
 }
 
@@ -38,7 +38,7 @@ TEST(BlockAverageStorm, TotalIsTheFormulaDepthAndStepsCoverTheDuration)
         for (const double r : {0.4, 0.5}) {
             for (const int step : {1, 5, 7}) {
                 SCOPED_TRACE(QStringLiteral("T=%1 r=%2 s=%3").arg(T).arg(r).arg(step).toStdString());
-                TExpressionObject storm = blockStorm(T, r, step);
+                Storm storm = blockStorm(T, r, step);
                 RainPoints points;
                 bool displayed = false;
                 ASSERT_FALSE(
@@ -46,9 +46,9 @@ TEST(BlockAverageStorm, TotalIsTheFormulaDepthAndStepsCoverTheDuration)
                 EXPECT_TRUE(displayed);
 
                 const long double depth = closedFormDepth(storm);
-                expectClose(storm.Strom_Overall_Rainfall, depth, "total");
+                expectClose(storm.totalDepth, depth, "total");
                 expectClose(FormulaDepth(storm), depth, "formula depth");
-                expectClose(storm.Strom_Average_Rainfall_Intensity, depth / T, "average");
+                expectClose(storm.averageIntensity, depth / T, "average");
 
                 // Steps [k s, (k+1) s), the last one ending at T.
                 ASSERT_EQ(points.size(), size_t(std::ceil(T / step)));
@@ -64,8 +64,8 @@ TEST(BlockAverageStorm, TotalIsTheFormulaDepthAndStepsCoverTheDuration)
         }
     }
     // A negative step acts as its magnitude.
-    TExpressionObject forward = blockStorm(120, 0.4, 7);
-    TExpressionObject backward = blockStorm(120, 0.4, -7);
+    Storm forward = blockStorm(120, 0.4, 7);
+    Storm backward = blockStorm(120, 0.4, -7);
     RainPoints forwardPoints, backwardPoints;
     CalcRainPoints(forward, forwardPoints, false, 4);
     CalcRainPoints(backward, backwardPoints, false, 4);
@@ -75,18 +75,18 @@ TEST(BlockAverageStorm, TotalIsTheFormulaDepthAndStepsCoverTheDuration)
 
 TEST(BlockAverageStorm, StartUpStormFormulaDepth)
 {
-    const TExpressionObject storm = StartUpStorm();
+    const Storm storm = StartUpStorm();
     EXPECT_EQ(QString::number(FormulaDepth(storm), 'f', 4), QStringLiteral("60.2284"));
     // The instantaneous storm overstates it; the block storm meets it.
-    TExpressionObject block = storm;
-    block.StormMode = CalcMode::Block;
+    Storm block = storm;
+    block.mode = CalcMode::Block;
     RainPoints points;
     ASSERT_FALSE(CalcRainPoints(block, points, false, 4));
-    EXPECT_EQ(ShownValue(block.Strom_Overall_Rainfall, 4), QStringLiteral("60.2284"));
+    EXPECT_EQ(ShownValue(block.totalDepth, 4), QStringLiteral("60.2284"));
     EXPECT_EQ(points.size(), 120u);
 
     // A formula without a depth is reported, not returned as a number.
-    TExpressionObject negativeBase = storm;
+    Storm negativeBase = storm;
     negativeBase.b = -200;
     try {
         FormulaDepth(negativeBase);
@@ -99,10 +99,10 @@ TEST(BlockAverageStorm, StartUpStormFormulaDepth)
 TEST(BlockAverageStorm, EachAverageLiesBetweenTheInstantValuesAtItsEnds)
 {
     for (const double r : {0.4, 0.5}) {
-        TExpressionObject instant = StartUpStorm();
-        instant.Storm_Percent = r;
-        TExpressionObject block = instant;
-        block.StormMode = CalcMode::Block;
+        Storm instant = StartUpStorm();
+        instant.peakRatio = r;
+        Storm block = instant;
+        block.mode = CalcMode::Block;
         RainPoints minutes, steps;
         ASSERT_FALSE(CalcRainPoints(instant, minutes, false, 4));
         ASSERT_FALSE(CalcRainPoints(block, steps, false, 4));
@@ -120,7 +120,7 @@ TEST(BlockAverageStorm, EachAverageLiesBetweenTheInstantValuesAtItsEnds)
 
 TEST(BlockAverageStorm, CalcByShowSumsTheShownAveragesOverTheirSteps)
 {
-    TExpressionObject storm = blockStorm(90.7, 0.4, 7);
+    Storm storm = blockStorm(90.7, 0.4, 7);
     RainPoints points;
     ASSERT_FALSE(CalcRainPoints(storm, points, true, 2));
     double sum = 0;
@@ -134,11 +134,11 @@ TEST(BlockAverageStorm, CalcByShowSumsTheShownAveragesOverTheirSteps)
 TEST(BlockAverageStorm, ZeroBIsAFiniteStormAndBadInputsAreRefused)
 {
     // With b = 0 the peak intensity is infinite, but every step's average is not.
-    TExpressionObject zeroB = blockStorm(120, 0.4, 1);
+    Storm zeroB = blockStorm(120, 0.4, 1);
     zeroB.b = 0;
     RainPoints zeroBPoints;
     ASSERT_FALSE(CalcRainPoints(zeroB, zeroBPoints, false, 4));
-    expectClose(zeroB.Strom_Overall_Rainfall, closedFormDepth(zeroB), "total with b = 0");
+    expectClose(zeroB.totalDepth, closedFormDepth(zeroB), "total with b = 0");
 
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const struct
@@ -164,11 +164,11 @@ TEST(BlockAverageStorm, ZeroBIsAFiniteStormAndBadInputsAreRefused)
         {120, 0.4, 7, 1, static_cast<CalcMode>(2), QStringLiteral("未知的计算模式：2")},
     };
     for (const auto &c : cases) {
-        TExpressionObject storm = blockStorm(c.T, c.r, c.step);
+        Storm storm = blockStorm(c.T, c.r, c.step);
         storm.b = c.b;
-        storm.StormMode = c.mode;
-        storm.Strom_Overall_Rainfall = 8;
-        storm.Strom_Average_Rainfall_Intensity = 9;
+        storm.mode = c.mode;
+        storm.totalDepth = 8;
+        storm.averageIntensity = 9;
         RainPoints points;
         bool displayed = false;
         const auto failure =
@@ -176,8 +176,8 @@ TEST(BlockAverageStorm, ZeroBIsAFiniteStormAndBadInputsAreRefused)
         ASSERT_TRUE(failure) << c.description.toStdString();
         EXPECT_EQ(*failure, c.description);
         EXPECT_FALSE(displayed);
-        EXPECT_EQ(storm.Strom_Overall_Rainfall, 8);
-        EXPECT_EQ(storm.Strom_Average_Rainfall_Intensity, 9);
+        EXPECT_EQ(storm.totalDepth, 8);
+        EXPECT_EQ(storm.averageIntensity, 9);
     }
 }
 

@@ -109,12 +109,12 @@ TEST(CsvNamesTest, TargetTakesTheCsvExtensionInPlaceOfTheLastOne)
 
 TEST(CsvNamesTest, ProposedNameAndDialog)
 {
-    TExpressionObject storm = StartUpStorm();
+    Storm storm = StartUpStorm();
     EXPECT_EQ(CsvProposedName(storm, Separators{}),
               QStringLiteral("芝加哥雨型计算数据P=2年 t=120分 r=0.4.csv"));
-    storm.Storm_RepeatYear = 0.5;
-    storm.Storm_Time = 1440;
-    storm.Storm_Percent = 0.375;
+    storm.period = 0.5;
+    storm.duration = 1440;
+    storm.peakRatio = 0.375;
     EXPECT_EQ(CsvProposedName(storm, Separators{u',', u'.'}),
               QStringLiteral("芝加哥雨型计算数据P=0,5年 t=1440分 r=0,375.csv"));
 

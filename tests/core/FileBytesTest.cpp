@@ -111,7 +111,7 @@ TEST_F(FileBytesTest, ReadersTakeSmallRegularFilesOnly)
         EXPECT_EQ(options, TViewOptions());                                // the defaults
         EXPECT_EQ(failure.has_value(), name != QLatin1String("dangling")); // a link to nothing is no file
     }
-    TExpressionObject storm = StartUpStorm();
+    Storm storm = StartUpStorm();
     try {
         ReadStormFile(path("big.txt"), storm, Separators{});
         ADD_FAILURE() << "no error";

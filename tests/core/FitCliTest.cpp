@@ -57,15 +57,15 @@ TEST_F(FitCliTest, FitsPrintsAndWritesTheStormAndReports)
     EXPECT_TRUE(r.out.contains(QStringLiteral("\n5,0.0000,0.00%,合格\n")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("\n2~20年平均,0.0000,0.00%,合格\n")));
 
-    TExpressionObject storm;
+    Storm storm;
     ReadStormFile(path(QStringLiteral("storm.txt")), storm, Separators{});
-    EXPECT_EQ(storm.F_type, 0);
+    EXPECT_EQ(storm.form, FormulaForm::Intensity);
     EXPECT_NEAR(storm.a1, 10, 1e-4);
     EXPECT_NEAR(storm.c, 0.8, 1e-5);
     EXPECT_NEAR(storm.b, 8, 1e-4);
     EXPECT_NEAR(storm.n, 0.7, 1e-5);
-    EXPECT_EQ(storm.LG_LN, Logarithm::Lg);
-    EXPECT_EQ(storm.Storm_RepeatYear, 5);
+    EXPECT_EQ(storm.log, Logarithm::Lg);
+    EXPECT_EQ(storm.period, 5);
     EXPECT_TRUE(readBytes(QStringLiteral("report.docx")).startsWith("PK"));
 
     const CliResult ln =

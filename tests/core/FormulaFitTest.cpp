@@ -22,7 +22,7 @@ const std::vector<double> StandardPeriods{2, 3, 5, 10, 20, 30, 50, 100};
 struct Known
 {
     double a1, c, b, n;
-    PeriodLog log;
+    Logarithm log;
 };
 
 // The table a known formula gives, each value times (1 + noise × u) with u
@@ -42,11 +42,11 @@ IntensityTable TableOf(const Known &k, double noise = 0, unsigned seed = 7)
 }
 
 const Known Cases[] = {
-    {9.5981, 0.846, 7.0, 0.656, PeriodLog::Lg}, // the start-up storm's formula
-    {20.0, 0.70, 0.05, 0.98, PeriodLog::Lg},    // b near 0, n near 1
-    {12.0, 0.45, 25.0, 0.80, PeriodLog::Ln},    // ln P, a large b
-    {6.5, 1.10, 12.0, 1.05, PeriodLog::Lg},     // n above 1
-    {3.2, 0.60, 2.0, 0.55, PeriodLog::Ln},
+    {9.5981, 0.846, 7.0, 0.656, Logarithm::Lg}, // the start-up storm's formula
+    {20.0, 0.70, 0.05, 0.98, Logarithm::Lg},    // b near 0, n near 1
+    {12.0, 0.45, 25.0, 0.80, Logarithm::Ln},    // ln P, a large b
+    {6.5, 1.10, 12.0, 1.05, Logarithm::Lg},     // n above 1
+    {3.2, 0.60, 2.0, 0.55, Logarithm::Ln},
 };
 
 } // namespace
@@ -68,7 +68,7 @@ TEST(FormulaFitTest, TotalFormulaRecoversTheFormulaThatMadeTheTable)
         ASSERT_EQ(single.size(), table.periods.size());
         for (const PeriodFormula &p : single) {
             const double a =
-                k.a1 * (1 + k.c * (k.log == PeriodLog::Ln ? std::log(p.period) : std::log10(p.period)));
+                k.a1 * (1 + k.c * (k.log == Logarithm::Ln ? std::log(p.period) : std::log10(p.period)));
             EXPECT_NEAR(p.a, a, 1e-6 * a);
             EXPECT_NEAR(p.b, k.b, std::max(1e-6 * k.b, 1e-7));
             EXPECT_NEAR(p.n, k.n, 1e-6 * k.n);
@@ -131,7 +131,7 @@ TEST(FormulaFitTest, AccuracyTableMatchesADirectComputation)
     table.durations = {5, 10, 30};
     table.periods = {1, 2, 50};
     table.values = {2.0, 2.5, 4.0, 1.5, 1.9, 3.0, 0.8, 1.0, 1.6};
-    const TotalFormula f{10.0, 0.8, 5.0, 0.7, PeriodLog::Lg, 0};
+    const TotalFormula f{10.0, 0.8, 5.0, 0.7, Logarithm::Lg, 0};
     const FormulaAccuracy a = AssessAccuracy(table, f);
     ASSERT_EQ(a.periods.size(), 3u);
     for (size_t p = 0; p < 3; ++p) {
@@ -165,7 +165,7 @@ TEST(FormulaFitTest, TotalFormulaNeedsTwoPeriods)
     for (size_t d = 0; d < table.durations.size(); ++d)
         one.values.push_back(table.at(d, 0));
     try {
-        FitTotalFormula(one, PeriodLog::Lg);
+        FitTotalFormula(one, Logarithm::Lg);
         FAIL();
     } catch (const PluvionError &e) {
         EXPECT_EQ(e.description(), QStringLiteral("总公式至少需要2个重现期，表中只有1个。"));
@@ -182,7 +182,7 @@ TEST(FormulaFitTest, TableAgainstTheFormsShapeIsRefused)
     table.periods = {2, 5};
     table.values = {1, 1, 2, 2, 4, 4};
     try {
-        const TotalFormula f = FitTotalFormula(table, PeriodLog::Lg);
+        const TotalFormula f = FitTotalFormula(table, Logarithm::Lg);
         EXPECT_TRUE(std::isfinite(f.a1) && std::isfinite(f.c) && std::isfinite(f.b) && std::isfinite(f.n));
     } catch (const PluvionError &e) {
         EXPECT_TRUE(e.description().contains(QStringLiteral("未能收敛")));

@@ -92,7 +92,7 @@ protected:
     }
 };
 
-TableRows startUpRows(RainPoints &points, TExpressionObject &storm)
+TableRows startUpRows(RainPoints &points, Storm &storm)
 {
     storm = StartUpStorm();
     CalcRainPoints(storm, points, false, 4);
@@ -106,7 +106,7 @@ TableRows startUpRows(RainPoints &points, TExpressionObject &storm)
 
 TEST_F(FullDiskTest, EveryWriterFailsCleanly)
 {
-    TExpressionObject storm;
+    Storm storm;
     RainPoints points;
     const TableRows rows = startUpRows(points, storm);
     RgbImage picture;

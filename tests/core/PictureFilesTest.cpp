@@ -356,7 +356,7 @@ TEST_F(PictureFilesTest, FailuresAreReportedAndLeaveThePreviousFile)
 
 TEST(PictureDialogTest, ProposedNameAndSelectedTypeFollowTheTag)
 {
-    const TExpressionObject storm = StartUpStorm();
+    const Storm storm = StartUpStorm();
     const QString base = QStringLiteral("芝加哥雨型P=2年 t=120分 r=0.4");
     EXPECT_EQ(PictureProposedName(storm, 1, Separators{}), base + ".bmp");
     EXPECT_EQ(PictureProposedName(storm, 2, Separators{}), base + ".jpg");

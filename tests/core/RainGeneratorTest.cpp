@@ -20,7 +20,7 @@ void expectClose(double actual, double expected, const char *what)
 
 struct StormRun
 {
-    TExpressionObject storm = StartUpStorm();
+    Storm storm = StartUpStorm();
     RainPoints points;
     std::optional<QString> failure;
     bool displayed = false;
@@ -60,8 +60,8 @@ TEST(CalcRainPoints, StartUpStormMatchesTheWorkedExample)
         expectClose(run.minute(row.minute).Intensity, row.intensity, "intensity");
         expectClose(run.minute(row.minute).Overall, row.overall, "overall");
     }
-    expectClose(run.storm.Strom_Overall_Rainfall, 60.634473401081, "total");
-    expectClose(run.storm.Strom_Average_Rainfall_Intensity, 0.505287278342, "average");
+    expectClose(run.storm.totalDepth, 60.634473401081, "total");
+    expectClose(run.storm.averageIntensity, 0.505287278342, "average");
     // Both ends lie 120 scaled minutes from the peak.
     EXPECT_EQ(run.points.front().Intensity, run.points.back().Intensity);
 }
@@ -74,8 +74,8 @@ TEST(CalcRainPoints, CalcByShowSumsTheShownValues)
     EXPECT_DOUBLE_EQ(run.minute(0).Intensity, 0.1908);
     EXPECT_DOUBLE_EQ(run.minute(1).Overall, 0.3845);
     EXPECT_DOUBLE_EQ(run.minute(2).Overall, 0.5812);
-    expectClose(run.storm.Strom_Overall_Rainfall, 60.6346, "total");
-    expectClose(run.storm.Strom_Average_Rainfall_Intensity, 60.6346 / 120, "average");
+    expectClose(run.storm.totalDepth, 60.6346, "total");
+    expectClose(run.storm.averageIntensity, 60.6346 / 120, "average");
     for (const auto &point : run.points)
         EXPECT_EQ(RoundToShown(4, point.Intensity), point.Intensity) << point.Time;
 }
@@ -98,8 +98,8 @@ TEST(CalcRainPoints, StepListsItsMultiplesAndTheLastMinute)
     };
     for (const auto &c : cases) {
         StormRun run;
-        run.storm.Storm_Time = c.duration;
-        run.storm.Storm_Step = c.step;
+        run.storm.duration = c.duration;
+        run.storm.step = c.step;
         run.compute();
         ASSERT_FALSE(run.failure) << c.step;
         ASSERT_EQ(run.points.size(), c.rows) << c.step;
@@ -107,13 +107,13 @@ TEST(CalcRainPoints, StepListsItsMultiplesAndTheLastMinute)
             EXPECT_EQ(run.points[run.points.size() - c.tail.size() + i].Time, c.tail[i]) << c.step;
 
         StormRun everyMinute;
-        everyMinute.storm.Storm_Time = c.duration;
+        everyMinute.storm.duration = c.duration;
         everyMinute.compute();
-        EXPECT_EQ(run.storm.Strom_Overall_Rainfall, everyMinute.storm.Strom_Overall_Rainfall);
-        EXPECT_EQ(run.storm.Strom_Average_Rainfall_Intensity, run.storm.Strom_Overall_Rainfall / c.duration);
+        EXPECT_EQ(run.storm.totalDepth, everyMinute.storm.totalDepth);
+        EXPECT_EQ(run.storm.averageIntensity, run.storm.totalDepth / c.duration);
     }
     StormRun five;
-    five.storm.Storm_Step = 5;
+    five.storm.step = 5;
     five.compute();
     expectClose(five.minute(50).Intensity, 2.051696135088, "minute 50");
     expectClose(five.minute(50).Overall, 30.599323230328, "minute 50");
@@ -122,7 +122,7 @@ TEST(CalcRainPoints, StepListsItsMultiplesAndTheLastMinute)
 TEST(CalcRainPoints, ShapeOfTheStorm)
 {
     StormRun symmetric; // the peak on minute 60, computed on the rising limb
-    symmetric.storm.Storm_Percent = 0.5;
+    symmetric.storm.peakRatio = 0.5;
     symmetric.compute();
     ASSERT_FALSE(symmetric.failure);
     for (int k = 1; k <= 60; ++k)
@@ -130,26 +130,26 @@ TEST(CalcRainPoints, ShapeOfTheStorm)
     EXPECT_GT(symmetric.minute(60).Intensity, symmetric.minute(59).Intensity);
 
     StormRun unknownLog; // a logarithm other than lg or ln makes every intensity 0
-    unknownLog.storm.LG_LN = static_cast<Logarithm>(2);
+    unknownLog.storm.log = static_cast<Logarithm>(2);
     unknownLog.compute();
     ASSERT_FALSE(unknownLog.failure);
     for (const auto &point : unknownLog.points) {
         EXPECT_EQ(point.Intensity, 0);
         EXPECT_EQ(point.Overall, 0);
     }
-    EXPECT_EQ(unknownLog.storm.Strom_Overall_Rainfall, 0);
+    EXPECT_EQ(unknownLog.storm.totalDepth, 0);
 
     StormRun risingOnly; // r = 1: every minute before or on the peak
-    risingOnly.storm.Storm_Percent = 1;
+    risingOnly.storm.peakRatio = 1;
     risingOnly.compute();
     ASSERT_FALSE(risingOnly.failure);
     EXPECT_EQ(risingOnly.points.back().Intensity, risingOnly.points.back().Intensity);
     EXPECT_GT(risingOnly.points.back().Intensity, risingOnly.points[119].Intensity);
 
     StormRun natural;
-    natural.storm.LG_LN = Logarithm::Ln;
+    natural.storm.log = Logarithm::Ln;
     natural.compute();
-    EXPECT_GT(natural.storm.Strom_Overall_Rainfall, 60.634473401081); // ln 2 > lg 2
+    EXPECT_GT(natural.storm.totalDepth, 60.634473401081); // ln 2 > lg 2
 }
 
 TEST(CalcRainPoints, FailuresStopWhereTheyOccurAndKeepWhatWasDone)
@@ -158,46 +158,40 @@ TEST(CalcRainPoints, FailuresStopWhereTheyOccurAndKeepWhatWasDone)
     const struct
     {
         const char *name;
-        void (*set)(TExpressionObject &);
+        void (*set)(Storm &);
         const char *description;
         size_t rowsKept;
         bool totalWritten;
     } cases[] = {
-        {"step 0", [](TExpressionObject &s) { s.Storm_Step = 0; }, "Division by zero", 0, false},
-        {"peak ratio 0", [](TExpressionObject &s) { s.Storm_Percent = 0; },
-         "Invalid floating point operation", 0, false},
-        {"duration 0", [](TExpressionObject &s) { s.Storm_Time = 0; }, "Floating point division by zero", 1,
-         true},
+        {"step 0", [](Storm &s) { s.step = 0; }, "Division by zero", 0, false},
+        {"peak ratio 0", [](Storm &s) { s.peakRatio = 0; }, "Invalid floating point operation", 0, false},
+        {"duration 0", [](Storm &s) { s.duration = 0; }, "Floating point division by zero", 1, true},
         {"duration 0, no rain",
-         [](TExpressionObject &s) {
-             s.Storm_Time = 0;
-             s.LG_LN = static_cast<Logarithm>(7);
+         [](Storm &s) {
+             s.duration = 0;
+             s.log = static_cast<Logarithm>(7);
          },
          "Invalid floating point operation", 1, true},
-        {"duration -1", [](TExpressionObject &s) { s.Storm_Time = -1; }, "List index out of bounds (-1)", 0,
+        {"duration -1", [](Storm &s) { s.duration = -1; }, "List index out of bounds (-1)", 0, false},
+        {"duration -1e300", [](Storm &s) { s.duration = -1e300; }, "List index out of bounds (-1)", 0, false},
+        {"b 0 with the peak on minute 48", [](Storm &s) { s.b = 0; }, "Invalid floating point operation", 48,
          false},
-        {"duration -1e300", [](TExpressionObject &s) { s.Storm_Time = -1e300; },
-         "List index out of bounds (-1)", 0, false},
-        {"b 0 with the peak on minute 48", [](TExpressionObject &s) { s.b = 0; },
-         "Invalid floating point operation", 48, false},
-        {"negative power base from minute 36", [](TExpressionObject &s) { s.b = -30; },
+        {"negative power base from minute 36", [](Storm &s) { s.b = -30; },
          "Invalid floating point operation", 36, false},
-        {"return period 0", [](TExpressionObject &s) { s.Storm_RepeatYear = 0; },
-         "Floating point division by zero", 0, false},
-        {"negative return period", [](TExpressionObject &s) { s.Storm_RepeatYear = -2; },
-         "Invalid floating point operation", 0, false},
-        {"not a number", [](TExpressionObject &s) { s.c = std::nan(""); }, "Invalid floating point operation",
-         0, false},
+        {"return period 0", [](Storm &s) { s.period = 0; }, "Floating point division by zero", 0, false},
+        {"negative return period", [](Storm &s) { s.period = -2; }, "Invalid floating point operation", 0,
+         false},
+        {"not a number", [](Storm &s) { s.c = std::nan(""); }, "Invalid floating point operation", 0, false},
         {"too large for a double",
-         [](TExpressionObject &s) {
+         [](Storm &s) {
              s.a1 = 1e308;
              s.c = 1e10;
          },
          "Floating point overflow", 0, false},
-        {"power beyond extended precision, quotient 0", [](TExpressionObject &s) { s.n = 5000; },
+        {"power beyond extended precision, quotient 0", [](Storm &s) { s.n = 5000; },
          "Floating point overflow", 0, false},
         {"total beyond a double at minute 1",
-         [](TExpressionObject &s) {
+         [](Storm &s) {
              s.a1 = 1e308;
              s.c = 0;
              s.n = 0;
@@ -207,15 +201,15 @@ TEST(CalcRainPoints, FailuresStopWhereTheyOccurAndKeepWhatWasDone)
     for (const auto &c : cases) {
         StormRun run;
         c.set(run.storm);
-        run.storm.Strom_Overall_Rainfall = sentinel;
-        run.storm.Strom_Average_Rainfall_Intensity = sentinel;
+        run.storm.totalDepth = sentinel;
+        run.storm.averageIntensity = sentinel;
         run.compute();
         ASSERT_TRUE(run.failure) << c.name;
         EXPECT_EQ(run.failure->toStdString(), c.description) << c.name;
         EXPECT_EQ(run.points.size(), c.rowsKept) << c.name;
         EXPECT_FALSE(run.displayed) << c.name;
-        EXPECT_EQ(run.storm.Strom_Overall_Rainfall != sentinel, c.totalWritten) << c.name;
-        EXPECT_EQ(run.storm.Strom_Average_Rainfall_Intensity, sentinel) << c.name;
+        EXPECT_EQ(run.storm.totalDepth != sentinel, c.totalWritten) << c.name;
+        EXPECT_EQ(run.storm.averageIntensity, sentinel) << c.name;
     }
 }
 
@@ -223,56 +217,56 @@ TEST(CalcRainPoints, FailuresStopWhereTheyOccurAndKeepWhatWasDone)
 // operation. Both must give the same rows, totals and failures, bit for bit.
 TEST(CalcRainPoints, GivesWhatTheFullyCheckedComputationGives)
 {
-    const std::function<void(TExpressionObject &)> changes[] = {
-        [](TExpressionObject &) {},
-        [](TExpressionObject &s) {
-            s.Storm_Step = 7;
-            s.Storm_Time = 1440.5;
+    const std::function<void(Storm &)> changes[] = {
+        [](Storm &) {},
+        [](Storm &s) {
+            s.step = 7;
+            s.duration = 1440.5;
         },
-        [](TExpressionObject &s) { s.Storm_Step = -3; },
-        [](TExpressionObject &s) { s.b = -30; },
-        [](TExpressionObject &s) {
+        [](Storm &s) { s.step = -3; },
+        [](Storm &s) { s.b = -30; },
+        [](Storm &s) {
             s.b = -40;
             s.n = 2;
         }, // negative bases, a whole power
-        [](TExpressionObject &s) { s.n = 5000; },
-        [](TExpressionObject &s) {
+        [](Storm &s) { s.n = 5000; },
+        [](Storm &s) {
             s.n = -200;
             s.a1 = 1e-100;
         },
-        [](TExpressionObject &s) {
+        [](Storm &s) {
             s.a1 = 1e308;
             s.c = 0;
             s.n = 0;
         },
-        [](TExpressionObject &s) { s.Storm_Percent = 1e-300; },
-        [](TExpressionObject &s) { s.Storm_Percent = 1; },
-        [](TExpressionObject &s) { s.Storm_Percent = -0.5; },
-        [](TExpressionObject &s) { s.b = std::numeric_limits<double>::infinity(); },
-        [](TExpressionObject &s) { s.LG_LN = static_cast<Logarithm>(7); },
-        [](TExpressionObject &s) {
+        [](Storm &s) { s.peakRatio = 1e-300; },
+        [](Storm &s) { s.peakRatio = 1; },
+        [](Storm &s) { s.peakRatio = -0.5; },
+        [](Storm &s) { s.b = std::numeric_limits<double>::infinity(); },
+        [](Storm &s) { s.log = static_cast<Logarithm>(7); },
+        [](Storm &s) {
             s.a1 = 1e308;
             s.c = 1e10;
         },
-        [](TExpressionObject &s) { s.Storm_Time = 0; },
+        [](Storm &s) { s.duration = 0; },
         // Long storms, computed in blocks on two threads: the rows and a
         // failure far into the storm stay those of the reference.
-        [](TExpressionObject &s) { s.Storm_Time = 600000.5; },
-        [](TExpressionObject &s) {
-            s.Storm_Time = 600000;
-            s.Storm_Step = 7;
+        [](Storm &s) { s.duration = 600000.5; },
+        [](Storm &s) {
+            s.duration = 600000;
+            s.step = 7;
         },
-        [](TExpressionObject &s) {
-            s.Storm_Time = 600000;
-            s.Storm_Percent = 0.99;
+        [](Storm &s) {
+            s.duration = 600000;
+            s.peakRatio = 0.99;
             s.b = -30;
         },
     };
     for (size_t i = 0; i < std::size(changes); ++i) {
         SCOPED_TRACE(i);
-        TExpressionObject fast = StartUpStorm();
+        Storm fast = StartUpStorm();
         changes[i](fast);
-        TExpressionObject reference = fast;
+        Storm reference = fast;
         RainPoints fastRows;
         RainPoints referenceRows;
         const auto fastFailure = CalcRainPoints(fast, fastRows, false, 4);
@@ -283,8 +277,7 @@ TEST(CalcRainPoints, GivesWhatTheFullyCheckedComputationGives)
             EXPECT_EQ(
                 std::memcmp(fastRows.data(), referenceRows.data(), fastRows.size() * sizeof(TRainPoint)), 0);
         }
-        EXPECT_EQ(QString::number(fast.Strom_Overall_Rainfall, 'g', 17),
-                  QString::number(reference.Strom_Overall_Rainfall, 'g', 17));
+        EXPECT_EQ(QString::number(fast.totalDepth, 'g', 17), QString::number(reference.totalDepth, 'g', 17));
     }
 }
 
@@ -293,7 +286,7 @@ TEST(CalcRainPoints, RefusesDurationsItCannotCount)
     for (double duration :
          {1e12, 1e300, double(MaxStormMinutes) + 1, double(MaxStormMinutes) + 0.5, std::nan(""), HUGE_VAL}) {
         StormRun run;
-        run.storm.Storm_Time = duration;
+        run.storm.duration = duration;
         run.compute();
         ASSERT_TRUE(run.failure) << duration;
         EXPECT_TRUE(run.failure->contains(QStringLiteral("10000000"))) << run.failure->toStdString();
@@ -304,7 +297,7 @@ TEST(CalcRainPoints, RefusesDurationsItCannotCount)
 
 TEST(CalcRainPoints, DisplayStepFailureIsReportedLikeAComputationFailure)
 {
-    TExpressionObject storm = StartUpStorm();
+    Storm storm = StartUpStorm();
     RainPoints points;
     const auto failure = CalcRainPoints(storm, points, false, 4, [](const RainPoints &) {
         throw PluvionError(QStringLiteral("Unable to write to /nowhere/options.ini"));

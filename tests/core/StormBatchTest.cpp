@@ -25,15 +25,14 @@ QByteArray fileBytes(const QString &path)
 // The storm computed on its own, as the window computes it.
 struct SingleStorm
 {
-    TExpressionObject storm;
+    Storm storm;
     RainPoints rows;
 };
 
-SingleStorm computeSingle(TExpressionObject storm, double period, double duration, int precision,
-                          bool calcByShow)
+SingleStorm computeSingle(Storm storm, double period, double duration, int precision, bool calcByShow)
 {
-    storm.Storm_RepeatYear = period;
-    storm.Storm_Time = duration;
+    storm.period = period;
+    storm.duration = duration;
     SingleStorm single{storm, {}};
     EXPECT_FALSE(CalcRainPoints(single.storm, single.rows, calcByShow, precision));
     return single;
@@ -63,7 +62,7 @@ TEST(StormBatch, WritesEveryStormAndASummaryThatMatchesTheSingleStorms)
     StormBatchRequest request;
     request.periods = {2, 10};
     request.durations = {120, 60};
-    request.storm.Storm_Step = 5;
+    request.storm.step = 5;
     request.timeFormat = 1;
     request.folder = dir.filePath(QStringLiteral("new/batch")); // created with its parent
     QList<QPair<int, int>> told;
@@ -112,8 +111,8 @@ TEST(StormBatch, WritesEveryStormAndASummaryThatMatchesTheSingleStorms)
                                       QStringLiteral("0.4"),
                                       QStringLiteral("5"),
                                       QStringLiteral("瞬时雨强"),
-                                      ShownValue(single.storm.Strom_Overall_Rainfall, 4),
-                                      ShownValue(single.storm.Strom_Average_Rainfall_Intensity, 4),
+                                      ShownValue(single.storm.totalDepth, 4),
+                                      ShownValue(single.storm.averageIntensity, 4),
                                       ShownValue(peak, 4),
                                       QString::number(qint64(peakMinute)),
                                       ShownValue(FormulaDepth(single.storm), 4)};
@@ -132,8 +131,8 @@ TEST(StormBatch, BlockModeSummaryWithADecimalComma)
     StormBatchRequest request;
     request.periods = {2};
     request.durations = {120, 90.5};
-    request.storm.StormMode = CalcMode::Block;
-    request.storm.Storm_Step = 5;
+    request.storm.mode = CalcMode::Block;
+    request.storm.step = 5;
     request.precision = 3;
     request.calcByShow = true;
     request.keepRows = true;
@@ -149,7 +148,7 @@ TEST(StormBatch, BlockModeSummaryWithADecimalComma)
 
     const SingleStorm single = computeSingle(request.storm, 2, 90.5, 3, true);
     EXPECT_EQ(outcome.storms[1].rows.size(), single.rows.size()); // kept for the charts
-    EXPECT_EQ(outcome.storms[1].storm.Strom_Overall_Rainfall, single.storm.Strom_Overall_Rainfall);
+    EXPECT_EQ(outcome.storms[1].storm.totalDepth, single.storm.totalDepth);
     EXPECT_EQ(fileBytes(outcome.storms[1].csvPath), singleCsv(single, 0, 3, comma));
     EXPECT_TRUE(outcome.storms[1].csvPath.endsWith(QStringLiteral("P=2年 t=90,5分 r=0,4.csv")));
 }
@@ -162,9 +161,9 @@ TEST(StormBatch, AFailingStormIsToldAndTheRestStillRun)
     request.durations = {60, 2e7, 120};
     request.folder = dir.path();
     // A folder where the P=5 T=60 CSV should go: that file cannot be written.
-    TExpressionObject blocked = request.storm;
-    blocked.Storm_RepeatYear = 5;
-    blocked.Storm_Time = 60;
+    Storm blocked = request.storm;
+    blocked.period = 5;
+    blocked.duration = 60;
     ASSERT_TRUE(QDir(dir.path()).mkdir(CsvProposedName(blocked, {})));
 
     QStringList told;
@@ -243,13 +242,13 @@ TEST(StormBatch, RefusedBeforeAnythingIsWritten)
 
 TEST(StormBatch, FormulaIntensityIsTheDepthOverTheDuration)
 {
-    const TExpressionObject storm = StartUpStorm(); // T = 120
+    const Storm storm = StartUpStorm(); // T = 120
     EXPECT_DOUBLE_EQ(*FormulaIntensity(storm, 120), FormulaDepth(storm) / 120);
     // a / (t + b)^n with a = 9.5981 (1 + 0.846 lg 2) at one minute.
     EXPECT_NEAR(*FormulaIntensity(storm, 1), 9.5981 * (1 + 0.846 * std::log10(2.0)) / std::pow(8.0, 0.656),
                 1e-12);
-    TExpressionObject noPeriod = storm;
-    noPeriod.Storm_RepeatYear = 0;
+    Storm noPeriod = storm;
+    noPeriod.period = 0;
     EXPECT_FALSE(FormulaIntensity(noPeriod, 60));
     EXPECT_FALSE(FormulaIntensity(storm, 0));
     EXPECT_FALSE(FormulaIntensity(storm, std::nan("")));

@@ -26,30 +26,29 @@ StormEntry StartUpEntry()
     return e;
 }
 
-auto fields(const TExpressionObject &s)
+auto fields(const Storm &s)
 {
-    return std::tie(s.F_type, s.a1, s.a1_167, s.c, s.b, s.n, s.LG_LN, s.Storm_RepeatYear, s.Storm_Time,
-                    s.Storm_Step, s.Storm_Percent, s.Strom_Average_Rainfall_Intensity,
-                    s.Strom_Overall_Rainfall, s.StormMode);
+    return std::tie(s.form, s.a1, s.a1Flow, s.c, s.b, s.n, s.log, s.period, s.duration, s.step, s.peakRatio,
+                    s.averageIntensity, s.totalDepth, s.mode);
 }
 
 // A storm with results, to store into: every field differs from the start-up entry.
-TExpressionObject ComputedStorm()
+Storm ComputedStorm()
 {
-    TExpressionObject s;
-    s.F_type = 1;
+    Storm s;
+    s.form = FormulaForm::Flow;
     s.a1 = 3;
-    s.a1_167 = 500;
+    s.a1Flow = 500;
     s.c = 0.5;
     s.b = 12;
     s.n = 0.7;
-    s.LG_LN = Logarithm::Ln;
-    s.Storm_RepeatYear = 50;
-    s.Storm_Time = 180;
-    s.Storm_Step = 5;
-    s.Storm_Percent = 0.35;
-    s.Strom_Average_Rainfall_Intensity = 1.5;
-    s.Strom_Overall_Rainfall = 270;
+    s.log = Logarithm::Ln;
+    s.period = 50;
+    s.duration = 180;
+    s.step = 5;
+    s.peakRatio = 0.35;
+    s.averageIntensity = 1.5;
+    s.totalDepth = 270;
     return s;
 }
 
@@ -151,23 +150,23 @@ TEST(StormEntryStore, StoresEveryParameterAndZeroesTheResults)
     entry.stormPercent = QStringLiteral("0.999");
     entry.step = QStringLiteral("0");
     entry.stormMode = 1;
-    TExpressionObject storm = ComputedStorm();
+    Storm storm = ComputedStorm();
 
     ASSERT_TRUE(StoreStormEntry(entry, storm, Separators{}));
-    EXPECT_EQ(storm.StormMode, CalcMode::Block);
-    EXPECT_EQ(storm.F_type, 0);
+    EXPECT_EQ(storm.mode, CalcMode::Block);
+    EXPECT_EQ(storm.form, FormulaForm::Intensity);
     EXPECT_EQ(storm.a1, 10);
-    EXPECT_EQ(GeneralNumber(storm.a1_167), "1666.66666666667");
+    EXPECT_EQ(GeneralNumber(storm.a1Flow), "1666.66666666667");
     EXPECT_EQ(storm.c, 0.846);
     EXPECT_EQ(storm.b, 7);
     EXPECT_EQ(storm.n, 0.656);
-    EXPECT_EQ(storm.LG_LN, Logarithm::Ln);
-    EXPECT_EQ(storm.Storm_RepeatYear, 0);
-    EXPECT_EQ(storm.Storm_Time, 1440);
-    EXPECT_EQ(storm.Storm_Percent, 0.999);
-    EXPECT_EQ(storm.Storm_Step, 0);
-    EXPECT_EQ(storm.Strom_Average_Rainfall_Intensity, 0);
-    EXPECT_EQ(storm.Strom_Overall_Rainfall, 0);
+    EXPECT_EQ(storm.log, Logarithm::Ln);
+    EXPECT_EQ(storm.period, 0);
+    EXPECT_EQ(storm.duration, 1440);
+    EXPECT_EQ(storm.peakRatio, 0.999);
+    EXPECT_EQ(storm.step, 0);
+    EXPECT_EQ(storm.averageIntensity, 0);
+    EXPECT_EQ(storm.totalDepth, 0);
 }
 
 TEST(StormEntryStore, TypedValueKeepsItsFormAndTheOtherIsDerived)
@@ -177,7 +176,7 @@ TEST(StormEntryStore, TypedValueKeepsItsFormAndTheOtherIsDerived)
         int form;
         const char *typed;
         const char *a1;
-        const char *a1_167;
+        const char *a1Flow;
     };
     const Case cases[] = {
         {0, "10", "10", "1666.66666666667"},  {0, "9.5981", "9.5981", "1599.68333333333"},
@@ -189,11 +188,11 @@ TEST(StormEntryStore, TypedValueKeepsItsFormAndTheOtherIsDerived)
         StormEntry entry = StartUpEntry();
         entry.stormType = c.form;
         entry.a1 = QString::fromLatin1(c.typed);
-        TExpressionObject storm = ComputedStorm();
+        Storm storm = ComputedStorm();
         ASSERT_TRUE(StoreStormEntry(entry, storm, Separators{}));
-        EXPECT_EQ(storm.F_type, c.form);
+        EXPECT_EQ(storm.form, FormulaForm(c.form));
         EXPECT_EQ(GeneralNumber(storm.a1), c.a1);
-        EXPECT_EQ(GeneralNumber(storm.a1_167), c.a1_167);
+        EXPECT_EQ(GeneralNumber(storm.a1Flow), c.a1Flow);
     }
 }
 
@@ -212,7 +211,7 @@ TEST(StormEntryStore, AnyValueThatDoesNotConvertLeavesTheStormUntouched)
         StormEntry entry = StartUpEntry();
         entry.stormType = 1;
         change(entry);
-        TExpressionObject storm = ComputedStorm();
+        Storm storm = ComputedStorm();
         EXPECT_FALSE(StoreStormEntry(entry, storm, Separators{}));
         EXPECT_EQ(fields(storm), fields(ComputedStorm()));
     }
@@ -225,15 +224,15 @@ TEST(StormEntryStore, NoSelectedEntryStoresMinusOneAndTwoHundredFiftyFive)
     entry.lgLn = -1;
     entry.stormMode = -1;
     entry.a1 = QStringLiteral("20");
-    TExpressionObject storm = ComputedStorm();
-    storm.StormMode = CalcMode::Block;
+    Storm storm = ComputedStorm();
+    storm.mode = CalcMode::Block;
 
     ASSERT_TRUE(StoreStormEntry(entry, storm, Separators{}));
-    EXPECT_EQ(storm.F_type, -1);
+    EXPECT_EQ(storm.form, FormulaForm(-1));
     EXPECT_EQ(storm.a1, 3);
-    EXPECT_EQ(storm.a1_167, 500);
-    EXPECT_EQ(storm.LG_LN, static_cast<Logarithm>(255));
-    EXPECT_EQ(storm.StormMode, CalcMode::Block); // no mode chosen: the storm keeps its own
+    EXPECT_EQ(storm.a1Flow, 500);
+    EXPECT_EQ(storm.log, static_cast<Logarithm>(255));
+    EXPECT_EQ(storm.mode, CalcMode::Block); // no mode chosen: the storm keeps its own
     EXPECT_EQ(storm.c, 0.846);
 }
 
@@ -244,13 +243,13 @@ TEST(StormEntryStore, ReadsNumbersWithTheLocaleSeparator)
     entry.stormPercent = QStringLiteral("0,4");
     Separators comma;
     comma.decimal = u',';
-    TExpressionObject storm;
+    Storm storm;
     EXPECT_FALSE(StoreStormEntry(entry, storm, comma)); // "0.846" is no number with a comma separator
     entry.c = QStringLiteral("0,846");
     entry.n = QStringLiteral("0,656");
     ASSERT_TRUE(StoreStormEntry(entry, storm, comma));
     EXPECT_EQ(storm.a1, 9.5981);
-    EXPECT_EQ(storm.Storm_Percent, 0.4);
+    EXPECT_EQ(storm.peakRatio, 0.4);
 }
 
 } // namespace

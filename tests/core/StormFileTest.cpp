@@ -31,58 +31,41 @@ QString SignLine()
 }
 
 // A storm in the flow form, with results that reading must leave alone.
-TExpressionObject FlowFormStorm()
+Storm FlowFormStorm()
 {
-    TExpressionObject s;
-    s.F_type = 1;
-    s.a1_167 = 1667;
+    Storm s;
+    s.form = FormulaForm::Flow;
+    s.a1Flow = 1667;
     s.a1 = 10.002;
     s.c = 0.5;
     s.b = 12.25;
     s.n = 0.71;
-    s.LG_LN = Logarithm::Ln;
-    s.Storm_RepeatYear = 50;
-    s.Storm_Time = 180;
-    s.Storm_Step = 5;
-    s.Storm_Percent = 0.35;
-    s.Strom_Average_Rainfall_Intensity = 1.5;
-    s.Strom_Overall_Rainfall = 270;
+    s.log = Logarithm::Ln;
+    s.period = 50;
+    s.duration = 180;
+    s.step = 5;
+    s.peakRatio = 0.35;
+    s.averageIntensity = 1.5;
+    s.totalDepth = 270;
     return s;
 }
 
 // A storm to read into: every field differs from FlowFormStorm.
-TExpressionObject ReadTarget()
+Storm ReadTarget()
 {
-    TExpressionObject s = StartUpStorm();
-    s.Strom_Average_Rainfall_Intensity = 7;
-    s.Strom_Overall_Rainfall = 8;
+    Storm s = StartUpStorm();
+    s.averageIntensity = 7;
+    s.totalDepth = 8;
     return s;
-}
-
-void ExpectSameStorm(const TExpressionObject &actual, const TExpressionObject &expected)
-{
-    EXPECT_EQ(actual.F_type, expected.F_type);
-    EXPECT_EQ(actual.a1, expected.a1);
-    EXPECT_EQ(actual.a1_167, expected.a1_167);
-    EXPECT_EQ(actual.c, expected.c);
-    EXPECT_EQ(actual.b, expected.b);
-    EXPECT_EQ(actual.n, expected.n);
-    EXPECT_EQ(actual.LG_LN, expected.LG_LN);
-    EXPECT_EQ(actual.Storm_RepeatYear, expected.Storm_RepeatYear);
-    EXPECT_EQ(actual.Storm_Time, expected.Storm_Time);
-    EXPECT_EQ(actual.Storm_Step, expected.Storm_Step);
-    EXPECT_EQ(actual.Storm_Percent, expected.Storm_Percent);
-    EXPECT_EQ(actual.Strom_Average_Rainfall_Intensity, expected.Strom_Average_Rainfall_Intensity);
-    EXPECT_EQ(actual.Strom_Overall_Rainfall, expected.Strom_Overall_Rainfall);
 }
 
 // The parameters of FlowFormStorm, as the reader expects them after reading
 // into ReadTarget (the results stay those of the target).
-TExpressionObject FlowFormStormAsRead()
+Storm FlowFormStormAsRead()
 {
-    TExpressionObject s = FlowFormStorm();
-    s.Strom_Average_Rainfall_Intensity = ReadTarget().Strom_Average_Rainfall_Intensity;
-    s.Strom_Overall_Rainfall = ReadTarget().Strom_Overall_Rainfall;
+    Storm s = FlowFormStorm();
+    s.averageIntensity = ReadTarget().averageIntensity;
+    s.totalDepth = ReadTarget().totalDepth;
     return s;
 }
 
@@ -134,9 +117,9 @@ TEST_F(StormFileTest, WrittenStormReadsBackUnderTheSameDecimalSeparator)
         WriteStormFile(path("storm.txt"), FlowFormStorm(), sep);
         EXPECT_TRUE(readBytes("storm.txt").contains("a1=10" + QString(decimal).toLatin1() + "002\r\n"));
 
-        TExpressionObject storm = ReadTarget();
+        Storm storm = ReadTarget();
         EXPECT_EQ(ReadStormFile(path("storm.txt"), storm, sep), StormFileReadResult::Read);
-        ExpectSameStorm(storm, FlowFormStormAsRead());
+        EXPECT_EQ(storm, FlowFormStormAsRead());
     }
 }
 
@@ -174,30 +157,30 @@ TEST(StormFileParseTest, KeysAreFoundByTheirFirstLineWhateverTheCaseAndOrder)
         "a1=99",
         "other=3",
     };
-    TExpressionObject storm = ReadTarget();
+    Storm storm = ReadTarget();
     EXPECT_EQ(ParseStormText(lines, storm, Separators{}), StormFileReadResult::Read);
-    ExpectSameStorm(storm, FlowFormStormAsRead());
+    EXPECT_EQ(storm, FlowFormStormAsRead());
 }
 
 TEST(StormFileParseTest, FileWithoutFormTypeIsInTheIntensityForm)
 {
-    TExpressionObject storm = ReadTarget();
+    Storm storm = ReadTarget();
     // The a1_167 line of such a file is ignored.
     ParseStormText(FlowFormLines({{"F_type", ""}}), storm, Separators{});
 
-    TExpressionObject expected = FlowFormStormAsRead();
-    expected.F_type = 0;
-    expected.a1_167 = 10.002 / FlowFormFactor;
-    ExpectSameStorm(storm, expected);
+    Storm expected = FlowFormStormAsRead();
+    expected.form = FormulaForm::Intensity;
+    expected.a1Flow = 10.002 / FlowFormFactor;
+    EXPECT_EQ(storm, expected);
 }
 
 TEST(StormFileParseTest, LogarithmKeepsTheLowEightBits)
 {
     const std::pair<QString, int> cases[] = {{"257", 1}, {"-1", 255}, {"256", 0}, {"2", 2}};
     for (const auto &[text, expected] : cases) {
-        TExpressionObject storm = ReadTarget();
+        Storm storm = ReadTarget();
         ParseStormText(FlowFormLines({{"LG_LN", "LG_LN=" + text}}), storm, Separators{});
-        EXPECT_EQ(static_cast<int>(storm.LG_LN), expected) << text.toStdString();
+        EXPECT_EQ(static_cast<int>(storm.log), expected) << text.toStdString();
     }
 }
 
@@ -209,10 +192,10 @@ TEST(StormFileParseTest, FileWithoutTheSignatureIsRefusedAndChangesNothing)
     for (const QString &signLine : cases) {
         QStringList lines = FlowFormLines();
         lines[0] = signLine;
-        TExpressionObject storm = ReadTarget();
+        Storm storm = ReadTarget();
         EXPECT_EQ(ParseStormText(lines, storm, Separators{}), StormFileReadResult::NotAStormFile)
             << signLine.toStdString();
-        ExpectSameStorm(storm, ReadTarget());
+        EXPECT_EQ(storm, ReadTarget());
     }
 }
 
@@ -237,31 +220,32 @@ TEST(StormFileParseTest, FirstValueThatFailsIsReportedAndTheStormIsUntouched)
         {{{"F_type", "F_type="}, {"a1_167", "a1_167=w"}}, intError.arg("")},
     };
     for (const Case &c : cases) {
-        TExpressionObject storm = ReadTarget();
+        Storm storm = ReadTarget();
         EXPECT_EQ(ErrorOf([&] { ParseStormText(FlowFormLines(c.replaced), storm, Separators{}); }),
                   c.message);
-        ExpectSameStorm(storm, ReadTarget());
+        EXPECT_EQ(storm, ReadTarget());
     }
 }
 
 TEST_F(StormFileTest, BlockModeAddsItsKeyAndReadsBack)
 {
-    TExpressionObject block = FlowFormStorm();
-    block.StormMode = CalcMode::Block;
+    Storm block = FlowFormStorm();
+    block.mode = CalcMode::Block;
     WriteStormFile(path("block.txt"), block, Separators{});
     const QByteArray bytes = readBytes("block.txt");
     // The default storm's twelve lines, then the mode.
     WriteStormFile(path("instant.txt"), FlowFormStorm(), Separators{});
     EXPECT_EQ(bytes, readBytes("instant.txt") + QByteArray::fromHex("bcc6cbe3c4a3cabd") + "=1\r\n");
 
-    TExpressionObject storm = ReadTarget();
+    Storm storm = ReadTarget();
     ASSERT_EQ(ReadStormFile(path("block.txt"), storm, Separators{}), StormFileReadResult::Read);
-    EXPECT_EQ(storm.StormMode, CalcMode::Block);
-    ExpectSameStorm(storm, FlowFormStormAsRead());
+    Storm expected = FlowFormStormAsRead();
+    expected.mode = CalcMode::Block;
+    EXPECT_EQ(storm, expected);
 
     // A file without the key is in the default mode, whatever the storm was in.
     ASSERT_EQ(ReadStormFile(path("instant.txt"), storm, Separators{}), StormFileReadResult::Read);
-    EXPECT_EQ(storm.StormMode, CalcMode::Instant);
+    EXPECT_EQ(storm.mode, CalcMode::Instant);
 }
 
 TEST(StormFileParseTest, BadModeIsReportedAndTheStormIsUntouched)
@@ -273,14 +257,14 @@ TEST(StormFileParseTest, BadModeIsReportedAndTheStormIsUntouched)
         {"7", UnknownStormModeMessage("7")},
     };
     for (const auto &[value, message] : cases) {
-        TExpressionObject storm = ReadTarget();
-        storm.StormMode = CalcMode::Block;
-        const TExpressionObject before = storm;
+        Storm storm = ReadTarget();
+        storm.mode = CalcMode::Block;
+        const Storm before = storm;
         EXPECT_EQ(
             ErrorOf([&] { ParseStormText(FlowFormLines() << "计算模式=" + value, storm, Separators{}); }),
             message);
-        ExpectSameStorm(storm, before);
-        EXPECT_EQ(storm.StormMode, CalcMode::Block);
+        EXPECT_EQ(storm, before);
+        EXPECT_EQ(storm.mode, CalcMode::Block);
     }
 }
 
@@ -313,9 +297,9 @@ TEST_F(StormFileTest, FileIsDecodedByItsByteOrderMarkAndSplitAtAnyLineEnd)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         writeBytes("storm.txt", c.bytes);
-        TExpressionObject storm = ReadTarget();
+        Storm storm = ReadTarget();
         EXPECT_EQ(ReadStormFile(path("storm.txt"), storm, Separators{}), c.result);
-        ExpectSameStorm(storm, c.result == StormFileReadResult::Read ? FlowFormStormAsRead() : ReadTarget());
+        EXPECT_EQ(storm, c.result == StormFileReadResult::Read ? FlowFormStormAsRead() : ReadTarget());
     }
 }
 
@@ -339,9 +323,9 @@ TEST_F(StormFileTest, UnreadableFileIsReportedWithTheSystemsReason)
             name == QLatin1String("folder.txt") ? NotARegularFileReason() : probe.errorString();
         const QString expected = QStringLiteral("Cannot open file \"%1\". %2").arg(path(name), reason);
 
-        TExpressionObject storm = ReadTarget();
+        Storm storm = ReadTarget();
         EXPECT_EQ(ErrorOf([&] { ReadStormFile(path(name), storm, Separators{}); }), expected);
-        ExpectSameStorm(storm, ReadTarget());
+        EXPECT_EQ(storm, ReadTarget());
     }
 }
 

@@ -61,13 +61,13 @@ SwmmFragment parseFragment(const QByteArray &bytes)
     return fragment;
 }
 
-TExpressionObject stormOf(CalcMode mode, double T, double r, int step)
+Storm stormOf(CalcMode mode, double T, double r, int step)
 {
-    TExpressionObject storm = StartUpStorm();
-    storm.StormMode = mode;
-    storm.Storm_Time = T;
-    storm.Storm_Percent = r;
-    storm.Storm_Step = step;
+    Storm storm = StartUpStorm();
+    storm.mode = mode;
+    storm.duration = T;
+    storm.peakRatio = r;
+    storm.step = step;
     return storm;
 }
 
@@ -106,7 +106,7 @@ TEST(SwmmExport, SeriesHoldsTheFormulaDepthInEitherMode)
         for (const CalcMode mode : {CalcMode::Block, CalcMode::Instant}) {
             SCOPED_TRACE(c.name.toStdString() + " step " + std::to_string(c.step) + " mode " +
                          std::to_string(int(mode)));
-            const TExpressionObject storm = stormOf(mode, c.T, c.r, c.step);
+            const Storm storm = stormOf(mode, c.T, c.r, c.step);
             const QByteArray bytes = SwmmFragmentBytes(storm);
             EXPECT_TRUE(bytes.endsWith("\r\n"));
             EXPECT_FALSE(bytes.contains('\t'));
@@ -149,7 +149,7 @@ TEST(SwmmExport, DefaultStormAtStepSevenKeepsItsDepth)
     // 7 minutes, would misstate the storm's depth; the block series lists
     // the exact averages and ends at 1:31, one step after its last value at
     // 1:24.
-    const TExpressionObject storm = stormOf(CalcMode::Instant, 90.7, 0.4, 7);
+    const Storm storm = stormOf(CalcMode::Instant, 90.7, 0.4, 7);
     const SwmmFragment fragment = parseFragment(SwmmFragmentBytes(storm));
     ASSERT_EQ(fragment.minutes.size(), 14);
     EXPECT_EQ(fragment.minutes[12], 84);
@@ -181,7 +181,7 @@ TEST(SwmmExport, TimesAndWriting)
     for (const auto &t : times)
         EXPECT_EQ(SwmmHourMinute(t.minutes), QString::fromLatin1(t.text));
 
-    const TExpressionObject storm = stormOf(CalcMode::Block, 120, 0.4, 5);
+    const Storm storm = stormOf(CalcMode::Block, 120, 0.4, 5);
     const QByteArray expected = SwmmFragmentBytes(storm);
 
     QBuffer buffer;
@@ -208,7 +208,7 @@ TEST(SwmmExport, TimesAndWriting)
 // between them, as a file and through the device alike.
 TEST(SwmmExport, LongSeriesIsWrittenInPiecesWithTheSameBytes)
 {
-    const TExpressionObject storm = stormOf(CalcMode::Block, 20000, 0.4, 1);
+    const Storm storm = stormOf(CalcMode::Block, 20000, 0.4, 1);
     const QByteArray expected = SwmmFragmentLines(storm).join(QStringLiteral("\r\n")).toUtf8();
     int pieces = 0;
     QByteArray streamed;

@@ -416,7 +416,7 @@ TEST(DataDocument, WithoutRowsTheTableHasOnlyItsHeader)
 
 TEST(DataDocument, NamesFollowTheDialogRules)
 {
-    const TExpressionObject storm = StartUpStorm();
+    const Storm storm = StartUpStorm();
     EXPECT_EQ(DataDocumentProposedName(storm), QStringLiteral("芝加哥雨型计算数据 P=2年 T=120分 R=0.4.docx"));
     EXPECT_EQ(CalcReportProposedName(storm), QStringLiteral("雨型计算书 P=2年 T=120分 R=0.4.docx"));
     EXPECT_EQ(CalcReportProposedName(storm, Separators{u',', u':'}),
@@ -501,19 +501,19 @@ TEST(WordFiles, FailuresLeaveNoWorkingFolderAndNoFile)
 
 // ---- the report ---------------------------------------------------------
 
-TExpressionObject ComputedStorm(int step, int fType)
+Storm ComputedStorm(int step, int fType)
 {
-    TExpressionObject storm = StartUpStorm();
-    storm.Storm_Step = step;
-    storm.F_type = fType;
+    Storm storm = StartUpStorm();
+    storm.step = step;
+    storm.form = FormulaForm(fType);
     RainPoints points;
     EXPECT_FALSE(CalcRainPoints(storm, points, false, 4).has_value());
     return storm;
 }
 
-TableRows TableOf(const TExpressionObject &storm, int precision)
+TableRows TableOf(const Storm &storm, int precision)
 {
-    TExpressionObject computed = storm;
+    Storm computed = storm;
     RainPoints points;
     EXPECT_FALSE(CalcRainPoints(computed, points, false, precision).has_value());
     TableRows rows;
@@ -522,8 +522,8 @@ TableRows TableOf(const TExpressionObject &storm, int precision)
     return rows;
 }
 
-QByteArray ReportBytes(const TExpressionObject &storm, int precision, const TableRows &rows,
-                       const QByteArray &png, const Separators &sep = {})
+QByteArray ReportBytes(const Storm &storm, int precision, const TableRows &rows, const QByteArray &png,
+                       const Separators &sep = {})
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -533,7 +533,7 @@ QByteArray ReportBytes(const TExpressionObject &storm, int precision, const Tabl
 
 TEST(CalcReport, HasTheStructureThePictureAndTheTable)
 {
-    const TExpressionObject storm = ComputedStorm(5, 0);
+    const Storm storm = ComputedStorm(5, 0);
     const TableRows rows = TableOf(storm, 4);
     const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a") + QByteArray(300, 'x');
     const Package package = ReadPackage(ReportBytes(storm, 4, rows, png));
@@ -606,7 +606,7 @@ TEST(CalcReport, FunctionNamesInTheFormulasAreUpright)
     // "lg" is a function name, not the product of l and g: it stands in a
     // function's name as plain (non-italic) text, which both Word and
     // LibreOffice set upright.
-    const TExpressionObject storm = ComputedStorm(5, 0);
+    const Storm storm = ComputedStorm(5, 0);
     const QByteArray xml =
         ReadPackage(ReportBytes(storm, 4, TableOf(storm, 4), {})).part("word/document.xml");
     QXmlStreamReader reader(xml);
@@ -642,23 +642,23 @@ TEST(CalcReport, FunctionNamesInTheFormulasAreUpright)
 
 TEST(CalcReport, WritesParametersAndTotalsInTheGeneralForm)
 {
-    TExpressionObject flow = StartUpStorm();
-    flow.F_type = 1;
-    flow.Strom_Overall_Rainfall = 45.1;                // table shows 45.1000, the report 45.1
-    flow.Strom_Average_Rainfall_Intensity = 0.3758333; // rounded to 0.3758
-    flow.Storm_Percent = 0.1 + 0.2;                    // stored 0.30000000000000004
+    Storm flow = StartUpStorm();
+    flow.form = FormulaForm::Flow;
+    flow.totalDepth = 45.1;            // table shows 45.1000, the report 45.1
+    flow.averageIntensity = 0.3758333; // rounded to 0.3758
+    flow.peakRatio = 0.1 + 0.2;        // stored 0.30000000000000004
 
-    TExpressionObject other = StartUpStorm();
-    other.F_type = 2;
+    Storm other = StartUpStorm();
+    other.form = FormulaForm(2);
 
-    TExpressionObject noDepth = StartUpStorm(); // (T + b)^n of a negative base
-    noDepth.StormMode = CalcMode::Block;
+    Storm noDepth = StartUpStorm(); // (T + b)^n of a negative base
+    noDepth.mode = CalcMode::Block;
     noDepth.b = -200;
 
     struct Case
     {
         const char *what;
-        TExpressionObject storm;
+        Storm storm;
         int precision;
         Separators sep;
         QStringList paragraphs;

@@ -38,13 +38,13 @@ bool IsKnownFailure(const QString &description)
     return known.contains(description) || description.contains(QStringLiteral("10000000"));
 }
 
-void CheckInstantRows(const TExpressionObject &storm, const RainPoints &points)
+void CheckInstantRows(const Storm &storm, const RainPoints &points)
 {
-    const long long last = static_cast<long long>(std::trunc(storm.Storm_Time));
-    const long long step = std::llabs(static_cast<long long>(storm.Storm_Step));
+    const long long last = static_cast<long long>(std::trunc(storm.duration));
+    const long long step = std::llabs(static_cast<long long>(storm.step));
     const size_t expected = size_t(last / step + 1 + (last % step != 0 ? 1 : 0));
     FUZZ_CHECK(points.size() == expected, "%zu rows for T = %.17g and step %d, expected %zu", points.size(),
-               storm.Storm_Time, storm.Storm_Step, expected);
+               storm.duration, storm.step, expected);
     for (size_t i = 0; i < points.size(); ++i) {
         const double expectedTime = i + 1 == points.size() ? double(last) : double(i) * double(step);
         FUZZ_CHECK(points[i].Time == expectedTime, "row %zu has minute %.17g, expected %.17g", i,
@@ -52,18 +52,18 @@ void CheckInstantRows(const TExpressionObject &storm, const RainPoints &points)
     }
 }
 
-void CheckBlockRows(const TExpressionObject &storm, const RainPoints &points)
+void CheckBlockRows(const Storm &storm, const RainPoints &points)
 {
     // One step for every start k s below T.
-    const double step = std::fabs(double(storm.Storm_Step));
-    const long double T = storm.Storm_Time;
+    const double step = std::fabs(double(storm.step));
+    const long double T = storm.duration;
     long double count = std::floor(T / step);
     while (count * step < T)
         ++count;
     while (count > 0 && (count - 1) * step >= T)
         --count;
     FUZZ_CHECK((long double)points.size() == count, "%zu steps for T = %.17g and step %d", points.size(),
-               storm.Storm_Time, storm.Storm_Step);
+               storm.duration, storm.step);
     for (size_t i = 0; i < points.size(); ++i)
         FUZZ_CHECK(points[i].Time == double(i) * step, "step %zu starts at %.17g", i, points[i].Time);
 }
@@ -79,30 +79,30 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
     FuzzedDataProvider data(bytes, size);
-    TExpressionObject storm;
-    storm.F_type = data.ConsumeIntegralInRange<int32_t>(0, 1);
+    Storm storm;
+    storm.form = FormulaForm(data.ConsumeIntegralInRange<int32_t>(0, 1));
     storm.a1 = ConsumeAwkwardDouble(data);
-    storm.a1_167 = storm.a1 / FlowFormFactor;
+    storm.a1Flow = storm.a1 / FlowFormFactor;
     storm.c = ConsumeAwkwardDouble(data);
     storm.b = ConsumeAwkwardDouble(data);
     storm.n = ConsumeAwkwardDouble(data);
-    storm.LG_LN = static_cast<Logarithm>(data.ConsumeIntegral<uint8_t>() % 4);
-    storm.Storm_RepeatYear = ConsumeAwkwardDouble(data);
-    storm.Storm_Time = CappedDuration(ConsumeAwkwardDouble(data));
-    storm.Storm_Percent = ConsumeAwkwardDouble(data);
-    storm.Storm_Step =
+    storm.log = static_cast<Logarithm>(data.ConsumeIntegral<uint8_t>() % 4);
+    storm.period = ConsumeAwkwardDouble(data);
+    storm.duration = CappedDuration(ConsumeAwkwardDouble(data));
+    storm.peakRatio = ConsumeAwkwardDouble(data);
+    storm.step =
         data.ConsumeBool() ? data.ConsumeIntegralInRange<int32_t>(-10, 130) : data.ConsumeIntegral<int32_t>();
-    storm.StormMode = data.ConsumeBool() ? CalcMode::Block : CalcMode::Instant;
+    storm.mode = data.ConsumeBool() ? CalcMode::Block : CalcMode::Instant;
     const bool calcByShow = data.ConsumeBool();
     const int precision =
         data.ConsumeBool() ? data.ConsumeIntegralInRange<int>(0, 20) : data.ConsumeIntegral<int32_t>();
     // Results of an earlier storm, which a failure must leave in place.
-    storm.Strom_Average_Rainfall_Intensity = 1234.5;
-    storm.Strom_Overall_Rainfall = 6789.25;
+    storm.averageIntensity = 1234.5;
+    storm.totalDepth = 6789.25;
 
     // The reference computation, every operation checked: the generator must
     // give its rows, totals and failure bit for bit.
-    TExpressionObject reference = storm;
+    Storm reference = storm;
     RainPoints referencePoints;
     const std::optional<QString> referenceFailure =
         CalcRainPointsChecked(reference, referencePoints, calcByShow, precision);
@@ -123,21 +123,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
                                              points.size() * sizeof(TRainPoint)) == 0,
                "the rows differ from the reference's");
     const auto sameBits = [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; };
-    FUZZ_CHECK(
-        sameBits(storm.Strom_Overall_Rainfall, reference.Strom_Overall_Rainfall) &&
-            sameBits(storm.Strom_Average_Rainfall_Intensity, reference.Strom_Average_Rainfall_Intensity),
-        "the totals differ from the reference's");
+    FUZZ_CHECK(sameBits(storm.totalDepth, reference.totalDepth) &&
+                   sameBits(storm.averageIntensity, reference.averageIntensity),
+               "the totals differ from the reference's");
 
     if (failure) {
         FUZZ_CHECK(IsKnownFailure(*failure), "unknown failure: %s", Utf8(*failure).c_str());
         FUZZ_CHECK(displays == 0, "a failed storm was displayed");
-        FUZZ_CHECK(storm.Strom_Average_Rainfall_Intensity == 1234.5, "a failed storm wrote its average");
+        FUZZ_CHECK(storm.averageIntensity == 1234.5, "a failed storm wrote its average");
         return 0;
     }
 
     FUZZ_CHECK(displays == 1, "a computed storm was displayed %d times", displays);
     FUZZ_CHECK(!points.empty(), "a computed storm has no rows");
-    FUZZ_CHECK(storm.Strom_Overall_Rainfall == points.back().Overall, "the total is not the last row's");
+    FUZZ_CHECK(storm.totalDepth == points.back().Overall, "the total is not the last row's");
     for (const TRainPoint &row : points) {
         FUZZ_CHECK(std::isfinite(row.Intensity) && std::isfinite(row.Overall) && std::isfinite(row.Time),
                    "a row holds a value that is not finite");
@@ -145,8 +144,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
             FUZZ_CHECK(RoundToShown(precision, row.Intensity) == row.Intensity,
                        "an intensity %.17g has more than %d decimals", row.Intensity, precision);
     }
-    FUZZ_CHECK(std::isfinite(storm.Strom_Average_Rainfall_Intensity), "the average is not finite");
-    if (storm.StormMode == CalcMode::Instant)
+    FUZZ_CHECK(std::isfinite(storm.averageIntensity), "the average is not finite");
+    if (storm.mode == CalcMode::Instant)
         CheckInstantRows(storm, points);
     else
         CheckBlockRows(storm, points);

@@ -18,34 +18,33 @@ bool SameDouble(double a, double b)
     return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-bool SameStorm(const TExpressionObject &a, const TExpressionObject &b)
+bool SameStorm(const Storm &a, const Storm &b)
 {
-    return a.F_type == b.F_type && SameDouble(a.a1, b.a1) && SameDouble(a.a1_167, b.a1_167) &&
-           SameDouble(a.c, b.c) && SameDouble(a.b, b.b) && SameDouble(a.n, b.n) && a.LG_LN == b.LG_LN &&
-           SameDouble(a.Storm_RepeatYear, b.Storm_RepeatYear) && SameDouble(a.Storm_Time, b.Storm_Time) &&
-           a.Storm_Step == b.Storm_Step && SameDouble(a.Storm_Percent, b.Storm_Percent) &&
-           SameDouble(a.Strom_Average_Rainfall_Intensity, b.Strom_Average_Rainfall_Intensity) &&
-           SameDouble(a.Strom_Overall_Rainfall, b.Strom_Overall_Rainfall) && a.StormMode == b.StormMode;
+    return a.form == b.form && SameDouble(a.a1, b.a1) && SameDouble(a.a1Flow, b.a1Flow) &&
+           SameDouble(a.c, b.c) && SameDouble(a.b, b.b) && SameDouble(a.n, b.n) && a.log == b.log &&
+           SameDouble(a.period, b.period) && SameDouble(a.duration, b.duration) && a.step == b.step &&
+           SameDouble(a.peakRatio, b.peakRatio) && SameDouble(a.averageIntensity, b.averageIntensity) &&
+           SameDouble(a.totalDepth, b.totalDepth) && a.mode == b.mode;
 }
 
 // A storm no file holds, so that any field the reader touches shows.
-TExpressionObject Sentinel()
+Storm Sentinel()
 {
-    TExpressionObject storm;
-    storm.F_type = 77;
+    Storm storm;
+    storm.form = FormulaForm(77);
     storm.a1 = -123.25;
-    storm.a1_167 = 4.5e100;
+    storm.a1Flow = 4.5e100;
     storm.c = -0.0;
     storm.b = 1e-300;
     storm.n = 17;
-    storm.LG_LN = static_cast<Logarithm>(201);
-    storm.Storm_RepeatYear = -9;
-    storm.Storm_Time = 3.25;
-    storm.Storm_Step = -5;
-    storm.Storm_Percent = 12;
-    storm.Strom_Average_Rainfall_Intensity = 6.5;
-    storm.Strom_Overall_Rainfall = -7.75;
-    storm.StormMode = CalcMode::Block;
+    storm.log = static_cast<Logarithm>(201);
+    storm.period = -9;
+    storm.duration = 3.25;
+    storm.step = -5;
+    storm.peakRatio = 12;
+    storm.averageIntensity = 6.5;
+    storm.totalDepth = -7.75;
+    storm.mode = CalcMode::Block;
     return storm;
 }
 
@@ -59,7 +58,7 @@ bool IsReadFailure(const QString &description)
 // Reads the lines; when they hold a storm, saves and opens it twice.
 void ReadWriteRead(const QStringList &lines, const Separators &sep)
 {
-    TExpressionObject storm = Sentinel();
+    Storm storm = Sentinel();
     StormFileReadResult result;
     try {
         result = ParseStormText(lines, storm, sep);
@@ -74,19 +73,18 @@ void ReadWriteRead(const QStringList &lines, const Separators &sep)
         return;
     }
     // The results are the generator's, never the file's.
-    FUZZ_CHECK(
-        SameDouble(storm.Strom_Overall_Rainfall, Sentinel().Strom_Overall_Rainfall) &&
-            SameDouble(storm.Strom_Average_Rainfall_Intensity, Sentinel().Strom_Average_Rainfall_Intensity),
-        "reading changed the results");
+    FUZZ_CHECK(SameDouble(storm.totalDepth, Sentinel().totalDepth) &&
+                   SameDouble(storm.averageIntensity, Sentinel().averageIntensity),
+               "reading changed the results");
 
     // The values are written with 15 digits, so the first save may round;
     // from then on saving and opening changes nothing.
-    TExpressionObject saved = storm;
+    Storm saved = storm;
     for (int generation = 0; generation < 2; ++generation) {
         const QStringList written = StormFileLines(saved, sep);
         const QStringList decoded = DecodeLegacyLines(EncodeLegacyLines(written));
         FUZZ_CHECK(decoded == written, "the written lines do not decode to themselves");
-        TExpressionObject reread = Sentinel();
+        Storm reread = Sentinel();
         StormFileReadResult again = StormFileReadResult::NotAStormFile;
         try {
             again = ParseStormText(decoded, reread, sep);

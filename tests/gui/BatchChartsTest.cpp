@@ -34,8 +34,8 @@ StormBatchOutcome batchOf(const QTemporaryDir &dir, const QList<double> &periods
     StormBatchRequest request;
     request.periods = periods;
     request.durations = durations;
-    request.storm.StormMode = mode;
-    request.storm.Storm_Step = 5;
+    request.storm.mode = mode;
+    request.storm.step = 5;
     request.folder = dir.path();
     request.keepRows = true;
     return RunStormBatch(request, {});
@@ -104,8 +104,8 @@ TEST(BatchCharts, IdfChartHasACurvePerPeriodAndLogAxesWhenAsked)
         EXPECT_EQ(curves[2]->dataCount(), 0);
         // From one minute to the longest duration, on the formula.
         for (const int i : {0, 1, 3}) {
-            TExpressionObject storm = StartUpStorm();
-            storm.Storm_RepeatYear = periods[i];
+            Storm storm = StartUpStorm();
+            storm.period = periods[i];
             const auto data = curves[i]->data();
             ASSERT_GT(data->size(), 100);
             EXPECT_DOUBLE_EQ(data->constBegin()->key, 1);

@@ -85,7 +85,7 @@ TEST_F(FormulaFitDialogTest, PastedTableShowsFormulaAccuracyAndChart)
     child<QComboBox>(&dialog, "ComboBox_LgLn")->setCurrentIndex(1);
     child<QPushButton>(&dialog, "ButtonFit")->click();
     ASSERT_TRUE(dialog.fittedFormula());
-    EXPECT_EQ(dialog.fittedFormula()->log, PeriodLog::Ln);
+    EXPECT_EQ(dialog.fittedFormula()->log, Logarithm::Ln);
     EXPECT_NEAR(dialog.fittedFormula()->c, 0.8 / std::log(10.0), 1e-6);
 }
 

@@ -131,7 +131,7 @@ TEST_F(MainWindowTest, SeriesSwitchesKeepBothViewsInStep)
 TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
 {
     start();
-    window->storm().Storm_Step = 5;
+    window->storm().step = 5;
     window->viewOptions().TimeFormat = TimeColumn::Minutes;
     window->RefreshRainModel();
     ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 25);
@@ -149,7 +149,7 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
     EXPECT_EQ(cell(0, 1), QStringLiteral("0.1908"));
 
     // A block-average storm totals the formula depth; the option hides the check.
-    window->storm().StormMode = CalcMode::Block;
+    window->storm().mode = CalcMode::Block;
     window->viewOptions().ShowLabel_Formula_Depth = false;
     window->RefreshRainModel();
     ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 24);
@@ -166,8 +166,8 @@ TEST_F(MainWindowTest, FailedComputationKeepsTheTableAndChartAndRewritesTheLabel
     start();
     const QByteArray options = optionsBytes();
     QFile::remove(window->optionsFile());
-    window->storm().Storm_Step = 0;
-    window->storm().Storm_RepeatYear = 5;
+    window->storm().step = 0;
+    window->storm().period = 5;
     window->RefreshRainModel();
 
     ASSERT_EQ(prompts.messages.size(), 1);
@@ -258,12 +258,12 @@ TEST_F(MainWindowTest, StormFileCommands)
     window->Menu_SaveAs1Click();
     EXPECT_EQ(window->currentStormFile(), path("storm.txt"));
     ASSERT_TRUE(QFile::exists(path("storm.txt")));
-    window->storm().Storm_Time = 180;
+    window->storm().duration = 180;
     window->Menu_Save1Click();
     EXPECT_EQ(prompts.dialogs.size(), 2);
-    TExpressionObject reread = StartUpStorm();
+    Storm reread = StartUpStorm();
     ReadStormFile(path("storm.txt"), reread, Separators{});
-    EXPECT_EQ(reread.Storm_Time, 180);
+    EXPECT_EQ(reread.duration, 180);
 
     // Opening a q-form file restores it and remembers it.
     QFile flow(path("flow.txt"));
@@ -279,8 +279,8 @@ TEST_F(MainWindowTest, StormFileCommands)
     window->Menu_Open1Click();
     EXPECT_EQ(prompts.dialogs.back().title, QStringLiteral("打开雨型"));
     EXPECT_EQ(window->currentStormFile(), path("flow.txt"));
-    EXPECT_EQ(window->storm().F_type, 1);
-    EXPECT_EQ(window->storm().a1_167, 1667);
+    EXPECT_EQ(window->storm().form, FormulaForm::Flow);
+    EXPECT_EQ(window->storm().a1Flow, 1667);
     EXPECT_EQ(window->storm().a1, 10.002);
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 13);
     EXPECT_EQ(window->findChild<QLabel *>("Label_T")->text(), QStringLiteral("降雨历时t=60min"));

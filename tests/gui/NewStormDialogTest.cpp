@@ -11,11 +11,10 @@
 
 namespace {
 
-auto fields(const TExpressionObject &s)
+auto fields(const Storm &s)
 {
-    return std::tie(s.F_type, s.a1, s.a1_167, s.c, s.b, s.n, s.LG_LN, s.Storm_RepeatYear, s.Storm_Time,
-                    s.Storm_Step, s.Storm_Percent, s.Strom_Average_Rainfall_Intensity,
-                    s.Strom_Overall_Rainfall, s.StormMode);
+    return std::tie(s.form, s.a1, s.a1Flow, s.c, s.b, s.n, s.log, s.period, s.duration, s.step, s.peakRatio,
+                    s.averageIntensity, s.totalDepth, s.mode);
 }
 
 class NewStormDialog : public ::testing::Test
@@ -25,7 +24,7 @@ protected:
     {
         // Whatever the storm held before, the dialog's creation replaces it.
         model.a1 = 99;
-        model.Strom_Overall_Rainfall = 5;
+        model.totalDepth = 5;
         dialog = std::make_unique<TFormAddNewRainModel>(model, prompts, Separators{});
     }
 
@@ -62,7 +61,7 @@ protected:
     // on `focus`, the dialog open and the storm as it was.
     void expectRefused(const QString &message, const char *focus, const char *enterIn = nullptr)
     {
-        const TExpressionObject before = model;
+        const Storm before = model;
         prompts.messages.clear();
         if (enterIn) {
             edit(enterIn)->setFocus();
@@ -89,7 +88,7 @@ protected:
         EXPECT_EQ(dialog->result(), QDialog::Accepted);
     }
 
-    TExpressionObject model;
+    Storm model;
     ScriptedPrompts prompts;
     std::unique_ptr<TFormAddNewRainModel> dialog;
 };
@@ -145,8 +144,8 @@ TEST_F(NewStormDialog, FlowFormChangesCaptionsNotTheNumber)
     QTest::keyClick(edit("Edit_b"), Qt::Key_Return);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(model.F_type, 1);
-    EXPECT_EQ(model.a1_167, 9.5981);
+    EXPECT_EQ(model.form, FormulaForm::Flow);
+    EXPECT_EQ(model.a1Flow, 9.5981);
     EXPECT_EQ(GeneralNumber(model.a1), "0.0575886");
 
     dialog->show();
@@ -162,7 +161,7 @@ TEST_F(NewStormDialog, OkStoresTheTypedFormAndDerivesTheOther)
         bool flow;
         const char *typed;
         const char *a1;
-        const char *a1_167;
+        const char *a1Flow;
     };
     const Case cases[] = {
         {false, "10", "10", "1666.66666666667"},
@@ -172,8 +171,8 @@ TEST_F(NewStormDialog, OkStoresTheTypedFormAndDerivesTheOther)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.typed);
         model = StartUpStorm();
-        model.Strom_Overall_Rainfall = 40;
-        model.Strom_Average_Rainfall_Intensity = 0.3;
+        model.totalDepth = 40;
+        model.averageIntensity = 0.3;
         dialog->show();
         if (c.flow)
             pickFlowForm();
@@ -181,36 +180,36 @@ TEST_F(NewStormDialog, OkStoresTheTypedFormAndDerivesTheOther)
         retype("EditRepeatYear", "5");
         QTest::keyClick(list("ComboBox_LgLn"), Qt::Key_Down);
         expectAccepted();
-        EXPECT_EQ(model.F_type, c.flow ? 1 : 0);
+        EXPECT_EQ(model.form, c.flow ? FormulaForm::Flow : FormulaForm::Intensity);
         EXPECT_EQ(GeneralNumber(model.a1), c.a1);
-        EXPECT_EQ(GeneralNumber(model.a1_167), c.a1_167);
-        EXPECT_EQ(model.LG_LN, Logarithm::Ln);
-        EXPECT_EQ(model.Storm_RepeatYear, 5);
-        EXPECT_EQ(model.Strom_Overall_Rainfall, 0);
-        EXPECT_EQ(model.Strom_Average_Rainfall_Intensity, 0);
+        EXPECT_EQ(GeneralNumber(model.a1Flow), c.a1Flow);
+        EXPECT_EQ(model.log, Logarithm::Ln);
+        EXPECT_EQ(model.period, 5);
+        EXPECT_EQ(model.totalDepth, 0);
+        EXPECT_EQ(model.averageIntensity, 0);
     }
 }
 
 TEST_F(NewStormDialog, ModeListShowsTheStormsModeAndOkStoresTheChoice)
 {
-    model.StormMode = CalcMode::Block;
+    model.mode = CalcMode::Block;
     dialog->show();
     EXPECT_EQ(list("cbbStormMode")->currentText(), QStringLiteral("时段平均"));
     QTest::keyClick(list("cbbStormMode"), Qt::Key_Up);
     expectAccepted();
-    EXPECT_EQ(model.StormMode, CalcMode::Instant);
+    EXPECT_EQ(model.mode, CalcMode::Instant);
 
     dialog->show();
     EXPECT_EQ(list("cbbStormMode")->currentText(), QStringLiteral("瞬时雨强"));
     QTest::keyClick(list("cbbStormMode"), Qt::Key_Down);
     expectAccepted();
-    EXPECT_EQ(model.StormMode, CalcMode::Block);
+    EXPECT_EQ(model.mode, CalcMode::Block);
 
     // Cancel keeps the mode the storm had.
     dialog->show();
     QTest::keyClick(list("cbbStormMode"), Qt::Key_Up);
     clickCancel();
-    EXPECT_EQ(model.StormMode, CalcMode::Block);
+    EXPECT_EQ(model.mode, CalcMode::Block);
 }
 
 TEST_F(NewStormDialog, ChecksRunInOrderAndMoveTheFocus)
@@ -244,7 +243,7 @@ TEST_F(NewStormDialog, PeakRatioMustLieStrictlyBetweenZeroAndOne)
     }
     retype("EditStormPercent", "0.999");
     expectAccepted();
-    EXPECT_EQ(model.Storm_Percent, 0.999);
+    EXPECT_EQ(model.peakRatio, 0.999);
 }
 
 TEST_F(NewStormDialog, PeakRatioThatIsNoNumberEndsInTheStandardErrorBox)
@@ -307,20 +306,20 @@ TEST_F(NewStormDialog, StepEditKeepsTheStepLastTyped)
     dialog->show();
     retype("EditStep", "3");
     expectAccepted();
-    EXPECT_EQ(model.Storm_Step, 3);
+    EXPECT_EQ(model.step, 3);
 
-    model.Storm_Step = 5; // as an opened storm file leaves it
+    model.step = 5; // as an opened storm file leaves it
     dialog->show();
     EXPECT_EQ(edit("EditStep")->text(), "3");
     expectAccepted();
-    EXPECT_EQ(model.Storm_Step, 3);
+    EXPECT_EQ(model.step, 3);
 }
 
 TEST_F(NewStormDialog, CancelCloseBoxAndEscapeChangeNothing)
 {
     model = StartUpStorm();
-    model.Strom_Overall_Rainfall = 40;
-    const TExpressionObject before = model;
+    model.totalDepth = 40;
+    const Storm before = model;
     dialog->show();
     pickFlowForm();
     QTest::keyClick(list("ComboBox_LgLn"), Qt::Key_Down);
@@ -345,9 +344,9 @@ TEST_F(NewStormDialog, CancelCloseBoxAndEscapeChangeNothing)
 
 TEST_F(NewStormDialog, FormAndLogarithmOutsideTheListsSelectNoEntry)
 {
-    model.F_type = 5;
-    model.a1_167 = 1234;
-    model.LG_LN = static_cast<Logarithm>(7);
+    model.form = FormulaForm(5);
+    model.a1Flow = 1234;
+    model.log = static_cast<Logarithm>(7);
     dialog->show();
     EXPECT_EQ(list("cbbStormType")->currentIndex(), -1);
     EXPECT_EQ(list("ComboBox_LgLn")->currentIndex(), -1);
@@ -357,10 +356,10 @@ TEST_F(NewStormDialog, FormAndLogarithmOutsideTheListsSelectNoEntry)
 
     retype("Edit_a1", "50");
     expectAccepted();
-    EXPECT_EQ(model.F_type, -1);
+    EXPECT_EQ(model.form, FormulaForm(-1));
     EXPECT_EQ(model.a1, 9.5981);
-    EXPECT_EQ(model.a1_167, 1234);
-    EXPECT_EQ(model.LG_LN, static_cast<Logarithm>(255));
+    EXPECT_EQ(model.a1Flow, 1234);
+    EXPECT_EQ(model.log, static_cast<Logarithm>(255));
 }
 
 } // namespace

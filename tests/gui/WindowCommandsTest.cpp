@@ -273,7 +273,7 @@ TEST_F(WindowCommandsTest, OptionsOkThatCannotBeSavedEndsInTheErrorBoxWithoutARe
 
 TEST_F(WindowCommandsTest, ExportsWithoutAComputedStormSayThereIsNothingToSave)
 {
-    window->storm().Storm_Step = 0; // the refresh fails and leaves no rows
+    window->storm().step = 0; // the refresh fails and leaves no rows
     window->RefreshRainModel();
     ASSERT_TRUE(window->rainPoints().empty());
     prompts.messages.clear();
@@ -425,7 +425,7 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
 {
     // A name with a foreign extension becomes .inp; the fragment is the
     // computed storm, whatever the table's cells were edited to.
-    window->storm().StormMode = CalcMode::Block;
+    window->storm().mode = CalcMode::Block;
     window->RefreshRainModel();
     window->findChild<ResultTableModel *>()->setData(window->findChild<ResultTableModel *>()->index(0, 1),
                                                      u"99"_s, Qt::EditRole);
@@ -446,8 +446,8 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
 
 TEST_F(WindowCommandsTest, SwmmFragmentOfAnInstantStormSaysItHoldsBlockAverages)
 {
-    window->storm().StormMode = CalcMode::Instant;
-    window->storm().Storm_Step = 7;
+    window->storm().mode = CalcMode::Instant;
+    window->storm().step = 7;
     window->RefreshRainModel();
     choose(outPath(u"storm.inp"_s), 0);
     action("MenuSaveDataToSwmm1")->trigger();
@@ -456,8 +456,8 @@ TEST_F(WindowCommandsTest, SwmmFragmentOfAnInstantStormSaysItHoldsBlockAverages)
     EXPECT_EQ(prompts.messages[0].caption, u"提示"_s);
     EXPECT_EQ(prompts.messages[0].text, *SwmmModeNote(window->storm()));
     EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Information);
-    TExpressionObject block = window->storm();
-    block.StormMode = CalcMode::Block;
+    Storm block = window->storm();
+    block.mode = CalcMode::Block;
     const auto belowFirstLine = [](const QByteArray &bytes) { return bytes.mid(bytes.indexOf("\r\n")); };
     EXPECT_EQ(belowFirstLine(fileBytes(target)), belowFirstLine(SwmmFragmentBytes(block)));
     EXPECT_EQ(opened, QList<QUrl>{fileUrl(target)});

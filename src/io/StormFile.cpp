@@ -3,7 +3,6 @@
 #include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
-#include "support/ProgramInfo.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +12,9 @@ namespace {
 
 // The keys of the file, as the writer spells them; the reader ignores their case.
 const QString KeySign = QStringLiteral("SIGN");
+// The value of the SIGN line that marks a storm file. Part of the file format:
+// every build writes and expects this text, whatever web address it shows.
+const QString Signature = QStringLiteral("访问http://www.quillfen.com获取更多实用工具~");
 const QString KeyFormType = QStringLiteral("F_type");
 const QString KeyA1Flow = QStringLiteral("a1_167");
 const QString KeyA1 = QStringLiteral("a1");
@@ -56,7 +58,7 @@ QString ValueOrEmpty(const QStringList &lines, const QString &key)
 QStringList StormFileLines(const Storm &storm, const Separators &sep)
 {
     QStringList lines = {
-        KeyLine(KeySign, ProgramInfo::stormFileSignature()),
+        KeyLine(KeySign, Signature),
         KeyLine(KeyFormType, QString::number(static_cast<int32_t>(storm.form))),
         KeyLine(KeyA1Flow, GeneralNumber(storm.a1Flow, sep)),
         KeyLine(KeyA1, GeneralNumber(storm.a1, sep)),
@@ -96,7 +98,7 @@ QString StormFileTarget(const QString &chosenName)
 
 StormFileReadResult ParseStormText(const QStringList &lines, Storm &storm, const Separators &sep)
 {
-    if (ValueOrEmpty(lines, KeySign) != ProgramInfo::stormFileSignature())
+    if (ValueOrEmpty(lines, KeySign) != Signature)
         return StormFileReadResult::NotAStormFile;
 
     // Every value converts before the storm changes, so a file that fails at

@@ -22,10 +22,4 @@ inline QString makerUrl()
     return QStringLiteral(PLUVION_MAKER_URL);
 }
 
-// The value of the SIGN line that marks a storm file.
-inline QString stormFileSignature()
-{
-    return QStringLiteral("访问") + makerUrl() + QStringLiteral("获取更多实用工具~");
-}
-
 } // namespace ProgramInfo

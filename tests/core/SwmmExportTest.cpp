@@ -164,9 +164,9 @@ TEST(SwmmExport, StormsTheBlockSeriesCannotHoldAreRefused)
 {
     // An instantaneous storm may peak at its start; its block averages cannot.
     EXPECT_EQ(errorOf([] { SwmmFragmentBytes(stormOf(CalcMode::Instant, 120, 0, 5)); }),
-              BlockPeakRatioOutsideMessage());
+              QStringLiteral("峰值比例只能取值(0~1)之间，不包括0和1"));
     EXPECT_EQ(errorOf([] { SwmmFragmentBytes(stormOf(CalcMode::Instant, 0, 0.4, 5)); }),
-              BlockDurationNotPositiveMessage());
+              QStringLiteral("时段平均雨型的降雨历时须大于 0 分钟"));
     EXPECT_NE(errorOf([] { SwmmFragmentBytes(stormOf(CalcMode::Block, 120, 0.4, 0)); }),
               QStringLiteral("<no error>"));
 }

@@ -268,12 +268,12 @@ TEST_F(MainWindowTest, StormFileCommands)
     // Opening a q-form file restores it and remembers it.
     QFile flow(path("flow.txt"));
     ASSERT_TRUE(flow.open(QIODevice::WriteOnly));
-    flow.write(EncodeLegacyLines({QStringLiteral("SIGN=") + QStringLiteral("访问http://www.quillfen.com获取更多实用工具~"),
-                                  QStringLiteral("F_type=1"), QStringLiteral("a1_167=1667"),
-                                  QStringLiteral("a1=10.002"), QStringLiteral("c=0.846"),
-                                  QStringLiteral("b=7"), QStringLiteral("n=0.656"), QStringLiteral("LG_LN=0"),
-                                  QStringLiteral("重现期=3"), QStringLiteral("降雨历时=60"),
-                                  QStringLiteral("峰值比例=0.5"), QStringLiteral("计算步长=5")}));
+    flow.write(EncodeLegacyLines(
+        {QStringLiteral("SIGN=") + QStringLiteral("访问http://www.quillfen.com获取更多实用工具~"),
+         QStringLiteral("F_type=1"), QStringLiteral("a1_167=1667"), QStringLiteral("a1=10.002"),
+         QStringLiteral("c=0.846"), QStringLiteral("b=7"), QStringLiteral("n=0.656"),
+         QStringLiteral("LG_LN=0"), QStringLiteral("重现期=3"), QStringLiteral("降雨历时=60"),
+         QStringLiteral("峰值比例=0.5"), QStringLiteral("计算步长=5")}));
     flow.close();
     prompts.files.push_back(UserPrompts::FileChoice{path("flow.txt"), 0});
     window->Menu_Open1Click();

@@ -717,7 +717,7 @@ TEST_F(WindowCommandsTest, ACommandOutOfMemoryEndsInTheErrorBox)
     choose(outPath(u"table.csv"_s), 0);
     starved.findChild<QAction *>(u"MenuSaveDataToExcel"_s)->trigger();
     ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_TRUE(prompts.messages[0].text.startsWith(OutOfMemoryMessage()))
+    EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("内存不足，无法完成该操作")))
         << prompts.lastText().toStdString();
     EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Error);
 }

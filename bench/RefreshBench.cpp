@@ -46,7 +46,7 @@ void BM_RefreshRainModel(benchmark::State &state)
 {
     BenchWindow bench;
     bench.window->show();
-    bench.window->storm().duration = double(state.range(0));
+    bench.window->session().updateStorm([&](Storm &s) { s.duration = double(state.range(0)); });
     for (auto _ : state)
         bench.refreshAndDraw();
     if (!bench.prompts.messages.isEmpty())
@@ -72,7 +72,7 @@ void BM_WindowPeakMemory(benchmark::State &state)
         bench.window->resize(1024, 700);
         bench.window->show();
         state.counters["start_MB"] = peakMegabytes();
-        bench.window->storm().duration = double(state.range(0));
+        bench.window->session().updateStorm([&](Storm &s) { s.duration = double(state.range(0)); });
         for (const char *counter : {"first_MB", "again_MB"}) {
             bench.refreshAndDraw();
             state.counters[counter] = peakMegabytes();
@@ -88,7 +88,7 @@ struct ShownStorm
         TFormPluvion *window = bench.window.get();
         window->resize(1024, 700);
         window->show();
-        window->storm().duration = duration;
+        window->session().updateStorm([&](Storm &s) { s.duration = duration; });
         window->RefreshRainModel();
         chart = window->findChild<StormChart *>("Chart1");
         QCoreApplication::processEvents();

@@ -111,7 +111,7 @@ QString DataFolderOf(const QString &configurationFolder)
 
 TFormPluvion::TFormPluvion(const PluvionSetup &setup, QWidget *parent)
     : QMainWindow(parent), m_prompts(setup.prompts), m_openUrl(setup.openUrl), m_separators(setup.separators),
-      m_configurationFolder(setup.configurationFolder)
+      m_configurationFolder(setup.configurationFolder), m_session(new StormSession(setup.separators, this))
 {
     setObjectName(QStringLiteral("FormPluvion"));
     buildLayout();
@@ -181,10 +181,9 @@ void TFormPluvion::buildLayout()
     clientLayout->setContentsMargins(0, 0, 0, 0);
     clientLayout->setSpacing(0);
     clientLayout->addWidget(panelHeading(QStringLiteral(" 雨型数据"), panelClient));
-    m_tableModel = new ResultTableModel(this);
     m_grid = new ResultTableView;
     m_grid->setObjectName(QStringLiteral("GridData"));
-    m_grid->setModel(m_tableModel);
+    m_grid->setModel(&m_session->table());
     m_grid->setShowGrid(true);
     m_grid->setTabKeyNavigation(true);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -225,6 +224,8 @@ void TFormPluvion::buildLayout()
     });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { GridDataClick(); });
+    connect(m_session, &StormSession::rowsChanged, this, [this] { ShowRainPoints(); });
+    connect(m_session, &StormSession::currentRowChanged, this, [this](int row) { showCurrentRow(row); });
     connect(m_grid, &QAbstractItemView::clicked, this, [this] { GridDataClick(); });
     // The user's clicks only: when the program sets a box it runs the handler itself.
     connect(m_checkOverall, &QCheckBox::clicked, this,
@@ -296,8 +297,6 @@ void TFormPluvion::buildMenus()
 
 void TFormPluvion::FormCreate()
 {
-    m_rainPoints = std::make_shared<RainPoints>();
-
     m_grid->setStartWidths({40, 70, 70});
 
     QString programFolder = QDir::fromNativeSeparators(QCoreApplication::applicationDirPath());
@@ -308,20 +307,21 @@ void TFormPluvion::FormCreate()
     // Without a data folder the program still runs, on default options it cannot keep.
     const QString dataFolder = DataFolderOf(m_configurationFolder);
     if (!dataFolder.isEmpty() && QDir().mkpath(dataFolder) && QFileInfo(dataFolder).isDir()) {
-        m_optionsFile = dataFolder + QStringLiteral("options.ini");
+        m_session->setOptionsFile(dataFolder + QStringLiteral("options.ini"));
     } else {
-        m_optionsFile.clear();
+        m_session->setOptionsFile(QString());
         m_prompts->message(
             nullptr, QStringLiteral("提示"),
             QStringLiteral("无法创建数据文件夹“%1”。\n程序将以默认设置运行，本次对设置的更改不会被保存。")
                 .arg(QDir::toNativeSeparators(dataFolder)),
             UserPrompts::Icon::Warning);
     }
-    if (!m_optionsFile.isEmpty()) {
+    if (!m_session->optionsFile().isEmpty()) {
         // An options file that cannot be read is left as it is: the program
         // runs on the defaults and keeps no change.
-        if (const std::optional<QString> failure = LoadOptions(m_options, m_optionsFile)) {
-            m_optionsFile.clear();
+        if (const std::optional<QString> failure =
+                LoadOptions(m_session->options(), m_session->optionsFile())) {
+            m_session->setOptionsFile(QString());
             m_prompts->message(
                 nullptr, QStringLiteral("提示"),
                 QStringLiteral("无法读取设置文件：%1\n程序将以默认设置运行，本次对设置的更改不会被保存。")
@@ -333,9 +333,8 @@ void TFormPluvion::FormCreate()
     setWindowTitle(QStringLiteral("澜岑云图 Ver") + ProgramInfo::version() + QStringLiteral("（") +
                    ProgramInfo::makerUrl() + QStringLiteral("）"));
 
-    m_storm = Storm{};
     if (!m_newStormDialog)
-        m_newStormDialog = new TFormAddNewRainModel(m_storm, *m_prompts, m_separators, this);
+        m_newStormDialog = new TFormAddNewRainModel(m_editedStorm, *m_prompts, m_separators, this);
 
     // Client area 800 by 480 (wider by what the right panel's texts need),
     // centred on the screen. Below 640 by 480 the axis numbers of the chart
@@ -366,12 +365,6 @@ void TFormPluvion::runCommand(const std::function<void()> &command)
     }
 }
 
-void TFormPluvion::saveOptionsFile()
-{
-    if (!m_optionsFile.isEmpty())
-        SaveOptions(m_options, m_optionsFile);
-}
-
 void TFormPluvion::setCheckBox(QCheckBox *box, bool checked)
 {
     if (box->isChecked() == checked)
@@ -389,14 +382,18 @@ void TFormPluvion::CheckBox_Rainfall_IntensityClick(QObject *sender)
 
 void TFormPluvion::RefreshRainModel()
 {
-    // New rows, so that the table keeps showing the last ones until these are done.
-    m_rainPoints = std::make_shared<RainPoints>();
-
+    const TViewOptions &options = m_session->options();
     showLabelsByOptions();
 
-    setCheckBox(m_checkOverall, m_options.ShowAxis_Overall);
-    setCheckBox(m_checkIntensity, m_options.ShowAxis_Intensity);
-    HideSomeSeries(m_checkOverall);
+    // The switches follow the options; the axes are scaled once the rows are there.
+    for (const auto &[box, shown] : {std::pair{m_checkOverall, options.ShowAxis_Overall},
+                                     std::pair{m_checkIntensity, options.ShowAxis_Intensity}}) {
+        if (box->isChecked() != shown) {
+            box->setChecked(shown);
+            syncSeriesSwitches(box);
+        }
+    }
+    syncSeriesSwitches(m_checkOverall);
 
     // While the new rows are computed the chart's line lets go of its copy
     // of the old ones: a long storm's rows are then held twice, not thrice.
@@ -405,8 +402,15 @@ void TFormPluvion::RefreshRainModel()
     {
         m_chart->releaseLinePoints();
         const auto restore = qScopeGuard([this] { m_chart->restoreLinePoints(); });
-        failure = CalcRainPoints(m_storm, *m_rainPoints, m_options.CalcByShow, m_options.Precision,
-                                 [this](const RainPoints &) { ShowRainPoints(m_rainPoints); });
+        failure = m_session->refresh();
+    }
+    if (!failure) {
+        // The storm shown, the options are kept; a failed write is told as the refresh's failure.
+        try {
+            m_session->saveOptions();
+        } catch (const PluvionError &error) {
+            failure = error.description();
+        }
     }
     if (failure) {
         m_prompts->message(this, QStringLiteral("错误"), QStringLiteral("出错：") + *failure,
@@ -417,35 +421,51 @@ void TFormPluvion::RefreshRainModel()
 
 void TFormPluvion::writeLabels()
 {
-    const auto texts = LabelTexts(m_storm, m_options.Precision, m_separators);
+    const Storm &storm = m_session->storm();
+    const int precision = m_session->options().Precision;
+    const auto texts = LabelTexts(storm, precision, m_separators);
     for (int i = 0; i < 5; ++i)
         m_chart->setValueLabelText(i, texts[size_t(i)]);
-    m_chart->setValueLabelText(5, FormulaDepthText(m_storm, m_options.Precision, m_separators));
+    m_chart->setValueLabelText(5, FormulaDepthText(storm, precision, m_separators));
 }
 
 void TFormPluvion::showLabelsByOptions()
 {
-    m_labels[0]->setVisible(m_options.ShowLabel_P);
-    m_labels[1]->setVisible(m_options.ShowLabel_T);
-    m_labels[2]->setVisible(m_options.ShowLabel_R);
-    m_labels[3]->setVisible(m_options.ShowLabel__Overall_Rainfall);
-    m_labels[4]->setVisible(m_options.ShowLabel_Average);
-    m_labels[5]->setVisible(m_options.ShowLabel_Formula_Depth);
+    const TViewOptions &options = m_session->options();
+    m_labels[0]->setVisible(options.ShowLabel_P);
+    m_labels[1]->setVisible(options.ShowLabel_T);
+    m_labels[2]->setVisible(options.ShowLabel_R);
+    m_labels[3]->setVisible(options.ShowLabel__Overall_Rainfall);
+    m_labels[4]->setVisible(options.ShowLabel_Average);
+    m_labels[5]->setVisible(options.ShowLabel_Formula_Depth);
 }
 
-void TFormPluvion::ShowRainPoints(const std::shared_ptr<const RainPoints> &shared)
+void TFormPluvion::ShowRainPoints()
 {
-    const RainPoints &points = *shared;
-    m_tableModel->fill(shared, int(m_options.TimeFormat), m_options.Precision, m_separators);
+    const std::shared_ptr<const RainPoints> shared = m_session->sharedRows();
     m_grid->setFrameRow(-1);
-    m_grid->fitColumns(WidestTextRows(points));
+    m_grid->fitColumns(WidestTextRows(*shared));
 
     m_chart->setPoints(shared);
-    m_peaks = SeriesPeaksOf(points);
-    HideSomeSeries(nullptr);
+    m_peaks = SeriesPeaksOf(*shared);
+    syncSeriesSwitches(nullptr);
+    m_chart->scaleAxes(m_peaks);
+    m_session->setSeriesShown(m_checkOverall->isChecked(), m_checkIntensity->isChecked());
+    m_chart->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void TFormPluvion::HideSomeSeries(QObject *sender)
+{
+    syncSeriesSwitches(sender);
+    if (m_session->hasRows()) {
+        m_chart->scaleAxes(m_peaks);
+        m_session->setSeriesShown(m_checkOverall->isChecked(), m_checkIntensity->isChecked());
+        m_session->saveOptions();
+    }
+    m_chart->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TFormPluvion::syncSeriesSwitches(QObject *sender)
 {
     if (qobject_cast<QCheckBox *>(sender)) {
         m_menuIntensity->setChecked(m_checkIntensity->isChecked());
@@ -460,22 +480,17 @@ void TFormPluvion::HideSomeSeries(QObject *sender)
     m_chart->overallSeries()->setVisible(barsShown);
     m_chart->intensitySeries()->setVisible(lineShown);
     m_chart->setHoveredIndex(m_chart->intensitySeries(), m_chart->hoveredIndex(m_chart->intensitySeries()));
-
-    if (!m_rainPoints->empty()) {
-        m_chart->scaleAxes(m_peaks);
-        m_options.ShowAxis_Overall = barsShown;
-        m_options.ShowAxis_Intensity = lineShown;
-        saveOptionsFile();
-    }
-    m_chart->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void TFormPluvion::ButtonNewRainModelClick()
 {
+    // The dialog edits a copy; the session takes it back on OK only.
+    m_editedStorm = m_session->storm();
     if (m_newStormDialog->exec() != QDialog::Accepted)
         return;
+    m_session->setStorm(m_editedStorm);
     RefreshRainModel();
-    m_currentStormFile.clear();
+    m_session->setFile(QString());
 }
 
 bool TFormPluvion::SaveStormFile(QString path)
@@ -487,19 +502,19 @@ bool TFormPluvion::SaveStormFile(QString path)
         const auto choice = m_prompts->saveFile(this, dialog);
         if (choice) {
             const QString target = StormFileTarget(choice->path);
-            m_currentStormFile = target;
+            m_session->setFile(target);
             path = target;
         }
     }
     if (stripped(path).isEmpty())
         return false;
-    WriteStormFile(path, m_storm, m_separators);
+    WriteStormFile(path, m_session->storm(), m_separators);
     return true;
 }
 
 void TFormPluvion::Menu_Save1Click()
 {
-    SaveStormFile(m_currentStormFile);
+    SaveStormFile(m_session->file());
 }
 
 void TFormPluvion::Menu_SaveAs1Click()
@@ -516,11 +531,13 @@ void TFormPluvion::Menu_Open1Click()
     const auto choice = m_prompts->openFile(this, dialog);
     if (!choice || !QFileInfo::exists(choice->path))
         return;
-    if (ReadStormFile(choice->path, m_storm, m_separators) == StormFileReadResult::NotAStormFile) {
+    Storm opened = m_session->storm();
+    if (ReadStormFile(choice->path, opened, m_separators) == StormFileReadResult::NotAStormFile) {
         m_prompts->message(this, NotAStormFileCaption(), NotAStormFileMessage(), UserPrompts::Icon::Error);
         return;
     }
-    m_currentStormFile = choice->path;
+    m_session->setStorm(opened);
+    m_session->setFile(choice->path);
     RefreshRainModel();
 }
 
@@ -551,11 +568,17 @@ bool TFormPluvion::eventFilter(QObject *watched, QEvent *event)
 
 void TFormPluvion::setGridCurrentRow(int row)
 {
+    // The chart's pointer moves the session's current row; the table follows it.
+    m_session->setCurrentRow(row);
+}
+
+void TFormPluvion::showCurrentRow(int row)
+{
     const QModelIndex current = m_grid->currentIndex();
     if (current.isValid() && current.row() == row)
         return;
     const int column = current.isValid() ? current.column() : 0;
-    const QModelIndex target = m_tableModel->index(row, column);
+    const QModelIndex target = m_session->table().index(row, column);
     if (!target.isValid())
         return;
     m_grid->setCurrentIndex(target);
@@ -590,6 +613,7 @@ void TFormPluvion::GridDataClick()
     const QModelIndex current = m_grid->currentIndex();
     if (!current.isValid())
         return;
+    m_session->setCurrentRow(current.row());
     m_grid->setFrameRow(-1);
     m_chart->setHoveredIndex(m_chart->intensitySeries(), current.row());
     m_chart->setHoveredIndex(m_chart->overallSeries(), current.row());

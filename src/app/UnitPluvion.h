@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/StormSession.h"
 #include "chart/StormChart.h"
 #include "io/ViewOptions.h"
 #include "model/NumberForms.h"
@@ -47,10 +48,11 @@ public:
     explicit TFormPluvion(const PluvionSetup &setup, QWidget *parent = nullptr);
     ~TFormPluvion() override;
 
-    // The refresh: recompute the storm and show it.
+    // The refresh: recompute the storm and show it; a successful one saves
+    // the options, and a failed save is told as the computation's failure.
     void RefreshRainModel();
-    // The display step of the refresh: fill table and chart from the rows.
-    void ShowRainPoints(const std::shared_ptr<const RainPoints> &points);
+    // Fills the chart from the session's rows (the table follows the session itself).
+    void ShowRainPoints();
     // Keep the series switches in step, show or hide the series, scale the
     // vertical axes and save the options (only while a storm is shown).
     void HideSomeSeries(QObject *sender);
@@ -90,13 +92,9 @@ public:
     void GridDataClick();
     void HighlightGridRow();
 
-    // State, for the commands and their tests.
-    Storm &storm() { return m_storm; }
-    const RainPoints &rainPoints() const { return *m_rainPoints; }
-    TViewOptions &viewOptions() { return m_options; }
-    const QString &optionsFile() const { return m_optionsFile; }
+    // The window's storm, rows, options and file.
+    StormSession &session() { return *m_session; }
     const QString &programFolder() const { return m_programFolder; }
-    const QString &currentStormFile() const { return m_currentStormFile; }
     const Separators &separators() const { return m_separators; }
     UserPrompts &prompts() { return *m_prompts; }
 
@@ -113,7 +111,11 @@ private:
     // Sets a check box as the program does: runs HideSomeSeries when the
     // state changes, and passes on its failure.
     void setCheckBox(QCheckBox *box, bool checked);
-    void saveOptionsFile();
+    // The switches' part of HideSomeSeries: the other view of each switch
+    // follows, and the series are shown or hidden.
+    void syncSeriesSwitches(QObject *sender);
+    // The chart and the table mark the session's current row.
+    void showCurrentRow(int row);
     void writeLabels();
     // Shows the labels the options ask for and hides the others.
     void showLabelsByOptions();
@@ -123,8 +125,8 @@ private:
     // after the dialog asked about the chosen one; false when the user says no.
     bool confirmChangedTarget(const QString &chosen, const QString &target);
     void openFile(const QString &path);
-    // Whether a computed storm is there to export; when not, tells the user
-    // with `nothingMessage` in an information box.
+    // Whether the results can be exported; when not, tells the user why
+    // (`nothingMessage` before any storm was computed) in an information box.
     bool hasRowsToExport(const QString &nothingMessage);
     // The data save dialog with a file type and a proposed name; the target
     // the command writes (its extension by `targetOf`), or nothing when the
@@ -145,19 +147,15 @@ private:
     Separators m_separators;
     QString m_configurationFolder;
 
-    Storm m_storm;
-    // Shared with the table, which shows them.
-    std::shared_ptr<RainPoints> m_rainPoints = std::make_shared<RainPoints>();
-    TViewOptions m_options;
+    StormSession *m_session = nullptr;
+    // What the new-storm dialog edits: a copy of the session's storm, handed back on OK.
+    Storm m_editedStorm;
     QString m_programFolder;
-    QString m_optionsFile;
-    QString m_currentStormFile;
     SeriesPeaks m_peaks; // of the rows shown, for scaling the axes
 
     QPoint m_dragOrigin; // where the last press on a label grabbed it, in the label's pixels
 
     StormChart *m_chart = nullptr;
-    ResultTableModel *m_tableModel = nullptr;
     ResultTableView *m_grid = nullptr;
     QLabel *m_labels[6] = {}; // P, T, r, H, i and the formula depth
     QCheckBox *m_checkOverall = nullptr;

@@ -36,7 +36,8 @@ void TFormPluvion::Menu_FormulaFitClick()
         m_formulaFitDialog = new TFormFormulaFit(*m_prompts, this);
     if (m_formulaFitDialog->exec() != QDialog::Accepted || !m_formulaFitDialog->fittedFormula())
         return;
-    m_newStormDialog->ProposeFormula(StormWithFormula(m_storm, *m_formulaFitDialog->fittedFormula()));
+    m_newStormDialog->ProposeFormula(
+        StormWithFormula(m_session->storm(), *m_formulaFitDialog->fittedFormula()));
     ButtonNewRainModelClick();
 }
 
@@ -100,29 +101,30 @@ void TFormPluvion::previewOptions()
     // ends in the standard error box.
     runCommand([this] {
         showLabelsByOptions();
-        setCheckBox(m_checkOverall, m_options.ShowAxis_Overall);
-        setCheckBox(m_checkIntensity, m_options.ShowAxis_Intensity);
+        setCheckBox(m_checkOverall, m_session->options().ShowAxis_Overall);
+        setCheckBox(m_checkIntensity, m_session->options().ShowAxis_Intensity);
         HideSomeSeries(m_checkOverall);
     });
 }
 
 void TFormPluvion::Menu_OptionsClick()
 {
-    if (m_optionsFile.isEmpty()) {
+    TViewOptions &options = m_session->options();
+    if (m_session->optionsFile().isEmpty()) {
         // Without a data folder the options live for this run only.
         TFormOptions dialog(
-            m_options, [this] { previewOptions(); }, this);
-        const TViewOptions before = m_options;
+            options, [this] { previewOptions(); }, this);
+        const TViewOptions before = options;
         if (dialog.exec() != QDialog::Accepted)
-            m_options = before;
+            options = before;
         RefreshRainModel();
         return;
     }
-    const OptionsSnapshot opened(m_options, m_optionsFile);
+    const OptionsSnapshot opened(options, m_session->optionsFile());
     TFormOptions dialog(
-        m_options, [this] { previewOptions(); }, this);
+        options, [this] { previewOptions(); }, this);
     const bool accepted = dialog.exec() == QDialog::Accepted;
-    KeepOrRevertOptions(accepted, m_options, opened);
+    KeepOrRevertOptions(accepted, options, opened);
     RefreshRainModel();
 }
 
@@ -167,9 +169,10 @@ std::optional<QString> TFormPluvion::askSaveTarget(const UserPrompts::FileDialog
 
 bool TFormPluvion::hasRowsToExport(const QString &nothingMessage)
 {
-    if (!m_rainPoints->empty())
+    const std::optional<QString> refusal = m_session->exportRefusal(nothingMessage);
+    if (!refusal)
         return true;
-    m_prompts->message(this, QStringLiteral("提示"), nothingMessage, UserPrompts::Icon::Information);
+    m_prompts->message(this, QStringLiteral("提示"), *refusal, UserPrompts::Icon::Information);
     return false;
 }
 
@@ -177,10 +180,10 @@ void TFormPluvion::MenuSaveDataToExcelClick()
 {
     if (!hasRowsToExport(NoDataToSaveMessage()))
         return;
-    const auto target = askDataTarget(0, CsvProposedName(m_storm, m_separators), CsvTargetPath);
+    const auto target = askDataTarget(0, CsvProposedName(m_session->storm(), m_separators), CsvTargetPath);
     if (!target)
         return;
-    WriteCsvFile(*target, m_tableModel->shownRows(), int(m_options.TimeFormat));
+    WriteCsvFile(*target, m_session->table().shownRows(), int(m_session->options().TimeFormat));
     openFile(*target);
 }
 
@@ -188,10 +191,11 @@ void TFormPluvion::MenuSaveDataToWordClick()
 {
     if (!hasRowsToExport(NoDataToSaveMessage()))
         return;
-    const auto target = askDataTarget(1, DataDocumentProposedName(m_storm, m_separators), WordDocumentPath);
+    const auto target =
+        askDataTarget(1, DataDocumentProposedName(m_session->storm(), m_separators), WordDocumentPath);
     if (!target)
         return;
-    WriteDataDocument(*target, WordTableTexts(m_tableModel->shownRows()));
+    WriteDataDocument(*target, WordTableTexts(m_session->table().shownRows()));
     openFile(*target);
 }
 
@@ -202,14 +206,14 @@ void TFormPluvion::MenuSaveDataToSwmmClick()
     UserPrompts::FileDialog dialog;
     dialog.title = SwmmSaveDialogTitle();
     dialog.filters = SwmmSaveDialogFilters();
-    dialog.proposedName = SwmmProposedName(m_storm, m_separators);
+    dialog.proposedName = SwmmProposedName(m_session->storm(), m_separators);
     const auto target = askSaveTarget(dialog, SwmmTargetPath);
     if (!target)
         return;
     // SWMM reads the block averages of the storm, not the table's texts: an
     // edited cell does not reach the model.
-    WriteSwmmFile(*target, m_storm);
-    if (const auto note = SwmmModeNote(m_storm))
+    WriteSwmmFile(*target, m_session->storm());
+    if (const auto note = SwmmModeNote(m_session->storm()))
         m_prompts->message(this, QStringLiteral("提示"), *note, UserPrompts::Icon::Information);
     openFile(*target);
 }
@@ -227,7 +231,7 @@ void TFormPluvion::Menu_SavePicClick(int tag)
     dialog.title = PictureSaveDialogTitle();
     dialog.filters = PictureSaveDialogFilters();
     dialog.selectedFilter = PictureFilterIndexOfTag(tag);
-    dialog.proposedName = PictureProposedName(m_storm, tag, m_separators);
+    dialog.proposedName = PictureProposedName(m_session->storm(), tag, m_separators);
     const auto choice = m_prompts->saveFile(this, dialog);
     if (!choice)
         return;
@@ -243,7 +247,7 @@ void TFormPluvion::Menu_SavePicClick(int tag)
 ChartScene TFormPluvion::chartScene() const
 {
     ChartScene scene;
-    scene.points = m_tableModel->points();
+    scene.points = m_session->rows();
     scene.leftMaximum = m_chart->leftMaximum();
     scene.rightMaximum = m_chart->rightMaximum();
     scene.barsShown = m_chart->overallSeries()->visible();
@@ -255,15 +259,18 @@ ChartScene TFormPluvion::chartScene() const
 
 void TFormPluvion::Button_OutputResultClick()
 {
-    const auto target = askDataTarget(1, CalcReportProposedName(m_storm, m_separators), WordDocumentPath);
+    if (!hasRowsToExport(NoDataToSaveMessage()))
+        return;
+    const auto target =
+        askDataTarget(1, CalcReportProposedName(m_session->storm(), m_separators), WordDocumentPath);
     if (!target)
         return;
     // The report's picture: the chart drawn off screen at the report's size;
     // the window's own chart keeps its layout.
     const QSize size(ReportPictureWidth(m_chart->logicalDpiX()), ReportPictureHeight);
     const QByteArray png = EncodePicture(RenderChart(chartScene(), size), PictureType::Png);
-    WriteCalcReport(*target, m_storm, m_options.Precision, WordTableTexts(m_tableModel->shownRows()), png,
-                    m_separators);
+    WriteCalcReport(*target, m_session->storm(), m_session->options().Precision,
+                    WordTableTexts(m_session->table().shownRows()), png, m_separators);
     openFile(*target);
 }
 

@@ -46,11 +46,11 @@ bool saveDialogPictures(TFormPluvion &window, const QString &folder)
     saved &= window.grab().save(dir.filePath(QStringLiteral("main-window-smallest.png")));
     window.resize(size);
 
-    Storm storm = window.storm();
+    Storm storm = window.session().storm();
     TFormAddNewRainModel newStorm(storm, window.prompts(), window.separators(), &window);
     saved &= savePicture(newStorm, dir.filePath(QStringLiteral("new-storm.png")));
 
-    TViewOptions options = window.viewOptions();
+    TViewOptions options = window.session().options();
     TFormOptions optionsDialog(options, {}, &window);
     saved &= savePicture(optionsDialog, dir.filePath(QStringLiteral("options.png")));
 

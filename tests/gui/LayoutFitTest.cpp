@@ -130,7 +130,7 @@ TEST_F(WindowLayout, ValueColumnsHoldTheirWidestTextAtEveryPrecision)
     const QFontMetrics metrics(grid->font());
     for (const int precision : {4, 10, 18, 4}) {
         SCOPED_TRACE(precision);
-        window->viewOptions().Precision = precision;
+        window->session().options().Precision = precision;
         window->RefreshRainModel();
         for (int column = 0; column < 3; ++column) {
             int widest = 0;
@@ -152,7 +152,7 @@ TEST_F(WindowLayout, ValueColumnsHoldTheirWidestTextAtEveryPrecision)
 
 TEST_F(WindowLayout, HugeStormKeepsFiniteAxesAndLabelsInsideThePlot)
 {
-    window->storm().a1 = 1e300;
+    window->session().updateStorm([&](Storm &s) { s.a1 = 1e300; });
     window->RefreshRainModel();
     replot();
     for (QCPAxis *axis : {chart()->yAxis, chart()->yAxis2}) {
@@ -181,7 +181,7 @@ TEST_F(WindowLayout, HugeStormKeepsFiniteAxesAndLabelsInsideThePlot)
     EXPECT_TRUE(elided) << "H, i and the formula depth have some 300 digits";
 
     // An ordinary storm again: whole labels, the plain tooltip, fixed-point ticks.
-    window->storm().a1 = 9.5981;
+    window->session().updateStorm([&](Storm &s) { s.a1 = 9.5981; });
     window->RefreshRainModel();
     replot();
     for (int i = 0; i < StormChart::ValueLabelCount; ++i) {

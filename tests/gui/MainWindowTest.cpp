@@ -49,7 +49,7 @@ protected:
     }
     QByteArray optionsBytes() const
     {
-        QFile file(window->optionsFile());
+        QFile file(window->session().optionsFile());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     QString path(const char *name) const { return home.filePath(QString::fromUtf8(name)); }
@@ -94,7 +94,7 @@ TEST_F(MainWindowTest, StartsShowingTheStartUpStorm)
     EXPECT_FALSE(window->findChild<QLabel *>("Label_Formula_Depth")->isHidden());
 
     // The first refresh created the data folder and the options file.
-    EXPECT_EQ(window->optionsFile(), home.path() + QStringLiteral("/quillfen/Pluvion/options.ini"));
+    EXPECT_EQ(window->session().optionsFile(), home.path() + QStringLiteral("/quillfen/Pluvion/options.ini"));
     EXPECT_EQ(optionsBytes(),
               QByteArray("[OPTIONS]\r\nShowLabel_P=1\r\nShowLabel_T=1\r\nShowLabel_R=1\r\n"
                          "ShowLabel__Overall_Rainfall=1\r\nShowLabel_Average=1\r\nShowAxis_Overall=1\r\n"
@@ -131,8 +131,8 @@ TEST_F(MainWindowTest, SeriesSwitchesKeepBothViewsInStep)
 TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
 {
     start();
-    window->storm().step = 5;
-    window->viewOptions().TimeFormat = TimeColumn::Minutes;
+    window->session().updateStorm([&](Storm &s) { s.step = 5; });
+    window->session().options().TimeFormat = TimeColumn::Minutes;
     window->RefreshRainModel();
     ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 25);
     EXPECT_EQ(cell(0, 0), QStringLiteral("00"));
@@ -141,16 +141,17 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
     // The peak minute 48 has no row: the largest listed intensity is minute 50's.
     EXPECT_NEAR(window->findChild<StormChart *>("Chart1")->leftMaximum(), 4.103392270176, 1e-11);
 
-    window->viewOptions().ShowLabel_P = false;
-    window->viewOptions().TimeFormat = TimeColumn(7); // only a hand-edited file brings this: no time texts
+    window->session().options().ShowLabel_P = false;
+    window->session().options().TimeFormat =
+        TimeColumn(7); // only a hand-edited file brings this: no time texts
     window->RefreshRainModel();
     EXPECT_TRUE(window->findChild<QLabel *>("Label_P")->isHidden());
     EXPECT_EQ(cell(0, 0), QString());
     EXPECT_EQ(cell(0, 1), QStringLiteral("0.1908"));
 
     // A block-average storm totals the formula depth; the option hides the check.
-    window->storm().mode = CalcMode::Block;
-    window->viewOptions().ShowLabel_Formula_Depth = false;
+    window->session().updateStorm([&](Storm &s) { s.mode = CalcMode::Block; });
+    window->session().options().ShowLabel_Formula_Depth = false;
     window->RefreshRainModel();
     ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 24);
     EXPECT_EQ(window->findChild<QLabel *>("Label_Overall_Rainfall")->text(),
@@ -165,16 +166,17 @@ TEST_F(MainWindowTest, FailedComputationKeepsTheTableAndChartAndRewritesTheLabel
 {
     start();
     const QByteArray options = optionsBytes();
-    QFile::remove(window->optionsFile());
-    window->storm().step = 0;
-    window->storm().period = 5;
+    QFile::remove(window->session().optionsFile());
+    window->session().updateStorm([&](Storm &s) { s.step = 0; });
+    window->session().updateStorm([&](Storm &s) { s.period = 5; });
     window->RefreshRainModel();
 
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("错误"));
     EXPECT_EQ(prompts.messages[0].text, QStringLiteral("出错：Division by zero"));
     EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Error);
-    EXPECT_TRUE(window->rainPoints().empty());
+    EXPECT_EQ(window->session().failure(), QStringLiteral("Division by zero"));
+    EXPECT_EQ(window->session().rows().size(), 121u);
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 121);
     EXPECT_EQ(window->findChild<StormChart *>("Chart1")->pointCount(), 121);
     const auto line = window->findChild<StormChart *>("Chart1")->intensitySeries()->data();
@@ -183,7 +185,7 @@ TEST_F(MainWindowTest, FailedComputationKeepsTheTableAndChartAndRewritesTheLabel
     EXPECT_EQ(line->at(48)->value, shown[48].Intensity);
     EXPECT_NEAR(window->findChild<StormChart *>("Chart1")->leftMaximum(), 6.71987109302, 1e-11);
     EXPECT_EQ(window->findChild<QLabel *>("Label_P")->text(), QStringLiteral("重现期   P=5年"));
-    EXPECT_FALSE(QFile::exists(window->optionsFile())); // no save without a storm shown
+    EXPECT_FALSE(QFile::exists(window->session().optionsFile())); // no save without a storm shown
     Q_UNUSED(options);
 }
 
@@ -192,13 +194,13 @@ TEST_F(MainWindowTest, OptionsWriteFailureIsReportedByWhoeverWrote)
     start();
     window->show();
     // A folder where the options file should be: every write fails, also for root.
-    QFile::remove(window->optionsFile());
-    ASSERT_TRUE(QDir().mkpath(window->optionsFile() + QStringLiteral("/blocked")));
+    QFile::remove(window->session().optionsFile());
+    ASSERT_TRUE(QDir().mkpath(window->session().optionsFile() + QStringLiteral("/blocked")));
 
     window->RefreshRainModel();
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("出错：Unable to write to ") +
-                                                    window->optionsFile()))
+                                                    window->session().optionsFile()))
         << prompts.messages[0].text.toStdString();
     EXPECT_EQ(window->findChild<QLabel *>("Label_Overall_Rainfall")->text(),
               QStringLiteral("降雨总量H=60.6345mm"));
@@ -206,8 +208,8 @@ TEST_F(MainWindowTest, OptionsWriteFailureIsReportedByWhoeverWrote)
     QTest::mouseClick(window->findChild<QCheckBox *>("CheckBox_Overall_Rainfall"), Qt::LeftButton);
     ASSERT_EQ(prompts.messages.size(), 2);
     EXPECT_EQ(prompts.messages[1].caption, ApplicationTitle());
-    EXPECT_TRUE(
-        prompts.messages[1].text.startsWith(QStringLiteral("Unable to write to ") + window->optionsFile()))
+    EXPECT_TRUE(prompts.messages[1].text.startsWith(QStringLiteral("Unable to write to ") +
+                                                    window->session().optionsFile()))
         << prompts.messages[1].text.toStdString();
     EXPECT_FALSE(window->findChild<StormChart *>("Chart1")->overallSeries()->visible());
 }
@@ -221,7 +223,7 @@ TEST_F(MainWindowTest, StartsWithDefaultsWhenTheDataFolderCannotBeMade)
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].text.contains(QStringLiteral("不会被保存")));
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 121);
-    EXPECT_TRUE(window->optionsFile().isEmpty());
+    EXPECT_TRUE(window->session().optionsFile().isEmpty());
     QTest::mouseClick(window->findChild<QCheckBox *>("CheckBox_Overall_Rainfall"), Qt::LeftButton);
     EXPECT_EQ(prompts.messages.size(), 1);
 }
@@ -236,7 +238,7 @@ TEST_F(MainWindowTest, StartsWithDefaultsWhenTheOptionsFileCannotBeRead)
     EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("无法读取设置文件：")));
     EXPECT_TRUE(prompts.messages[0].text.contains(QStringLiteral("不会被保存")));
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 121);
-    EXPECT_TRUE(window->optionsFile().isEmpty());
+    EXPECT_TRUE(window->session().optionsFile().isEmpty());
     QTest::mouseClick(window->findChild<QCheckBox *>("CheckBox_Overall_Rainfall"), Qt::LeftButton);
     EXPECT_EQ(prompts.messages.size(), 1);
     EXPECT_FALSE(QFileInfo(path("quillfen/Pluvion/options.ini")).isFile()); // left as it was
@@ -251,14 +253,14 @@ TEST_F(MainWindowTest, StormFileCommands)
     EXPECT_EQ(prompts.dialogs[0].title, QStringLiteral("保存曲线"));
     EXPECT_EQ(prompts.dialogs[0].filters,
               (QStringList{QStringLiteral("文本文件(*.txt)"), QStringLiteral("所有文件(*.*)")}));
-    EXPECT_TRUE(window->currentStormFile().isEmpty());
+    EXPECT_TRUE(window->session().file().isEmpty());
 
     // Save as "storm" writes storm.txt; "保存雨型" then writes there without asking.
     prompts.files.push_back(UserPrompts::FileChoice{path("storm"), 0});
     window->Menu_SaveAs1Click();
-    EXPECT_EQ(window->currentStormFile(), path("storm.txt"));
+    EXPECT_EQ(window->session().file(), path("storm.txt"));
     ASSERT_TRUE(QFile::exists(path("storm.txt")));
-    window->storm().duration = 180;
+    window->session().updateStorm([&](Storm &s) { s.duration = 180; });
     window->Menu_Save1Click();
     EXPECT_EQ(prompts.dialogs.size(), 2);
     Storm reread = StartUpStorm();
@@ -278,10 +280,10 @@ TEST_F(MainWindowTest, StormFileCommands)
     prompts.files.push_back(UserPrompts::FileChoice{path("flow.txt"), 0});
     window->Menu_Open1Click();
     EXPECT_EQ(prompts.dialogs.back().title, QStringLiteral("打开雨型"));
-    EXPECT_EQ(window->currentStormFile(), path("flow.txt"));
-    EXPECT_EQ(window->storm().form, FormulaForm::Flow);
-    EXPECT_EQ(window->storm().a1Flow, 1667);
-    EXPECT_EQ(window->storm().a1, 10.002);
+    EXPECT_EQ(window->session().file(), path("flow.txt"));
+    EXPECT_EQ(window->session().storm().form, FormulaForm::Flow);
+    EXPECT_EQ(window->session().storm().a1Flow, 1667);
+    EXPECT_EQ(window->session().storm().a1, 10.002);
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 13);
     EXPECT_EQ(window->findChild<QLabel *>("Label_T")->text(), QStringLiteral("降雨历时t=60min"));
 
@@ -294,8 +296,8 @@ TEST_F(MainWindowTest, StormFileCommands)
     window->Menu_Open1Click();
     EXPECT_EQ(prompts.lastText(), QStringLiteral("该文件不包含正确的数据格式，请确认后重试~"));
     EXPECT_EQ(prompts.messages.back().caption, QStringLiteral("错误"));
-    EXPECT_EQ(window->currentStormFile(), path("flow.txt"));
-    EXPECT_EQ(window->storm().a1, 10.002);
+    EXPECT_EQ(window->session().file(), path("flow.txt"));
+    EXPECT_EQ(window->session().storm().a1, 10.002);
 }
 
 TEST_F(MainWindowTest, FailedSaveGoesToTheStandardErrorBox)
@@ -311,7 +313,7 @@ TEST_F(MainWindowTest, FailedSaveGoesToTheStandardErrorBox)
         QStringLiteral("Cannot create file \"%1\".").arg(path("missing/storm.txt"))));
     EXPECT_TRUE(prompts.messages[0].text.endsWith(u'.'));
     // The name came from the dialog, so the next "保存雨型" tries it again.
-    EXPECT_EQ(window->currentStormFile(), path("missing/storm.txt"));
+    EXPECT_EQ(window->session().file(), path("missing/storm.txt"));
     EXPECT_EQ(window->findChild<QAction *>(QStringLiteral("Menu_Save1"))->shortcut(),
               QKeySequence(Qt::CTRL | Qt::Key_S));
 }
@@ -327,7 +329,7 @@ TEST_F(MainWindowTest, NewStormCommand)
     QTimer::singleShot(
         0, dialog, [dialog] { dialog->findChild<QPushButton *>(QStringLiteral("ButtonCancle"))->click(); });
     window->ButtonNewRainModelClick();
-    EXPECT_EQ(window->currentStormFile(), path("storm.txt"));
+    EXPECT_EQ(window->session().file(), path("storm.txt"));
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 121);
 
     // OK refreshes with the new storm and forgets the file.
@@ -337,7 +339,7 @@ TEST_F(MainWindowTest, NewStormCommand)
         dialog->findChild<QPushButton *>(QStringLiteral("ButtonOK"))->click();
     });
     window->ButtonNewRainModelClick();
-    EXPECT_TRUE(window->currentStormFile().isEmpty());
+    EXPECT_TRUE(window->session().file().isEmpty());
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 61);
     EXPECT_EQ(window->findChild<QLabel *>("Label_T")->text(), QStringLiteral("降雨历时t=60min"));
 }

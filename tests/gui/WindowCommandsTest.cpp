@@ -112,7 +112,7 @@ protected:
     {
         return window->findChild<ResultTableModel *>()->cellText(row, column);
     }
-    QByteArray optionsBytes() const { return fileBytes(window->optionsFile()); }
+    QByteArray optionsBytes() const { return fileBytes(window->session().optionsFile()); }
 
     // Runs "设置": once the dialog is up, `whileOpen` works on it, then the
     // named button closes it.
@@ -154,7 +154,7 @@ TEST_F(WindowCommandsTest, OptionsCancelPutsBackTheLabelsAndTheFileByteForByte)
     const QByteArray handEdited = "; edited by hand\n[OPTIONS]\nShowLabel_P=1\nShowLabel_T=1\nShowLabel_R=1\n"
                                   "ShowLabel__Overall_Rainfall=1\nShowLabel_Average=1\nShowAxis_Overall=1\n"
                                   "ShowAxis_Intensity=1\nCalcByShow=0\nPrecision=4\nTimeFormat=0\n";
-    writeFile(window->optionsFile(), handEdited);
+    writeFile(window->session().optionsFile(), handEdited);
 
     bool hiddenWhileOpen = false;
     QByteArray fileWhileOpen;
@@ -169,7 +169,7 @@ TEST_F(WindowCommandsTest, OptionsCancelPutsBackTheLabelsAndTheFileByteForByte)
     EXPECT_TRUE(hiddenWhileOpen);
     EXPECT_TRUE(fileWhileOpen.contains("\nShowLabel_P=0\n")); // the preview saved the switch
     EXPECT_FALSE(window->findChild<QLabel *>("Label_P")->isHidden());
-    EXPECT_TRUE(window->viewOptions().ShowLabel_P);
+    EXPECT_TRUE(window->session().options().ShowLabel_P);
     EXPECT_EQ(optionsBytes(), handEdited);
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
@@ -200,7 +200,7 @@ TEST_F(WindowCommandsTest, OptionsOkWithPrecisionSixShowsSixDecimalsEverywhere)
         "Button_OK");
 
     EXPECT_EQ(cellWhileOpen, u"0.1908"_s);
-    EXPECT_EQ(window->viewOptions().Precision, 6);
+    EXPECT_EQ(window->session().options().Precision, 6);
     EXPECT_TRUE(optionsBytes().contains("\r\nPrecision=6\r\n"));
     EXPECT_EQ(cell(0, 0), u"00:00"_s);
     EXPECT_EQ(cell(0, 1), u"0.190802"_s);
@@ -255,14 +255,15 @@ TEST_F(WindowCommandsTest, OptionsOkThatCannotBeSavedEndsInTheErrorBoxWithoutARe
             spin->setFocus();
             QTest::keyClick(spin, Qt::Key_Up);
             // A folder where the options file should be: the save after "确定" fails.
-            QFile::remove(window->optionsFile());
-            ASSERT_TRUE(QDir().mkpath(window->optionsFile() + u"/blocked"_s));
+            QFile::remove(window->session().optionsFile());
+            ASSERT_TRUE(QDir().mkpath(window->session().optionsFile() + u"/blocked"_s));
         },
         "Button_OK");
 
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].caption, ApplicationTitle());
-    EXPECT_TRUE(prompts.messages[0].text.startsWith(u"Unable to write to "_s + window->optionsFile()))
+    EXPECT_TRUE(
+        prompts.messages[0].text.startsWith(u"Unable to write to "_s + window->session().optionsFile()))
         << prompts.messages[0].text.toStdString();
     EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Error);
     EXPECT_EQ(cell(0, 1), u"0.1908"_s); // no refresh
@@ -271,48 +272,55 @@ TEST_F(WindowCommandsTest, OptionsOkThatCannotBeSavedEndsInTheErrorBoxWithoutARe
 // ---------------------------------------------------------------------------
 // Exports
 
-TEST_F(WindowCommandsTest, ExportsWithoutAComputedStormSayThereIsNothingToSave)
+// After a storm that cannot be computed the table and chart still show the
+// storm before: no export of results may pair that table with the new
+// parameters, until a computation succeeds again.
+TEST_F(WindowCommandsTest, ExportsAfterAFailedComputationAreRefusedUntilOneSucceeds)
 {
-    window->storm().step = 0; // the refresh fails and leaves no rows
+    window->session().updateStorm([&](Storm &s) {
+        s.step = 0;
+        s.b = -7;
+    });
     window->RefreshRainModel();
-    ASSERT_TRUE(window->rainPoints().empty());
-    prompts.messages.clear();
+    ASSERT_EQ(window->session().rows().size(), 121u); // the storm before
+    const QString refusal = u"当前雨型计算出错（Division by zero），没有可以输出的结果。\n"
+                            u"表格和图表仍是上一个雨型的结果。请修改参数，计算成功后再输出。"_s;
 
-    const struct
-    {
-        const char *action;
-        const QString &text;
-    } cases[] = {
-        {"MenuSaveDataToExcel1", kNoData},
-        {"MenuSaveDataToExcel", kNoData},
-        {"MenuSaveDataToWord1", kNoData},
-        {"MenuSaveDataToWord", kNoData},
-        {"MenuSaveDataToSwmm1", kNoData},
-        {"MenuSaveDataToSwmm", kNoData},
-        {"BMP1", kNoChart},
-        {"JPG1", kNoChart},
-        {"PNG1", kNoChart},
-        {"BMP2", kNoChart},
-        {"JPG2", kNoChart},
-        {"PNG2", kNoChart},
-    };
-    for (const auto &c : cases) {
+    for (const char *name : {"MenuSaveDataToExcel1", "MenuSaveDataToExcel", "MenuSaveDataToWord1",
+                             "MenuSaveDataToWord", "MenuSaveDataToSwmm1", "MenuSaveDataToSwmm", "BMP1",
+                             "JPG1", "PNG1", "BMP2", "JPG2", "PNG2", "Menu_outputResult"}) {
         prompts.messages.clear();
-        action(c.action)->trigger();
-        ASSERT_EQ(prompts.messages.size(), 1) << c.action;
-        EXPECT_EQ(prompts.messages[0].caption, u"提示"_s) << c.action;
-        EXPECT_EQ(prompts.messages[0].text, c.text) << c.action;
-        EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Information) << c.action;
-        EXPECT_EQ(prompts.messages[0].buttons, UserPrompts::Buttons::Ok) << c.action;
+        action(name)->trigger();
+        ASSERT_EQ(prompts.messages.size(), 1) << name;
+        EXPECT_EQ(prompts.messages[0].caption, u"提示"_s) << name;
+        EXPECT_EQ(prompts.messages[0].text, refusal) << name;
+        EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Information) << name;
     }
-    EXPECT_TRUE(prompts.dialogs.isEmpty());
-
-    // The report does not look at the rows: its dialog comes all the same.
     prompts.messages.clear();
-    action("Menu_outputResult")->trigger();
+    QTest::mouseClick(window->findChild<QPushButton *>(u"Button_OutputResult"_s), Qt::LeftButton);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0].text, refusal);
+    EXPECT_TRUE(prompts.dialogs.isEmpty());
+    EXPECT_TRUE(opened.isEmpty());
+
+    // The storm file holds parameters, not results: it is saved as ever.
+    prompts.messages.clear();
+    choose(outPath(u"failed.txt"_s), 0);
+    action("Menu_SaveAs1")->trigger();
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(QFile::exists(outPath(u"failed.txt"_s)));
+
+    // A storm that computes again lifts the refusal.
+    window->session().updateStorm([&](Storm &s) {
+        s.step = 1;
+        s.b = 7;
+    });
+    window->RefreshRainModel();
+    prompts.messages.clear();
+    prompts.dialogs.clear();
+    action("MenuSaveDataToExcel1")->trigger();
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_EQ(prompts.dialogs.size(), 1);
-    EXPECT_TRUE(opened.isEmpty());
 }
 
 TEST_F(WindowCommandsTest, SaveDialogsProposeTheirNamesAndTypes)
@@ -425,7 +433,7 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
 {
     // A name with a foreign extension becomes .inp; the fragment is the
     // computed storm, whatever the table's cells were edited to.
-    window->storm().mode = CalcMode::Block;
+    window->session().updateStorm([&](Storm &s) { s.mode = CalcMode::Block; });
     window->RefreshRainModel();
     window->findChild<ResultTableModel *>()->setData(window->findChild<ResultTableModel *>()->index(0, 1),
                                                      u"99"_s, Qt::EditRole);
@@ -433,7 +441,7 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
     action("MenuSaveDataToSwmm")->trigger();
     const QString target = outPath(u"storm.inp"_s);
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
-    EXPECT_EQ(fileBytes(target), SwmmFragmentBytes(window->storm()));
+    EXPECT_EQ(fileBytes(target), SwmmFragmentBytes(window->session().storm()));
     EXPECT_TRUE(fileBytes(target).contains("[TIMESERIES]"));
     EXPECT_EQ(opened, QList<QUrl>{fileUrl(target)});
 
@@ -446,17 +454,17 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
 
 TEST_F(WindowCommandsTest, SwmmFragmentOfAnInstantStormSaysItHoldsBlockAverages)
 {
-    window->storm().mode = CalcMode::Instant;
-    window->storm().step = 7;
+    window->session().updateStorm([&](Storm &s) { s.mode = CalcMode::Instant; });
+    window->session().updateStorm([&](Storm &s) { s.step = 7; });
     window->RefreshRainModel();
     choose(outPath(u"storm.inp"_s), 0);
     action("MenuSaveDataToSwmm1")->trigger();
     const QString target = outPath(u"storm.inp"_s);
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].caption, u"提示"_s);
-    EXPECT_EQ(prompts.messages[0].text, *SwmmModeNote(window->storm()));
+    EXPECT_EQ(prompts.messages[0].text, *SwmmModeNote(window->session().storm()));
     EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Information);
-    Storm block = window->storm();
+    Storm block = window->session().storm();
     block.mode = CalcMode::Block;
     const auto belowFirstLine = [](const QByteArray &bytes) { return bytes.mid(bytes.indexOf("\r\n")); };
     EXPECT_EQ(belowFirstLine(fileBytes(target)), belowFirstLine(SwmmFragmentBytes(block)));

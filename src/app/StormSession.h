@@ -1,0 +1,98 @@
+#pragma once
+
+#include "io/ViewOptions.h"
+#include "model/NumberForms.h"
+#include "model/RainGenerator.h"
+#include "model/Storm.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ResultTableModel;
+
+// One window's storm: its parameters, the rows last computed from them, the
+// table's cells (the user's edits included), the view options and the storm
+// file. It is the one owner of all of them: the table, the chart, the labels
+// and every export read from here, and follow its signals.
+class StormSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StormSession(const Separators &sep, QObject *parent = nullptr);
+    ~StormSession() override;
+
+    // The storm as last entered or opened; its totals are those of the last
+    // computation that reached them.
+    const Storm &storm() const { return m_storm; }
+    // New parameters, shown at the next refresh().
+    void setStorm(const Storm &storm);
+    // Changes some parameters in place, shown at the next refresh().
+    void updateStorm(const std::function<void(Storm &)> &change);
+
+    // The storm file the storm was last opened from or saved to; empty for a new storm.
+    const QString &file() const { return m_file; }
+    void setFile(const QString &path) { m_file = path; }
+
+    // The view options. The options dialog edits them in place; whoever
+    // changes them saves them with saveOptions().
+    TViewOptions &options() { return m_options; }
+    const TViewOptions &options() const { return m_options; }
+    // Where the options are kept; empty when they live for this run only.
+    const QString &optionsFile() const { return m_optionsFile; }
+    void setOptionsFile(const QString &path) { m_optionsFile = path; }
+    // Writes the options to their file (without one: nothing). Raises
+    // PluvionError with the reason when the file cannot be written.
+    void saveOptions() const;
+    // Takes the states of the two series switches into the options.
+    void setSeriesShown(bool barsShown, bool lineShown);
+
+    // Computes the storm. On success the rows, the storm's totals and the
+    // table's cells are replaced, every edit dropped, and rowsChanged() is
+    // emitted once. On failure the rows and the table keep the last storm
+    // computed, the failure is kept until the next success (every export of
+    // results is refused meanwhile), and its description returned.
+    std::optional<QString> refresh();
+
+    // The rows of the last storm computed; empty before the first success.
+    const RainPoints &rows() const { return *m_rows; }
+    std::shared_ptr<const RainPoints> sharedRows() const { return m_rows; }
+    bool hasRows() const { return !m_rows->empty(); }
+    // The table's cells: the rows' texts in the shown form, with the user's edits.
+    ResultTableModel &table() const { return *m_table; }
+    // Why the last computation failed; nothing after a success.
+    const std::optional<QString> &failure() const { return m_failure; }
+
+    // Why the results cannot be exported now, or nothing when they can:
+    // `nothingMessage` before any storm was computed; after a failed
+    // computation, the failure and that the table still shows the storm before.
+    std::optional<QString> exportRefusal(const QString &nothingMessage) const;
+
+    // The row the user points at or chose, in chart and table alike; -1 for none.
+    int currentRow() const { return m_currentRow; }
+    void setCurrentRow(int row);
+
+signals:
+    // New rows (and so new table cells) after a successful computation.
+    void rowsChanged();
+    // The current row moved; -1 for none.
+    void currentRowChanged(int row);
+
+private:
+    Separators m_separators;
+    Storm m_storm = StartUpStorm();
+    std::shared_ptr<const RainPoints> m_rows = std::make_shared<const RainPoints>();
+    ResultTableModel *m_table = nullptr;
+    std::optional<QString> m_failure;
+    TViewOptions m_options;
+    QString m_optionsFile;
+    QString m_file;
+    int m_currentRow = -1;
+};
+
+// The message that refuses an export while the table shows an earlier storm
+// than the one entered, which could not be computed.
+QString FailedStormExportMessage(const QString &failure);

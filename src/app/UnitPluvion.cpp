@@ -7,6 +7,7 @@
 #include "dialogs/UnitAbout.h"
 #include "dialogs/UnitAddNewRainModel.h"
 #include "io/StormFile.h"
+#include "io/TextLines.h"
 #include "model/PluvionError.h"
 #include "model/ShownTexts.h"
 #include "support/ProgramInfo.h"
@@ -48,18 +49,6 @@ QLabel *panelHeading(const QString &text, QWidget *parent)
     heading->setPalette(palette);
     heading->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return heading;
-}
-
-// Strips blanks and control characters from both ends.
-QString stripped(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= u' ')
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= u' ')
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 QStringList stormFileFilters()
@@ -495,7 +484,7 @@ void TFormPluvion::ButtonNewRainModelClick()
 
 bool TFormPluvion::SaveStormFile(QString path)
 {
-    if (stripped(path).isEmpty()) {
+    if (TrimControls(path).isEmpty()) {
         UserPrompts::FileDialog dialog;
         dialog.title = QStringLiteral("保存曲线");
         dialog.filters = stormFileFilters();
@@ -506,7 +495,7 @@ bool TFormPluvion::SaveStormFile(QString path)
             path = target;
         }
     }
-    if (stripped(path).isEmpty())
+    if (TrimControls(path).isEmpty())
         return false;
     WriteStormFile(path, m_session->storm(), m_separators);
     return true;

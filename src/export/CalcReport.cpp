@@ -49,9 +49,7 @@ int ReportPictureWidth(double dotsPerInch)
 
 QString CalcReportProposedName(const Storm &storm, const Separators &sep)
 {
-    return QStringLiteral("雨型计算书 P=%1年 T=%2分 R=%3.docx")
-        .arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep),
-             GeneralNumberG(storm.peakRatio, sep));
+    return StormFileName(QStringLiteral("雨型计算书 P=%1年 T=%2分 R=%3.docx"), storm, sep);
 }
 
 QString FillCalcReportDocument(const QString &document, const QString &rowTemplate, const Storm &storm,

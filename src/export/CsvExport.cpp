@@ -4,14 +4,13 @@
 #include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
+#include "model/ShownTexts.h"
 
 #include <QIODevice>
 
 QString CsvProposedName(const Storm &storm, const Separators &sep)
 {
-    return QStringLiteral("芝加哥雨型计算数据P=%1年 t=%2分 r=%3.csv")
-        .arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep),
-             GeneralNumberG(storm.peakRatio, sep));
+    return StormFileName(QStringLiteral("芝加哥雨型计算数据P=%1年 t=%2分 r=%3.csv"), storm, sep);
 }
 
 QString CsvTargetPath(const QString &chosenName)
@@ -31,11 +30,19 @@ std::optional<QString> CsvHeaderLine(int timeFormat)
     }
 }
 
+namespace {
+
+// A cell holding a comma, a quote or a line break goes in double quotes.
+bool needsQuotes(QStringView cell)
+{
+    return cell.contains(u',') || cell.contains(u'"') || cell.contains(u'\r') || cell.contains(u'\n');
+}
+
+} // namespace
+
 QString CsvField(const QString &cell)
 {
-    const bool needsQuotes =
-        cell.contains(u',') || cell.contains(u'"') || cell.contains(u'\r') || cell.contains(u'\n');
-    if (!needsQuotes)
+    if (!needsQuotes(cell))
         return cell;
     QString field = cell;
     field.replace(u'"', QLatin1String("\"\""));
@@ -62,9 +69,7 @@ constexpr qsizetype CsvChunkRows = 4096;
 
 void appendField(QString &text, const QString &cell)
 {
-    const bool needsQuotes =
-        cell.contains(u',') || cell.contains(u'"') || cell.contains(u'\r') || cell.contains(u'\n');
-    if (!needsQuotes) {
+    if (!needsQuotes(cell)) {
         text += cell;
         return;
     }

@@ -1,5 +1,7 @@
 #include "DataDocument.h"
 
+#include "model/ShownTexts.h"
+
 namespace {
 
 WordEditStep TableRowsStep(const TableRows &rows)
@@ -13,9 +15,7 @@ WordEditStep TableRowsStep(const TableRows &rows)
 
 QString DataDocumentProposedName(const Storm &storm, const Separators &sep)
 {
-    return QStringLiteral("芝加哥雨型计算数据 P=%1年 T=%2分 R=%3.docx")
-        .arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep),
-             GeneralNumberG(storm.peakRatio, sep));
+    return StormFileName(QStringLiteral("芝加哥雨型计算数据 P=%1年 T=%2分 R=%3.docx"), storm, sep);
 }
 
 void WriteDataDocument(QIODevice &target, const TableRows &rows)

@@ -2,7 +2,9 @@
 
 #include "export/ExportTarget.h"
 #include "io/FileBytes.h"
+#include "io/TextLines.h"
 #include "model/PluvionError.h"
+#include "model/ShownTexts.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -281,11 +283,6 @@ QByteArray EncodeJpeg(const RgbImage &image)
 
 const char *const PictureExtensions[] = {".bmp", ".jpg", ".png"};
 
-bool IsBlankOrControl(QChar ch)
-{
-    return ch.unicode() <= u' ';
-}
-
 } // namespace
 
 std::optional<PictureType> PictureTypeOfPath(const QString &path)
@@ -347,9 +344,7 @@ QList<PictureMenuEntry> PictureMenuEntries()
 
 QString PictureProposedName(const Storm &storm, int tag, const Separators &sep)
 {
-    const QString base = QStringLiteral("芝加哥雨型P=%1年 t=%2分 r=%3")
-                             .arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep),
-                                  GeneralNumberG(storm.peakRatio, sep));
+    const QString base = StormFileName(QStringLiteral("芝加哥雨型P=%1年 t=%2分 r=%3"), storm, sep);
     const int index = PictureFilterIndexOfTag(tag);
     return index < 0 ? base : base + QLatin1String(PictureExtensions[index]);
 }
@@ -368,7 +363,7 @@ std::optional<PictureType> PictureTypeOfFilter(int filterIndex)
 
 std::optional<QString> PicturePathForDialogChoice(const QString &chosenName, int filterIndex)
 {
-    const bool blank = std::all_of(chosenName.cbegin(), chosenName.cend(), IsBlankOrControl);
+    const bool blank = TrimControls(chosenName).isEmpty();
     if (blank)
         return std::nullopt;
     if (filterIndex < 0 || filterIndex > 2)

@@ -5,6 +5,7 @@
 #include "io/FileBytes.h"
 #include "model/NumberForms.h"
 #include "model/PluvionError.h"
+#include "model/ShownTexts.h"
 
 #include <QIODevice>
 #include <algorithm>
@@ -39,9 +40,7 @@ QString SwmmSeriesName(const Storm &storm)
 
 QString SwmmProposedName(const Storm &storm, const Separators &sep)
 {
-    return QStringLiteral("芝加哥雨型SWMM数据P=%1年 t=%2分 r=%3.inp")
-        .arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep),
-             GeneralNumberG(storm.peakRatio, sep));
+    return StormFileName(QStringLiteral("芝加哥雨型SWMM数据P=%1年 t=%2分 r=%3.inp"), storm, sep);
 }
 
 QString SwmmTargetPath(const QString &chosenName)

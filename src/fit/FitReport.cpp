@@ -1,5 +1,6 @@
 #include "fit/FitReport.h"
 
+#include "export/CsvExport.h"
 #include "export/ExportTarget.h"
 #include "export/WordTemplate.h"
 #include "io/FileBytes.h"
@@ -29,15 +30,6 @@ QString InputDescription(const FitSettings &s)
                     .arg(s.frequency.annualMaximumPeriods ? QStringLiteral("，重现期换算为年最大值法重现期")
                                                           : QString());
     return text;
-}
-
-QString CsvCell(const QString &text)
-{
-    if (!text.contains(u',') && !text.contains(u'"'))
-        return text;
-    QString quoted = text;
-    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
 }
 
 QString Number(double value)
@@ -158,7 +150,7 @@ QStringList FitReportCsvLines(const FitOutcome &o)
     const auto line = [](const QStringList &cells) {
         QStringList quoted;
         for (const QString &cell : cells)
-            quoted.append(CsvCell(cell));
+            quoted.append(CsvField(cell));
         return quoted.join(u',');
     };
     QStringList lines;

@@ -134,3 +134,9 @@ QString StormModeName(CalcMode mode)
 {
     return mode == CalcMode::Block ? QStringLiteral("时段平均") : QStringLiteral("瞬时雨强");
 }
+
+QString StormFileName(const QString &pattern, const Storm &storm, const Separators &sep)
+{
+    return pattern.arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep),
+                       GeneralNumberG(storm.peakRatio, sep));
+}

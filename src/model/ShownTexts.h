@@ -104,3 +104,7 @@ QString FormulaDepthText(const Storm &storm, int precision, const Separators &se
 // The name of a storm mode as the dialogs and the report show it: "瞬时雨强"
 // or "时段平均".
 QString StormModeName(CalcMode mode);
+
+// A proposed file name for the storm: `pattern` with %1, %2 and %3 replaced
+// by P, T and r in the shortest general form ("芝加哥雨型P=%1年 t=%2分 r=%3").
+QString StormFileName(const QString &pattern, const Storm &storm, const Separators &sep);

@@ -1,5 +1,7 @@
 #include "StormEntry.h"
 
+#include "io/TextLines.h"
+
 #include <QStringView>
 #include <array>
 
@@ -8,11 +10,7 @@ namespace {
 // Empty once blanks and control characters are stripped from both ends.
 bool isBlankEntry(QStringView text)
 {
-    for (const QChar c : text) {
-        if (c.unicode() > u' ')
-            return false;
-    }
-    return true;
+    return TrimControls(text).isEmpty();
 }
 
 } // namespace

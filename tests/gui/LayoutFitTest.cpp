@@ -56,16 +56,18 @@ TEST(OptionsDialogLayout, EveryControlShowsWholeInsideItsGroup)
         for (QWidget *control : controls) {
             expectShownWhole(control);
             for (QWidget *other : controls) {
-                if (other != control)
+                if (other != control) {
                     EXPECT_FALSE(control->geometry().intersects(other->geometry()))
                         << control->objectName().toStdString() << " and "
                         << other->objectName().toStdString();
+                }
             }
         }
         for (QGroupBox *other : groups) {
-            if (other != group)
+            if (other != group) {
                 EXPECT_FALSE(group->geometry().intersects(other->geometry()))
                     << group->objectName().toStdString() << " and " << other->objectName().toStdString();
+            }
         }
     }
     for (QPushButton *button : dialog.findChildren<QPushButton *>()) {
@@ -140,8 +142,9 @@ TEST_F(WindowLayout, ValueColumnsHoldTheirWidestTextAtEveryPrecision)
         }
         // The starting widths, as long as the texts fit them.
         EXPECT_EQ(grid->columnWidth(0), 40);
-        if (precision == 4)
+        if (precision == 4) {
             EXPECT_EQ(grid->columnWidth(1), 70);
+        }
     }
 
     // A column the user widened keeps its width.

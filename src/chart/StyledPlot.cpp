@@ -79,6 +79,9 @@ void StyledPlot::setLogarithmic(QCPAxis *axis)
     axis->setNumberPrecision(6);
 }
 
+DecadeStepsTicker::DecadeStepsTicker() : m_steps{1, 2, 5}
+{}
+
 QVector<double> DecadeStepsTicker::createTickVector(double, const QCPRange &range)
 {
     // One decade beyond either end, so that the trimming keeps a tick outside.

@@ -37,10 +37,13 @@ public:
 // decades at the powers of ten only, so that the labels never crowd.
 class DecadeStepsTicker : public QCPAxisTicker
 {
+public:
+    DecadeStepsTicker();
+
 protected:
     QVector<double> createTickVector(double tickStep, const QCPRange &range) override;
     QVector<double> createSubTickVector(int subTickCount, const QVector<double> &ticks) override;
 
 private:
-    QList<int> m_steps = {1, 2, 5};
+    QList<int> m_steps;
 };

@@ -1,7 +1,7 @@
 #include "app/HelpCommands.h"
 
-#include "support/Community.h"
-#include "support/ManualLookup.h"
+#include "program/Community.h"
+#include "program/ManualLookup.h"
 
 bool OpenManual(const QString &programFolder, const UrlOpener &open)
 {

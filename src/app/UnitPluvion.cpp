@@ -3,14 +3,14 @@
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
 #include "chart/StormChart.h"
-#include "chart/WindowFonts.h"
+#include "ui/WindowFonts.h"
 #include "dialogs/UnitAbout.h"
 #include "dialogs/UnitAddNewRainModel.h"
 #include "io/StormFile.h"
 #include "io/TextLines.h"
 #include "model/PluvionError.h"
 #include "model/ShownTexts.h"
-#include "support/ProgramInfo.h"
+#include "program/ProgramInfo.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #include "app/UpdateCheck.h"
 
 #include "model/PluvionError.h"
-#include "support/ProgramInfo.h"
-#include "support/UpdateAnswer.h"
+#include "program/ProgramInfo.h"
+#include "program/UpdateAnswer.h"
 
 #include <QCursor>
 #include <QEventLoop>

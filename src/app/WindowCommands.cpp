@@ -17,8 +17,8 @@
 #include "export/SwmmExport.h"
 #include "export/WordTemplate.h"
 #include "io/OptionsSnapshot.h"
-#include "support/Community.h"
-#include "support/ProgramInfo.h"
+#include "program/Community.h"
+#include "program/ProgramInfo.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -8,8 +8,8 @@
 #include "dialogs/UnitOptions.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
-#include "support/ProgramInfo.h"
-#include "support/WriteSignals.h"
+#include "program/ProgramInfo.h"
+#include "program/WriteSignals.h"
 #include "ui/UserPrompts.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "chart/BatchCharts.h"
 
 #include "chart/StyledPlot.h"
-#include "chart/WindowFonts.h"
+#include "ui/WindowFonts.h"
 
 #include <algorithm>
 #include <cmath>

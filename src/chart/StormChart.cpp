@@ -1,6 +1,6 @@
 #include "chart/StormChart.h"
 
-#include "chart/WindowFonts.h"
+#include "ui/WindowFonts.h"
 
 #include <QLabel>
 #include <algorithm>

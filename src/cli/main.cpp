@@ -13,7 +13,7 @@
 #include "model/PluvionError.h"
 #include "model/RainGenerator.h"
 #include "model/ShownTexts.h"
-#include "support/WriteSignals.h"
+#include "program/WriteSignals.h"
 
 #include <QApplication>
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "dialogs/UnitAbout.h"
 
-#include "chart/WindowFonts.h"
-#include "support/ProgramInfo.h"
+#include "ui/WindowFonts.h"
+#include "program/ProgramInfo.h"
 
 #include <QGroupBox>
 #include <QGuiApplication>

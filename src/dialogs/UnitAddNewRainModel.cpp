@@ -1,6 +1,6 @@
 #include "UnitAddNewRainModel.h"
 
-#include "chart/WindowFonts.h"
+#include "ui/WindowFonts.h"
 #include "model/PluvionError.h"
 #include "model/ShownTexts.h"
 

@@ -1,6 +1,6 @@
 #include "UnitOptions.h"
 
-#include "chart/WindowFonts.h"
+#include "ui/WindowFonts.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "support/UpdateAnswer.h"
+#include "program/UpdateAnswer.h"
 
 #include "model/PluvionError.h"
 

@@ -4,8 +4,8 @@
 
 #include "FuzzSupport.h"
 #include "model/PluvionError.h"
-#include "support/ProgramInfo.h"
-#include "support/UpdateAnswer.h"
+#include "program/ProgramInfo.h"
+#include "program/UpdateAnswer.h"
 
 #include <QByteArray>
 

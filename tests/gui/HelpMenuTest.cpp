@@ -1,7 +1,7 @@
 #include "app/HelpCommands.h"
 #include "dialogs/UnitAbout.h"
-#include "support/Community.h"
-#include "support/ProgramInfo.h"
+#include "program/Community.h"
+#include "program/ProgramInfo.h"
 
 #include <QFile>
 #include <QGroupBox>

@@ -8,7 +8,7 @@
 #include "dialogs/UnitAddNewRainModel.h"
 #include "io/LegacyText.h"
 #include "io/StormFile.h"
-#include "support/ProgramInfo.h"
+#include "program/ProgramInfo.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -12,8 +12,8 @@
 #include "export/SwmmExport.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
-#include "support/Community.h"
-#include "support/ManualLookup.h"
+#include "program/Community.h"
+#include "program/ManualLookup.h"
 
 #include <QAction>
 #include <QApplication>

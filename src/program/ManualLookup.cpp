@@ -1,4 +1,4 @@
-#include "support/ManualLookup.h"
+#include "program/ManualLookup.h"
 
 #include <QDir>
 #include <QFileInfo>

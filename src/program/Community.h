@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/ProgramInfo.h"
+#include "program/ProgramInfo.h"
 
 #include <QString>
 

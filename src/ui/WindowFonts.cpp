@@ -1,4 +1,4 @@
-#include "chart/WindowFonts.h"
+#include "ui/WindowFonts.h"
 
 #include <QStringList>
 

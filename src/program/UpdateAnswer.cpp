@@ -1,4 +1,4 @@
-#include "support/UpdateAnswer.h"
+#include "program/UpdateAnswer.h"
 
 #include "io/TextLines.h"
 #include "model/NumberForms.h"

@@ -3,7 +3,6 @@
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
 #include "chart/StormChart.h"
-#include "ui/WindowFonts.h"
 #include "dialogs/UnitAbout.h"
 #include "dialogs/UnitAddNewRainModel.h"
 #include "io/StormFile.h"
@@ -11,6 +10,7 @@
 #include "model/PluvionError.h"
 #include "model/ShownTexts.h"
 #include "program/ProgramInfo.h"
+#include "ui/WindowFonts.h"
 
 #include <QApplication>
 #include <QCheckBox>

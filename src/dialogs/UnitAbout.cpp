@@ -1,7 +1,7 @@
 #include "dialogs/UnitAbout.h"
 
-#include "ui/WindowFonts.h"
 #include "program/ProgramInfo.h"
+#include "ui/WindowFonts.h"
 
 #include <QGroupBox>
 #include <QGuiApplication>

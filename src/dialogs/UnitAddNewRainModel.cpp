@@ -1,8 +1,8 @@
 #include "UnitAddNewRainModel.h"
 
-#include "ui/WindowFonts.h"
 #include "model/PluvionError.h"
 #include "model/ShownTexts.h"
+#include "ui/WindowFonts.h"
 
 #include <QComboBox>
 #include <QFrame>

@@ -33,8 +33,8 @@ struct OneDayStorm
 // A PNG of the report picture's size with a curve and bars, close to a chart in size.
 QByteArray ChartLikePng()
 {
-    const int width = ReportPictureWidth(96);
-    const int height = ReportPictureHeight;
+    const int width = ReportPictureSize.width();
+    const int height = ReportPictureSize.height();
     RgbImage image{width, height, QByteArray(qsizetype(width) * height * 3, char(255))};
     for (int x = 0; x < width; ++x) {
         const int bar = 30 + int(150 * std::exp(-std::pow((x - 220) / 80.0, 2)));

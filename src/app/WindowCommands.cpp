@@ -267,7 +267,7 @@ void TFormPluvion::Button_OutputResultClick()
         return;
     // The report's picture: the chart drawn off screen at the report's size;
     // the window's own chart keeps its layout.
-    const QSize size(ReportPictureWidth(m_chart->logicalDpiX()), ReportPictureHeight);
+    const QSize size = ReportPictureSize;
     const QByteArray png = EncodePicture(RenderChart(chartScene(), size), PictureType::Png);
     WriteCalcReport(*target, m_session->storm(), m_session->options().Precision,
                     WordTableTexts(m_session->table().shownRows()), png, m_separators);

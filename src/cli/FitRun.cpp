@@ -170,7 +170,7 @@ ExitStatus RunFit(const QStringList &arguments, const Separators &sep)
                 WriteFitReportCsv(request.reportPath, outcome);
             else
                 WriteFitReportDocx(WordDocumentPath(request.reportPath), outcome,
-                                   FitChartPng(outcome, QSize(ReportPictureWidth(96), ReportPictureHeight)));
+                                   FitChartPng(outcome, ReportPictureSize));
         }
         if (!request.saveStormPath.isEmpty())
             WriteStormFile(request.saveStormPath, StormWithFormula(storm.storm, outcome.total), sep);

@@ -165,7 +165,7 @@ void writeExports(const RainPoints &points, const Storm &storm, const CliRequest
     const ChartScene scene = StormScene(points, storm, request.precision, sep);
     if (!request.reportPath.isEmpty()) {
         // The report's picture as a window at 96 pixels per inch draws it.
-        const QSize size(ReportPictureWidth(96), ReportPictureHeight);
+        const QSize size = ReportPictureSize;
         const QByteArray png = EncodePicture(RenderChart(scene, size), PictureType::Png);
         WriteCalcReport(request.reportPath, storm, request.precision, WordTableTexts(rows), png, sep);
     }

@@ -328,8 +328,7 @@ void TFormFormulaFit::ButtonExportClick()
             WriteFitReportCsv(ChangeFileExtension(choice->path, QStringLiteral(".csv")), *m_outcome);
         else
             WriteFitReportDocx(WordDocumentPath(choice->path), *m_outcome,
-                               FitChartPng(*m_outcome, QSize(ReportPictureWidth(96), ReportPictureHeight),
-                                           m_CheckBoxLogAxes->isChecked()));
+                               FitChartPng(*m_outcome, ReportPictureSize, m_CheckBoxLogAxes->isChecked()));
     } catch (const PluvionError &error) {
         m_prompts.message(this, Caption, error.description(), UserPrompts::Icon::Error);
     }

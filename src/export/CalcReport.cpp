@@ -15,9 +15,6 @@ namespace {
 // The picture part of the report, replaced by every report.
 const QString PicturePart = QStringLiteral("word/media/image9.png");
 
-// pixels per inch x 146.4 mm / 25.4 mm per inch, in extended precision.
-constexpr long double PictureWidthPerDpi = 5.763779527559055118L;
-
 QString Placeholder(const char16_t *name)
 {
     return QStringLiteral("<!--") + QString::fromUtf16(name) + QStringLiteral("-->");
@@ -39,13 +36,6 @@ WordExtraFileStep PictureStep(const QByteArray &chartPng)
 }
 
 } // namespace
-
-int ReportPictureWidth(double dotsPerInch)
-{
-    if (!(dotsPerInch > 0))
-        return 0;
-    return int(std::trunc(static_cast<long double>(dotsPerInch) * PictureWidthPerDpi));
-}
 
 QString CalcReportProposedName(const Storm &storm, const Separators &sep)
 {

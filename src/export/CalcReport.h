@@ -6,20 +6,18 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <QSize>
 #include <QString>
 
 // The calculation report: the template CalcBook filled with the formula and
 // storm parameters, a picture of the chart, the data table and the two totals.
 
-// The report picture is ReportPictureWidth(dpi) x ReportPictureHeight pixels:
-// at 96 pixels per inch it matches the picture's frame in the report
-// (146.3 mm x 105.8 mm), in which the word processor scales it in any case.
-inline constexpr int ReportPictureHeight = 400;
-
-// The picture width for the window's logical pixels per inch: dpi x 146.4 / 25.4,
-// truncated toward zero (96 -> 553, 120 -> 691, 144 -> 829). 0 for a dpi that
-// is not positive.
-int ReportPictureWidth(double dotsPerInch);
+// The chart picture of every report (the storm's and the fit's, from the
+// window and the command line alike), in pixels: the picture's frame in the
+// report (146.3 mm x 105.8 mm) at 96 pixels per inch. The word processor
+// scales it into the frame, so one size whatever the screen keeps the chart's
+// proportions and makes the same document everywhere.
+inline constexpr QSize ReportPictureSize{553, 400};
 
 // The name the save dialog proposes: "雨型计算书 P=%g年 T=%g分 R=%g.docx" with
 // the return period, duration and peak ratio in the general number form
@@ -38,7 +36,7 @@ QString FillCalcReportDocument(const QString &document, const QString &rowTempla
 
 // Writes the report of `storm` as a .docx package to `target`, which must be
 // open for writing. `rows` are the table's texts, `chartPng` the PNG picture
-// of the chart (see ReportPictureWidth); an empty picture keeps the template's
+// of the chart (ReportPictureSize); an empty picture keeps the template's
 // blank one. Raises PluvionError on failure.
 void WriteCalcReport(QIODevice &target, const Storm &storm, int precision, const TableRows &rows,
                      const QByteArray &chartPng, const Separators &sep = {});

@@ -715,14 +715,6 @@ TEST(CalcReport, WithoutPictureBytesKeepsTheTemplatePicture)
               ReadPackage(WordTemplatePackage("CalcBook")).part("word/media/image9.png"));
 }
 
-TEST(CalcReport, PictureWidthIsTruncatedFromThePixelsPerInch)
-{
-    const std::pair<double, int> cases[] = {{96, 553}, {120, 691}, {144, 829}, {0, 0}};
-    for (const auto &[dpi, width] : cases)
-        EXPECT_EQ(ReportPictureWidth(dpi), width) << dpi;
-    EXPECT_EQ(ReportPictureHeight, 400);
-}
-
 TEST(InsertTableRows, RefusesARowTemplateWithoutThreeFields)
 {
     EXPECT_THROW(InsertTableRows(TableRowsPlaceholder(), "<w:tr>%s %s</w:tr>", {{"a", "b", "c"}}),

@@ -412,7 +412,7 @@ QString BlockPeakRatioOutsideMessage()
 namespace {
 
 std::optional<QString> calculate(Storm &storm, RainPoints &points, bool calcByShow, int precision,
-                                 const DisplayStep &display, bool plainAllowed)
+                                 bool plainAllowed)
 {
     try {
         std::optional<QString> refused;
@@ -424,9 +424,6 @@ std::optional<QString> calculate(Storm &storm, RainPoints &points, bool calcBySh
             refused = QStringLiteral("未知的计算模式：%1").arg(static_cast<int>(storm.mode));
         if (refused)
             return refused;
-
-        if (display)
-            display(points);
     } catch (const Failure &failure) {
         return failure.description;
     } catch (const PluvionError &error) {
@@ -437,15 +434,14 @@ std::optional<QString> calculate(Storm &storm, RainPoints &points, bool calcBySh
 
 } // namespace
 
-std::optional<QString> CalcRainPoints(Storm &storm, RainPoints &points, bool calcByShow, int precision,
-                                      const DisplayStep &display)
+std::optional<QString> CalcRainPoints(Storm &storm, RainPoints &points, bool calcByShow, int precision)
 {
-    return calculate(storm, points, calcByShow, precision, display, true);
+    return calculate(storm, points, calcByShow, precision, true);
 }
 
 std::optional<QString> CalcRainPointsChecked(Storm &storm, RainPoints &points, bool calcByShow, int precision)
 {
-    return calculate(storm, points, calcByShow, precision, {}, false);
+    return calculate(storm, points, calcByShow, precision, false);
 }
 
 double FormulaDepth(const Storm &storm)

@@ -23,20 +23,16 @@ using RainPoints = std::vector<TRainPoint>;
 // Longer durations, and a duration that is not a number, are refused.
 inline constexpr long long MaxStormMinutes = 10'000'000;
 
-// Run after a successful computation, given the rows; may throw PluvionError
-// (for the window: a failed write of the options file).
-using DisplayStep = std::function<void(const RainPoints &)>;
-
 // The description of a block-average storm whose duration is not above 0.
 QString BlockDurationNotPositiveMessage();
 // The description of a block-average storm whose peak ratio is not inside (0, 1).
 QString BlockPeakRatioOutsideMessage();
 
 // Computes the Chicago storm of `storm`, appends the listed rows to `points`
-// (expected empty) and writes the two totals into `storm`. On success runs
-// `display` and returns nothing; on failure returns the failure's description
-// (the caller shows "出错：" and it) and leaves the rows appended so far, the
-// totals not yet written and the display untouched.
+// (expected empty) and writes the two totals into `storm`. On success returns
+// nothing; on failure returns the failure's description (the caller shows
+// "出错：" and it) and leaves the rows appended so far and the totals not yet
+// written.
 //
 // CalcMode::Instant: every whole minute 0 .. trunc(T) is sampled from the
 // formula and added to the total; a row every `Storm_Step` minutes and one for
@@ -52,8 +48,7 @@ QString BlockPeakRatioOutsideMessage();
 // step acts as its magnitude; T not above 0 and r outside (0, 1) are refused
 // with the two messages above, and a duration the other mode refuses is
 // refused the same way. Other modes are refused.
-std::optional<QString> CalcRainPoints(Storm &storm, RainPoints &points, bool calcByShow, int precision,
-                                      const DisplayStep &display = {});
+std::optional<QString> CalcRainPoints(Storm &storm, RainPoints &points, bool calcByShow, int precision);
 
 // The reference for the computation above: the same rows, totals and
 // failures, every arithmetic operation checked one by one. Slower; for tests

@@ -36,13 +36,13 @@ bool saveDialogPictures(TFormPluvion &window, const QString &folder)
         return false;
     const QDir dir(folder);
     bool saved = true;
-    window.findChild<StormChart *>("Chart1")->replot();
+    window.findChild<StormChart *>(QStringLiteral("Chart1"))->replot();
     saved &= window.grab().save(dir.filePath(QStringLiteral("main-window.png")));
     // And at the smallest size the window allows.
     const QSize size = window.size();
     window.resize(window.minimumSize());
     QCoreApplication::processEvents();
-    window.findChild<StormChart *>("Chart1")->replot();
+    window.findChild<StormChart *>(QStringLiteral("Chart1"))->replot();
     saved &= window.grab().save(dir.filePath(QStringLiteral("main-window-smallest.png")));
     window.resize(size);
 
@@ -86,20 +86,20 @@ int main(int argc, char **argv)
     TFormPluvion window(setup);
     window.show();
 
-    // pluvion --screenshot FILE: draw the window once and save it as a picture
-    // (the README's screenshot is made this way, offscreen).
-    const QStringList arguments = app.arguments();
-    const qsizetype screenshot = arguments.indexOf(QStringLiteral("--screenshot"));
-    if (screenshot > 0 && screenshot + 1 < arguments.size()) {
+    // For the README and for looking at the layout, not for users: with
+    // PLUVION_SCREENSHOT=FILE the window draws itself once into FILE and the
+    // program ends; with PLUVION_SCREENSHOT_DIALOGS=FOLDER the window and
+    // every dialog are drawn into FOLDER, one picture each.
+    const QString screenshot = qEnvironmentVariable("PLUVION_SCREENSHOT");
+    if (!screenshot.isEmpty()) {
         QCoreApplication::processEvents();
-        window.findChild<StormChart *>("Chart1")->replot();
-        return window.grab().save(arguments[screenshot + 1]) ? 0 : 1;
+        window.findChild<StormChart *>(QStringLiteral("Chart1"))->replot();
+        return window.grab().save(screenshot) ? 0 : 1;
     }
-    // pluvion --screenshot-dialogs DIR: the window and every dialog, one picture each.
-    const qsizetype dialogs = arguments.indexOf(QStringLiteral("--screenshot-dialogs"));
-    if (dialogs > 0 && dialogs + 1 < arguments.size()) {
+    const QString dialogs = qEnvironmentVariable("PLUVION_SCREENSHOT_DIALOGS");
+    if (!dialogs.isEmpty()) {
         QCoreApplication::processEvents();
-        return saveDialogPictures(window, arguments[dialogs + 1]) ? 0 : 1;
+        return saveDialogPictures(window, dialogs) ? 0 : 1;
     }
     return app.exec();
 }

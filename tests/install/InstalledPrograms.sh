@@ -2,7 +2,7 @@
 # Installs the build into a staging folder with DESTDIR, as the Debian package
 # lays it out under /usr, checks what landed where, and starts the installed
 # programs from there: pluvion-cli on the start-up storm, and the window
-# offscreen for one event-loop turn (--screenshot draws it once and exits).
+# offscreen for one event-loop turn (PLUVION_SCREENSHOT makes it draw itself once and exit).
 # Usage: InstalledPrograms.sh CMAKE BUILD_DIR
 set -euo pipefail
 cmake=$1
@@ -73,10 +73,10 @@ for line in '降雨总量H=60.6345mm' '平均雨强i=0.5053mm/min'; do
 done
 
 status=0
-"$bin/pluvion" --screenshot "$stage/window.png" >"$stage/window.log" 2>&1 || status=$?
+PLUVION_SCREENSHOT="$stage/window.png" "$bin/pluvion" >"$stage/window.log" 2>&1 || status=$?
 if [[ $status -ne 0 ]]; then
     cat "$stage/window.log" >&2
-    fail "pluvion --screenshot exited with $status"
+    fail "pluvion (PLUVION_SCREENSHOT) exited with $status"
 fi
 [[ $(head -c 4 "$stage/window.png" | tail -c 3) == "PNG" ]] || fail "pluvion drew no PNG picture"
 # The first refresh at start-up writes the options file.

@@ -25,8 +25,8 @@ inline constexpr QSize ReportPictureSize{553, 400};
 QString CalcReportProposedName(const Storm &storm, const Separators &sep = {});
 
 // The report's main document with its placeholders replaced, in this order:
-// A1NAME and A1 by the formula's form (F_type 0: "A1" and a1; 1: "166.7A1"
-// and a1_167; any other form leaves both), c, b, n, 设计重现期, 降雨历时,
+// A1NAME and A1 by the formula's form (intensity: "A1" and a1; flow: "166.7A1"
+// and a1Flow; any other form leaves both), c, b, n, 设计重现期, 降雨历时,
 // 峰值比例, 计算步长 (a whole number), 计算模式 (the mode's name and what it
 // means), the table rows, and 累计降雨总量, 平均降雨强度 and 公式雨量 (the
 // formula depth, "无法计算" when it has none) rounded to `precision` decimals

@@ -35,7 +35,7 @@ QString BlockPeakRatioOutsideMessage();
 // written.
 //
 // CalcMode::Instant: every whole minute 0 .. trunc(T) is sampled from the
-// formula and added to the total; a row every `Storm_Step` minutes and one for
+// formula and added to the total; a row every `step` minutes and one for
 // the last minute.
 //
 // CalcMode::Block: the storm is cut into steps [k s, (k+1) s) for k = 0, 1, ..,

@@ -71,8 +71,8 @@ std::optional<StormEntryProblem> CheckStormEntry(const StormEntry &entry, const 
 // and leaves `storm` untouched when any value is not a number (or the step is
 // not a 32-bit whole number). The typed A1 goes into the field of the chosen
 // form and the other field is derived from it with the factor 0.006; with no
-// form selected F_type becomes -1 and a1 and a1_167 stay as they were. With no
-// logarithm selected LG_LN becomes 255. With no mode selected the storm keeps
+// form selected the form becomes -1 and a1 and a1Flow stay as they were. With no
+// logarithm selected the logarithm becomes 255. With no mode selected the storm keeps
 // its mode. No range is tested here: a step, a
 // duration or a return period of 0 is stored as typed.
 bool StoreStormEntry(const StormEntry &entry, Storm &storm, const Separators &sep);

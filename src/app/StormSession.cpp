@@ -58,14 +58,15 @@ std::optional<QString> StormSession::exportRefusal(const QString &nothingMessage
     return std::nullopt;
 }
 
-void StormSession::setCurrentRow(int row)
+bool StormSession::setCurrentRow(int row)
 {
     if (row < -1 || row >= int(m_rows->size()))
         row = -1;
     if (row == m_currentRow)
-        return;
+        return false;
     m_currentRow = row;
     emit currentRowChanged(row);
+    return true;
 }
 
 QString FailedStormExportMessage(const QString &failure)

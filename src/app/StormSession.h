@@ -73,7 +73,9 @@ public:
 
     // The row the user points at or chose, in chart and table alike; -1 for none.
     int currentRow() const { return m_currentRow; }
-    void setCurrentRow(int row);
+    // Moves the current row (-1 for a row outside the rows) and announces it;
+    // false, announcing nothing, when it was current already.
+    bool setCurrentRow(int row);
 
 signals:
     // New rows (and so new table cells) after a successful computation.

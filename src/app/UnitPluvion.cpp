@@ -557,39 +557,44 @@ bool TFormPluvion::eventFilter(QObject *watched, QEvent *event)
 
 void TFormPluvion::setGridCurrentRow(int row)
 {
-    // The chart's pointer moves the session's current row; the table follows it.
-    m_session->setCurrentRow(row);
+    // The chart moves the session's current row; table and chart follow it.
+    if (!m_session->setCurrentRow(row))
+        showCurrentRow(row);
 }
 
 void TFormPluvion::showCurrentRow(int row)
 {
+    // The table makes the row current (its own change comes back to the
+    // session as the same row, which changes nothing), the chart marks the
+    // row's point and bar, and the chart repaints once.
     const QModelIndex current = m_grid->currentIndex();
-    if (current.isValid() && current.row() == row)
-        return;
-    const int column = current.isValid() ? current.column() : 0;
-    const QModelIndex target = m_session->table().index(row, column);
-    if (!target.isValid())
-        return;
-    m_grid->setCurrentIndex(target);
-    m_grid->scrollTo(target);
+    if (row >= 0 && !(current.isValid() && current.row() == row)) {
+        const QModelIndex target = m_session->table().index(row, current.isValid() ? current.column() : 0);
+        if (target.isValid()) {
+            m_grid->setCurrentIndex(target);
+            m_grid->scrollTo(target);
+        }
+    }
+    m_chart->setHoveredIndex(m_chart->intensitySeries(), row);
+    m_chart->setHoveredIndex(m_chart->overallSeries(), row);
+    m_chart->replotHighlights();
 }
 
 void TFormPluvion::Chart1MouseMove(const QPointF &pos)
 {
-    // The chart tracks the point under the mouse for each series; the line wins.
+    // The point under the mouse, the line's before the bars'.
     const int lineIndex = m_chart->lineIndexAt(pos);
-    const int barIndex = m_chart->barIndexAt(pos);
-    m_chart->setHoveredIndex(m_chart->intensitySeries(), lineIndex);
-    m_chart->setHoveredIndex(m_chart->overallSeries(), barIndex);
-    const int index = lineIndex >= 0 ? lineIndex : barIndex;
+    const int index = lineIndex >= 0 ? lineIndex : m_chart->barIndexAt(pos);
     if (index < 0) {
+        // Off every point: the marks and the frame go, the row stays current.
+        m_chart->setHoveredIndex(m_chart->intensitySeries(), -1);
+        m_chart->setHoveredIndex(m_chart->overallSeries(), -1);
         m_grid->setFrameRow(-1);
         m_chart->replotHighlights();
         return;
     }
     setGridCurrentRow(index);
     HighlightGridRow();
-    m_chart->replotHighlights();
 }
 
 void TFormPluvion::Series_Overall_RainfallClick(int index)
@@ -599,14 +604,12 @@ void TFormPluvion::Series_Overall_RainfallClick(int index)
 
 void TFormPluvion::GridDataClick()
 {
+    // The user's move in the table: the frame goes, the session takes the row.
     const QModelIndex current = m_grid->currentIndex();
     if (!current.isValid())
         return;
-    m_session->setCurrentRow(current.row());
     m_grid->setFrameRow(-1);
-    m_chart->setHoveredIndex(m_chart->intensitySeries(), current.row());
-    m_chart->setHoveredIndex(m_chart->overallSeries(), current.row());
-    m_chart->replotHighlights();
+    setGridCurrentRow(current.row());
 }
 
 void TFormPluvion::HighlightGridRow()

@@ -138,7 +138,7 @@ private:
     std::optional<QString> askSaveTarget(const UserPrompts::FileDialog &dialog,
                                          const std::function<QString(const QString &)> &targetOf);
     void buildExportMenus();
-    // Makes a model row the table's current row; runs GridDataClick when it changes.
+    // Makes a row the session's current row, which table and chart then show.
     void setGridCurrentRow(int row);
     bool eventFilter(QObject *watched, QEvent *event) override;
 

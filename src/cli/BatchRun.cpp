@@ -1,5 +1,4 @@
-#include "BatchRun.h"
-
+#include "Commands.h"
 #include "chart/BatchCharts.h"
 #include "chart/ChartPicture.h"
 #include "export/PictureFiles.h"
@@ -12,19 +11,12 @@
 
 namespace {
 
-void printMessage(const QString &text)
-{
-    const QByteArray bytes = (text + u'\n').toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
-void tellProgress(const BatchStorm &storm, int place, int count)
+QString progressLine(const BatchStorm &storm, int place, int count)
 {
     QString line = QStringLiteral("[%1/%2] ").arg(place).arg(count) + BatchStormName(storm.storm);
     if (storm.failure)
         line += QStringLiteral(" 出错：") + *storm.failure;
-    printMessage(line);
+    return line + u'\n';
 }
 
 // The longest listed duration the curves can reach.
@@ -39,7 +31,7 @@ double longestDuration(const QList<double> &durations)
 }
 
 // Draws one chart and saves it; false, having said why, when it cannot be written.
-template <typename Draw> bool saveChart(const QString &path, Draw draw)
+template <typename Draw> bool saveChart(const QString &path, Draw draw, CliOutput &output)
 {
     if (path.isEmpty())
         return true;
@@ -48,15 +40,22 @@ template <typename Draw> bool saveChart(const QString &path, Draw draw)
         SaveChartPicture(path, RenderOffScreen(*chart));
         return true;
     } catch (const PluvionError &error) {
-        printMessage(error.description());
+        output.err(error.description() + u'\n');
         return false;
     }
 }
 
 } // namespace
 
-ExitStatus RunCliBatch(const CliRequest &request, const Separators &sep)
+ExitStatus RunBatchCommand(const GivenOptions &given, const Separators &sep, CliOutput &output)
 {
+    CliRequest request;
+    try {
+        request = ParseCliArguments(given, sep);
+    } catch (const PluvionError &error) {
+        output.err(error.description() + u'\n');
+        return ExitStatus::BadInput;
+    }
     StormBatchRequest batch;
     batch.storm = request.storm;
     batch.periods = request.periods;
@@ -69,27 +68,30 @@ ExitStatus RunCliBatch(const CliRequest &request, const Separators &sep)
 
     StormBatchOutcome outcome;
     try {
-        outcome = RunStormBatch(batch, sep, tellProgress);
+        outcome = RunStormBatch(batch, sep, [&output](const BatchStorm &storm, int place, int count) {
+            output.err(progressLine(storm, place, count));
+        });
     } catch (const PluvionError &error) {
-        printMessage(error.description());
+        output.err(error.description() + u'\n');
         return ExitStatus::BadInput;
     }
     const int failed = outcome.failedCount();
-    printMessage(QStringLiteral("批量计算完成：成功 %1 个，失败 %2 个；汇总表 %3")
-                     .arg(outcome.storms.size() - failed)
-                     .arg(failed)
-                     .arg(outcome.summaryPath));
+    output.err(QStringLiteral("批量计算完成：成功 %1 个，失败 %2 个；汇总表 %3\n")
+                   .arg(outcome.storms.size() - failed)
+                   .arg(failed)
+                   .arg(outcome.summaryPath));
 
     const QSize size(request.pictureWidth, request.pictureHeight);
-    bool written =
-        saveChart(request.compareChartPath, [&] { return BatchCompareChart(outcome.storms, size, sep); });
-    written =
-        saveChart(request.idfChartPath,
+    bool written = saveChart(
+        request.compareChartPath, [&] { return BatchCompareChart(outcome.storms, size, sep); }, output);
+    written = saveChart(
+                  request.idfChartPath,
                   [&] {
                       return BatchIdfChart(request.storm, request.periods, longestDuration(request.durations),
                                            request.idfLogAxes, size, sep);
-                  }) &&
-        written;
+                  },
+                  output) &&
+              written;
     if (!written)
         return ExitStatus::BadInput;
     return failed > 0 ? ExitStatus::ComputationFailed : ExitStatus::Success;

@@ -20,47 +20,85 @@ enum class OptionKind : std::uint8_t
     Export,      // a single storm's file
     TextExport,  // a single storm's text file, which "-" sends to standard output
     BatchOutput, // a batch's folder or chart
+    FitInput,    // the statistics the formula is derived from
+    FitSetting,  // a choice of the derivation
+    FitFlag,     // a switch of the derivation
+    FitOutput,   // the derivation's report
+};
+
+// The groups the usage text lists the options in.
+enum class OptionGroup : std::uint8_t
+{
+    Storm,
+    Output,
+    Batch,
+    Fit,
+    General,
 };
 
 struct OptionSpec
 {
     const char *name;
     OptionKind kind;
+    OptionGroup group;
+    const char *value; // what the value is, for the usage text; empty for a flag
+    const char *help;
 };
 
-// Every option the tool knows. The exports and the batch's outputs are
-// listed in the order the refusals of a wrong combination name them.
+// Every option the tool knows, in the order the usage text lists them. The
+// exports and the batch's outputs are listed in the order the refusals of a
+// wrong combination name them.
 constexpr OptionSpec Options[] = {
-    {"--open", OptionKind::StormFile},
-    {"--form", OptionKind::Setting},
-    {"--a1", OptionKind::Setting},
-    {"--c", OptionKind::Setting},
-    {"--b", OptionKind::Setting},
-    {"--n", OptionKind::Setting},
-    {"--log", OptionKind::Setting},
-    {"--period", OptionKind::Setting},
-    {"--duration", OptionKind::Setting},
-    {"--peak", OptionKind::Setting},
-    {"--step", OptionKind::Setting},
-    {"--mode", OptionKind::Setting},
-    {"--precision", OptionKind::Setting},
-    {"--time-format", OptionKind::Setting},
-    {"--size", OptionKind::Setting},
-    {"--csv", OptionKind::TextExport},
-    {"--data-docx", OptionKind::Export},
-    {"--report", OptionKind::Export},
-    {"--picture", OptionKind::Export},
-    {"--swmm", OptionKind::TextExport},
-    {"--save-storm", OptionKind::Export},
-    {"--out", OptionKind::BatchOutput},
-    {"--compare-chart", OptionKind::BatchOutput},
-    {"--idf-chart", OptionKind::BatchOutput},
-    {"--calc-by-show", OptionKind::Flag},
-    {"--raw", OptionKind::Flag},
-    {"--help", OptionKind::Flag},
-    {"-h", OptionKind::Flag},
-    {"--batch", OptionKind::Flag},
-    {"--idf-log", OptionKind::Flag},
+    {"--open", OptionKind::StormFile, OptionGroup::Storm, "FILE", "读入雨型文件，其余参数在其上修改"},
+    {"--form", OptionKind::Setting, OptionGroup::Storm, "i|q",
+     "公式形式：i 暴雨强度（A1），q 流量形式（166.7A1）"},
+    {"--a1", OptionKind::Setting, OptionGroup::Storm, "X", "A1（i 形式）或 166.7A1（q 形式）"},
+    {"--c", OptionKind::Setting, OptionGroup::Storm, "X", "公式参数 C"},
+    {"--b", OptionKind::Setting, OptionGroup::Storm, "X", "公式参数 b（分钟）"},
+    {"--n", OptionKind::Setting, OptionGroup::Storm, "X", "公式参数 n"},
+    {"--log", OptionKind::Setting, OptionGroup::Storm, "lg|ln",
+     "重现期的对数：lg P 或 ln P（--fit 时为推求的公式所用）"},
+    {"--period", OptionKind::Setting, OptionGroup::Storm, "P",
+     "设计重现期（年）；--batch 时为逗号分隔的列表"},
+    {"--duration", OptionKind::Setting, OptionGroup::Storm, "T",
+     "降雨历时（分钟）；--batch 时为逗号分隔的列表"},
+    {"--peak", OptionKind::Setting, OptionGroup::Storm, "R", "峰值比例 r，须在 0 与 1 之间（不含 0 和 1）"},
+    {"--step", OptionKind::Setting, OptionGroup::Storm, "S", "计算步长（整分钟）"},
+    {"--mode", OptionKind::Setting, OptionGroup::Storm, "instant|block",
+     "瞬时雨强（默认）或时段平均（总量等于公式雨量）"},
+    {"--precision", OptionKind::Setting, OptionGroup::Output, "N", "显示的小数位数（默认 4）"},
+    {"--time-format", OptionKind::Setting, OptionGroup::Output, "clock|min", "时间列：时:分（默认）或分钟"},
+    {"--size", OptionKind::Setting, OptionGroup::Output, "WxH",
+     "图片大小（像素，默认 579x480，每边至多 10000）"},
+    {"--csv", OptionKind::TextExport, OptionGroup::Output, "FILE", "写出 CSV（GBK，CR LF）；- 写到标准输出"},
+    {"--data-docx", OptionKind::Export, OptionGroup::Output, "FILE", "写出数据表 Word 文档"},
+    {"--report", OptionKind::Export, OptionGroup::Output, "FILE", "写出计算书 Word 文档"},
+    {"--picture", OptionKind::Export, OptionGroup::Output, "FILE", "写出雨型图片（.bmp、.jpg 或 .png）"},
+    {"--swmm", OptionKind::TextExport, OptionGroup::Output, "FILE",
+     "写出 SWMM 5 的 [RAINGAGES] 与 [TIMESERIES] 段；- 写到标准输出"},
+    {"--save-storm", OptionKind::Export, OptionGroup::Output, "FILE", "保存雨型文件（--fit 时为推求的公式）"},
+    {"--out", OptionKind::BatchOutput, OptionGroup::Batch, "DIR", "批量结果的文件夹（不存在时创建）"},
+    {"--compare-chart", OptionKind::BatchOutput, OptionGroup::Batch, "FILE", "各雨型过程线的对比图"},
+    {"--idf-chart", OptionKind::BatchOutput, OptionGroup::Batch, "FILE", "各重现期的暴雨强度—历时曲线图"},
+    {"--fit", OptionKind::FitInput, OptionGroup::Fit, "FILE", "由 i–t–P 表或样本（CSV）推求暴雨强度公式"},
+    {"--fit-depth", OptionKind::FitFlag, OptionGroup::Fit, "", "i–t–P 表中的数值为雨量（mm）而非雨强"},
+    {"--samples", OptionKind::FitSetting, OptionGroup::Fit, "annual-max|annual-multiple",
+     "文件为样本序列：年最大值法或年多个样法"},
+    {"--years", OptionKind::FitSetting, OptionGroup::Fit, "N", "年多个样法的资料年数"},
+    {"--distribution", OptionKind::FitSetting, OptionGroup::Fit, "p3|gumbel|exp",
+     "频率分布（默认：年最大值法 p3，年多个样法 exp）"},
+    {"--fit-periods", OptionKind::FitSetting, OptionGroup::Fit, "P1,P2,..", "由样本推求的重现期（年）"},
+    {"--annual-max-periods", OptionKind::FitFlag, OptionGroup::Fit, "",
+     "年多个样法的重现期换算为年最大值法的重现期"},
+    {"--fit-report", OptionKind::FitOutput, OptionGroup::Fit, "FILE", "写出推求结果：.docx（Word）或 .csv"},
+    {"--calc-by-show", OptionKind::Flag, OptionGroup::Output, "", "以显示的数值累计降雨总量"},
+    {"--raw", OptionKind::Flag, OptionGroup::Output, "",
+     "以 17 位有效数字输出（分钟、雨强、总量，Tab 分隔）"},
+    {"--batch", OptionKind::Flag, OptionGroup::Batch, "", "按列出的每个重现期与每个历时计算雨型"},
+    {"--idf-log", OptionKind::Flag, OptionGroup::Batch, "", "强度—历时曲线用双对数坐标"},
+    {"--help", OptionKind::Flag, OptionGroup::General, "", "显示本说明"},
+    {"-h", OptionKind::Flag, OptionGroup::General, "", "同 --help"},
+    {"--version", OptionKind::Flag, OptionGroup::General, "", "显示版本"},
 };
 
 bool isExport(OptionKind kind)
@@ -71,7 +109,13 @@ bool isExport(OptionKind kind)
 // Whether the option's value names a file or a folder, which cannot be empty.
 bool namesFile(OptionKind kind)
 {
-    return kind == OptionKind::StormFile || isExport(kind) || kind == OptionKind::BatchOutput;
+    return kind == OptionKind::StormFile || isExport(kind) || kind == OptionKind::BatchOutput ||
+           kind == OptionKind::FitInput || kind == OptionKind::FitOutput;
+}
+
+bool isFlag(OptionKind kind)
+{
+    return kind == OptionKind::Flag || kind == OptionKind::FitFlag;
 }
 
 const OptionSpec *findOption(const QString &name)
@@ -83,18 +127,6 @@ const OptionSpec *findOption(const QString &name)
     return nullptr;
 }
 
-// The options as the command line gives them: the last value of each, and
-// the flags present.
-struct GivenOptions
-{
-    QHash<QString, QString> values;
-    QSet<QString> flags;
-
-    bool has(const char *name) const { return values.contains(QLatin1StringView(name)); }
-    QString value(const char *name) const { return values.value(QLatin1StringView(name)); }
-    bool flag(const char *name) const { return flags.contains(QLatin1StringView(name)); }
-};
-
 [[noreturn]] void badArgument(const QString &message)
 {
     throw PluvionError(message);
@@ -103,23 +135,6 @@ struct GivenOptions
 double number(const QString &text)
 {
     return StrToFloat(text, u'.');
-}
-
-QString choice(const QString &option, const QString &value, const QStringList &allowed)
-{
-    if (!allowed.contains(value))
-        badArgument(QStringLiteral("%1 的取值应为 %2，而不是 '%3'")
-                        .arg(option, allowed.join(u'|'), ValueExcerpt(value)));
-    return value;
-}
-
-// A comma-separated list of numbers: "1,2,5".
-QList<double> numbers(const QString &text)
-{
-    QList<double> list;
-    for (const QString &item : text.split(u','))
-        list.append(number(item));
-    return list;
 }
 
 void requirePictureType(const QString &option, const QString &path)
@@ -141,11 +156,23 @@ bool SplitInlineValue(QString &argument, QString &value)
     return true;
 }
 
-namespace {
+QString CliChoice(const QString &option, const QString &value, const QStringList &allowed)
+{
+    if (!allowed.contains(value))
+        badArgument(QStringLiteral("%1 的取值应为 %2，而不是 '%3'")
+                        .arg(option, allowed.join(u'|'), ValueExcerpt(value)));
+    return value;
+}
 
-// Reads every option and its value ("--name value" or "--name=value"),
-// refusing names it does not know and options without their value.
-GivenOptions readOptions(const QStringList &arguments)
+QList<double> CliNumbers(const QString &text)
+{
+    QList<double> list;
+    for (const QString &item : text.split(u','))
+        list.append(number(item));
+    return list;
+}
+
+GivenOptions ReadCliOptions(const QStringList &arguments)
 {
     GivenOptions given;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -153,9 +180,9 @@ GivenOptions readOptions(const QStringList &arguments)
         QString value;
         const bool inlineValue = SplitInlineValue(name, value);
         const OptionSpec *option = findOption(name);
-        if (!option || (option->kind == OptionKind::Flag && inlineValue))
+        if (!option || (isFlag(option->kind) && inlineValue))
             badArgument(QStringLiteral("未知的参数 '%1'").arg(ValueExcerpt(arguments[i])));
-        if (option->kind == OptionKind::Flag) {
+        if (isFlag(option->kind)) {
             given.flags.insert(name);
             continue;
         }
@@ -172,10 +199,11 @@ GivenOptions readOptions(const QStringList &arguments)
     return given;
 }
 
+namespace {
+
 // The storm file first, wherever --open stands, then every other value over it.
 void applyOptions(const GivenOptions &given, CliRequest &request, const Separators &sep)
 {
-    request.help = given.flag("--help") || given.flag("-h");
     request.calcByShow = given.flag("--calc-by-show");
     request.raw = given.flag("--raw");
     request.batch = given.flag("--batch");
@@ -187,8 +215,8 @@ void applyOptions(const GivenOptions &given, CliRequest &request, const Separato
             badArgument(NotAStormFileMessage());
     }
     if (given.has("--form")) {
-        const bool flow = choice(QStringLiteral("--form"), given.value("--form"),
-                                 {QStringLiteral("i"), QStringLiteral("q")}) == QStringLiteral("q");
+        const bool flow = CliChoice(QStringLiteral("--form"), given.value("--form"),
+                                    {QStringLiteral("i"), QStringLiteral("q")}) == QStringLiteral("q");
         if (!flow || storm.form != FormulaForm::Flow)
             storm.setA1(storm.a1);
         storm.form = flow ? FormulaForm::Flow : FormulaForm::Intensity;
@@ -208,16 +236,16 @@ void applyOptions(const GivenOptions &given, CliRequest &request, const Separato
     if (given.has("--n"))
         storm.n = number(given.value("--n"));
     if (given.has("--log")) {
-        storm.log = choice(QStringLiteral("--log"), given.value("--log"),
-                           {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
+        storm.log = CliChoice(QStringLiteral("--log"), given.value("--log"),
+                              {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
                         ? Logarithm::Ln
                         : Logarithm::Lg;
     }
     if (request.batch) {
         request.periods =
-            given.has("--period") ? numbers(given.value("--period")) : QList<double>{storm.period};
+            given.has("--period") ? CliNumbers(given.value("--period")) : QList<double>{storm.period};
         request.durations =
-            given.has("--duration") ? numbers(given.value("--duration")) : QList<double>{storm.duration};
+            given.has("--duration") ? CliNumbers(given.value("--duration")) : QList<double>{storm.duration};
     } else {
         if (given.has("--period"))
             storm.period = number(given.value("--period"));
@@ -229,18 +257,20 @@ void applyOptions(const GivenOptions &given, CliRequest &request, const Separato
     if (given.has("--step"))
         storm.step = StrToInt(given.value("--step"));
     if (given.has("--mode")) {
-        storm.mode = choice(QStringLiteral("--mode"), given.value("--mode"),
-                            {QStringLiteral("instant"), QStringLiteral("block")}) == QStringLiteral("block")
-                         ? CalcMode::Block
-                         : CalcMode::Instant;
+        storm.mode =
+            CliChoice(QStringLiteral("--mode"), given.value("--mode"),
+                      {QStringLiteral("instant"), QStringLiteral("block")}) == QStringLiteral("block")
+                ? CalcMode::Block
+                : CalcMode::Instant;
     }
     if (given.has("--precision"))
         request.precision = StrToInt(given.value("--precision"));
     if (given.has("--time-format")) {
-        request.timeFormat = choice(QStringLiteral("--time-format"), given.value("--time-format"),
-                                    {QStringLiteral("clock"), QStringLiteral("min")}) == QStringLiteral("min")
-                                 ? 1
-                                 : 0;
+        request.timeFormat =
+            CliChoice(QStringLiteral("--time-format"), given.value("--time-format"),
+                      {QStringLiteral("clock"), QStringLiteral("min")}) == QStringLiteral("min")
+                ? 1
+                : 0;
     }
     request.saveStormPath = given.value("--save-storm");
     request.csvPath = given.value("--csv");
@@ -274,6 +304,11 @@ void checkCombinations(const GivenOptions &given, const CliRequest &request)
         }
         if (request.idfLogAxes)
             badArgument(QStringLiteral("--idf-log 只能与 --batch 同用"));
+    }
+    for (const OptionSpec &option : Options) {
+        const bool fitOption = option.group == OptionGroup::Fit;
+        if (fitOption && (given.has(option.name) || given.flag(option.name)))
+            badArgument(QStringLiteral("%1 只能与 --fit 同用").arg(QLatin1StringView(option.name)));
     }
     for (const OptionSpec &option : Options) {
         if (option.kind == OptionKind::Export && given.value(option.name) == StandardOutputPath)
@@ -310,36 +345,50 @@ void applySize(const GivenOptions &given, CliRequest &request)
 
 QString CliUsage()
 {
-    return QStringLiteral(
-               "用法: pluvion-cli [--open FILE] [--form i|q] [--a1 X] [--c X] [--b X] [--n X] [--log lg|ln]\n"
-               "                  [--period P] [--duration T] [--peak R] [--step S] [--mode instant|block]\n"
-               "                  [--precision N] [--calc-by-show] [--time-format clock|min]\n"
-               "                  [--raw] [--save-storm FILE]\n"
-               "                  [--csv FILE] [--data-docx FILE] [--report FILE] [--picture FILE] [--size "
-               "WxH]\n"
-               "                  [--swmm FILE]\n"
-               "       pluvion-cli --batch --period P1,P2,.. --duration T1,T2,.. --out DIR\n"
-               "                  "
-               "[公式、--peak、--step、--mode、--precision、--calc-by-show、--time-format]\n"
-               "                  [--compare-chart FILE] [--idf-chart FILE [--idf-log]] [--size WxH]\n"
-               "不带参数时计算程序启动时的默认雨型（芝加哥雨型）。\n"
-               "--mode instant 为瞬时雨强（默认），block 为时段平均（雨量与公式雨量一致，适合 SWMM）。\n"
-               "--swmm 写出可粘贴进 SWMM 5 输入文件的 [RAINGAGES] 与 [TIMESERIES] 段。\n"
-               "--csv - 或 --swmm - 把该文件写到标准输出（代替表格）；--size 每边至多 %1 像素。\n"
-               "--batch 按列出的每个重现期与每个历时计算一个雨型（先按重现期、再按历时的顺序），\n"
-               "  在 --out 文件夹（不存在时创建）中为每个雨型写一个 CSV（文件名与窗口导出时相同），\n"
-               "  并写出汇总表 雨型汇总.csv：重现期、历时、峰值比例、步长、计算模式、降雨总量H、平均雨强、\n"
-               "  峰值雨强及其分钟、公式雨量，每个算成的雨型一行。进度逐个写到标准错误输出，\n"
-               "  算不出的雨型以 P、T 指明并跳过，其余照常计算；有雨型失败时退出码为 1。\n"
-               "--compare-chart 把批量中各雨型的过程线画在一张图上；--idf-chart 画各重现期的\n"
-               "  暴雨强度—历时曲线（历时到列出的最长历时），--idf-log 用双对数坐标。\n"
-               "命令行上的数值一律以 \".\" 作小数点。\n")
-        .arg(MaxPictureSide);
+    struct Group
+    {
+        OptionGroup group;
+        const char16_t *title;
+    };
+    constexpr Group groups[] = {
+        {OptionGroup::Storm, u"雨型与公式"},
+        {OptionGroup::Output, u"输出（写出任一文件时，表格不再打印到标准输出，只打印总量三行）"},
+        {OptionGroup::Batch, u"批量（--batch）"},
+        {OptionGroup::Fit, u"暴雨强度公式推求（--fit）"},
+        {OptionGroup::General, u"其他"},
+    };
+    QString text = QStringLiteral(
+        "用法: pluvion-cli [雨型与公式] [输出]              "
+        "计算一个芝加哥雨型（不带参数时为启动时的默认雨型）\n"
+        "      pluvion-cli --batch --period P1,P2,.. --duration T1,T2,.. --out DIR [..]\n"
+        "      pluvion-cli --fit FILE [--samples ..] [--log lg|ln] [--fit-report FILE] [--save-storm FILE "
+        "[雨型参数]]\n");
+    for (const Group &group : groups) {
+        text += u'\n' + QString::fromUtf16(group.title) + QStringLiteral("：\n");
+        for (const OptionSpec &option : Options) {
+            if (option.group != group.group)
+                continue;
+            QString head = QStringLiteral("  ") + QLatin1StringView(option.name);
+            if (*option.value)
+                head += u' ' + QLatin1StringView(option.value);
+            head = head.leftJustified(36);
+            text += head + u' ' + QString::fromUtf8(option.help) + u'\n';
+        }
+    }
+    text += QStringLiteral(
+        "\n峰值比例：命令行与新建雨型对话框同一规则，r 须在 0 与 1 之间（不含 0 和 1），否则计算出错。\n"
+        "命令行上的数值一律以 \".\" 作小数点；FILE 不能为空，- 只用于 --csv 与 --swmm（其中之一）。\n"
+        "--batch：在 --out 中为每个雨型写一个 CSV（文件名与窗口导出时相同）和汇总表 雨型汇总.csv，\n"
+        "  进度写到标准错误输出；算不出的雨型以 P、T 指明并跳过，其余照常计算。\n"
+        "\n退出码：\n"
+        "  0  成功\n"
+        "  1  计算失败（标准错误输出以“出错：”说明原因；批量中任一雨型失败），或内存不足\n"
+        "  2  参数错误，文件无法读取、不是所需的格式或无法写入，或标准输出无法写入\n");
+    return text;
 }
 
-CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep)
+CliRequest ParseCliArguments(const GivenOptions &given, const Separators &sep)
 {
-    const GivenOptions given = readOptions(arguments);
     CliRequest request;
     applyOptions(given, request, sep);
     checkCombinations(given, request);

@@ -3,7 +3,10 @@
 #include "model/NumberForms.h"
 #include "model/Storm.h"
 
+#include <QHash>
+#include <QLatin1StringView>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -39,7 +42,6 @@ struct CliRequest
     QString swmmPath;       // the storm as a SWMM input-file fragment
     int pictureWidth = 579; // the chart's size in the window's first layout
     int pictureHeight = 480;
-    bool help = false;
     // A batch (--batch): every period with every duration, written into a folder.
     bool batch = false;
     QList<double> periods;   // --period as a list
@@ -50,6 +52,14 @@ struct CliRequest
     bool idfLogAxes = false;
 
     bool drawsChart() const { return !reportPath.isEmpty() || !picturePath.isEmpty(); }
+    // Whether any file is asked for: then the table is not printed again,
+    // only the totals.
+    bool writesFiles() const
+    {
+        const auto file = [](const QString &path) { return !path.isEmpty() && path != StandardOutputPath; };
+        return file(csvPath) || file(swmmPath) || file(dataDocxPath) || file(reportPath) ||
+               file(picturePath) || file(saveStormPath);
+    }
     // Whether the CSV or the SWMM fragment goes to standard output instead of the table.
     bool writesToStandardOutput() const
     {
@@ -57,11 +67,35 @@ struct CliRequest
     }
 };
 
+// The options as the command line gives them: the last value of each, and
+// the flags present.
+struct GivenOptions
+{
+    QHash<QString, QString> values;
+    QSet<QString> flags;
+
+    bool has(const char *name) const { return values.contains(QLatin1StringView(name)); }
+    QString value(const char *name) const { return values.value(QLatin1StringView(name)); }
+    bool flag(const char *name) const { return flags.contains(QLatin1StringView(name)); }
+};
+
 // An argument "--name=value" becomes its name, with the value in `value`;
 // false, the argument unchanged, for any other argument.
 bool SplitInlineValue(QString &argument, QString &value);
 
-// Reads the arguments (without the program name) into a request: the storm
+// Reads every option and its value ("--name value" or "--name=value") from
+// the arguments (without the program name), refusing names the tool does not
+// know and options without their value; a file or folder option with an
+// empty value counts as missing its value.
+GivenOptions ReadCliOptions(const QStringList &arguments);
+
+// `value` when it is one of `allowed`; otherwise PluvionError
+// "<option> 的取值应为 a|b，而不是 '<value>'".
+QString CliChoice(const QString &option, const QString &value, const QStringList &allowed);
+// A comma-separated list of numbers: "1,2,5".
+QList<double> CliNumbers(const QString &text);
+
+// Makes the storm command's or the batch's request of the options: the storm
 // file first when --open names one, then every other parameter over it.
 // Numbers on the command line always use "." as the decimal separator. With
 // --batch, --period and --duration take comma-separated lists (a single value
@@ -74,6 +108,7 @@ bool SplitInlineValue(QString &argument, QString &value);
 // exceed MaxPictureSide.
 // Raises PluvionError with the message to show for a bad argument or a file
 // that cannot be read or is not a storm file.
-CliRequest ParseCliArguments(const QStringList &arguments, const Separators &sep);
+CliRequest ParseCliArguments(const GivenOptions &given, const Separators &sep);
 
+// The usage text: every option by group, and the exit statuses.
 QString CliUsage();

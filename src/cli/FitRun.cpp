@@ -1,148 +1,170 @@
-#include "FitRun.h"
-
-#include "CliOptions.h"
+// The formula fit: derives the storm-intensity formula from an i–t–P table
+// or sample series, prints the parameters and the accuracy table, and writes
+// the fit report and a storm file with the fitted formula on request.
+#include "Commands.h"
 #include "chart/FitChart.h"
 #include "export/CalcReport.h"
-#include "export/ExportTarget.h"
 #include "fit/FitCase.h"
 #include "fit/FitReport.h"
 #include "io/FileBytes.h"
-#include "io/LegacyText.h"
 #include "io/StormFile.h"
 #include "model/PluvionError.h"
+#include "model/RainGenerator.h"
 
-#include <QFile>
-#include <cstdio>
+#include <cmath>
+#include <set>
 
 namespace {
 
-void print(FILE *stream, const QString &text)
+enum class ReportKind
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
+    None,
+    Word,
+    Csv,
+};
 
-// The fit's own options; the rest describe the storm for --save-storm.
+// The fit's own request; the storm options describe the storm for --save-storm.
 struct FitRequest
 {
     QString file;
     FitSettings settings;
-    bool samplesGiven = false;
     QString reportPath;
-    QString saveStormPath;
-    QStringList stormArguments;
+    ReportKind reportKind = ReportKind::None;
+    CliRequest storm;
 };
 
-QString takeValue(const QStringList &arguments, qsizetype &i, const QString &option,
-                  const QString &inlineValue, bool hasInline)
+[[noreturn]] void refuse(const QString &message)
 {
-    if (hasInline)
-        return inlineValue;
-    if (i + 1 >= arguments.size())
-        throw PluvionError(QStringLiteral("参数 %1 缺少取值").arg(option));
-    return arguments[++i];
+    throw PluvionError(message);
 }
 
-QString choice(const QString &option, const QString &value, const QStringList &allowed)
+// The periods of --fit-periods: positive, finite, no two alike, at least two.
+std::vector<double> fitPeriods(const QString &text)
 {
-    if (!allowed.contains(value))
-        throw PluvionError(QStringLiteral("%1 的取值应为 %2，而不是 '%3'")
-                               .arg(option, allowed.join(u'|'), ValueExcerpt(value)));
-    return value;
+    std::vector<double> periods;
+    std::set<double> seen;
+    for (const double period : CliNumbers(text)) {
+        if (!(std::isfinite(period) && period > 0))
+            refuse(QStringLiteral("--fit-periods 的重现期应为正数，而不是 '%1'").arg(ValueExcerpt(text)));
+        if (!seen.insert(period).second)
+            refuse(QStringLiteral("--fit-periods 的重现期 %1 重复").arg(period));
+        periods.push_back(period);
+    }
+    if (periods.size() < 2)
+        refuse(QStringLiteral("--fit-periods 至少需要两个不同的重现期"));
+    return periods;
 }
 
-FitRequest ParseFitArguments(const QStringList &arguments)
+FitRequest parseFit(const GivenOptions &given, const Separators &sep)
 {
     FitRequest request;
-    bool distributionGiven = false, yearsGiven = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString option = arguments[i];
-        QString inlineValue;
-        const bool hasInline = SplitInlineValue(option, inlineValue);
-        const auto value = [&]() { return takeValue(arguments, i, option, inlineValue, hasInline); };
-        if (option == QStringLiteral("--fit")) {
-            request.file = value();
-        } else if (option == QStringLiteral("--fit-depth") && !hasInline) {
-            request.settings.values = TableValueKind::Depth;
-        } else if (option == QStringLiteral("--annual-max-periods") && !hasInline) {
-            request.settings.frequency.annualMaximumPeriods = true;
-        } else if (option == QStringLiteral("--samples")) {
-            request.samplesGiven = true;
-            request.settings.input = FitInputKind::Samples;
-            request.settings.frequency.sampling =
-                choice(option, value(), {QStringLiteral("annual-max"), QStringLiteral("annual-multiple")}) ==
-                        QStringLiteral("annual-max")
-                    ? SamplingMethod::AnnualMaximum
-                    : SamplingMethod::AnnualMultiple;
-        } else if (option == QStringLiteral("--years")) {
-            request.settings.frequency.years = StrToInt(value());
-            yearsGiven = true;
-            if (request.settings.frequency.years < 1)
-                throw PluvionError(QStringLiteral("--years 应为正整数"));
-        } else if (option == QStringLiteral("--distribution")) {
-            const QString d = choice(option, value(),
-                                     {QStringLiteral("p3"), QStringLiteral("gumbel"), QStringLiteral("exp")});
-            request.settings.frequency.distribution =
-                d == QStringLiteral("p3")       ? FrequencyDistribution::PearsonIII
-                : d == QStringLiteral("gumbel") ? FrequencyDistribution::Gumbel
-                                                : FrequencyDistribution::Exponential;
-            distributionGiven = true;
-        } else if (option == QStringLiteral("--fit-periods")) {
-            request.settings.frequency.periods.clear();
-            for (const QString &item : value().split(u','))
-                request.settings.frequency.periods.push_back(StrToFloat(item, u'.'));
-        } else if (option == QStringLiteral("--log")) {
-            request.settings.log =
-                choice(option, value(), {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
-                    ? Logarithm::Ln
-                    : Logarithm::Lg;
-        } else if (option == QStringLiteral("--fit-report")) {
-            request.reportPath = value();
-        } else if (option == QStringLiteral("--save-storm")) {
-            request.saveStormPath = value();
-        } else if (QStringList{QStringLiteral("--a1"), QStringLiteral("--c"), QStringLiteral("--b"),
-                               QStringLiteral("--n"), QStringLiteral("--form")}
-                       .contains(option)) {
-            throw PluvionError(QStringLiteral("--fit 推求公式参数，不能同时给出 %1").arg(option));
-        } else {
-            request.stormArguments.append(arguments[i]);
+    request.file = given.value("--fit");
+    for (const char *formula : {"--a1", "--c", "--b", "--n", "--form"}) {
+        if (given.has(formula))
+            refuse(QStringLiteral("--fit 推求公式参数，不能同时给出 %1").arg(QLatin1StringView(formula)));
+    }
+    for (const char *other : {"--csv", "--data-docx", "--report", "--picture", "--swmm", "--raw", "--batch",
+                              "--out", "--compare-chart", "--idf-chart", "--idf-log", "--size"}) {
+        if (given.has(other) || given.flag(other))
+            refuse(QStringLiteral("--fit 只能与 --save-storm、--fit-report 和雨型参数同用，不能同时给出 %1")
+                       .arg(QLatin1StringView(other)));
+    }
+
+    FitSettings &settings = request.settings;
+    FrequencySettings &frequency = settings.frequency;
+    const bool samples = given.has("--samples");
+    if (given.flag("--fit-depth")) {
+        if (samples)
+            refuse(QStringLiteral("--fit-depth 只用于 i–t–P 表，样本总是雨量（mm）"));
+        settings.values = TableValueKind::Depth;
+    }
+    if (samples) {
+        settings.input = FitInputKind::Samples;
+        frequency.sampling = CliChoice(QStringLiteral("--samples"), given.value("--samples"),
+                                       {QStringLiteral("annual-max"), QStringLiteral("annual-multiple")}) ==
+                                     QStringLiteral("annual-max")
+                                 ? SamplingMethod::AnnualMaximum
+                                 : SamplingMethod::AnnualMultiple;
+    } else {
+        for (const char *sampleOnly :
+             {"--distribution", "--years", "--fit-periods", "--annual-max-periods"}) {
+            if (given.has(sampleOnly) || given.flag(sampleOnly))
+                refuse(QStringLiteral("%1 只用于 --samples").arg(QLatin1StringView(sampleOnly)));
         }
     }
-    if (request.file.isEmpty())
-        throw PluvionError(QStringLiteral("--fit 缺少文件名"));
-    if (!request.samplesGiven && (distributionGiven || yearsGiven))
-        throw PluvionError(QStringLiteral("--years 和 --distribution 只用于 --samples"));
-    if (request.samplesGiven && request.settings.values == TableValueKind::Depth)
-        throw PluvionError(QStringLiteral("--fit-depth 只用于 i–t–P 表，样本总是雨量（mm）"));
-    if (request.settings.frequency.sampling == SamplingMethod::AnnualMultiple && !yearsGiven)
-        throw PluvionError(QStringLiteral("--samples annual-multiple 需要 --years 给出资料年数"));
-    if (!distributionGiven && request.settings.frequency.sampling == SamplingMethod::AnnualMultiple)
-        request.settings.frequency.distribution = FrequencyDistribution::Exponential;
+    const bool multiple = samples && frequency.sampling == SamplingMethod::AnnualMultiple;
+    if (samples && !multiple) {
+        for (const char *multipleOnly : {"--years", "--annual-max-periods"}) {
+            if (given.has(multipleOnly) || given.flag(multipleOnly))
+                refuse(QStringLiteral("%1 只用于 --samples annual-multiple")
+                           .arg(QLatin1StringView(multipleOnly)));
+        }
+    }
+    if (multiple) {
+        if (!given.has("--years"))
+            refuse(QStringLiteral("--samples annual-multiple 需要 --years 给出资料年数"));
+        frequency.years = StrToInt(given.value("--years"));
+        if (frequency.years < 1 || frequency.years > MaxRecordYears)
+            refuse(QStringLiteral("--years 应为 1 至 %1 之间的整数").arg(MaxRecordYears));
+        frequency.annualMaximumPeriods = given.flag("--annual-max-periods");
+        frequency.distribution = FrequencyDistribution::Exponential;
+    }
+    if (given.has("--distribution")) {
+        const QString d = CliChoice(QStringLiteral("--distribution"), given.value("--distribution"),
+                                    {QStringLiteral("p3"), QStringLiteral("gumbel"), QStringLiteral("exp")});
+        frequency.distribution = d == QStringLiteral("p3")       ? FrequencyDistribution::PearsonIII
+                                 : d == QStringLiteral("gumbel") ? FrequencyDistribution::Gumbel
+                                                                 : FrequencyDistribution::Exponential;
+    }
+    if (given.has("--fit-periods"))
+        frequency.periods = fitPeriods(given.value("--fit-periods"));
+    if (given.has("--log")) {
+        settings.log = CliChoice(QStringLiteral("--log"), given.value("--log"),
+                                 {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
+                           ? Logarithm::Ln
+                           : Logarithm::Lg;
+    }
+
+    // The report is written under exactly the name given, its kind chosen by
+    // the extension.
+    request.reportPath = given.value("--fit-report");
+    if (!request.reportPath.isEmpty()) {
+        if (request.reportPath == StandardOutputPath)
+            refuse(QStringLiteral("--fit-report 的文件不能写到标准输出（-）"));
+        if (request.reportPath.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive))
+            request.reportKind = ReportKind::Word;
+        else if (request.reportPath.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+            request.reportKind = ReportKind::Csv;
+        else
+            refuse(QStringLiteral("--fit-report 的文件扩展名应为 .docx 或 .csv：'%1'")
+                       .arg(ValueExcerpt(request.reportPath)));
+    }
+
+    // The storm options describe the storm saved with the fitted formula:
+    // the formula options were refused above, the rest is the storm command's.
+    GivenOptions stormOptions = given;
+    for (const char *fitOnly :
+         {"--fit", "--samples", "--years", "--distribution", "--fit-periods", "--log", "--fit-report"})
+        stormOptions.values.remove(QLatin1StringView(fitOnly));
+    for (const char *fitFlag : {"--fit-depth", "--annual-max-periods"})
+        stormOptions.flags.remove(QLatin1StringView(fitFlag));
+    request.storm = ParseCliArguments(stormOptions, sep);
     return request;
 }
 
 } // namespace
 
-bool IsFitRequest(const QStringList &arguments)
-{
-    for (const QString &argument : arguments)
-        if (argument == QStringLiteral("--fit") || argument.startsWith(QStringLiteral("--fit=")))
-            return true;
-    return false;
-}
-
-ExitStatus RunFit(const QStringList &arguments, const Separators &sep)
+ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOutput &output)
 {
     FitRequest request;
-    CliRequest storm;
     QByteArray bytes;
     try {
-        RequireLegacyCodec();
-        request = ParseFitArguments(arguments);
-        storm = ParseCliArguments(request.stormArguments, sep);
-        if (storm.batch || storm.raw || !storm.csvPath.isEmpty() || !storm.dataDocxPath.isEmpty() ||
-            !storm.reportPath.isEmpty() || !storm.picturePath.isEmpty() || !storm.swmmPath.isEmpty())
-            throw PluvionError(QStringLiteral("--fit 只能与 --save-storm、--fit-report 和雨型参数同用"));
+        request = parseFit(given, sep);
+        // Every file asked for is checked before any is written.
+        for (const QString *path : {&request.reportPath, &request.storm.saveStormPath}) {
+            if (!path->isEmpty())
+                CheckTarget(*path);
+        }
         bytes = ReadFileBytes(request.file, FitFileLimit);
         // A file that is not in the layout is a bad input, as a bad storm file is.
         if (request.settings.input == FitInputKind::Table)
@@ -150,32 +172,39 @@ ExitStatus RunFit(const QStringList &arguments, const Separators &sep)
         else
             ParseSampleTable(bytes);
     } catch (const PluvionError &error) {
-        print(stderr, error.description() + u'\n');
+        output.err(error.description() + u'\n');
         return ExitStatus::BadInput;
     }
 
     FitOutcome outcome;
+    Storm fittedStorm;
     try {
         outcome = RunFormulaFit(bytes, request.settings);
+        // The storm saved with the fitted formula goes through the storm's
+        // own checks: one the generator refuses is not saved.
+        if (!request.storm.saveStormPath.isEmpty()) {
+            fittedStorm = StormWithFormula(request.storm.storm, outcome.total);
+            Storm computed = fittedStorm;
+            RainPoints points;
+            if (const auto failure = CalcRainPoints(computed, points, false, request.storm.precision))
+                throw PluvionError(QStringLiteral("推求的公式所生成的雨型无法计算：") + *failure);
+        }
     } catch (const PluvionError &error) {
-        print(stderr, QStringLiteral("出错：") + error.description() + u'\n');
+        output.err(QStringLiteral("出错：") + error.description() + u'\n');
         return ExitStatus::ComputationFailed;
     }
     for (const QString &line : FitSummaryLines(outcome))
-        print(stdout, line + u'\n');
+        output.out(line + u'\n');
 
     try {
-        if (!request.reportPath.isEmpty()) {
-            if (request.reportPath.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
-                WriteFitReportCsv(request.reportPath, outcome);
-            else
-                WriteFitReportDocx(WordDocumentPath(request.reportPath), outcome,
-                                   FitChartPng(outcome, ReportPictureSize));
-        }
-        if (!request.saveStormPath.isEmpty())
-            WriteStormFile(request.saveStormPath, StormWithFormula(storm.storm, outcome.total), sep);
+        if (request.reportKind == ReportKind::Csv)
+            WriteFitReportCsv(request.reportPath, outcome);
+        else if (request.reportKind == ReportKind::Word)
+            WriteFitReportDocx(request.reportPath, outcome, FitChartPng(outcome, ReportPictureSize));
+        if (!request.storm.saveStormPath.isEmpty())
+            WriteStormFile(request.storm.saveStormPath, fittedStorm, sep);
     } catch (const PluvionError &error) {
-        print(stderr, error.description() + u'\n');
+        output.err(error.description() + u'\n');
         return ExitStatus::BadInput;
     }
     return ExitStatus::Success;

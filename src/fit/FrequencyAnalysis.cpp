@@ -248,6 +248,9 @@ FrequencyResult AnalyseSamples(const SampleTable &samples, const FrequencySettin
     const bool multiple = settings.sampling == SamplingMethod::AnnualMultiple;
     if (multiple && settings.years < 1)
         throw PluvionError(QStringLiteral("年多个样法需要给出资料年数。"));
+    if (multiple && settings.years > MaxRecordYears)
+        throw PluvionError(
+            QStringLiteral("资料年数 %1 超过上限 %2 年。").arg(settings.years).arg(MaxRecordYears));
     if (settings.periods.empty())
         throw PluvionError(QStringLiteral("没有给出要推求的重现期。"));
 

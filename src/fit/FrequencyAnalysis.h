@@ -67,6 +67,10 @@ DistributionFit FitDistribution(const std::vector<double> &samples, FrequencyDis
 double AnnualMaximumPeriod(double exceedancePeriod);
 double ExceedancePeriod(double annualMaximumPeriod);
 
+// The longest record the annual-multiple sampling takes, in years: no rain
+// gauge has recorded longer.
+inline constexpr int MaxRecordYears = 500;
+
 struct FrequencySettings
 {
     SamplingMethod sampling = SamplingMethod::AnnualMaximum;

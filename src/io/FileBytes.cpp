@@ -70,6 +70,18 @@ void RefuseUnusableTarget(const QString &path)
 
 } // namespace
 
+void CheckTarget(const QString &path)
+{
+    RefuseUnusableTarget(path);
+    const QFileInfo target(path);
+    if (target.isDir())
+        throw PluvionError(CannotCreateFileMessage(path, QStringLiteral("它是一个文件夹。")));
+    const QFileInfo folder(target.absolutePath());
+    if (!folder.isDir())
+        throw PluvionError(CannotCreateFileMessage(
+            path, QStringLiteral("文件夹“%1”不存在。").arg(QDir::toNativeSeparators(folder.filePath()))));
+}
+
 QString NotARegularFileReason()
 {
     return QStringLiteral("它不是普通文件（而是文件夹、设备或管道），不能读取。");

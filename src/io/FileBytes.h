@@ -70,6 +70,14 @@ private:
     QSaveFile m_file;
 };
 
+// Checks, before anything is written, that a file can be put at `path`: its
+// folder exists and the target is a regular file or nothing yet. Raises the
+// PluvionError FileWriter would raise for it (CannotCreateFileMessage with the
+// reason, or UnusableFile for a device, a FIFO, a socket or a dangling link).
+// A command that writes several files checks them all first, so a run that
+// fails on one of its targets replaces none.
+void CheckTarget(const QString &path);
+
 // Writes `bytes` as the whole content of the file at `path`, creating it or
 // replacing it in one step (see FileWriter).
 void WriteFileBytes(const QString &path, QByteArrayView bytes);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "program/Version.h"
+
 #include <QString>
 
 #ifndef PLUVION_MAKER_URL
@@ -13,7 +15,7 @@ namespace ProgramInfo {
 // update check.
 inline QString version()
 {
-    return QStringLiteral("2.08");
+    return QStringLiteral(PLUVION_VERSION);
 }
 
 // The maker's web address: scheme and host, no path, no trailing slash.

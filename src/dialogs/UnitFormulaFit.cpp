@@ -3,8 +3,9 @@
 #include "chart/FitChart.h"
 #include "export/CalcReport.h"
 #include "export/ExportTarget.h"
+#include "export/FitReport.h"
 #include "export/WordTemplate.h"
-#include "fit/FitReport.h"
+#include "fit/FitTables.h"
 #include "io/FileBytes.h"
 #include "model/PluvionError.h"
 
@@ -122,20 +123,9 @@ void TFormFormulaFit::buildControls()
     m_LabelFormula = new QLabel(this);
     m_LabelFormula->setObjectName(QStringLiteral("LabelFormula"));
     m_LabelFormula->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_GridAccuracy = NewGrid(QStringLiteral("GridAccuracy"),
-                             {QStringLiteral("重现期(a)"), QStringLiteral("平均绝对均方差(mm/min)"),
-                              QStringLiteral("平均相对均方差"), QStringLiteral("结论")},
-                             this);
-    m_GridPeriodFormulas = NewGrid(QStringLiteral("GridPeriodFormulas"),
-                                   {QStringLiteral("重现期(a)"), QStringLiteral("A"), QStringLiteral("b"),
-                                    QStringLiteral("n"), QStringLiteral("残差平方和")},
-                                   this);
-    m_GridGoodness =
-        NewGrid(QStringLiteral("GridGoodness"),
-                {QStringLiteral("历时(min)"), DistributionName(FrequencyDistribution::PearsonIII),
-                 DistributionName(FrequencyDistribution::Gumbel),
-                 DistributionName(FrequencyDistribution::Exponential)},
-                this);
+    m_GridAccuracy = NewGrid(QStringLiteral("GridAccuracy"), AccuracyTable({}).header, this);
+    m_GridPeriodFormulas = NewGrid(QStringLiteral("GridPeriodFormulas"), PeriodFormulaTable({}).header, this);
+    m_GridGoodness = NewGrid(QStringLiteral("GridGoodness"), GoodnessTable({}).header, this);
     m_ChartFit = new QCustomPlot(this);
     m_ChartFit->setObjectName(QStringLiteral("ChartFit"));
     m_ChartFit->setMinimumSize(360, 260);
@@ -277,27 +267,9 @@ void TFormFormulaFit::showOutcome()
     const FitOutcome &o = *m_outcome;
     m_LabelFormula->setText(QStringLiteral("总公式：%1    残差平方和 %2")
                                 .arg(FormulaText(o.total), QString::number(o.total.rss, 'g', 4)));
-    QList<QStringList> rows;
-    for (const PeriodAccuracy &a : o.accuracy.periods)
-        rows.append({QString::number(a.period), SigmaText(a.sigma), PercentText(a.relative),
-                     AccuracyVerdict(a.assessed, a.passed)});
-    rows.append({QStringLiteral("2~20年平均"), SigmaText(o.accuracy.meanSigma),
-                 PercentText(o.accuracy.meanRelative),
-                 AccuracyVerdict(o.accuracy.assessed, o.accuracy.passed)});
-    FillGrid(m_GridAccuracy, rows);
-    rows.clear();
-    for (const PeriodFormula &p : o.periodFormulas)
-        rows.append({QString::number(p.period), ParameterText(p.a), ParameterText(p.b), ParameterText(p.n),
-                     QString::number(p.rss, 'g', 4)});
-    FillGrid(m_GridPeriodFormulas, rows);
-    rows.clear();
-    for (size_t d = 0; d < o.frequency.rmsByDistribution.size(); ++d) {
-        QStringList row{QString::number(o.table.durations[d])};
-        for (double rms : o.frequency.rmsByDistribution[d])
-            row.append(std::isfinite(rms) ? QString::number(rms, 'f', 3) : QStringLiteral("—"));
-        rows.append(row);
-    }
-    FillGrid(m_GridGoodness, rows);
+    FillGrid(m_GridAccuracy, AccuracyTable(o).rows);
+    FillGrid(m_GridPeriodFormulas, PeriodFormulaTable(o).rows);
+    FillGrid(m_GridGoodness, GoodnessTable(o).rows);
     DrawFitChart(*m_ChartFit, o, m_CheckBoxLogAxes->isChecked());
     m_ButtonUseFormula->setEnabled(true);
     m_ButtonExport->setEnabled(true);

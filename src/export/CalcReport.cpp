@@ -13,7 +13,6 @@
 namespace {
 
 // The picture part of the report, replaced by every report.
-const QString PicturePart = QStringLiteral("word/media/image9.png");
 
 QString Placeholder(const char16_t *name)
 {
@@ -24,14 +23,6 @@ WordEditStep ReportEditStep(const Storm &storm, int precision, const TableRows &
 {
     return [&storm, precision, &rows, &sep](const QString &document, const QString &rowTemplate) {
         return FillCalcReportDocument(document, rowTemplate, storm, precision, rows, sep);
-    };
-}
-
-WordExtraFileStep PictureStep(const QByteArray &chartPng)
-{
-    return [&chartPng](WordParts &parts) {
-        if (!chartPng.isEmpty())
-            parts[PicturePart] = chartPng;
     };
 }
 
@@ -88,12 +79,12 @@ void WriteCalcReport(QIODevice &target, const Storm &storm, int precision, const
                      const QByteArray &chartPng, const Separators &sep)
 {
     FillWordTemplate(ReportTemplateName(), target, ReportEditStep(storm, precision, rows, sep),
-                     PictureStep(chartPng));
+                     ReportPictureStep(chartPng));
 }
 
 void WriteCalcReport(const QString &path, const Storm &storm, int precision, const TableRows &rows,
                      const QByteArray &chartPng, const Separators &sep)
 {
     FillWordTemplate(ReportTemplateName(), path, ReportEditStep(storm, precision, rows, sep),
-                     PictureStep(chartPng));
+                     ReportPictureStep(chartPng));
 }

@@ -303,3 +303,11 @@ QString WordDocumentPath(const QString &chosenName)
 {
     return ChangeFileExtension(chosenName, QStringLiteral(".docx"));
 }
+
+WordExtraFileStep ReportPictureStep(const QByteArray &chartPng)
+{
+    return [chartPng](WordParts &parts) {
+        if (!chartPng.isEmpty())
+            parts[QStringLiteral("word/media/image9.png")] = chartPng;
+    };
+}

@@ -84,6 +84,12 @@ void FillWordTemplate(const QString &templateName, QIODevice &target, const Word
 void FillWordTemplate(const QString &templateName, const QString &targetPath, const WordEditStep &editStep,
                       const WordExtraFileStep &extraFileStep = {});
 
+// The step that puts a chart into the report template (the calculation
+// report and the fit report alike): `chartPng` replaces the template's
+// picture part; an empty picture keeps the template's. The picture is drawn
+// at ReportPictureSize.
+WordExtraFileStep ReportPictureStep(const QByteArray &chartPng);
+
 // The file a name chosen in the save dialog stands for: the extension of its
 // last component (from its last ".") replaced by ".docx", or ".docx" appended
 // when that component has no "." (report.doc -> report.docx, report -> report.docx).

@@ -1,5 +1,7 @@
 #include "fit/FitCase.h"
 
+#include "fit/FitTables.h"
+
 #include <cmath>
 
 FitOutcome FitTable(const IntensityTable &table, const FitSettings &settings)
@@ -67,19 +69,12 @@ QStringList FitSummaryLines(const FitOutcome &o)
           << QStringLiteral("b=%1").arg(o.total.b, 0, 'g', 10)
           << QStringLiteral("n=%1").arg(o.total.n, 0, 'g', 10)
           << QStringLiteral("残差平方和=%1").arg(o.total.rss, 0, 'g', 6);
-    lines << QStringLiteral("单一重现期公式：重现期(a),A,b,n,残差平方和");
-    for (const PeriodFormula &p : o.periodFormulas)
-        lines << QStringLiteral("%1,%2,%3,%4,%5")
-                     .arg(p.period)
-                     .arg(ParameterText(p.a), ParameterText(p.b), ParameterText(p.n))
-                     .arg(p.rss, 0, 'g', 6);
-    lines << QStringLiteral("精度检验：重现期(a),平均绝对均方差(mm/min),平均相对均方差,结论");
-    for (const PeriodAccuracy &a : o.accuracy.periods)
-        lines << QStringLiteral("%1,%2,%3,%4")
-                     .arg(a.period)
-                     .arg(SigmaText(a.sigma), PercentText(a.relative), AccuracyVerdict(a.assessed, a.passed));
-    lines << QStringLiteral("2~20年平均,%1,%2,%3")
-                 .arg(SigmaText(o.accuracy.meanSigma), PercentText(o.accuracy.meanRelative),
-                      AccuracyVerdict(o.accuracy.assessed, o.accuracy.passed));
+    const auto table = [&lines](const QString &title, const FitResultTable &t) {
+        lines << title + QStringLiteral("：") + t.header.join(u',');
+        for (const QStringList &row : t.rows)
+            lines << row.join(u',');
+    };
+    table(QStringLiteral("单一重现期公式"), PeriodFormulaTable(o));
+    table(QStringLiteral("精度检验"), AccuracyTable(o));
     return lines;
 }

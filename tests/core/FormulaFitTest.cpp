@@ -3,9 +3,10 @@
 // against independently known values.
 #include "fit/FormulaFit.h"
 
+#include "export/FitReport.h"
 #include "fit/FitCase.h"
-#include "fit/FitReport.h"
 #include "fit/FitTable.h"
+#include "fit/FitTables.h"
 #include "fit/FrequencyAnalysis.h"
 #include "model/PluvionError.h"
 
@@ -209,4 +210,25 @@ TEST(FormulaFitTest, ReportHoldsTheResults)
     EXPECT_TRUE(csv.contains(
         QStringLiteral("2,%1,%2,合格").arg(SigmaText(first.sigma), PercentText(first.relative))));
     EXPECT_EQ(csv.last().left(4), QStringLiteral("180,"));
+}
+
+// The result tables are built once: the command line's lines and the CSV
+// report hold the same cells, and a period keeps its digits.
+TEST(FitTables, EveryFrontEndShowsTheSameCells)
+{
+    IntensityTable table = TableOf(Cases[0]);
+    table.periods[0] = 1.0000001;
+    const FitOutcome outcome = FitTable(table, FitSettings{});
+    const FitResultTable accuracy = AccuracyTable(outcome);
+    ASSERT_EQ(accuracy.rows.size(), table.periods.size() + 1);
+    EXPECT_EQ(accuracy.rows[0][0], QStringLiteral("1.0000001"));
+    EXPECT_EQ(PeriodFormulaTable(outcome).rows[0][0], QStringLiteral("1.0000001"));
+    const QStringList summary = FitSummaryLines(outcome);
+    const QStringList csv = FitReportCsvLines(outcome);
+    for (const FitResultTable &t : {accuracy, PeriodFormulaTable(outcome)}) {
+        for (const QStringList &row : t.rows) {
+            EXPECT_TRUE(summary.contains(row.join(u','))) << row.join(u',').toStdString();
+            EXPECT_TRUE(csv.contains(row.join(u','))) << row.join(u',').toStdString();
+        }
+    }
 }

@@ -1,8 +1,9 @@
-#include "fit/FitReport.h"
+#include "export/FitReport.h"
 
 #include "export/CsvExport.h"
 #include "export/ExportTarget.h"
 #include "export/WordTemplate.h"
+#include "fit/FitTables.h"
 #include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
@@ -14,7 +15,6 @@
 namespace {
 
 // The calculation report's picture part, which the fit report's chart replaces.
-const QString PicturePart = QStringLiteral("word/media/image9.png");
 
 QString InputDescription(const FitSettings &s)
 {
@@ -98,51 +98,6 @@ QString Picture()
         "</pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>");
 }
 
-QList<QStringList> AccuracyRows(const FitOutcome &o)
-{
-    QList<QStringList> rows;
-    for (const PeriodAccuracy &a : o.accuracy.periods)
-        rows.append({Number(a.period), SigmaText(a.sigma), PercentText(a.relative),
-                     AccuracyVerdict(a.assessed, a.passed)});
-    rows.append({QStringLiteral("2~20年平均"), SigmaText(o.accuracy.meanSigma),
-                 PercentText(o.accuracy.meanRelative),
-                 AccuracyVerdict(o.accuracy.assessed, o.accuracy.passed)});
-    return rows;
-}
-
-QList<QStringList> PeriodFormulaRows(const FitOutcome &o)
-{
-    QList<QStringList> rows;
-    for (const PeriodFormula &p : o.periodFormulas)
-        rows.append({Number(p.period), ParameterText(p.a), ParameterText(p.b), ParameterText(p.n),
-                     QString::number(p.rss, 'g', 4)});
-    return rows;
-}
-
-const QStringList AccuracyHeader{QStringLiteral("重现期(a)"), QStringLiteral("平均绝对均方差(mm/min)"),
-                                 QStringLiteral("平均相对均方差"), QStringLiteral("结论")};
-const QStringList PeriodHeader{QStringLiteral("重现期(a)"), QStringLiteral("A"), QStringLiteral("b"),
-                               QStringLiteral("n"), QStringLiteral("残差平方和")};
-
-QStringList GoodnessHeader()
-{
-    return {QStringLiteral("历时(min)"), DistributionName(FrequencyDistribution::PearsonIII),
-            DistributionName(FrequencyDistribution::Gumbel),
-            DistributionName(FrequencyDistribution::Exponential)};
-}
-
-QList<QStringList> GoodnessRows(const FitOutcome &o)
-{
-    QList<QStringList> rows;
-    for (size_t d = 0; d < o.frequency.rmsByDistribution.size(); ++d) {
-        QStringList row{Number(o.table.durations[d])};
-        for (double rms : o.frequency.rmsByDistribution[d])
-            row.append(std::isfinite(rms) ? QString::number(rms, 'f', 3) : QStringLiteral("—"));
-        rows.append(row);
-    }
-    return rows;
-}
-
 } // namespace
 
 QStringList FitReportCsvLines(const FitOutcome &o)
@@ -162,18 +117,15 @@ QStringList FitReportCsvLines(const FitOutcome &o)
           << QStringLiteral("对数,") +
                  (o.total.log == Logarithm::Ln ? QStringLiteral("ln") : QStringLiteral("lg"))
           << QStringLiteral("残差平方和,") + QString::number(o.total.rss, 'g', 6);
-    lines << QString() << QStringLiteral("精度检验") << line(AccuracyHeader);
-    for (const QStringList &row : AccuracyRows(o))
-        lines << line(row);
-    lines << QString() << QStringLiteral("单一重现期公式 i=A/(t+b)^n") << line(PeriodHeader);
-    for (const QStringList &row : PeriodFormulaRows(o))
-        lines << line(row);
-    if (o.settings.input == FitInputKind::Samples) {
-        lines << QString() << QStringLiteral("分布拟合优度（样本与频率曲线的均方根偏差，mm）")
-              << line(GoodnessHeader());
-        for (const QStringList &row : GoodnessRows(o))
+    const auto table = [&lines, &line](const QString &title, const FitResultTable &t) {
+        lines << QString() << title << line(t.header);
+        for (const QStringList &row : t.rows)
             lines << line(row);
-    }
+    };
+    table(QStringLiteral("精度检验"), AccuracyTable(o));
+    table(QStringLiteral("单一重现期公式 i=A/(t+b)^n"), PeriodFormulaTable(o));
+    if (o.settings.input == FitInputKind::Samples)
+        table(QStringLiteral("分布拟合优度（样本与频率曲线的均方根偏差，mm）"), GoodnessTable(o));
     lines << QString() << QStringLiteral("i–t–P表（mm/min）");
     lines << IntensityTableLines(o.table);
     return lines;
@@ -216,17 +168,26 @@ QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
                    {QStringLiteral("n"), Number(o.total.n)},
                    {QStringLiteral("残差平方和"), QString::number(o.total.rss, 'g', 6)}});
     body += Body(QStringLiteral("单一重现期公式 i=A/(t+b)^n："));
-    body += Table(PeriodHeader, PeriodFormulaRows(o));
+    {
+        const FitResultTable t = PeriodFormulaTable(o);
+        body += Table(t.header, t.rows);
+    }
     if (o.settings.input == FitInputKind::Samples) {
         body += Body(QStringLiteral("分布拟合优度（样本与频率曲线的均方根偏差，mm）："));
-        body += Table(GoodnessHeader(), GoodnessRows(o));
+        {
+            const FitResultTable t = GoodnessTable(o);
+            body += Table(t.header, t.rows);
+        }
     }
     body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("三、精度检验"));
     body += Body(QStringLiteral(
         "平均绝对均方差 σ = √(Σ(i公式 − i表)²/m)，平均相对均方差 = σ / i表的平均值，m为历时个数。"
         "重现期2~20年时，平均绝对均方差不宜大于0.05mm/min；在强度较大的地方，平均相对均方差不宜大于5%。"
         "两项之一满足即为合格；此范围以外的重现期不考核。"));
-    body += Table(AccuracyHeader, AccuracyRows(o));
+    {
+        const FitResultTable t = AccuracyTable(o);
+        body += Table(t.header, t.rows);
+    }
     body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("四、拟合曲线"));
     body += Picture();
     body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("五、i–t–P表（mm/min）"));
@@ -267,11 +228,7 @@ void WriteFitReportDocx(const QString &path, const FitOutcome &outcome, const QB
         }
         return text;
     };
-    const auto picture = [&chartPng](WordParts &parts) {
-        if (!chartPng.isEmpty())
-            parts[PicturePart] = chartPng;
-    };
-    FillWordTemplate(ReportTemplateName(), path, edit, picture);
+    FillWordTemplate(ReportTemplateName(), path, edit, ReportPictureStep(chartPng));
 }
 
 QString FitReportProposedName()

@@ -252,8 +252,13 @@ void applyOptions(const GivenOptions &given, CliRequest &request, const Separato
         if (given.has("--duration"))
             storm.duration = number(given.value("--duration"));
     }
-    if (given.has("--peak"))
+    if (given.has("--peak")) {
+        // The same rule as the new-storm dialog's: a typed peak ratio lies
+        // strictly between 0 and 1.
         storm.peakRatio = number(given.value("--peak"));
+        if (!IsPeakRatioInside(storm.peakRatio))
+            badArgument(QStringLiteral("峰值比例只能取值(0~1)之间，不包括0和1"));
+    }
     if (given.has("--step"))
         storm.step = StrToInt(given.value("--step"));
     if (given.has("--mode")) {
@@ -376,7 +381,8 @@ QString CliUsage()
         }
     }
     text += QStringLiteral(
-        "\n峰值比例：命令行与新建雨型对话框同一规则，r 须在 0 与 1 之间（不含 0 和 1），否则计算出错。\n"
+        "\n--peak 与新建雨型对话框同一规则：r 须在 0 与 1 之间（不含 0 和 1），否则作为参数错误拒绝；\n"
+        "  雨型文件中的峰值比例照原样读入，与窗口打开该文件时相同。\n"
         "命令行上的数值一律以 \".\" 作小数点；FILE 不能为空，- 只用于 --csv 与 --swmm（其中之一）。\n"
         "--batch：在 --out 中为每个雨型写一个 CSV（文件名与窗口导出时相同）和汇总表 雨型汇总.csv，\n"
         "  进度写到标准错误输出；算不出的雨型以 P、T 指明并跳过，其余照常计算。\n"

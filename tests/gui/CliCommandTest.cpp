@@ -51,9 +51,9 @@ QByteArray KnownSamples()
     return text;
 }
 
-using CliCommand = TempFolderTest;
+using CliCommands = TempFolderTest;
 
-TEST_F(CliCommand, HelpListsEveryOptionAndTheExitStatusesAndWinsOverTheRest)
+TEST_F(CliCommands, HelpListsEveryOptionAndTheExitStatusesAndWinsOverTheRest)
 {
     for (const QStringList &arguments : {QStringList{QStringLiteral("--help")},
                                          QStringList{QStringLiteral("--fit"), QStringLiteral("x.csv"),
@@ -100,7 +100,7 @@ TEST_F(CliCommand, HelpListsEveryOptionAndTheExitStatusesAndWinsOverTheRest)
 
 // A fit that fails on its arguments or its storm writes nothing: every
 // target is checked before any is written, and an existing file stays.
-TEST_F(CliCommand, FitRefusalsChangeNoFile)
+TEST_F(CliCommands, FitRefusalsChangeNoFile)
 {
     writeBytes(QStringLiteral("table.csv"), KnownTable());
     writeBytes(QStringLiteral("samples.csv"), KnownSamples());
@@ -208,7 +208,7 @@ TEST_F(CliCommand, FitRefusalsChangeNoFile)
     }
 }
 
-TEST_F(CliCommand, FitReportIsWrittenUnderExactlyTheNameGiven)
+TEST_F(CliCommands, FitReportIsWrittenUnderExactlyTheNameGiven)
 {
     writeBytes(QStringLiteral("table.csv"), KnownTable());
     const CliRun r = run({QStringLiteral("--fit"), path(QStringLiteral("table.csv")),
@@ -219,7 +219,7 @@ TEST_F(CliCommand, FitReportIsWrittenUnderExactlyTheNameGiven)
 }
 
 // Asked for a file, the storm command prints only the three totals.
-TEST_F(CliCommand, StormWithAFilePrintsOnlyTheTotals)
+TEST_F(CliCommands, StormWithAFilePrintsOnlyTheTotals)
 {
     const CliRun quiet = run({QStringLiteral("--csv"), path(QStringLiteral("a.csv"))});
     ASSERT_EQ(quiet.status, ExitStatus::Success) << quiet.err.toStdString();
@@ -230,3 +230,19 @@ TEST_F(CliCommand, StormWithAFilePrintsOnlyTheTotals)
 }
 
 } // namespace
+
+// A typed peak ratio follows the new-storm dialog's rule, in every command.
+TEST_F(CliCommands, PeakRatioOutsideZeroToOneIsRefusedAsTheDialogRefusesIt)
+{
+    for (const QStringList &arguments :
+         {QStringList{QStringLiteral("--peak"), QStringLiteral("1.5")},
+          QStringList{QStringLiteral("--peak"), QStringLiteral("0")},
+          QStringList{QStringLiteral("--batch"), QStringLiteral("--out"), path(QStringLiteral("out")),
+                      QStringLiteral("--peak"), QStringLiteral("1")}}) {
+        const CliRun r = run(arguments);
+        EXPECT_EQ(r.status, ExitStatus::BadInput) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(r.err, QStringLiteral("峰值比例只能取值(0~1)之间，不包括0和1\n"));
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("out"))));
+}

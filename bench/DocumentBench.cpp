@@ -58,7 +58,7 @@ void BM_DataDocumentInMemory(benchmark::State &state)
     for (auto _ : state) {
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
-        WriteDataDocument(buffer, day.rows);
+        WriteDataDocument(buffer, day.rows, 1);
         benchmark::DoNotOptimize(buffer.data().data());
     }
     state.SetItemsProcessed(state.iterations() * day.rows.size());
@@ -70,7 +70,7 @@ void BM_WriteDataDocument(benchmark::State &state)
     QTemporaryDir dir;
     const QString path = dir.filePath(DataDocumentProposedName(day.storm));
     for (auto _ : state)
-        WriteDataDocument(path, day.rows);
+        WriteDataDocument(path, day.rows, 1);
     state.SetItemsProcessed(state.iterations() * day.rows.size());
 }
 
@@ -81,7 +81,7 @@ void BM_WriteCalcReport(benchmark::State &state)
     QTemporaryDir dir;
     const QString path = dir.filePath(CalcReportProposedName(day.storm));
     for (auto _ : state)
-        WriteCalcReport(path, day.storm, 4, day.rows, png);
+        WriteCalcReport(path, day.storm, 4, day.rows, 1, png);
     state.SetItemsProcessed(state.iterations() * day.rows.size());
 }
 

@@ -195,7 +195,8 @@ void TFormPluvion::MenuSaveDataToWordClick()
         askDataTarget(1, DataDocumentProposedName(m_session->storm(), m_separators), WordDocumentPath);
     if (!target)
         return;
-    WriteDataDocument(*target, WordTableTexts(m_session->table().shownRows()));
+    WriteDataDocument(*target, WordTableTexts(m_session->table().shownRows()),
+                      int(m_session->options().TimeFormat));
     openFile(*target);
 }
 
@@ -270,7 +271,8 @@ void TFormPluvion::Button_OutputResultClick()
     const QSize size = ReportPictureSize;
     const QByteArray png = EncodePicture(RenderChart(chartScene(), size), PictureType::Png);
     WriteCalcReport(*target, m_session->storm(), m_session->options().Precision,
-                    WordTableTexts(m_session->table().shownRows()), png, m_separators);
+                    WordTableTexts(m_session->table().shownRows()), int(m_session->options().TimeFormat), png,
+                    m_separators);
     openFile(*target);
 }
 

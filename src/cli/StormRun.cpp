@@ -117,13 +117,14 @@ void writeExports(const RainPoints &points, const Storm &storm, const CliRequest
             output.err(*note + u'\n');
     }
     if (!request.dataDocxPath.isEmpty())
-        WriteDataDocument(request.dataDocxPath, WordTableTexts(rows));
+        WriteDataDocument(request.dataDocxPath, WordTableTexts(rows), request.timeFormat);
     if (!request.drawsChart())
         return;
     const ChartScene scene = StormScene(points, storm, request.precision, sep);
     if (!request.reportPath.isEmpty()) {
         const QByteArray png = EncodePicture(RenderChart(scene, ReportPictureSize), PictureType::Png);
-        WriteCalcReport(request.reportPath, storm, request.precision, WordTableTexts(rows), png, sep);
+        WriteCalcReport(request.reportPath, storm, request.precision, WordTableTexts(rows),
+                        request.timeFormat, png, sep);
     }
     if (!request.picturePath.isEmpty())
         SaveChartPicture(request.picturePath,

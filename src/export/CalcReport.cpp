@@ -12,17 +12,17 @@
 
 namespace {
 
-// The picture part of the report, replaced by every report.
-
 QString Placeholder(const char16_t *name)
 {
     return QStringLiteral("<!--") + QString::fromUtf16(name) + QStringLiteral("-->");
 }
 
-WordEditStep ReportEditStep(const Storm &storm, int precision, const TableRows &rows, const Separators &sep)
+WordEditStep ReportEditStep(const Storm &storm, int precision, const TableRows &rows, int timeFormat,
+                            const Separators &sep)
 {
-    return [&storm, precision, &rows, &sep](const QString &document, const QString &rowTemplate) {
-        return FillCalcReportDocument(document, rowTemplate, storm, precision, rows, sep);
+    return [&storm, precision, &rows, timeFormat, &sep](const QString &document, const QString &rowTemplate) {
+        return FillCalcReportDocument(WithTimeHeading(document, timeFormat), rowTemplate, storm, precision,
+                                      rows, sep);
     };
 }
 
@@ -76,15 +76,15 @@ QString FillCalcReportDocument(const QString &document, const QString &rowTempla
 }
 
 void WriteCalcReport(QIODevice &target, const Storm &storm, int precision, const TableRows &rows,
-                     const QByteArray &chartPng, const Separators &sep)
+                     int timeFormat, const QByteArray &chartPng, const Separators &sep)
 {
-    FillWordTemplate(ReportTemplateName(), target, ReportEditStep(storm, precision, rows, sep),
+    FillWordTemplate(ReportTemplateName(), target, ReportEditStep(storm, precision, rows, timeFormat, sep),
                      ReportPictureStep(chartPng));
 }
 
 void WriteCalcReport(const QString &path, const Storm &storm, int precision, const TableRows &rows,
-                     const QByteArray &chartPng, const Separators &sep)
+                     int timeFormat, const QByteArray &chartPng, const Separators &sep)
 {
-    FillWordTemplate(ReportTemplateName(), path, ReportEditStep(storm, precision, rows, sep),
+    FillWordTemplate(ReportTemplateName(), path, ReportEditStep(storm, precision, rows, timeFormat, sep),
                      ReportPictureStep(chartPng));
 }

@@ -35,13 +35,14 @@ QString FillCalcReportDocument(const QString &document, const QString &rowTempla
                                int precision, const TableRows &rows, const Separators &sep = {});
 
 // Writes the report of `storm` as a .docx package to `target`, which must be
-// open for writing. `rows` are the table's texts, `chartPng` the PNG picture
+// open for writing. `rows` are the table's texts in the time format
+// `timeFormat` (which heads the time column), `chartPng` the PNG picture
 // of the chart (ReportPictureSize); an empty picture keeps the template's
 // blank one. Raises PluvionError on failure.
 void WriteCalcReport(QIODevice &target, const Storm &storm, int precision, const TableRows &rows,
-                     const QByteArray &chartPng, const Separators &sep = {});
+                     int timeFormat, const QByteArray &chartPng, const Separators &sep = {});
 
 // As above, to the file `path` (see FillWordTemplate for how an existing file
 // is replaced). The caller applies WordDocumentPath to the chosen name first.
 void WriteCalcReport(const QString &path, const Storm &storm, int precision, const TableRows &rows,
-                     const QByteArray &chartPng, const Separators &sep = {});
+                     int timeFormat, const QByteArray &chartPng, const Separators &sep = {});

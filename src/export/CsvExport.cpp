@@ -18,16 +18,24 @@ QString CsvTargetPath(const QString &chosenName)
     return ChangeFileExtension(chosenName, QStringLiteral(".csv"));
 }
 
-std::optional<QString> CsvHeaderLine(int timeFormat)
+std::optional<QString> TimeColumnHeading(int timeFormat)
 {
     switch (timeFormat) {
     case 0:
-        return QStringLiteral("时间(HH:MM),降雨强度(mm/min),降雨总量(mm)");
+        return QStringLiteral("时间(HH:MM)");
     case 1:
-        return QStringLiteral("时间(min),降雨强度(mm/min),降雨总量(mm)");
+        return QStringLiteral("时间(min)");
     default:
         return std::nullopt;
     }
+}
+
+std::optional<QString> CsvHeaderLine(int timeFormat)
+{
+    const std::optional<QString> time = TimeColumnHeading(timeFormat);
+    if (!time)
+        return std::nullopt;
+    return *time + QStringLiteral(",降雨强度(mm/min),降雨总量(mm)");
 }
 
 namespace {

@@ -52,6 +52,10 @@ QString CsvProposedName(const Storm &storm, const Separators &sep);
 // type the dialog had selected.
 QString CsvTargetPath(const QString &chosenName);
 
+// The time column's heading by time format, in the CSV and the Word tables
+// alike: 0 clock times "时间(HH:MM)", 1 minutes "时间(min)", none otherwise.
+std::optional<QString> TimeColumnHeading(int timeFormat);
+
 // The header line by time format: 0 clock times, 1 minutes, none otherwise.
 std::optional<QString> CsvHeaderLine(int timeFormat);
 

@@ -4,10 +4,10 @@
 
 namespace {
 
-WordEditStep TableRowsStep(const TableRows &rows)
+WordEditStep TableRowsStep(const TableRows &rows, int timeFormat)
 {
-    return [&rows](const QString &document, const QString &rowTemplate) {
-        return InsertTableRows(document, rowTemplate, rows);
+    return [&rows, timeFormat](const QString &document, const QString &rowTemplate) {
+        return InsertTableRows(WithTimeHeading(document, timeFormat), rowTemplate, rows);
     };
 }
 
@@ -18,12 +18,12 @@ QString DataDocumentProposedName(const Storm &storm, const Separators &sep)
     return StormFileName(QStringLiteral("芝加哥雨型计算数据 P=%1年 T=%2分 R=%3.docx"), storm, sep);
 }
 
-void WriteDataDocument(QIODevice &target, const TableRows &rows)
+void WriteDataDocument(QIODevice &target, const TableRows &rows, int timeFormat)
 {
-    FillWordTemplate(DataTemplateName(), target, TableRowsStep(rows));
+    FillWordTemplate(DataTemplateName(), target, TableRowsStep(rows, timeFormat));
 }
 
-void WriteDataDocument(const QString &path, const TableRows &rows)
+void WriteDataDocument(const QString &path, const TableRows &rows, int timeFormat)
 {
-    FillWordTemplate(DataTemplateName(), path, TableRowsStep(rows));
+    FillWordTemplate(DataTemplateName(), path, TableRowsStep(rows, timeFormat));
 }

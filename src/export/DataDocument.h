@@ -8,8 +8,8 @@
 #include <QString>
 
 // The data document: the result table as a Word document, made from the
-// template CalcData. Its header row is the template's and reads "时间(min)"
-// whatever the time format; the data rows are the table's texts.
+// template CalcData. Its time column is headed by the time format the rows
+// are in (TimeColumnHeading); the data rows are the table's texts.
 
 // The name the save dialog proposes: "芝加哥雨型计算数据 P=%g年 T=%g分 R=%g.docx"
 // with the return period, duration and peak ratio in the general number form
@@ -18,9 +18,9 @@ QString DataDocumentProposedName(const Storm &storm, const Separators &sep = {})
 
 // Writes the data document of `rows` as a .docx package to `target`, which
 // must be open for writing. Raises PluvionError on failure.
-void WriteDataDocument(QIODevice &target, const TableRows &rows);
+void WriteDataDocument(QIODevice &target, const TableRows &rows, int timeFormat);
 
 // Writes the data document to the file `path` (see FillWordTemplate for how
 // an existing file is replaced). The caller applies WordDocumentPath to the
 // chosen name first. Raises PluvionError on failure.
-void WriteDataDocument(const QString &path, const TableRows &rows);
+void WriteDataDocument(const QString &path, const TableRows &rows, int timeFormat);

@@ -311,3 +311,13 @@ WordExtraFileStep ReportPictureStep(const QByteArray &chartPng)
             parts[QStringLiteral("word/media/image9.png")] = chartPng;
     };
 }
+
+QString WithTimeHeading(const QString &document, int timeFormat)
+{
+    const std::optional<QString> heading = TimeColumnHeading(timeFormat);
+    if (!heading)
+        return document;
+    QString text = document;
+    text.replace(QStringLiteral(">时间(min)<"), u'>' + *heading + u'<');
+    return text;
+}

@@ -65,6 +65,11 @@ TableRows WordTableTexts(const TableRowSource &source);
 // TooManyWordRowsMessage when there are more than WordTableRowLimit rows.
 QString InsertTableRows(const QString &document, const QString &rowTemplate, const TableRows &rows);
 
+// The document with the templates' time heading "时间(min)" replaced by the
+// heading of the time format the rows are in (TimeColumnHeading); another
+// format keeps the template's heading.
+QString WithTimeHeading(const QString &document, int timeFormat);
+
 // Fills the named template and writes the resulting .docx package to `target`,
 // which must be open for writing. Unpacks the template in memory, runs
 // `editStep` on the main document, runs `extraFileStep` (when given) on the

@@ -65,7 +65,7 @@ TEST_F(FileBytesTest, WritersNeverReplaceWhatIsNoRegularFile)
         } writers[] = {
             {"bytes", [&] { WriteFileBytes(path(name), "x"); }},
             {"storm", [&] { WriteStormFile(path(name), StartUpStorm(), Separators{}); }},
-            {"word", [&] { WriteDataDocument(path(name), {}); }},
+            {"word", [&] { WriteDataDocument(path(name), {}, 1); }},
         };
         for (const auto &writer : writers) {
             try {
@@ -128,7 +128,7 @@ TEST_F(FileBytesTest, WordTablesOverTheLimitAreRefusedAndNothingIsWritten)
 {
     const TableRows rows(WordTableRowLimit + 1, TableRow{"00:00", "0.1", "0.1"});
     try {
-        WriteDataDocument(path("data.docx"), rows);
+        WriteDataDocument(path("data.docx"), rows, 1);
         ADD_FAILURE() << "no error";
     } catch (const PluvionError &e) {
         EXPECT_EQ(e.description(),

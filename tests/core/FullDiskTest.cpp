@@ -124,11 +124,11 @@ TEST_F(FullDiskTest, EveryWriterFailsCleanly)
         "data.csv", [&](const QString &target) { WriteCsvFile(target, rows, 0); },
         QStringLiteral("Cannot create file \"%1\".").arg(path("data.csv")));
     expectFailureKeepsPrevious(
-        "data.docx", [&](const QString &target) { WriteDataDocument(target, rows); }, QString());
+        "data.docx", [&](const QString &target) { WriteDataDocument(target, rows, 1); }, QString());
     expectFailureKeepsPrevious(
         "report.docx",
         [&](const QString &target) {
-            WriteCalcReport(target, storm, 4, rows, EncodePicture(picture, PictureType::Png));
+            WriteCalcReport(target, storm, 4, rows, 1, EncodePicture(picture, PictureType::Png));
         },
         QString());
     for (const char *name : {"chart.bmp", "chart.png", "chart.jpg"}) {

@@ -296,7 +296,7 @@ QByteArray DataDocumentBytes(const TableRows &rows)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    WriteDataDocument(buffer, rows);
+    WriteDataDocument(buffer, rows, 1);
     return buffer.data();
 }
 
@@ -442,7 +442,7 @@ TEST(WordFiles, ReplacesAnExistingTargetAndLeavesNothingBehind)
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write("an older document");
     }
-    WriteDataDocument(target, {{"00", "1", "1"}});
+    WriteDataDocument(target, {{"00", "1", "1"}}, 1);
 
     const WordText document = ParseWord(ReadPackageFile(target).part("word/document.xml"));
     ASSERT_EQ(document.tables.size(), 1);
@@ -462,7 +462,7 @@ TEST(WordFiles, TargetThatCannotBeReplacedIsNamedAndNothingIsLeft)
     const QStringList before = Listing(folder.path());
 
     try {
-        WriteCalcReport(target, StartUpStorm(), 4, {}, QByteArray("png"));
+        WriteCalcReport(target, StartUpStorm(), 4, {}, 1, QByteArray("png"));
         FAIL() << "no error";
     } catch (const PluvionError &e) {
         // The real reason, as the other exports give it.
@@ -490,7 +490,7 @@ TEST(WordFiles, FailuresLeaveNoWorkingFolderAndNoFile)
     // A folder that does not exist.
     const QString nowhere = folder.filePath("missing/out.docx");
     try {
-        WriteDataDocument(nowhere, {});
+        WriteDataDocument(nowhere, {}, 1);
         FAIL() << "no error";
     } catch (const PluvionError &e) {
         EXPECT_TRUE(e.description().startsWith("Cannot create file \"" + nowhere + "\".")) << e.what();
@@ -527,7 +527,7 @@ QByteArray ReportBytes(const Storm &storm, int precision, const TableRows &rows,
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    WriteCalcReport(buffer, storm, precision, rows, png, sep);
+    WriteCalcReport(buffer, storm, precision, rows, 1, png, sep);
     return buffer.data();
 }
 
@@ -725,3 +725,32 @@ TEST(InsertTableRows, RefusesARowTemplateWithoutThreeFields)
 }
 
 } // namespace
+
+// The time column of both Word tables is headed as the CSV's is: by what its
+// cells hold.
+TEST(WordTables, TimeColumnIsHeadedByTheTimeFormat)
+{
+    const struct
+    {
+        int timeFormat;
+        TableRow row;
+        const char16_t *heading;
+    } cases[] = {
+        {0, {QStringLiteral("01:05"), QStringLiteral("1"), QStringLiteral("1")}, u">时间(HH:MM)<"},
+        {1, {QStringLiteral("65"), QStringLiteral("1"), QStringLiteral("1")}, u">时间(min)<"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.timeFormat);
+        QBuffer data;
+        data.open(QIODevice::WriteOnly);
+        WriteDataDocument(data, {c.row}, c.timeFormat);
+        QBuffer report;
+        report.open(QIODevice::WriteOnly);
+        WriteCalcReport(report, StartUpStorm(), 4, {c.row}, c.timeFormat, {});
+        for (const QByteArray &bytes : {data.data(), report.data()}) {
+            const QString document = QString::fromUtf8(ReadPackage(bytes).part("word/document.xml"));
+            EXPECT_EQ(document.count(QString::fromUtf16(c.heading)), 1);
+            EXPECT_EQ(document.count(QStringLiteral(">时间(")), 1);
+        }
+    }
+}

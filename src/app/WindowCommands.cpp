@@ -221,7 +221,20 @@ void TFormPluvion::MenuSaveDataToSwmmClick()
 
 bool TFormPluvion::SaveChartPicture(const QString &path)
 {
-    return ::SaveChartPicture(path, GrabChart(m_chart));
+    // A saved picture holds the storm, not the pointer: the marks of the
+    // point and bar under the mouse are left out, and come back after.
+    QCPAbstractPlottable *line = m_chart->intensitySeries();
+    QCPAbstractPlottable *bars = m_chart->overallSeries();
+    const int lineMark = m_chart->hoveredIndex(line);
+    const int barMark = m_chart->hoveredIndex(bars);
+    m_chart->setHoveredIndex(line, -1);
+    m_chart->setHoveredIndex(bars, -1);
+    m_chart->replotHighlights();
+    const RgbImage picture = GrabChart(m_chart);
+    m_chart->setHoveredIndex(line, lineMark);
+    m_chart->setHoveredIndex(bars, barMark);
+    m_chart->replotHighlights();
+    return ::SaveChartPicture(path, picture);
 }
 
 void TFormPluvion::Menu_SavePicClick(int tag)

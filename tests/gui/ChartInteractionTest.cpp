@@ -140,3 +140,22 @@ TEST_F(ChartInteractionTest, LabelsDragWithTheLeftButtonOnly)
 }
 
 } // namespace
+
+// A saved picture is the storm as drawn, without the marks of the point and
+// bar the pointer was last on; the marks stay on the screen.
+TEST_F(ChartInteractionTest, SavedPictureLeavesOutThePointersMarks)
+{
+    QTemporaryDir out;
+    const QString plain = out.filePath(QStringLiteral("plain.png"));
+    ASSERT_TRUE(window->SaveChartPicture(plain));
+    QTest::mouseMove(chart, linePoint(48));
+    ASSERT_EQ(hovered(chart->intensitySeries()), 48);
+    ASSERT_EQ(hovered(chart->overallSeries()), 48);
+    const QString pointed = out.filePath(QStringLiteral("pointed.png"));
+    ASSERT_TRUE(window->SaveChartPicture(pointed));
+    EXPECT_EQ(QImage(pointed), QImage(plain));
+    EXPECT_EQ(hovered(chart->intensitySeries()), 48);
+    EXPECT_EQ(hovered(chart->overallSeries()), 48);
+    EXPECT_NE(chart->grab().toImage().convertToFormat(QImage::Format_RGB32),
+              QImage(plain).convertToFormat(QImage::Format_RGB32));
+}

@@ -26,6 +26,25 @@ WordEditStep ReportEditStep(const Storm &storm, int precision, const TableRows &
     };
 }
 
+// The report's formulas as the storm has them: the storm-intensity formula
+// of the input section in the storm's own form (i = A1(…) in mm/min, or
+// q = 166.7A1(…) in L/(s·hm²)) with its legend, and every formula with the
+// storm's logarithm (lg P or ln P). A form or logarithm outside the lists
+// keeps the template's.
+QString WithStormsFormula(const QString &document, const Storm &storm)
+{
+    QString text = document;
+    if (storm.log == Logarithm::Ln)
+        text.replace(QStringLiteral("<m:t>lg</m:t>"), QStringLiteral("<m:t>ln</m:t>"));
+    if (storm.form == FormulaForm::Intensity) {
+        text.replace(QStringLiteral("<m:r><m:t>q=</m:t></m:r>"), QStringLiteral("<m:r><m:t>i=</m:t></m:r>"));
+        text.replace(QStringLiteral("<m:r><m:t>166.7</m:t></m:r>"), QString());
+        text.replace(QStringLiteral("式中：q——设计暴雨强度，L/(s·hm²)；"),
+                     QStringLiteral("式中：i——设计暴雨强度，mm/min；"));
+    }
+    return text;
+}
+
 } // namespace
 
 QString CalcReportProposedName(const Storm &storm, const Separators &sep)
@@ -36,7 +55,7 @@ QString CalcReportProposedName(const Storm &storm, const Separators &sep)
 QString FillCalcReportDocument(const QString &document, const QString &rowTemplate, const Storm &storm,
                                int precision, const TableRows &rows, const Separators &sep)
 {
-    QString text = document;
+    QString text = WithStormsFormula(document, storm);
     const auto put = [&text](const char16_t *name, const QString &value) {
         text.replace(Placeholder(name), value);
     };

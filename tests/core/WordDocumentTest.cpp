@@ -14,6 +14,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <algorithm>
@@ -752,5 +753,43 @@ TEST(WordTables, TimeColumnIsHeadedByTheTimeFormat)
             EXPECT_EQ(document.count(QString::fromUtf16(c.heading)), 1);
             EXPECT_EQ(document.count(QStringLiteral(">时间(")), 1);
         }
+    }
+}
+
+// The report states the storm's own formula: its form (i in mm/min or q in
+// L/(s·hm²)) in the input section with the matching legend, and its
+// logarithm in every formula.
+TEST(CalcReport, FormulaFollowsTheStormsFormAndLogarithm)
+{
+    const struct
+    {
+        FormulaForm form;
+        Logarithm log;
+        const char16_t *formula;
+        const char16_t *legend;
+    } cases[] = {
+        {FormulaForm::Flow, Logarithm::Lg, u"q=166.7A11+ClgPt+bn", u"式中：q——设计暴雨强度，L/(s·hm²)；"},
+        {FormulaForm::Flow, Logarithm::Ln, u"q=166.7A11+ClnPt+bn", u"式中：q——设计暴雨强度，L/(s·hm²)；"},
+        {FormulaForm::Intensity, Logarithm::Lg, u"i=A11+ClgPt+bn", u"式中：i——设计暴雨强度，mm/min；"},
+        {FormulaForm::Intensity, Logarithm::Ln, u"i=A11+ClnPt+bn", u"式中：i——设计暴雨强度，mm/min；"},
+    };
+    for (const auto &c : cases) {
+        Storm storm = StartUpStorm();
+        storm.form = c.form;
+        storm.log = c.log;
+        const QString document =
+            QString::fromUtf8(ReadPackage(ReportBytes(storm, 4, {}, {})).part("word/document.xml"));
+        const qsizetype input = document.indexOf(QStringLiteral("二、计算"));
+        ASSERT_GE(input, 0);
+        QString formula;
+        static const QRegularExpression mathText(QStringLiteral("<m:t>([^<]*)</m:t>"));
+        for (const auto &m :
+             mathText.globalMatch(document.mid(input, document.indexOf(u"式中", input) - input)))
+            formula += m.captured(1);
+        SCOPED_TRACE(QString::fromUtf16(c.formula).toStdString());
+        EXPECT_EQ(formula, QString::fromUtf16(c.formula));
+        EXPECT_TRUE(document.contains(QString::fromUtf16(c.legend)));
+        EXPECT_EQ(document.contains(QStringLiteral("<m:t>lg</m:t>")), c.log == Logarithm::Lg);
+        EXPECT_EQ(document.contains(QStringLiteral("<m:t>ln</m:t>")), c.log == Logarithm::Ln);
     }
 }

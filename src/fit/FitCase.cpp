@@ -54,10 +54,12 @@ QString PercentText(double ratio)
 
 QString FormulaText(const TotalFormula &f)
 {
-    return QStringLiteral("i = %1(1 + %2 %3P) / (t + %4)^%5")
+    // A negative b reads (t − 4.0000), not (t + -4.0000).
+    const QString b =
+        f.b < 0 ? QStringLiteral("− ") + ParameterText(-f.b) : QStringLiteral("+ ") + ParameterText(f.b);
+    return QStringLiteral("i = %1(1 + %2 %3P) / (t %4)^%5")
         .arg(ParameterText(f.a1), ParameterText(f.c),
-             f.log == Logarithm::Ln ? QStringLiteral("ln") : QStringLiteral("lg"), ParameterText(f.b),
-             ParameterText(f.n));
+             f.log == Logarithm::Ln ? QStringLiteral("ln") : QStringLiteral("lg"), b, ParameterText(f.n));
 }
 
 QStringList FitSummaryLines(const FitOutcome &o)

@@ -5,6 +5,7 @@
 
 #include <QStringDecoder>
 #include <cmath>
+#include <limits>
 #include <set>
 
 namespace {
@@ -44,7 +45,7 @@ QString Where(int line, qsizetype column)
     return QStringLiteral("第%1行第%2列").arg(line).arg(column + 1);
 }
 
-double NumberCell(const CsvRow &row, qsizetype column, const QString &what)
+double NumberCell(const CsvRow &row, qsizetype column, const QString &what, double high)
 {
     const QString text = column < row.cells.size() ? row.cells[column] : QString();
     if (text.isEmpty())
@@ -52,20 +53,31 @@ double NumberCell(const CsvRow &row, qsizetype column, const QString &what)
     bool ok = false;
     const double value = text.toDouble(&ok);
     if (!ok || !std::isfinite(value))
-        throw PluvionError(
-            QStringLiteral("%1的“%2”不是数字（应为%3）。").arg(Where(row.line, column), text, what));
+        throw PluvionError(QStringLiteral("%1的“%2”不是数字（应为%3）。")
+                               .arg(Where(row.line, column), ValueExcerpt(text), what));
     if (!(value > 0))
-        throw PluvionError(
-            QStringLiteral("%1的%2必须大于0，现为%3。").arg(Where(row.line, column), what, text));
+        throw PluvionError(QStringLiteral("%1的%2必须大于0，现为%3。")
+                               .arg(Where(row.line, column), what, ValueExcerpt(text)));
+    if (value > high)
+        throw PluvionError(QStringLiteral("%1的%2 %3 超出了雨量记录的范围（至多 %4）。")
+                               .arg(Where(row.line, column), what, ValueExcerpt(text))
+                               .arg(high, 0, 'g', 10));
     return value;
 }
 
-// The header's numbers (periods or durations), distinct and above 0.
-std::vector<double> HeaderNumbers(const CsvRow &header, const QString &what)
+// Refuses a table with more rows or columns than a real one has.
+void RequireAtMost(qsizetype count, int limit, const QString &what)
+{
+    if (count > limit)
+        throw PluvionError(QStringLiteral("表中有%1个%2，超过上限%3个。").arg(count).arg(what).arg(limit));
+}
+
+// The header's numbers (periods or durations), distinct, above 0 and at most `high`.
+std::vector<double> HeaderNumbers(const CsvRow &header, const QString &what, double high)
 {
     std::vector<double> numbers;
     for (qsizetype c = 1; c < header.cells.size(); ++c) {
-        const double value = NumberCell(header, c, what);
+        const double value = NumberCell(header, c, what, high);
         for (size_t k = 0; k < numbers.size(); ++k)
             if (numbers[k] == value)
                 throw PluvionError(QStringLiteral("%1的%2 %3 与第%4列重复。")
@@ -133,7 +145,9 @@ IntensityTable ParseIntensityTable(const QByteArray &bytes, TableValueKind kind)
     if (rows.empty())
         throw PluvionError(QStringLiteral("表格是空的：没有找到重现期和历时。"));
     IntensityTable table;
-    table.periods = HeaderNumbers(rows[0], QStringLiteral("重现期（年）"));
+    RequireAtMost(rows[0].cells.size() - 1, MaxTablePeriods, QStringLiteral("重现期"));
+    RequireAtMost(qsizetype(rows.size()) - 1, MaxTableDurations, QStringLiteral("历时"));
+    table.periods = HeaderNumbers(rows[0], QStringLiteral("重现期（年）"), MaxTablePeriod);
     if (table.periods.empty())
         throw PluvionError(
             QStringLiteral("第%1行没有重现期：第一行应为一个标签，后面是各重现期（年）。").arg(rows[0].line));
@@ -143,15 +157,22 @@ IntensityTable ParseIntensityTable(const QByteArray &bytes, TableValueKind kind)
     for (size_t r = 1; r < rows.size(); ++r) {
         const CsvRow &row = rows[r];
         RejectExtraCells(row, width);
-        const double duration = NumberCell(row, 0, QStringLiteral("历时（分钟）"));
+        const double duration = NumberCell(row, 0, QStringLiteral("历时（分钟）"), MaxTableDuration);
         for (size_t k = 0; k < table.durations.size(); ++k)
             if (table.durations[k] == duration)
                 throw PluvionError(
                     QStringLiteral("%1的历时 %2 分钟与前面的行重复。").arg(Where(row.line, 0), row.cells[0]));
         table.durations.push_back(duration);
         for (qsizetype c = 1; c < width; ++c) {
-            const double value = NumberCell(row, c, valueName);
-            table.values.push_back(kind == TableValueKind::Depth ? value / duration : value);
+            const double value = NumberCell(row, c, valueName, std::numeric_limits<double>::max());
+            const double intensity = kind == TableValueKind::Depth ? value / duration : value;
+            if (!(intensity >= MinTableIntensity && intensity <= MaxTableIntensity))
+                throw PluvionError(
+                    QStringLiteral("%1的%2 %3 超出了雨量记录的范围（雨强应在 %4 至 %5 mm/min 之间）。")
+                        .arg(Where(row.line, c), valueName, ValueExcerpt(row.cells[c]))
+                        .arg(MinTableIntensity, 0, 'g', 6)
+                        .arg(MaxTableIntensity, 0, 'g', 6));
+            table.values.push_back(intensity);
         }
     }
     if (table.durations.size() < 3)
@@ -165,7 +186,9 @@ SampleTable ParseSampleTable(const QByteArray &bytes)
     if (rows.empty())
         throw PluvionError(QStringLiteral("样本表是空的：没有找到历时和样本。"));
     SampleTable table;
-    table.durations = HeaderNumbers(rows[0], QStringLiteral("历时（分钟）"));
+    RequireAtMost(rows[0].cells.size() - 1, MaxTableDurations, QStringLiteral("历时"));
+    RequireAtMost(qsizetype(rows.size()) - 1, MaxSamplesPerDuration, QStringLiteral("样本行"));
+    table.durations = HeaderNumbers(rows[0], QStringLiteral("历时（分钟）"), MaxTableDuration);
     if (table.durations.size() < 3)
         throw PluvionError(QStringLiteral("第%1行至少需要3个历时，现只有%2个。")
                                .arg(rows[0].line)
@@ -176,8 +199,14 @@ SampleTable ParseSampleTable(const QByteArray &bytes)
         const CsvRow &row = rows[r];
         RejectExtraCells(row, width);
         for (qsizetype c = 1; c < row.cells.size(); ++c)
-            if (!row.cells[c].isEmpty())
-                table.samples[size_t(c - 1)].push_back(NumberCell(row, c, QStringLiteral("雨量（mm）")));
+            if (!row.cells[c].isEmpty()) {
+                const double depth = NumberCell(row, c, QStringLiteral("雨量（mm）"), MaxSampleDepth);
+                if (depth < MinSampleDepth)
+                    throw PluvionError(QStringLiteral("%1的雨量（mm） %2 超出了雨量记录的范围（至少 %3）。")
+                                           .arg(Where(row.line, c), ValueExcerpt(row.cells[c]))
+                                           .arg(MinSampleDepth));
+                table.samples[size_t(c - 1)].push_back(depth);
+            }
     }
     for (size_t d = 0; d < table.durations.size(); ++d)
         if (table.samples[d].empty())

@@ -42,6 +42,24 @@ QStringList DecodeFitLines(const QByteArray &bytes);
 // durations is far below it.
 inline constexpr qint64 FitFileLimit = 16 * 1024 * 1024;
 
+// What a table may hold. Real tables have a few dozen durations and periods
+// and at most a few thousand samples per duration; a table beyond these is
+// refused with the limit named, before anything is computed.
+inline constexpr int MaxTableDurations = 60;
+inline constexpr int MaxTablePeriods = 60;
+inline constexpr int MaxSamplesPerDuration = 10000;
+// The values a rain gauge can record: durations in minutes up to a week,
+// return periods up to 10,000 years, intensities from 0.000001 to 100 mm/min
+// (a table's depths are checked as the intensities they give) and sample
+// depths from 0.001 to 5,000 mm. A value beyond them is refused, so that no sum of
+// squares can vanish or overflow and no pass can come of one.
+inline constexpr double MaxTableDuration = 10080;
+inline constexpr double MaxTablePeriod = 10000;
+inline constexpr double MinTableIntensity = 1e-6;
+inline constexpr double MaxTableIntensity = 100;
+inline constexpr double MinSampleDepth = 0.001;
+inline constexpr double MaxSampleDepth = 5000;
+
 // The cells of one comma-separated line, trimmed; a cell in double quotes may
 // hold commas, and "" inside it stands for one quote.
 QStringList SplitCsvLine(const QString &line);

@@ -194,11 +194,26 @@ Params Polish(const FitPoints &pts, bool withPeriod, const Params &start)
 
 Params Fit(const FitPoints &pts, bool withPeriod, const QString &what)
 {
+    const QString notConverging =
+        QStringLiteral("%1的拟合未能收敛：表中的雨强不随历时按公式的规律变化，请检查数据。").arg(what);
     Params p = Polish(pts, withPeriod, SearchBN(pts, withPeriod));
     if (!std::isfinite(p.alpha) || !std::isfinite(p.beta) || !std::isfinite(p.b) || !std::isfinite(p.n) ||
-        !std::isfinite(p.rss) || !(p.alpha > 0))
-        throw PluvionError(
-            QStringLiteral("%1的拟合未能收敛：表中的雨强不随历时按公式的规律变化，请检查数据。").arg(what));
+        !std::isfinite(p.rss))
+        throw PluvionError(notConverging);
+    // A table that decays faster than any (t + b)^-n has no least-squares
+    // minimum: the residual keeps falling as b and n grow, and the parameters
+    // run to the ends of the search. Where they stop is no formula.
+    constexpr double edge = 1e-3;
+    if (p.b >= SearchBHigh * (1 - edge) || p.n <= SearchNLow * (1 + edge) || p.n >= SearchNHigh * (1 - edge))
+        throw PluvionError(notConverging +
+                           QStringLiteral("（b 或 n 到了可取范围的边界：b ≤ %1，%2 ≤ n ≤ %3）")
+                               .arg(SearchBHigh)
+                               .arg(SearchNLow)
+                               .arg(SearchNHigh));
+    if (!(p.alpha > 0))
+        throw PluvionError(QStringLiteral("%1拟合得到的 A 不为正（%2），这样的公式不能使用：请检查数据。")
+                               .arg(what)
+                               .arg(p.alpha, 0, 'g', 6));
     return p;
 }
 
@@ -252,6 +267,16 @@ TotalFormula FitTotalFormula(const IntensityTable &table, Logarithm log)
     if (table.periods.size() < 2)
         throw PluvionError(
             QStringLiteral("总公式至少需要2个重现期，表中只有%1个。").arg(table.periods.size()));
+    // Rain grows with the return period: data whose intensities fall from the
+    // shortest period to the longest are no i–t–P table.
+    const auto [shortest, longest] = std::minmax_element(table.periods.begin(), table.periods.end());
+    double growth = 0;
+    for (size_t d = 0; d < table.durations.size(); ++d)
+        growth += table.at(d, size_t(longest - table.periods.begin())) -
+                  table.at(d, size_t(shortest - table.periods.begin()));
+    if (!(growth > 0))
+        throw PluvionError(
+            QStringLiteral("表中的雨强随重现期增大而减小（或不变），不能推求暴雨强度公式：请检查数据。"));
     const Params p = Fit(PointsOf(table, log), true, QStringLiteral("总公式"));
     TotalFormula formula;
     formula.a1 = p.alpha;
@@ -266,6 +291,7 @@ TotalFormula FitTotalFormula(const IntensityTable &table, Logarithm log)
 FormulaAccuracy AssessAccuracy(const IntensityTable &table, const TotalFormula &formula)
 {
     FormulaAccuracy accuracy;
+    bool positive = true;
     double sigmaSum = 0, relativeSum = 0;
     int assessedCount = 0;
     const double m = double(table.durations.size());
@@ -282,6 +308,12 @@ FormulaAccuracy AssessAccuracy(const IntensityTable &table, const TotalFormula &
         row.relative = row.sigma / (sum / m);
         row.assessed = row.period >= AssessedPeriodLow && row.period <= AssessedPeriodHigh;
         row.passed = row.assessed && (row.sigma <= SigmaLimit || row.relative <= RelativeLimit);
+        // A formula that is not positive somewhere in its own table is no
+        // rain formula: it passes nowhere.
+        for (size_t d = 0; d < table.durations.size(); ++d) {
+            if (!(FormulaIntensity(formula, table.durations[d], row.period) > 0))
+                positive = false;
+        }
         if (row.assessed) {
             sigmaSum += row.sigma;
             relativeSum += row.relative;
@@ -296,6 +328,11 @@ FormulaAccuracy AssessAccuracy(const IntensityTable &table, const TotalFormula &
         accuracy.assessed ? relativeSum / assessedCount : std::numeric_limits<double>::quiet_NaN();
     accuracy.passed =
         accuracy.assessed && (accuracy.meanSigma <= SigmaLimit || accuracy.meanRelative <= RelativeLimit);
+    if (!positive) {
+        for (PeriodAccuracy &row : accuracy.periods)
+            row.passed = false;
+        accuracy.passed = false;
+    }
     return accuracy;
 }
 

@@ -34,11 +34,20 @@ private:
 inline QString ValueExcerpt(const QString &value)
 {
     constexpr qsizetype Shown = 60;
-    if (value.size() <= Shown)
-        return value;
-    // Never split a character beyond the basic plane.
-    const qsizetype cut = value.at(Shown - 1).isHighSurrogate() ? Shown - 1 : Shown;
-    return value.left(cut) + u'…';
+    QString excerpt = value;
+    if (value.size() > Shown) {
+        // Never split a character beyond the basic plane.
+        const qsizetype cut = value.at(Shown - 1).isHighSurrogate() ? Shown - 1 : Shown;
+        excerpt = value.left(cut) + u'…';
+    }
+    // Control characters (a NUL, a line break) are shown by their pictures.
+    for (QChar &c : excerpt) {
+        if (c.unicode() < 0x20)
+            c = QChar(char16_t(0x2400 + c.unicode()));
+        else if (c.unicode() == 0x7F)
+            c = QChar(char16_t(0x2421));
+    }
+    return excerpt;
 }
 
 // The failure told when the memory a command needs cannot be had.

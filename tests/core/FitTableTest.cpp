@@ -90,3 +90,58 @@ TEST(FitTableTest, ReadsSamplesWithMissingCells)
         }
     }
 }
+
+// Values no rain gauge records, and tables larger than real ones, are refused
+// with the limit named; a bad cell is quoted short, its control characters
+// shown by their pictures.
+TEST(FitTableTest, ValuesOutsideRainAndOversizedTablesAreRefused)
+{
+    const auto intensityError = [](const QByteArray &bytes) {
+        try {
+            ParseIntensityTable(bytes, TableValueKind::Intensity);
+        } catch (const PluvionError &e) {
+            return e.description();
+        }
+        return QStringLiteral("<no error>");
+    };
+    const auto sampleError = [](const QByteArray &bytes) {
+        try {
+            ParseSampleTable(bytes);
+        } catch (const PluvionError &e) {
+            return e.description();
+        }
+        return QStringLiteral("<no error>");
+    };
+    QByteArray widePeriods = "P";
+    for (int p = 1; p <= 61; ++p)
+        widePeriods += ',' + QByteArray::number(p);
+    widePeriods += "\n";
+    QByteArray manySamples = "年份,5,10,15\n";
+    for (int k = 0; k < 10001; ++k)
+        manySamples += "1,1,1,1\n";
+    const QByteArray hugeCell = "P,2,5\n5,2," + QByteArray(10 * 1024 * 1024, 'x') + "\n10,1,1\n20,1,1\n";
+    const struct
+    {
+        QString error;
+        const char16_t *message;
+    } cases[] = {
+        {intensityError("P,2,5\n5,1e-250,2e-250\n10,1,1\n20,1,1\n"),
+         u"第2行第2列的雨强（mm/min） 1e-250 超出了雨量记录的范围（雨强应在 1e-06 至 100 mm/min 之间）。"},
+        {intensityError("P,2,5\n5,1e160,2e160\n10,1,1\n20,1,1\n"),
+         u"第2行第2列的雨强（mm/min） 1e160 超出了雨量记录的范围（雨强应在 1e-06 至 100 mm/min 之间）。"},
+        {intensityError("P,2,50000\n5,1,2\n10,1,1\n20,1,1\n"),
+         u"第1行第3列的重现期（年） 50000 超出了雨量记录的范围（至多 10000）。"},
+        {intensityError(widePeriods), u"表中有61个重现期，超过上限60个。"},
+        {sampleError("年份,5,10,15\n1,1e-299,1,1\n"),
+         u"第2行第2列的雨量（mm） 1e-299 超出了雨量记录的范围（至少 0.001）。"},
+        {sampleError("年份,5,10,15\n1,1,1,1\n2,6000,1,1\n"),
+         u"第3行第2列的雨量（mm） 6000 超出了雨量记录的范围（至多 5000）。"},
+        {sampleError(manySamples), u"表中有10001个样本行，超过上限10000个。"},
+        {intensityError(hugeCell), u"第2行第3列的“xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                                   u"x…”不是数字（应为雨强（mm/min））。"},
+        {intensityError(QByteArray("P,2,5\n5,2,a\0b\n10,1,1\n20,1,1\n", 26)),
+         u"第2行第3列的“a␀b”不是数字（应为雨强（mm/min））。"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.error, QString::fromUtf16(c.message));
+}

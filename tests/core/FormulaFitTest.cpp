@@ -12,6 +12,7 @@
 
 #include <QXmlStreamReader>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -181,7 +182,7 @@ TEST(FormulaFitTest, TableAgainstTheFormsShapeIsRefused)
     IntensityTable table;
     table.durations = {5, 10, 20};
     table.periods = {2, 5};
-    table.values = {1, 1, 2, 2, 4, 4};
+    table.values = {1, 1.2, 2, 2.4, 4, 4.8};
     try {
         const TotalFormula f = FitTotalFormula(table, Logarithm::Lg);
         EXPECT_TRUE(std::isfinite(f.a1) && std::isfinite(f.c) && std::isfinite(f.b) && std::isfinite(f.n));
@@ -231,4 +232,59 @@ TEST(FitTables, EveryFrontEndShowsTheSameCells)
             EXPECT_TRUE(csv.contains(row.join(u','))) << row.join(u',').toStdString();
         }
     }
+}
+
+// A fit never passes what is not true: data with no least-squares minimum,
+// data that fall as the return period grows, and a formula that is not
+// positive over its own table are refused or fail, with their own reasons.
+TEST(FormulaFitTest, FitsThatAreNotTrueAreRefusedWithTheirReason)
+{
+    const auto table = [](const std::function<double(double t, double p)> &intensity) {
+        IntensityTable t;
+        t.durations = StandardDurations;
+        t.periods = StandardPeriods;
+        for (double d : t.durations)
+            for (double p : t.periods)
+                t.values.push_back(intensity(d, p));
+        return t;
+    };
+    const struct
+    {
+        const char *name;
+        IntensityTable table;
+        const char16_t *reason;
+    } cases[] = {
+        {"decays faster than any power",
+         table([](double t, double p) { return 3 * (1 + 0.8 * std::log10(p)) * std::exp(-0.01 * t); }),
+         u"未能收敛"},
+        {"falls with the period",
+         table([](double t, double p) { return 10 * (1 - 0.3 * std::log10(p)) / std::pow(t + 8, 0.7); }),
+         u"随重现期增大而减小"},
+        {"the same for every period", table([](double t, double) { return 10 / std::pow(t + 8, 0.7); }),
+         u"随重现期增大而减小"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            const TotalFormula f = FitTotalFormula(c.table, Logarithm::Lg);
+            ADD_FAILURE() << "fitted: " << FormulaText(f).toStdString();
+        } catch (const PluvionError &e) {
+            EXPECT_TRUE(e.description().contains(QString::fromUtf16(c.reason)))
+                << e.description().toStdString();
+        }
+    }
+
+    // C < 0 that turns the formula negative at a period of the table: no pass anywhere.
+    IntensityTable known = TableOf(Cases[0]);
+    const TotalFormula negative{9.5981, -0.6, 7.0, 0.656, Logarithm::Lg, 0};
+    const FormulaAccuracy accuracy = AssessAccuracy(known, negative);
+    EXPECT_FALSE(accuracy.passed);
+    for (const PeriodAccuracy &row : accuracy.periods)
+        EXPECT_FALSE(row.passed) << row.period;
+}
+
+TEST(FitTables, FormulaTextWritesANegativeBAsASubtraction)
+{
+    const TotalFormula f{10.0, 0.8, -4.0, 0.7, Logarithm::Lg, 0};
+    EXPECT_EQ(FormulaText(f), QStringLiteral("i = 10.0000(1 + 0.8000 lgP) / (t − 4.0000)^0.7000"));
 }

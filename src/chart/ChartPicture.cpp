@@ -1,17 +1,26 @@
 #include "chart/ChartPicture.h"
 
 #include "chart/StormChart.h"
+#include "model/PluvionError.h"
 #include "model/ShownTexts.h"
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <cstring>
+#include <new>
 
 namespace {
 
 RgbImage ToRgbImage(const QImage &source)
 {
+    // Qt answers a picture it has no memory for with an empty image: that is
+    // running out of memory, not a picture to save.
+    if (source.isNull() && !source.size().isEmpty())
+        throw std::bad_alloc();
     const QImage image = source.convertToFormat(QImage::Format_RGB888);
+    if (image.isNull() && !source.isNull())
+        throw std::bad_alloc();
     RgbImage picture;
     picture.width = image.width();
     picture.height = image.height();
@@ -50,10 +59,23 @@ RgbImage RenderChart(const ChartScene &scene, QSize size)
 
 RgbImage RenderOffScreen(QCustomPlot &chart)
 {
+    // Text the fonts at hand cannot draw (no Chinese font, or no memory left
+    // to load one) would come out as empty boxes: such a picture is refused.
+    for (const QCPAxis *axis : chart.axisRect()->axes()) {
+        const QFontMetrics metrics(axis->labelFont());
+        for (const char32_t c : axis->label().toUcs4()) {
+            if (!metrics.inFontUcs4(c))
+                throw PluvionError(
+                    QStringLiteral("无法画出图中的文字“%1”：系统缺少中文字体，或内存不足以载入字体。")
+                        .arg(axis->label()));
+        }
+    }
     chart.show();
     chart.replot(QCustomPlot::rpImmediateRefresh);
     // What grab() does, at a device pixel ratio of 1 whatever the screen's.
     QImage image(chart.size(), QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        throw std::bad_alloc();
     image.fill(Qt::transparent);
     chart.render(&image, QPoint(), QRegion(),
                  QWidget::DrawWindowBackground | QWidget::DrawChildren | QWidget::IgnoreMask);

@@ -6,10 +6,46 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <malloc.h>
 #include <memory>
 #include <new>
+#include <pthread.h>
+#include <system_error>
+#include <thread>
 
 namespace {
+
+// Qt draws and converts large pictures on two worker threads and waits for
+// them: a worker that cannot start (no memory left for its stack or its
+// allocator, under a memory limit) would leave the drawing waiting for ever.
+// The workers get small stacks and share the allocator's one arena, and when
+// two threads cannot run at once the run ends as out of memory instead of
+// hanging.
+void prepareDrawingThreads()
+{
+    mallopt(M_ARENA_MAX, 1);
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) == 0) {
+        pthread_attr_setstacksize(&attributes, 512 * 1024);
+        pthread_setattr_default_np(&attributes);
+        pthread_attr_destroy(&attributes);
+    }
+    bool started = true;
+    try {
+        std::thread first([] {});
+        try {
+            std::thread second([] {});
+            second.join();
+        } catch (const std::system_error &) {
+            started = false;
+        }
+        first.join();
+    } catch (const std::system_error &) {
+        started = false;
+    }
+    if (!started)
+        throw std::bad_alloc();
+}
 
 // Qt's own warnings (a missing runtime folder, a font it looked for) are no
 // concern of the tool's user and would mix with its messages.
@@ -38,6 +74,7 @@ int main(int argc, char **argv)
         // fonts; it draws off screen, nothing is shown.
         std::unique_ptr<QCoreApplication> application;
         if (CommandLineDrawsPictures(arguments)) {
+            prepareDrawingThreads();
             qputenv("QT_QPA_PLATFORM", "offscreen");
             application = std::make_unique<QApplication>(argc, argv);
         } else {

@@ -432,6 +432,41 @@ TEST(Cli, OutOfMemoryIsAFailureWithAMessage)
 #endif
 }
 
+// Drawing a picture under a tight memory limit ends, whatever the limit:
+// a complete picture, or a failure with its message; never a hang, never a
+// crash, never a picture cut short.
+TEST(Cli, PicturesUnderAMemoryLimitEndWithAPictureOrAMessage)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers reserve more address space than the limits allow";
+#else
+    QTemporaryDir dir;
+    for (const rlim_t megabytes : {96u, 100u, 128u, 256u}) {
+        for (const char *option : {"--picture", "--report"}) {
+            const QString target =
+                dir.filePath(QLatin1StringView(option) == u"--picture" ? QStringLiteral("p.png")
+                                                                       : QStringLiteral("r.docx"));
+            QFile::remove(target);
+            const CliResult result = runCli({QLatin1StringView(option), target}, [megabytes] {
+                const rlimit space{megabytes << 20, megabytes << 20};
+                setrlimit(RLIMIT_AS, &space);
+            });
+            SCOPED_TRACE(std::to_string(megabytes) + " MB " + option);
+            ASSERT_NE(result.status, -1) << "no normal end: " << result.err.toStdString();
+            if (result.status == 0) {
+                EXPECT_GT(QFileInfo(target).size(), 10000);
+            } else {
+                EXPECT_TRUE(result.status == 1 || result.status == 2) << result.status;
+                EXPECT_TRUE(result.err.startsWith(QStringLiteral("出错：内存不足")) ||
+                            result.err.contains(QStringLiteral("内存不足以载入字体")))
+                    << result.err.toStdString();
+                EXPECT_FALSE(QFile::exists(target));
+            }
+        }
+    }
+#endif
+}
+
 } // namespace
 
 namespace {

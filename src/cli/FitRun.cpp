@@ -157,7 +157,8 @@ FitRequest parseFit(const GivenOptions &given, const Separators &sep)
 ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOutput &output)
 {
     FitRequest request;
-    QByteArray bytes;
+    IntensityTable table;
+    SampleTable samples;
     try {
         request = parseFit(given, sep);
         // Every file asked for is checked before any is written.
@@ -165,12 +166,12 @@ ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOu
             if (!path->isEmpty())
                 CheckTarget(*path);
         }
-        bytes = ReadFileBytes(request.file, FitFileLimit);
-        // A file that is not in the layout is a bad input, as a bad storm file is.
+        const QByteArray bytes = ReadFileBytes(request.file, FitFileLimit);
+        // Read once; a file that is not in the layout is a bad input, as a bad storm file is.
         if (request.settings.input == FitInputKind::Table)
-            ParseIntensityTable(bytes, request.settings.values);
+            table = ParseIntensityTable(bytes, request.settings.values);
         else
-            ParseSampleTable(bytes);
+            samples = ParseSampleTable(bytes);
     } catch (const PluvionError &error) {
         output.err(error.description() + u'\n');
         return ExitStatus::BadInput;
@@ -179,7 +180,8 @@ ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOu
     FitOutcome outcome;
     Storm fittedStorm;
     try {
-        outcome = RunFormulaFit(bytes, request.settings);
+        outcome = request.settings.input == FitInputKind::Table ? FitTable(table, request.settings)
+                                                                : FitSamples(samples, request.settings);
         // The storm saved with the fitted formula goes through the storm's
         // own checks: one the generator refuses is not saved.
         if (!request.storm.saveStormPath.isEmpty()) {

@@ -19,7 +19,12 @@ FitOutcome RunFormulaFit(const QByteArray &bytes, const FitSettings &settings)
 {
     if (settings.input == FitInputKind::Table)
         return FitTable(ParseIntensityTable(bytes, settings.values), settings);
-    FrequencyResult frequency = AnalyseSamples(ParseSampleTable(bytes), settings.frequency);
+    return FitSamples(ParseSampleTable(bytes), settings);
+}
+
+FitOutcome FitSamples(const SampleTable &samples, const FitSettings &settings)
+{
+    FrequencyResult frequency = AnalyseSamples(samples, settings.frequency);
     FitOutcome outcome = FitTable(frequency.table, settings);
     outcome.frequency = std::move(frequency);
     return outcome;

@@ -42,6 +42,8 @@ FitOutcome RunFormulaFit(const QByteArray &bytes, const FitSettings &settings);
 
 // The fit of an already read table.
 FitOutcome FitTable(const IntensityTable &table, const FitSettings &settings);
+// The frequency analysis and fit of already read samples.
+FitOutcome FitSamples(const SampleTable &samples, const FitSettings &settings);
 
 // `storm` with the fitted formula in the intensity form and its log kind.
 Storm StormWithFormula(const Storm &storm, const TotalFormula &formula);

@@ -7,9 +7,12 @@
 #include <boost/math/distributions/normal.hpp>
 #include <boost/math/tools/minima.hpp>
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <numeric>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -73,35 +76,74 @@ double Rms(const std::vector<double> &sorted, const DistributionFit &fit)
     return std::sqrt(sum / double(sorted.size()));
 }
 
+// The samples a curve is fitted to: each with its plotting position.
+struct OrderedSamples
+{
+    std::vector<double> values;     // largest first
+    std::vector<double> exceedance; // m / (n + 1) of the full series
+};
+
+OrderedSamples AllSamples(const std::vector<double> &sorted)
+{
+    OrderedSamples samples;
+    samples.values = sorted;
+    for (size_t m = 0; m < sorted.size(); ++m)
+        samples.exceedance.push_back(EmpiricalExceedance(m + 1, sorted.size()));
+    return samples;
+}
+
+// The skewness is searched on at most this many order statistics, evenly
+// spread over the series (both ends kept): a long series of samples then
+// costs no more than a few hundred quantiles per trial, and the curve is
+// still fitted to all of them.
+constexpr size_t SearchSamples = 400;
+
+OrderedSamples SearchSamplesOf(const std::vector<double> &sorted)
+{
+    if (sorted.size() <= SearchSamples)
+        return AllSamples(sorted);
+    OrderedSamples samples;
+    for (size_t k = 0; k < SearchSamples; ++k) {
+        const size_t m = k * (sorted.size() - 1) / (SearchSamples - 1);
+        samples.values.push_back(sorted[m]);
+        samples.exceedance.push_back(EmpiricalExceedance(m + 1, sorted.size()));
+    }
+    return samples;
+}
+
 // For a fixed skewness the curve is mean + sd × Φ: linear in mean and sd,
 // which least squares gives exactly. Returns the residual sum of squares.
-double PearsonLinearFit(const std::vector<double> &sorted, double cs, double *mean, double *sd)
+double PearsonLinearFit(const OrderedSamples &samples, double cs, double *mean, double *sd)
 {
-    const size_t n = sorted.size();
+    const size_t n = samples.values.size();
+    std::vector<double> factors(n);
     double sf = 0, sff = 0, sx = 0, sfx = 0;
     for (size_t m = 0; m < n; ++m) {
-        const double f = PearsonFrequencyFactor(EmpiricalExceedance(m + 1, n), cs);
+        const double f = PearsonFrequencyFactor(samples.exceedance[m], cs);
+        factors[m] = f;
         sf += f;
         sff += f * f;
-        sx += sorted[m];
-        sfx += f * sorted[m];
+        sx += samples.values[m];
+        sfx += f * samples.values[m];
     }
     const double det = double(n) * sff - sf * sf;
     *sd = (double(n) * sfx - sf * sx) / det;
     *mean = (sx - *sd * sf) / double(n);
     double rss = 0;
     for (size_t m = 0; m < n; ++m) {
-        const double d =
-            sorted[m] - (*mean + *sd * PearsonFrequencyFactor(EmpiricalExceedance(m + 1, n), cs));
+        const double d = samples.values[m] - (*mean + *sd * factors[m]);
         rss += d * d;
     }
     return rss;
 }
 
-DistributionFit FitPearson(const std::vector<double> &sorted, const Moments &moments)
+// The fitted curve; `rms` takes the samples' deviation from it, found with
+// the final fit's own quantiles (NaN when the moment estimates were kept).
+DistributionFit FitPearson(const std::vector<double> &all, const Moments &moments, double *rms)
 {
     // Curve fitting: the skewness is searched on a grid around the moment
     // estimate and refined, mean and sd solved exactly for each trial.
+    const OrderedSamples sorted = SearchSamplesOf(all);
     double bestCs = std::clamp(moments.cs, SkewnessLow, SkewnessHigh);
     double mean = 0, sd = 0;
     double best = PearsonLinearFit(sorted, bestCs, &mean, &sd);
@@ -123,11 +165,12 @@ DistributionFit FitPearson(const std::vector<double> &sorted, const Moments &mom
         objective, std::max(SkewnessLow, bestCs - step), std::min(SkewnessHigh, bestCs + step), 24);
     if (rss < best)
         bestCs = cs;
-    PearsonLinearFit(sorted, bestCs, &mean, &sd);
+    *rms = std::sqrt(PearsonLinearFit(AllSamples(all), bestCs, &mean, &sd) / double(all.size()));
     DistributionFit fit;
     fit.distribution = FrequencyDistribution::PearsonIII;
     if (!(mean > 0) || !(sd > 0)) {
         // The fitted curve has no meaning; keep the moment estimates.
+        *rms = std::numeric_limits<double>::quiet_NaN();
         mean = moments.mean;
         sd = moments.sd;
         bestCs = std::clamp(moments.cs, SkewnessLow, SkewnessHigh);
@@ -216,9 +259,10 @@ DistributionFit FitDistribution(const std::vector<double> &samples, FrequencyDis
     if (!(moments.sd > 0))
         throw PluvionError(QStringLiteral("%1的样本全都相同，无法进行频率分析。").arg(what));
     DistributionFit fit;
+    double rms = std::numeric_limits<double>::quiet_NaN();
     if (distribution == FrequencyDistribution::PearsonIII) {
         try {
-            fit = FitPearson(sorted, moments);
+            fit = FitPearson(sorted, moments, &rms);
         } catch (const std::exception &) {
             // Boost.Math reports a quantile it cannot evaluate by an exception.
             throw PluvionError(QStringLiteral("%1的皮尔逊III型分布适线失败，请改用其他分布。").arg(what));
@@ -229,7 +273,7 @@ DistributionFit FitDistribution(const std::vector<double> &samples, FrequencyDis
         fit.cv = moments.sd / moments.mean;
         fit.cs = distribution == FrequencyDistribution::Gumbel ? 1.1395 : 2.0;
     }
-    fit.rms = Rms(sorted, fit);
+    fit.rms = std::isnan(rms) ? Rms(sorted, fit) : rms;
     return fit;
 }
 
@@ -258,28 +302,65 @@ FrequencyResult AnalyseSamples(const SampleTable &samples, const FrequencySettin
     result.table.durations = samples.durations;
     result.table.periods = settings.periods;
     result.table.values.assign(samples.durations.size() * settings.periods.size(), 0.0);
-    for (size_t d = 0; d < samples.durations.size(); ++d) {
-        const QString what = QStringLiteral("历时 %1 分钟").arg(samples.durations[d]);
-        std::vector<double> series = SortedDescending(samples.samples[d]);
-        if (multiple && series.size() > size_t(4 * settings.years))
-            series.resize(size_t(4 * settings.years));
-        const DistributionFit fit = FitDistribution(series, settings.distribution, what);
-        result.chosen.push_back(fit);
-
+    // Each duration's curves, fitted apart from the others: on two threads
+    // when a second one can start. A failure is kept with its duration and
+    // told below in the durations' order, as if they had run one by one.
+    struct DurationFits
+    {
+        std::vector<double> series;
+        DistributionFit fit;
         std::vector<double> rms;
-        for (FrequencyDistribution other : {FrequencyDistribution::PearsonIII, FrequencyDistribution::Gumbel,
-                                            FrequencyDistribution::Exponential}) {
-            if (other == settings.distribution) {
-                rms.push_back(fit.rms);
-                continue;
+        std::exception_ptr failure;
+    };
+    std::vector<DurationFits> fits(samples.durations.size());
+    const auto fitDuration = [&](size_t d) {
+        DurationFits &out = fits[d];
+        try {
+            const QString what = QStringLiteral("历时 %1 分钟").arg(samples.durations[d]);
+            out.series = SortedDescending(samples.samples[d]);
+            if (multiple && out.series.size() > size_t(4 * settings.years))
+                out.series.resize(size_t(4 * settings.years));
+            out.fit = FitDistribution(out.series, settings.distribution, what);
+            for (FrequencyDistribution other :
+                 {FrequencyDistribution::PearsonIII, FrequencyDistribution::Gumbel,
+                  FrequencyDistribution::Exponential}) {
+                if (other == settings.distribution) {
+                    out.rms.push_back(out.fit.rms);
+                    continue;
+                }
+                try {
+                    out.rms.push_back(FitDistribution(out.series, other, what).rms);
+                } catch (const PluvionError &) {
+                    out.rms.push_back(std::numeric_limits<double>::quiet_NaN());
+                }
             }
-            try {
-                rms.push_back(FitDistribution(series, other, what).rms);
-            } catch (const PluvionError &) {
-                rms.push_back(std::numeric_limits<double>::quiet_NaN());
-            }
+        } catch (...) {
+            out.failure = std::current_exception();
         }
-        result.rmsByDistribution.push_back(rms);
+    };
+    std::thread helper;
+    size_t stride = 1;
+    try {
+        helper = std::thread([&] {
+            for (size_t d = 1; d < fits.size(); d += 2)
+                fitDuration(d);
+        });
+        stride = 2;
+    } catch (const std::system_error &) {
+    }
+    for (size_t d = 0; d < fits.size(); d += stride)
+        fitDuration(d);
+    if (helper.joinable())
+        helper.join();
+
+    for (size_t d = 0; d < samples.durations.size(); ++d) {
+        if (fits[d].failure)
+            std::rethrow_exception(fits[d].failure);
+        const QString what = QStringLiteral("历时 %1 分钟").arg(samples.durations[d]);
+        const std::vector<double> &series = fits[d].series;
+        const DistributionFit &fit = fits[d].fit;
+        result.chosen.push_back(fit);
+        result.rmsByDistribution.push_back(fits[d].rms);
 
         // Samples per year: 1 for annual maxima, n / years for annual multiple.
         const double perYear = multiple ? double(series.size()) / settings.years : 1.0;

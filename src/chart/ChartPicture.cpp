@@ -12,15 +12,23 @@
 
 namespace {
 
+// Qt answers a picture it has no memory for with an empty image: that is
+// running out of memory, said with the picture's size, not a picture to save.
+[[noreturn]] void pictureTooLarge(QSize size)
+{
+    throw PluvionError(QStringLiteral("内存不足，无法画出 %1×%2 像素的图片：图片太大。")
+                           .arg(size.width())
+                           .arg(size.height()),
+                       PluvionErrorKind::OutOfMemory);
+}
+
 RgbImage ToRgbImage(const QImage &source)
 {
-    // Qt answers a picture it has no memory for with an empty image: that is
-    // running out of memory, not a picture to save.
-    if (source.isNull() && !source.size().isEmpty())
-        throw std::bad_alloc();
+    if (source.isNull())
+        pictureTooLarge(source.size());
     const QImage image = source.convertToFormat(QImage::Format_RGB888);
-    if (image.isNull() && !source.isNull())
-        throw std::bad_alloc();
+    if (image.isNull())
+        pictureTooLarge(source.size());
     RgbImage picture;
     picture.width = image.width();
     picture.height = image.height();
@@ -75,7 +83,7 @@ RgbImage RenderOffScreen(QCustomPlot &chart)
     // What grab() does, at a device pixel ratio of 1 whatever the screen's.
     QImage image(chart.size(), QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
-        throw std::bad_alloc();
+        pictureTooLarge(chart.size());
     image.fill(Qt::transparent);
     chart.render(&image, QPoint(), QRegion(),
                  QWidget::DrawWindowBackground | QWidget::DrawChildren | QWidget::IgnoreMask);

@@ -175,6 +175,10 @@ ExitStatus RunStormCommand(const GivenOptions &given, const Separators &sep, Cli
     try {
         writeExports(points, request.storm, request, sep, output);
     } catch (const PluvionError &error) {
+        if (error.kind() == PluvionErrorKind::OutOfMemory) {
+            output.err(QStringLiteral("出错：") + error.description() + u'\n');
+            return ExitStatus::ComputationFailed;
+        }
         output.err(error.description() + u'\n');
         return ExitStatus::BadInput;
     }

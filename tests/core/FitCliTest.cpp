@@ -1,5 +1,6 @@
 // pluvion-cli --fit end to end: the printed formula and accuracy table, the
 // storm file and the reports it writes, and its exit status for bad input.
+#include "KnownFitTable.h"
 #include "TempFolder.h"
 #include "io/StormFile.h"
 
@@ -23,19 +24,6 @@ CliResult runCli(const QStringList &arguments)
     process.waitForFinished(60000);
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
-}
-
-// i = 10 (1 + 0.8 lg P) / (t + 8)^0.7, intensities to 6 decimals.
-QByteArray KnownTable()
-{
-    QByteArray text = "t\\P,2,5,10,20\r\n";
-    for (int t : {5, 10, 15, 20, 30, 45, 60, 90, 120}) {
-        text += QByteArray::number(t);
-        for (double p : {2.0, 5.0, 10.0, 20.0})
-            text += ',' + QByteArray::number(10 * (1 + 0.8 * std::log10(p)) / std::pow(t + 8.0, 0.7), 'f', 6);
-        text += "\r\n";
-    }
-    return text;
 }
 
 class FitCliTest : public TempFolderTest

@@ -1,5 +1,6 @@
 // pluvion-cli's commands run in process: the usage, the version, and the
 // fit's refusals, which must leave every file as it was.
+#include "KnownFitTable.h"
 #include "TempFolder.h"
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
@@ -24,19 +25,6 @@ CliRun run(const QStringList &arguments)
     CapturedStreams streams;
     const ExitStatus status = RunCommandLine(arguments, Separators{}, streams);
     return {status, QString::fromUtf8(streams.outBytes), QString::fromUtf8(streams.errBytes)};
-}
-
-// i = 10 (1 + 0.8 lg P) / (t + 8)^0.7, intensities to 6 decimals.
-QByteArray KnownTable()
-{
-    QByteArray text = "t\\P,2,5,10,20\r\n";
-    for (int t : {5, 10, 15, 20, 30, 45, 60, 90, 120}) {
-        text += QByteArray::number(t);
-        for (double p : {2.0, 5.0, 10.0, 20.0})
-            text += ',' + QByteArray::number(10 * (1 + 0.8 * std::log10(p)) / std::pow(t + 8.0, 0.7), 'f', 6);
-        text += "\r\n";
-    }
-    return text;
 }
 
 // Annual maxima of three durations over twelve years.

@@ -168,6 +168,10 @@ void mendTextLayer(QByteArray &pdf, const TextLayerMends &mends)
     const QByteArrayView begin("beginbfrange\n");
     const QByteArrayView end("endbfrange");
     const auto codeAt = [&pdf](qsizetype at) { return char16_t(pdf.mid(at + 1, 4).toUInt(nullptr, 16)); };
+    // A PDF writer that wrote its maps otherwise (compressed, say) would leave
+    // the text layer as it was: that is a failure, not a manual.
+    if (!pdf.contains(begin))
+        throw PluvionError(QStringLiteral("the PDF writer wrote no text layer this renderer can read"));
     qsizetype at = 0;
     while ((at = pdf.indexOf(begin, at)) >= 0) {
         at += begin.size();

@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QUrl>
 
 // The formula derived from rainfall statistics goes into the new-storm dialog.
@@ -222,18 +223,23 @@ void TFormPluvion::MenuSaveDataToSwmmClick()
 bool TFormPluvion::SaveChartPicture(const QString &path)
 {
     // A saved picture holds the storm, not the pointer: the marks of the
-    // point and bar under the mouse are left out, and come back after.
-    QCPAbstractPlottable *line = m_chart->intensitySeries();
-    QCPAbstractPlottable *bars = m_chart->overallSeries();
-    const int lineMark = m_chart->hoveredIndex(line);
-    const int barMark = m_chart->hoveredIndex(bars);
-    m_chart->setHoveredIndex(line, -1);
-    m_chart->setHoveredIndex(bars, -1);
-    m_chart->replotHighlights();
-    const RgbImage picture = GrabChart(m_chart);
-    m_chart->setHoveredIndex(line, lineMark);
-    m_chart->setHoveredIndex(bars, barMark);
-    m_chart->replotHighlights();
+    // point and bar under the mouse are left out, and come back after, also
+    // when the picture cannot be made.
+    const RgbImage picture = [this] {
+        QCPAbstractPlottable *line = m_chart->intensitySeries();
+        QCPAbstractPlottable *bars = m_chart->overallSeries();
+        const int lineMark = m_chart->hoveredIndex(line);
+        const int barMark = m_chart->hoveredIndex(bars);
+        m_chart->setHoveredIndex(line, -1);
+        m_chart->setHoveredIndex(bars, -1);
+        m_chart->replotHighlights();
+        const auto restoreMarks = qScopeGuard([&] {
+            m_chart->setHoveredIndex(line, lineMark);
+            m_chart->setHoveredIndex(bars, barMark);
+            m_chart->replotHighlights();
+        });
+        return GrabChart(m_chart);
+    }();
     return ::SaveChartPicture(path, picture);
 }
 

@@ -12,7 +12,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
-#include <optional>
+#include <QValidator>
+#include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace {
@@ -49,33 +51,30 @@ QComboBox *entryList(const QString &name, const QStringList &entries, QWidget *p
     return list;
 }
 
-// The character a key press types into an edit, as a key filter receives it:
-// backspace is character 8; keys that type nothing (arrows, Delete, Home) and
-// the keys the dialog itself answers (Tab, Enter, Escape) never reach a filter.
-std::optional<QChar> typedCharacter(const QKeyEvent &key)
-{
-    switch (key.key()) {
-    case Qt::Key_Backspace:
-        return QChar(8);
-    case Qt::Key_Delete:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        return std::nullopt;
-    default:
-        break;
-    }
-    if (key.text().isEmpty())
-        return std::nullopt;
-    return key.text().front();
-}
-
 bool isDigit(QChar key)
 {
     return key >= u'0' && key <= u'9';
 }
+
+// Lets into an edit only texts whose every character passes the edit's key
+// filter. A validator sees the edit's text after typing, pasting (keys or
+// context menu), cutting and undoing alike, so the shortcuts and the context
+// menu keep working and nothing reaches the edit around the filter.
+class CharacterFilter : public QValidator
+{
+public:
+    CharacterFilter(std::function<bool(QChar)> passes, QObject *parent)
+        : QValidator(parent), m_passes(std::move(passes))
+    {}
+
+    State validate(QString &text, int &) const override
+    {
+        return std::all_of(text.cbegin(), text.cend(), m_passes) ? Acceptable : Invalid;
+    }
+
+private:
+    std::function<bool(QChar)> m_passes;
+};
 
 } // namespace
 
@@ -180,12 +179,17 @@ void TFormAddNewRainModel::buildControls()
     modeCaption->setGeometry(10, 176, 110, 22);
     modeCaption->setBuddy(m_modeBox);
 
-    // Numbers only: no input method for Chinese characters, and every typed
-    // character passes the key filters first.
-    for (QLineEdit *edit : {m_periodEdit, m_durationEdit, m_peakEdit, m_stepEdit}) {
+    // Numbers only: no input method for Chinese characters, and every
+    // character typed or pasted passes the key filters first. The duration and
+    // the step are whole minutes: digits only.
+    for (QLineEdit *edit : {m_periodEdit, m_durationEdit, m_peakEdit, m_stepEdit})
         edit->setAttribute(Qt::WA_InputMethodEnabled, false);
-        edit->installEventFilter(this);
-    }
+    const auto decimalKey = [this](QChar key) { return EditStormPercentKeyPress(key); };
+    const auto minuteKey = [this](QChar key) { return EditStepKeyPress(key); };
+    m_periodEdit->setValidator(new CharacterFilter(decimalKey, m_periodEdit));
+    m_peakEdit->setValidator(new CharacterFilter(decimalKey, m_peakEdit));
+    m_durationEdit->setValidator(new CharacterFilter(minuteKey, m_durationEdit));
+    m_stepEdit->setValidator(new CharacterFilter(minuteKey, m_stepEdit));
     m_periodEdit->setInputMethodHints(Qt::ImhFormattedNumbersOnly);
     m_peakEdit->setInputMethodHints(Qt::ImhFormattedNumbersOnly);
     m_durationEdit->setInputMethodHints(Qt::ImhDigitsOnly);
@@ -282,25 +286,6 @@ bool TFormAddNewRainModel::EditStormPercentKeyPress(QChar key) const
 bool TFormAddNewRainModel::EditStepKeyPress(QChar key) const
 {
     return key == QChar(8) || isDigit(key);
-}
-
-bool TFormAddNewRainModel::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress) {
-        if (const std::optional<QChar> key = typedCharacter(*static_cast<QKeyEvent *>(event))) {
-            bool accepted = true;
-            if (watched == m_stepEdit)
-                accepted = EditStepKeyPress(*key);
-            else if (watched == m_periodEdit || watched == m_durationEdit || watched == m_peakEdit)
-                accepted = EditStormPercentKeyPress(*key);
-            // The duration and the step are whole minutes: digits only.
-            if (watched == m_durationEdit || watched == m_stepEdit)
-                accepted = accepted && (*key == QChar(8) || isDigit(*key));
-            if (!accepted)
-                return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void TFormAddNewRainModel::keyPressEvent(QKeyEvent *event)

@@ -1,7 +1,9 @@
 #include "ScriptedPrompts.h"
 #include "dialogs/UnitAddNewRainModel.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -281,6 +283,59 @@ TEST_F(NewStormDialog, LowerEditsTakeOnlyNumbers)
     // The formula edits take anything.
     retype("Edit_n", "n=0.6");
     EXPECT_EQ(edit("Edit_n")->text(), "n=0.6");
+}
+
+TEST_F(NewStormDialog, FilteredEditsKeepTheDesktopShortcutsAndFilterPastes)
+{
+    dialog->show();
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    for (const char *name : {"EditRepeatYear", "EditStormTime", "EditStormPercent", "EditStep", "Edit_a1"}) {
+        SCOPED_TRACE(name);
+        QLineEdit *target = edit(name);
+        retype(name, QStringLiteral("12"));
+        // Ctrl+A then typing replaces the selection; Ctrl+Z brings it back.
+        QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
+        EXPECT_EQ(target->selectedText(), "12");
+        QTest::keyClicks(target, QStringLiteral("3"));
+        EXPECT_EQ(target->text(), "3");
+        QTest::keyClick(target, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(target->text(), "12");
+        // Ctrl+C and Ctrl+X copy; Ctrl+V pastes what passes the filter.
+        QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(target, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(clipboard->text(), "12");
+        QTest::keyClick(target, Qt::Key_X, Qt::ControlModifier);
+        EXPECT_EQ(target->text(), "");
+        QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(target->text(), "1212");
+    }
+    // A paste, by the keys or the context menu's 粘贴, goes through the same
+    // filter as typing: nothing of it reaches an edit that refuses one of its
+    // characters. The formula edits take anything.
+    const struct
+    {
+        const char *name;
+        const char *pasted;
+        const char *shown;
+    } pastes[] = {
+        {"EditStormTime", "9x", "5"},
+        {"EditStep", "1.5", "5"},
+        {"EditStormTime", "90", "590"},
+        {"EditRepeatYear", "2a", "5"},
+        {"EditStormPercent", "0.4.1", "50.4.1"},
+        {"Edit_n", "n=0.6", "5n=0.6"},
+    };
+    for (const auto &paste : pastes) {
+        SCOPED_TRACE(paste.name);
+        retype(paste.name, QStringLiteral("5"));
+        clipboard->setText(QString::fromLatin1(paste.pasted));
+        edit(paste.name)->paste();
+        EXPECT_EQ(edit(paste.name)->text(), paste.shown);
+        retype(paste.name, QStringLiteral("5"));
+        QTest::keyClick(edit(paste.name), Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(edit(paste.name)->text(), paste.shown);
+    }
 }
 
 TEST_F(NewStormDialog, ValuesThatDoNotConvertStoreNothing)

@@ -488,6 +488,7 @@ bool TFormPluvion::SaveStormFile(QString path)
         UserPrompts::FileDialog dialog;
         dialog.title = QStringLiteral("保存曲线");
         dialog.filters = stormFileFilters();
+        dialog.kind = FileKind::Storm;
         const auto choice = m_prompts->saveFile(this, dialog);
         if (choice) {
             const QString target = StormFileTarget(choice->path);
@@ -517,6 +518,7 @@ void TFormPluvion::Menu_Open1Click()
     dialog.title = QStringLiteral("打开雨型");
     dialog.filters = stormFileFilters();
     dialog.confirmOverwrite = false;
+    dialog.kind = FileKind::Storm;
     const auto choice = m_prompts->openFile(this, dialog);
     if (!choice || !QFileInfo::exists(choice->path))
         return;

@@ -152,6 +152,7 @@ std::optional<QString> TFormPluvion::askDataTarget(int filter, const QString &pr
     dialog.filters = DataSaveDialogFilters();
     dialog.selectedFilter = filter;
     dialog.proposedName = proposedName;
+    dialog.kind = FileKind::Data;
     return askSaveTarget(dialog, targetOf);
 }
 
@@ -209,6 +210,7 @@ void TFormPluvion::MenuSaveDataToSwmmClick()
     dialog.title = SwmmSaveDialogTitle();
     dialog.filters = SwmmSaveDialogFilters();
     dialog.proposedName = SwmmProposedName(m_session->storm(), m_separators);
+    dialog.kind = FileKind::Swmm;
     const auto target = askSaveTarget(dialog, SwmmTargetPath);
     if (!target)
         return;
@@ -252,6 +254,7 @@ void TFormPluvion::Menu_SavePicClick(int tag)
     dialog.filters = PictureSaveDialogFilters();
     dialog.selectedFilter = PictureFilterIndexOfTag(tag);
     dialog.proposedName = PictureProposedName(m_session->storm(), tag, m_separators);
+    dialog.kind = FileKind::Picture;
     const auto choice = m_prompts->saveFile(this, dialog);
     if (!choice)
         return;

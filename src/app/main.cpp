@@ -70,7 +70,12 @@ int main(int argc, char **argv)
     IgnoreWriteSignals();
     QApplication app(argc, argv);
     InstallQtChineseTranslation(app);
-    WidgetPrompts prompts;
+    const QString configurationFolder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    // The file dialogs' folders, kept beside the options for the next session.
+    WidgetPrompts prompts(configurationFolder.isEmpty()
+                              ? QString()
+                              : DataFolderOf(configurationFolder) + QStringLiteral("DialogFolders.txt"));
     try {
         RequireLegacyCodec();
     } catch (const PluvionError &error) {
@@ -80,7 +85,7 @@ int main(int argc, char **argv)
 
     PluvionSetup setup;
     setup.prompts = &prompts;
-    setup.configurationFolder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    setup.configurationFolder = configurationFolder;
     setup.separators = Separators::fromSystem();
 
     TFormPluvion window(setup);

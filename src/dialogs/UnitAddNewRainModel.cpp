@@ -113,29 +113,29 @@ void TFormAddNewRainModel::buildControls()
     formulaText(QStringLiteral(" = "), formula, QRect(52, bar - rowHeight / 2, 22, rowHeight));
 
     m_a1Edit = centredEdit(QStringLiteral("Edit_a1"), QStringLiteral("9.5981"), QStringLiteral("参数A1"),
-                           QStringLiteral("A1"), formula, QRect(76, upperRow, 66, rowHeight));
-    formulaText(QStringLiteral("(1+"), formula, QRect(142, upperRow, 26, rowHeight));
+                           QStringLiteral("A1"), formula, QRect(76, upperRow, 74, rowHeight));
+    formulaText(QStringLiteral("(1+"), formula, QRect(150, upperRow, 26, rowHeight));
     m_cEdit = centredEdit(QStringLiteral("Edit_c"), QStringLiteral("0.846"), QStringLiteral("参数c"),
-                          QStringLiteral("C"), formula, QRect(168, upperRow, 50, rowHeight));
+                          QStringLiteral("C"), formula, QRect(176, upperRow, 60, rowHeight));
     m_logBox = entryList(QStringLiteral("ComboBox_LgLn"), {QStringLiteral("lgP"), QStringLiteral("lnP")},
-                         formula, QRect(220, upperRow, 54, rowHeight));
-    formulaText(QStringLiteral(")"), formula, QRect(274, upperRow, 10, rowHeight));
+                         formula, QRect(238, upperRow, 54, rowHeight));
+    formulaText(QStringLiteral(")"), formula, QRect(292, upperRow, 10, rowHeight));
 
     auto *fractionBar = new QFrame(formula);
     fractionBar->setObjectName(QStringLiteral("FractionBar"));
     fractionBar->setFrameStyle(QFrame::HLine | QFrame::Plain);
     fractionBar->setLineWidth(1);
-    fractionBar->setGeometry(76, bar - 1, 210, 3);
+    fractionBar->setGeometry(76, bar - 1, 228, 3);
 
-    formulaText(QStringLiteral("(t+"), formula, QRect(114, lowerRow, 26, rowHeight));
+    formulaText(QStringLiteral("(t+"), formula, QRect(116, lowerRow, 26, rowHeight));
     m_bEdit = centredEdit(QStringLiteral("Edit_b"), QStringLiteral("7.0"), QStringLiteral("参数b"),
-                          QStringLiteral("b"), formula, QRect(140, lowerRow, 50, rowHeight));
-    formulaText(QStringLiteral(")"), formula, QRect(190, lowerRow, 10, rowHeight));
+                          QStringLiteral("b"), formula, QRect(142, lowerRow, 60, rowHeight));
+    formulaText(QStringLiteral(")"), formula, QRect(202, lowerRow, 10, rowHeight));
     m_nEdit = centredEdit(QStringLiteral("Edit_n"), QStringLiteral("0.656"), QStringLiteral("参数n"),
-                          QStringLiteral("n"), formula, QRect(201, lowerRow - 3, 44, 18));
+                          QStringLiteral("n"), formula, QRect(213, lowerRow - 3, 52, 18));
 
     m_unitLabel =
-        formulaText(QStringLiteral("(mm/min)"), formula, QRect(290, bar - rowHeight / 2, 102, rowHeight));
+        formulaText(QStringLiteral("(mm/min)"), formula, QRect(306, bar - rowHeight / 2, 90, rowHeight));
     m_unitLabel->setObjectName(QStringLiteral("lblStormDanWei"));
 
     for (QLineEdit *edit : {m_a1Edit, m_cEdit, m_bEdit})
@@ -241,6 +241,9 @@ void TFormAddNewRainModel::showFormula(const Storm &formula)
     m_bEdit->setText(GeneralNumber(formula.b, m_separators));
     m_nEdit->setText(GeneralNumber(formula.n, m_separators));
     m_logBox->setCurrentIndex(listIndex(int(formula.log)));
+    // A number wider than its entry shows its leading digits.
+    for (QLineEdit *edit : {m_a1Edit, m_cEdit, m_bEdit, m_nEdit})
+        edit->setCursorPosition(0);
 }
 
 void TFormAddNewRainModel::FormShow()

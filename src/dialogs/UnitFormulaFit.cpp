@@ -220,6 +220,7 @@ void TFormFormulaFit::ButtonOpenClick()
 {
     UserPrompts::FileDialog dialog;
     dialog.title = QStringLiteral("打开数据");
+    dialog.kind = FileKind::FitData;
     dialog.filters = {QStringLiteral("CSV文件(*.csv)"), QStringLiteral("文本文件(*.txt)"),
                       QStringLiteral("所有文件(*)")};
     const auto choice = m_prompts.openFile(this, dialog);
@@ -289,6 +290,7 @@ void TFormFormulaFit::ButtonExportClick()
     dialog.title = QStringLiteral("导出推求报告");
     dialog.filters = {QStringLiteral("Word文档(*.docx)"), QStringLiteral("CSV文件(*.csv)")};
     dialog.proposedName = FitReportProposedName();
+    dialog.kind = FileKind::FitReport;
     const auto choice = m_prompts.saveFile(this, dialog);
     if (!choice)
         return;

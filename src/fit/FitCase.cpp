@@ -1,8 +1,40 @@
 #include "fit/FitCase.h"
 
 #include "fit/FitTables.h"
+#include "model/PluvionError.h"
 
 #include <cmath>
+
+namespace {
+
+// The digits a formula's parameters are written with.
+constexpr int ParameterDecimals = 4;
+
+double Written(double value)
+{
+    return ParameterText(value).toDouble();
+}
+
+// The formula as it is written down: each parameter to the digits it is
+// published with, its residual that of those digits. A1 too small to be
+// written with them cannot be used.
+TotalFormula WrittenFormula(const TotalFormula &fitted, const IntensityTable &table)
+{
+    TotalFormula written = fitted;
+    written.a1 = Written(fitted.a1);
+    written.c = Written(fitted.c);
+    written.b = Written(fitted.b);
+    written.n = Written(fitted.n);
+    if (!(written.a1 > 0))
+        throw PluvionError(
+            QStringLiteral("拟合得到的 A1（%1）写成 %2 位小数为 0，这样的公式不能使用：请检查数据的单位。")
+                .arg(fitted.a1, 0, 'g', 6)
+                .arg(ParameterDecimals));
+    written.rss = ResidualSumOfSquares(table, written);
+    return written;
+}
+
+} // namespace
 
 FitOutcome FitTable(const IntensityTable &table, const FitSettings &settings)
 {
@@ -10,7 +42,8 @@ FitOutcome FitTable(const IntensityTable &table, const FitSettings &settings)
     outcome.settings = settings;
     outcome.table = table;
     outcome.periodFormulas = FitPeriodFormulas(table);
-    outcome.total = FitTotalFormula(table, settings.log);
+    // What the user reads, copies into a storm and signs is what is checked.
+    outcome.total = WrittenFormula(FitTotalFormula(table, settings.log), table);
     outcome.accuracy = AssessAccuracy(table, outcome.total);
     return outcome;
 }
@@ -44,7 +77,7 @@ Storm StormWithFormula(const Storm &storm, const TotalFormula &formula)
 
 QString ParameterText(double value)
 {
-    return QString::number(value, 'f', 4);
+    return QString::number(value, 'f', ParameterDecimals);
 }
 
 QString SigmaText(double value)

@@ -32,6 +32,8 @@ struct FitOutcome
     IntensityTable table;      // read, or derived from the samples
     FrequencyResult frequency; // sample input only
     std::vector<PeriodFormula> periodFormulas;
+    // The formula as written (parameters to 4 decimals), its residual and
+    // accuracy those of the written digits.
     TotalFormula total;
     FormulaAccuracy accuracy;
 };

@@ -23,9 +23,9 @@ QMessageBox::Icon boxIcon(UserPrompts::Icon icon)
 }
 
 std::optional<UserPrompts::FileChoice> runFileDialog(QWidget *parent, const UserPrompts::FileDialog &setup,
-                                                     QFileDialog::AcceptMode mode)
+                                                     QFileDialog::AcceptMode mode, DialogFolders &folders)
 {
-    QFileDialog dialog(parent, setup.title);
+    QFileDialog dialog(parent, setup.title, folders.folder(setup.kind));
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setNameFilters(setup.filters);
@@ -37,8 +37,9 @@ std::optional<UserPrompts::FileChoice> runFileDialog(QWidget *parent, const User
         dialog.selectFile(setup.proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return UserPrompts::FileChoice{dialog.selectedFiles().constFirst(),
-                                   int(setup.filters.indexOf(dialog.selectedNameFilter()))};
+    const QString path = dialog.selectedFiles().constFirst();
+    folders.remember(setup.kind, path);
+    return UserPrompts::FileChoice{path, int(setup.filters.indexOf(dialog.selectedNameFilter()))};
 }
 
 } // namespace
@@ -72,12 +73,12 @@ UserPrompts::Answer WidgetPrompts::message(QWidget *parent, const QString &capti
 
 std::optional<UserPrompts::FileChoice> WidgetPrompts::openFile(QWidget *parent, const FileDialog &dialog)
 {
-    return runFileDialog(parent, dialog, QFileDialog::AcceptOpen);
+    return runFileDialog(parent, dialog, QFileDialog::AcceptOpen, m_folders);
 }
 
 std::optional<UserPrompts::FileChoice> WidgetPrompts::saveFile(QWidget *parent, const FileDialog &dialog)
 {
-    return runFileDialog(parent, dialog, QFileDialog::AcceptSave);
+    return runFileDialog(parent, dialog, QFileDialog::AcceptSave, m_folders);
 }
 
 QString ApplicationTitle()

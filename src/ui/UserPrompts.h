@@ -1,5 +1,7 @@
 #pragma once
 
+#include "io/DialogFolders.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -40,7 +42,8 @@ public:
         QStringList filters;
         int selectedFilter = 0;
         QString proposedName;
-        bool confirmOverwrite = true; // save dialogs: ask before replacing an existing file
+        bool confirmOverwrite = true;   // save dialogs: ask before replacing an existing file
+        FileKind kind = FileKind::None; // starts in the folder last used for this kind
     };
     // The user's choice: the path and the index of the filter selected when the dialog closed.
     struct FileChoice
@@ -58,14 +61,20 @@ public:
     virtual std::optional<FileChoice> saveFile(QWidget *parent, const FileDialog &dialog) = 0;
 };
 
-// The real dialogs: QMessageBox and QFileDialog.
+// The real dialogs: QMessageBox and QFileDialog, each file dialog starting
+// in the folder last used for its kind of file.
 class WidgetPrompts : public UserPrompts
 {
 public:
+    // `foldersFile` keeps the folders for the next session (see DialogFolders).
+    explicit WidgetPrompts(const QString &foldersFile = {}) : m_folders(foldersFile) {}
     Answer message(QWidget *parent, const QString &caption, const QString &text, Icon icon,
                    Buttons buttons = Buttons::Ok) override;
     std::optional<FileChoice> openFile(QWidget *parent, const FileDialog &dialog) override;
     std::optional<FileChoice> saveFile(QWidget *parent, const FileDialog &dialog) override;
+
+private:
+    DialogFolders m_folders;
 };
 
 // The application's standard error box: a failure that the running command

@@ -158,6 +158,28 @@ TEST(FormulaFitTest, AccuracyTableMatchesADirectComputation)
     EXPECT_EQ(AccuracyVerdict(true, false), QStringLiteral("不合格"));
 }
 
+// The fit's formula is the one written down: the parameters to their four
+// decimals, and the residual and the accuracy table those of the written digits.
+TEST(FormulaFitTest, OutcomeChecksTheFormulaAsWritten)
+{
+    const Known k{11.2967393927278, 0.65432178, 7.3456789, 0.71234567, Logarithm::Lg};
+    const IntensityTable table = TableOf(k, 0.01, 5);
+    FitSettings settings;
+    const FitOutcome o = FitTable(table, settings);
+    const TotalFormula fitted = FitTotalFormula(table, k.log);
+    for (double TotalFormula::*param :
+         {&TotalFormula::a1, &TotalFormula::c, &TotalFormula::b, &TotalFormula::n}) {
+        EXPECT_EQ(o.total.*param, ParameterText(fitted.*param).toDouble());
+        EXPECT_NE(o.total.*param, fitted.*param);
+    }
+    EXPECT_EQ(o.total.rss, ResidualSumOfSquares(table, o.total));
+    const FormulaAccuracy written = AssessAccuracy(table, o.total);
+    ASSERT_EQ(o.accuracy.periods.size(), written.periods.size());
+    for (size_t p = 0; p < written.periods.size(); ++p)
+        EXPECT_EQ(o.accuracy.periods[p].sigma, written.periods[p].sigma);
+    EXPECT_EQ(StormWithFormula(StartUpStorm(), o.total).a1, o.total.a1);
+}
+
 TEST(FormulaFitTest, TotalFormulaNeedsTwoPeriods)
 {
     IntensityTable table = TableOf(Cases[0]);

@@ -23,14 +23,15 @@
 
 namespace {
 
-// i = 10 (1 + 0.8 lg P) / (t + 8)^0.7, cells separated by tabs as Excel copies them.
-QString KnownTable()
+// i = A1 (1 + C lg P) / (t + b)^n, by default 10 (1 + 0.8 lg P) / (t + 8)^0.7,
+// cells separated by tabs as Excel copies them.
+QString KnownTable(double a1 = 10, double c = 0.8, double b = 8, double n = 0.7)
 {
     QString text = QStringLiteral("t\\P\t2\t5\t10\t50\n");
     for (int t : {5, 10, 20, 30, 60, 120}) {
         text += QString::number(t);
         for (double p : {2.0, 5.0, 10.0, 50.0})
-            text += u'\t' + QString::number(10 * (1 + 0.8 * std::log10(p)) / std::pow(t + 8.0, 0.7), 'f', 6);
+            text += u'\t' + QString::number(a1 * (1 + c * std::log10(p)) / std::pow(t + b, n), 'f', 9);
         text += u'\n';
     }
     return text;
@@ -86,7 +87,7 @@ TEST_F(FormulaFitDialogTest, PastedTableShowsFormulaAccuracyAndChart)
     child<QPushButton>(&dialog, "ButtonFit")->click();
     ASSERT_TRUE(dialog.fittedFormula());
     EXPECT_EQ(dialog.fittedFormula()->log, Logarithm::Ln);
-    EXPECT_NEAR(dialog.fittedFormula()->c, 0.8 / std::log(10.0), 1e-6);
+    EXPECT_NEAR(dialog.fittedFormula()->c, 0.8 / std::log(10.0), 5e-5); // to its four decimals
 }
 
 TEST_F(FormulaFitDialogTest, BadDataIsToldAndClearsTheResults)
@@ -161,7 +162,8 @@ TEST(FormulaFitWindowTest, FittedFormulaGoesIntoTheNewStormDialog)
     TFormAddNewRainModel *storm = window.findChild<TFormAddNewRainModel *>();
     QTimer::singleShot(0, &window, [&window] {
         auto *dialog = window.findChild<TFormFormulaFit *>();
-        child<QPlainTextEdit>(dialog, "MemoData")->setPlainText(KnownTable());
+        child<QPlainTextEdit>(dialog, "MemoData")
+            ->setPlainText(KnownTable(11.2967393927278, 0.65432178, 7.3456789, 0.71234567));
         child<QPushButton>(dialog, "ButtonFit")->click();
         child<QPushButton>(dialog, "ButtonUseFormula")->click();
     });
@@ -171,18 +173,20 @@ TEST(FormulaFitWindowTest, FittedFormulaGoesIntoTheNewStormDialog)
             QTimer::singleShot(10, storm, answerStorm);
             return;
         }
-        for (const char *name : {"Edit_a1", "Edit_c", "Edit_b", "Edit_n"})
-            proposed << child<QLineEdit>(storm, name)->text();
+        for (const char *name : {"Edit_a1", "Edit_c", "Edit_b", "Edit_n"}) {
+            const QLineEdit *edit = child<QLineEdit>(storm, name);
+            proposed << edit->text();
+            // The whole number shows in its entry.
+            EXPECT_LT(edit->fontMetrics().horizontalAdvance(edit->text()), edit->width() - 6) << name;
+        }
         proposed << child<QComboBox>(storm, "ComboBox_LgLn")->currentText();
         child<QPushButton>(storm, "ButtonCancle")->click();
     };
     QTimer::singleShot(10, storm, answerStorm);
     command->trigger();
+    // The formula as the fit shows it, to its four decimals.
     ASSERT_EQ(proposed.size(), 5);
-    EXPECT_NEAR(proposed[0].toDouble(), 10, 1e-4);
-    EXPECT_NEAR(proposed[1].toDouble(), 0.8, 1e-4);
-    EXPECT_NEAR(proposed[2].toDouble(), 8, 1e-4);
-    EXPECT_NEAR(proposed[3].toDouble(), 0.7, 1e-4);
+    EXPECT_EQ(proposed.mid(0, 4), QStringList({"11.2967", "0.6543", "7.3457", "0.7123"}));
     EXPECT_EQ(proposed[4], QStringLiteral("lgP"));
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
 }

@@ -13,7 +13,9 @@
 #include "ui/UserPrompts.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QPlainTextEdit>
 #include <QStandardPaths>
 
 namespace {
@@ -26,6 +28,35 @@ bool savePicture(QWidget &widget, const QString &path)
     const bool saved = widget.grab().save(path);
     widget.hide();
     return saved;
+}
+
+// Answers every question "no" and every file dialog "cancel", unseen.
+class QuietPrompts : public UserPrompts
+{
+public:
+    Answer message(QWidget *, const QString &, const QString &, Icon, Buttons buttons) override
+    {
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    }
+    std::optional<FileChoice> openFile(QWidget *, const FileDialog &) override { return std::nullopt; }
+    std::optional<FileChoice> saveFile(QWidget *, const FileDialog &) override { return std::nullopt; }
+};
+
+// An i–t–P table of the start-up formula with ±2 % deviations, as a fit's
+// input looks.
+QString ExampleTable()
+{
+    const TotalFormula formula{9.5981, 0.846, 7.0, 0.656, Logarithm::Lg, 0};
+    QString text = QStringLiteral("t\\P,2,3,5,10,20,50,100\n");
+    int k = 0;
+    for (int t : {5, 10, 15, 20, 30, 45, 60, 90, 120, 150, 180}) {
+        text += QString::number(t);
+        for (double p : {2, 3, 5, 10, 20, 50, 100})
+            text += u',' + QString::number(FormulaIntensity(formula, t, p) * (1 + 0.02 * ((k++ % 5) - 2) / 2),
+                                           'f', 4);
+        text += u'\n';
+    }
+    return text;
 }
 
 // The window and each dialog at their default sizes, one PNG each in `folder`,
@@ -54,8 +85,20 @@ bool saveDialogPictures(TFormPluvion &window, const QString &folder)
     TFormOptions optionsDialog(options, {}, &window);
     saved &= savePicture(optionsDialog, dir.filePath(QStringLiteral("options.png")));
 
-    TFormFormulaFit formulaFit(window.prompts(), &window);
+    // The fit dialog before a result, with one, stale, and after a failure;
+    // its messages answered "no" unseen.
+    QuietPrompts quiet;
+    TFormFormulaFit formulaFit(quiet, &window);
     saved &= savePicture(formulaFit, dir.filePath(QStringLiteral("formula-fit.png")));
+    auto *data = formulaFit.findChild<QPlainTextEdit *>(QStringLiteral("MemoData"));
+    data->setPlainText(ExampleTable());
+    formulaFit.ButtonFitClick();
+    saved &= savePicture(formulaFit, dir.filePath(QStringLiteral("formula-fit-result.png")));
+    formulaFit.findChild<QComboBox *>(QStringLiteral("ComboBox_LgLn"))->setCurrentIndex(1);
+    saved &= savePicture(formulaFit, dir.filePath(QStringLiteral("formula-fit-stale.png")));
+    data->setPlainText(QStringLiteral("历时\\重现期,2,5\n5,2.1,2.6\n10,abc,2.2\n20,1.4,1.8\n"));
+    formulaFit.ButtonFitClick();
+    saved &= savePicture(formulaFit, dir.filePath(QStringLiteral("formula-fit-failed.png")));
 
     TFormAbout about;
     about.setVersion(ProgramInfo::version());

@@ -115,6 +115,7 @@ void TFormFormulaFit::buildControls()
 
     m_MemoData = new QPlainTextEdit(this);
     m_MemoData->setObjectName(QStringLiteral("MemoData"));
+    m_MemoData->setLineWrapMode(QPlainTextEdit::NoWrap); // a row of the table stays one line
     m_MemoData->setPlaceholderText(QStringLiteral(
         "在此粘贴表格（可直接从 Excel 复制），或点“打开...”读取 CSV 文件。\n"
         "i–t–P表：第一行为标签和各重现期（年），以下每行为历时（分钟）和各重现期的值。\n"
@@ -123,6 +124,10 @@ void TFormFormulaFit::buildControls()
     m_LabelFormula = new QLabel(this);
     m_LabelFormula->setObjectName(QStringLiteral("LabelFormula"));
     m_LabelFormula->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_LabelStale = new QLabel(QStringLiteral("资料或设置已改动，下面是改动前的结果：请重新“计算”。"), this);
+    m_LabelStale->setObjectName(QStringLiteral("LabelStale"));
+    m_LabelStale->setStyleSheet(QStringLiteral("color: #b00000;"));
+    m_LabelStale->setVisible(false);
     m_GridAccuracy = NewGrid(QStringLiteral("GridAccuracy"), AccuracyTable({}).header, this);
     m_GridPeriodFormulas = NewGrid(QStringLiteral("GridPeriodFormulas"), PeriodFormulaTable({}).header, this);
     m_GridGoodness = NewGrid(QStringLiteral("GridGoodness"), GoodnessTable({}).header, this);
@@ -138,13 +143,19 @@ void TFormFormulaFit::buildControls()
     tabs->addTab(m_GridPeriodFormulas, QStringLiteral("单一重现期公式"));
     tabs->addTab(m_GridGoodness, QStringLiteral("分布拟合优度(mm)"));
 
+    // The result greys as a whole when it no longer belongs to the data.
+    m_Results = new QWidget(this);
+    auto *shown = new QVBoxLayout(m_Results);
+    shown->setContentsMargins(0, 0, 0, 0);
+    shown->addWidget(m_LabelFormula);
+    shown->addWidget(tabs, 1);
+    shown->addWidget(m_ChartFit, 2);
+    shown->addWidget(m_CheckBoxLogAxes);
     auto *results = new QWidget(this);
     auto *resultsLayout = new QVBoxLayout(results);
     resultsLayout->setContentsMargins(0, 0, 0, 0);
-    resultsLayout->addWidget(m_LabelFormula);
-    resultsLayout->addWidget(tabs, 1);
-    resultsLayout->addWidget(m_ChartFit, 2);
-    resultsLayout->addWidget(m_CheckBoxLogAxes);
+    resultsLayout->addWidget(m_LabelStale);
+    resultsLayout->addWidget(m_Results, 1);
 
     auto *splitter = new QSplitter(this);
     splitter->addWidget(m_MemoData);
@@ -169,6 +180,13 @@ void TFormFormulaFit::buildControls()
     layout->addLayout(buttons);
 
     connect(m_cbbInputKind, &QComboBox::currentIndexChanged, this, [this] { inputKindChange(); });
+    // Any change to what the result was computed from makes it stale.
+    connect(m_cbbInputKind, &QComboBox::currentIndexChanged, this, &TFormFormulaFit::markStale);
+    connect(m_cbbDistribution, &QComboBox::currentIndexChanged, this, &TFormFormulaFit::markStale);
+    connect(m_ComboBox_LgLn, &QComboBox::currentIndexChanged, this, &TFormFormulaFit::markStale);
+    connect(m_EditYears, &QSpinBox::valueChanged, this, &TFormFormulaFit::markStale);
+    connect(m_CheckBoxAnnualMax, &QCheckBox::toggled, this, &TFormFormulaFit::markStale);
+    connect(m_MemoData, &QPlainTextEdit::textChanged, this, &TFormFormulaFit::markStale);
     connect(open, &QPushButton::clicked, this, &TFormFormulaFit::ButtonOpenClick);
     connect(fit, &QPushButton::clicked, this, &TFormFormulaFit::ButtonFitClick);
     connect(m_ButtonUseFormula, &QPushButton::clicked, this, &TFormFormulaFit::ButtonUseFormulaClick);
@@ -235,13 +253,32 @@ void TFormFormulaFit::ButtonOpenClick()
     ButtonFitClick();
 }
 
+void TFormFormulaFit::offerApparentKind(const QByteArray &data)
+{
+    const std::optional<FitInputKind> apparent = ApparentInputKind(data);
+    if (!apparent || *apparent == settings().input)
+        return;
+    const bool samples = *apparent == FitInputKind::Samples;
+    const QString text =
+        samples
+            ? QStringLiteral("这些数据看来是样本（第一格为年份，或各行以年份开头），而所选资料是 i–t–P 表。\n"
+                             "改按“样本（年最大值法）”计算吗？")
+            : QStringLiteral("这些数据看来是 i–t–P 表（第一格标明重现期 P），而所选资料是样本。\n"
+                             "改按“i–t–P表（雨强 mm/min）”计算吗？");
+    if (m_prompts.message(this, Caption, text, UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo) ==
+        UserPrompts::Answer::Yes)
+        m_cbbInputKind->setCurrentIndex(samples ? SamplesAnnualMaximum : TableIntensity);
+}
+
 void TFormFormulaFit::ButtonFitClick()
 {
     // Cells copied from Excel arrive separated by tabs.
     QString text = m_MemoData->toPlainText();
     text.replace(u'\t', u',');
+    const QByteArray data = text.toUtf8();
+    offerApparentKind(data);
     try {
-        m_outcome = RunFormulaFit(text.toUtf8(), settings());
+        m_outcome = RunFormulaFit(data, settings());
     } catch (const PluvionError &error) {
         clearOutcome();
         m_prompts.message(this, Caption, error.description(), UserPrompts::Icon::Error);
@@ -258,7 +295,27 @@ void TFormFormulaFit::clearOutcome()
     m_GridPeriodFormulas->setRowCount(0);
     m_GridGoodness->setRowCount(0);
     m_ChartFit->clearGraphs();
-    m_ChartFit->replot();
+    // No bare axes and no empty legend without a result.
+    showChart(false);
+    m_LabelStale->setVisible(false);
+    m_Results->setEnabled(true);
+    m_ButtonUseFormula->setEnabled(false);
+    m_ButtonExport->setEnabled(false);
+}
+
+void TFormFormulaFit::showChart(bool shown)
+{
+    m_ChartFit->setVisible(shown);
+    m_CheckBoxLogAxes->setVisible(shown);
+}
+
+void TFormFormulaFit::markStale()
+{
+    if (!m_outcome || !m_LabelStale->isHidden())
+        return;
+    m_LabelStale->setVisible(true);
+    m_Results->setEnabled(false);
+    // What no longer belongs to the data is neither used nor exported.
     m_ButtonUseFormula->setEnabled(false);
     m_ButtonExport->setEnabled(false);
 }
@@ -271,7 +328,10 @@ void TFormFormulaFit::showOutcome()
     FillGrid(m_GridAccuracy, AccuracyTable(o).rows);
     FillGrid(m_GridPeriodFormulas, PeriodFormulaTable(o).rows);
     FillGrid(m_GridGoodness, GoodnessTable(o).rows);
+    showChart(true);
     DrawFitChart(*m_ChartFit, o, m_CheckBoxLogAxes->isChecked());
+    m_LabelStale->setVisible(false);
+    m_Results->setEnabled(true);
     m_ButtonUseFormula->setEnabled(true);
     m_ButtonExport->setEnabled(true);
 }

@@ -46,6 +46,11 @@ private:
     void inputKindChange();
     void showOutcome();
     void clearOutcome();
+    // The settings or the data changed since the shown result was computed.
+    void markStale();
+    // Offers the kind of input the data plainly are when another is chosen;
+    void offerApparentKind(const QByteArray &data);
+    void showChart(bool shown);
 
     UserPrompts &m_prompts;
     std::optional<FitOutcome> m_outcome;
@@ -57,6 +62,8 @@ private:
     QComboBox *m_ComboBox_LgLn = nullptr;
     QPlainTextEdit *m_MemoData = nullptr;
     QLabel *m_LabelFormula = nullptr;
+    QLabel *m_LabelStale = nullptr;
+    QWidget *m_Results = nullptr;
     QTableWidget *m_GridAccuracy = nullptr;
     QTableWidget *m_GridPeriodFormulas = nullptr;
     QTableWidget *m_GridGoodness = nullptr;

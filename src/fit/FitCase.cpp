@@ -48,6 +48,37 @@ FitOutcome FitTable(const IntensityTable &table, const FitSettings &settings)
     return outcome;
 }
 
+std::optional<FitInputKind> ApparentInputKind(const QByteArray &bytes)
+{
+    // The first lines tell; a long file need not be read through.
+    const QStringList lines = DecodeFitLines(bytes.left(64 * 1024));
+    QStringList firstCells;
+    for (const QString &line : lines) {
+        if (!line.trimmed().isEmpty())
+            firstCells << SplitCsvLine(line).value(0);
+        if (firstCells.size() > 50)
+            break;
+    }
+    if (firstCells.isEmpty())
+        return std::nullopt;
+    const QString corner = firstCells.takeFirst();
+    int years = 0;
+    for (const QString &cell : std::as_const(firstCells)) {
+        bool whole = false;
+        const int value = cell.toInt(&whole);
+        if (whole && value >= 1800 && value <= 2200)
+            ++years;
+    }
+    const bool namesPeriod = corner.contains(u'P') || corner.contains(QStringLiteral("重现期"));
+    if (namesPeriod && years == 0)
+        return FitInputKind::Table;
+    const bool namesYears =
+        corner.contains(u'年') || corner.contains(QStringLiteral("year"), Qt::CaseInsensitive);
+    if ((namesYears && !namesPeriod) || years >= 3)
+        return FitInputKind::Samples;
+    return std::nullopt;
+}
+
 FitOutcome RunFormulaFit(const QByteArray &bytes, const FitSettings &settings)
 {
     if (settings.input == FitInputKind::Table)

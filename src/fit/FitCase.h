@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 // One derivation of the formula, from the file's bytes to the fitted formula
@@ -37,6 +38,13 @@ struct FitOutcome
     TotalFormula total;
     FormulaAccuracy accuracy;
 };
+
+// The kind of input the text plainly is when it shows it: sample series when
+// its first cell names years (年份, 年, year) or at least three row labels are
+// years (whole numbers from 1800 to 2200), an i–t–P table when its first cell
+// names the return period (P, 重现期) and no row label is a year; nothing when
+// it does not show it.
+std::optional<FitInputKind> ApparentInputKind(const QByteArray &bytes);
 
 // Reads the file in the settings' layout and fits. Raises PluvionError with
 // the reason (a bad cell named by row and column, a fit that cannot converge).

@@ -102,6 +102,84 @@ TEST_F(FormulaFitDialogTest, BadDataIsToldAndClearsTheResults)
     EXPECT_EQ(child<QTableWidget>(&dialog, "GridAccuracy")->rowCount(), 0);
 }
 
+// No bare axes before a result or after a failure; the legend apart from the
+// points; a result that no longer belongs to the settings or data greyed,
+// marked and neither used nor exported until 计算 again.
+TEST_F(FormulaFitDialogTest, ShownResultIsMarkedStaleAndTheChartOnlyShowsResults)
+{
+    dialog.show();
+    auto *chart = child<QCustomPlot>(&dialog, "ChartFit");
+    auto *stale = child<QLabel>(&dialog, "LabelStale");
+    EXPECT_FALSE(chart->isVisible());
+    fit(KnownTable());
+    ASSERT_TRUE(chart->isVisible());
+    EXPECT_FALSE(stale->isVisible());
+    EXPECT_FALSE(chart->legend->outerRect().intersects(chart->axisRect()->rect()));
+
+    const std::function<void()> changes[] = {
+        [this] { child<QComboBox>(&dialog, "ComboBox_LgLn")->setCurrentIndex(1); },
+        [this] { child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(1); },
+        [this] { child<QComboBox>(&dialog, "cbbDistribution")->setCurrentIndex(1); },
+        [this] { child<QSpinBox>(&dialog, "EditYears")->setValue(7); },
+        [this] {
+            child<QPlainTextEdit>(&dialog, "MemoData")->appendPlainText(QStringLiteral("180\t1\t1\t1\t1"));
+        },
+    };
+    for (size_t k = 0; k < std::size(changes); ++k) {
+        SCOPED_TRACE(k);
+        fit(KnownTable());
+        ASSERT_TRUE(dialog.fittedFormula());
+        changes[k]();
+        EXPECT_TRUE(stale->isVisible());
+        EXPECT_FALSE(child<QLabel>(&dialog, "LabelFormula")->isEnabled());
+        EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonUseFormula")->isEnabled());
+        EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonExport")->isEnabled());
+        child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(0);
+    }
+    fit(KnownTable());
+    EXPECT_FALSE(stale->isVisible());
+    EXPECT_TRUE(child<QPushButton>(&dialog, "ButtonUseFormula")->isEnabled());
+
+    fit(QStringLiteral("t\\P\t2\t5\n5\t1\t2\n10\tabc\t1\n20\t1\t1\n"));
+    EXPECT_FALSE(chart->isVisible());
+    EXPECT_FALSE(stale->isVisible());
+}
+
+// Samples pasted while an i–t–P table is chosen (and the reverse): the dialog
+// says what the data look like and offers the right kind.
+TEST_F(FormulaFitDialogTest, DataOfTheOtherLayoutOfferTheirKind)
+{
+    QString samples = QStringLiteral("年份\t5\t10\t20\t60\n");
+    for (int year = 0; year < 25; ++year) {
+        const double p = 1 / (1 - (year + 0.5) / 25.0);
+        samples += QString::number(2000 + year);
+        for (int t : {5, 10, 20, 60})
+            samples +=
+                u'\t' + QString::number(10 * (1 + 0.8 * std::log10(p)) / std::pow(t + 8.0, 0.7) * t, 'f', 2);
+        samples += u'\n';
+    }
+    fit(samples); // answered yes
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("这些数据看来是样本")));
+    EXPECT_EQ(child<QComboBox>(&dialog, "cbbInputKind")->currentIndex(), 2);
+    EXPECT_TRUE(dialog.fittedFormula());
+
+    // Back to a table while samples are chosen; answered no: fitted as chosen.
+    prompts.messages.clear();
+    prompts.answers.push_back(UserPrompts::Answer::No);
+    fit(KnownTable());
+    ASSERT_GE(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("这些数据看来是 i–t–P 表")));
+    EXPECT_EQ(child<QComboBox>(&dialog, "cbbInputKind")->currentIndex(), 2);
+
+    // Data that do not show their layout are fitted as chosen without a question.
+    prompts.messages.clear();
+    child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(0);
+    fit(KnownTable().replace(QStringLiteral("t\\P"), QStringLiteral("历时")));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(dialog.fittedFormula());
+}
+
 TEST_F(FormulaFitDialogTest, SamplesShowEachDistributionsGoodness)
 {
     QString text = QStringLiteral("年份,5,10,20,60\n");

@@ -123,6 +123,7 @@ void TFormPluvion::buildLayout()
         m_labels[i] = m_chart->valueLabel(i);
         m_labels[i]->installEventFilter(this);
     }
+    m_chart->installEventFilter(this); // a smaller chart brings the labels in
 
     auto *panelRight = new QWidget;
     panelRight->setObjectName(QStringLiteral("PanelRight"));
@@ -433,9 +434,10 @@ void TFormPluvion::ShowRainPoints()
 {
     const std::shared_ptr<const RainPoints> shared = m_session->sharedRows();
     m_grid->setFrameRow(-1);
+    m_grid->scrollToTop(); // a new storm is read from its start
     m_grid->fitColumns(WidestTextRows(*shared));
 
-    m_chart->setPoints(shared);
+    m_chart->setPoints(shared, m_session->storm().duration);
     m_peaks = SeriesPeaksOf(*shared);
     syncSeriesSwitches(nullptr);
     m_chart->scaleAxes(m_peaks);
@@ -537,13 +539,37 @@ void TFormPluvion::Menu_ExitClick()
     close();
 }
 
+namespace {
+
+// Moves the label back inside the chart where it lies partly or wholly outside.
+void KeepInside(QLabel *label, const QWidget *chart)
+{
+    const QSize room = chart->size() - label->size();
+    const QPoint place(std::clamp(label->x(), 0, std::max(0, room.width())),
+                       std::clamp(label->y(), 0, std::max(0, room.height())));
+    if (place != label->pos())
+        label->move(place);
+}
+
+} // namespace
+
 bool TFormPluvion::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_chart && event->type() == QEvent::Resize) {
+        for (QLabel *label : m_labels)
+            KeepInside(label, m_chart);
+        return QMainWindow::eventFilter(watched, event);
+    }
     auto *label = qobject_cast<QLabel *>(watched);
     if (!label || label->parent() != m_chart)
         return QMainWindow::eventFilter(watched, event);
     // Dragging a label: any button grabs it, only the left button moves it.
-    // Nothing bounds the move; the chart clips what lies outside.
+    // The chart clips what lies outside while it moves; let go, the label
+    // comes back inside the chart.
+    if (event->type() == QEvent::MouseButtonRelease) {
+        KeepInside(label, m_chart);
+        return false;
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         m_dragOrigin = static_cast<QMouseEvent *>(event)->position().toPoint();
         return false;
@@ -592,6 +618,7 @@ void TFormPluvion::Chart1MouseMove(const QPointF &pos)
         m_chart->setHoveredIndex(m_chart->intensitySeries(), -1);
         m_chart->setHoveredIndex(m_chart->overallSeries(), -1);
         m_grid->setFrameRow(-1);
+        m_grid->scrollToTop(); // a new storm is read from its start
         m_chart->replotHighlights();
         return;
     }
@@ -611,6 +638,7 @@ void TFormPluvion::GridDataClick()
     if (!current.isValid())
         return;
     m_grid->setFrameRow(-1);
+    m_grid->scrollToTop(); // a new storm is read from its start
     setGridCurrentRow(current.row());
 }
 

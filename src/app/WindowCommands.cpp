@@ -271,6 +271,7 @@ ChartScene TFormPluvion::chartScene() const
 {
     ChartScene scene;
     scene.points = m_session->rows();
+    scene.end = m_chart->end();
     scene.leftMaximum = m_chart->leftMaximum();
     scene.rightMaximum = m_chart->rightMaximum();
     scene.barsShown = m_chart->overallSeries()->visible();

@@ -51,7 +51,7 @@ RgbImage RenderChart(const ChartScene &scene, QSize size)
     StormChart chart;
     chart.prepareOffScreen(size);
     // The scene outlives the chart drawn from it: its rows are lent, not copied.
-    chart.setPoints(std::shared_ptr<const RainPoints>(&scene.points, [](const RainPoints *) {}));
+    chart.setPoints(std::shared_ptr<const RainPoints>(&scene.points, [](const RainPoints *) {}), scene.end);
     chart.overallSeries()->setVisible(scene.barsShown);
     chart.intensitySeries()->setVisible(scene.lineShown);
     chart.setLeftMaximum(scene.leftMaximum);
@@ -94,6 +94,7 @@ ChartScene StormScene(const RainPoints &points, const Storm &storm, int precisio
 {
     ChartScene scene;
     scene.points = points;
+    scene.end = storm.duration;
     if (!points.empty()) {
         const AxisMaxima maxima = ScaledAxisMaxima(SeriesPeaksOf(points), true, true, {});
         scene.leftMaximum = maxima.left;

@@ -26,6 +26,7 @@ struct ChartScene
         bool visible = true;
     };
     RainPoints points;
+    double end = 0; // the storm's end, minutes: the time axis reaches it
     double leftMaximum = 9999;
     double rightMaximum = 9999;
     bool barsShown = true;

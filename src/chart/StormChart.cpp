@@ -194,13 +194,14 @@ public:
 
 } // namespace
 
-void StormChart::setPoints(const RainPoints &points)
+void StormChart::setPoints(const RainPoints &points, double end)
 {
-    setPoints(std::make_shared<const RainPoints>(points));
+    setPoints(std::make_shared<const RainPoints>(points), end);
 }
 
-void StormChart::setPoints(std::shared_ptr<const RainPoints> shared)
+void StormChart::setPoints(std::shared_ptr<const RainPoints> shared, double end)
 {
+    m_end = end;
     // The old data go first, so that two storms' data are never held at once.
     m_intensity->data()->clear();
     m_intensity->data()->squeeze();
@@ -213,11 +214,14 @@ void StormChart::setPoints(std::shared_ptr<const RainPoints> shared)
     m_overall->setHoveredIndex(-1);
     m_intensityHighlight->data()->clear();
 
-    // Bars take 30 % of the space between points; the bottom axis spans the points.
+    // Bars take 30 % of the space between points; the bottom axis spans the
+    // points with half a space either side, and the whole storm.
     const double spacing = points.size() > 1 ? points[1].Time - points[0].Time : 1.0;
     m_overall->setWidth(0.3 * spacing);
     if (!points.empty())
-        xAxis->setRange(points.front().Time - spacing / 2, points.back().Time + spacing / 2);
+        xAxis->setRange(points.front().Time - spacing / 2,
+                        std::isfinite(end) ? std::max(points.back().Time + spacing / 2, end)
+                                           : points.back().Time + spacing / 2);
 }
 
 void StormChart::releaseLinePoints()

@@ -44,9 +44,12 @@ public:
     explicit StormChart(QWidget *parent = nullptr);
 
     // Replaces the points of both series; point k of each shows row k. The
-    // bars share the rows given; the first form shares a copy.
-    void setPoints(const RainPoints &points);
-    void setPoints(std::shared_ptr<const RainPoints> points);
+    // bars share the rows given; the first form shares a copy. The time axis
+    // holds every bar whole and reaches `end`, the storm's end in minutes (a
+    // block-average storm's last row is the start of its last step).
+    void setPoints(const RainPoints &points, double end = 0);
+    void setPoints(std::shared_ptr<const RainPoints> points, double end = 0);
+    double end() const { return m_end; }
     int pointCount() const;
     // The line holds its own copy of the rows' intensities; while the next
     // storm is computed it may let go of it (nothing is drawn meanwhile), and
@@ -101,6 +104,7 @@ private:
     QLabel *m_labels[ValueLabelCount] = {};
     QString m_labelTexts[ValueLabelCount];
     bool m_laidOut = false; // whether a replot has placed the plot's rectangle
+    double m_end = 0;
     double m_leftMaximum = 9999;
     double m_rightMaximum = 9999;
 };

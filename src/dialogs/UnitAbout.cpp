@@ -62,6 +62,10 @@ TFormAbout::TFormAbout(UrlOpener open, QWidget *parent)
     m_ok->setGeometry(87, 95, 75, 25);
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
+    // The box opens with the focus on "确定", so that Enter closes it; Tab
+    // still reaches the link.
+    setTabOrder(m_ok, m_link);
+    m_ok->setFocus();
 }
 
 void TFormAbout::setVersion(const QString &version)

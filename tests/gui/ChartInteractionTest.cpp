@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -137,6 +138,53 @@ TEST_F(ChartInteractionTest, LabelsDragWithTheLeftButtonOnly)
     window->RefreshRainModel();
     window->resize(1000, 700);
     EXPECT_EQ(label->pos(), QPoint(129, 118));
+}
+
+// The chart's edges: a label let go outside the chart comes back in (also
+// when the chart shrinks), a block-average storm's time axis reaches its end
+// with its first and last bars whole, and a new storm's table starts at its
+// first row.
+TEST_F(ChartInteractionTest, EdgesKeepLabelsBarsAndTheTableInView)
+{
+    const QRect inside(QPoint(0, 0), chart->size());
+    QLabel *label = window->findChild<QLabel *>("Label_T");
+    const QPoint grab(5, 5);
+    QTest::mousePress(label, Qt::LeftButton, {}, grab);
+    QMouseEvent far(QEvent::MouseMove, QPointF(grab + QPoint(4000, 3000)),
+                    label->mapToGlobal(QPointF(grab + QPoint(4000, 3000))), Qt::NoButton, Qt::LeftButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(label, &far);
+    QTest::mouseRelease(label, Qt::LeftButton, {}, grab);
+    EXPECT_TRUE(inside.contains(label->geometry())) << label->x() << "," << label->y();
+    window->resize(window->minimumSize());
+    QApplication::processEvents();
+    EXPECT_TRUE(QRect(QPoint(0, 0), chart->size()).contains(label->geometry()));
+
+    Storm storm = window->session().storm();
+    storm.mode = CalcMode::Block;
+    storm.duration = 120;
+    storm.step = 5;
+    window->session().setStorm(storm);
+    window->RefreshRainModel();
+    const RainPoints &rows = chart->overallSeries()->rows();
+    ASSERT_EQ(rows.back().Time, 115);
+    const double halfBar = chart->overallSeries()->width() / 2;
+    EXPECT_EQ(chart->xAxis->range().upper, 120);
+    EXPECT_LE(chart->xAxis->range().lower, rows.front().Time - halfBar);
+    EXPECT_GE(chart->xAxis->range().upper, rows.back().Time + halfBar);
+
+    auto *grid = window->findChild<ResultTableView *>("GridData");
+    storm.mode = CalcMode::Instant;
+    storm.step = 1;
+    storm.duration = 1440;
+    window->session().setStorm(storm);
+    window->RefreshRainModel();
+    grid->scrollToBottom();
+    ASSERT_GT(grid->verticalScrollBar()->value(), 0);
+    storm.duration = 720;
+    window->session().setStorm(storm);
+    window->RefreshRainModel();
+    EXPECT_EQ(grid->verticalScrollBar()->value(), 0);
 }
 
 } // namespace

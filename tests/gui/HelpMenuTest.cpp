@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -89,6 +90,21 @@ TEST(AboutBox, LinkOpensTheMakersAddressAndTheBoxStaysOpen)
     });
     EXPECT_EQ(recorder.opened, QList<QUrl>{QUrl(ProgramInfo::makerUrl())});
     EXPECT_TRUE(openAfterClick);
+}
+
+TEST(AboutBox, EnterClosesTheBoxAndOpensNothing)
+{
+    Recorder recorder;
+    std::unique_ptr<TFormAbout> box;
+    bool closedByEnter = false;
+    ShowAndClose(box, ProgramInfo::version(), recorder.opener(), [&](TFormAbout &about) {
+        QWidget *focus = about.focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClick(focus, Qt::Key_Return);
+        closedByEnter = !about.isVisible();
+    });
+    EXPECT_TRUE(closedByEnter);
+    EXPECT_TRUE(recorder.opened.isEmpty());
 }
 
 TEST(HelpCommands, ManualBesideTheProgramIsOpenedWhenThereIsOne)

@@ -31,6 +31,7 @@ usr/bin/pluvion-cli
 usr/bin/软件说明书.pdf
 usr/share/applications/pluvion.desktop
 usr/share/icons/hicolor/scalable/apps/pluvion.svg
+usr/share/man/man1/pluvion-cli.1.gz
 LIST
 )
 installed=$(cd "$root" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort)
@@ -41,6 +42,9 @@ fi
 bin=$root/usr/bin
 [[ -x $bin/pluvion && -x $bin/pluvion-cli ]] || fail "the programs are not executable"
 [[ $(head -c 5 "$bin/软件说明书.pdf") == "%PDF-" ]] || fail "软件说明书.pdf is not a PDF"
+# The manual page, compressed as Debian's policy asks, names every option of --help.
+page=$(gzip -dc "$root/usr/share/man/man1/pluvion-cli.1.gz") || fail "pluvion-cli.1.gz is not gzip"
+[[ $page == .TH* ]] || fail "pluvion-cli.1 does not start with .TH"
 
 # The installed programs must not reach back into the build tree for libraries.
 if command -v readelf >/dev/null; then

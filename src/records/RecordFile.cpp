@@ -643,11 +643,11 @@ RecordRows ParseRecordBytes(QByteArrayView bytes, const QString &file, const Rec
 }
 
 RecordRows ReadRecordFile(const QString &path, const RecordFormat &format,
-                          const std::function<void(qint64 bytesRead)> &progress)
+                          const std::function<void(qint64 bytesRead)> &progress, qsizetype chunkBytes)
 {
     RecordParser parser(path, format);
     qint64 done = 0;
-    ReadFileInChunks(path, RecordFileLimit, 8 * 1024 * 1024, [&](QByteArrayView chunk) {
+    ReadFileInChunks(path, RecordFileLimit, chunkBytes, [&](QByteArrayView chunk) {
         parser.feed(chunk);
         done += chunk.size();
         if (progress)

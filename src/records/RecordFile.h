@@ -91,5 +91,7 @@ RecordRows ParseRecordBytes(QByteArrayView bytes, const QString &file, const Rec
 
 // The rows of the file at `path`, read in pieces (a 600 MB file never sits in
 // memory whole); `progress` gets the share of the file read.
+// `chunkBytes` sets the piece (tests read in tiny pieces).
 RecordRows ReadRecordFile(const QString &path, const RecordFormat &format,
-                          const std::function<void(qint64 bytesRead)> &progress = {});
+                          const std::function<void(qint64 bytesRead)> &progress = {},
+                          qsizetype chunkBytes = 8 * 1024 * 1024);

@@ -14,16 +14,19 @@ namespace {
 // What an option takes, which decides where it may stand.
 enum class OptionKind : std::uint8_t
 {
-    Flag,        // takes no value
-    Setting,     // a number, a list of numbers or a choice
-    StormFile,   // a storm file to read
-    Export,      // a single storm's file
-    TextExport,  // a single storm's text file, which "-" sends to standard output
-    BatchOutput, // a batch's folder or chart
-    FitInput,    // the statistics the formula is derived from
-    FitSetting,  // a choice of the derivation
-    FitFlag,     // a switch of the derivation
-    FitOutput,   // the derivation's report
+    Flag,           // takes no value
+    Setting,        // a number, a list of numbers or a choice
+    StormFile,      // a storm file to read
+    Export,         // a single storm's file
+    TextExport,     // a single storm's text file, which "-" sends to standard output
+    BatchOutput,    // a batch's folder or chart
+    FitInput,       // the statistics the formula is derived from
+    FitSetting,     // a choice of the derivation
+    FitFlag,        // a switch of the derivation
+    FitOutput,      // the derivation's report
+    RecordsInput,   // the rain-gauge record files or folders (several values)
+    RecordsSetting, // a choice of reading or sampling the records
+    RecordsOutput,  // the samples taken from the records
 };
 
 // The groups the usage text lists the options in.
@@ -33,6 +36,7 @@ enum class OptionGroup : std::uint8_t
     Output,
     Batch,
     Fit,
+    Records,
     General,
 };
 
@@ -91,6 +95,25 @@ constexpr OptionSpec Options[] = {
     {"--annual-max-periods", OptionKind::FitFlag, OptionGroup::Fit, "",
      "年多个样法的重现期换算为年最大值法的重现期"},
     {"--fit-report", OptionKind::FitOutput, OptionGroup::Fit, "FILE", "写出推求结果：.docx（Word）或 .csv"},
+    {"--records", OptionKind::RecordsInput, OptionGroup::Records, "FILE...",
+     "由降雨记录推求样本、峰值比例与公式；可给多个文件或文件夹（其中的 .csv 与 .txt）"},
+    {"--record-step", OptionKind::RecordsSetting, OptionGroup::Records, "1|5",
+     "记录步长（分钟；默认由记录中最常见的时间间隔判断）"},
+    {"--record-unit", OptionKind::RecordsSetting, OptionGroup::Records, "mm|0.1mm", "雨量单位（默认 mm）"},
+    {"--records-gaps", OptionKind::RecordsSetting, OptionGroup::Records, "zero|missing",
+     "记录中未列出的时段：zero 无雨（默认，文件只列有雨的时段），missing 缺测"},
+    {"--records-columns", OptionKind::RecordsSetting, OptionGroup::Records, "LIST",
+     "各列的含义，如 time,depth 或 year,month,day,hour,minute,depth（- 跳过一列）"},
+    {"--min-completeness", OptionKind::RecordsSetting, OptionGroup::Records, "PCT",
+     "年份记录完整率的下限（%，默认 90），不足的年份不参与取样"},
+    {"--max-minute-depth", OptionKind::RecordsSetting, OptionGroup::Records, "MM",
+     "每分钟雨量的上限（mm，默认 100），超过即为错误"},
+    {"--durations", OptionKind::RecordsSetting, OptionGroup::Records, "T1,T2,..",
+     "取样历时（分钟，默认 5,10,15,20,30,45,60,90,120,150,180，至多 1440）"},
+    {"--sample-count", OptionKind::RecordsSetting, OptionGroup::Records, "N",
+     "年多个样法每个历时的样本数（默认 4 × 使用的年数）"},
+    {"--save-samples", OptionKind::RecordsOutput, OptionGroup::Records, "FILE",
+     "保存样本表（CSV，可再用 --fit --samples 推求）"},
     {"--calc-by-show", OptionKind::Flag, OptionGroup::Output, "", "以显示的数值累计降雨总量"},
     {"--raw", OptionKind::Flag, OptionGroup::Output, "",
      "以 17 位有效数字输出（分钟、雨强、总量，Tab 分隔）"},
@@ -110,7 +133,8 @@ bool isExport(OptionKind kind)
 bool namesFile(OptionKind kind)
 {
     return kind == OptionKind::StormFile || isExport(kind) || kind == OptionKind::BatchOutput ||
-           kind == OptionKind::FitInput || kind == OptionKind::FitOutput;
+           kind == OptionKind::FitInput || kind == OptionKind::FitOutput ||
+           kind == OptionKind::RecordsInput || kind == OptionKind::RecordsOutput;
 }
 
 bool isFlag(OptionKind kind)
@@ -195,6 +219,17 @@ GivenOptions ReadCliOptions(const QStringList &arguments)
         if (value.isEmpty() && namesFile(option->kind))
             badArgument(QStringLiteral("参数 %1 缺少取值").arg(name));
         given.values.insert(name, value);
+        // Several files: every value up to the next option.
+        if (option->kind == OptionKind::RecordsInput) {
+            QStringList &list = given.lists[name];
+            list = {value};
+            while (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QStringLiteral("--")) &&
+                   arguments[i + 1] != QStringLiteral("-h")) {
+                if (arguments[i + 1].isEmpty())
+                    badArgument(QStringLiteral("参数 %1 缺少取值").arg(name));
+                list.append(arguments[++i]);
+            }
+        }
     }
     return given;
 }
@@ -314,6 +349,8 @@ void checkCombinations(const GivenOptions &given, const CliRequest &request)
         const bool fitOption = option.group == OptionGroup::Fit;
         if (fitOption && (given.has(option.name) || given.flag(option.name)))
             badArgument(QStringLiteral("%1 只能与 --fit 同用").arg(QLatin1StringView(option.name)));
+        if (option.group == OptionGroup::Records && given.has(option.name))
+            badArgument(QStringLiteral("%1 只能与 --records 同用").arg(QLatin1StringView(option.name)));
     }
     for (const OptionSpec &option : Options) {
         if (option.kind == OptionKind::Export && given.value(option.name) == StandardOutputPath)
@@ -348,6 +385,18 @@ void applySize(const GivenOptions &given, CliRequest &request)
 
 } // namespace
 
+GivenOptions WithoutRecordsOptions(const GivenOptions &given)
+{
+    GivenOptions rest = given;
+    for (const OptionSpec &option : Options) {
+        if (option.group == OptionGroup::Records) {
+            rest.values.remove(QLatin1StringView(option.name));
+            rest.lists.remove(QLatin1StringView(option.name));
+        }
+    }
+    return rest;
+}
+
 QString CliUsage()
 {
     struct Group
@@ -360,6 +409,8 @@ QString CliUsage()
         {OptionGroup::Output, u"输出（写出任一文件时，表格不再打印到标准输出，只打印总量三行）"},
         {OptionGroup::Batch, u"批量（--batch）"},
         {OptionGroup::Fit, u"暴雨强度公式推求（--fit）"},
+        {OptionGroup::Records, u"由降雨记录推求（--records；另可用 --samples、--distribution、--fit-periods、"
+                               u"--annual-max-periods、--log、--fit-report）"},
         {OptionGroup::General, u"其他"},
     };
     QString text = QStringLiteral(
@@ -367,7 +418,10 @@ QString CliUsage()
         "计算一个芝加哥雨型（不带参数时为启动时的默认雨型）\n"
         "      pluvion-cli --batch --period P1,P2,.. --duration T1,T2,.. --out DIR [..]\n"
         "      pluvion-cli --fit FILE [--samples ..] [--log lg|ln] [--fit-report FILE] [--save-storm FILE "
-        "[雨型参数]]\n");
+        "[雨型参数]]\n"
+        "      pluvion-cli --records FILE... [--record-step 1|5] [--records-gaps zero|missing] [--samples "
+        "..] "
+        "[--save-samples FILE] [--fit-report FILE] [--save-storm FILE [雨型参数]]\n");
     for (const Group &group : groups) {
         text += u'\n' + QString::fromUtf16(group.title) + QStringLiteral("：\n");
         for (const OptionSpec &option : Options) {

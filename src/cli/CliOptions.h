@@ -73,11 +73,16 @@ struct GivenOptions
 {
     QHash<QString, QString> values;
     QSet<QString> flags;
+    QHash<QString, QStringList> lists; // every value of an option that takes several (--records)
 
     bool has(const char *name) const { return values.contains(QLatin1StringView(name)); }
     QString value(const char *name) const { return values.value(QLatin1StringView(name)); }
     bool flag(const char *name) const { return flags.contains(QLatin1StringView(name)); }
+    QStringList list(const char *name) const { return lists.value(QLatin1StringView(name)); }
 };
+
+// The options without those of the records command (--records and its settings).
+GivenOptions WithoutRecordsOptions(const GivenOptions &given);
 
 // An argument "--name=value" becomes its name, with the value in `value`;
 // false, the argument unchanged, for any other argument.
@@ -86,7 +91,8 @@ bool SplitInlineValue(QString &argument, QString &value);
 // Reads every option and its value ("--name value" or "--name=value") from
 // the arguments (without the program name), refusing names the tool does not
 // know and options without their value; a file or folder option with an
-// empty value counts as missing its value.
+// empty value counts as missing its value. --records takes every argument up
+// to the next option as one of its files.
 GivenOptions ReadCliOptions(const QStringList &arguments);
 
 // `value` when it is one of `allowed`; otherwise PluvionError

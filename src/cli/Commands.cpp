@@ -8,6 +8,7 @@ namespace {
 
 // The commands; the storm command, selected by no flag, comes last.
 constexpr CliCommand Commands[] = {
+    {"--records", RunRecordsCommand},
     {"--fit", RunFitCommand},
     {"--batch", RunBatchCommand},
     {nullptr, RunStormCommand},

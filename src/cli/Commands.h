@@ -7,9 +7,9 @@
 #include <QStringList>
 
 // pluvion-cli is made of commands that share one option table, one usage
-// text and one output: the storm (the default), the batch (--batch) and the
-// formula fit (--fit). The flag that names a command selects it; an option
-// that does not apply to it is refused.
+// text and one output: the storm (the default), the batch (--batch), the
+// formula fit (--fit) and the records (--records). The flag that names a
+// command selects it; an option that does not apply to it is refused.
 
 // One command: the flag that selects it (none for the default) and its run
 // over the options read.
@@ -23,6 +23,8 @@ struct CliCommand
 ExitStatus RunStormCommand(const GivenOptions &given, const Separators &sep, CliOutput &output);
 // The batch: every period with every duration, into a folder.
 ExitStatus RunBatchCommand(const GivenOptions &given, const Separators &sep, CliOutput &output);
+// From rain-gauge records to samples, the peak ratio and the formula.
+ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, CliOutput &output);
 // The formula fit from an i–t–P table or samples.
 ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOutput &output);
 

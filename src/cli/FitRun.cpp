@@ -2,6 +2,7 @@
 // or sample series, prints the parameters and the accuracy table, and writes
 // the fit report and a storm file with the fitted formula on request.
 #include "Commands.h"
+#include "FitOutputs.h"
 #include "chart/FitChart.h"
 #include "export/CalcReport.h"
 #include "export/FitReport.h"
@@ -16,21 +17,12 @@
 
 namespace {
 
-enum class ReportKind
-{
-    None,
-    Word,
-    Csv,
-};
-
 // The fit's own request; the storm options describe the storm for --save-storm.
 struct FitRequest
 {
     QString file;
     FitSettings settings;
-    QString reportPath;
-    ReportKind reportKind = ReportKind::None;
-    CliRequest storm;
+    FitOutputs outputs;
 };
 
 [[noreturn]] void refuse(const QString &message)
@@ -59,16 +51,7 @@ FitRequest parseFit(const GivenOptions &given, const Separators &sep)
 {
     FitRequest request;
     request.file = given.value("--fit");
-    for (const char *formula : {"--a1", "--c", "--b", "--n", "--form"}) {
-        if (given.has(formula))
-            refuse(QStringLiteral("--fit 推求公式参数，不能同时给出 %1").arg(QLatin1StringView(formula)));
-    }
-    for (const char *other : {"--csv", "--data-docx", "--report", "--picture", "--swmm", "--raw", "--batch",
-                              "--out", "--compare-chart", "--idf-chart", "--idf-log", "--size"}) {
-        if (given.has(other) || given.flag(other))
-            refuse(QStringLiteral("--fit 只能与 --save-storm、--fit-report 和雨型参数同用，不能同时给出 %1")
-                       .arg(QLatin1StringView(other)));
-    }
+    RefuseBesidesFit(given, "--fit");
 
     FitSettings &settings = request.settings;
     FrequencySettings &frequency = settings.frequency;
@@ -109,6 +92,31 @@ FitRequest parseFit(const GivenOptions &given, const Separators &sep)
         frequency.annualMaximumPeriods = given.flag("--annual-max-periods");
         frequency.distribution = FrequencyDistribution::Exponential;
     }
+    ParseFrequencyOptions(given, settings);
+    request.outputs = ParseFitOutputs(given, sep);
+    return request;
+}
+
+} // namespace
+
+void RefuseBesidesFit(const GivenOptions &given, const char *command)
+{
+    const QLatin1StringView name(command);
+    for (const char *formula : {"--a1", "--c", "--b", "--n", "--form"}) {
+        if (given.has(formula))
+            refuse(QStringLiteral("%1 推求公式参数，不能同时给出 %2").arg(name, QLatin1StringView(formula)));
+    }
+    for (const char *other : {"--csv", "--data-docx", "--report", "--picture", "--swmm", "--raw", "--batch",
+                              "--out", "--compare-chart", "--idf-chart", "--idf-log", "--size"}) {
+        if (given.has(other) || given.flag(other))
+            refuse(QStringLiteral("%1 只能与 --save-storm、--fit-report 和雨型参数同用，不能同时给出 %2")
+                       .arg(name, QLatin1StringView(other)));
+    }
+}
+
+void ParseFrequencyOptions(const GivenOptions &given, FitSettings &settings)
+{
+    FrequencySettings &frequency = settings.frequency;
     if (given.has("--distribution")) {
         const QString d = CliChoice(QStringLiteral("--distribution"), given.value("--distribution"),
                                     {QStringLiteral("p3"), QStringLiteral("gumbel"), QStringLiteral("exp")});
@@ -124,7 +132,11 @@ FitRequest parseFit(const GivenOptions &given, const Separators &sep)
                            ? Logarithm::Ln
                            : Logarithm::Lg;
     }
+}
 
+FitOutputs ParseFitOutputs(const GivenOptions &given, const Separators &sep)
+{
+    FitOutputs request;
     // The report is written under exactly the name given, its kind chosen by
     // the extension.
     request.reportPath = given.value("--fit-report");
@@ -152,7 +164,44 @@ FitRequest parseFit(const GivenOptions &given, const Separators &sep)
     return request;
 }
 
-} // namespace
+ExitStatus FinishFit(const std::function<FitOutcome()> &fit, const FitOutputs &outputs, const Separators &sep,
+                     CliOutput &output, const std::function<void()> &writeMore)
+{
+    FitOutcome outcome;
+    Storm fittedStorm;
+    try {
+        outcome = fit();
+        // The storm saved with the fitted formula goes through the storm's
+        // own checks: one the generator refuses is not saved.
+        if (!outputs.storm.saveStormPath.isEmpty()) {
+            fittedStorm = StormWithFormula(outputs.storm.storm, outcome.total);
+            Storm computed = fittedStorm;
+            RainPoints points;
+            if (const auto failure = CalcRainPoints(computed, points, false, outputs.storm.precision))
+                throw PluvionError(QStringLiteral("推求的公式所生成的雨型无法计算：") + *failure);
+        }
+    } catch (const PluvionError &error) {
+        output.err(QStringLiteral("出错：") + error.description() + u'\n');
+        return ExitStatus::ComputationFailed;
+    }
+    for (const QString &line : FitSummaryLines(outcome))
+        output.out(line + u'\n');
+
+    try {
+        if (outputs.reportKind == ReportKind::Csv)
+            WriteFitReportCsv(outputs.reportPath, outcome);
+        else if (outputs.reportKind == ReportKind::Word)
+            WriteFitReportDocx(outputs.reportPath, outcome, FitChartPng(outcome, ReportPictureSize));
+        if (!outputs.storm.saveStormPath.isEmpty())
+            WriteStormFile(outputs.storm.saveStormPath, fittedStorm, sep);
+        if (writeMore)
+            writeMore();
+    } catch (const PluvionError &error) {
+        output.err(error.description() + u'\n');
+        return ExitStatus::BadInput;
+    }
+    return ExitStatus::Success;
+}
 
 ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOutput &output)
 {
@@ -162,7 +211,7 @@ ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOu
     try {
         request = parseFit(given, sep);
         // Every file asked for is checked before any is written.
-        for (const QString *path : {&request.reportPath, &request.storm.saveStormPath}) {
+        for (const QString *path : {&request.outputs.reportPath, &request.outputs.storm.saveStormPath}) {
             if (!path->isEmpty())
                 CheckTarget(*path);
         }
@@ -176,38 +225,10 @@ ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOu
         output.err(error.description() + u'\n');
         return ExitStatus::BadInput;
     }
-
-    FitOutcome outcome;
-    Storm fittedStorm;
-    try {
-        outcome = request.settings.input == FitInputKind::Table ? FitTable(table, request.settings)
-                                                                : FitSamples(samples, request.settings);
-        // The storm saved with the fitted formula goes through the storm's
-        // own checks: one the generator refuses is not saved.
-        if (!request.storm.saveStormPath.isEmpty()) {
-            fittedStorm = StormWithFormula(request.storm.storm, outcome.total);
-            Storm computed = fittedStorm;
-            RainPoints points;
-            if (const auto failure = CalcRainPoints(computed, points, false, request.storm.precision))
-                throw PluvionError(QStringLiteral("推求的公式所生成的雨型无法计算：") + *failure);
-        }
-    } catch (const PluvionError &error) {
-        output.err(QStringLiteral("出错：") + error.description() + u'\n');
-        return ExitStatus::ComputationFailed;
-    }
-    for (const QString &line : FitSummaryLines(outcome))
-        output.out(line + u'\n');
-
-    try {
-        if (request.reportKind == ReportKind::Csv)
-            WriteFitReportCsv(request.reportPath, outcome);
-        else if (request.reportKind == ReportKind::Word)
-            WriteFitReportDocx(request.reportPath, outcome, FitChartPng(outcome, ReportPictureSize));
-        if (!request.storm.saveStormPath.isEmpty())
-            WriteStormFile(request.storm.saveStormPath, fittedStorm, sep);
-    } catch (const PluvionError &error) {
-        output.err(error.description() + u'\n');
-        return ExitStatus::BadInput;
-    }
-    return ExitStatus::Success;
+    return FinishFit(
+        [&] {
+            return request.settings.input == FitInputKind::Table ? FitTable(table, request.settings)
+                                                                 : FitSamples(samples, request.settings);
+        },
+        request.outputs, sep, output);
 }

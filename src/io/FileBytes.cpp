@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 QString CannotOpenFileMessage(const QString &path, const QString &reason)
 {
@@ -47,6 +48,7 @@ public:
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
     int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;
@@ -87,10 +89,15 @@ QString NotARegularFileReason()
     return QStringLiteral("它不是普通文件（而是文件夹、设备或管道），不能读取。");
 }
 
-QByteArray ReadFileBytes(const QString &path, qint64 maxBytes)
+namespace {
+
+// The descriptor of `path` opened for reading without blocking (so a FIFO or a
+// device never stalls the program), once it is known to be a regular file of at
+// most `maxBytes` bytes; its size in `size`.
+int OpenRegularFile(const QString &path, qint64 maxBytes, qint64 &size)
 {
     const QByteArray name = QFile::encodeName(path);
-    const Descriptor file(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    Descriptor file(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0)
         ThrowCannotOpen(path, qt_error_string(errno));
     struct stat status = {};
@@ -100,9 +107,42 @@ QByteArray ReadFileBytes(const QString &path, qint64 maxBytes)
         ThrowCannotOpen(path, NotARegularFileReason(), PluvionErrorKind::UnusableFile);
     if (status.st_size > maxBytes)
         ThrowCannotOpen(path, TooLargeReason(maxBytes), PluvionErrorKind::UnusableFile);
+    size = status.st_size;
+    return file.release();
+}
+
+} // namespace
+
+void ReadFileInChunks(const QString &path, qint64 maxBytes, qsizetype chunkBytes,
+                      const std::function<void(QByteArrayView)> &consume)
+{
+    qint64 size = 0;
+    const Descriptor file(OpenRegularFile(path, maxBytes, size));
+    QByteArray chunk(std::max<qsizetype>(chunkBytes, 1), Qt::Uninitialized);
+    qint64 total = 0;
+    for (;;) {
+        const ssize_t count = ::read(file.get(), chunk.data(), size_t(chunk.size()));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            ThrowCannotOpen(path, qt_error_string(errno));
+        if (count == 0)
+            break;
+        // The file may grow while it is read.
+        total += count;
+        if (total > maxBytes)
+            ThrowCannotOpen(path, TooLargeReason(maxBytes), PluvionErrorKind::UnusableFile);
+        consume(QByteArrayView(chunk.constData(), qsizetype(count)));
+    }
+}
+
+QByteArray ReadFileBytes(const QString &path, qint64 maxBytes)
+{
+    qint64 size = 0;
+    const Descriptor file(OpenRegularFile(path, maxBytes, size));
 
     // The file may grow while it is read: one byte past the limit tells.
-    QByteArray bytes(qsizetype(status.st_size) + 1, Qt::Uninitialized);
+    QByteArray bytes(qsizetype(size) + 1, Qt::Uninitialized);
     qsizetype got = 0;
     for (;;) {
         if (got == bytes.size()) {

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QSaveFile>
 #include <QString>
+#include <functional>
 
 class QIODevice;
 
@@ -29,6 +30,13 @@ inline constexpr qint64 SmallFileLimit = 1024 * 1024;
 // when the file cannot be opened or read, and with kind UnusableFile and the
 // reason when it is not a regular file or holds more than `maxBytes`.
 QByteArray ReadFileBytes(const QString &path, qint64 maxBytes = SmallFileLimit);
+
+// Reads the regular file at `path` of at most `maxBytes` bytes in pieces of
+// about `chunkBytes`, handing each to `consume` in order, so that a file far
+// larger than the memory one piece needs can be read. The same checks and
+// failures as ReadFileBytes.
+void ReadFileInChunks(const QString &path, qint64 maxBytes, qsizetype chunkBytes,
+                      const std::function<void(QByteArrayView)> &consume);
 
 // Writes every byte to the device, repeating short writes. False when a write
 // fails or stops making progress; the device's errorString() tells why.

@@ -11,6 +11,7 @@ enum class PluvionErrorKind : uint8_t
     Failure,      // the operation failed: a computation, a write, a damaged template
     UnusableFile, // a path that names no regular file where one is needed, or one too large to read
     OutOfMemory,  // the memory the operation needs cannot be had; the description says for what
+    Cancelled,    // the user stopped a long operation before it finished
 };
 
 // A failure the core reports to its caller. The description is the program's

@@ -76,6 +76,16 @@ TEST_F(CliCommands, HelpListsEveryOptionAndTheExitStatusesAndWinsOverTheRest)
                                    "--fit-periods",
                                    "--annual-max-periods",
                                    "--fit-report",
+                                   "--records",
+                                   "--record-step",
+                                   "--record-unit",
+                                   "--records-gaps",
+                                   "--records-columns",
+                                   "--min-completeness",
+                                   "--max-minute-depth",
+                                   "--durations",
+                                   "--sample-count",
+                                   "--save-samples",
                                    "--version"})
             EXPECT_TRUE(r.out.contains(QLatin1StringView(option))) << option;
         EXPECT_TRUE(r.out.contains(QStringLiteral("退出码")));

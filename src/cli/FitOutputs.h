@@ -1,0 +1,43 @@
+#pragma once
+
+#include "CliOptions.h"
+#include "CliOutput.h"
+#include "fit/FitCase.h"
+
+#include <functional>
+
+// What the formula fit (--fit) and the records (--records) share on the
+// command line: the frequency options, the report and the storm saved with
+// the fitted formula, and printing the fit.
+
+enum class ReportKind
+{
+    None,
+    Word,
+    Csv,
+};
+
+// What a derivation writes besides what it prints.
+struct FitOutputs
+{
+    QString reportPath;
+    ReportKind reportKind = ReportKind::None;
+    CliRequest storm; // describes the storm for --save-storm
+};
+
+// Refuses the formula's parameters (the derivation gives them) and the
+// storm command's exports for `command` ("--fit").
+void RefuseBesidesFit(const GivenOptions &given, const char *command);
+
+// --distribution, --fit-periods and --log into the settings. Raises PluvionError.
+void ParseFrequencyOptions(const GivenOptions &given, FitSettings &settings);
+
+// --fit-report, and the storm options: every option but the derivation's own
+// (the fit's group and --log). Raises PluvionError.
+FitOutputs ParseFitOutputs(const GivenOptions &given, const Separators &sep);
+
+// Runs `fit`, checks the storm with the fitted formula, prints the formula and
+// the accuracy table, then writes the report, the storm and what `writeMore`
+// writes. Every target has been checked before. The exit status.
+ExitStatus FinishFit(const std::function<FitOutcome()> &fit, const FitOutputs &outputs, const Separators &sep,
+                     CliOutput &output, const std::function<void()> &writeMore = {});

@@ -1,0 +1,40 @@
+#include "records/PeakRatio.h"
+
+#include <cmath>
+#include <limits>
+
+double WindowPeakRatio(int peak, int width)
+{
+    return (peak + 0.5) / width;
+}
+
+PeakRatio MeasurePeakRatio(const RecordSamples &samples)
+{
+    PeakRatio result;
+    double sum = 0;
+    int used = 0;
+    for (const DurationWindows &series : samples.durations) {
+        DurationPeakRatio entry;
+        entry.duration = series.duration;
+        const int width = series.duration / samples.step;
+        entry.events = int(series.windows.size());
+        if (entry.events > 0) {
+            double total = 0;
+            for (const RecordWindow &window : series.windows)
+                total += WindowPeakRatio(window.peak, width);
+            entry.mean = total / entry.events;
+            double squares = 0;
+            for (const RecordWindow &window : series.windows)
+                squares += std::pow(WindowPeakRatio(window.peak, width) - entry.mean, 2);
+            entry.deviation = entry.events > 1 ? std::sqrt(squares / (entry.events - 1)) : 0;
+        }
+        entry.used = width >= MinPeakSteps && entry.events > 0;
+        if (entry.used) {
+            sum += entry.mean;
+            ++used;
+        }
+        result.durations.push_back(entry);
+    }
+    result.r = used ? sum / used : std::numeric_limits<double>::quiet_NaN();
+    return result;
+}

@@ -1,6 +1,5 @@
+#include "CliDrawing.h"
 #include "Commands.h"
-#include "chart/BatchCharts.h"
-#include "chart/ChartPicture.h"
 #include "export/PictureFiles.h"
 #include "export/StormBatch.h"
 #include "model/PluvionError.h"
@@ -36,8 +35,7 @@ template <typename Draw> bool saveChart(const QString &path, Draw draw, CliOutpu
     if (path.isEmpty())
         return true;
     try {
-        const std::unique_ptr<StyledPlot> chart = draw();
-        SaveChartPicture(path, RenderOffScreen(*chart));
+        SaveChartPicture(path, draw());
         return true;
     } catch (const PluvionError &error) {
         output.err(error.description() + u'\n');
@@ -83,12 +81,14 @@ ExitStatus RunBatchCommand(const GivenOptions &given, const Separators &sep, Cli
 
     const QSize size(request.pictureWidth, request.pictureHeight);
     bool written = saveChart(
-        request.compareChartPath, [&] { return BatchCompareChart(outcome.storms, size, sep); }, output);
+        request.compareChartPath, [&] { return Drawing().batchCompareChart(outcome.storms, size, sep); },
+        output);
     written = saveChart(
                   request.idfChartPath,
                   [&] {
-                      return BatchIdfChart(request.storm, request.periods, longestDuration(request.durations),
-                                           request.idfLogAxes, size, sep);
+                      return Drawing().batchIdfChart(request.storm, request.periods,
+                                                     longestDuration(request.durations), request.idfLogAxes,
+                                                     size, sep);
                   },
                   output) &&
               written;

@@ -1,9 +1,9 @@
 // The formula fit: derives the storm-intensity formula from an i–t–P table
 // or sample series, prints the parameters and the accuracy table, and writes
 // the fit report and a storm file with the fitted formula on request.
+#include "CliDrawing.h"
 #include "Commands.h"
 #include "FitOutputs.h"
-#include "chart/FitChart.h"
 #include "export/CalcReport.h"
 #include "export/FitReport.h"
 #include "fit/FitCase.h"
@@ -191,7 +191,8 @@ ExitStatus FinishFit(const std::function<FitOutcome()> &fit, const FitOutputs &o
         if (outputs.reportKind == ReportKind::Csv)
             WriteFitReportCsv(outputs.reportPath, outcome);
         else if (outputs.reportKind == ReportKind::Word)
-            WriteFitReportDocx(outputs.reportPath, outcome, FitChartPng(outcome, ReportPictureSize));
+            WriteFitReportDocx(outputs.reportPath, outcome,
+                               Drawing().fitChartPng(outcome, ReportPictureSize, false));
         if (!outputs.storm.saveStormPath.isEmpty())
             WriteStormFile(outputs.storm.saveStormPath, fittedStorm, sep);
         if (writeMore)

@@ -1,7 +1,7 @@
 // The storm command: the table as the window shows it, the totals, and the
 // files the window's commands write.
+#include "CliDrawing.h"
 #include "Commands.h"
-#include "chart/ChartPicture.h"
 #include "export/CalcReport.h"
 #include "export/CsvExport.h"
 #include "export/DataDocument.h"
@@ -120,15 +120,16 @@ void writeExports(const RainPoints &points, const Storm &storm, const CliRequest
         WriteDataDocument(request.dataDocxPath, WordTableTexts(rows), request.timeFormat);
     if (!request.drawsChart())
         return;
-    const ChartScene scene = StormScene(points, storm, request.precision, sep);
+    const CliDrawing &drawing = Drawing();
+    const ChartScene scene = drawing.stormScene(points, storm, request.precision, sep);
     if (!request.reportPath.isEmpty()) {
-        const QByteArray png = EncodePicture(RenderChart(scene, ReportPictureSize), PictureType::Png);
+        const QByteArray png = EncodePicture(drawing.renderChart(scene, ReportPictureSize), PictureType::Png);
         WriteCalcReport(request.reportPath, storm, request.precision, WordTableTexts(rows),
                         request.timeFormat, png, sep);
     }
     if (!request.picturePath.isEmpty())
         SaveChartPicture(request.picturePath,
-                         RenderChart(scene, QSize(request.pictureWidth, request.pictureHeight)));
+                         drawing.renderChart(scene, QSize(request.pictureWidth, request.pictureHeight)));
 }
 
 } // namespace

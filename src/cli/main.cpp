@@ -1,10 +1,10 @@
 // pluvion-cli: the storm generator without a window, for scripts and batch work.
+#include "CliDrawing.h"
 #include "CliOutput.h"
 #include "Commands.h"
 #include "model/PluvionError.h"
 #include "program/WriteSignals.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <malloc.h>
 #include <memory>
@@ -70,13 +70,18 @@ int main(int argc, char **argv)
         QStringList arguments;
         for (int i = 1; i < argc; ++i)
             arguments.append(QString::fromLocal8Bit(argv[i]));
-        // Only a run that draws a picture needs the GUI platform and its
-        // fonts; it draws off screen, nothing is shown.
+        // Only a run that draws a picture loads the drawing, the GUI
+        // platform and its fonts; it draws off screen, nothing is shown.
         std::unique_ptr<QCoreApplication> application;
         if (CommandLineDrawsPictures(arguments)) {
             prepareDrawingThreads();
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-            application = std::make_unique<QApplication>(argc, argv);
+            try {
+                application = Drawing().startApplication(argc, argv);
+            } catch (const PluvionError &error) {
+                output.err(QStringLiteral("出错：") + error.description() + u'\n');
+                output.finish();
+                return int(ExitStatus::ComputationFailed);
+            }
         } else {
             application = std::make_unique<QCoreApplication>(argc, argv);
         }

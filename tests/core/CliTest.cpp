@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QSize>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -576,3 +577,26 @@ TEST(CliBatch, FailuresAndRefusals)
 }
 
 } // namespace
+
+// A run that draws nothing starts without the GUI libraries; one that draws
+// loads them with the drawing module.
+TEST(Cli, OnlyARunThatDrawsLoadsTheDrawing)
+{
+    QTemporaryDir folder;
+    const auto loaded = [](const QStringList &arguments) {
+        return runCli(arguments, [] { setenv("LD_DEBUG", "libs", 1); }).err;
+    };
+    const QString csv = folder.filePath(QStringLiteral("a.csv"));
+    for (const QStringList &plain :
+         {QStringList{QStringLiteral("--version")}, QStringList{QStringLiteral("--csv"), csv}}) {
+        const QString libraries = loaded(plain);
+        EXPECT_TRUE(libraries.contains(QStringLiteral("libQt6Core"))) << "LD_DEBUG gave nothing";
+        EXPECT_FALSE(libraries.contains(QStringLiteral("libQt6Gui"))) << plain.join(u' ').toStdString();
+        EXPECT_FALSE(libraries.contains(QStringLiteral("pluvion-drawing")));
+    }
+    const QString picture = folder.filePath(QStringLiteral("p.png"));
+    const QString drawn = loaded({QStringLiteral("--picture"), picture});
+    EXPECT_TRUE(drawn.contains(QStringLiteral("pluvion-drawing.so")));
+    EXPECT_TRUE(drawn.contains(QStringLiteral("libQt6Gui")));
+    EXPECT_TRUE(QFile::exists(picture));
+}

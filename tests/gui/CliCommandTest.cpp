@@ -1,5 +1,6 @@
 // pluvion-cli's commands run in process: the usage, the version, and the
 // fit's refusals, which must leave every file as it was.
+#include "InProcessDrawing.h"
 #include "KnownFitTable.h"
 #include "TempFolder.h"
 #include "cli/CliOutput.h"

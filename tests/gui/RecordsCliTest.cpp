@@ -1,5 +1,6 @@
 // pluvion-cli --records run in process: from record files to the years, the
 // samples, r and the fit, the files it writes, and its refusals.
+#include "InProcessDrawing.h"
 #include "TempFolder.h"
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"

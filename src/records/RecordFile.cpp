@@ -178,7 +178,7 @@ DepthParse ParseDepth(const char *p, const char *e, RecordUnit unit, std::int64_
     std::int64_t whole = 0;
     int wholeDigits = 0;
     while (p < e && IsDigit(*p)) {
-        if (whole < 1'000'000'000'000LL)
+        if (whole < 10'000'000'000LL) // beyond any gauge; kept from overflowing below
             whole = whole * 10 + (*p - '0');
         ++p;
         ++wholeDigits;

@@ -126,6 +126,34 @@ std::vector<RecordWindow> LargestIndependent(const RainRecord &record, std::int6
     return chosen;
 }
 
+// A window holding a whole storm with dry time on both sides is as deep as
+// its neighbours that hold the storm too; of such a run of equal windows the
+// earliest was chosen. It is moved to the middle of the run, so that the
+// storm sits in the middle of it rather than at its end, which would
+// otherwise place every short storm's peak late in long windows. It stays in
+// its year and clear of the next window chosen.
+void CentreOnEqualWindows(const RainRecord &record, std::int64_t width, std::vector<RecordWindow> &windows)
+{
+    std::vector<size_t> order(windows.size());
+    for (size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return windows[a].start < windows[b].start; });
+    const std::int32_t *depths = record.depths.data();
+    const std::int64_t count = std::int64_t(record.depths.size());
+    for (size_t k = 0; k < order.size(); ++k) {
+        RecordWindow &window = windows[order[k]];
+        const size_t y = size_t(window.year - record.years.front().year);
+        std::int64_t last = std::min(record.yearStarts[y + 1] - 1, count - width);
+        if (k + 1 < order.size())
+            last = std::min(last, windows[order[k + 1]].start - width);
+        std::int64_t end = window.start;
+        while (end < last && depths[end] == depths[end + width] && depths[end + width] != MissingDepth)
+            ++end;
+        window.start += (end - window.start) / 2;
+    }
+}
+
 } // namespace
 
 void CheckRecordDurations(const std::vector<int> &durations, int step)
@@ -164,6 +192,7 @@ RecordSamples TakeRecordSamples(const RainRecord &record, const RecordSampling &
         series.windows = sampling.method == SamplingMethod::AnnualMaximum
                              ? AnnualMaxima(record, width)
                              : LargestIndependent(record, width, count);
+        CentreOnEqualWindows(record, width, series.windows);
         for (RecordWindow &window : series.windows)
             window.peak = PeakOf(record, window.start, width);
         samples.durations.push_back(std::move(series));

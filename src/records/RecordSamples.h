@@ -58,7 +58,10 @@ void CheckRecordDurations(const std::vector<int> &durations, int step);
 // with no rain in any window gives no sample); annual multiple, the largest
 // windows of all used years chosen greedily, largest first, skipping any
 // window that overlaps one already chosen of the same duration.
-// `progress` gets the share done. Raises PluvionError when no year is used.
+// Of a run of equally deep neighbouring windows (a storm shorter than the
+// window, dry on both sides) the middle one is taken, so the storm sits in
+// the middle of its window. `progress` gets the share done. Raises
+// PluvionError when no year is used.
 RecordSamples TakeRecordSamples(const RainRecord &record, const RecordSampling &sampling,
                                 const RecordProgress &progress = {});
 

@@ -5,6 +5,7 @@
 #include "FitOutputs.h"
 #include "io/FileBytes.h"
 #include "model/PluvionError.h"
+#include "records/RecordAnalysis.h"
 #include "records/RecordSummary.h"
 
 #include <QFileInfo>
@@ -148,6 +149,7 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
     RecordsRequest request;
     RecordSamples samples;
     PeakRatio peak;
+    RainRecord record;
     try {
         request = parseRecords(given, sep);
         // Every file asked for is checked before any is written.
@@ -156,7 +158,7 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
             if (!path->isEmpty())
                 CheckTarget(*path);
         }
-        const RainRecord record =
+        record =
             ReadRainRecord(request.paths, request.record, progressOnStandardError(request.paths, output));
         CheckRecordDurations(request.sampling.durations, record.step);
         output.out(RecordReadLine(record) + u'\n');
@@ -184,14 +186,19 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
     output.out(QStringLiteral("\n"));
 
     // The storm saved gets the measured r, as printed, unless --peak gives one.
-    const double r = std::round(peak.r * 1000) / 1000;
+    const double r = StormPeakRatio(peak);
     if (!given.has("--peak") && IsPeakRatioInside(r))
         request.outputs.storm.storm.peakRatio = r;
     request.fit.frequency.years = samples.years;
-    return FinishFit([&] { return FitSamples(RecordSampleTable(samples), request.fit); }, request.outputs,
-                     sep, output,
-                     [&] {
-                         if (!request.samplesPath.isEmpty())
-                             WriteRecordSamples(request.samplesPath, samples);
-                     });
+    return FinishFit(
+        [&] {
+            FitOutcome outcome = FitSamples(RecordSampleTable(samples), request.fit);
+            outcome.records = SummarizeRecords(record, samples, peak);
+            return outcome;
+        },
+        request.outputs, sep, output,
+        [&] {
+            if (!request.samplesPath.isEmpty())
+                WriteRecordSamples(request.samplesPath, samples);
+        });
 }

@@ -54,14 +54,21 @@ QString Body(const QString &text)
 QString Table(const QStringList &header, const QList<QStringList> &rows)
 {
     const int width = 8000 / int(header.size());
+    // A wide table (the records' years and samples) in small type with narrow
+    // cell margins, so that its numbers keep to one line.
+    const bool wide = header.size() > 6;
+    const QString small = wide ? QStringLiteral("<w:sz w:val=\"16\"/>") : QString();
     QString xml =
         QStringLiteral("<w:tbl><w:tblPr><w:tblStyle w:val=\"TableGrid\"/><w:tblW w:w=\"8000\" "
-                       "w:type=\"dxa\"/><w:jc w:val=\"center\"/><w:tblLayout w:type=\"fixed\"/></w:tblPr>"
-                       "<w:tblGrid>");
+                       "w:type=\"dxa\"/><w:jc w:val=\"center\"/><w:tblLayout w:type=\"fixed\"/>%1</w:tblPr>"
+                       "<w:tblGrid>")
+            .arg(wide ? QStringLiteral("<w:tblCellMar><w:left w:w=\"40\" w:type=\"dxa\"/><w:right w:w=\"40\" "
+                                       "w:type=\"dxa\"/></w:tblCellMar>")
+                      : QString());
     for (qsizetype c = 0; c < header.size(); ++c)
         xml += QStringLiteral("<w:gridCol w:w=\"%1\"/>").arg(width);
     xml += QStringLiteral("</w:tblGrid>");
-    const auto row = [width](const QStringList &cells, bool head) {
+    const auto row = [width, &small](const QStringList &cells, bool head) {
         QString r = head ? QStringLiteral("<w:tr><w:trPr><w:tblHeader/></w:trPr>") : QStringLiteral("<w:tr>");
         for (const QString &cell : cells) {
             r += QStringLiteral(
@@ -71,7 +78,9 @@ QString Table(const QStringList &header, const QList<QStringList> &rows)
                      .arg(width)
                      .arg(head ? QStringLiteral("<w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"E0E0E0\"/>")
                                : QString(),
-                          head ? QStringLiteral("<w:rPr><w:b/></w:rPr>") : QString(), cell.toHtmlEscaped());
+                          QStringLiteral("<w:rPr>%1%2</w:rPr>")
+                              .arg(head ? QStringLiteral("<w:b/>") : QString(), small),
+                          cell.toHtmlEscaped());
         }
         return r + QStringLiteral("</w:tr>");
     };
@@ -79,6 +88,38 @@ QString Table(const QStringList &header, const QList<QStringList> &rows)
     for (const QStringList &cells : rows)
         xml += row(cells, false);
     return xml + QStringLiteral("</w:tbl>");
+}
+
+// Comma-separated lines as a table: the first the header, the lines of its
+// width the rows, any other line a paragraph after the table.
+QString TableOfLines(const QStringList &lines)
+{
+    if (lines.isEmpty())
+        return {};
+    const QStringList header = SplitCsvLine(lines.front());
+    QList<QStringList> rows;
+    QString after;
+    for (qsizetype k = 1; k < lines.size(); ++k) {
+        const QStringList cells = SplitCsvLine(lines[k]);
+        if (cells.size() == header.size())
+            rows.append(cells);
+        else
+            after += Body(lines[k]);
+    }
+    return Table(header, rows) + after;
+}
+
+// The records the samples were taken from: what was read, each year, the
+// samples and the peak ratio.
+QString RecordsSection(const RecordsSummary &records)
+{
+    QString xml = Body(QStringLiteral("降雨记录：") + records.read + QStringLiteral("。各年资料："));
+    xml += TableOfLines(records.years);
+    xml += Body(QStringLiteral("样本（mm）："));
+    xml += TableOfLines(records.samples);
+    xml += Body(QStringLiteral("雨峰位置：各历时样本窗口中最大时段所在位置与历时之比（峰值比例）："));
+    xml += TableOfLines(records.peakRatio);
+    return xml;
 }
 
 QString Picture()
@@ -111,6 +152,12 @@ QStringList FitReportCsvLines(const FitOutcome &o)
     QStringList lines;
     lines << QStringLiteral("暴雨强度公式推求结果");
     lines << line({QStringLiteral("资料"), InputDescription(o.settings)});
+    if (o.records) {
+        lines << line({QStringLiteral("降雨记录"), o.records->read});
+        for (const QStringList *part : {&o.records->years, &o.records->samples, &o.records->peakRatio})
+            lines << QString() << *part;
+        lines << QString();
+    }
     lines << line({QStringLiteral("总公式"), FormulaText(o.total)});
     lines << QStringLiteral("A1,") + Number(o.total.a1) << QStringLiteral("C,") + Number(o.total.c)
           << QStringLiteral("b,") + Number(o.total.b) << QStringLiteral("n,") + Number(o.total.n)
@@ -145,6 +192,8 @@ QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
     body += Body(
         QStringLiteral("资料：") + InputDescription(o.settings) +
         QStringLiteral("；历时%1个，重现期%2个。").arg(o.table.durations.size()).arg(o.table.periods.size()));
+    if (o.records)
+        body += RecordsSection(*o.records);
     if (o.settings.input == FitInputKind::Samples)
         body +=
             Body(QStringLiteral("频率分析：各历时样本从大到小排列，经验频率按期望值公式 P=m/(n+1) "

@@ -27,6 +27,17 @@ struct FitSettings
     Logarithm log = Logarithm::Lg;
 };
 
+// The rain-gauge records the samples were taken from, as a report lists
+// them: each list comma-separated lines, the first a header.
+struct RecordsSummary
+{
+    QString read;          // the files, rows, step and what an unlisted interval means
+    QStringList years;     // each year's completeness and whether it is used
+    QStringList samples;   // the sample table
+    QStringList peakRatio; // r per duration, then the line with r
+    double r = 0;          // the storm's peak ratio, three decimals
+};
+
 struct FitOutcome
 {
     FitSettings settings;
@@ -37,6 +48,7 @@ struct FitOutcome
     // accuracy those of the written digits.
     TotalFormula total;
     FormulaAccuracy accuracy;
+    std::optional<RecordsSummary> records; // samples taken from rain-gauge records
 };
 
 // The kind of input the text plainly is when it shows it: sample series when

@@ -37,8 +37,10 @@ void TFormPluvion::Menu_FormulaFitClick()
         m_formulaFitDialog = new TFormFormulaFit(*m_prompts, this);
     if (m_formulaFitDialog->exec() != QDialog::Accepted || !m_formulaFitDialog->fittedFormula())
         return;
+    // From rain-gauge records the storm also gets the peak ratio they show.
     m_newStormDialog->ProposeFormula(
-        StormWithFormula(m_session->storm(), *m_formulaFitDialog->fittedFormula()));
+        StormWithFormula(m_session->storm(), *m_formulaFitDialog->fittedFormula()),
+        m_formulaFitDialog->fittedPeakRatio());
     ButtonNewRainModelClick();
 }
 

@@ -257,6 +257,8 @@ void TFormAddNewRainModel::FormShow()
     // A fitted formula waiting to be used takes the formula's place once.
     if (m_proposedFormula)
         showFormula(*std::exchange(m_proposedFormula, std::nullopt));
+    if (m_proposedPeakRatio)
+        m_peakEdit->setText(GeneralNumber(*std::exchange(m_proposedPeakRatio, std::nullopt), m_separators));
 }
 
 void TFormAddNewRainModel::cbbStormTypeChange()

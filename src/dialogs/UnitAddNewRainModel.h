@@ -28,9 +28,14 @@ class TFormAddNewRainModel : public QDialog
 public:
     TFormAddNewRainModel(Storm &model, UserPrompts &prompts, const Separators &sep,
                          QWidget *parent = nullptr);
-    // The next showing proposes this formula (form, A1, C, b, n, log kind)
-    // instead of the storm's own; the design values still come from the storm.
-    void ProposeFormula(const Storm &formula) { m_proposedFormula = formula; }
+    // The next showing proposes this formula (form, A1, C, b, n, log kind),
+    // and the peak ratio when one is given, instead of the storm's own; the
+    // other design values still come from the storm.
+    void ProposeFormula(const Storm &formula, std::optional<double> peakRatio = std::nullopt)
+    {
+        m_proposedFormula = formula;
+        m_proposedPeakRatio = peakRatio;
+    }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -56,6 +61,7 @@ private:
     UserPrompts &m_prompts;
     Separators m_separators;
     std::optional<Storm> m_proposedFormula;
+    std::optional<double> m_proposedPeakRatio;
 
     QComboBox *m_formBox = nullptr;
     QLineEdit *m_a1Edit = nullptr;

@@ -14,6 +14,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
+class QTabWidget;
 
 // The dialog "暴雨强度公式推求": the user pastes or opens an i–t–P table or
 // sample series, picks how to read them, and sees the fitted formula, the
@@ -30,6 +31,8 @@ public:
 
     // The last successful fit's total formula (none before the first).
     std::optional<TotalFormula> fittedFormula() const;
+    // The peak ratio measured from rain-gauge records, when the fit came from them.
+    std::optional<double> fittedPeakRatio() const;
     const std::optional<FitOutcome> &outcome() const { return m_outcome; }
 
     // The settings the controls describe.
@@ -51,6 +54,11 @@ private:
     // Offers the kind of input the data plainly are when another is chosen;
     void offerApparentKind(const QByteArray &data);
     void showChart(bool shown);
+    bool recordsChosen() const;
+    // Reads the records named in the data field on a worker thread, the
+    // window answering meanwhile, with a progress box that can cancel it.
+    // Empty when cancelled; raises PluvionError for bad records.
+    std::optional<FitOutcome> fitRecords();
 
     UserPrompts &m_prompts;
     std::optional<FitOutcome> m_outcome;
@@ -69,6 +77,17 @@ private:
     QTableWidget *m_GridGoodness = nullptr;
     QCustomPlot *m_ChartFit = nullptr;
     QCheckBox *m_CheckBoxLogAxes = nullptr;
+    QWidget *m_RecordsRow = nullptr;
+    QComboBox *m_cbbRecordGaps = nullptr;
+    QComboBox *m_cbbRecordUnit = nullptr;
+    QComboBox *m_cbbRecordStep = nullptr;
+    QSpinBox *m_EditMinCompleteness = nullptr;
+    QComboBox *m_cbbRecordSampling = nullptr;
+    QTabWidget *m_TabResults = nullptr;
+    QTableWidget *m_GridRecordYears = nullptr;
+    QTableWidget *m_GridRecordSamples = nullptr;
+    QTableWidget *m_GridPeakRatio = nullptr;
+    QLabel *m_LabelPeakRatio = nullptr;
     QPushButton *m_ButtonUseFormula = nullptr;
     QPushButton *m_ButtonExport = nullptr;
 };

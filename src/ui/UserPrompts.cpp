@@ -27,7 +27,9 @@ std::optional<UserPrompts::FileChoice> runFileDialog(QWidget *parent, const User
 {
     QFileDialog dialog(parent, setup.title, folders.folder(setup.kind));
     dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                       : setup.manyFiles               ? QFileDialog::ExistingFiles
+                                                       : QFileDialog::ExistingFile);
     dialog.setNameFilters(setup.filters);
     if (setup.selectedFilter >= 0 && setup.selectedFilter < setup.filters.size())
         dialog.selectNameFilter(setup.filters[setup.selectedFilter]);
@@ -39,7 +41,8 @@ std::optional<UserPrompts::FileChoice> runFileDialog(QWidget *parent, const User
         return std::nullopt;
     const QString path = dialog.selectedFiles().constFirst();
     folders.remember(setup.kind, path);
-    return UserPrompts::FileChoice{path, int(setup.filters.indexOf(dialog.selectedNameFilter()))};
+    return UserPrompts::FileChoice{path, int(setup.filters.indexOf(dialog.selectedNameFilter())),
+                                   setup.manyFiles ? dialog.selectedFiles() : QStringList()};
 }
 
 } // namespace

@@ -44,12 +44,14 @@ public:
         QString proposedName;
         bool confirmOverwrite = true;   // save dialogs: ask before replacing an existing file
         FileKind kind = FileKind::None; // starts in the folder last used for this kind
+        bool manyFiles = false;         // open dialogs: the user may choose several files
     };
     // The user's choice: the path and the index of the filter selected when the dialog closed.
     struct FileChoice
     {
-        QString path;
+        QString path; // the first file chosen
         int filter = 0;
+        QStringList paths{}; // every file chosen (FileDialog::manyFiles); empty: just `path`
     };
 
     virtual ~UserPrompts() = default;

@@ -4,6 +4,7 @@
 #include "app/UnitPluvion.h"
 #include "dialogs/UnitAddNewRainModel.h"
 #include "dialogs/UnitFormulaFit.h"
+#include "records/RecordFile.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -205,6 +207,66 @@ TEST_F(FormulaFitDialogTest, SamplesShowEachDistributionsGoodness)
     child<QSpinBox>(&dialog, "EditYears")->setValue(6);
     child<QPushButton>(&dialog, "ButtonFit")->click();
     EXPECT_TRUE(dialog.fittedFormula()) << prompts.lastText().toStdString();
+}
+
+// 降雨记录: record files chosen in the open dialog are read, sampled and
+// fitted; the years, samples and r show in their own tabs, and 用于新雨型
+// proposes r with the formula.
+TEST_F(FormulaFitDialogTest, RecordsGiveTheFormulaAndTheirPeakRatio)
+{
+    // Twelve years of one Chicago storm a year (peak at r = 0.4 of 180
+    // minutes), 1-minute depths listed only where it rains, larger in some years.
+    QStringList files;
+    for (int year = 2001; year <= 2012; ++year) {
+        QByteArray text = "时间,雨量\r\n";
+        const double a = 10 * (1 + (year * 7 % 12) / 8.0), b = 8, n = 0.7, r = 0.4, peak = 72.5;
+        const std::int32_t start = RecordMinute(year, 7, 1, 10, 0);
+        for (int k = 0; k < 180; ++k) {
+            const double s = k + 0.5 < peak ? (peak - k - 0.5) / r : (k + 0.5 - peak) / (1 - r);
+            const double depth = a * ((1 - n) * s + b) / std::pow(s + b, 1 + n);
+            text += RecordTimeText(start + k).toUtf8() + ',' + QByteArray::number(depth, 'f', 3) + "\r\n";
+        }
+        files << folder.filePath(QStringLiteral("%1.csv").arg(year));
+        QFile file(files.back());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    auto *kind = child<QComboBox>(&dialog, "cbbInputKind");
+    kind->setCurrentIndex(4);
+    EXPECT_EQ(kind->currentText(), QStringLiteral("降雨记录"));
+    prompts.files.push_back(UserPrompts::FileChoice{files.front(), 0, files});
+    child<QPushButton>(&dialog, "ButtonOpen")->click();
+    ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
+    EXPECT_TRUE(prompts.dialogs.back().manyFiles);
+    EXPECT_EQ(prompts.dialogs.back().kind, FileKind::Records);
+    ASSERT_TRUE(dialog.fittedFormula());
+    ASSERT_TRUE(dialog.fittedPeakRatio());
+    EXPECT_NEAR(*dialog.fittedPeakRatio(), 0.42, 0.06);
+    EXPECT_EQ(*dialog.fittedPeakRatio(), dialog.outcome()->records->r);
+    auto *tabs = child<QTabWidget>(&dialog, "TabResults");
+    ASSERT_EQ(tabs->count(), 6);
+    EXPECT_TRUE(tabs->isTabVisible(3) && tabs->isTabVisible(4) && tabs->isTabVisible(5));
+    EXPECT_EQ(child<QTableWidget>(&dialog, "GridRecordYears")->rowCount(), 12);
+    EXPECT_EQ(child<QTableWidget>(&dialog, "GridRecordSamples")->rowCount(), 12);
+    EXPECT_TRUE(child<QLabel>(&dialog, "LabelPeakRatio")->text().startsWith(QStringLiteral("峰值比例 r = ")));
+
+    // How the records are read is part of the result.
+    child<QComboBox>(&dialog, "cbbRecordGaps")->setCurrentIndex(1);
+    EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonUseFormula")->isEnabled());
+
+    // The new-storm dialog takes the measured r with the formula.
+    Storm storm = StartUpStorm();
+    TFormAddNewRainModel newStorm(storm, prompts, Separators{});
+    newStorm.ProposeFormula(StormWithFormula(storm, *dialog.fittedFormula()), 0.417);
+    newStorm.show();
+    EXPECT_EQ(child<QLineEdit>(&newStorm, "EditStormPercent")->text(), QStringLiteral("0.417"));
+
+    // A folder that holds no records is told, and nothing is shown.
+    child<QComboBox>(&dialog, "cbbRecordGaps")->setCurrentIndex(0);
+    fit(folder.filePath(QStringLiteral("none")));
+    EXPECT_EQ(prompts.messages.size(), 1);
+    EXPECT_FALSE(dialog.fittedFormula());
+    EXPECT_FALSE(tabs->isTabVisible(3));
 }
 
 TEST_F(FormulaFitDialogTest, ExportWritesWordAndCsv)

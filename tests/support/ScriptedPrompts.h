@@ -48,7 +48,7 @@ private:
             return std::nullopt;
         std::optional<FileChoice> choice;
         if (files.front().has_value())
-            choice.emplace(FileChoice{files.front()->path, files.front()->filter});
+            choice = files.front();
         files.pop_front();
         return choice;
     }

@@ -111,6 +111,19 @@ int OpenRegularFile(const QString &path, qint64 maxBytes, qint64 &size)
     return file.release();
 }
 
+// Reads what the file holds next into `data`, at most `size` bytes, trying
+// again when a signal interrupts; 0 at its end.
+qsizetype ReadNext(int file, char *data, qsizetype size, const QString &path)
+{
+    for (;;) {
+        const ssize_t count = ::read(file, data, size_t(size));
+        if (count >= 0)
+            return qsizetype(count);
+        if (errno != EINTR)
+            ThrowCannotOpen(path, qt_error_string(errno));
+    }
+}
+
 } // namespace
 
 void ReadFileInChunks(const QString &path, qint64 maxBytes, qsizetype chunkBytes,
@@ -121,11 +134,7 @@ void ReadFileInChunks(const QString &path, qint64 maxBytes, qsizetype chunkBytes
     QByteArray chunk(std::max<qsizetype>(chunkBytes, 1), Qt::Uninitialized);
     qint64 total = 0;
     for (;;) {
-        const ssize_t count = ::read(file.get(), chunk.data(), size_t(chunk.size()));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            ThrowCannotOpen(path, qt_error_string(errno));
+        const qsizetype count = ReadNext(file.get(), chunk.data(), chunk.size(), path);
         if (count == 0)
             break;
         // The file may grow while it is read.
@@ -150,14 +159,10 @@ QByteArray ReadFileBytes(const QString &path, qint64 maxBytes)
                 ThrowCannotOpen(path, TooLargeReason(maxBytes), PluvionErrorKind::UnusableFile);
             bytes.resize(std::min<qint64>(maxBytes + 1, qint64(bytes.size()) * 2));
         }
-        const ssize_t count = ::read(file.get(), bytes.data() + got, size_t(bytes.size() - got));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            ThrowCannotOpen(path, qt_error_string(errno));
+        const qsizetype count = ReadNext(file.get(), bytes.data() + got, bytes.size() - got, path);
         if (count == 0)
             break;
-        got += qsizetype(count);
+        got += count;
     }
     if (got > maxBytes)
         ThrowCannotOpen(path, TooLargeReason(maxBytes), PluvionErrorKind::UnusableFile);

@@ -1,6 +1,6 @@
 // pluvion-cli's commands run in process: the usage, the version, and the
 // fit's refusals, which must leave every file as it was.
-#include "InProcessDrawing.h"
+#include "InProcessCli.h"
 #include "KnownFitTable.h"
 #include "TempFolder.h"
 #include "cli/CliOutput.h"
@@ -14,18 +14,9 @@
 
 namespace {
 
-struct CliRun
-{
-    ExitStatus status;
-    QString out;
-    QString err;
-};
-
 CliRun run(const QStringList &arguments)
 {
-    CapturedStreams streams;
-    const ExitStatus status = RunCommandLine(arguments, Separators{}, streams);
-    return {status, QString::fromUtf8(streams.outBytes), QString::fromUtf8(streams.errBytes)};
+    return RunInProcess(arguments);
 }
 
 // Annual maxima of three durations over twelve years.

@@ -1,6 +1,6 @@
 // pluvion-cli --records run in process: from record files to the years, the
 // samples, r and the fit, the files it writes, and its refusals.
-#include "InProcessDrawing.h"
+#include "InProcessCli.h"
 #include "TempFolder.h"
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
@@ -11,18 +11,9 @@
 
 namespace {
 
-struct CliRun
-{
-    ExitStatus status;
-    QString out;
-    QString err;
-};
-
 CliRun run(const QStringList &arguments)
 {
-    CapturedStreams streams;
-    const ExitStatus status = RunCommandLine(arguments, Separators{}, streams);
-    return {status, QString::fromUtf8(streams.outBytes), QString::fromUtf8(streams.errBytes)};
+    return RunInProcess(arguments);
 }
 
 class RecordsCli : public TempFolderTest

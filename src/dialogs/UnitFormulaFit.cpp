@@ -450,7 +450,12 @@ std::optional<FitOutcome> TFormFormulaFit::fitRecords()
     progress.setAutoReset(false);
     connect(&progress, &QProgressDialog::canceled, this, [&cancelled] { cancelled = true; });
     QTimer ticks;
-    connect(&ticks, &QTimer::timeout, this, [&] { progress.setValue(permille.load()); });
+    connect(&ticks, &QTimer::timeout, this, [&] {
+        if (progress.wasCanceled())
+            cancelled = true;
+        else
+            progress.setValue(permille.load());
+    });
     QEventLoop waiting;
     connect(worker.get(), &QThread::finished, &waiting, &QEventLoop::quit);
     worker->start();

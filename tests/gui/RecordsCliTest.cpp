@@ -4,6 +4,7 @@
 #include "TempFolder.h"
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
+#include "io/LegacyText.h"
 #include "io/StormFile.h"
 #include "records/RecordFile.h"
 
@@ -46,7 +47,8 @@ TEST_F(RecordsCli, FromRecordsToTheFormulaAndAStormWithTheMeasuredPeak)
     const QString storm = path(QStringLiteral("storm.txt"));
     const CliRun r = run({QStringLiteral("--records"), path(QStringLiteral("records")),
                           QStringLiteral("--durations"), QStringLiteral("3,5,10"),
-                          QStringLiteral("--save-samples"), samples, QStringLiteral("--save-storm"), storm});
+                          QStringLiteral("--save-samples"), samples, QStringLiteral("--save-storm"), storm,
+                          QStringLiteral("--fit-report"), path(QStringLiteral("report.csv"))});
     ASSERT_EQ(r.status, ExitStatus::Success) << r.err.toStdString();
     EXPECT_TRUE(r.out.startsWith(
         QStringLiteral("记录文件 12 个，共 144 行；步长 1 分钟（由记录判断）；未列出的时段按无雨计\n")));
@@ -58,6 +60,13 @@ TEST_F(RecordsCli, FromRecordsToTheFormulaAndAStormWithTheMeasuredPeak)
     // Peaks: 3 min [4,6,3] → 1.5/3; 5 min [2,4,6,3,2] → 2.5/5; 10 min [1,2,4,6,3,2,2,1,1,1] → 3.5/10.
     EXPECT_TRUE(r.out.contains(QStringLiteral("峰值比例 r = 0.450（历时 3、5、10 分钟的平均）\n")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("\n总公式：i = ")));
+    // The report lists the records it came from: the files, each year, the samples and r.
+    const QString report = DecodeLegacyLines(readBytes(QStringLiteral("report.csv"))).join(u'\n');
+    EXPECT_TRUE(report.contains(QStringLiteral("降雨记录,记录文件 12 个，共 144 行")));
+    EXPECT_TRUE(
+        report.contains(QStringLiteral("\n2001,2001-07-01 10:00,2001-07-01 10:11,12,100.0%,43.75,使用\n")));
+    EXPECT_TRUE(report.contains(QStringLiteral("\n2001,22.75,29.75,40.25\n")));
+    EXPECT_TRUE(report.contains(QStringLiteral("峰值比例 r = 0.450（历时 3、5、10 分钟的平均）")));
 
     Storm saved;
     ReadStormFile(storm, saved, Separators{});

@@ -77,6 +77,15 @@ for line in '降雨总量H=60.6345mm' '平均雨强i=0.5053mm/min'; do
     fi
 done
 
+# A picture: the installed tool finds its drawing module in ../lib/pluvion.
+status=0
+"$bin/pluvion-cli" --picture "$stage/cli.png" >"$stage/cli-picture.out" 2>"$stage/cli-picture.err" || status=$?
+if [[ $status -ne 0 ]]; then
+    cat "$stage/cli-picture.err" >&2
+    fail "pluvion-cli --picture exited with $status"
+fi
+[[ $(head -c 4 "$stage/cli.png" | tail -c 3) == "PNG" ]] || fail "pluvion-cli drew no PNG picture"
+
 status=0
 PLUVION_SCREENSHOT="$stage/window.png" "$bin/pluvion" >"$stage/window.log" 2>&1 || status=$?
 if [[ $status -ne 0 ]]; then

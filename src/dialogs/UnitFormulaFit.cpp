@@ -183,6 +183,10 @@ void TFormFormulaFit::buildControls()
     recordsRow->addWidget(new QLabel(QStringLiteral("取样："), this));
     recordsRow->addWidget(m_cbbRecordSampling);
     recordsRow->addStretch();
+    auto *openFolder = new QPushButton(QStringLiteral("打开文件夹..."), this);
+    openFolder->setObjectName(QStringLiteral("ButtonOpenFolder"));
+    recordsRow->addWidget(openFolder);
+    connect(openFolder, &QPushButton::clicked, this, &TFormFormulaFit::ButtonOpenFolderClick);
 
     m_MemoData = new QPlainTextEdit(this);
     m_MemoData->setObjectName(QStringLiteral("MemoData"));
@@ -401,6 +405,20 @@ void TFormFormulaFit::offerApparentKind(const QByteArray &data)
     if (m_prompts.message(this, Caption, text, UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo) ==
         UserPrompts::Answer::Yes)
         m_cbbInputKind->setCurrentIndex(samples ? SamplesAnnualMaximum : TableIntensity);
+}
+
+void TFormFormulaFit::ButtonOpenFolderClick()
+{
+    // A folder of records: every .csv and .txt file in it is read.
+    UserPrompts::FileDialog dialog;
+    dialog.title = QStringLiteral("打开降雨记录文件夹");
+    dialog.kind = FileKind::Records;
+    dialog.folder = true;
+    const auto choice = m_prompts.openFile(this, dialog);
+    if (!choice)
+        return;
+    m_MemoData->setPlainText(choice->path);
+    ButtonFitClick();
 }
 
 std::optional<FitOutcome> TFormFormulaFit::fitRecords()

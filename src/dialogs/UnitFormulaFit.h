@@ -40,6 +40,7 @@ public:
 
 public slots:
     void ButtonOpenClick();
+    void ButtonOpenFolderClick();
     void ButtonFitClick();
     void ButtonUseFormulaClick();
     void ButtonExportClick();

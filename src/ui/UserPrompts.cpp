@@ -28,6 +28,7 @@ std::optional<UserPrompts::FileChoice> runFileDialog(QWidget *parent, const User
     QFileDialog dialog(parent, setup.title, folders.folder(setup.kind));
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                       : setup.folder                  ? QFileDialog::Directory
                        : setup.manyFiles               ? QFileDialog::ExistingFiles
                                                        : QFileDialog::ExistingFile);
     dialog.setNameFilters(setup.filters);

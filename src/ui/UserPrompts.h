@@ -45,6 +45,7 @@ public:
         bool confirmOverwrite = true;   // save dialogs: ask before replacing an existing file
         FileKind kind = FileKind::None; // starts in the folder last used for this kind
         bool manyFiles = false;         // open dialogs: the user may choose several files
+        bool folder = false;            // open dialogs: the user chooses a folder
     };
     // The user's choice: the path and the index of the filter selected when the dialog closed.
     struct FileChoice

@@ -261,8 +261,15 @@ TEST_F(FormulaFitDialogTest, RecordsGiveTheFormulaAndTheirPeakRatio)
     newStorm.show();
     EXPECT_EQ(child<QLineEdit>(&newStorm, "EditStormPercent")->text(), QStringLiteral("0.417"));
 
-    // A folder that holds no records is told, and nothing is shown.
+    // A folder chosen: every record file in it is read.
     child<QComboBox>(&dialog, "cbbRecordGaps")->setCurrentIndex(0);
+    prompts.files.push_back(UserPrompts::FileChoice{folder.path(), 0});
+    child<QPushButton>(&dialog, "ButtonOpenFolder")->click();
+    EXPECT_TRUE(prompts.dialogs.back().folder);
+    ASSERT_TRUE(dialog.fittedPeakRatio()) << prompts.lastText().toStdString();
+    EXPECT_EQ(child<QTableWidget>(&dialog, "GridRecordYears")->rowCount(), 12);
+
+    // A folder that holds no records is told, and nothing is shown.
     fit(folder.filePath(QStringLiteral("none")));
     EXPECT_EQ(prompts.messages.size(), 1);
     EXPECT_FALSE(dialog.fittedFormula());

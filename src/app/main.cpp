@@ -99,6 +99,9 @@ bool saveDialogPictures(TFormPluvion &window, const QString &folder)
     data->setPlainText(QStringLiteral("历时\\重现期,2,5\n5,2.1,2.6\n10,abc,2.2\n20,1.4,1.8\n"));
     formulaFit.ButtonFitClick();
     saved &= savePicture(formulaFit, dir.filePath(QStringLiteral("formula-fit-failed.png")));
+    data->clear();
+    formulaFit.findChild<QComboBox *>(QStringLiteral("cbbInputKind"))->setCurrentIndex(4); // 降雨记录
+    saved &= savePicture(formulaFit, dir.filePath(QStringLiteral("formula-fit-records.png")));
 
     TFormAbout about;
     about.setVersion(ProgramInfo::version());

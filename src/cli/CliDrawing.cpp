@@ -19,17 +19,18 @@ QStringList ModuleCandidates()
 
 const CliDrawing &LoadModule()
 {
+    // The module stays loaded until the run ends: the library object is not
+    // destroyed before that, and destroying it would not unload the module.
+    static QLibrary module;
     QString reasons;
     for (const QString &path : ModuleCandidates()) {
         if (!QFileInfo::exists(path))
             continue;
-        // Never unloaded: the pictures' code stays until the run ends.
-        auto *module = new QLibrary(path);
+        module.setFileName(path);
         using Table = const CliDrawing *(*)();
-        if (const auto table = reinterpret_cast<Table>(module->resolve(CliDrawingSymbol)))
+        if (const auto table = reinterpret_cast<Table>(module.resolve(CliDrawingSymbol)))
             return *table();
-        reasons += module->errorString() + u'\n';
-        delete module;
+        reasons += module.errorString() + u'\n';
     }
     throw PluvionError(
         QStringLiteral("无法载入画图模块 pluvion-drawing.so：%1")

@@ -217,6 +217,12 @@ ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOu
                 CheckTarget(*path);
         }
         const QByteArray bytes = ReadFileBytes(request.file, FitFileLimit);
+        // Data plainly of the other layout are fitted as asked, with a word on what they look like.
+        if (const auto apparent = ApparentInputKind(bytes); apparent && *apparent != request.settings.input)
+            output.err(QStringLiteral("注意：") + ApparentInputText(*apparent) +
+                       (*apparent == FitInputKind::Samples
+                            ? QStringLiteral("：样本请加 --samples annual-max 或 annual-multiple。\n")
+                            : QStringLiteral("：i–t–P 表不用 --samples。\n")));
         // Read once; a file that is not in the layout is a bad input, as a bad storm file is.
         if (request.settings.input == FitInputKind::Table)
             table = ParseIntensityTable(bytes, request.settings.values);

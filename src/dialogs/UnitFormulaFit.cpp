@@ -397,11 +397,9 @@ void TFormFormulaFit::offerApparentKind(const QByteArray &data)
         return;
     const bool samples = *apparent == FitInputKind::Samples;
     const QString text =
-        samples
-            ? QStringLiteral("这些数据看来是样本（第一格为年份，或各行以年份开头），而所选资料是 i–t–P 表。\n"
-                             "改按“样本（年最大值法）”计算吗？")
-            : QStringLiteral("这些数据看来是 i–t–P 表（第一格标明重现期 P），而所选资料是样本。\n"
-                             "改按“i–t–P表（雨强 mm/min）”计算吗？");
+        ApparentInputText(*apparent) +
+        (samples ? QStringLiteral("，而所选资料是 i–t–P 表。\n改按“样本（年最大值法）”计算吗？")
+                 : QStringLiteral("，而所选资料是样本。\n改按“i–t–P表（雨强 mm/min）”计算吗？"));
     if (m_prompts.message(this, Caption, text, UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo) ==
         UserPrompts::Answer::Yes)
         m_cbbInputKind->setCurrentIndex(samples ? SamplesAnnualMaximum : TableIntensity);

@@ -79,6 +79,13 @@ std::optional<FitInputKind> ApparentInputKind(const QByteArray &bytes)
     return std::nullopt;
 }
 
+QString ApparentInputText(FitInputKind kind)
+{
+    return kind == FitInputKind::Samples
+               ? QStringLiteral("这些数据看来是样本（第一格为年份，或各行以年份开头）")
+               : QStringLiteral("这些数据看来是 i–t–P 表（第一格标明重现期 P）");
+}
+
 FitOutcome RunFormulaFit(const QByteArray &bytes, const FitSettings &settings)
 {
     if (settings.input == FitInputKind::Table)

@@ -57,6 +57,8 @@ struct FitOutcome
 // names the return period (P, 重现期) and no row label is a year; nothing when
 // it does not show it.
 std::optional<FitInputKind> ApparentInputKind(const QByteArray &bytes);
+// What the data look like, as the front ends say it: "这些数据看来是样本（…）".
+QString ApparentInputText(FitInputKind kind);
 
 // Reads the file in the settings' layout and fits. Raises PluvionError with
 // the reason (a bad cell named by row and column, a fit that cannot converge).

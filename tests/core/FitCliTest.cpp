@@ -111,3 +111,45 @@ TEST_F(FitCliTest, BadInputIsRefusedWithItsReasonAndNothingWritten)
         EXPECT_FALSE(QFile::exists(path(QStringLiteral("report.docx"))));
     }
 }
+
+// Data plainly of the other layout are fitted as asked, with a word on standard
+// error about what they look like; data of the layout asked for get no word.
+TEST_F(FitCliTest, DataOfTheOtherLayoutAreNamed)
+{
+    writeBytes(QStringLiteral("table.csv"), KnownTable());
+    QByteArray samples = "年份,5,10,20,60\n";
+    for (int year = 0; year < 25; ++year) {
+        const double p = 1 / (1 - (year + 0.5) / 25.0);
+        samples += QByteArray::number(2000 + year);
+        for (int t : {5, 10, 20, 60})
+            samples +=
+                ',' + QByteArray::number(10 * (1 + 0.8 * std::log10(p)) / std::pow(t + 8.0, 0.7) * t, 'f', 2);
+        samples += '\n';
+    }
+    writeBytes(QStringLiteral("samples.csv"), samples);
+    const QString table = path(QStringLiteral("table.csv"));
+    const QString series = path(QStringLiteral("samples.csv"));
+    const struct
+    {
+        QStringList arguments;
+        QString word; // empty: none
+    } cases[] = {
+        {{QStringLiteral("--fit"), table}, QString()},
+        {{QStringLiteral("--fit"), series, QStringLiteral("--samples"), QStringLiteral("annual-max")},
+         QString()},
+        {{QStringLiteral("--fit"), series},
+         QStringLiteral(
+             "注意：这些数据看来是样本（第一格为年份，或各行以年份开头）：样本请加 --samples annual-max 或 "
+             "annual-multiple。\n")},
+        {{QStringLiteral("--fit"), table, QStringLiteral("--samples"), QStringLiteral("annual-max")},
+         QStringLiteral("注意：这些数据看来是 i–t–P 表（第一格标明重现期 P）：i–t–P 表不用 --samples。\n")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const CliResult r = runCli(c.arguments);
+        if (c.word.isEmpty())
+            EXPECT_FALSE(r.err.contains(QStringLiteral("注意："))) << r.err.toStdString();
+        else
+            EXPECT_TRUE(r.err.startsWith(c.word)) << r.err.toStdString();
+    }
+}

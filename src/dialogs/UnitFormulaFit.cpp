@@ -7,6 +7,7 @@
 #include "export/WordTemplate.h"
 #include "fit/FitTables.h"
 #include "io/FileBytes.h"
+#include "io/LegacyText.h"
 #include "model/PluvionError.h"
 #include "records/RecordAnalysis.h"
 
@@ -590,12 +591,22 @@ void TFormFormulaFit::ButtonExportClick()
     UserPrompts::FileDialog dialog;
     dialog.title = QStringLiteral("导出推求报告");
     dialog.filters = {QStringLiteral("Word文档(*.docx)"), QStringLiteral("CSV文件(*.csv)")};
+    // From records the sample table can be kept too, in the layout the
+    // samples are read in, to be looked at, edited and fitted again.
+    constexpr int SampleTableFilter = 2;
+    if (m_outcome->records)
+        dialog.filters << QStringLiteral("样本表(*.csv)");
     dialog.proposedName = FitReportProposedName();
     dialog.kind = FileKind::FitReport;
     const auto choice = m_prompts.saveFile(this, dialog);
     if (!choice)
         return;
     try {
+        if (m_outcome->records && choice->filter == SampleTableFilter) {
+            WriteFileBytes(ChangeFileExtension(choice->path, QStringLiteral(".csv")),
+                           EncodeLegacyLines(m_outcome->records->samples));
+            return;
+        }
         const bool csv =
             choice->filter == 1 ||
             FileExtension(choice->path).compare(QStringLiteral(".csv"), Qt::CaseInsensitive) == 0;

@@ -250,6 +250,18 @@ TEST_F(FormulaFitDialogTest, RecordsGiveTheFormulaAndTheirPeakRatio)
     EXPECT_EQ(child<QTableWidget>(&dialog, "GridRecordSamples")->rowCount(), 12);
     EXPECT_TRUE(child<QLabel>(&dialog, "LabelPeakRatio")->text().startsWith(QStringLiteral("峰值比例 r = ")));
 
+    // The sample table is kept in the layout the samples are read in, and fits again to the same formula.
+    const QString samplesFile = folder.filePath(QStringLiteral("samples.csv"));
+    prompts.files.push_back(UserPrompts::FileChoice{samplesFile, 2});
+    child<QPushButton>(&dialog, "ButtonExport")->click();
+    EXPECT_EQ(prompts.dialogs.back().filters.value(2), QStringLiteral("样本表(*.csv)"));
+    QFile kept(samplesFile);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    FitSettings again;
+    again.input = FitInputKind::Samples;
+    EXPECT_EQ(FormulaText(RunFormulaFit(kept.readAll(), again).total), FormulaText(*dialog.fittedFormula()));
+    ASSERT_TRUE(QFile::remove(samplesFile)); // the folder is read again below
+
     // How the records are read is part of the result.
     child<QComboBox>(&dialog, "cbbRecordGaps")->setCurrentIndex(1);
     EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonUseFormula")->isEnabled());

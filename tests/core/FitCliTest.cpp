@@ -117,16 +117,7 @@ TEST_F(FitCliTest, BadInputIsRefusedWithItsReasonAndNothingWritten)
 TEST_F(FitCliTest, DataOfTheOtherLayoutAreNamed)
 {
     writeBytes(QStringLiteral("table.csv"), KnownTable());
-    QByteArray samples = "年份,5,10,20,60\n";
-    for (int year = 0; year < 25; ++year) {
-        const double p = 1 / (1 - (year + 0.5) / 25.0);
-        samples += QByteArray::number(2000 + year);
-        for (int t : {5, 10, 20, 60})
-            samples +=
-                ',' + QByteArray::number(10 * (1 + 0.8 * std::log10(p)) / std::pow(t + 8.0, 0.7) * t, 'f', 2);
-        samples += '\n';
-    }
-    writeBytes(QStringLiteral("samples.csv"), samples);
+    writeBytes(QStringLiteral("samples.csv"), KnownSamples());
     const QString table = path(QStringLiteral("table.csv"));
     const QString series = path(QStringLiteral("samples.csv"));
     const struct

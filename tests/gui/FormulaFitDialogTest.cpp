@@ -1,5 +1,6 @@
 // The formula-fit dialog: pasted tables and samples, the results it shows, its
 // messages, the export, and the formula going into the new-storm dialog.
+#include "KnownFitTable.h"
 #include "ScriptedPrompts.h"
 #include "app/UnitPluvion.h"
 #include "dialogs/UnitAddNewRainModel.h"
@@ -27,7 +28,7 @@ namespace {
 
 // i = A1 (1 + C lg P) / (t + b)^n, by default 10 (1 + 0.8 lg P) / (t + 8)^0.7,
 // cells separated by tabs as Excel copies them.
-QString KnownTable(double a1 = 10, double c = 0.8, double b = 8, double n = 0.7)
+QString PastedTable(double a1 = 10, double c = 0.8, double b = 8, double n = 0.7)
 {
     QString text = QStringLiteral("t\\P\t2\t5\t10\t50\n");
     for (int t : {5, 10, 20, 30, 60, 120}) {
@@ -70,7 +71,7 @@ protected:
 TEST_F(FormulaFitDialogTest, PastedTableShowsFormulaAccuracyAndChart)
 {
     EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonUseFormula")->isEnabled());
-    fit(KnownTable());
+    fit(PastedTable());
     ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
     EXPECT_TRUE(child<QLabel>(&dialog, "LabelFormula")
                     ->text()
@@ -94,7 +95,7 @@ TEST_F(FormulaFitDialogTest, PastedTableShowsFormulaAccuracyAndChart)
 
 TEST_F(FormulaFitDialogTest, BadDataIsToldAndClearsTheResults)
 {
-    fit(KnownTable());
+    fit(PastedTable());
     fit(QStringLiteral("t\\P\t2\t5\n5\t1\t2\n10\tabc\t1\n20\t1\t1\n"));
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("暴雨强度公式推求"));
@@ -113,7 +114,7 @@ TEST_F(FormulaFitDialogTest, ShownResultIsMarkedStaleAndTheChartOnlyShowsResults
     auto *chart = child<QCustomPlot>(&dialog, "ChartFit");
     auto *stale = child<QLabel>(&dialog, "LabelStale");
     EXPECT_FALSE(chart->isVisible());
-    fit(KnownTable());
+    fit(PastedTable());
     ASSERT_TRUE(chart->isVisible());
     EXPECT_FALSE(stale->isVisible());
     EXPECT_FALSE(chart->legend->outerRect().intersects(chart->axisRect()->rect()));
@@ -129,7 +130,7 @@ TEST_F(FormulaFitDialogTest, ShownResultIsMarkedStaleAndTheChartOnlyShowsResults
     };
     for (size_t k = 0; k < std::size(changes); ++k) {
         SCOPED_TRACE(k);
-        fit(KnownTable());
+        fit(PastedTable());
         ASSERT_TRUE(dialog.fittedFormula());
         changes[k]();
         EXPECT_TRUE(stale->isVisible());
@@ -138,7 +139,7 @@ TEST_F(FormulaFitDialogTest, ShownResultIsMarkedStaleAndTheChartOnlyShowsResults
         EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonExport")->isEnabled());
         child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(0);
     }
-    fit(KnownTable());
+    fit(PastedTable());
     EXPECT_FALSE(stale->isVisible());
     EXPECT_TRUE(child<QPushButton>(&dialog, "ButtonUseFormula")->isEnabled());
 
@@ -151,15 +152,7 @@ TEST_F(FormulaFitDialogTest, ShownResultIsMarkedStaleAndTheChartOnlyShowsResults
 // says what the data look like and offers the right kind.
 TEST_F(FormulaFitDialogTest, DataOfTheOtherLayoutOfferTheirKind)
 {
-    QString samples = QStringLiteral("年份\t5\t10\t20\t60\n");
-    for (int year = 0; year < 25; ++year) {
-        const double p = 1 / (1 - (year + 0.5) / 25.0);
-        samples += QString::number(2000 + year);
-        for (int t : {5, 10, 20, 60})
-            samples +=
-                u'\t' + QString::number(10 * (1 + 0.8 * std::log10(p)) / std::pow(t + 8.0, 0.7) * t, 'f', 2);
-        samples += u'\n';
-    }
+    const QString samples = QString::fromUtf8(KnownSamples('\t'));
     fit(samples); // answered yes
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("这些数据看来是样本")));
@@ -169,7 +162,7 @@ TEST_F(FormulaFitDialogTest, DataOfTheOtherLayoutOfferTheirKind)
     // Back to a table while samples are chosen; answered no: fitted as chosen.
     prompts.messages.clear();
     prompts.answers.push_back(UserPrompts::Answer::No);
-    fit(KnownTable());
+    fit(PastedTable());
     ASSERT_GE(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("这些数据看来是 i–t–P 表")));
     EXPECT_EQ(child<QComboBox>(&dialog, "cbbInputKind")->currentIndex(), 2);
@@ -177,22 +170,14 @@ TEST_F(FormulaFitDialogTest, DataOfTheOtherLayoutOfferTheirKind)
     // Data that do not show their layout are fitted as chosen without a question.
     prompts.messages.clear();
     child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(0);
-    fit(KnownTable().replace(QStringLiteral("t\\P"), QStringLiteral("历时")));
+    fit(PastedTable().replace(QStringLiteral("t\\P"), QStringLiteral("历时")));
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_TRUE(dialog.fittedFormula());
 }
 
 TEST_F(FormulaFitDialogTest, SamplesShowEachDistributionsGoodness)
 {
-    QString text = QStringLiteral("年份,5,10,20,60\n");
-    for (int year = 0; year < 25; ++year) {
-        const double p = 1 / (1 - (year + 0.5) / 25.0);
-        text += QString::number(2000 + year);
-        for (int t : {5, 10, 20, 60})
-            text +=
-                u',' + QString::number(10 * (1 + 0.8 * std::log10(p)) / std::pow(t + 8.0, 0.7) * t, 'f', 2);
-        text += u'\n';
-    }
+    const QString text = QString::fromUtf8(KnownSamples());
     child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(2);
     EXPECT_FALSE(child<QSpinBox>(&dialog, "EditYears")->isEnabled());
     fit(text);
@@ -290,7 +275,7 @@ TEST_F(FormulaFitDialogTest, RecordsGiveTheFormulaAndTheirPeakRatio)
 
 TEST_F(FormulaFitDialogTest, ExportWritesWordAndCsv)
 {
-    fit(KnownTable());
+    fit(PastedTable());
     prompts.files.push_back(UserPrompts::FileChoice{folder.filePath(QStringLiteral("fit.docx")), 0});
     prompts.files.push_back(UserPrompts::FileChoice{folder.filePath(QStringLiteral("fit")), 1});
     child<QPushButton>(&dialog, "ButtonExport")->click();
@@ -322,7 +307,7 @@ TEST(FormulaFitWindowTest, FittedFormulaGoesIntoTheNewStormDialog)
     QTimer::singleShot(0, &window, [&window] {
         auto *dialog = window.findChild<TFormFormulaFit *>();
         child<QPlainTextEdit>(dialog, "MemoData")
-            ->setPlainText(KnownTable(11.2967393927278, 0.65432178, 7.3456789, 0.71234567));
+            ->setPlainText(PastedTable(11.2967393927278, 0.65432178, 7.3456789, 0.71234567));
         child<QPushButton>(dialog, "ButtonFit")->click();
         child<QPushButton>(dialog, "ButtonUseFormula")->click();
     });

@@ -16,3 +16,21 @@ inline QByteArray KnownTable()
     }
     return text;
 }
+
+// Annual-maximum samples of the same formula: 25 years from 2000, the year of
+// rank k at the period 1 / (1 − (k + 0.5)/25), depths in mm to 2 decimals for
+// 5, 10, 20 and 60 minutes, cells separated by `separator`, lines by LF.
+inline QByteArray KnownSamples(char separator = ',')
+{
+    QByteArray text =
+        QByteArray("年份") + separator + "5" + separator + "10" + separator + "20" + separator + "60\n";
+    for (int year = 0; year < 25; ++year) {
+        const double p = 1 / (1 - (year + 0.5) / 25.0);
+        text += QByteArray::number(2000 + year);
+        for (int t : {5, 10, 20, 60})
+            text += separator +
+                    QByteArray::number(10 * (1 + 0.8 * std::log10(p)) / std::pow(t + 8.0, 0.7) * t, 'f', 2);
+        text += '\n';
+    }
+    return text;
+}

@@ -6,48 +6,26 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <limits>
 
 namespace {
 
-constexpr std::int64_t DaysFromCivil(int year, int month, int day)
+namespace chrono = std::chrono;
+
+// The days since 1970-01-01 of a valid date.
+std::int64_t DaysOf(int year, int month, int day)
 {
-    year -= month <= 2;
-    const int era = (year >= 0 ? year : year - 399) / 400;
-    const int yoe = year - era * 400;
-    const int doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return std::int64_t(era) * 146097 + doe - 719468;
+    return chrono::sys_days(chrono::year(year) / month / day).time_since_epoch().count();
 }
 
-struct Civil
+// The date of a record minute, and the minute within its day.
+chrono::year_month_day DateOf(std::int32_t minute, int &inDay)
 {
-    int year, month, day;
-};
-
-constexpr Civil CivilFromDays(std::int64_t z)
-{
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int doe = int(z - era * 146097);
-    const int yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int mp = (5 * doy + 2) / 153;
-    const int day = doy - (153 * mp + 2) / 5 + 1;
-    const int month = mp < 10 ? mp + 3 : mp - 9;
-    return {int(era * 400 + yoe + (month <= 2)), month, day};
-}
-
-bool IsLeap(int year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month)
-{
-    static constexpr int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeap(year) ? 29 : Days[month - 1];
+    const auto day = chrono::floor<chrono::days>(chrono::sys_time<chrono::minutes>(chrono::minutes(minute)));
+    inDay = int(minute - chrono::duration_cast<chrono::minutes>(day.time_since_epoch()).count());
+    return chrono::year_month_day(day);
 }
 
 // The years a record may name: any rain gauge's, with room.
@@ -56,8 +34,8 @@ constexpr int LastYear = 2200;
 
 bool ValidTime(int year, int month, int day, int hour, int minute)
 {
-    return year >= FirstYear && year <= LastYear && month >= 1 && month <= 12 && day >= 1 &&
-           day <= DaysInMonth(year, month) && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59;
+    return year >= FirstYear && year <= LastYear && month >= 1 && month <= 12 && day >= 1 && day <= 31 &&
+           (chrono::year(year) / month / day).ok() && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59;
 }
 
 bool IsDigit(char c)
@@ -592,24 +570,23 @@ std::vector<RecordColumn> ParseRecordColumns(const QString &text)
 
 std::int32_t RecordMinute(int year, int month, int day, int hour, int minute)
 {
-    return std::int32_t(DaysFromCivil(year, month, day) * 1440 + hour * 60 + minute);
+    return std::int32_t(DaysOf(year, month, day) * 1440 + hour * 60 + minute);
 }
 
 int RecordYearOf(std::int32_t minute)
 {
-    const std::int64_t days = minute >= 0 ? minute / 1440 : (std::int64_t(minute) - 1439) / 1440;
-    return CivilFromDays(days).year;
+    int inDay = 0;
+    return int(DateOf(minute, inDay).year());
 }
 
 QString RecordTimeText(std::int32_t minute)
 {
-    const std::int64_t days = minute >= 0 ? minute / 1440 : (std::int64_t(minute) - 1439) / 1440;
-    const Civil date = CivilFromDays(days);
-    const int inDay = int(std::int64_t(minute) - days * 1440);
+    int inDay = 0;
+    const chrono::year_month_day date = DateOf(minute, inDay);
     return QStringLiteral("%1-%2-%3 %4:%5")
-        .arg(date.year)
-        .arg(date.month, 2, 10, QChar(u'0'))
-        .arg(date.day, 2, 10, QChar(u'0'))
+        .arg(int(date.year()))
+        .arg(unsigned(date.month()), 2, 10, QChar(u'0'))
+        .arg(unsigned(date.day()), 2, 10, QChar(u'0'))
         .arg(inDay / 60, 2, 10, QChar(u'0'))
         .arg(inDay % 60, 2, 10, QChar(u'0'));
 }

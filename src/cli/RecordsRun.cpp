@@ -147,9 +147,7 @@ RecordProgress progressOnStandardError(const QStringList &paths, CliOutput &outp
 ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, CliOutput &output)
 {
     RecordsRequest request;
-    RecordSamples samples;
-    PeakRatio peak;
-    RainRecord record;
+    RecordAnalysis analysis;
     try {
         request = parseRecords(given, sep);
         // Every file asked for is checked before any is written.
@@ -158,47 +156,39 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
             if (!path->isEmpty())
                 CheckTarget(*path);
         }
-        record =
+        analysis.record =
             ReadRainRecord(request.paths, request.record, progressOnStandardError(request.paths, output));
-        CheckRecordDurations(request.sampling.durations, record.step);
-        output.out(RecordReadLine(record) + u'\n');
-        for (const QString &line : RecordYearLines(record))
+        CheckRecordDurations(request.sampling.durations, analysis.record.step);
+        output.out(RecordReadLine(analysis.record) + u'\n');
+        for (const QString &line : RecordYearLines(analysis.record))
             output.out(line + u'\n');
-        if (record.usedYears() > 0) {
-            samples = TakeRecordSamples(record, request.sampling);
-            peak = MeasurePeakRatio(samples);
+        if (analysis.record.usedYears() > 0) {
+            analysis.samples = TakeRecordSamples(analysis.record, request.sampling);
+            analysis.peak = MeasurePeakRatio(analysis.samples);
         }
     } catch (const PluvionError &error) {
         output.err(error.description() + u'\n');
         return ExitStatus::BadInput;
     }
-    if (samples.years == 0) {
-        output.err(QStringLiteral("出错：没有完整率达到 %1% 的年份，无法取样\n")
-                       .arg(request.record.minCompleteness, 0, 'g', 6));
+    if (analysis.samples.years == 0) {
+        output.err(QStringLiteral("出错：") + NoUsedYearMessage(request.record.minCompleteness) + u'\n');
         return ExitStatus::ComputationFailed;
     }
-    output.out(QStringLiteral("\n样本（%1，mm）：\n").arg(SamplingMethodName(samples.method)));
-    for (const QString &line : RecordSampleLines(samples))
+    output.out(QStringLiteral("\n样本（%1，mm）：\n").arg(SamplingMethodName(analysis.samples.method)));
+    for (const QString &line : RecordSampleLines(analysis.samples))
         output.out(line + u'\n');
     output.out(QStringLiteral("\n峰值比例：\n"));
-    for (const QString &line : PeakRatioLines(peak))
+    for (const QString &line : PeakRatioLines(analysis.peak))
         output.out(line + u'\n');
     output.out(QStringLiteral("\n"));
 
     // The storm saved gets the measured r, as printed, unless --peak gives one.
-    const double r = StormPeakRatio(peak);
+    const double r = StormPeakRatio(analysis.peak);
     if (!given.has("--peak") && IsPeakRatioInside(r))
         request.outputs.storm.storm.peakRatio = r;
-    request.fit.frequency.years = samples.years;
-    return FinishFit(
-        [&] {
-            FitOutcome outcome = FitSamples(RecordSampleTable(samples), request.fit);
-            outcome.records = SummarizeRecords(record, samples, peak);
-            return outcome;
-        },
-        request.outputs, sep, output,
-        [&] {
-            if (!request.samplesPath.isEmpty())
-                WriteRecordSamples(request.samplesPath, samples);
-        });
+    return FinishFit([&] { return FitRecordSamples(analysis, request.fit); }, request.outputs, sep, output,
+                     [&] {
+                         if (!request.samplesPath.isEmpty())
+                             WriteRecordSamples(request.samplesPath, analysis.samples);
+                     });
 }

@@ -18,11 +18,15 @@ RecordAnalysis AnalyseRecords(const QStringList &paths, const RecordSettings &se
     analysis.record = ReadRainRecord(paths, settings, share(0, 0.8));
     CheckRecordDurations(sampling.durations, analysis.record.step);
     if (analysis.record.usedYears() == 0)
-        throw PluvionError(
-            QStringLiteral("没有完整率达到 %1% 的年份，无法取样").arg(settings.minCompleteness, 0, 'g', 6));
+        throw PluvionError(NoUsedYearMessage(settings.minCompleteness));
     analysis.samples = TakeRecordSamples(analysis.record, sampling, share(0.8, 1));
     analysis.peak = MeasurePeakRatio(analysis.samples);
     return analysis;
+}
+
+QString NoUsedYearMessage(double minCompleteness)
+{
+    return QStringLiteral("没有完整率达到 %1% 的年份，无法取样").arg(minCompleteness, 0, 'g', 6);
 }
 
 double StormPeakRatio(const PeakRatio &peak)

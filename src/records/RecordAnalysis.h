@@ -23,6 +23,9 @@ struct RecordAnalysis
 RecordAnalysis AnalyseRecords(const QStringList &paths, const RecordSettings &settings,
                               const RecordSampling &sampling, const RecordProgress &progress = {});
 
+// Why no samples can be taken: no year reaches the completeness threshold.
+QString NoUsedYearMessage(double minCompleteness);
+
 // The measured r as a storm takes it and the results show it: three decimals.
 double StormPeakRatio(const PeakRatio &peak);
 

@@ -49,23 +49,6 @@ int distinctIndex(QList<double> &seen, double value)
 // Moves the legend below the plot, its entries in rows across the chart's
 // width: `perRow` to a row (one period's storms) when they fit, otherwise as
 // many as fit.
-void legendBelow(StyledPlot &chart, int perRow)
-{
-    QCPLegend *legend = chart.legend;
-    chart.plotLayout()->addElement(2, 0, legend);
-    chart.plotLayout()->setRowStretchFactor(2, 0.001);
-    legend->setMargins(QMargins(7, 4, 7, 4));
-    if (legend->itemCount() == 0)
-        return;
-    int itemWidth = 1;
-    for (int i = 0; i < legend->itemCount(); ++i)
-        itemWidth =
-            std::max(itemWidth, legend->item(i)->minimumOuterSizeHint().width() + legend->columnSpacing());
-    const int fit = std::max(1, (chart.width() - 20) / itemWidth);
-    legend->setWrap(perRow > 0 && perRow <= fit ? perRow : fit);
-    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true); // along each row, then the next
-}
-
 } // namespace
 
 std::unique_ptr<StyledPlot> BatchCompareChart(const QList<BatchStorm> &storms, QSize size,
@@ -112,7 +95,7 @@ std::unique_ptr<StyledPlot> BatchCompareChart(const QList<BatchStorm> &storms, Q
     }
     chart->xAxis->setRange(0, longest > 0 ? longest : 1);
     chart->yAxis->setRange(0, highest > 0 ? 1.1 * highest : 1);
-    legendBelow(*chart, colourByPeriod ? int(durations.size()) : 0);
+    PlaceLegendBelow(*chart, 2, colourByPeriod ? int(durations.size()) : 0);
     return chart;
 }
 

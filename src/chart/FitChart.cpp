@@ -17,31 +17,13 @@ QColor PeriodColour(size_t index, size_t count)
     return QColor::fromHsvF(0.66 * (1.0 - share), 0.85, 0.85);
 }
 
-// The legend in a row of its own under the axes, so that it never covers a
-// point: as many entries a row as fit, the rows filled one after the other.
-void PlaceLegendBelow(QCustomPlot &plot, size_t entries)
-{
-    QCPLegend *legend = plot.legend;
-    legend->setVisible(true);
-    legend->setFont(QFont(plot.font().family(), 8));
-    if (legend->layout() != plot.plotLayout()) {
-        plot.axisRect()->insetLayout()->take(legend);
-        plot.plotLayout()->addElement(1, 0, legend);
-        plot.plotLayout()->setRowStretchFactor(1, 0.001);
-        legend->setMargins(QMargins(4, 2, 4, 2));
-    }
-    constexpr int EntryWidth = 62; // "P=100a" with its line, at 8 points
-    const int columns = std::max(1, std::min(int(entries), (plot.width() - 20) / EntryWidth));
-    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
-    legend->setWrap(columns);
-}
-
 } // namespace
 
 void DrawFitChart(QCustomPlot &plot, const FitOutcome &o, bool logAxes)
 {
     plot.clearGraphs();
-    PlaceLegendBelow(plot, o.table.periods.size());
+    plot.legend->setVisible(true);
+    plot.legend->setFont(QFont(plot.font().family(), 8));
     plot.xAxis->setLabel(QStringLiteral("历时 t (min)"));
     plot.yAxis->setLabel(QStringLiteral("暴雨强度 i (mm/min)"));
     const auto scale = logAxes ? QCPAxis::stLogarithmic : QCPAxis::stLinear;
@@ -94,6 +76,8 @@ void DrawFitChart(QCustomPlot &plot, const FitOutcome &o, bool logAxes)
         plot.xAxis->setRange(0, tMax * 1.05);
         plot.yAxis->setRange(0, iMax * 1.1);
     }
+    // The legend in a row of its own under the axes, so that it never covers a point.
+    PlaceLegendBelow(plot, 1);
     plot.replot();
 }
 

@@ -1,5 +1,6 @@
 #include "chart/StyledPlot.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -77,6 +78,27 @@ void StyledPlot::setLogarithmic(QCPAxis *axis)
     axis->setTicker(QSharedPointer<DecadeStepsTicker>(new DecadeStepsTicker));
     axis->setNumberFormat(QStringLiteral("g"));
     axis->setNumberPrecision(6);
+}
+
+void PlaceLegendBelow(QCustomPlot &plot, int row, int perRow)
+{
+    QCPLegend *legend = plot.legend;
+    if (legend->layout() != plot.plotLayout()) {
+        plot.plotLayout()->addElement(row, 0, legend);
+        plot.plotLayout()->setRowStretchFactor(row, 0.001);
+        legend->setMargins(QMargins(7, 4, 7, 4));
+    }
+    if (legend->itemCount() == 0)
+        return;
+    int itemWidth = 1;
+    for (int i = 0; i < legend->itemCount(); ++i) {
+        // A legend wrapped before and emptied since keeps empty cells.
+        if (const QCPAbstractLegendItem *item = legend->item(i))
+            itemWidth = std::max(itemWidth, item->minimumOuterSizeHint().width() + legend->columnSpacing());
+    }
+    const int fit = std::max(1, (plot.width() - 20) / itemWidth);
+    legend->setWrap(perRow > 0 && perRow <= fit ? perRow : fit);
+    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true); // along each row, then the next
 }
 
 DecadeStepsTicker::DecadeStepsTicker() : m_steps{1, 2, 5}

@@ -31,6 +31,12 @@ public:
     void prepareOffScreen(QSize size);
 };
 
+// Moves the legend under the axes, into row `row` of the plot's layout, and
+// wraps its entries into as many columns as the plot's width holds (at most
+// `perRow` when that is above 0), along each row, then the next. Call it once
+// the entries are in the legend; calling it again wraps them anew.
+void PlaceLegendBelow(QCustomPlot &plot, int row, int perRow = 0);
+
 // Ticks for a logarithmic axis: 1, 2 and 5 times every power of ten in the
 // range, the other whole multiples as sub-ticks. A range of less than two
 // such ticks is labelled at every whole multiple, one of more than six

@@ -285,12 +285,12 @@ bool TFormAddNewRainModel::EditStormPercentKeyPress(QChar key) const
 {
     // The locale's decimal separator is let through too, so that a user whose
     // numbers are written with a comma can still type a fraction.
-    return key == QChar(8) || key == u'.' || key == m_separators.decimal || isDigit(key);
+    return key == u'.' || key == m_separators.decimal || isDigit(key);
 }
 
 bool TFormAddNewRainModel::EditStepKeyPress(QChar key) const
 {
-    return key == QChar(8) || isDigit(key);
+    return isDigit(key);
 }
 
 void TFormAddNewRainModel::keyPressEvent(QKeyEvent *event)

@@ -1,9 +1,12 @@
 #include "CliDrawing.h"
 #include "Commands.h"
+#include "RunFiles.h"
 #include "export/PictureFiles.h"
 #include "export/StormBatch.h"
 #include "model/PluvionError.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSize>
 #include <cmath>
 #include <cstdio>
@@ -29,17 +32,35 @@ double longestDuration(const QList<double> &durations)
     return longest;
 }
 
-// Draws one chart and saves it; false, having said why, when it cannot be written.
-template <typename Draw> bool saveChart(const QString &path, Draw draw, CliOutput &output)
+// Draws one chart and stages it.
+template <typename Draw> void saveChart(const QString &path, Draw draw, FileStage &stage)
 {
-    if (path.isEmpty())
-        return true;
+    if (!path.isEmpty())
+        SaveChartPicture(FileTarget(path, &stage), draw());
+}
+
+// The batch's files against each other, the charts and the storm file read;
+// the folder is made first (and removed again on a refusal) so that the
+// charts may go into it.
+void checkFiles(const GivenOptions &given, const CliRequest &request, const StormBatchRequest &batch,
+                const Separators &sep)
+{
+    const QString folder = QDir::cleanPath(request.outFolder);
+    const bool existed = QFileInfo::exists(folder);
     try {
-        SaveChartPicture(path, draw());
-        return true;
-    } catch (const PluvionError &error) {
-        output.err(error.description() + u'\n');
-        return false;
+        RunFiles files;
+        files.input("--open", given.value("--open"));
+        if (existed ? !QFileInfo(folder).isDir() : !QDir().mkpath(folder))
+            throw PluvionError(QStringLiteral("无法创建输出文件夹 \"%1\"").arg(request.outFolder));
+        for (const QString &path : BatchFilePaths(batch, sep))
+            files.output("--out", path);
+        files.output("--compare-chart", request.compareChartPath);
+        files.output("--idf-chart", request.idfChartPath);
+        files.check();
+    } catch (const PluvionError &) {
+        if (!existed)
+            QDir().rmdir(folder);
+        throw;
     }
 }
 
@@ -48,27 +69,47 @@ template <typename Draw> bool saveChart(const QString &path, Draw draw, CliOutpu
 ExitStatus RunBatchCommand(const GivenOptions &given, const Separators &sep, CliOutput &output)
 {
     CliRequest request;
+    StormBatchRequest batch;
+    FileStage stage;
     try {
         request = ParseCliArguments(given, sep);
+        batch.storm = request.storm;
+        batch.periods = request.periods;
+        batch.durations = request.durations;
+        batch.precision = request.precision;
+        batch.calcByShow = request.calcByShow;
+        batch.timeFormat = request.timeFormat;
+        batch.folder = request.outFolder;
+        batch.keepRows = !request.compareChartPath.isEmpty();
+        batch.stage = &stage;
+        checkFiles(given, request, batch, sep);
     } catch (const PluvionError &error) {
         output.err(error.description() + u'\n');
         return ExitStatus::BadInput;
     }
-    StormBatchRequest batch;
-    batch.storm = request.storm;
-    batch.periods = request.periods;
-    batch.durations = request.durations;
-    batch.precision = request.precision;
-    batch.calcByShow = request.calcByShow;
-    batch.timeFormat = request.timeFormat;
-    batch.folder = request.outFolder;
-    batch.keepRows = !request.compareChartPath.isEmpty();
 
     StormBatchOutcome outcome;
     try {
         outcome = RunStormBatch(batch, sep, [&output](const BatchStorm &storm, int place, int count) {
             output.err(progressLine(storm, place, count));
         });
+        const QSize size(request.pictureWidth, request.pictureHeight);
+        saveChart(
+            request.compareChartPath, [&] { return Drawing().batchCompareChart(outcome.storms, size, sep); },
+            stage);
+        saveChart(
+            request.idfChartPath,
+            [&] {
+                return Drawing().batchIdfChart(request.storm, request.periods,
+                                               longestDuration(request.durations), request.idfLogAxes, size,
+                                               sep);
+            },
+            stage);
+        // Every file of the batch is put in place together, once standard
+        // output has taken what it was given.
+        if (!output.finish())
+            return ExitStatus::BadInput;
+        stage.commit();
     } catch (const PluvionError &error) {
         output.err(error.description() + u'\n');
         return ExitStatus::BadInput;
@@ -78,21 +119,5 @@ ExitStatus RunBatchCommand(const GivenOptions &given, const Separators &sep, Cli
                    .arg(outcome.storms.size() - failed)
                    .arg(failed)
                    .arg(outcome.summaryPath));
-
-    const QSize size(request.pictureWidth, request.pictureHeight);
-    bool written = saveChart(
-        request.compareChartPath, [&] { return Drawing().batchCompareChart(outcome.storms, size, sep); },
-        output);
-    written = saveChart(
-                  request.idfChartPath,
-                  [&] {
-                      return Drawing().batchIdfChart(request.storm, request.periods,
-                                                     longestDuration(request.durations), request.idfLogAxes,
-                                                     size, sep);
-                  },
-                  output) &&
-              written;
-    if (!written)
-        return ExitStatus::BadInput;
     return failed > 0 ? ExitStatus::ComputationFailed : ExitStatus::Success;
 }

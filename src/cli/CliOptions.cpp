@@ -96,7 +96,8 @@ constexpr OptionSpec Options[] = {
      "年多个样法的重现期换算为年最大值法的重现期"},
     {"--fit-report", OptionKind::FitOutput, OptionGroup::Fit, "FILE", "写出推求结果：.docx（Word）或 .csv"},
     {"--records", OptionKind::RecordsInput, OptionGroup::Records, "FILE...",
-     "由降雨记录推求样本、峰值比例与公式；可给多个文件或文件夹（其中的 .csv 与 .txt）"},
+     "由降雨记录推求样本、峰值比例与公式；可给多个文件或文件夹（其中的 .csv 与 .txt），"
+     "--records 给出多次时合用全部文件"},
     {"--record-step", OptionKind::RecordsSetting, OptionGroup::Records, "1|5",
      "记录步长（分钟；默认由记录中最常见的时间间隔判断）"},
     {"--record-unit", OptionKind::RecordsSetting, OptionGroup::Records, "mm|0.1mm", "雨量单位（默认 mm）"},
@@ -156,9 +157,10 @@ const OptionSpec *findOption(const QString &name)
     throw PluvionError(message);
 }
 
-double number(const QString &text)
+// The option's value as a number, "." the decimal separator.
+double number(const char *option, const QString &text)
 {
-    return StrToFloat(text, u'.');
+    return CliNumber(option, text);
 }
 
 void requirePictureType(const QString &option, const QString &path)
@@ -188,11 +190,29 @@ QString CliChoice(const QString &option, const QString &value, const QStringList
     return value;
 }
 
-QList<double> CliNumbers(const QString &text)
+double CliNumber(const char *option, const QString &text)
+{
+    double value = 0;
+    if (!TryParseFloat(text, u'.', &value))
+        badArgument(QStringLiteral("%1 的取值应为数（以 . 作小数点），而不是 '%2'")
+                        .arg(QLatin1StringView(option), ValueExcerpt(text)));
+    return value;
+}
+
+int CliInteger(const char *option, const QString &text)
+{
+    int32_t value = 0;
+    if (!TryParseInt32(text, &value))
+        badArgument(QStringLiteral("%1 的取值应为整数，而不是 '%2'")
+                        .arg(QLatin1StringView(option), ValueExcerpt(text)));
+    return value;
+}
+
+QList<double> CliNumbers(const char *option, const QString &text)
 {
     QList<double> list;
     for (const QString &item : text.split(u','))
-        list.append(number(item));
+        list.append(CliNumber(option, item));
     return list;
 }
 
@@ -218,11 +238,17 @@ GivenOptions ReadCliOptions(const QStringList &arguments)
         // An empty file name names no file: "--csv ''" is as good as no value.
         if (value.isEmpty() && namesFile(option->kind))
             badArgument(QStringLiteral("参数 %1 缺少取值").arg(name));
+        // A value given twice would leave one of them unused without a word;
+        // only the records' files add up, however often they are named.
+        const bool several = option->kind == OptionKind::RecordsInput;
+        if (!several && given.values.contains(name))
+            badArgument(QStringLiteral("参数 %1 重复给出（'%2' 与 '%3'），只能给一次")
+                            .arg(name, ValueExcerpt(given.values.value(name)), ValueExcerpt(value)));
         given.values.insert(name, value);
         // Several files: every value up to the next option.
-        if (option->kind == OptionKind::RecordsInput) {
+        if (several) {
             QStringList &list = given.lists[name];
-            list = {value};
+            list.append(value);
             while (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QStringLiteral("--")) &&
                    arguments[i + 1] != QStringLiteral("-h")) {
                 if (arguments[i + 1].isEmpty())
@@ -258,18 +284,18 @@ void applyOptions(const GivenOptions &given, CliRequest &request, const Separato
     }
     if (given.has("--a1")) {
         // The parameter in the form the storm is entered in, as the dialog takes it.
-        const double typed = number(given.value("--a1"));
+        const double typed = number("--a1", given.value("--a1"));
         if (storm.form == FormulaForm::Flow)
             storm.setA1Flow(typed);
         else
             storm.setA1(typed);
     }
     if (given.has("--c"))
-        storm.c = number(given.value("--c"));
+        storm.c = number("--c", given.value("--c"));
     if (given.has("--b"))
-        storm.b = number(given.value("--b"));
+        storm.b = number("--b", given.value("--b"));
     if (given.has("--n"))
-        storm.n = number(given.value("--n"));
+        storm.n = number("--n", given.value("--n"));
     if (given.has("--log")) {
         storm.log = CliChoice(QStringLiteral("--log"), given.value("--log"),
                               {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
@@ -277,25 +303,25 @@ void applyOptions(const GivenOptions &given, CliRequest &request, const Separato
                         : Logarithm::Lg;
     }
     if (request.batch) {
-        request.periods =
-            given.has("--period") ? CliNumbers(given.value("--period")) : QList<double>{storm.period};
-        request.durations =
-            given.has("--duration") ? CliNumbers(given.value("--duration")) : QList<double>{storm.duration};
+        request.periods = given.has("--period") ? CliNumbers("--period", given.value("--period"))
+                                                : QList<double>{storm.period};
+        request.durations = given.has("--duration") ? CliNumbers("--duration", given.value("--duration"))
+                                                    : QList<double>{storm.duration};
     } else {
         if (given.has("--period"))
-            storm.period = number(given.value("--period"));
+            storm.period = number("--period", given.value("--period"));
         if (given.has("--duration"))
-            storm.duration = number(given.value("--duration"));
+            storm.duration = number("--duration", given.value("--duration"));
     }
     if (given.has("--peak")) {
         // The same rule as the new-storm dialog's: a typed peak ratio lies
         // strictly between 0 and 1.
-        storm.peakRatio = number(given.value("--peak"));
+        storm.peakRatio = number("--peak", given.value("--peak"));
         if (!IsPeakRatioInside(storm.peakRatio))
             badArgument(QStringLiteral("峰值比例只能取值(0~1)之间，不包括0和1"));
     }
     if (given.has("--step"))
-        storm.step = StrToInt(given.value("--step"));
+        storm.step = CliInteger("--step", given.value("--step"));
     if (given.has("--mode")) {
         storm.mode =
             CliChoice(QStringLiteral("--mode"), given.value("--mode"),
@@ -304,7 +330,7 @@ void applyOptions(const GivenOptions &given, CliRequest &request, const Separato
                 : CalcMode::Instant;
     }
     if (given.has("--precision"))
-        request.precision = StrToInt(given.value("--precision"));
+        request.precision = CliInteger("--precision", given.value("--precision"));
     if (given.has("--time-format")) {
         request.timeFormat =
             CliChoice(QStringLiteral("--time-format"), given.value("--time-format"),

@@ -98,8 +98,12 @@ GivenOptions ReadCliOptions(const QStringList &arguments);
 // `value` when it is one of `allowed`; otherwise PluvionError
 // "<option> 的取值应为 a|b，而不是 '<value>'".
 QString CliChoice(const QString &option, const QString &value, const QStringList &allowed);
-// A comma-separated list of numbers: "1,2,5".
-QList<double> CliNumbers(const QString &text);
+// The option's value as a number ("." the decimal separator) or a whole
+// number; PluvionError "<option> 的取值应为数…，而不是 '<value>'" otherwise.
+double CliNumber(const char *option, const QString &text);
+int CliInteger(const char *option, const QString &text);
+// The option's comma-separated list of numbers: "1,2,5".
+QList<double> CliNumbers(const char *option, const QString &text);
 
 // Makes the storm command's or the batch's request of the options: the storm
 // file first when --open names one, then every other parameter over it.

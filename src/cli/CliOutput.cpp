@@ -1,5 +1,7 @@
 #include "CliOutput.h"
 
+#include "io/FileBytes.h"
+
 #include <QtGlobal>
 #include <cerrno>
 #include <fcntl.h>
@@ -23,6 +25,8 @@ void CliOutput::err(const QString &text)
 
 bool CliOutput::finish()
 {
+    if (m_reported)
+        return false;
     if (!m_failed) {
         errno = 0;
         if (flushOut())
@@ -34,8 +38,9 @@ bool CliOutput::finish()
     if (m_error == EBADF)
         message += QStringLiteral("：标准输出已关闭");
     else if (m_error != 0)
-        message += QStringLiteral("：") + qt_error_string(m_error);
+        message += QStringLiteral("：") + SystemErrorReason(m_error);
     err(message + u'\n');
+    m_reported = true;
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <cerrno>
 #include <cstdio>
 
 // Standard output and standard error of one run of pluvion-cli. Every command
@@ -21,7 +22,9 @@ public:
 
     // Sends what is left for standard output; false, having said why on
     // standard error ("出错：无法写入标准输出：" and the reason), when any of it
-    // could not be written.
+    // could not be written. A run asks before it puts its files in place, so
+    // that a failed standard output leaves them as they were; asked again,
+    // it says nothing more.
     bool finish();
 
 protected:
@@ -33,6 +36,7 @@ protected:
 
 private:
     bool m_failed = false;
+    bool m_reported = false;
     int m_error = 0;
 };
 
@@ -60,10 +64,17 @@ class CapturedStreams final : public CliOutput
 public:
     QByteArray outBytes;
     QByteArray errBytes;
+    // A standard output that takes this many bytes and then fails as a
+    // closed pipe does; negative for one that never fails.
+    qsizetype outCapacity = -1;
 
 protected:
     bool writeOut(QByteArrayView bytes) override
     {
+        if (outCapacity >= 0 && outBytes.size() + bytes.size() > outCapacity) {
+            errno = EPIPE;
+            return false;
+        }
         outBytes.append(bytes);
         return true;
     }

@@ -3,6 +3,7 @@
 #include "CliOptions.h"
 #include "CliOutput.h"
 #include "fit/FitCase.h"
+#include "io/FileBytes.h"
 
 #include <functional>
 
@@ -37,7 +38,10 @@ void ParseFrequencyOptions(const GivenOptions &given, FitSettings &settings);
 FitOutputs ParseFitOutputs(const GivenOptions &given, const Separators &sep);
 
 // Runs `fit`, checks the storm with the fitted formula, prints the formula and
-// the accuracy table, then writes the report, the storm and what `writeMore`
-// writes. Every target has been checked before. The exit status.
+// the accuracy table (and on standard error the single-period formulas that
+// did not converge), then writes the report and the storm into `stage`, and
+// puts every file of the stage in place once standard output has taken what
+// it was given. When the fit fails, what the stage already holds is put in
+// place all the same. Every target has been checked before. The exit status.
 ExitStatus FinishFit(const std::function<FitOutcome()> &fit, const FitOutputs &outputs, const Separators &sep,
-                     CliOutput &output, const std::function<void()> &writeMore = {});
+                     CliOutput &output, FileStage &stage);

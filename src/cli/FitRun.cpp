@@ -4,6 +4,7 @@
 #include "CliDrawing.h"
 #include "Commands.h"
 #include "FitOutputs.h"
+#include "RunFiles.h"
 #include "export/CalcReport.h"
 #include "export/FitReport.h"
 #include "fit/FitCase.h"
@@ -35,15 +36,21 @@ std::vector<double> fitPeriods(const QString &text)
 {
     std::vector<double> periods;
     std::set<double> seen;
-    for (const double period : CliNumbers(text)) {
-        if (!(std::isfinite(period) && period > 0))
-            refuse(QStringLiteral("--fit-periods 的重现期应为正数，而不是 '%1'").arg(ValueExcerpt(text)));
+    for (const double period : CliNumbers("--fit-periods", text)) {
+        if (!(std::isfinite(period) && period > 0 && period <= MaxTablePeriod))
+            refuse(QStringLiteral("--fit-periods 的重现期应为大于 0、至多 %1 年的数，而不是 '%2'")
+                       .arg(MaxTablePeriod)
+                       .arg(ValueExcerpt(text)));
         if (!seen.insert(period).second)
             refuse(QStringLiteral("--fit-periods 的重现期 %1 重复").arg(period));
         periods.push_back(period);
     }
     if (periods.size() < 2)
         refuse(QStringLiteral("--fit-periods 至少需要两个不同的重现期"));
+    if (periods.size() > size_t(MaxTablePeriods))
+        refuse(QStringLiteral("--fit-periods 有 %1 个重现期，超过上限 %2 个")
+                   .arg(periods.size())
+                   .arg(MaxTablePeriods));
     return periods;
 }
 
@@ -86,7 +93,7 @@ FitRequest parseFit(const GivenOptions &given, const Separators &sep)
     if (multiple) {
         if (!given.has("--years"))
             refuse(QStringLiteral("--samples annual-multiple 需要 --years 给出资料年数"));
-        frequency.years = StrToInt(given.value("--years"));
+        frequency.years = CliInteger("--years", given.value("--years"));
         if (frequency.years < 1 || frequency.years > MaxRecordYears)
             refuse(QStringLiteral("--years 应为 1 至 %1 之间的整数").arg(MaxRecordYears));
         frequency.annualMaximumPeriods = given.flag("--annual-max-periods");
@@ -161,12 +168,40 @@ FitOutputs ParseFitOutputs(const GivenOptions &given, const Separators &sep)
     for (const char *fitFlag : {"--fit-depth", "--annual-max-periods"})
         stormOptions.flags.remove(QLatin1StringView(fitFlag));
     request.storm = ParseCliArguments(stormOptions, sep);
+    // The storm saved with the fitted formula: parameters that can make no
+    // storm are the user's to mend, told before anything is fitted.
+    const Storm &storm = request.storm.storm;
+    const auto givenText = [&](const char *option, const QString &fallback) {
+        return given.has(option) ? given.value(option) : fallback;
+    };
+    if (!(std::isfinite(storm.period) && storm.period > 0))
+        refuse(QStringLiteral("--period 的重现期应为大于 0 的年数，而不是 '%1'")
+                   .arg(ValueExcerpt(givenText("--period", QString::number(storm.period)))));
+    if (!(std::isfinite(storm.duration) && storm.duration > 0))
+        refuse(QStringLiteral("--duration 的降雨历时应为大于 0 的分钟数，而不是 '%1'")
+                   .arg(ValueExcerpt(givenText("--duration", QString::number(storm.duration)))));
+    if (storm.step < 1)
+        refuse(QStringLiteral("--step 的计算步长应为正的整分钟数，而不是 '%1'")
+                   .arg(ValueExcerpt(givenText("--step", QString::number(storm.step)))));
     return request;
 }
 
 ExitStatus FinishFit(const std::function<FitOutcome()> &fit, const FitOutputs &outputs, const Separators &sep,
-                     CliOutput &output, const std::function<void()> &writeMore)
+                     CliOutput &output, FileStage &stage)
 {
+    // What is already staged (the samples taken from records) is kept
+    // whatever the fit does; the fit's own files only with a fit.
+    const auto commitStaged = [&](ExitStatus status) {
+        if (!output.finish())
+            return ExitStatus::BadInput;
+        try {
+            stage.commit();
+        } catch (const PluvionError &error) {
+            output.err(error.description() + u'\n');
+            return ExitStatus::BadInput;
+        }
+        return status;
+    };
     FitOutcome outcome;
     Storm fittedStorm;
     try {
@@ -174,6 +209,8 @@ ExitStatus FinishFit(const std::function<FitOutcome()> &fit, const FitOutputs &o
         // The storm saved with the fitted formula goes through the storm's
         // own checks: one the generator refuses is not saved.
         if (!outputs.storm.saveStormPath.isEmpty()) {
+            if (const auto refusal = ChicagoStormRefusal(outcome.total))
+                throw PluvionError(QStringLiteral("推求的公式不能保存为雨型：") + *refusal);
             fittedStorm = StormWithFormula(outputs.storm.storm, outcome.total);
             Storm computed = fittedStorm;
             RainPoints points;
@@ -182,26 +219,26 @@ ExitStatus FinishFit(const std::function<FitOutcome()> &fit, const FitOutputs &o
         }
     } catch (const PluvionError &error) {
         output.err(QStringLiteral("出错：") + error.description() + u'\n');
-        return ExitStatus::ComputationFailed;
+        return commitStaged(ExitStatus::ComputationFailed);
     }
     for (const QString &line : FitSummaryLines(outcome))
         output.out(line + u'\n');
+    for (const QString &line : NonConvergedPeriodLines(outcome))
+        output.err(line + u'\n');
 
     try {
         if (outputs.reportKind == ReportKind::Csv)
-            WriteFitReportCsv(outputs.reportPath, outcome);
+            WriteFitReportCsv(FileTarget(outputs.reportPath, &stage), outcome);
         else if (outputs.reportKind == ReportKind::Word)
-            WriteFitReportDocx(outputs.reportPath, outcome,
+            WriteFitReportDocx(FileTarget(outputs.reportPath, &stage), outcome,
                                Drawing().fitChartPng(outcome, ReportPictureSize, false));
         if (!outputs.storm.saveStormPath.isEmpty())
-            WriteStormFile(outputs.storm.saveStormPath, fittedStorm, sep);
-        if (writeMore)
-            writeMore();
+            WriteStormFile(FileTarget(outputs.storm.saveStormPath, &stage), fittedStorm, sep);
     } catch (const PluvionError &error) {
         output.err(error.description() + u'\n');
         return ExitStatus::BadInput;
     }
-    return ExitStatus::Success;
+    return commitStaged(ExitStatus::Success);
 }
 
 ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOutput &output)
@@ -212,10 +249,12 @@ ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOu
     try {
         request = parseFit(given, sep);
         // Every file asked for is checked before any is written.
-        for (const QString *path : {&request.outputs.reportPath, &request.outputs.storm.saveStormPath}) {
-            if (!path->isEmpty())
-                CheckTarget(*path);
-        }
+        RunFiles files;
+        files.input("--fit", request.file);
+        files.input("--open", given.value("--open"), "--save-storm");
+        files.output("--fit-report", request.outputs.reportPath);
+        files.output("--save-storm", request.outputs.storm.saveStormPath);
+        files.check();
         const QByteArray bytes = ReadFileBytes(request.file, FitFileLimit);
         // Data plainly of the other layout are fitted as asked, with a word on what they look like.
         if (const auto apparent = ApparentInputKind(bytes); apparent && *apparent != request.settings.input)
@@ -232,10 +271,11 @@ ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOu
         output.err(error.description() + u'\n');
         return ExitStatus::BadInput;
     }
+    FileStage stage;
     return FinishFit(
         [&] {
             return request.settings.input == FitInputKind::Table ? FitTable(table, request.settings)
                                                                  : FitSamples(samples, request.settings);
         },
-        request.outputs, sep, output);
+        request.outputs, sep, output, stage);
 }

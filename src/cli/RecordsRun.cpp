@@ -3,6 +3,7 @@
 // does; the storm saved with the fitted formula gets the measured r.
 #include "Commands.h"
 #include "FitOutputs.h"
+#include "RunFiles.h"
 #include "io/FileBytes.h"
 #include "model/PluvionError.h"
 #include "records/RecordAnalysis.h"
@@ -30,7 +31,7 @@ struct RecordsRequest
 
 double positiveNumber(const char *option, const QString &text, double high)
 {
-    const double value = StrToFloat(text, u'.');
+    const double value = CliNumber(option, text);
     if (!(std::isfinite(value) && value > 0 && value <= high))
         refuse(QStringLiteral("%1 应为大于 0、至多 %2 的数，而不是 '%3'")
                    .arg(QLatin1StringView(option))
@@ -75,7 +76,7 @@ RecordsRequest parseRecords(const GivenOptions &given, const Separators &sep)
         record.format.columns = ParseRecordColumns(given.value("--records-columns"));
     if (given.has("--min-completeness")) {
         const QString text = given.value("--min-completeness");
-        record.minCompleteness = StrToFloat(text, u'.');
+        record.minCompleteness = CliNumber("--min-completeness", text);
         if (!(record.minCompleteness >= 0 && record.minCompleteness <= 100))
             refuse(QStringLiteral("--min-completeness 应为 0 至 100 之间的百分数，而不是 '%1'")
                        .arg(ValueExcerpt(text)));
@@ -89,13 +90,19 @@ RecordsRequest parseRecords(const GivenOptions &given, const Separators &sep)
     request.fit.input = FitInputKind::Samples;
     if (given.has("--durations")) {
         sampling.durations.clear();
-        for (const double duration : CliNumbers(given.value("--durations"))) {
+        for (const double duration : CliNumbers("--durations", given.value("--durations"))) {
             if (!(duration >= 1 && duration <= MaxRecordDuration && duration == std::floor(duration)))
                 refuse(QStringLiteral("--durations 的历时应为 1 至 %1 之间的整分钟数，而不是 '%2'")
                            .arg(MaxRecordDuration)
                            .arg(ValueExcerpt(given.value("--durations"))));
             sampling.durations.push_back(int(duration));
         }
+        // The fit takes at most this many durations; more would be taken
+        // from the records only to be refused.
+        if (sampling.durations.size() > size_t(MaxTableDurations))
+            refuse(QStringLiteral("--durations 有 %1 个历时，超过上限 %2 个")
+                       .arg(sampling.durations.size())
+                       .arg(MaxTableDurations));
     }
     if (given.has("--samples") &&
         CliChoice(QStringLiteral("--samples"), given.value("--samples"),
@@ -105,9 +112,15 @@ RecordsRequest parseRecords(const GivenOptions &given, const Separators &sep)
         frequency.sampling = SamplingMethod::AnnualMultiple;
         frequency.distribution = FrequencyDistribution::Exponential;
         frequency.annualMaximumPeriods = given.flag("--annual-max-periods");
-        if (given.has("--sample-count"))
-            sampling.count =
-                int(positiveNumber("--sample-count", given.value("--sample-count"), MaxSamplesPerDuration));
+        if (given.has("--sample-count")) {
+            const QString text = given.value("--sample-count");
+            int32_t count = 0;
+            if (!TryParseInt32(text, &count) || count < 1 || count > MaxSamplesPerDuration)
+                refuse(QStringLiteral("--sample-count 应为 1 至 %1 之间的整数，而不是 '%2'")
+                           .arg(MaxSamplesPerDuration)
+                           .arg(ValueExcerpt(text)));
+            sampling.count = count;
+        }
     } else {
         for (const char *multipleOnly : {"--sample-count", "--annual-max-periods"}) {
             if (given.has(multipleOnly) || given.flag(multipleOnly))
@@ -151,11 +164,14 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
     try {
         request = parseRecords(given, sep);
         // Every file asked for is checked before any is written.
-        for (const QString *path :
-             {&request.outputs.reportPath, &request.outputs.storm.saveStormPath, &request.samplesPath}) {
-            if (!path->isEmpty())
-                CheckTarget(*path);
-        }
+        RunFiles files;
+        for (const QString &path : RecordFilesOf(request.paths))
+            files.input("--records", path);
+        files.input("--open", given.value("--open"), "--save-storm");
+        files.output("--fit-report", request.outputs.reportPath);
+        files.output("--save-storm", request.outputs.storm.saveStormPath);
+        files.output("--save-samples", request.samplesPath);
+        files.check();
         analysis.record =
             ReadRainRecord(request.paths, request.record, progressOnStandardError(request.paths, output));
         CheckRecordDurations(request.sampling.durations, analysis.record.step);
@@ -186,9 +202,15 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
     const double r = StormPeakRatio(analysis.peak);
     if (!given.has("--peak") && IsPeakRatioInside(r))
         request.outputs.storm.storm.peakRatio = r;
+    // The samples are kept once taken, whatever the fit does with them.
+    FileStage stage;
+    try {
+        if (!request.samplesPath.isEmpty())
+            WriteRecordSamples(FileTarget(request.samplesPath, &stage), analysis.samples);
+    } catch (const PluvionError &error) {
+        output.err(error.description() + u'\n');
+        return ExitStatus::BadInput;
+    }
     return FinishFit([&] { return FitRecordSamples(analysis, request.fit); }, request.outputs, sep, output,
-                     [&] {
-                         if (!request.samplesPath.isEmpty())
-                             WriteRecordSamples(request.samplesPath, analysis.samples);
-                     });
+                     stage);
 }

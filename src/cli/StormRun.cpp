@@ -2,6 +2,7 @@
 // files the window's commands write.
 #include "CliDrawing.h"
 #include "Commands.h"
+#include "RunFiles.h"
 #include "export/CalcReport.h"
 #include "export/CsvExport.h"
 #include "export/DataDocument.h"
@@ -96,10 +97,12 @@ void printFormulaDepth(const Storm &storm, const CliRequest &request, const Sepa
                    QStringLiteral("mm\n"));
 }
 
-// Writes the exports the request asks for, as the window's commands write them.
+// Writes the exports the request asks for, as the window's commands write
+// them, each complete beside its target in `stage`.
 void writeExports(const RainPoints &points, const Storm &storm, const CliRequest &request,
-                  const Separators &sep, CliOutput &output)
+                  const Separators &sep, CliOutput &output, FileStage &stage)
 {
+    const auto staged = [&stage](const QString &path) { return FileTarget(path, &stage); };
     // The rows' texts are formed only for the outputs asked for, and the
     // CSV and SWMM files a piece at a time as they are written.
     const PointRows rows(points, request.timeFormat, request.precision, sep);
@@ -107,28 +110,28 @@ void writeExports(const RainPoints &points, const Storm &storm, const CliRequest
     if (request.csvPath == StandardOutputPath)
         StreamCsv(rows, request.timeFormat, toOutput);
     else if (!request.csvPath.isEmpty())
-        WriteCsvFile(request.csvPath, rows, request.timeFormat);
+        WriteCsvFile(staged(request.csvPath), rows, request.timeFormat);
     if (request.swmmPath == StandardOutputPath)
         StreamSwmmFragment(storm, toOutput);
     else if (!request.swmmPath.isEmpty())
-        WriteSwmmFile(request.swmmPath, storm);
+        WriteSwmmFile(staged(request.swmmPath), storm);
     if (!request.swmmPath.isEmpty()) {
         if (const auto note = SwmmModeNote(storm))
             output.err(*note + u'\n');
     }
     if (!request.dataDocxPath.isEmpty())
-        WriteDataDocument(request.dataDocxPath, WordTableTexts(rows), request.timeFormat);
+        WriteDataDocument(staged(request.dataDocxPath), WordTableTexts(rows), request.timeFormat);
     if (!request.drawsChart())
         return;
     const CliDrawing &drawing = Drawing();
     const ChartScene scene = drawing.stormScene(points, storm, request.precision, sep);
     if (!request.reportPath.isEmpty()) {
         const QByteArray png = EncodePicture(drawing.renderChart(scene, ReportPictureSize), PictureType::Png);
-        WriteCalcReport(request.reportPath, storm, request.precision, WordTableTexts(rows),
+        WriteCalcReport(staged(request.reportPath), storm, request.precision, WordTableTexts(rows),
                         request.timeFormat, png, sep);
     }
     if (!request.picturePath.isEmpty())
-        SaveChartPicture(request.picturePath,
+        SaveChartPicture(staged(request.picturePath),
                          drawing.renderChart(scene, QSize(request.pictureWidth, request.pictureHeight)));
 }
 
@@ -140,13 +143,15 @@ ExitStatus RunStormCommand(const GivenOptions &given, const Separators &sep, Cli
     try {
         request = ParseCliArguments(given, sep);
         // Every file asked for is checked before any is written.
-        for (const QString *path : {&request.saveStormPath, &request.csvPath, &request.swmmPath,
-                                    &request.dataDocxPath, &request.reportPath, &request.picturePath}) {
-            if (!path->isEmpty() && *path != StandardOutputPath)
-                CheckTarget(*path);
-        }
-        if (!request.saveStormPath.isEmpty())
-            WriteStormFile(request.saveStormPath, request.storm, sep);
+        RunFiles files;
+        files.input("--open", given.value("--open"), "--save-storm");
+        files.output("--save-storm", request.saveStormPath);
+        files.output("--csv", request.csvPath);
+        files.output("--swmm", request.swmmPath);
+        files.output("--data-docx", request.dataDocxPath);
+        files.output("--report", request.reportPath);
+        files.output("--picture", request.picturePath);
+        files.check();
     } catch (const PluvionError &error) {
         output.err(error.description() + u'\n');
         return ExitStatus::BadInput;
@@ -160,6 +165,7 @@ ExitStatus RunStormCommand(const GivenOptions &given, const Separators &sep, Cli
     const auto failure = CalcRainPoints(request.storm, points, request.calcByShow, request.precision);
     if (printsTable)
         printRows(points, request, sep, output);
+    // A storm that cannot be computed writes no file, its storm file included.
     if (failure) {
         output.err(QStringLiteral("出错：") + *failure + u'\n');
         return ExitStatus::ComputationFailed;
@@ -173,8 +179,16 @@ ExitStatus RunStormCommand(const GivenOptions &given, const Separators &sep, Cli
         output.err(QStringLiteral("出错：") + error.description() + u'\n');
         return ExitStatus::ComputationFailed;
     }
+    // Every file is written beside its target first and put in place only
+    // when all are complete and standard output has taken what it was given.
     try {
-        writeExports(points, request.storm, request, sep, output);
+        FileStage stage;
+        if (!request.saveStormPath.isEmpty())
+            WriteStormFile(FileTarget(request.saveStormPath, &stage), request.storm, sep);
+        writeExports(points, request.storm, request, sep, output, stage);
+        if (!output.finish())
+            return ExitStatus::BadInput;
+        stage.commit();
     } catch (const PluvionError &error) {
         if (error.kind() == PluvionErrorKind::OutOfMemory) {
             output.err(QStringLiteral("出错：") + error.description() + u'\n');

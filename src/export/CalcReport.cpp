@@ -101,9 +101,9 @@ void WriteCalcReport(QIODevice &target, const Storm &storm, int precision, const
                      ReportPictureStep(chartPng));
 }
 
-void WriteCalcReport(const QString &path, const Storm &storm, int precision, const TableRows &rows,
+void WriteCalcReport(const FileTarget &target, const Storm &storm, int precision, const TableRows &rows,
                      int timeFormat, const QByteArray &chartPng, const Separators &sep)
 {
-    FillWordTemplate(ReportTemplateName(), path, ReportEditStep(storm, precision, rows, timeFormat, sep),
+    FillWordTemplate(ReportTemplateName(), target, ReportEditStep(storm, precision, rows, timeFormat, sep),
                      ReportPictureStep(chartPng));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "WordTemplate.h"
+#include "io/FileBytes.h"
 #include "model/NumberForms.h"
 #include "model/Storm.h"
 
@@ -44,5 +45,5 @@ void WriteCalcReport(QIODevice &target, const Storm &storm, int precision, const
 
 // As above, to the file `path` (see FillWordTemplate for how an existing file
 // is replaced). The caller applies WordDocumentPath to the chosen name first.
-void WriteCalcReport(const QString &path, const Storm &storm, int precision, const TableRows &rows,
+void WriteCalcReport(const FileTarget &target, const Storm &storm, int precision, const TableRows &rows,
                      int timeFormat, const QByteArray &chartPng, const Separators &sep = {});

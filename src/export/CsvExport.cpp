@@ -149,16 +149,16 @@ void WriteCsv(QIODevice &device, const TableRowSource &rows, int timeFormat)
     });
 }
 
-void WriteCsvFile(const QString &path, const TableRows &rows, int timeFormat)
+void WriteCsvFile(const FileTarget &target, const TableRows &rows, int timeFormat)
 {
-    WriteCsvFile(path, ListedRows(rows), timeFormat);
+    WriteCsvFile(target, ListedRows(rows), timeFormat);
 }
 
-void WriteCsvFile(const QString &path, const TableRowSource &rows, int timeFormat)
+void WriteCsvFile(const FileTarget &target, const TableRowSource &rows, int timeFormat)
 {
     // Refused before anything is written when GBK is missing.
     LegacyEncoder{};
-    FileWriter writer(path);
+    FileWriter writer(target);
     StreamCsv(rows, timeFormat, [&](QByteArrayView chunk) { writer.write(chunk); });
     writer.commit();
 }

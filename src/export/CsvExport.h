@@ -1,5 +1,6 @@
 #pragma once
 
+#include "io/FileBytes.h"
 #include "model/NumberForms.h"
 #include "model/ShownTexts.h"
 #include "model/Storm.h"
@@ -85,5 +86,5 @@ void WriteCsv(QIODevice &device, const TableRowSource &rows, int timeFormat);
 // Writes the file at `path`, creating it or replacing it as a whole (a
 // failure leaves any previous file as it was). Raises PluvionError
 // "Cannot create file "<path>". <reason>".
-void WriteCsvFile(const QString &path, const TableRows &rows, int timeFormat);
-void WriteCsvFile(const QString &path, const TableRowSource &rows, int timeFormat);
+void WriteCsvFile(const FileTarget &target, const TableRows &rows, int timeFormat);
+void WriteCsvFile(const FileTarget &target, const TableRowSource &rows, int timeFormat);

@@ -23,7 +23,7 @@ void WriteDataDocument(QIODevice &target, const TableRows &rows, int timeFormat)
     FillWordTemplate(DataTemplateName(), target, TableRowsStep(rows, timeFormat));
 }
 
-void WriteDataDocument(const QString &path, const TableRows &rows, int timeFormat)
+void WriteDataDocument(const FileTarget &target, const TableRows &rows, int timeFormat)
 {
-    FillWordTemplate(DataTemplateName(), path, TableRowsStep(rows, timeFormat));
+    FillWordTemplate(DataTemplateName(), target, TableRowsStep(rows, timeFormat));
 }

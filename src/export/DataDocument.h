@@ -1,6 +1,7 @@
 #pragma once
 
 #include "WordTemplate.h"
+#include "io/FileBytes.h"
 #include "model/NumberForms.h"
 #include "model/Storm.h"
 
@@ -23,4 +24,4 @@ void WriteDataDocument(QIODevice &target, const TableRows &rows, int timeFormat)
 // Writes the data document to the file `path` (see FillWordTemplate for how
 // an existing file is replaced). The caller applies WordDocumentPath to the
 // chosen name first. Raises PluvionError on failure.
-void WriteDataDocument(const QString &path, const TableRows &rows, int timeFormat);
+void WriteDataDocument(const FileTarget &target, const TableRows &rows, int timeFormat);

@@ -159,6 +159,8 @@ QStringList FitReportCsvLines(const FitOutcome &o)
         lines << QString();
     }
     lines << line({QStringLiteral("总公式"), FormulaText(o.total)});
+    if (const auto refusal = ChicagoStormRefusal(o.total))
+        lines << line({QStringLiteral("注意"), *refusal});
     lines << QStringLiteral("A1,") + Number(o.total.a1) << QStringLiteral("C,") + Number(o.total.c)
           << QStringLiteral("b,") + Number(o.total.b) << QStringLiteral("n,") + Number(o.total.n)
           << QStringLiteral("对数,") +
@@ -171,6 +173,8 @@ QStringList FitReportCsvLines(const FitOutcome &o)
     };
     table(QStringLiteral("精度检验"), AccuracyTable(o));
     table(QStringLiteral("单一重现期公式 i=A/(t+b)^n"), PeriodFormulaTable(o));
+    for (const QString &note : NonConvergedPeriodLines(o))
+        lines << line({note});
     if (o.settings.input == FitInputKind::Samples)
         table(QStringLiteral("分布拟合优度（样本与频率曲线的均方根偏差，mm）"), GoodnessTable(o));
     lines << QString() << QStringLiteral("i–t–P表（mm/min）");
@@ -178,9 +182,9 @@ QStringList FitReportCsvLines(const FitOutcome &o)
     return lines;
 }
 
-void WriteFitReportCsv(const QString &path, const FitOutcome &outcome)
+void WriteFitReportCsv(const FileTarget &target, const FitOutcome &outcome)
 {
-    WriteFileBytes(path, EncodeLegacyLines(FitReportCsvLines(outcome)));
+    WriteFileBytes(target, EncodeLegacyLines(FitReportCsvLines(outcome)));
 }
 
 QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
@@ -210,6 +214,8 @@ QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
                  .arg(logName));
     body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("二、拟合结果"));
     body += Body(QStringLiteral("总公式：") + FormulaText(o.total));
+    if (const auto refusal = ChicagoStormRefusal(o.total))
+        body += Body(QStringLiteral("注意：") + *refusal);
     body += Table({QStringLiteral("参数"), QStringLiteral("数值")},
                   {{QStringLiteral("A1"), Number(o.total.a1)},
                    {QStringLiteral("C"), Number(o.total.c)},
@@ -220,6 +226,8 @@ QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
     {
         const FitResultTable t = PeriodFormulaTable(o);
         body += Table(t.header, t.rows);
+        for (const QString &note : NonConvergedPeriodLines(o))
+            body += Body(note);
     }
     if (o.settings.input == FitInputKind::Samples) {
         body += Body(QStringLiteral("分布拟合优度（样本与频率曲线的均方根偏差，mm）："));
@@ -262,7 +270,7 @@ QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
            body + sectionProperties + QStringLiteral("</w:body></w:document>");
 }
 
-void WriteFitReportDocx(const QString &path, const FitOutcome &outcome, const QByteArray &chartPng)
+void WriteFitReportDocx(const FileTarget &target, const FitOutcome &outcome, const QByteArray &chartPng)
 {
     const auto edit = [&outcome, &chartPng](const QString &document, const QString &) {
         static const QRegularExpression section(QStringLiteral("<w:sectPr>.*</w:sectPr>"),
@@ -277,7 +285,7 @@ void WriteFitReportDocx(const QString &path, const FitOutcome &outcome, const QB
         }
         return text;
     };
-    FillWordTemplate(ReportTemplateName(), path, edit, ReportPictureStep(chartPng));
+    FillWordTemplate(ReportTemplateName(), target, edit, ReportPictureStep(chartPng));
 }
 
 QString FitReportProposedName()

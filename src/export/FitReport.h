@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fit/FitCase.h"
+#include "io/FileBytes.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,7 +17,7 @@ QStringList FitReportCsvLines(const FitOutcome &outcome);
 
 // Writes the CSV (GBK, CR LF) to `path`, replacing it as a whole. Raises
 // PluvionError when it cannot be written.
-void WriteFitReportCsv(const QString &path, const FitOutcome &outcome);
+void WriteFitReportCsv(const FileTarget &target, const FitOutcome &outcome);
 
 // The report's main document: a complete document.xml in the calculation
 // report's styles; `sectionProperties` is the template's page set-up, and the
@@ -26,7 +27,7 @@ QString FitReportDocument(const FitOutcome &outcome, const QString &sectionPrope
 // Writes the Word report to `path` (see FillWordTemplate for how an existing
 // file is replaced). `chartPng` is the chart of the table's points against the
 // fitted curves; when empty the report has no chart. Raises PluvionError.
-void WriteFitReportDocx(const QString &path, const FitOutcome &outcome, const QByteArray &chartPng);
+void WriteFitReportDocx(const FileTarget &target, const FitOutcome &outcome, const QByteArray &chartPng);
 
 // The name the save dialog proposes: "暴雨强度公式推求报告.docx".
 QString FitReportProposedName();

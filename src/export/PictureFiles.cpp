@@ -311,8 +311,9 @@ QByteArray EncodePicture(const RgbImage &image, PictureType type)
     return {};
 }
 
-bool SaveChartPicture(const QString &path, const RgbImage &image)
+bool SaveChartPicture(const FileTarget &target, const RgbImage &image)
 {
+    const QString &path = target.path;
     const std::optional<PictureType> type = PictureTypeOfPath(path);
     if (!type)
         return false;
@@ -323,7 +324,7 @@ bool SaveChartPicture(const QString &path, const RgbImage &image)
     } catch (const PluvionError &error) {
         throw PluvionError(CannotCreateFileMessage(path, error.description()));
     }
-    WriteFileBytes(path, bytes);
+    WriteFileBytes(target, bytes);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "io/FileBytes.h"
 #include "model/NumberForms.h"
 #include "model/Storm.h"
 
@@ -44,7 +45,7 @@ QByteArray EncodePicture(const RgbImage &image, PictureType type);
 // type; true once the file is written. Raises PluvionError
 // "Cannot create file "<path>". <reason>" when the picture cannot be encoded
 // or the file cannot be written.
-bool SaveChartPicture(const QString &path, const RgbImage &image);
+bool SaveChartPicture(const FileTarget &target, const RgbImage &image);
 
 // The message shown, captioned "提示" with the information icon, when there is
 // no computed storm to draw.

@@ -30,9 +30,10 @@ Storm combination(const StormBatchRequest &request, double period, double durati
     return storm;
 }
 
-// Computes one storm and writes its CSV; a failure is kept in the storm.
+// Computes one storm and stages its CSV; a failure of the computation is kept
+// in the storm, one of the file raised.
 void computeOne(BatchStorm &entry, const StormBatchRequest &request, const QDir &folder,
-                const Separators &sep)
+                const Separators &sep, FileStage &stage)
 {
     RainPoints rows;
     if (const auto failure = CalcRainPoints(entry.storm, rows, request.calcByShow, request.precision)) {
@@ -54,12 +55,8 @@ void computeOne(BatchStorm &entry, const StormBatchRequest &request, const QDir 
     }
 
     const QString path = folder.filePath(CsvProposedName(entry.storm, sep));
-    try {
-        WriteCsvFile(path, PointRows(rows, request.timeFormat, request.precision, sep), request.timeFormat);
-    } catch (const PluvionError &error) {
-        entry.failure = error.description();
-        return;
-    }
+    WriteCsvFile(FileTarget(path, &stage), PointRows(rows, request.timeFormat, request.precision, sep),
+                 request.timeFormat);
     entry.csvPath = path;
     if (request.keepRows)
         entry.rows = std::move(rows);
@@ -113,14 +110,16 @@ QStringList BatchSummaryLines(const QList<BatchStorm> &storms, int precision, co
     return lines;
 }
 
-StormBatchOutcome RunStormBatch(const StormBatchRequest &request, const Separators &sep,
-                                const BatchProgress &progress)
+namespace {
+
+// Every combination in batch order; raises PluvionError for an empty list or
+// two storms under one file name.
+QList<BatchStorm> Combinations(const StormBatchRequest &request, const Separators &sep)
 {
     if (request.periods.isEmpty() || request.durations.isEmpty())
         throw PluvionError(QStringLiteral("批量计算至少需要一个重现期和一个降雨历时"));
-
-    StormBatchOutcome outcome;
-    outcome.storms.reserve(request.periods.size() * request.durations.size());
+    QList<BatchStorm> storms;
+    storms.reserve(request.periods.size() * request.durations.size());
     QSet<QString> names;
     for (const double period : request.periods) {
         for (const double duration : request.durations) {
@@ -131,26 +130,58 @@ StormBatchOutcome RunStormBatch(const StormBatchRequest &request, const Separato
             if (names.contains(name))
                 throw PluvionError(QStringLiteral("批量计算中有两个雨型的文件名相同：%1").arg(name));
             names.insert(name);
-            outcome.storms.append(std::move(entry));
+            storms.append(std::move(entry));
         }
     }
+    return storms;
+}
+
+} // namespace
+
+QStringList BatchFilePaths(const StormBatchRequest &request, const Separators &sep)
+{
+    const QDir folder(QDir::cleanPath(request.folder));
+    QStringList paths;
+    for (const BatchStorm &entry : Combinations(request, sep))
+        paths.append(folder.filePath(CsvProposedName(entry.storm, sep)));
+    paths.append(folder.filePath(BatchSummaryFileName()));
+    return paths;
+}
+
+StormBatchOutcome RunStormBatch(const StormBatchRequest &request, const Separators &sep,
+                                const BatchProgress &progress)
+{
+    StormBatchOutcome outcome;
+    outcome.storms = Combinations(request, sep);
 
     const QString folderPath = QDir::cleanPath(request.folder);
+    const bool folderExisted = QFileInfo::exists(folderPath);
     if (!QDir().mkpath(folderPath) || !QFileInfo(folderPath).isDir())
         throw PluvionError(QStringLiteral("无法创建输出文件夹 \"%1\"").arg(request.folder));
     const QDir folder(folderPath);
 
-    const int count = int(outcome.storms.size());
-    for (int i = 0; i < count; ++i) {
-        BatchStorm &entry = outcome.storms[i];
-        computeOne(entry, request, folder, sep);
-        if (progress)
-            progress(entry, i + 1, count);
+    FileStage ownStage;
+    FileStage &stage = request.stage ? *request.stage : ownStage;
+    try {
+        const int count = int(outcome.storms.size());
+        for (int i = 0; i < count; ++i) {
+            BatchStorm &entry = outcome.storms[i];
+            computeOne(entry, request, folder, sep, stage);
+            if (progress)
+                progress(entry, i + 1, count);
+        }
+        outcome.summaryPath = folder.filePath(BatchSummaryFileName());
+        WriteFileBytes(FileTarget(outcome.summaryPath, &stage),
+                       EncodeLegacyLines(BatchSummaryLines(outcome.storms, request.precision, sep)));
+        if (!request.stage)
+            stage.commit();
+    } catch (const PluvionError &) {
+        // Nothing of the batch is left behind, its folder included.
+        stage.discard();
+        if (!folderExisted)
+            QDir().rmdir(folderPath);
+        throw;
     }
-
-    outcome.summaryPath = folder.filePath(BatchSummaryFileName());
-    WriteFileBytes(outcome.summaryPath,
-                   EncodeLegacyLines(BatchSummaryLines(outcome.storms, request.precision, sep)));
     return outcome;
 }
 

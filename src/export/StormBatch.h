@@ -1,5 +1,6 @@
 #pragma once
 
+#include "io/FileBytes.h"
 #include "model/NumberForms.h"
 #include "model/RainGenerator.h"
 #include "model/Storm.h"
@@ -27,6 +28,9 @@ struct StormBatchRequest
     int timeFormat = 0;    // the CSV time column: 0 clock, 1 minutes
     QString folder;        // where the files go; created when missing
     bool keepRows = false; // keep each storm's rows for charts
+    // Where the files wait to be put in place with the rest of the run's
+    // (the caller commits it); none to put them in place when the batch ends.
+    FileStage *stage = nullptr;
 };
 
 // One storm of the batch, computed or failed.
@@ -67,16 +71,24 @@ QString BatchStormName(const Storm &storm);
 // field as a CSV field.
 QStringList BatchSummaryLines(const QList<BatchStorm> &storms, int precision, const Separators &sep);
 
+// The files a batch writes, in the order written: each storm's CSV in the
+// folder, named as the window's CSV export proposes, then the summary.
+// Raises PluvionError when a list is empty or two storms would be written to
+// the same file.
+QStringList BatchFilePaths(const StormBatchRequest &request, const Separators &sep);
+
 // Computes every combination, period by period and within each period every
 // duration, in list order. Each storm that computes is written to its CSV in
 // the folder, named as the window's CSV export proposes. A storm that fails,
-// by its computation, its formula depth or its file, is kept with its failure
-// and the batch goes on. Ends by writing the summary, GBK and CR LF as the CSV
-// export.
+// by its computation or its formula depth, is kept with its failure and the
+// batch goes on. Ends by writing the summary, GBK and CR LF as the CSV
+// export. The files are all put in place at the end, or none: a file that
+// cannot be written ends the batch with its message, every earlier file of
+// the folder as it was (and a folder the batch created removed again).
 //
 // Raises PluvionError, before computing anything, when a list is empty, when
 // two storms would be written to the same file, or when the folder cannot be
-// created; and when the summary cannot be written.
+// created; and when a file cannot be written.
 StormBatchOutcome RunStormBatch(const StormBatchRequest &request, const Separators &sep,
                                 const BatchProgress &progress = {});
 

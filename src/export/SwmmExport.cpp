@@ -190,11 +190,11 @@ void WriteSwmmFragment(QIODevice &device, const Storm &storm)
     });
 }
 
-void WriteSwmmFile(const QString &path, const Storm &storm)
+void WriteSwmmFile(const FileTarget &target, const Storm &storm)
 {
     // The storm's errors are told before the target is touched.
     const RainPoints points = fragmentPoints(storm);
-    FileWriter writer(path);
+    FileWriter writer(target);
     streamFragment(storm, points, [&](QByteArrayView chunk) { writer.write(chunk); });
     writer.commit();
 }

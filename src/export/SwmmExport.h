@@ -1,5 +1,6 @@
 #pragma once
 
+#include "io/FileBytes.h"
 #include "model/NumberForms.h"
 #include "model/RainGenerator.h"
 #include "model/Storm.h"
@@ -90,4 +91,4 @@ QString SwmmTargetPath(const QString &chosenName);
 // Writes the fragment as the whole file at `path`, creating it or replacing
 // it in one step (a failure leaves any previous file as it was). Raises
 // PluvionError "Cannot create file "<path>". <reason>".
-void WriteSwmmFile(const QString &path, const Storm &storm);
+void WriteSwmmFile(const FileTarget &target, const Storm &storm);

@@ -289,12 +289,12 @@ void FillWordTemplate(const QString &templateName, QIODevice &target, const Word
         throw PluvionError(QStringLiteral("无法写入Word文档：%1").arg(target.errorString()));
 }
 
-void FillWordTemplate(const QString &templateName, const QString &targetPath, const WordEditStep &editStep,
+void FillWordTemplate(const QString &templateName, const FileTarget &target, const WordEditStep &editStep,
                       const WordExtraFileStep &extraFileStep)
 {
     // Opened first, so that a target that cannot be written is told before
     // the work of filling the template.
-    FileWriter file(targetPath);
+    FileWriter file(target);
     file.write(FilledPackage(templateName, editStep, extraFileStep));
     file.commit();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/CsvExport.h"
+#include "io/FileBytes.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -86,7 +87,7 @@ void FillWordTemplate(const QString &templateName, QIODevice &target, const Word
 // Raises PluvionError "Cannot create file "<path>". <reason>" when the file
 // cannot be written, and FileWriter's refusal for a target that is no regular
 // file. Opens nothing.
-void FillWordTemplate(const QString &templateName, const QString &targetPath, const WordEditStep &editStep,
+void FillWordTemplate(const QString &templateName, const FileTarget &target, const WordEditStep &editStep,
                       const WordExtraFileStep &extraFileStep = {});
 
 // The step that puts a chart into the report template (the calculation

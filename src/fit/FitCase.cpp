@@ -3,6 +3,7 @@
 #include "fit/FitTables.h"
 #include "model/PluvionError.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -30,7 +31,19 @@ TotalFormula WrittenFormula(const TotalFormula &fitted, const IntensityTable &ta
             QStringLiteral("拟合得到的 A1（%1）写成 %2 位小数为 0，这样的公式不能使用：请检查数据的单位。")
                 .arg(fitted.a1, 0, 'g', 6)
                 .arg(ParameterDecimals));
+    // The written digits may put b where the denominator t + b of the
+    // table's shortest duration is no longer positive: no formula at all.
+    const double shortest = *std::min_element(table.durations.begin(), table.durations.end());
+    if (!(shortest + written.b > 0))
+        throw PluvionError(QStringLiteral("总公式的拟合未能收敛：b = %1 使历时 %2 分钟处的分母 t + b "
+                                          "不为正，公式在表中的历时上没有定义。")
+                               .arg(SignedParameterText(written.b))
+                               .arg(shortest));
     written.rss = ResidualSumOfSquares(table, written);
+    if (!std::isfinite(written.rss))
+        throw PluvionError(
+            QStringLiteral("总公式的拟合未能收敛：公式 %1 的残差平方和不是有限数，请检查数据。")
+                .arg(FormulaText(written)));
     return written;
 }
 
@@ -45,6 +58,12 @@ FitOutcome FitTable(const IntensityTable &table, const FitSettings &settings)
     // What the user reads, copies into a storm and signs is what is checked.
     outcome.total = WrittenFormula(FitTotalFormula(table, settings.log), table);
     outcome.accuracy = AssessAccuracy(table, outcome.total);
+    for (const PeriodAccuracy &period : outcome.accuracy.periods) {
+        if (!std::isfinite(period.sigma) || !std::isfinite(period.relative))
+            throw PluvionError(
+                QStringLiteral("总公式的拟合未能收敛：重现期 %1 年的精度无法计算，请检查数据。")
+                    .arg(period.period));
+    }
     return outcome;
 }
 
@@ -113,6 +132,34 @@ Storm StormWithFormula(const Storm &storm, const TotalFormula &formula)
     return s;
 }
 
+std::optional<QString> ChicagoStormRefusal(const TotalFormula &formula)
+{
+    if (formula.b > 0)
+        return std::nullopt;
+    return QStringLiteral(
+               "b = %1 ≤ 0：芝加哥雨型在峰值处 t = 0，分母 (t + b)^n 为零或没有定义，峰值雨强无界，"
+               "此公式不能用于芝加哥雨型。")
+        .arg(SignedParameterText(formula.b));
+}
+
+QStringList NonConvergedPeriodLines(const FitOutcome &outcome)
+{
+    QStringList lines;
+    for (const PeriodFormula &formula : outcome.periodFormulas) {
+        if (formula.failure)
+            lines << QStringLiteral(
+                         "注意：重现期 %1 年的单一重现期公式未能收敛（只作检验，不影响总公式）：%2")
+                         .arg(formula.period)
+                         .arg(*formula.failure);
+    }
+    return lines;
+}
+
+QString SignedParameterText(double value)
+{
+    return value < 0 ? QStringLiteral("−") + ParameterText(-value) : ParameterText(value);
+}
+
 QString ParameterText(double value)
 {
     return QString::number(value, 'f', ParameterDecimals);
@@ -142,6 +189,8 @@ QStringList FitSummaryLines(const FitOutcome &o)
 {
     QStringList lines;
     lines << QStringLiteral("总公式：") + FormulaText(o.total);
+    if (const auto refusal = ChicagoStormRefusal(o.total))
+        lines << QStringLiteral("注意：") + *refusal;
     lines << QStringLiteral("A1=%1").arg(o.total.a1, 0, 'g', 10)
           << QStringLiteral("C=%1").arg(o.total.c, 0, 'g', 10)
           << QStringLiteral("b=%1").arg(o.total.b, 0, 'g', 10)

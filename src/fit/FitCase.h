@@ -72,13 +72,24 @@ FitOutcome FitSamples(const SampleTable &samples, const FitSettings &settings);
 // `storm` with the fitted formula in the intensity form and its log kind.
 Storm StormWithFormula(const Storm &storm, const TotalFormula &formula);
 
+// Why the formula cannot make a Chicago storm, when it cannot: the peak lies
+// at t = 0, where a formula with b ≤ 0 has no finite intensity. Such a
+// formula may still describe its table; it is shown with this reason, and a
+// storm is never made of it.
+std::optional<QString> ChicagoStormRefusal(const TotalFormula &formula);
+
+// One line for each single-period formula that did not converge, naming the
+// period and the reason: "注意：重现期 10 年的单一重现期公式未能收敛…".
+QStringList NonConvergedPeriodLines(const FitOutcome &outcome);
+
 // The formula as text: "i = 9.5981(1 + 0.8460 lgP) / (t + 7.0000)^0.6560".
 QString FormulaText(const TotalFormula &formula);
 
 // Numbers as the results show them.
-QString ParameterText(double value); // 4 decimals
-QString SigmaText(double value);     // mm/min, 4 decimals
-QString PercentText(double ratio);   // "1.23%"
+QString ParameterText(double value);       // 4 decimals
+QString SignedParameterText(double value); // 4 decimals, a true minus sign: "−5.0000"
+QString SigmaText(double value);           // mm/min, 4 decimals
+QString PercentText(double ratio);         // "1.23%"
 
 // What the command line prints: the formula, its parameters, the
 // single-period formulas and the accuracy table.

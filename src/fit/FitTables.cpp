@@ -2,6 +2,11 @@
 
 #include <cmath>
 
+QString NotConvergedText()
+{
+    return QStringLiteral("未能收敛");
+}
+
 QString FitNumberText(double value)
 {
     return QString::number(value, 'g', 10);
@@ -12,9 +17,13 @@ FitResultTable PeriodFormulaTable(const FitOutcome &o)
     FitResultTable table;
     table.header = {QStringLiteral("重现期(a)"), QStringLiteral("A"), QStringLiteral("b"),
                     QStringLiteral("n"), QStringLiteral("残差平方和")};
-    for (const PeriodFormula &p : o.periodFormulas)
-        table.rows.append({FitNumberText(p.period), ParameterText(p.a), ParameterText(p.b),
-                           ParameterText(p.n), QString::number(p.rss, 'g', 6)});
+    for (const PeriodFormula &p : o.periodFormulas) {
+        if (p.failure)
+            table.rows.append({FitNumberText(p.period), NotConvergedText(), QString(), QString(), QString()});
+        else
+            table.rows.append({FitNumberText(p.period), ParameterText(p.a), ParameterText(p.b),
+                               ParameterText(p.n), QString::number(p.rss, 'g', 6)});
+    }
     return table;
 }
 

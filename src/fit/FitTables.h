@@ -14,8 +14,11 @@ struct FitResultTable
     QList<QStringList> rows;
 };
 
-// 单一重现期公式 i = A / (t + b)^n: period, A, b, n and the residual sum of squares.
+// 单一重现期公式 i = A / (t + b)^n: period, A, b, n and the residual sum of
+// squares; a period whose fit did not converge shows "未能收敛" and no numbers.
 FitResultTable PeriodFormulaTable(const FitOutcome &outcome);
+// What a single-period formula that did not converge shows: "未能收敛".
+QString NotConvergedText();
 // 精度检验: per period σ, σ / mean and the verdict, then the 2~20-year mean.
 FitResultTable AccuracyTable(const FitOutcome &outcome);
 // 分布拟合优度: per duration each distribution's RMS deviation from the samples

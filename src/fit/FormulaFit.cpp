@@ -255,9 +255,16 @@ std::vector<PeriodFormula> FitPeriodFormulas(const IntensityTable &table)
 {
     std::vector<PeriodFormula> formulas;
     for (size_t k = 0; k < table.periods.size(); ++k) {
-        const Params p = Fit(ColumnPoints(table, k), false,
-                             QStringLiteral("重现期 %1 年的单一重现期公式").arg(table.periods[k]));
-        formulas.push_back({table.periods[k], p.alpha, p.b, p.n, p.rss});
+        try {
+            const Params p = Fit(ColumnPoints(table, k), false,
+                                 QStringLiteral("重现期 %1 年的单一重现期公式").arg(table.periods[k]));
+            formulas.push_back({table.periods[k], p.alpha, p.b, p.n, p.rss, std::nullopt});
+        } catch (const PluvionError &error) {
+            if (error.kind() != PluvionErrorKind::Failure)
+                throw;
+            const double none = std::numeric_limits<double>::quiet_NaN();
+            formulas.push_back({table.periods[k], none, none, none, none, error.description()});
+        }
     }
     return formulas;
 }

@@ -4,6 +4,7 @@
 #include "model/Storm.h"
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 // Fitting the storm-intensity formula to an i–t–P table, and its accuracy.
@@ -14,6 +15,8 @@ struct PeriodFormula
     double period = 0;
     double a = 0, b = 0, n = 0;
     double rss = 0; // residual sum of squares of the intensities reached, (mm/min)²
+    // Why the period's fit did not converge; its parameters are then no formula.
+    std::optional<QString> failure;
 };
 
 // i = A1 (1 + C log P) / (t + b)^n over all periods.
@@ -31,12 +34,14 @@ double FormulaIntensity(const TotalFormula &formula, double minutes, double peri
 double ResidualSumOfSquares(const IntensityTable &table, const TotalFormula &formula);
 double ResidualSumOfSquares(const IntensityTable &table, size_t period, const PeriodFormula &formula);
 
-// The least-squares fit of each period's column. Raises PluvionError when a
-// fit cannot converge (it never returns parameters that are not numbers).
+// The least-squares fit of each period's column. A period whose fit cannot
+// converge keeps the reason in its failure and no parameters: the
+// single-period formulas check the total formula, they do not make it.
 std::vector<PeriodFormula> FitPeriodFormulas(const IntensityTable &table);
 
 // The least-squares fit of the total formula. Raises PluvionError when the
-// table has fewer than 2 periods or the fit cannot converge.
+// table has fewer than 2 periods or the fit cannot converge: its residual is
+// not a number, or its denominator t + b reaches zero at a duration of the table.
 TotalFormula FitTotalFormula(const IntensityTable &table, Logarithm log);
 
 // How well the formula reproduces one period's intensities.

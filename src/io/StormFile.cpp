@@ -76,9 +76,9 @@ QStringList StormFileLines(const Storm &storm, const Separators &sep)
     return lines;
 }
 
-void WriteStormFile(const QString &path, const Storm &storm, const Separators &sep)
+void WriteStormFile(const FileTarget &target, const Storm &storm, const Separators &sep)
 {
-    WriteFileBytes(path, EncodeLegacyLines(StormFileLines(storm, sep)));
+    WriteFileBytes(target, EncodeLegacyLines(StormFileLines(storm, sep)));
 }
 
 QString UnknownStormModeMessage(const QString &value)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "io/FileBytes.h"
 #include "model/NumberForms.h"
 #include "model/Storm.h"
 
@@ -39,7 +40,7 @@ QString UnknownStormModeMessage(const QString &value);
 // a whole: the new content goes to a temporary file beside the target that
 // then takes the target's place, so a failed save leaves any previous file as
 // it was. Raises PluvionError "Cannot create file "<path>". <reason>".
-void WriteStormFile(const QString &path, const Storm &storm, const Separators &sep);
+void WriteStormFile(const FileTarget &target, const Storm &storm, const Separators &sep);
 
 // The file a name chosen in the save dialog stands for: the name itself when
 // the extension of its last component is ".txt" in any letter case, otherwise

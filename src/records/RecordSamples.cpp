@@ -259,7 +259,7 @@ QByteArray RecordSampleFileBytes(const RecordSamples &samples)
     return EncodeLegacyLines(RecordSampleLines(samples));
 }
 
-void WriteRecordSamples(const QString &path, const RecordSamples &samples)
+void WriteRecordSamples(const FileTarget &target, const RecordSamples &samples)
 {
-    WriteFileBytes(path, RecordSampleFileBytes(samples));
+    WriteFileBytes(target, RecordSampleFileBytes(samples));
 }

@@ -2,6 +2,7 @@
 
 #include "fit/FitTable.h"
 #include "fit/FrequencyAnalysis.h"
+#include "io/FileBytes.h"
 #include "records/RainRecord.h"
 
 #include <QByteArray>
@@ -73,4 +74,4 @@ SampleTable RecordSampleTable(const RecordSamples &samples);
 // without a sample of a duration leaves its cell blank. GBK, CR LF.
 QStringList RecordSampleLines(const RecordSamples &samples);
 QByteArray RecordSampleFileBytes(const RecordSamples &samples);
-void WriteRecordSamples(const QString &path, const RecordSamples &samples);
+void WriteRecordSamples(const FileTarget &target, const RecordSamples &samples);

@@ -102,8 +102,7 @@ TEST_F(FileBytesTest, ReadersTakeSmallRegularFilesOnly)
             ReadFileBytes(path(name));
             ADD_FAILURE() << "no error";
         } catch (const PluvionError &e) {
-            EXPECT_TRUE(
-                e.description().startsWith(QStringLiteral("Cannot open file \"%1\". ").arg(path(name))));
+            EXPECT_TRUE(e.description().startsWith(CannotOpenFileMessage(path(name), {})));
         }
         TViewOptions options;
         options.Precision = 9;

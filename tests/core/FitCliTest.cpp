@@ -81,7 +81,7 @@ TEST_F(FitCliTest, BadInputIsRefusedWithItsReasonAndNothingWritten)
         {{QStringLiteral("--fit"), path(QStringLiteral("bad.csv"))},
          2,
          u"第2行第3列的“x”不是数字（应为雨强（mm/min））。"},
-        {{QStringLiteral("--fit"), path(QStringLiteral("missing.csv"))}, 2, u"Cannot open file"},
+        {{QStringLiteral("--fit"), path(QStringLiteral("missing.csv"))}, 2, u"无法读取文件"},
         {{QStringLiteral("--fit"), table, QStringLiteral("--b"), QStringLiteral("3")},
          2,
          u"不能同时给出 --b"},

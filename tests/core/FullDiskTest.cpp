@@ -7,6 +7,7 @@
 #include "export/CsvExport.h"
 #include "export/DataDocument.h"
 #include "export/PictureFiles.h"
+#include "io/FileBytes.h"
 #include "io/StormFile.h"
 #include "io/ViewOptions.h"
 #include "model/PluvionError.h"
@@ -116,13 +117,13 @@ TEST_F(FullDiskTest, EveryWriterFailsCleanly)
 
     expectFailureKeepsPrevious(
         "storm.txt", [&](const QString &target) { WriteStormFile(target, storm, Separators{}); },
-        QStringLiteral("Cannot create file \"%1\".").arg(path("storm.txt")));
+        CannotCreateFileMessage(path("storm.txt"), {}));
     expectFailureKeepsPrevious(
         "options.ini", [&](const QString &target) { SaveOptions(TViewOptions{}, target); },
         QStringLiteral("Unable to write to %1").arg(path("options.ini")));
     expectFailureKeepsPrevious(
         "data.csv", [&](const QString &target) { WriteCsvFile(target, rows, 0); },
-        QStringLiteral("Cannot create file \"%1\".").arg(path("data.csv")));
+        CannotCreateFileMessage(path("data.csv"), {}));
     expectFailureKeepsPrevious(
         "data.docx", [&](const QString &target) { WriteDataDocument(target, rows, 1); }, QString());
     expectFailureKeepsPrevious(
@@ -134,7 +135,7 @@ TEST_F(FullDiskTest, EveryWriterFailsCleanly)
     for (const char *name : {"chart.bmp", "chart.png", "chart.jpg"}) {
         expectFailureKeepsPrevious(
             name, [&](const QString &target) { SaveChartPicture(target, picture); },
-            QStringLiteral("Cannot create file \"%1\".").arg(path(name)));
+            CannotCreateFileMessage(path(name), {}));
     }
 }
 

@@ -160,11 +160,6 @@ TEST(StormBatch, AFailingStormIsToldAndTheRestStillRun)
     request.periods = {2, 5};
     request.durations = {60, 2e7, 120};
     request.folder = dir.path();
-    // A folder where the P=5 T=60 CSV should go: that file cannot be written.
-    Storm blocked = request.storm;
-    blocked.period = 5;
-    blocked.duration = 60;
-    ASSERT_TRUE(QDir(dir.path()).mkdir(CsvProposedName(blocked, {})));
 
     QStringList told;
     const StormBatchOutcome outcome =
@@ -178,20 +173,31 @@ TEST(StormBatch, AFailingStormIsToldAndTheRestStillRun)
     const QString refusal = QStringLiteral("降雨历时超出可计算范围：历时须为数值，且不超过 10000000 分钟");
     EXPECT_EQ(told[1], QStringLiteral("2/6 P=2 T=20000000 ") + refusal);
     EXPECT_EQ(told[4], QStringLiteral("5/6 P=5 T=20000000 ") + refusal);
-    EXPECT_TRUE(told[3].startsWith(QStringLiteral("4/6 P=5 T=60 Cannot create file \"")))
-        << told[3].toStdString();
     EXPECT_EQ(told[5], QStringLiteral("6/6 P=5 T=120 "));
-    EXPECT_EQ(outcome.failedCount(), 3);
+    EXPECT_EQ(outcome.failedCount(), 2);
     EXPECT_TRUE(outcome.storms[1].csvPath.isEmpty());
     EXPECT_FALSE(outcome.storms[5].csvPath.isEmpty());
 
-    // The summary holds the three that succeeded, in batch order.
+    // The summary holds the four that succeeded, in batch order.
     const QStringList summary = DecodeLegacyLines(fileBytes(outcome.summaryPath));
-    ASSERT_EQ(summary.size(), 4);
+    ASSERT_EQ(summary.size(), 5);
     EXPECT_TRUE(summary[1].startsWith(QStringLiteral("2,60,")));
     EXPECT_TRUE(summary[2].startsWith(QStringLiteral("2,120,")));
-    EXPECT_TRUE(summary[3].startsWith(QStringLiteral("5,120,")));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 4);
+    EXPECT_TRUE(summary[3].startsWith(QStringLiteral("5,60,")));
+    EXPECT_TRUE(summary[4].startsWith(QStringLiteral("5,120,")));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 5);
+
+    // A file that cannot be written (a folder where the P=5 T=60 CSV goes)
+    // ends the batch, and none of its files replaces what was there.
+    QTemporaryDir blockedDir;
+    request.folder = blockedDir.path();
+    Storm blocked = request.storm;
+    blocked.period = 5;
+    blocked.duration = 60;
+    ASSERT_TRUE(QDir(blockedDir.path()).mkdir(CsvProposedName(blocked, {})));
+    const QString message = errorOf(request);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("无法写入文件“"))) << message.toStdString();
+    EXPECT_EQ(QDir(blockedDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 
     // A computation failure other than the length limit: P = 0 has no logarithm.
     request.periods = {0};

@@ -4,6 +4,7 @@
 #include "export/SwmmExport.h"
 
 #include "export/CsvExport.h"
+#include "io/FileBytes.h"
 #include "model/PluvionError.h"
 #include "model/RainGenerator.h"
 
@@ -198,7 +199,7 @@ TEST(SwmmExport, TimesAndWriting)
 
     EXPECT_TRUE(errorOf([&] {
                     WriteSwmmFile(dir.path(), storm);
-                }).startsWith(QStringLiteral("Cannot create file \"%1\".").arg(dir.path())));
+                }).startsWith(CannotCreateFileMessage(dir.path(), {})));
     QBuffer readOnly;
     readOnly.open(QIODevice::ReadOnly);
     EXPECT_NE(errorOf([&] { WriteSwmmFragment(readOnly, storm); }), QStringLiteral("<no error>"));

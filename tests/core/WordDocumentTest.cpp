@@ -4,6 +4,7 @@
 #include "export/CalcReport.h"
 #include "export/DataDocument.h"
 #include "export/WordTemplate.h"
+#include "io/FileBytes.h"
 #include "model/PluvionError.h"
 #include "model/RainGenerator.h"
 #include "model/ShownTexts.h"
@@ -467,7 +468,7 @@ TEST(WordFiles, TargetThatCannotBeReplacedIsNamedAndNothingIsLeft)
         FAIL() << "no error";
     } catch (const PluvionError &e) {
         // The real reason, as the other exports give it.
-        EXPECT_TRUE(e.description().startsWith("Cannot create file \"" + target + "\".")) << e.what();
+        EXPECT_TRUE(e.description().startsWith(CannotCreateFileMessage(target, {}))) << e.what();
     }
     EXPECT_EQ(Listing(folder.path()), before);
     EXPECT_TRUE(Listing(temp.path()).isEmpty());
@@ -494,7 +495,7 @@ TEST(WordFiles, FailuresLeaveNoWorkingFolderAndNoFile)
         WriteDataDocument(nowhere, {}, 1);
         FAIL() << "no error";
     } catch (const PluvionError &e) {
-        EXPECT_TRUE(e.description().startsWith("Cannot create file \"" + nowhere + "\".")) << e.what();
+        EXPECT_TRUE(e.description().startsWith(CannotCreateFileMessage(nowhere, {}))) << e.what();
     }
     EXPECT_TRUE(Listing(folder.path()).isEmpty());
     EXPECT_TRUE(Listing(temp.path()).isEmpty());

@@ -169,15 +169,16 @@ TEST_F(CliCommands, FitRefusalsChangeNoFile)
         {{QStringLiteral("--fit-periods"), QStringLiteral("2,5")},
          ExitStatus::BadInput,
          u"--fit-periods 只能与 --fit 同用"},
-        // The fitted formula's storm goes through the storm's own checks.
+        // The fitted formula's storm: parameters that make no storm are
+        // refused before the fit, the rest go through the storm's own checks.
         {{fit, table, QStringLiteral("--step"), QStringLiteral("0"), QStringLiteral("--fit-report"),
           path(QStringLiteral("keep.csv")), QStringLiteral("--save-storm"), path(QStringLiteral("s.txt"))},
-         ExitStatus::ComputationFailed,
-         u"出错：推求的公式所生成的雨型无法计算：Division by zero"},
+         ExitStatus::BadInput,
+         u"--step 的计算步长应为正的整分钟数，而不是 '0'"},
         {{fit, table, QStringLiteral("--period"), QStringLiteral("nan"), QStringLiteral("--save-storm"),
           path(QStringLiteral("s.txt"))},
-         ExitStatus::ComputationFailed,
-         u"出错：推求的公式所生成的雨型无法计算"},
+         ExitStatus::BadInput,
+         u"--period 的重现期应为大于 0 的年数，而不是 'nan'"},
         {{fit, table, QStringLiteral("--duration"), QStringLiteral("1e9"), QStringLiteral("--save-storm"),
           path(QStringLiteral("s.txt"))},
          ExitStatus::ComputationFailed,

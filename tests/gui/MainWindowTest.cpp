@@ -6,6 +6,7 @@
 #include "app/UnitPluvion.h"
 #include "chart/StormChart.h"
 #include "dialogs/UnitAddNewRainModel.h"
+#include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "io/StormFile.h"
 #include "program/ProgramInfo.h"
@@ -309,8 +310,7 @@ TEST_F(MainWindowTest, FailedSaveGoesToTheStandardErrorBox)
     saveAs->trigger();
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].caption, ApplicationTitle());
-    EXPECT_TRUE(prompts.messages[0].text.startsWith(
-        QStringLiteral("Cannot create file \"%1\".").arg(path("missing/storm.txt"))));
+    EXPECT_TRUE(prompts.messages[0].text.startsWith(CannotCreateFileMessage(path("missing/storm.txt"), {})));
     EXPECT_TRUE(prompts.messages[0].text.endsWith(u'.'));
     // The name came from the dialog, so the next "保存雨型" tries it again.
     EXPECT_EQ(window->session().file(), path("missing/storm.txt"));

@@ -1,6 +1,7 @@
 // pluvion-cli --records run in process: from record files to the years, the
 // samples, r and the fit, the files it writes, and its refusals.
 #include "InProcessCli.h"
+#include "KnownRecords.h"
 #include "TempFolder.h"
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
@@ -20,22 +21,7 @@ CliRun run(const QStringList &arguments)
 class RecordsCli : public TempFolderTest
 {
 protected:
-    // Twelve years, one file each, listing only the rain: one storm a year of
-    // 1-minute depths peaking in its fourth minute, larger in some years.
-    void writeRecords()
-    {
-        ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("records"))));
-        const int shape[] = {1, 2, 4, 6, 3, 2, 2, 1, 1, 1, 1, 1};
-        for (int year = 2001; year <= 2012; ++year) {
-            QByteArray text = "时间,雨量\r\n";
-            const double scale = 1 + (year * 7 % 12) / 4.0;
-            const std::int32_t start = RecordMinute(year, 7, 1, 10, 0);
-            for (int k = 0; k < 12; ++k)
-                text +=
-                    RecordTimeText(start + k).toUtf8() + ',' + QByteArray::number(shape[k] * scale) + "\r\n";
-            writeBytes(QStringLiteral("records/%1.csv").arg(year), text);
-        }
-    }
+    void writeRecords() { WriteKnownRecords(path(QStringLiteral("records"))); }
 };
 
 } // namespace

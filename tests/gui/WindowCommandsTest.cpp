@@ -10,6 +10,7 @@
 #include "dialogs/UnitAbout.h"
 #include "dialogs/UnitOptions.h"
 #include "export/SwmmExport.h"
+#include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
 #include "program/Community.h"
@@ -575,8 +576,7 @@ TEST_F(WindowCommandsTest, FailedWriteShowsTheStandardErrorBoxAndOpensNothing)
         EXPECT_EQ(box.caption, ApplicationTitle()) << c.action;
         EXPECT_EQ(box.icon, UserPrompts::Icon::Error) << c.action;
         EXPECT_EQ(box.buttons, UserPrompts::Buttons::Ok) << c.action;
-        EXPECT_TRUE(box.text.startsWith(u"Cannot create file \"%1\"."_s.arg(c.target)))
-            << box.text.toStdString();
+        EXPECT_TRUE(box.text.startsWith(CannotCreateFileMessage(c.target, {}))) << box.text.toStdString();
         EXPECT_TRUE(box.text.endsWith(u'.')) << box.text.toStdString();
     }
     EXPECT_TRUE(opened.isEmpty());

@@ -3,6 +3,7 @@
 // A temporary folder for tests that write files, and the few things they
 // check about it: bytes in and out, the files left, the error raised.
 
+#include "io/FileBytes.h"
 #include "model/PluvionError.h"
 
 #include <QByteArray>
@@ -11,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -29,6 +31,16 @@ inline QString ErrorOf(const std::function<void()> &action)
         return error.description();
     }
     return QStringLiteral("<no error>");
+}
+
+// What the writer says of a target it cannot create.
+inline QString WriteFailureReason(const QString &name)
+{
+    if (name.startsWith(QLatin1String("missing/")))
+        return SystemErrorReason(ENOENT);
+    if (name.startsWith(QLatin1String("plain/")))
+        return SystemErrorReason(ENOTDIR);
+    return SystemErrorReason(EISDIR);
 }
 
 // A fixture owning a fresh folder. Names are relative to it; an absolute

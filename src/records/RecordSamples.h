@@ -63,8 +63,8 @@ void CheckRecordDurations(const std::vector<int> &durations, int step);
 // window that overlaps one already chosen of the same duration.
 // Of a run of equally deep neighbouring windows (a storm shorter than the
 // window, dry on both sides) the middle one is taken, so the storm sits in
-// the middle of its window wherever it falls in the calendar. `progress` gets the share done. Raises
-// PluvionError when no year is used.
+// the middle of its window wherever it falls in the calendar. `progress`
+// gets the share done. Raises PluvionError when no year is used.
 RecordSamples TakeRecordSamples(const RainRecord &record, const RecordSampling &sampling,
                                 const RecordProgress &progress = {});
 

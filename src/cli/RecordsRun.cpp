@@ -191,8 +191,13 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
         return ExitStatus::ComputationFailed;
     }
     output.out(QStringLiteral("\n样本（%1，mm）：\n").arg(SamplingMethodName(analysis.samples.method)));
-    for (const QString &line : RecordSampleLines(analysis.samples))
+    std::vector<std::pair<int, int>> partial;
+    const QStringList sampleLines = RecordSampleLines(analysis.samples, &partial);
+    for (const QString &line : sampleLines)
         output.out(line + u'\n');
+    // The table ends with a note on each sample measured across a gap; they are warnings too.
+    for (qsizetype k = sampleLines.size() - qsizetype(partial.size()); k < sampleLines.size(); ++k)
+        output.err(sampleLines[k] + u'\n');
     output.out(QStringLiteral("\n峰值比例：\n"));
     for (const QString &line : PeakRatioLines(analysis.peak))
         output.out(line + u'\n');

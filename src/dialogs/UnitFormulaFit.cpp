@@ -227,8 +227,16 @@ void TFormFormulaFit::buildControls()
     peakLayout->setContentsMargins(0, 0, 0, 0);
     peakLayout->addWidget(m_GridPeakRatio, 1);
     peakLayout->addWidget(m_LabelPeakRatio);
+    m_LabelSampleNotes = new QLabel(this);
+    m_LabelSampleNotes->setObjectName(QStringLiteral("LabelSampleNotes"));
+    m_LabelSampleNotes->setWordWrap(true);
+    auto *samplesTab = new QWidget(this);
+    auto *samplesLayout = new QVBoxLayout(samplesTab);
+    samplesLayout->setContentsMargins(0, 0, 0, 0);
+    samplesLayout->addWidget(m_GridRecordSamples, 1);
+    samplesLayout->addWidget(m_LabelSampleNotes);
     tabs->addTab(m_GridRecordYears, QStringLiteral("记录年份"));
-    tabs->addTab(m_GridRecordSamples, QStringLiteral("样本(mm)"));
+    tabs->addTab(samplesTab, QStringLiteral("样本(mm)"));
     tabs->addTab(peak, QStringLiteral("雨峰位置r"));
 
     // The result greys as a whole when it no longer belongs to the data.
@@ -567,7 +575,18 @@ void TFormFormulaFit::showOutcome()
         m_TabResults->setTabVisible(tab, o.records.has_value());
     if (o.records) {
         FillGridWithLines(m_GridRecordYears, o.records->years);
-        FillGridWithLines(m_GridRecordSamples, o.records->samples);
+        const QStringList notes = FillGridWithLines(m_GridRecordSamples, o.records->samples);
+        // A sample measured across a gap is marked on its cell and named under the table.
+        // The notes come in the order of the marked cells.
+        for (size_t k = 0; k < o.records->partialSamples.size(); ++k) {
+            const auto [line, column] = o.records->partialSamples[k];
+            if (QTableWidgetItem *cell = m_GridRecordSamples->item(line - 1, column)) {
+                cell->setText(cell->text() + u'*');
+                cell->setToolTip(qsizetype(k) < notes.size() ? notes[qsizetype(k)] : QString());
+            }
+        }
+        m_LabelSampleNotes->setText(notes.join(u'\n'));
+        m_LabelSampleNotes->setVisible(!notes.isEmpty());
         m_LabelPeakRatio->setText(FillGridWithLines(m_GridPeakRatio, o.records->peakRatio).join(u'\n'));
     }
     showChart(true);

@@ -89,6 +89,7 @@ private:
     QTableWidget *m_GridRecordSamples = nullptr;
     QTableWidget *m_GridPeakRatio = nullptr;
     QLabel *m_LabelPeakRatio = nullptr;
+    QLabel *m_LabelSampleNotes = nullptr; // under the samples: which were measured across a gap
     QPushButton *m_ButtonUseFormula = nullptr;
     QPushButton *m_ButtonExport = nullptr;
 };

@@ -91,8 +91,9 @@ QString Table(const QStringList &header, const QList<QStringList> &rows)
 }
 
 // Comma-separated lines as a table: the first the header, the lines of its
-// width the rows, any other line a paragraph after the table.
-QString TableOfLines(const QStringList &lines)
+// width the rows, any other line a paragraph after the table. The cells
+// (line, column) in `marked` get a "*", which the notes after the table explain.
+QString TableOfLines(const QStringList &lines, const std::vector<std::pair<int, int>> &marked = {})
 {
     if (lines.isEmpty())
         return {};
@@ -100,11 +101,15 @@ QString TableOfLines(const QStringList &lines)
     QList<QStringList> rows;
     QString after;
     for (qsizetype k = 1; k < lines.size(); ++k) {
-        const QStringList cells = SplitCsvLine(lines[k]);
-        if (cells.size() == header.size())
-            rows.append(cells);
-        else
+        QStringList cells = SplitCsvLine(lines[k]);
+        if (cells.size() != header.size()) {
             after += Body(lines[k]);
+            continue;
+        }
+        for (const auto &[line, column] : marked)
+            if (line == k && column < cells.size())
+                cells[column] += u'*';
+        rows.append(cells);
     }
     return Table(header, rows) + after;
 }
@@ -116,7 +121,7 @@ QString RecordsSection(const RecordsSummary &records)
     QString xml = Body(QStringLiteral("降雨记录：") + records.read + QStringLiteral("。各年资料："));
     xml += TableOfLines(records.years);
     xml += Body(QStringLiteral("样本（mm）："));
-    xml += TableOfLines(records.samples);
+    xml += TableOfLines(records.samples, records.partialSamples);
     xml += Body(QStringLiteral("雨峰位置：各历时样本窗口中最大时段所在位置与历时之比（峰值比例）："));
     xml += TableOfLines(records.peakRatio);
     return xml;

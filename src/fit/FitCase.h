@@ -36,6 +36,10 @@ struct RecordsSummary
     QStringList samples;   // the sample table
     QStringList peakRatio; // r per duration, then the line with r
     double r = 0;          // the storm's peak ratio, three decimals
+    // The cells (line, column) in `samples` of depths measured in a window
+    // with missing intervals, which may be too small; `samples` ends with a
+    // note on each.
+    std::vector<std::pair<int, int>> partialSamples;
 };
 
 struct FitOutcome

@@ -28,6 +28,10 @@ PeakRatio MeasurePeakRatio(const RecordSamples &samples)
                 squares += std::pow(WindowPeakRatio(window.peak, width) - entry.mean, 2);
             entry.deviation = entry.events > 1 ? std::sqrt(squares / (entry.events - 1)) : 0;
         }
+        for (size_t k = 0; k < series.windows.size(); ++k)
+            if (series.windows[k].missing > 0)
+                result.notes.append(QStringLiteral("注：") + PartialSampleText(samples, series, k) +
+                                    QStringLiteral("，其峰值位置按已测雨量确定"));
         entry.used = width >= MinPeakSteps && entry.events > 0;
         if (entry.used) {
             sum += entry.mean;

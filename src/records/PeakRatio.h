@@ -29,6 +29,9 @@ struct PeakRatio
     std::vector<DurationPeakRatio> durations;
     // The mean of the used durations' means; NaN when no duration is used.
     double r = 0;
+    // One note for each window with missing intervals, whose peak is the
+    // largest measured interval: "注：2009 年 1440 分钟样本的时段内缺测 60 分钟，…".
+    QStringList notes;
 };
 
 // r of one window of `width` intervals whose largest is interval `peak`.

@@ -3,9 +3,13 @@
 #include "model/PluvionError.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <numeric>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace {
@@ -13,10 +17,18 @@ namespace {
 // An interval no file lists, while the files are merged.
 constexpr std::int32_t Unlisted = -2;
 
-// The most common positive difference of successive timestamps.
-int DetectStep(const std::vector<RecordRows> &files)
+// How far apart successive timestamps lie: the most common positive
+// difference and the greatest common divisor of all (0 without two times).
+struct TimeSpacing
+{
+    int mostCommon = 0;
+    std::int64_t divisor = 0;
+};
+
+TimeSpacing SpacingOf(const std::vector<RecordRows> &files)
 {
     std::vector<std::int64_t> counts(1441, 0);
+    TimeSpacing spacing;
     for (const RecordRows &rows : files) {
         const std::vector<std::int32_t> *minutes = &rows.minutes;
         std::vector<std::int32_t> sorted;
@@ -29,17 +41,40 @@ int DetectStep(const std::vector<RecordRows> &files)
             const std::int64_t difference = std::int64_t((*minutes)[i]) - (*minutes)[i - 1];
             if (difference > 0 && difference <= 1440)
                 ++counts[size_t(difference)];
+            spacing.divisor = std::gcd(spacing.divisor, difference);
         }
     }
     const auto most = std::max_element(counts.begin(), counts.end());
-    if (*most == 0)
+    if (*most > 0)
+        spacing.mostCommon = int(most - counts.begin());
+    return spacing;
+}
+
+// The step the timestamps show: their most common difference.
+int DetectStep(const TimeSpacing &spacing)
+{
+    if (spacing.mostCommon == 0)
         throw PluvionError(QStringLiteral("记录太少，无法判断记录的步长，请指定步长"));
-    const int step = int(most - counts.begin());
+    const int step = spacing.mostCommon;
     if (60 % step != 0)
         throw PluvionError(
             QStringLiteral("记录中最常见的时间间隔为 %1 分钟，不能作为步长（应能整除 60 分钟），请指定步长")
                 .arg(step));
     return step;
+}
+
+// A step given for records that are plainly coarser is refused: every
+// timestamp lies on a grid of a multiple of it, and that grid is also the
+// most common difference, as with 5-minute records read at 1 minute, whose
+// storms would be read as four dry minutes and one wet one. Records at the
+// given step with gaps, and listings of rain intervals only, keep a
+// difference of the step somewhere and are fine.
+void CheckGivenStep(const TimeSpacing &spacing, int step)
+{
+    if (spacing.divisor > step && spacing.divisor % step == 0 && spacing.mostCommon == spacing.divisor)
+        throw PluvionError(QStringLiteral("记录的时间间隔为 %1 分钟，与指定的步长 %2 分钟不符")
+                               .arg(spacing.divisor)
+                               .arg(step));
 }
 
 // Where the row listed before (file f, row r) with the same minute is.
@@ -57,6 +92,17 @@ std::pair<size_t, size_t> EarlierRow(const std::vector<RecordRows> &files, std::
 
 } // namespace
 
+QString CompletenessText(double percent, double threshold)
+{
+    // One decimal, or as many more as it takes to show on which side of the
+    // threshold the share lies: 105,119 of 105,120 intervals are 99.999 %.
+    for (int decimals = 1;; ++decimals) {
+        const QString text = QString::number(percent, 'f', decimals);
+        if (decimals >= 12 || (text.toDouble() < threshold) == (percent < threshold))
+            return text;
+    }
+}
+
 int RainRecord::usedYears() const
 {
     return int(std::count_if(years.begin(), years.end(), [](const RecordYear &y) { return y.used; }));
@@ -71,10 +117,15 @@ QStringList RecordFilesOf(const QStringList &paths)
             files.append(path);
             continue;
         }
+        // A folder that cannot be listed says why, rather than that it holds nothing.
+        // (Listing a folder's files needs both reading and searching it.)
+        if (access(QFile::encodeName(path).constData(), R_OK | X_OK) != 0)
+            throw PluvionError(QStringLiteral("无法读取文件夹 %1：%2").arg(path, qt_error_string(errno)));
         const QDir folder(path);
+        // Files that cannot be read are listed too, so that reading them names the reason.
         const QStringList names = folder.entryList({QStringLiteral("*.csv"), QStringLiteral("*.txt"),
                                                     QStringLiteral("*.CSV"), QStringLiteral("*.TXT")},
-                                                   QDir::Files | QDir::Readable, QDir::Name);
+                                                   QDir::Files, QDir::Name);
         if (names.isEmpty())
             throw PluvionError(QStringLiteral("文件夹 %1 中没有 .csv 或 .txt 记录文件").arg(path));
         for (const QString &name : names)
@@ -100,7 +151,10 @@ RainRecord MergeRecordRows(std::vector<RecordRows> files, const RecordSettings &
     }
     if (record.rows == 0)
         throw PluvionError(QStringLiteral("记录文件中没有任何记录"));
-    record.step = settings.step > 0 ? settings.step : DetectStep(files);
+    const TimeSpacing spacing = SpacingOf(files);
+    if (settings.step > 0)
+        CheckGivenStep(spacing, settings.step);
+    record.step = settings.step > 0 ? settings.step : DetectStep(spacing);
     record.stepDetected = settings.step <= 0;
     const int step = record.step;
 
@@ -163,12 +217,12 @@ RainRecord MergeRecordRows(std::vector<RecordRows> files, const RecordSettings &
                 y = size_t(std::upper_bound(record.yearStarts.begin(), record.yearStarts.end(), index) -
                            record.yearStarts.begin() - 1);
             RecordYear &year = record.years[y];
+            if (year.rows == 0 || minute < year.first)
+                year.first = minute;
+            if (year.rows == 0 || minute > year.last)
+                year.last = minute;
             ++year.rows;
             year.total += depth;
-            if (year.first < 0 || minute < year.first)
-                year.first = minute;
-            if (year.last < 0 || minute > year.last)
-                year.last = minute;
         }
     }
     files.clear();
@@ -189,7 +243,7 @@ RainRecord MergeRecordRows(std::vector<RecordRows> files, const RecordSettings &
             year.reason = QStringLiteral("没有任何记录");
         } else if (year.percent() < settings.minCompleteness) {
             year.reason = QStringLiteral("记录完整率 %1% 低于 %2%")
-                              .arg(year.percent(), 0, 'f', 1)
+                              .arg(CompletenessText(year.percent(), settings.minCompleteness))
                               .arg(settings.minCompleteness, 0, 'g', 6);
         } else {
             year.used = true;

@@ -42,15 +42,20 @@ struct RecordYear
     int year = 0;
     std::int64_t intervals = 0; // in the calendar year
     std::int64_t present = 0;
-    std::int64_t rows = 0;   // listed in the files
-    std::int32_t first = -1; // first and last listed timestamp (minutes), -1 without rows
-    std::int32_t last = -1;
+    std::int64_t rows = 0;  // listed in the files
+    std::int32_t first = 0; // first and last listed timestamp (minutes, negative before 1970); only with rows
+    std::int32_t last = 0;
     std::int64_t total = 0; // depth, thousandths of a millimetre
     bool used = false;
     QString reason; // why a year is left out
 
     double percent() const { return intervals ? 100.0 * double(present) / double(intervals) : 0; }
 };
+
+// A year's completeness in percent as the results show it: one decimal, or
+// more where one would round it onto the other side of `threshold`
+// ("99.999" rather than "100.0" below 100 %).
+QString CompletenessText(double percent, double threshold);
 
 // The depth of an interval no record covers.
 inline constexpr std::int32_t MissingDepth = -1;
@@ -73,10 +78,12 @@ struct RainRecord
 };
 
 // The files a list of paths means: a file as it is, a folder as every *.csv
-// and *.txt in it, sorted by name. Raises PluvionError for a folder without any.
+// and *.txt in it, sorted by name. Raises PluvionError for a folder that
+// cannot be read (with the system's reason) or holds none.
 QStringList RecordFilesOf(const QStringList &paths);
 
-// The record of rows already read. Raises PluvionError for a timestamp off the
+// The record of rows already read. Raises PluvionError for a given step the
+// timestamps contradict (they are all a multiple of it apart), a timestamp off the
 // step, a depth over the gauge's limit, a timestamp listed twice with two
 // depths (naming both files and lines), or a record too long.
 RainRecord MergeRecordRows(std::vector<RecordRows> files, const RecordSettings &settings);

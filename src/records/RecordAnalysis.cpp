@@ -39,7 +39,7 @@ RecordsSummary SummarizeRecords(const RainRecord &record, const RecordSamples &s
     RecordsSummary summary;
     summary.read = RecordReadLine(record);
     summary.years = RecordYearLines(record);
-    summary.samples = RecordSampleLines(samples);
+    summary.samples = RecordSampleLines(samples, &summary.partialSamples);
     summary.peakRatio = PeakRatioLines(peak);
     summary.r = StormPeakRatio(peak);
     return summary;

@@ -5,25 +5,40 @@
 #include "model/PluvionError.h"
 
 #include <algorithm>
+#include <limits>
 #include <queue>
 #include <set>
 
 namespace {
 
-// Windows in the order of choice: deeper first, earlier first among equals.
+// Windows in the order of choice: deeper first; among equals the one with
+// fewer missing intervals, whose depth is surer, then the earlier.
 bool Before(const RecordWindow &a, const RecordWindow &b)
 {
-    return a.depth != b.depth ? a.depth > b.depth : a.start < b.start;
+    if (a.depth != b.depth)
+        return a.depth > b.depth;
+    return a.missing != b.missing ? a.missing < b.missing : a.start < b.start;
+}
+
+// The depth of interval `index` for placing a storm in its window: beyond
+// either end of the record there is no record, and so no rain in it.
+std::int32_t DepthAt(const RainRecord &record, std::int64_t index)
+{
+    return index < 0 || index >= std::int64_t(record.depths.size()) ? 0 : record.depths[size_t(index)];
 }
 
 int PeakOf(const RainRecord &record, std::int64_t start, std::int64_t width)
 {
-    const std::int32_t *first = record.depths.data() + start;
-    return int(std::max_element(first, first + width) - first);
+    int peak = 0;
+    for (std::int64_t k = 1; k < width; ++k)
+        if (DepthAt(record, start + k) > DepthAt(record, start + peak))
+            peak = int(k);
+    return peak;
 }
 
-// Every window of `width` intervals that starts in a used year and covers no
-// missing interval, with its depth and year, in time order.
+// Every window of `width` intervals that starts in a used year and lies within
+// the record, with its known depth (a missing interval counts as nothing),
+// the number of its missing intervals and its year, in time order.
 template <typename Visit> void EachWindow(const RainRecord &record, std::int64_t width, Visit visit)
 {
     const std::int32_t *depths = record.depths.data();
@@ -46,8 +61,7 @@ template <typename Visit> void EachWindow(const RainRecord &record, std::int64_t
         }
         const int year = record.years[y].year;
         for (std::int64_t i = begin;; ++i) {
-            if (missing == 0)
-                visit(i, sum, year);
+            visit(i, sum, missing, year);
             if (i + 1 >= end)
                 break;
             const std::int32_t out = depths[i];
@@ -69,14 +83,15 @@ std::vector<RecordWindow> AnnualMaxima(const RainRecord &record, std::int64_t wi
     std::vector<RecordWindow> windows;
     RecordWindow best;
     best.year = -1;
-    EachWindow(record, width, [&](std::int64_t start, std::int64_t depth, int year) {
+    EachWindow(record, width, [&](std::int64_t start, std::int64_t depth, std::int64_t missing, int year) {
         if (year != best.year) {
             if (best.year >= 0 && best.depth > 0)
                 windows.push_back(best);
-            best = {start, depth, 0, year};
-        } else if (depth > best.depth) {
-            best.start = start;
-            best.depth = depth;
+            best = {start, depth, 0, year, missing};
+        } else {
+            const RecordWindow window{start, depth, 0, year, missing};
+            if (Before(window, best))
+                best = window;
         }
     });
     if (best.year >= 0 && best.depth > 0)
@@ -92,15 +107,15 @@ std::vector<RecordWindow> LargestIndependent(const RainRecord &record, std::int6
     const size_t kept = count * size_t(2 * width - 1);
     const auto worse = [](const RecordWindow &a, const RecordWindow &b) { return Before(a, b); };
     std::priority_queue<RecordWindow, std::vector<RecordWindow>, decltype(worse)> heap(worse);
-    EachWindow(record, width, [&](std::int64_t start, std::int64_t depth, int year) {
+    EachWindow(record, width, [&](std::int64_t start, std::int64_t depth, std::int64_t missing, int year) {
         if (depth <= 0)
             return;
+        const RecordWindow window{start, depth, 0, year, missing};
         if (heap.size() < kept) {
-            heap.push({start, depth, 0, year});
-        } else if (depth > heap.top().depth) {
-            // Equal depths keep the earlier window, already in the heap.
+            heap.push(window);
+        } else if (Before(window, heap.top())) {
             heap.pop();
-            heap.push({start, depth, 0, year});
+            heap.push(window);
         }
     });
     std::vector<RecordWindow> candidates;
@@ -127,11 +142,20 @@ std::vector<RecordWindow> LargestIndependent(const RainRecord &record, std::int6
 }
 
 // A window holding a whole storm with dry time on both sides is as deep as
-// its neighbours that hold the storm too; of such a run of equal windows the
-// earliest was chosen. It is moved to the middle of the run, so that the
-// storm sits in the middle of it rather than at its end, which would
-// otherwise place every short storm's peak late in long windows. It stays in
-// its year and clear of the next window chosen.
+// its neighbours that hold the storm too. Of such a run of equally deep
+// windows the middle one is taken, so that the storm sits in the middle of
+// its window rather than at an end, which would otherwise place every short
+// storm's peak late in long windows. The run is the same wherever the storm
+// falls in the calendar:
+// - it is followed across the year's end both ways, as any window holds the
+//   intervals after its start whatever year they belong to; the sample keeps
+//   the year of the window found, and its depth;
+// - it is followed beyond either end of the record, where there is no record
+//   and so no rain: a storm on the record's last 31 December is placed in its
+//   window as one in July, and the window's depth stays what the record holds;
+// - it stops at a missing interval inside the record, which is never taken
+//   for a dry one, and it stays clear of the neighbouring windows chosen, so
+//   that independent samples stay independent.
 void CentreOnEqualWindows(const RainRecord &record, std::int64_t width, std::vector<RecordWindow> &windows)
 {
     std::vector<size_t> order(windows.size());
@@ -139,18 +163,27 @@ void CentreOnEqualWindows(const RainRecord &record, std::int64_t width, std::vec
         order[k] = k;
     std::sort(order.begin(), order.end(),
               [&](size_t a, size_t b) { return windows[a].start < windows[b].start; });
-    const std::int32_t *depths = record.depths.data();
-    const std::int64_t count = std::int64_t(record.depths.size());
+    // Moving a window by one interval leaves one interval and takes another:
+    // its depth stays when both are known and equal.
+    const auto same = [&](std::int64_t leaving, std::int64_t taken) {
+        const std::int32_t in = DepthAt(record, taken);
+        return in != MissingDepth && DepthAt(record, leaving) == in;
+    };
     for (size_t k = 0; k < order.size(); ++k) {
         RecordWindow &window = windows[order[k]];
-        const size_t y = size_t(window.year - record.years.front().year);
-        std::int64_t last = std::min(record.yearStarts[y + 1] - 1, count - width);
+        std::int64_t first = std::numeric_limits<std::int64_t>::min();
+        std::int64_t last = std::numeric_limits<std::int64_t>::max();
+        if (k > 0)
+            first = windows[order[k - 1]].start + width;
         if (k + 1 < order.size())
-            last = std::min(last, windows[order[k + 1]].start - width);
+            last = windows[order[k + 1]].start - width;
+        std::int64_t begin = window.start;
+        while (begin > first && same(begin - 1 + width, begin - 1))
+            --begin;
         std::int64_t end = window.start;
-        while (end < last && depths[end] == depths[end + width] && depths[end + width] != MissingDepth)
+        while (end < last && same(end, end + width))
             ++end;
-        window.start += (end - window.start) / 2;
+        window.start = begin + (end - begin) / 2;
     }
 }
 
@@ -214,13 +247,27 @@ SampleTable RecordSampleTable(const RecordSamples &samples)
     return table;
 }
 
-QStringList RecordSampleLines(const RecordSamples &samples)
+QString PartialSampleText(const RecordSamples &samples, const DurationWindows &series, size_t rank)
+{
+    const RecordWindow &window = series.windows[rank];
+    const QString sample = samples.method == SamplingMethod::AnnualMaximum
+                               ? QStringLiteral("%1 年 %2 分钟样本").arg(window.year).arg(series.duration)
+                               : QStringLiteral("%1 分钟第 %2 个样本（%3 年）")
+                                     .arg(series.duration)
+                                     .arg(rank + 1)
+                                     .arg(window.year);
+    return sample + QStringLiteral("的时段内缺测 %1 分钟").arg(window.missing * samples.step);
+}
+
+QStringList RecordSampleLines(const RecordSamples &samples, std::vector<std::pair<int, int>> *partial)
 {
     const bool annual = samples.method == SamplingMethod::AnnualMaximum;
     QString header = annual ? QStringLiteral("年份\\历时(min)") : QStringLiteral("序号\\历时(min)");
     for (const DurationWindows &series : samples.durations)
         header += u',' + QString::number(series.duration);
     QStringList lines{header};
+    // The line of each sample, by duration and rank.
+    std::vector<std::vector<int>> lineOf(samples.durations.size());
     if (annual) {
         std::set<int> years;
         for (const DurationWindows &series : samples.durations)
@@ -228,12 +275,16 @@ QStringList RecordSampleLines(const RecordSamples &samples)
                 years.insert(window.year);
         for (const int year : years) {
             QString line = QString::number(year);
-            for (const DurationWindows &series : samples.durations) {
+            for (size_t d = 0; d < samples.durations.size(); ++d) {
+                const DurationWindows &series = samples.durations[d];
                 line += u',';
                 const auto found = std::find_if(series.windows.begin(), series.windows.end(),
                                                 [&](const RecordWindow &w) { return w.year == year; });
-                if (found != series.windows.end())
+                if (found != series.windows.end()) {
                     line += RecordDepthText(found->depth);
+                    lineOf[d].resize(series.windows.size());
+                    lineOf[d][size_t(found - series.windows.begin())] = int(lines.size());
+                }
             }
             lines.append(line);
         }
@@ -243,13 +294,32 @@ QStringList RecordSampleLines(const RecordSamples &samples)
             rows = std::max(rows, series.windows.size());
         for (size_t k = 0; k < rows; ++k) {
             QString line = QString::number(k + 1);
-            for (const DurationWindows &series : samples.durations) {
+            for (size_t d = 0; d < samples.durations.size(); ++d) {
+                const DurationWindows &series = samples.durations[d];
                 line += u',';
-                if (k < series.windows.size())
+                if (k < series.windows.size()) {
                     line += RecordDepthText(series.windows[k].depth);
+                    lineOf[d].push_back(int(lines.size()));
+                }
             }
             lines.append(line);
         }
+    }
+    // The notes, by table line and column.
+    std::vector<std::pair<std::pair<int, int>, QString>> notes;
+    for (size_t d = 0; d < samples.durations.size(); ++d) {
+        const DurationWindows &series = samples.durations[d];
+        for (size_t k = 0; k < series.windows.size(); ++k)
+            if (series.windows[k].missing > 0)
+                notes.emplace_back(std::pair(lineOf[d][k], int(d) + 1),
+                                   QStringLiteral("注：") + PartialSampleText(samples, series, k) +
+                                       QStringLiteral("，样本为已测雨量（偏小）"));
+    }
+    std::sort(notes.begin(), notes.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &[cell, note] : notes) {
+        lines.append(note);
+        if (partial)
+            partial->push_back(cell);
     }
     return lines;
 }

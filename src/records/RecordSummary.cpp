@@ -22,10 +22,10 @@ QStringList RecordYearLines(const RainRecord &record)
         used += year.used;
         lines.append(QStringLiteral("%1,%2,%3,%4,%5%,%6,%7")
                          .arg(year.year)
-                         .arg(year.first >= 0 ? RecordTimeText(year.first) : QString())
-                         .arg(year.last >= 0 ? RecordTimeText(year.last) : QString())
+                         .arg(year.rows > 0 ? RecordTimeText(year.first) : QString())
+                         .arg(year.rows > 0 ? RecordTimeText(year.last) : QString())
                          .arg(year.rows)
-                         .arg(year.percent(), 0, 'f', 1)
+                         .arg(CompletenessText(year.percent(), record.minCompleteness))
                          .arg(RecordDepthText(year.total))
                          .arg(year.used ? QStringLiteral("使用") : QStringLiteral("未使用：") + year.reason));
     }
@@ -56,5 +56,6 @@ QStringList PeakRatioLines(const PeakRatio &peak)
     else
         lines.append(QStringLiteral("峰值比例 r = %1（历时 %2 分钟的平均）")
                          .arg(QString::number(peak.r, 'f', 3), used.join(QStringLiteral("、"))));
+    lines.append(peak.notes);
     return lines;
 }

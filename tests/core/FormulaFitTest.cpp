@@ -233,6 +233,24 @@ TEST(FormulaFitTest, ReportHoldsTheResults)
     EXPECT_TRUE(csv.contains(
         QStringLiteral("2,%1,%2,合格").arg(SigmaText(first.sigma), PercentText(first.relative))));
     EXPECT_EQ(csv.last().left(4), QStringLiteral("180,"));
+
+    // A sample from records measured across a gap: its cell marked, its note after the table.
+    const QString note = QStringLiteral("注：2019 年 10 分钟样本的时段内缺测 3 分钟，样本为已测雨量（偏小）");
+    FitOutcome fromRecords = o;
+    fromRecords.records = RecordsSummary{
+        .read = QStringLiteral("记录文件 1 个"),
+        .years = {QStringLiteral("年份,说明"), QStringLiteral("2019,使用")},
+        .samples = {QStringLiteral("年份\\历时(min),5,10,15"), QStringLiteral("2019,8,14,14"), note},
+        .peakRatio = {QStringLiteral("历时(min),r均值"), QStringLiteral("5,0.5")},
+        .r = 0.5,
+        .partialSamples = {{1, 2}},
+    };
+    const QString withRecords = FitReportDocument(fromRecords, QStringLiteral("<w:sectPr/>"));
+    EXPECT_TRUE(withRecords.contains(QStringLiteral("<w:t>8</w:t>")));
+    EXPECT_TRUE(withRecords.contains(QStringLiteral("<w:t>14*</w:t>")));
+    EXPECT_EQ(withRecords.count(QStringLiteral("*</w:t>")), 1);
+    EXPECT_TRUE(withRecords.contains(QStringLiteral("<w:t xml:space=\"preserve\">") + note + u'<'));
+    EXPECT_TRUE(FitReportCsvLines(fromRecords).contains(note));
 }
 
 // The result tables are built once: the command line's lines and the CSV

@@ -4,6 +4,7 @@
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
 #include "records/PeakRatio.h"
+#include "records/RecordSummary.h"
 
 #include <TempFolder.h>
 #include <algorithm>
@@ -233,32 +234,74 @@ TEST(RecordsTest, MissingYearsAreLeftOutNotDry)
     }
 }
 
-TEST(RecordsTest, AGapInsideAStormIsNeverBridged)
+TEST(RecordsTest, AGapInsideTheLargestStormKeepsItsMeasuredDepth)
 {
-    // One-minute record: 14:00–14:09 listed, 14:04 missing.
-    const std::int32_t t = RecordMinute(2019, 7, 21, 14, 0);
+    // One-minute record listing every minute around two storms of 2019:
+    //   1 July 14:00..  2 2 2 2 _ _ _ 2 2 2   (three minutes missing: 14 mm measured)
+    //   1 Aug  09:00..  1.3 × 10              (13 mm, wholly measured)
+    // Everything else of the year is missing, so no threshold.
+    const std::int32_t a = RecordMinute(2019, 7, 1, 14, 0);
+    const std::int32_t b = RecordMinute(2019, 8, 1, 9, 0);
     std::vector<std::int32_t> minutes;
     std::vector<std::int32_t> depths;
-    const int rain[] = {1, 2, 3, 4, -1, 6, 5, 1, 1, 1};
-    for (int i = 0; i < 10; ++i)
-        if (rain[i] >= 0) {
-            minutes.push_back(t + i);
-            depths.push_back(rain[i] * 1000);
+    for (std::int32_t m = a - 30; m < a + 40; ++m)
+        if (m < a + 4 || m > a + 6) {
+            minutes.push_back(m);
+            depths.push_back(m >= a && m < a + 10 ? 2000 : 0);
         }
+    for (std::int32_t m = b - 30; m < b + 40; ++m) {
+        minutes.push_back(m);
+        depths.push_back(m >= b && m < b + 10 ? 1300 : 0);
+    }
     RecordSettings settings;
     settings.step = 1;
     settings.gaps = RecordGaps::Missing;
     settings.minCompleteness = 0;
     const RainRecord record = MergeRecordRows({Rows(QStringLiteral("g.csv"), minutes, depths)}, settings);
     RecordSampling sampling;
-    sampling.durations = {2, 3, 5, 6};
+    sampling.durations = {5, 10, 15};
     const RecordSamples samples = TakeRecordSamples(record, sampling);
-    // 2 min: 6+5 after the gap; 3 min: 6+5+1; 5 min: 6+5+1+1+1; 6 min cannot avoid the gap.
-    EXPECT_EQ(samples.durations[0].windows[0].depth, 11000);
-    EXPECT_EQ(samples.durations[1].windows[0].depth, 12000);
-    EXPECT_EQ(samples.durations[2].windows[0].depth, 14000);
-    EXPECT_EQ(samples.durations[2].windows[0].start, t + 5 - record.start);
-    EXPECT_TRUE(samples.durations[3].windows.empty());
+    // 5 min: the wholly measured 8 mm ahead of the gap is as deep as a window
+    // reaching into the gap, and surer; 10 and 15 min: the 14 mm measured in
+    // July, not August's smaller storm.
+    const struct
+    {
+        std::int64_t depth;
+        std::int64_t missing;
+    } expected[] = {{8000, 0}, {14000, 3}, {14000, 3}};
+    for (size_t d = 0; d < 3; ++d) {
+        ASSERT_EQ(samples.durations[d].windows.size(), 1u);
+        EXPECT_EQ(samples.durations[d].windows[0].depth, expected[d].depth) << d;
+        EXPECT_EQ(samples.durations[d].windows[0].missing, expected[d].missing) << d;
+    }
+    // The marks: a note after the table naming the cell, which the sample
+    // reader skips, and the same in the peak ratio's lines.
+    std::vector<std::pair<int, int>> partial;
+    const QStringList lines = RecordSampleLines(samples, &partial);
+    EXPECT_EQ(
+        lines,
+        (QStringList{QStringLiteral("年份\\历时(min),5,10,15"), QStringLiteral("2019,8,14,14"),
+                     QStringLiteral("注：2019 年 10 分钟样本的时段内缺测 3 分钟，样本为已测雨量（偏小）"),
+                     QStringLiteral("注：2019 年 15 分钟样本的时段内缺测 3 分钟，样本为已测雨量（偏小）")}));
+    EXPECT_EQ(partial, (std::vector<std::pair<int, int>>{{1, 2}, {1, 3}}));
+    const SampleTable read = ParseSampleTable(RecordSampleFileBytes(samples));
+    EXPECT_EQ(read.samples, RecordSampleTable(samples).samples);
+    const QStringList peakLines = PeakRatioLines(MeasurePeakRatio(samples));
+    EXPECT_EQ(peakLines.mid(peakLines.size() - 2),
+              (QStringList{
+                  QStringLiteral("注：2019 年 10 分钟样本的时段内缺测 3 分钟，其峰值位置按已测雨量确定"),
+                  QStringLiteral("注：2019 年 15 分钟样本的时段内缺测 3 分钟，其峰值位置按已测雨量确定")}));
+
+    // Annual multiple: July's storm ranks first, August's second.
+    sampling.method = SamplingMethod::AnnualMultiple;
+    sampling.count = 2;
+    const RecordSamples multiple = TakeRecordSamples(record, sampling);
+    ASSERT_EQ(multiple.durations[1].windows.size(), 2u);
+    EXPECT_EQ(multiple.durations[1].windows[0].depth, 14000);
+    EXPECT_EQ(multiple.durations[1].windows[1].depth, 13000);
+    EXPECT_EQ(RecordSampleLines(multiple)[3],
+              QStringLiteral("注：10 分钟第 1 个样本（2019 年）的时段内缺测 3 分钟，样本为已测雨量（偏小）"));
+    EXPECT_EQ(ParseSampleTable(RecordSampleFileBytes(multiple)).samples, RecordSampleTable(multiple).samples);
 }
 
 TEST(RecordsTest, PeakRatioMatchesAHandCount)
@@ -321,17 +364,21 @@ TEST(RecordsTest, SamplesMatchABruteForceCount)
         ASSERT_EQ(samples.durations.size(), StandardRecordDurations.size());
         for (size_t d = 0; d < samples.durations.size(); ++d) {
             const std::int64_t width = StandardRecordDurations[d] / 5;
-            // The depth of a window wholly recorded, -1 for one that is not.
-            const auto windowSum = [&](std::int64_t s, std::int64_t w) -> std::int64_t {
-                std::int64_t sum = 0;
-                for (std::int64_t k = s; k < s + w; ++k) {
-                    if (record.depths[size_t(k)] == MissingDepth)
-                        return -1;
-                    sum += record.depths[size_t(k)];
-                }
-                return sum;
+            // A window's measured depth and missing intervals; beyond the record nothing.
+            const auto at = [&](std::int64_t k) {
+                return k < 0 || k >= std::int64_t(record.depths.size()) ? 0 : record.depths[size_t(k)];
             };
-            // Every window wholly recorded that starts in a used year.
+            const auto windowOf = [&](std::int64_t s, std::int64_t w, int year) {
+                RecordWindow window{s, 0, 0, year, 0};
+                for (std::int64_t k = s; k < s + w; ++k) {
+                    if (at(k) == MissingDepth)
+                        ++window.missing;
+                    else
+                        window.depth += at(k);
+                }
+                return window;
+            };
+            // Every window within the record that starts in a used year.
             std::vector<RecordWindow> all;
             for (size_t y = 0; y < record.years.size(); ++y) {
                 if (!record.years[y].used)
@@ -339,13 +386,14 @@ TEST(RecordsTest, SamplesMatchABruteForceCount)
                 for (std::int64_t s = record.yearStarts[y]; s < record.yearStarts[y + 1]; ++s) {
                     if (s + width > std::int64_t(record.depths.size()))
                         break;
-                    const std::int64_t sum = windowSum(s, width);
-                    if (sum > 0)
-                        all.push_back({s, sum, 0, record.years[y].year});
+                    const RecordWindow window = windowOf(s, width, record.years[y].year);
+                    if (window.depth > 0)
+                        all.push_back(window);
                 }
             }
-            std::stable_sort(all.begin(), all.end(),
-                             [](const RecordWindow &x, const RecordWindow &y) { return x.depth > y.depth; });
+            std::stable_sort(all.begin(), all.end(), [](const RecordWindow &x, const RecordWindow &y) {
+                return x.depth != y.depth ? x.depth > y.depth : x.missing < y.missing;
+            });
             std::vector<RecordWindow> expected;
             for (const RecordWindow &w : all) {
                 const bool taken = std::any_of(expected.begin(), expected.end(), [&](const RecordWindow &e) {
@@ -355,23 +403,29 @@ TEST(RecordsTest, SamplesMatchABruteForceCount)
                 if (!taken && (method == SamplingMethod::AnnualMaximum || expected.size() < 8))
                     expected.push_back(w);
             }
-            // Of a run of equal windows following the one chosen, the middle one,
-            // within its year and clear of the next chosen window.
+            // Of the run of equal windows around the one chosen, with the same
+            // missing intervals, the middle one, clear of the chosen neighbours.
             std::vector<RecordWindow> byStart = expected;
             std::sort(byStart.begin(), byStart.end(),
                       [](const RecordWindow &x, const RecordWindow &y) { return x.start < y.start; });
             for (size_t k = 0; k < byStart.size(); ++k) {
-                const size_t y = size_t(byStart[k].year - 2016);
-                std::int64_t last =
-                    std::min(record.yearStarts[y + 1] - 1, std::int64_t(record.depths.size()) - width);
-                if (k + 1 < byStart.size())
-                    last = std::min(last, byStart[k + 1].start - width);
-                std::int64_t end = byStart[k].start;
-                while (end < last && windowSum(end + 1, width) == byStart[k].depth)
+                const RecordWindow found = byStart[k];
+                const auto same = [&](std::int64_t s) {
+                    const RecordWindow w = windowOf(s, width, found.year);
+                    return w.depth == found.depth && w.missing == found.missing;
+                };
+                const std::int64_t first = k > 0 ? byStart[k - 1].start + width : INT64_MIN;
+                const std::int64_t last = k + 1 < byStart.size() ? byStart[k + 1].start - width : INT64_MAX;
+                std::int64_t begin = found.start;
+                std::int64_t end = found.start;
+                while (begin > first && same(begin - 1) && at(begin - 1) != MissingDepth)
+                    --begin;
+                while (end < last && same(end + 1) && at(end + width) != MissingDepth)
                     ++end;
+                byStart[k].start = begin + (end - begin) / 2;
                 for (RecordWindow &e : expected)
-                    if (e.start == byStart[k].start)
-                        e.start += (end - e.start) / 2;
+                    if (e.start == found.start)
+                        e.start = byStart[k].start;
             }
             if (method == SamplingMethod::AnnualMaximum)
                 std::sort(expected.begin(), expected.end(),
@@ -382,6 +436,7 @@ TEST(RecordsTest, SamplesMatchABruteForceCount)
                 EXPECT_EQ(got[k].start, expected[k].start) << width << ' ' << k;
                 EXPECT_EQ(got[k].depth, expected[k].depth) << width << ' ' << k;
                 EXPECT_EQ(got[k].year, expected[k].year) << width << ' ' << k;
+                EXPECT_EQ(got[k].missing, expected[k].missing) << width << ' ' << k;
             }
         }
         // The sample file reads back as the same table.
@@ -390,4 +445,119 @@ TEST(RecordsTest, SamplesMatchABruteForceCount)
         EXPECT_EQ(read.durations, table.durations);
         EXPECT_EQ(read.samples, table.samples);
     }
+}
+
+TEST(RecordsTest, AStormGivesTheSameSamplesWhereverItFallsInTheYear)
+{
+    // One storm of 5-minute depths in a one-year record, nothing else: in
+    // July, ending on the record's last minute, and starting on its first.
+    const std::vector<std::int32_t> storm{1000, 3000, 6000, 2000, 1000};
+    const std::int32_t starts[] = {RecordMinute(2019, 7, 1, 12, 0), RecordMinute(2019, 12, 31, 23, 35),
+                                   RecordMinute(2019, 1, 1, 0, 0)};
+    std::vector<std::pair<std::int64_t, double>> july; // depth and r per duration
+    for (const std::int32_t start : starts) {
+        std::vector<std::int32_t> minutes;
+        for (size_t k = 0; k < storm.size(); ++k)
+            minutes.push_back(start + 5 * std::int32_t(k));
+        RecordSettings settings;
+        settings.step = 5;
+        const RainRecord record = MergeRecordRows({Rows(QStringLiteral("t.csv"), minutes, storm)}, settings);
+        const RecordSamples samples = TakeRecordSamples(record, {});
+        const PeakRatio peak = MeasurePeakRatio(samples);
+        std::vector<std::pair<std::int64_t, double>> got;
+        for (size_t d = 0; d < samples.durations.size(); ++d) {
+            ASSERT_EQ(samples.durations[d].windows.size(), 1u);
+            got.emplace_back(samples.durations[d].windows[0].depth, peak.durations[d].mean);
+        }
+        if (july.empty())
+            july = got;
+        EXPECT_EQ(got, july) << RecordTimeText(start).toStdString();
+    }
+    // 150 min: the storm in the middle, its peak in the 16th interval of 30.
+    EXPECT_DOUBLE_EQ(july[9].second, 15.5 / 30);
+    EXPECT_EQ(july[9].first, 13000);
+}
+
+TEST(RecordsTest, AGivenStepTheTimestampsContradictIsRefused)
+{
+    const std::int32_t t = RecordMinute(2019, 7, 21, 14, 0);
+    const auto every = [&](int spacing, int count, int skip = -1) {
+        std::vector<std::int32_t> minutes;
+        for (int k = 0; k < count; ++k)
+            if (k != skip)
+                minutes.push_back(t + spacing * k);
+        return minutes;
+    };
+    const struct
+    {
+        std::vector<std::int32_t> minutes;
+        int step;
+        const char16_t *message;
+    } cases[] = {
+        {every(5, 12), 1, u"记录的时间间隔为 5 分钟，与指定的步长 1 分钟不符"},
+        {every(10, 12), 5, u"记录的时间间隔为 10 分钟，与指定的步长 5 分钟不符"},
+        {every(5, 12, 6), 5, u"<no error>"},                  // a gap at the given step
+        {every(5, 12), 5, u"<no error>"},                     // the step itself
+        {{t, t + 1, t + 4, t + 7, t + 10}, 1, u"<no error>"}, // rain minutes only, mostly apart
+        {{t}, 1, u"<no error>"},
+    };
+    for (const auto &c : cases) {
+        RecordSettings settings;
+        settings.step = c.step;
+        const std::vector<std::int32_t> depths(c.minutes.size(), 500);
+        const QString error =
+            ErrorOf([&] { MergeRecordRows({Rows(QStringLiteral("s.csv"), c.minutes, depths)}, settings); });
+        EXPECT_EQ(error, QString::fromUtf16(c.message)) << c.step;
+    }
+}
+
+TEST(RecordsTest, YearLinesShowEarlyYearsAndCompletenessThatFallsShort)
+{
+    // Completeness with as many decimals as tell it from the threshold.
+    const struct
+    {
+        double percent;
+        double threshold;
+        const char *text;
+    } shares[] = {
+        {100.0 * 105119 / 105120, 100, "99.999"},
+        {99.96, 100, "99.96"},
+        {89.99, 90, "89.99"},
+        {90.04, 90, "90.0"},
+        {100, 100, "100.0"},
+        {49.6, 90, "49.6"},
+    };
+    for (const auto &s : shares)
+        EXPECT_EQ(CompletenessText(s.percent, s.threshold), QLatin1StringView(s.text)) << s.percent;
+
+    // A 5-minute year of 1909 listed whole but for one interval.
+    const std::int32_t begin = RecordMinute(1909, 1, 1, 0, 0);
+    const std::int32_t end = RecordMinute(1910, 1, 1, 0, 0);
+    std::vector<std::int32_t> minutes;
+    for (std::int32_t m = begin; m < end; m += 5)
+        if (m != begin + 5 * 1000)
+            minutes.push_back(m);
+    std::vector<std::int32_t> depths(minutes.size(), 0);
+    depths[0] = 100;
+    RecordSettings settings;
+    settings.step = 5;
+    settings.gaps = RecordGaps::Missing;
+    settings.minCompleteness = 100;
+    const RainRecord record = MergeRecordRows({Rows(QStringLiteral("old.csv"), minutes, depths)}, settings);
+    EXPECT_EQ(RecordYearLines(record)[1],
+              QStringLiteral("1909,1909-01-01 00:00,1909-12-31 23:55,105119,99.999%,0.1,未使用：记录完整率 "
+                             "99.999% 低于 100%"));
+}
+
+TEST_F(TempFolderTest, AFolderThatCannotBeReadSaysWhy)
+{
+    const QString folder = path(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    writeBytes(QStringLiteral("locked/a.csv"), "2019-07-21 14:05,0.5\n");
+    QFile::setPermissions(folder, QFileDevice::Permissions());
+    const QString error = ErrorOf([&] { RecordFilesOf({folder}); });
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (error == QStringLiteral("<no error>"))
+        GTEST_SKIP() << "permissions do not bind this user";
+    EXPECT_EQ(error, QStringLiteral("无法读取文件夹 %1：Permission denied").arg(folder));
 }

@@ -77,6 +77,36 @@ TEST_F(RecordsCli, FromRecordsToTheFormulaAndAStormWithTheMeasuredPeak)
     EXPECT_DOUBLE_EQ(saved.peakRatio, 0.4);
 }
 
+TEST_F(RecordsCli, ASampleMeasuredAcrossAGapIsMarked)
+{
+    // Every minute listed that was recorded; 2001 lost 10:05, inside its storm.
+    writeRecords();
+    QByteArray bytes = readBytes(QStringLiteral("records/2001.csv"));
+    const qsizetype cut = bytes.indexOf("2001-07-01 10:05");
+    ASSERT_GT(cut, 0);
+    bytes.remove(cut, bytes.indexOf('\n', cut) + 1 - cut);
+    writeBytes(QStringLiteral("records/2001.csv"), bytes);
+    const QString samples = path(QStringLiteral("samples.csv"));
+    const CliRun r = run(
+        {QStringLiteral("--records"), path(QStringLiteral("records")), QStringLiteral("--records-gaps"),
+         QStringLiteral("missing"), QStringLiteral("--min-completeness"), QStringLiteral("0"),
+         QStringLiteral("--durations"), QStringLiteral("3,5,10"), QStringLiteral("--save-samples"), samples});
+    ASSERT_EQ(r.status, ExitStatus::Success) << r.err.toStdString();
+    // 10 min: the 21 × 1.75 measured around the gap; 5 min: the 16 × 1.75 wholly before it.
+    const QString note =
+        QStringLiteral("注：2001 年 10 分钟样本的时段内缺测 1 分钟，样本为已测雨量（偏小）\n");
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\n2001,22.75,28,36.75\n"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(note));
+    EXPECT_TRUE(r.err.contains(note)) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(
+        QStringLiteral("注：2001 年 10 分钟样本的时段内缺测 1 分钟，其峰值位置按已测雨量确定\n")));
+    // The saved table, note and all, is read by --fit.
+    const CliRun again =
+        run({QStringLiteral("--fit"), samples, QStringLiteral("--samples"), QStringLiteral("annual-max")});
+    ASSERT_EQ(again.status, ExitStatus::Success) << again.err.toStdString();
+    EXPECT_TRUE(r.out.contains(again.out.section(u'\n', 0, 0)));
+}
+
 TEST_F(RecordsCli, RefusalsNameTheirReasonAndWriteNothing)
 {
     writeRecords();

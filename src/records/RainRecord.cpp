@@ -1,5 +1,6 @@
 #include "records/RainRecord.h"
 
+#include "io/FileBytes.h"
 #include "model/PluvionError.h"
 
 #include <QDir>
@@ -120,7 +121,7 @@ QStringList RecordFilesOf(const QStringList &paths)
         // A folder that cannot be listed says why, rather than that it holds nothing.
         // (Listing a folder's files needs both reading and searching it.)
         if (access(QFile::encodeName(path).constData(), R_OK | X_OK) != 0)
-            throw PluvionError(QStringLiteral("无法读取文件夹 %1：%2").arg(path, qt_error_string(errno)));
+            throw PluvionError(QStringLiteral("无法读取文件夹 %1：%2").arg(path, SystemErrorReason(errno)));
         const QDir folder(path);
         // Files that cannot be read are listed too, so that reading them names the reason.
         const QStringList names = folder.entryList({QStringLiteral("*.csv"), QStringLiteral("*.txt"),

@@ -559,5 +559,5 @@ TEST_F(TempFolderTest, AFolderThatCannotBeReadSaysWhy)
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (error == QStringLiteral("<no error>"))
         GTEST_SKIP() << "permissions do not bind this user";
-    EXPECT_EQ(error, QStringLiteral("无法读取文件夹 %1：Permission denied").arg(folder));
+    EXPECT_EQ(error, QStringLiteral("无法读取文件夹 %1：没有权限。").arg(folder));
 }

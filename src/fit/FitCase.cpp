@@ -147,10 +147,8 @@ QStringList NonConvergedPeriodLines(const FitOutcome &outcome)
     QStringList lines;
     for (const PeriodFormula &formula : outcome.periodFormulas) {
         if (formula.failure)
-            lines << QStringLiteral(
-                         "注意：重现期 %1 年的单一重现期公式未能收敛（只作检验，不影响总公式）：%2")
-                         .arg(formula.period)
-                         .arg(*formula.failure);
+            lines << QStringLiteral("注意：") + *formula.failure +
+                         QStringLiteral("单一重现期公式只用于检验，总公式不受影响。");
     }
     return lines;
 }

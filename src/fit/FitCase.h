@@ -83,7 +83,7 @@ Storm StormWithFormula(const Storm &storm, const TotalFormula &formula);
 std::optional<QString> ChicagoStormRefusal(const TotalFormula &formula);
 
 // One line for each single-period formula that did not converge, naming the
-// period and the reason: "注意：重现期 10 年的单一重现期公式未能收敛…".
+// period and the reason: "注意：重现期 10 年的单一重现期公式的拟合未能收敛…".
 QStringList NonConvergedPeriodLines(const FitOutcome &outcome);
 
 // The formula as text: "i = 9.5981(1 + 0.8460 lgP) / (t + 7.0000)^0.6560".

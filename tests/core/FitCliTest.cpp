@@ -2,6 +2,7 @@
 // storm file and the reports it writes, and its exit status for bad input.
 #include "KnownFitTable.h"
 #include "TempFolder.h"
+#include "io/LegacyText.h"
 #include "io/StormFile.h"
 
 #include <QProcess>
@@ -143,4 +144,95 @@ TEST_F(FitCliTest, DataOfTheOtherLayoutAreNamed)
         else
             EXPECT_TRUE(r.err.startsWith(c.word)) << r.err.toStdString();
     }
+}
+
+namespace {
+
+// An i–t–P table of i = a (1 + 0.8 lg P) / (t + b)^0.7; the 10-year column,
+// when `oddTenYears`, falls off as no (t + b)^-n can follow.
+QByteArray TableOf(double a, double b, bool oddTenYears = false)
+{
+    QByteArray text = "t\\P,2,5,10,20\n";
+    for (int t : {5, 10, 15, 20, 30, 45, 60, 90, 120}) {
+        text += QByteArray::number(t);
+        for (double p : {2.0, 5.0, 10.0, 20.0}) {
+            const double i = oddTenYears && p == 10 ? 1.5 * std::exp(-0.02 * t) + 0.3
+                                                    : a * (1 + 0.8 * std::log10(p)) / std::pow(t + b, 0.7);
+            text += ',' + QByteArray::number(i, 'f', 6);
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+} // namespace
+
+// The single-period formulas check the total formula: one that cannot
+// converge is shown as such and named, and the run stands on the total.
+// A total formula with b ≤ 0 describes its table but makes no Chicago storm.
+TEST_F(FitCliTest, OnlyTheTotalFormulaDecidesTheRunAndOnlyAUsableOneMakesAStorm)
+{
+    writeBytes(QStringLiteral("odd.csv"), TableOf(10, 8, true));
+    const CliResult odd = runCli({QStringLiteral("--fit"), path(QStringLiteral("odd.csv")),
+                                  QStringLiteral("--fit-report"), path(QStringLiteral("odd-report.csv"))});
+    ASSERT_EQ(odd.status, 0) << odd.err.toStdString();
+    EXPECT_TRUE(odd.out.contains(QStringLiteral("\n10,未能收敛,,,\n"))) << odd.out.toStdString();
+    EXPECT_TRUE(odd.err.startsWith(QStringLiteral("注意：重现期 10 年的单一重现期公式的拟合未能收敛")))
+        << odd.err.toStdString();
+    EXPECT_EQ(odd.err.count(u'\n'), 1);
+    EXPECT_TRUE(DecodeLegacyLines(readBytes(QStringLiteral("odd-report.csv")))
+                    .contains(QStringLiteral("10,未能收敛,,,")));
+
+    writeBytes(QStringLiteral("below.csv"), TableOf(10, -1.5));
+    writeBytes(QStringLiteral("storm.txt"), "old storm");
+    const CliResult below = runCli({QStringLiteral("--fit"), path(QStringLiteral("below.csv"))});
+    ASSERT_EQ(below.status, 0) << below.err.toStdString();
+    EXPECT_TRUE(below.out.startsWith(
+        QStringLiteral("总公式：i = 10.0000(1 + 0.8000 lgP) / (t − 1.5000)^0.7000\n注意：b = −1.5000 ≤ 0：")))
+        << below.out.toStdString();
+    const CliResult saved = runCli({QStringLiteral("--fit"), path(QStringLiteral("below.csv")),
+                                    QStringLiteral("--save-storm"), path(QStringLiteral("storm.txt"))});
+    EXPECT_EQ(saved.status, 1);
+    EXPECT_TRUE(saved.err.contains(QStringLiteral("出错：推求的公式不能保存为雨型：b = −1.5000 ≤ 0")))
+        << saved.err.toStdString();
+    EXPECT_EQ(readBytes(QStringLiteral("storm.txt")), "old storm");
+}
+
+// Records of 10-minute rain: a step the timestamps contradict is refused, and
+// at their own step a total formula that cannot converge ends the run with
+// exit 1, yet the samples asked for are written.
+TEST_F(FitCliTest, SamplesAreKeptWhenTheFitFails)
+{
+    QByteArray text = "时间,雨量\n";
+    for (int year = 2001; year <= 2012; ++year) {
+        for (int k = 0; k < 30; ++k) {
+            const int minutes = 8 * 60 + 10 * k;
+            const double depth = std::max(0.1, 0.5 + (15 - std::abs(k - 12)) * 0.6 * (1 + 0.1 * (year % 5)));
+            text += QStringLiteral("%1-07-01 %2:%3,%4\n")
+                        .arg(year)
+                        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+                        .arg(minutes % 60, 2, 10, QLatin1Char('0'))
+                        .arg(depth, 0, 'f', 1)
+                        .toUtf8();
+        }
+    }
+    writeBytes(QStringLiteral("ten.csv"), text);
+    const CliResult five = runCli({QStringLiteral("--records"), path(QStringLiteral("ten.csv")),
+                                   QStringLiteral("--record-step"), QStringLiteral("5")});
+    EXPECT_EQ(five.status, 2);
+    EXPECT_TRUE(five.err.contains(QStringLiteral("记录的时间间隔为 10 分钟，与指定的步长 5 分钟不符")))
+        << five.err.toStdString();
+
+    writeBytes(QStringLiteral("storm.txt"), "old storm");
+    const CliResult failed = runCli({QStringLiteral("--records"), path(QStringLiteral("ten.csv")),
+                                     QStringLiteral("--samples"), QStringLiteral("annual-multiple"),
+                                     QStringLiteral("--durations"), QStringLiteral("10,20,30,60,90,120,180"),
+                                     QStringLiteral("--save-samples"), path(QStringLiteral("samples.csv")),
+                                     QStringLiteral("--save-storm"), path(QStringLiteral("storm.txt"))});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_TRUE(failed.err.startsWith(QStringLiteral("出错：总公式的拟合未能收敛")))
+        << failed.err.toStdString();
+    EXPECT_TRUE(DecodeLegacyLines(readBytes(QStringLiteral("samples.csv")))
+                    .startsWith(QStringLiteral("序号\\历时(min),10,20,30,60,90,120,180")));
+    EXPECT_EQ(readBytes(QStringLiteral("storm.txt")), "old storm");
 }

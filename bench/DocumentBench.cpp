@@ -25,7 +25,7 @@ struct OneDayStorm
         RainPoints points;
         if (CalcRainPoints(storm, points, false, 4))
             return;
-        for (const TRainPoint &point : points)
+        for (const RainPoint &point : points)
             rows.append(RowTexts(point, 0, 4));
     }
 };

@@ -20,7 +20,7 @@ TableRows OneDayTable()
     if (CalcRainPoints(storm, points, false, 4))
         return {};
     TableRows rows;
-    for (const TRainPoint &point : points)
+    for (const RainPoint &point : points)
         rows.append(RowTexts(point, 0, 4));
     return rows;
 }

@@ -18,7 +18,7 @@ std::vector<double> oneDayValues()
     if (CalcRainPoints(storm, points, false, 4))
         return {};
     std::vector<double> values;
-    for (const TRainPoint &point : points) {
+    for (const RainPoint &point : points) {
         values.push_back(point.Intensity);
         values.push_back(point.Overall);
     }

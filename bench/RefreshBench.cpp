@@ -5,7 +5,7 @@
 // the table's row made current and framed), and that answer drawn.
 #include "ScriptedPrompts.h"
 #include "app/ResultTableView.h"
-#include "app/UnitPluvion.h"
+#include "app/MainWindow.h"
 #include "chart/StormChart.h"
 
 #include <QCoreApplication>
@@ -25,21 +25,21 @@ struct BenchWindow
     {
         setup.prompts = &prompts;
         setup.configurationFolder = home.path();
-        window = std::make_unique<TFormPluvion>(setup);
+        window = std::make_unique<MainWindow>(setup);
     }
 
     // The storm computed and shown, then chart and table drawn, as the user waits for them.
     void refreshAndDraw()
     {
-        window->RefreshRainModel();
-        window->findChild<StormChart *>("Chart1")->replot(QCustomPlot::rpImmediateRefresh);
+        window->refreshStorm();
+        window->findChild<StormChart *>("StormChart")->replot(QCustomPlot::rpImmediateRefresh);
         window->findChild<ResultTableView *>("GridData")->viewport()->repaint();
     }
 
     QTemporaryDir home;
     ScriptedPrompts prompts;
-    PluvionSetup setup;
-    std::unique_ptr<TFormPluvion> window;
+    MainWindowSetup setup;
+    std::unique_ptr<MainWindow> window;
 };
 
 void BM_RefreshRainModel(benchmark::State &state)
@@ -85,12 +85,12 @@ struct ShownStorm
 {
     explicit ShownStorm(double duration)
     {
-        TFormPluvion *window = bench.window.get();
+        MainWindow *window = bench.window.get();
         window->resize(1024, 700);
         window->show();
         window->session().updateStorm([&](Storm &s) { s.duration = duration; });
-        window->RefreshRainModel();
-        chart = window->findChild<StormChart *>("Chart1");
+        window->refreshStorm();
+        chart = window->findChild<StormChart *>("StormChart");
         QCoreApplication::processEvents();
         chart->replot(QCustomPlot::rpImmediateRefresh);
         QCoreApplication::processEvents();

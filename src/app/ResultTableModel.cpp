@@ -28,7 +28,7 @@ QString ResultTableModel::cellText(int row, int column) const
     const auto edit = m_edits.constFind(qint64(row) * 3 + column);
     if (edit != m_edits.constEnd())
         return *edit;
-    const TRainPoint &point = (*m_points)[size_t(row)];
+    const RainPoint &point = (*m_points)[size_t(row)];
     switch (column) {
     case 0:
         return ::RowTexts(point, m_timeFormat, m_precision, m_separators)[0];

@@ -39,8 +39,8 @@ public:
 
     // The view options. The options dialog edits them in place; whoever
     // changes them saves them with saveOptions().
-    TViewOptions &options() { return m_options; }
-    const TViewOptions &options() const { return m_options; }
+    ViewOptions &options() { return m_options; }
+    const ViewOptions &options() const { return m_options; }
     // Where the options are kept; empty when they live for this run only.
     const QString &optionsFile() const { return m_optionsFile; }
     void setOptionsFile(const QString &path) { m_optionsFile = path; }
@@ -89,7 +89,7 @@ private:
     std::shared_ptr<const RainPoints> m_rows = std::make_shared<const RainPoints>();
     ResultTableModel *m_table = nullptr;
     std::optional<QString> m_failure;
-    TViewOptions m_options;
+    ViewOptions m_options;
     QString m_optionsFile;
     QString m_file;
     int m_currentRow = -1;

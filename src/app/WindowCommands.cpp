@@ -1,14 +1,14 @@
 // The main window's commands beyond the storm itself: options, exports, help.
-#include "UnitPluvion.h"
+#include "MainWindow.h"
 #include "app/HelpCommands.h"
 #include "app/ResultTableModel.h"
 #include "app/UpdateCheck.h"
 #include "chart/ChartPicture.h"
 #include "chart/StormChart.h"
-#include "dialogs/UnitAbout.h"
-#include "dialogs/UnitAddNewRainModel.h"
-#include "dialogs/UnitFormulaFit.h"
-#include "dialogs/UnitOptions.h"
+#include "dialogs/AboutDialog.h"
+#include "dialogs/NewStormDialog.h"
+#include "dialogs/FormulaFitDialog.h"
+#include "dialogs/OptionsDialog.h"
 #include "export/CalcReport.h"
 #include "export/CsvExport.h"
 #include "export/DataDocument.h"
@@ -31,74 +31,74 @@
 #include <QUrl>
 
 // The formula derived from rainfall statistics goes into the new-storm dialog.
-void TFormPluvion::Menu_FormulaFitClick()
+void MainWindow::fitFormula()
 {
     if (!m_formulaFitDialog)
-        m_formulaFitDialog = new TFormFormulaFit(*m_prompts, this);
+        m_formulaFitDialog = new FormulaFitDialog(*m_prompts, this);
     if (m_formulaFitDialog->exec() != QDialog::Accepted || !m_formulaFitDialog->fittedFormula())
         return;
     // From rain-gauge records the storm also gets the peak ratio they show.
-    m_newStormDialog->ProposeFormula(
+    m_newStormDialog->proposeFormula(
         StormWithFormula(m_session->storm(), *m_formulaFitDialog->fittedFormula()),
         m_formulaFitDialog->fittedPeakRatio());
-    ButtonNewRainModelClick();
+    newStorm();
 }
 
-void TFormPluvion::buildExportMenus()
+void MainWindow::buildExportMenus()
 {
     addCommand(m_functionsMenu, QStringLiteral("Menu_outputResult"), QStringLiteral("输出结果..."),
-               [this] { Button_OutputResultClick(); });
+               [this] { exportReport(); });
     addCommand(m_functionsMenu, QStringLiteral("Menu_FormulaFit"), QStringLiteral("暴雨强度公式推求..."),
-               [this] { Menu_FormulaFitClick(); });
+               [this] { fitFormula(); });
     m_functionsMenu->addSeparator();
     QMenu *pictures = m_functionsMenu->addMenu(QStringLiteral("保存雨型图片"));
-    pictures->setObjectName(QStringLiteral("N7"));
+    pictures->setObjectName(QStringLiteral("PictureMenu"));
     QMenu *data = m_functionsMenu->addMenu(QStringLiteral("保存雨型数据"));
-    data->setObjectName(QStringLiteral("N8"));
+    data->setObjectName(QStringLiteral("DataMenu"));
     m_functionsMenu->addSeparator();
     addCommand(m_functionsMenu, QStringLiteral("Menu_Options"), QStringLiteral("设置"),
-               [this] { Menu_OptionsClick(); });
+               [this] { editOptions(); });
 
     for (const PictureMenuEntry &entry : PictureMenuEntries()) {
         QMenu *menu = entry.menu == PictureMenu::ChartPopup ? m_popupPicture : pictures;
         QAction *action = addCommand(menu, entry.objectName, entry.caption,
-                                     [this, tag = entry.tag] { Menu_SavePicClick(tag); });
+                                     [this, tag = entry.tag] { savePicture(tag); });
         action->setData(entry.tag);
     }
 
     const QString csvCaption = CsvMenuCaption();
     const QString wordCaption = QStringLiteral("保存雨型数据(WORD格式)...");
     addCommand(data, QStringLiteral("MenuSaveDataToExcel1"), csvCaption,
-               [this] { MenuSaveDataToExcelClick(); });
+               [this] { exportCsv(); });
     addCommand(data, QStringLiteral("MenuSaveDataToWord1"), wordCaption,
-               [this] { MenuSaveDataToWordClick(); });
+               [this] { exportDataDocument(); });
     addCommand(m_popupData, QStringLiteral("MenuSaveDataToExcel"), csvCaption,
-               [this] { MenuSaveDataToExcelClick(); });
+               [this] { exportCsv(); });
     addCommand(m_popupData, QStringLiteral("MenuSaveDataToWord"), wordCaption,
-               [this] { MenuSaveDataToWordClick(); });
+               [this] { exportDataDocument(); });
     addCommand(data, QStringLiteral("MenuSaveDataToSwmm1"), SwmmMenuCaption(),
-               [this] { MenuSaveDataToSwmmClick(); });
+               [this] { exportSwmm(); });
     addCommand(m_popupData, QStringLiteral("MenuSaveDataToSwmm"), SwmmMenuCaption(),
-               [this] { MenuSaveDataToSwmmClick(); });
+               [this] { exportSwmm(); });
 
     addCommand(m_helpMenu, QStringLiteral("Menu_help1"), QStringLiteral("帮助"),
-               [this] { Menu_help1Click(); });
+               [this] { openManual(); });
     addCommand(m_helpMenu, QStringLiteral("Menu_Update"), QStringLiteral("检查更新..."),
-               [this] { Menu_UpdateClick(); });
+               [this] { checkForUpdates(); });
     m_helpMenu->addSeparator();
     if (Community::offered()) {
         addCommand(m_helpMenu, QStringLiteral("Menu_AddQQ"), Community::menuCaption(),
-                   [this] { Menu_AddQQClick(); });
+                   [this] { joinCommunity(); });
         m_helpMenu->addSeparator();
     }
     addCommand(m_helpMenu, QStringLiteral("Menu_About"), QStringLiteral("关于"),
-               [this] { Menu_AboutClick(); });
+               [this] { showAbout(); });
 
-    connect(m_buttonOutputResult, &QPushButton::clicked, this,
-            [this] { runCommand([this] { Button_OutputResultClick(); }); });
+    connect(m_reportButton, &QPushButton::clicked, this,
+            [this] { runCommand([this] { exportReport(); }); });
 }
 
-void TFormPluvion::previewOptions()
+void MainWindow::previewOptions()
 {
     // Runs from a control of the options dialog: a failed save of the options
     // ends in the standard error box.
@@ -106,32 +106,32 @@ void TFormPluvion::previewOptions()
         showLabelsByOptions();
         setCheckBox(m_checkOverall, m_session->options().ShowAxis_Overall);
         setCheckBox(m_checkIntensity, m_session->options().ShowAxis_Intensity);
-        HideSomeSeries(m_checkOverall);
+        applySeriesVisibility(m_checkOverall);
     });
 }
 
-void TFormPluvion::Menu_OptionsClick()
+void MainWindow::editOptions()
 {
-    TViewOptions &options = m_session->options();
+    ViewOptions &options = m_session->options();
     if (m_session->optionsFile().isEmpty()) {
         // Without a data folder the options live for this run only.
-        TFormOptions dialog(
+        OptionsDialog dialog(
             options, [this] { previewOptions(); }, this);
-        const TViewOptions before = options;
+        const ViewOptions before = options;
         if (dialog.exec() != QDialog::Accepted)
             options = before;
-        RefreshRainModel();
+        refreshStorm();
         return;
     }
     const OptionsSnapshot opened(options, m_session->optionsFile());
-    TFormOptions dialog(
+    OptionsDialog dialog(
         options, [this] { previewOptions(); }, this);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     KeepOrRevertOptions(accepted, options, opened);
-    RefreshRainModel();
+    refreshStorm();
 }
 
-bool TFormPluvion::confirmChangedTarget(const QString &chosen, const QString &target)
+bool MainWindow::confirmChangedTarget(const QString &chosen, const QString &target)
 {
     if (!TargetNeedsReplaceQuestion(chosen, target))
         return true;
@@ -141,12 +141,12 @@ bool TFormPluvion::confirmChangedTarget(const QString &chosen, const QString &ta
                UserPrompts::Icon::Warning, UserPrompts::Buttons::YesNo) == UserPrompts::Answer::Yes;
 }
 
-void TFormPluvion::openFile(const QString &path)
+void MainWindow::openFile(const QString &path)
 {
     m_openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
 }
 
-std::optional<QString> TFormPluvion::askDataTarget(int filter, const QString &proposedName,
+std::optional<QString> MainWindow::askDataTarget(int filter, const QString &proposedName,
                                                    const std::function<QString(const QString &)> &targetOf)
 {
     UserPrompts::FileDialog dialog;
@@ -158,7 +158,7 @@ std::optional<QString> TFormPluvion::askDataTarget(int filter, const QString &pr
     return askSaveTarget(dialog, targetOf);
 }
 
-std::optional<QString> TFormPluvion::askSaveTarget(const UserPrompts::FileDialog &dialog,
+std::optional<QString> MainWindow::askSaveTarget(const UserPrompts::FileDialog &dialog,
                                                    const std::function<QString(const QString &)> &targetOf)
 {
     const auto choice = m_prompts->saveFile(this, dialog);
@@ -171,7 +171,7 @@ std::optional<QString> TFormPluvion::askSaveTarget(const UserPrompts::FileDialog
     return target;
 }
 
-bool TFormPluvion::hasRowsToExport(const QString &nothingMessage)
+bool MainWindow::hasRowsToExport(const QString &nothingMessage)
 {
     const std::optional<QString> refusal = m_session->exportRefusal(nothingMessage);
     if (!refusal)
@@ -180,7 +180,7 @@ bool TFormPluvion::hasRowsToExport(const QString &nothingMessage)
     return false;
 }
 
-void TFormPluvion::MenuSaveDataToExcelClick()
+void MainWindow::exportCsv()
 {
     if (!hasRowsToExport(NoDataToSaveMessage()))
         return;
@@ -191,7 +191,7 @@ void TFormPluvion::MenuSaveDataToExcelClick()
     openFile(*target);
 }
 
-void TFormPluvion::MenuSaveDataToWordClick()
+void MainWindow::exportDataDocument()
 {
     if (!hasRowsToExport(NoDataToSaveMessage()))
         return;
@@ -204,7 +204,7 @@ void TFormPluvion::MenuSaveDataToWordClick()
     openFile(*target);
 }
 
-void TFormPluvion::MenuSaveDataToSwmmClick()
+void MainWindow::exportSwmm()
 {
     if (!hasRowsToExport(NoDataToSaveMessage()))
         return;
@@ -224,7 +224,7 @@ void TFormPluvion::MenuSaveDataToSwmmClick()
     openFile(*target);
 }
 
-bool TFormPluvion::SaveChartPicture(const QString &path)
+bool MainWindow::SaveChartPicture(const QString &path)
 {
     // A saved picture holds the storm, not the pointer: the marks of the
     // point and bar under the mouse are left out, and come back after, also
@@ -247,7 +247,7 @@ bool TFormPluvion::SaveChartPicture(const QString &path)
     return ::SaveChartPicture(path, picture);
 }
 
-void TFormPluvion::Menu_SavePicClick(int tag)
+void MainWindow::savePicture(int tag)
 {
     if (!hasRowsToExport(NoChartToSaveMessage()))
         return;
@@ -269,7 +269,7 @@ void TFormPluvion::Menu_SavePicClick(int tag)
         openFile(*path);
 }
 
-ChartScene TFormPluvion::chartScene() const
+ChartScene MainWindow::chartScene() const
 {
     ChartScene scene;
     scene.points = m_session->rows();
@@ -283,7 +283,7 @@ ChartScene TFormPluvion::chartScene() const
     return scene;
 }
 
-void TFormPluvion::Button_OutputResultClick()
+void MainWindow::exportReport()
 {
     if (!hasRowsToExport(NoDataToSaveMessage()))
         return;
@@ -301,24 +301,24 @@ void TFormPluvion::Button_OutputResultClick()
     openFile(*target);
 }
 
-void TFormPluvion::Menu_help1Click()
+void MainWindow::openManual()
 {
     OpenManual(m_programFolder, m_openUrl);
 }
 
-void TFormPluvion::Menu_UpdateClick()
+void MainWindow::checkForUpdates()
 {
     UpdateCheck check(*m_prompts, this, m_separators.decimal);
     check.setUrlOpener(m_openUrl);
     check.run();
 }
 
-void TFormPluvion::Menu_AddQQClick()
+void MainWindow::joinCommunity()
 {
     OpenCommunityPage(m_openUrl);
 }
 
-void TFormPluvion::Menu_AboutClick()
+void MainWindow::showAbout()
 {
     ShowAboutBox(m_about, ProgramInfo::version(), m_openUrl);
 }

@@ -1,11 +1,11 @@
 // Pluvion: the window program.
 #include "app/QtTranslation.h"
-#include "app/UnitPluvion.h"
+#include "app/MainWindow.h"
 #include "chart/StormChart.h"
-#include "dialogs/UnitAbout.h"
-#include "dialogs/UnitAddNewRainModel.h"
-#include "dialogs/UnitFormulaFit.h"
-#include "dialogs/UnitOptions.h"
+#include "dialogs/AboutDialog.h"
+#include "dialogs/NewStormDialog.h"
+#include "dialogs/FormulaFitDialog.h"
+#include "dialogs/OptionsDialog.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
 #include "program/ProgramInfo.h"
@@ -61,49 +61,49 @@ QString ExampleTable()
 
 // The window and each dialog at their default sizes, one PNG each in `folder`,
 // for looking at the layout under the fonts of this machine.
-bool saveDialogPictures(TFormPluvion &window, const QString &folder)
+bool saveDialogPictures(MainWindow &window, const QString &folder)
 {
     if (!QDir().mkpath(folder))
         return false;
     const QDir dir(folder);
     bool saved = true;
-    window.findChild<StormChart *>(QStringLiteral("Chart1"))->replot();
+    window.findChild<StormChart *>(QStringLiteral("StormChart"))->replot();
     saved &= window.grab().save(dir.filePath(QStringLiteral("main-window.png")));
     // And at the smallest size the window allows.
     const QSize size = window.size();
     window.resize(window.minimumSize());
     QCoreApplication::processEvents();
-    window.findChild<StormChart *>(QStringLiteral("Chart1"))->replot();
+    window.findChild<StormChart *>(QStringLiteral("StormChart"))->replot();
     saved &= window.grab().save(dir.filePath(QStringLiteral("main-window-smallest.png")));
     window.resize(size);
 
     Storm storm = window.session().storm();
-    TFormAddNewRainModel newStorm(storm, window.prompts(), window.separators(), &window);
+    NewStormDialog newStorm(storm, window.prompts(), window.separators(), &window);
     saved &= savePicture(newStorm, dir.filePath(QStringLiteral("new-storm.png")));
 
-    TViewOptions options = window.session().options();
-    TFormOptions optionsDialog(options, {}, &window);
+    ViewOptions options = window.session().options();
+    OptionsDialog optionsDialog(options, {}, &window);
     saved &= savePicture(optionsDialog, dir.filePath(QStringLiteral("options.png")));
 
     // The fit dialog before a result, with one, stale, and after a failure;
     // its messages answered "no" unseen.
     QuietPrompts quiet;
-    TFormFormulaFit formulaFit(quiet, &window);
+    FormulaFitDialog formulaFit(quiet, &window);
     saved &= savePicture(formulaFit, dir.filePath(QStringLiteral("formula-fit.png")));
-    auto *data = formulaFit.findChild<QPlainTextEdit *>(QStringLiteral("MemoData"));
+    auto *data = formulaFit.findChild<QPlainTextEdit *>(QStringLiteral("DataEdit"));
     data->setPlainText(ExampleTable());
-    formulaFit.ButtonFitClick();
+    formulaFit.runFit();
     saved &= savePicture(formulaFit, dir.filePath(QStringLiteral("formula-fit-result.png")));
     formulaFit.findChild<QComboBox *>(QStringLiteral("ComboBox_LgLn"))->setCurrentIndex(1);
     saved &= savePicture(formulaFit, dir.filePath(QStringLiteral("formula-fit-stale.png")));
     data->setPlainText(QStringLiteral("历时\\重现期,2,5\n5,2.1,2.6\n10,abc,2.2\n20,1.4,1.8\n"));
-    formulaFit.ButtonFitClick();
+    formulaFit.runFit();
     saved &= savePicture(formulaFit, dir.filePath(QStringLiteral("formula-fit-failed.png")));
     data->clear();
-    formulaFit.findChild<QComboBox *>(QStringLiteral("cbbInputKind"))->setCurrentIndex(4); // 降雨记录
+    formulaFit.findChild<QComboBox *>(QStringLiteral("InputKindBox"))->setCurrentIndex(4); // 降雨记录
     saved &= savePicture(formulaFit, dir.filePath(QStringLiteral("formula-fit-records.png")));
 
-    TFormAbout about;
+    AboutDialog about;
     about.setVersion(ProgramInfo::version());
     saved &= savePicture(about, dir.filePath(QStringLiteral("about.png")));
     return saved;
@@ -129,12 +129,12 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    PluvionSetup setup;
+    MainWindowSetup setup;
     setup.prompts = &prompts;
     setup.configurationFolder = configurationFolder;
     setup.separators = Separators::fromSystem();
 
-    TFormPluvion window(setup);
+    MainWindow window(setup);
     window.show();
 
     // For the README and for looking at the layout, not for users: with
@@ -144,7 +144,7 @@ int main(int argc, char **argv)
     const QString screenshot = qEnvironmentVariable("PLUVION_SCREENSHOT");
     if (!screenshot.isEmpty()) {
         QCoreApplication::processEvents();
-        window.findChild<StormChart *>(QStringLiteral("Chart1"))->replot();
+        window.findChild<StormChart *>(QStringLiteral("StormChart"))->replot();
         return window.grab().save(screenshot) ? 0 : 1;
     }
     const QString dialogs = qEnvironmentVariable("PLUVION_SCREENSHOT_DIALOGS");

@@ -79,7 +79,7 @@ std::unique_ptr<StyledPlot> BatchCompareChart(const QList<BatchStorm> &storms, Q
 
         QVector<QCPGraphData> data;
         data.reserve(qsizetype(entry.rows.size()) + 1);
-        for (const TRainPoint &row : entry.rows) {
+        for (const RainPoint &row : entry.rows) {
             data.append(QCPGraphData(row.Time, row.Intensity));
             highest = std::max(highest, row.Intensity);
         }

@@ -44,7 +44,7 @@ void PaletteBars::setRows(std::shared_ptr<const RainPoints> rows)
 int PaletteBars::firstBarFrom(double key) const
 {
     const auto bar = std::lower_bound(m_rows->begin(), m_rows->end(), key,
-                                      [](const TRainPoint &row, double time) { return row.Time < time; });
+                                      [](const RainPoint &row, double time) { return row.Time < time; });
     return int(bar - m_rows->begin());
 }
 
@@ -60,7 +60,7 @@ void PaletteBars::drawHoveredFrame(QCPPainter *painter) const
 
 QRectF PaletteBars::shownRect(int index) const
 {
-    const TRainPoint &row = (*m_rows)[size_t(index)];
+    const RainPoint &row = (*m_rows)[size_t(index)];
     QRectF rect = getBarRect(row.Time, row.Overall);
     // A bar narrower than a pixel fills its pixel column, so that bars
     // denser than the pixels show as their envelope instead of vanishing.
@@ -92,7 +92,7 @@ void PaletteBars::draw(QCPPainter *painter)
     int pendingIndex = -1;
     double pendingLength = -1;
     for (int index = begin; index < end; ++index) {
-        const TRainPoint &row = rows[size_t(index)];
+        const RainPoint &row = rows[size_t(index)];
         const int column = int(std::floor(keyAxis->coordToPixel(row.Time)));
         const double length = std::fabs(row.Overall);
         if (column != pendingColumn) {

@@ -28,7 +28,7 @@ double scaledMaximum(double factor, double peak)
 SeriesPeaks SeriesPeaksOf(const RainPoints &points)
 {
     SeriesPeaks peaks;
-    for (const TRainPoint &point : points) {
+    for (const RainPoint &point : points) {
         if (std::isfinite(point.Intensity))
             peaks.intensity = std::max(peaks.intensity, point.Intensity);
         if (std::isfinite(point.Overall))
@@ -187,7 +187,7 @@ public:
     template <class Make> RowData(const RainPoints &points, Make make)
     {
         this->mData.reserve(qsizetype(points.size()));
-        for (const TRainPoint &point : points)
+        for (const RainPoint &point : points)
             this->mData.append(make(point));
     }
 };
@@ -208,7 +208,7 @@ void StormChart::setPoints(std::shared_ptr<const RainPoints> shared, double end)
     m_overall->setRows(nullptr);
     const RainPoints &points = *shared;
     m_intensity->setData(QSharedPointer<QCPGraphDataContainer>(new RowData<QCPGraphData>(
-        points, [](const TRainPoint &point) { return QCPGraphData(point.Time, point.Intensity); })));
+        points, [](const RainPoint &point) { return QCPGraphData(point.Time, point.Intensity); })));
     m_overall->setRows(shared);
     m_intensityHovered = -1;
     m_overall->setHoveredIndex(-1);
@@ -236,7 +236,7 @@ void StormChart::restoreLinePoints()
     if (m_intensity->dataCount() == int(points.size()))
         return;
     m_intensity->setData(QSharedPointer<QCPGraphDataContainer>(new RowData<QCPGraphData>(
-        points, [](const TRainPoint &point) { return QCPGraphData(point.Time, point.Intensity); })));
+        points, [](const RainPoint &point) { return QCPGraphData(point.Time, point.Intensity); })));
 }
 
 int StormChart::pointCount() const
@@ -356,7 +356,7 @@ int StormChart::barIndexAt(const QPointF &pos) const
     int nearest = -1;
     double nearestDistance = std::numeric_limits<double>::max();
     for (int index = begin; index < end; ++index) {
-        const TRainPoint &row = rows[size_t(index)];
+        const RainPoint &row = rows[size_t(index)];
         const double distance = std::fabs(row.Time - key);
         if (distance > reach || distance >= nearestDistance)
             continue;

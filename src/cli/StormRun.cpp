@@ -29,7 +29,7 @@ void printRows(const RainPoints &points, const CliRequest &request, const Separa
         // millions of these lines.
         QByteArray chunk;
         char line[3 * NumberTextCapacity];
-        for (const TRainPoint &point : points) {
+        for (const RainPoint &point : points) {
             char *end = WriteFullPrecision(line, point.Time);
             *end++ = '\t';
             end = WriteFullPrecision(end, point.Intensity);

@@ -126,7 +126,7 @@ void formFragmentLines(const Storm &storm, const RainPoints &points,
     };
     double previousOverall = 0;
     for (size_t k = 0; k < points.size(); ++k) {
-        const TRainPoint &point = points[k];
+        const RainPoint &point = points[k];
         // Every row is a whole step, except a shortened last one, whose
         // rainfall is spread over a whole step so that the series keeps it.
         const bool shortened = k + 1 == points.size() && point.Time + double(step) > storm.duration;

@@ -28,7 +28,7 @@ bool readAll(const QString &path, QByteArray *bytes)
 
 } // namespace
 
-OptionsSnapshot::OptionsSnapshot(const TViewOptions &options, const QString &path)
+OptionsSnapshot::OptionsSnapshot(const ViewOptions &options, const QString &path)
     : m_options(options), m_path(path)
 {
     if (!pathExists(path))
@@ -39,7 +39,7 @@ OptionsSnapshot::OptionsSnapshot(const TViewOptions &options, const QString &pat
         m_state = FileState::Unreadable;
 }
 
-void OptionsSnapshot::restore(TViewOptions &options) const
+void OptionsSnapshot::restore(ViewOptions &options) const
 {
     options = m_options;
 
@@ -65,7 +65,7 @@ void OptionsSnapshot::restore(TViewOptions &options) const
     }
 }
 
-void KeepOrRevertOptions(bool accepted, TViewOptions &options, const OptionsSnapshot &opened)
+void KeepOrRevertOptions(bool accepted, ViewOptions &options, const OptionsSnapshot &opened)
 {
     if (accepted) {
         SaveOptions(options, opened.path());

@@ -15,13 +15,13 @@ class OptionsSnapshot
 public:
     // Takes the record and the file at path. A file that exists but cannot
     // be read is noted as unknown and is never touched by restore().
-    OptionsSnapshot(const TViewOptions &options, const QString &path);
+    OptionsSnapshot(const ViewOptions &options, const QString &path);
 
     // Puts the record back, then the file: its old bytes replace it in one
     // step, or it is removed when there was none. A file that already holds
     // the old bytes is left alone. Throws PluvionError "Unable to write to
     // <path>：<reason>" when the file cannot be put back; the record is back then too.
-    void restore(TViewOptions &options) const;
+    void restore(ViewOptions &options) const;
 
     const QString &path() const { return m_path; }
 
@@ -33,7 +33,7 @@ private:
         Unreadable,
     };
 
-    TViewOptions m_options;
+    ViewOptions m_options;
     QString m_path;
     FileState m_state = FileState::Missing;
     QByteArray m_bytes;
@@ -46,4 +46,4 @@ private:
 // is put back, record and file, so both are exactly as before the dialog
 // opened (taking the record from the snapshot rather than reloading it also
 // holds when the file cannot be read).
-void KeepOrRevertOptions(bool accepted, TViewOptions &options, const OptionsSnapshot &opened);
+void KeepOrRevertOptions(bool accepted, ViewOptions &options, const OptionsSnapshot &opened);

@@ -82,20 +82,20 @@ template <typename Field> Field fromInteger(int32_t number)
 }
 
 const ViewOptionKey Keys[] = {
-    {u"ShowLabel_P", &TViewOptions::ShowLabel_P},
-    {u"ShowLabel_T", &TViewOptions::ShowLabel_T},
-    {u"ShowLabel_R", &TViewOptions::ShowLabel_R},
-    {u"ShowLabel__Overall_Rainfall", &TViewOptions::ShowLabel__Overall_Rainfall},
-    {u"ShowLabel_Average", &TViewOptions::ShowLabel_Average},
-    {u"ShowAxis_Overall", &TViewOptions::ShowAxis_Overall},
-    {u"ShowAxis_Intensity", &TViewOptions::ShowAxis_Intensity},
-    {u"CalcByShow", &TViewOptions::CalcByShow},
-    {u"Precision", &TViewOptions::Precision},
-    {u"TimeFormat", &TViewOptions::TimeFormat},
+    {u"ShowLabel_P", &ViewOptions::ShowLabel_P},
+    {u"ShowLabel_T", &ViewOptions::ShowLabel_T},
+    {u"ShowLabel_R", &ViewOptions::ShowLabel_R},
+    {u"ShowLabel__Overall_Rainfall", &ViewOptions::ShowLabel__Overall_Rainfall},
+    {u"ShowLabel_Average", &ViewOptions::ShowLabel_Average},
+    {u"ShowAxis_Overall", &ViewOptions::ShowAxis_Overall},
+    {u"ShowAxis_Intensity", &ViewOptions::ShowAxis_Intensity},
+    {u"CalcByShow", &ViewOptions::CalcByShow},
+    {u"Precision", &ViewOptions::Precision},
+    {u"TimeFormat", &ViewOptions::TimeFormat},
     // The formula-depth label came later than the other options: its key is
     // written only once it matters, so that a file saved with the defaults
     // holds exactly the ten keys older versions wrote.
-    {u"ShowLabel_Formula_Depth", &TViewOptions::ShowLabel_Formula_Depth, true},
+    {u"ShowLabel_Formula_Depth", &ViewOptions::ShowLabel_Formula_Depth, true},
 };
 
 } // namespace
@@ -115,7 +115,7 @@ PluvionError OptionsWriteFailure(const QString &path, const PluvionError &cause)
     return PluvionError(QStringLiteral("Unable to write to %1：%2").arg(path, reason), cause.kind());
 }
 
-std::optional<QString> LoadOptions(TViewOptions &options, const QString &path)
+std::optional<QString> LoadOptions(ViewOptions &options, const QString &path)
 {
     ProfileFile profile;
     // A file that cannot be read counts as missing: every option takes its default.
@@ -126,7 +126,7 @@ std::optional<QString> LoadOptions(TViewOptions &options, const QString &path)
         failure = error.description();
     }
 
-    const TViewOptions defaults;
+    const ViewOptions defaults;
     for (const ViewOptionKey &entry : Keys) {
         std::visit(
             [&](auto field) {
@@ -141,7 +141,7 @@ std::optional<QString> LoadOptions(TViewOptions &options, const QString &path)
     return failure;
 }
 
-void SaveOptions(const TViewOptions &options, const QString &path)
+void SaveOptions(const ViewOptions &options, const QString &path)
 {
     // The new content is built from the whole old file, so a file that exists
     // but cannot be read must not be replaced.
@@ -153,7 +153,7 @@ void SaveOptions(const TViewOptions &options, const QString &path)
     }
     const QByteArray before = profile.toBytes();
 
-    const TViewOptions defaults;
+    const ViewOptions defaults;
     for (const ViewOptionKey &entry : Keys) {
         const QString key = QString::fromUtf16(entry.key);
         std::visit(

@@ -18,7 +18,7 @@ enum class TimeColumn : int32_t
 
 // The display options. Each field is named as its key in section OPTIONS of
 // the options file; the defaults are what a user without an options file gets.
-struct TViewOptions
+struct ViewOptions
 {
     bool ShowLabel_P = true;
     bool ShowLabel_T = true;
@@ -32,16 +32,16 @@ struct TViewOptions
     int32_t Precision = 4; // decimals shown; the file's value is kept whatever it is
     TimeColumn TimeFormat = TimeColumn::Clock;
 
-    bool operator==(const TViewOptions &) const = default;
+    bool operator==(const ViewOptions &) const = default;
 };
 
 // One option of section OPTIONS: its key and the field that holds it. The
 // field's type is the key's type (a flag written 0/1, or a whole number) and
-// its default is the field's value in a default TViewOptions.
+// its default is the field's value in a default ViewOptions.
 struct ViewOptionKey
 {
     const char16_t *key;
-    std::variant<bool TViewOptions::*, int32_t TViewOptions::*, TimeColumn TViewOptions::*> field;
+    std::variant<bool ViewOptions::*, int32_t ViewOptions::*, TimeColumn ViewOptions::*> field;
     // Written only when the file already holds the key or the value differs
     // from the default: a key that came later than the others.
     bool writtenWhenNeeded = false;
@@ -54,7 +54,7 @@ std::span<const ViewOptionKey> ViewOptionKeys();
 // file, a missing key or a value that is not a whole number gives that key's
 // default. A file that cannot be read (not a regular file, over 1 MB, no
 // permission) gives every default; the returned text then tells why.
-std::optional<QString> LoadOptions(TViewOptions &options, const QString &path);
+std::optional<QString> LoadOptions(ViewOptions &options, const QString &path);
 
 // Writes the eleven options to section OPTIONS of the file at path (the
 // formula-depth key only when the file has it or it is off), leaving every
@@ -62,7 +62,7 @@ std::optional<QString> LoadOptions(TViewOptions &options, const QString &path);
 // that already holds exactly those bytes is not written at all. Throws
 // PluvionError "Unable to write to <path>：<reason>" when the file cannot be
 // read or written; the file then keeps its old content.
-void SaveOptions(const TViewOptions &options, const QString &path);
+void SaveOptions(const ViewOptions &options, const QString &path);
 
 // "Unable to write to <path>：<reason>", the reason taken from the reader's or
 // writer's failure.

@@ -132,7 +132,7 @@ void checkedMinutes(const MinuteFormula &f, RainPoints &points, bool calcByShow,
         if (f.listEvery == 0)
             fail(IntegerDivisionByZero);
         if (sinceListed == 0 || minute == f.last)
-            points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(total)});
+            points.push_back(RainPoint{static_cast<double>(minute), stored(value), stored(total)});
         if (++sinceListed == f.listEvery)
             sinceListed = 0;
     }
@@ -226,7 +226,7 @@ bool plainMinutes(const MinuteFormula &f, RainPoints &points, long double &total
         }
         // A value or total beyond a double fails here as in the reference.
         if (sinceListed == 0 || minute == f.last)
-            points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(sum)});
+            points.push_back(RainPoint{static_cast<double>(minute), stored(value), stored(sum)});
         if (++sinceListed == f.listEvery)
             sinceListed = 0;
     }
@@ -252,7 +252,7 @@ bool plainMinutes(const MinuteFormula &f, RainPoints &points, long double &total
                 return false;
             // A value or total beyond a double fails here as in the reference.
             if (sinceListed == 0 || minute == f.last)
-                points.push_back(TRainPoint{static_cast<double>(minute), stored(value), stored(sum)});
+                points.push_back(RainPoint{static_cast<double>(minute), stored(value), stored(sum)});
             if (++sinceListed == f.listEvery)
                 sinceListed = 0;
         }
@@ -389,7 +389,7 @@ std::optional<QString> computeBlockAverages(Storm &storm, RainPoints &points, bo
             depth = checked(value * length);
         }
         total = checked(total + depth);
-        points.push_back(TRainPoint{static_cast<double>(from), stored(value), stored(total)});
+        points.push_back(RainPoint{static_cast<double>(from), stored(value), stored(total)});
     }
 
     storm.totalDepth = points.back().Overall;

@@ -10,14 +10,14 @@
 // One hyetograph row.
 // In the block-average mode a row is one step: Time is the step's first
 // minute, Intensity its average and Overall the rainfall up to its end.
-struct TRainPoint
+struct RainPoint
 {
     double Time = 0;      // minute from the start of the storm, a whole number
     double Intensity = 0; // mm/min
     double Overall = 0;   // cumulative rainfall through this minute, mm
 };
 
-using RainPoints = std::vector<TRainPoint>;
+using RainPoints = std::vector<RainPoint>;
 
 // The longest storm the generator computes, in minutes (about 19 years).
 // Longer durations, and a duration that is not a number, are refused.

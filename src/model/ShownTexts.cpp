@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <algorithm>
 
-TableRow RowTexts(const TRainPoint &point, int timeFormat, int precision, const Separators &sep)
+TableRow RowTexts(const RainPoint &point, int timeFormat, int precision, const Separators &sep)
 {
     const auto minute = static_cast<int64_t>(point.Time);
     QString time;
@@ -20,7 +20,7 @@ TableRows TableTexts(const RainPoints &points, int timeFormat, int precision, co
 {
     TableRows rows;
     rows.reserve(qsizetype(points.size()));
-    for (const TRainPoint &point : points)
+    for (const RainPoint &point : points)
         rows.append(RowTexts(point, timeFormat, precision, sep));
     return rows;
 }
@@ -48,7 +48,7 @@ PointRows::PointRows(const RainPoints &points, int timeFormat, int precision, co
 
 char *PointRows::writePlainRow(qsizetype index, char *out) const
 {
-    const TRainPoint &point = m_points[size_t(index)];
+    const RainPoint &point = m_points[size_t(index)];
     const auto minute = static_cast<int64_t>(point.Time);
     if (m_timeFormat == 0)
         out = WriteClockTime(out, minute, char(m_separators.time.unicode()));
@@ -63,7 +63,7 @@ char *PointRows::writePlainRow(qsizetype index, char *out) const
 
 void PointRows::readRow(qsizetype index, TableRow &row) const
 {
-    const TRainPoint &point = m_points[size_t(index)];
+    const RainPoint &point = m_points[size_t(index)];
     for (QString &cell : row)
         cell.resize(0);
     const auto minute = static_cast<int64_t>(point.Time);

@@ -20,7 +20,7 @@ using TableRows = QList<TableRow>;
 
 // The texts of one table row: time by the time format (0 clock, 1 minutes,
 // any other value leaves the time empty), then the shown intensity and total.
-TableRow RowTexts(const TRainPoint &point, int timeFormat, int precision, const Separators &sep = {});
+TableRow RowTexts(const RainPoint &point, int timeFormat, int precision, const Separators &sep = {});
 
 // The texts of every row of `points`, as RowTexts makes them.
 TableRows TableTexts(const RainPoints &points, int timeFormat, int precision, const Separators &sep = {});

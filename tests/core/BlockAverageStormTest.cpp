@@ -121,7 +121,7 @@ TEST(BlockAverageStorm, CalcByShowSumsTheShownAveragesOverTheirSteps)
     RainPoints points;
     ASSERT_FALSE(CalcRainPoints(storm, points, true, 2));
     double sum = 0;
-    for (const TRainPoint &point : points) {
+    for (const RainPoint &point : points) {
         EXPECT_EQ(point.Intensity, RoundToShown(2, point.Intensity));
         sum += point.Intensity * (std::min(point.Time + 7, 90.7) - point.Time);
         EXPECT_NEAR(point.Overall, sum, 1e-12);

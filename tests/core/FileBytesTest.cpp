@@ -78,7 +78,7 @@ TEST_F(FileBytesTest, WritersNeverReplaceWhatIsNoRegularFile)
         }
         // The options file keeps the path in its own message.
         try {
-            SaveOptions(TViewOptions{}, path(name));
+            SaveOptions(ViewOptions{}, path(name));
             ADD_FAILURE() << "options: no error";
         } catch (const PluvionError &e) {
             EXPECT_TRUE(e.description().startsWith(QStringLiteral("Unable to write to ") + path(name)));
@@ -104,10 +104,10 @@ TEST_F(FileBytesTest, ReadersTakeSmallRegularFilesOnly)
         } catch (const PluvionError &e) {
             EXPECT_TRUE(e.description().startsWith(CannotOpenFileMessage(path(name), {})));
         }
-        TViewOptions options;
+        ViewOptions options;
         options.Precision = 9;
         const std::optional<QString> failure = LoadOptions(options, path(name));
-        EXPECT_EQ(options, TViewOptions());                                // the defaults
+        EXPECT_EQ(options, ViewOptions());                                // the defaults
         EXPECT_EQ(failure.has_value(), name != QLatin1String("dangling")); // a link to nothing is no file
     }
     Storm storm = StartUpStorm();
@@ -141,7 +141,7 @@ TEST_F(FileBytesTest, WordTablesOverTheLimitAreRefusedAndNothingIsWritten)
 TEST_F(FileBytesTest, OptionsFileKeepsItsByteOrderMarkAndIsNotRewrittenUnchanged)
 {
     writeBytes("options.ini", "\xEF\xBB\xBF[OPTIONS]\r\nPrecision=6\r\n");
-    TViewOptions options;
+    ViewOptions options;
     ASSERT_FALSE(LoadOptions(options, path("options.ini")));
     EXPECT_EQ(options.Precision, 6);
     SaveOptions(options, path("options.ini"));

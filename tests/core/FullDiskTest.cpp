@@ -98,7 +98,7 @@ TableRows startUpRows(RainPoints &points, Storm &storm)
     storm = StartUpStorm();
     CalcRainPoints(storm, points, false, 4);
     TableRows rows;
-    for (const TRainPoint &point : points) {
+    for (const RainPoint &point : points) {
         const auto cells = RowTexts(point, 0, 4);
         rows.append({cells[0], cells[1], cells[2]});
     }
@@ -119,7 +119,7 @@ TEST_F(FullDiskTest, EveryWriterFailsCleanly)
         "storm.txt", [&](const QString &target) { WriteStormFile(target, storm, Separators{}); },
         CannotCreateFileMessage(path("storm.txt"), {}));
     expectFailureKeepsPrevious(
-        "options.ini", [&](const QString &target) { SaveOptions(TViewOptions{}, target); },
+        "options.ini", [&](const QString &target) { SaveOptions(ViewOptions{}, target); },
         QStringLiteral("Unable to write to %1").arg(path("options.ini")));
     expectFailureKeepsPrevious(
         "data.csv", [&](const QString &target) { WriteCsvFile(target, rows, 0); },

@@ -32,13 +32,13 @@ protected:
 
 TEST_F(OptionsFileTest, MissingFileGivesDefaultsAndFirstSaveListsTheTenKeys)
 {
-    TViewOptions options;
+    ViewOptions options;
     options.ShowLabel_P = false;
     options.CalcByShow = true;
     options.Precision = 9;
     options.TimeFormat = TimeColumn::Minutes;
     LoadOptions(options, filePath());
-    EXPECT_EQ(options, TViewOptions());
+    EXPECT_EQ(options, ViewOptions());
 
     SaveOptions(options, filePath());
     EXPECT_EQ(readBytes(filePath()), "[OPTIONS]\r\n" + defaultKeys("\r\n"));
@@ -46,7 +46,7 @@ TEST_F(OptionsFileTest, MissingFileGivesDefaultsAndFirstSaveListsTheTenKeys)
 
 TEST_F(OptionsFileTest, SavedOptionsLoadBack)
 {
-    TViewOptions saved;
+    ViewOptions saved;
     saved.ShowLabel_P = false;
     saved.ShowLabel__Overall_Rainfall = false;
     saved.ShowAxis_Intensity = false;
@@ -55,7 +55,7 @@ TEST_F(OptionsFileTest, SavedOptionsLoadBack)
     saved.TimeFormat = TimeColumn::Minutes;
     SaveOptions(saved, filePath());
 
-    TViewOptions loaded;
+    ViewOptions loaded;
     LoadOptions(loaded, filePath());
     EXPECT_EQ(loaded, saved);
 }
@@ -64,11 +64,11 @@ TEST_F(OptionsFileTest, FormulaDepthKeyIsWrittenOnlyOnceItMatters)
 {
     // Off: the key follows the ten; back on: it stays, now 1; a file saved
     // with the label on from the start never gains it.
-    TViewOptions options;
+    ViewOptions options;
     options.ShowLabel_Formula_Depth = false;
     SaveOptions(options, filePath());
     EXPECT_EQ(readBytes(filePath()), "[OPTIONS]\r\n" + defaultKeys("\r\n") + "ShowLabel_Formula_Depth=0\r\n");
-    TViewOptions loaded;
+    ViewOptions loaded;
     LoadOptions(loaded, filePath());
     EXPECT_FALSE(loaded.ShowLabel_Formula_Depth);
 
@@ -78,7 +78,7 @@ TEST_F(OptionsFileTest, FormulaDepthKeyIsWrittenOnlyOnceItMatters)
     LoadOptions(loaded, filePath());
     EXPECT_TRUE(loaded.ShowLabel_Formula_Depth);
 
-    SaveOptions(TViewOptions(), filePath(QStringLiteral("fresh.ini")));
+    SaveOptions(ViewOptions(), filePath(QStringLiteral("fresh.ini")));
     EXPECT_EQ(readBytes(filePath(QStringLiteral("fresh.ini"))), "[OPTIONS]\r\n" + defaultKeys("\r\n"));
 }
 
@@ -98,9 +98,9 @@ TEST_F(OptionsFileTest, WriteKeepsForeignLinesAndRewritesKeysInPlace)
                            "\n"
                            "[Tail]\n"
                            "a=b");
-    TViewOptions options;
+    ViewOptions options;
     LoadOptions(options, filePath());
-    TViewOptions expected;
+    ViewOptions expected;
     expected.Precision = 9;
     expected.ShowLabel_T = false;
     EXPECT_EQ(options, expected);
@@ -130,7 +130,7 @@ TEST_F(OptionsFileTest, WriteKeepsForeignLinesAndRewritesKeysInPlace)
                                                 "[Tail]\n"
                                                 "a=b"));
 
-    TViewOptions reloaded;
+    ViewOptions reloaded;
     LoadOptions(reloaded, filePath());
     EXPECT_EQ(reloaded, options);
 }
@@ -138,7 +138,7 @@ TEST_F(OptionsFileTest, WriteKeepsForeignLinesAndRewritesKeysInPlace)
 TEST_F(OptionsFileTest, MissingSectionIsAppendedAfterAnUnterminatedLastLine)
 {
     writeBytes(filePath(), "[Other]\r\nx=1");
-    SaveOptions(TViewOptions(), filePath());
+    SaveOptions(ViewOptions(), filePath());
     EXPECT_EQ(readBytes(filePath()), "[Other]\r\nx=1\r\n[OPTIONS]\r\n" + defaultKeys("\r\n"));
 }
 
@@ -148,7 +148,7 @@ TEST_F(OptionsFileTest, KeysAddedInALoneCrFileKeepAFollowingEmptyLfLine)
     // right before an empty line ended by a lone LF must not fuse with it
     // into a CR LF, which would drop that empty line.
     writeBytes(filePath(), "; note\r[OPTIONS]\rPrecision=9\r\n\n[Tail]\ra=b");
-    SaveOptions(TViewOptions(), filePath());
+    SaveOptions(ViewOptions(), filePath());
     EXPECT_EQ(readBytes(filePath()),
               QByteArray("; note\r[OPTIONS]\rPrecision=4\r\n"
                          "ShowLabel_P=1\r\nShowLabel_T=1\r\nShowLabel_R=1\r\n"
@@ -162,41 +162,41 @@ TEST_F(OptionsFileTest, ValueForms)
     struct Case
     {
         const char *line;
-        std::function<void(TViewOptions &)> expect; // applied to the defaults
+        std::function<void(ViewOptions &)> expect; // applied to the defaults
     };
     const Case cases[] = {
-        {"Precision=0x0A", [](TViewOptions &o) { o.Precision = 10; }},
-        {"Precision=0Xff", [](TViewOptions &o) { o.Precision = 255; }},
-        {"Precision=$1F", [](TViewOptions &o) { o.Precision = 31; }},
-        {"Precision=  +7  ", [](TViewOptions &o) { o.Precision = 7; }},
-        {"Precision=150", [](TViewOptions &o) { o.Precision = 150; }},
-        {"Precision=-3", [](TViewOptions &o) { o.Precision = -3; }},
-        {"Precision=-2147483648", [](TViewOptions &o) { o.Precision = INT32_MIN; }},
-        {"Precision=\"8\"", [](TViewOptions &o) { o.Precision = 8; }},
-        {"Precision=abc", [](TViewOptions &) {}},
-        {"Precision=", [](TViewOptions &) {}},
-        {"Precision=0x", [](TViewOptions &) {}},
-        {"Precision=$", [](TViewOptions &) {}},
-        {"Precision=1.5", [](TViewOptions &) {}},
-        {"Precision=1 0", [](TViewOptions &) {}},
-        {"Precision=2147483648", [](TViewOptions &) {}},
-        {"Precision=$80000000", [](TViewOptions &) {}},
-        {"TimeFormat=1", [](TViewOptions &o) { o.TimeFormat = TimeColumn::Minutes; }},
-        {"ShowLabel_P=0", [](TViewOptions &o) { o.ShowLabel_P = false; }},
-        {"ShowLabel_P=2", [](TViewOptions &) {}},
-        {"ShowLabel_P=-1", [](TViewOptions &) {}},
-        {"ShowLabel_P=true", [](TViewOptions &) {}},
-        {"CalcByShow=1", [](TViewOptions &o) { o.CalcByShow = true; }},
-        {"CalcByShow=yes", [](TViewOptions &) {}},
-        {"ShowLabel_Overall_Rainfall=0", [](TViewOptions &) {}},
-        {"ShowLabel__Overall_Rainfall=0", [](TViewOptions &o) { o.ShowLabel__Overall_Rainfall = false; }},
+        {"Precision=0x0A", [](ViewOptions &o) { o.Precision = 10; }},
+        {"Precision=0Xff", [](ViewOptions &o) { o.Precision = 255; }},
+        {"Precision=$1F", [](ViewOptions &o) { o.Precision = 31; }},
+        {"Precision=  +7  ", [](ViewOptions &o) { o.Precision = 7; }},
+        {"Precision=150", [](ViewOptions &o) { o.Precision = 150; }},
+        {"Precision=-3", [](ViewOptions &o) { o.Precision = -3; }},
+        {"Precision=-2147483648", [](ViewOptions &o) { o.Precision = INT32_MIN; }},
+        {"Precision=\"8\"", [](ViewOptions &o) { o.Precision = 8; }},
+        {"Precision=abc", [](ViewOptions &) {}},
+        {"Precision=", [](ViewOptions &) {}},
+        {"Precision=0x", [](ViewOptions &) {}},
+        {"Precision=$", [](ViewOptions &) {}},
+        {"Precision=1.5", [](ViewOptions &) {}},
+        {"Precision=1 0", [](ViewOptions &) {}},
+        {"Precision=2147483648", [](ViewOptions &) {}},
+        {"Precision=$80000000", [](ViewOptions &) {}},
+        {"TimeFormat=1", [](ViewOptions &o) { o.TimeFormat = TimeColumn::Minutes; }},
+        {"ShowLabel_P=0", [](ViewOptions &o) { o.ShowLabel_P = false; }},
+        {"ShowLabel_P=2", [](ViewOptions &) {}},
+        {"ShowLabel_P=-1", [](ViewOptions &) {}},
+        {"ShowLabel_P=true", [](ViewOptions &) {}},
+        {"CalcByShow=1", [](ViewOptions &o) { o.CalcByShow = true; }},
+        {"CalcByShow=yes", [](ViewOptions &) {}},
+        {"ShowLabel_Overall_Rainfall=0", [](ViewOptions &) {}},
+        {"ShowLabel__Overall_Rainfall=0", [](ViewOptions &o) { o.ShowLabel__Overall_Rainfall = false; }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line);
         writeBytes(filePath(), QByteArray("[OPTIONS]\r\n") + c.line + "\r\n");
-        TViewOptions expected;
+        ViewOptions expected;
         c.expect(expected);
-        TViewOptions loaded;
+        ViewOptions loaded;
         loaded.Precision = 55; // a loaded key must not keep the record's old value
         LoadOptions(loaded, filePath());
         EXPECT_EQ(loaded, expected);
@@ -209,7 +209,7 @@ TEST_F(OptionsFileTest, FailedWriteReportsThePathAndLeavesTheRecord)
     const QString paths[] = {m_dir.path(), filePath(QStringLiteral("plain/options.ini"))};
     for (const QString &path : paths) {
         SCOPED_TRACE(path.toStdString());
-        TViewOptions options;
+        ViewOptions options;
         options.Precision = 7;
         try {
             SaveOptions(options, path);
@@ -235,7 +235,7 @@ TEST_F(OptionsFileTest, WriteCutShortLeavesTheOldFileWhole)
     {
         const FileSizeLimit limit(64);
         ASSERT_TRUE(limit.active());
-        message = ErrorOf([&] { SaveOptions(TViewOptions(), filePath()); });
+        message = ErrorOf([&] { SaveOptions(ViewOptions(), filePath()); });
     }
 
     EXPECT_TRUE(message.startsWith(QStringLiteral("Unable to write to ") + filePath()))

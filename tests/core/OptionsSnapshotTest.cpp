@@ -22,7 +22,7 @@ const QByteArray kHandEditedFile = "[Window]\r\nLeft=10\r\n"
                                    "[Recent]\r\nFile1=C:\\a.txt";
 
 // The live preview's changes, as the series switches save them.
-TViewOptions previewed(TViewOptions options)
+ViewOptions previewed(ViewOptions options)
 {
     options.ShowLabel_T = false;
     options.ShowAxis_Intensity = false;
@@ -39,11 +39,11 @@ protected:
 TEST_F(OptionsSnapshotTest, RestorePutsBackTheExactBytesAndTheRecord)
 {
     writeBytes(filePath(), kHandEditedFile);
-    TViewOptions options;
+    ViewOptions options;
     LoadOptions(options, filePath());
     // The record may have drifted from the file (a switch whose save failed).
     options.ShowAxis_Overall = false;
-    const TViewOptions opened = options;
+    const ViewOptions opened = options;
 
     const OptionsSnapshot snapshot(options, filePath());
     options = previewed(options);
@@ -64,7 +64,7 @@ TEST_F(OptionsSnapshotTest, RestorePutsBackTheExactBytesAndTheRecord)
 
 TEST_F(OptionsSnapshotTest, AMissingFileStaysMissing)
 {
-    TViewOptions options;
+    ViewOptions options;
     const OptionsSnapshot snapshot(options, filePath());
     options = previewed(options);
     SaveOptions(options, filePath());
@@ -72,7 +72,7 @@ TEST_F(OptionsSnapshotTest, AMissingFileStaysMissing)
 
     KeepOrRevertOptions(false, options, snapshot);
     EXPECT_FALSE(QFileInfo::exists(filePath()));
-    EXPECT_EQ(options, TViewOptions());
+    EXPECT_EQ(options, ViewOptions());
 
     // Nothing written meanwhile: still nothing there, and no failure.
     snapshot.restore(options);
@@ -82,15 +82,15 @@ TEST_F(OptionsSnapshotTest, AMissingFileStaysMissing)
 TEST_F(OptionsSnapshotTest, AcceptedDialogSavesAndReloads)
 {
     writeBytes(filePath(), kHandEditedFile);
-    TViewOptions options;
+    ViewOptions options;
     LoadOptions(options, filePath());
     const OptionsSnapshot snapshot(options, filePath());
     options = previewed(options);
-    const TViewOptions chosen = options;
+    const ViewOptions chosen = options;
 
     KeepOrRevertOptions(true, options, snapshot);
 
-    TViewOptions reloaded;
+    ViewOptions reloaded;
     LoadOptions(reloaded, filePath());
     EXPECT_EQ(reloaded, chosen);
     EXPECT_EQ(options, chosen);
@@ -105,7 +105,7 @@ TEST_F(OptionsSnapshotTest, FailuresAreReportedWithThePath)
     // OK: the save fails, and nothing is reloaded (a reload from a file that
     // cannot be read would give the defaults).
     QDir(m_dir.path()).mkdir(QStringLiteral("options.ini"));
-    TViewOptions options;
+    ViewOptions options;
     const OptionsSnapshot atFolder(options, filePath());
     options = previewed(options);
     try {
@@ -115,13 +115,13 @@ TEST_F(OptionsSnapshotTest, FailuresAreReportedWithThePath)
         EXPECT_TRUE(e.description().startsWith(QStringLiteral("Unable to write to ") + filePath()))
             << e.description().toStdString();
     }
-    EXPECT_EQ(options, previewed(TViewOptions()));
+    EXPECT_EQ(options, previewed(ViewOptions()));
 
     // Cancel: the file cannot be put back; the record is back all the same.
     const QString gone = m_dir.filePath(QStringLiteral("gone/options.ini"));
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("gone")));
     writeBytes(gone, kHandEditedFile);
-    TViewOptions opened;
+    ViewOptions opened;
     opened.Precision = 3;
     options = opened;
     const OptionsSnapshot snapshot(options, gone);

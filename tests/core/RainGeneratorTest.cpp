@@ -29,7 +29,7 @@ struct StormRun
         failure = CalcRainPoints(storm, points, calcByShow, precision);
         return *this;
     }
-    const TRainPoint &minute(double m) const
+    const RainPoint &minute(double m) const
     {
         for (const auto &point : points)
             if (point.Time == m)
@@ -271,7 +271,7 @@ TEST(CalcRainPoints, GivesWhatTheFullyCheckedComputationGives)
         ASSERT_EQ(fastRows.size(), referenceRows.size());
         if (!fastRows.empty()) {
             EXPECT_EQ(
-                std::memcmp(fastRows.data(), referenceRows.data(), fastRows.size() * sizeof(TRainPoint)), 0);
+                std::memcmp(fastRows.data(), referenceRows.data(), fastRows.size() * sizeof(RainPoint)), 0);
         }
         EXPECT_EQ(QString::number(fast.totalDepth, 'g', 17), QString::number(reference.totalDepth, 'g', 17));
     }

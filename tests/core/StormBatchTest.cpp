@@ -41,7 +41,7 @@ SingleStorm computeSingle(Storm storm, double period, double duration, int preci
 QByteArray singleCsv(const SingleStorm &single, int timeFormat, int precision, const Separators &sep)
 {
     TableRows table;
-    for (const TRainPoint &row : single.rows)
+    for (const RainPoint &row : single.rows)
         table.append(RowTexts(row, timeFormat, precision, sep));
     return CsvBytes(table, timeFormat);
 }
@@ -100,7 +100,7 @@ TEST(StormBatch, WritesEveryStormAndASummaryThatMatchesTheSingleStorms)
 
         double peak = 0;
         double peakMinute = 0;
-        for (const TRainPoint &row : single.rows) {
+        for (const RainPoint &row : single.rows) {
             if (row.Intensity > peak) {
                 peak = row.Intensity;
                 peakMinute = row.Time;

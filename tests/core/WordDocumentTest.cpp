@@ -519,7 +519,7 @@ TableRows TableOf(const Storm &storm, int precision)
     RainPoints points;
     EXPECT_FALSE(CalcRainPoints(computed, points, false, precision).has_value());
     TableRows rows;
-    for (const TRainPoint &point : points)
+    for (const RainPoint &point : points)
         rows.append(RowTexts(point, 1, precision));
     return rows;
 }

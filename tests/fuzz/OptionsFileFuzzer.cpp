@@ -191,7 +191,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
     FuzzedDataProvider data(bytes, size);
-    TViewOptions options;
+    ViewOptions options;
     const uint8_t flags = data.ConsumeIntegral<uint8_t>();
     options.ShowLabel_P = flags & 1;
     options.ShowLabel_T = flags & 2;
@@ -217,7 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     }
 
     // Whatever the file holds, loading it gives options and never fails.
-    TViewOptions before;
+    ViewOptions before;
     LoadOptions(before, path);
 
     try {
@@ -225,7 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     } catch (const PluvionError &error) {
         FUZZ_CHECK(false, "saving failed: %s", Utf8(error.description()).c_str());
     }
-    TViewOptions loaded;
+    ViewOptions loaded;
     loaded.ShowLabel_P = !options.ShowLabel_P;
     loaded.Precision = ~options.Precision;
     LoadOptions(loaded, path);

@@ -115,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     FUZZ_CHECK(points.size() == referencePoints.size(), "%zu rows, the reference %zu", points.size(),
                referencePoints.size());
     FUZZ_CHECK(points.empty() || std::memcmp(points.data(), referencePoints.data(),
-                                             points.size() * sizeof(TRainPoint)) == 0,
+                                             points.size() * sizeof(RainPoint)) == 0,
                "the rows differ from the reference's");
     const auto sameBits = [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; };
     FUZZ_CHECK(sameBits(storm.totalDepth, reference.totalDepth) &&
@@ -130,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 
     FUZZ_CHECK(!points.empty(), "a computed storm has no rows");
     FUZZ_CHECK(storm.totalDepth == points.back().Overall, "the total is not the last row's");
-    for (const TRainPoint &row : points) {
+    for (const RainPoint &row : points) {
         FUZZ_CHECK(std::isfinite(row.Intensity) && std::isfinite(row.Overall) && std::isfinite(row.Time),
                    "a row holds a value that is not finite");
         if (calcByShow && precision >= 0 && precision <= 15)

@@ -3,7 +3,7 @@
 #include "ScriptedPrompts.h"
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
-#include "app/UnitPluvion.h"
+#include "app/MainWindow.h"
 #include "chart/StormChart.h"
 
 #include <QCheckBox>
@@ -21,18 +21,18 @@ class ChartInteractionTest : public ::testing::Test
 protected:
     QTemporaryDir home;
     ScriptedPrompts prompts;
-    std::unique_ptr<TFormPluvion> window;
+    std::unique_ptr<MainWindow> window;
     StormChart *chart = nullptr;
 
     void SetUp() override
     {
-        PluvionSetup setup;
+        MainWindowSetup setup;
         setup.prompts = &prompts;
         setup.configurationFolder = home.path();
-        window = std::make_unique<TFormPluvion>(setup);
+        window = std::make_unique<MainWindow>(setup);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        chart = window->findChild<StormChart *>("Chart1");
+        chart = window->findChild<StormChart *>("StormChart");
         chart->replot(QCustomPlot::rpImmediateRefresh);
     }
 
@@ -45,7 +45,7 @@ protected:
     // Halfway down bar `index`, which hangs from the top of the plot.
     QPoint barMiddle(int index) const
     {
-        const TRainPoint &bar = chart->overallSeries()->rows()[size_t(index)];
+        const RainPoint &bar = chart->overallSeries()->rows()[size_t(index)];
         return QPointF(chart->xAxis->coordToPixel(bar.Time), chart->yAxis2->coordToPixel(bar.Overall / 2))
             .toPoint();
     }
@@ -138,7 +138,7 @@ TEST_F(ChartInteractionTest, LabelsDragWithTheLeftButtonOnly)
     EXPECT_EQ(label->pos(), QPoint(129, 118));
 
     // The place stays through a refresh and a resize.
-    window->RefreshRainModel();
+    window->refreshStorm();
     window->resize(1000, 700);
     EXPECT_EQ(label->pos(), QPoint(129, 118));
 }
@@ -168,7 +168,7 @@ TEST_F(ChartInteractionTest, EdgesKeepLabelsBarsAndTheTableInView)
     storm.duration = 120;
     storm.step = 5;
     window->session().setStorm(storm);
-    window->RefreshRainModel();
+    window->refreshStorm();
     const RainPoints &rows = chart->overallSeries()->rows();
     ASSERT_EQ(rows.back().Time, 115);
     const double halfBar = chart->overallSeries()->width() / 2;
@@ -181,12 +181,12 @@ TEST_F(ChartInteractionTest, EdgesKeepLabelsBarsAndTheTableInView)
     storm.step = 1;
     storm.duration = 1440;
     window->session().setStorm(storm);
-    window->RefreshRainModel();
+    window->refreshStorm();
     grid->scrollToBottom();
     ASSERT_GT(grid->verticalScrollBar()->value(), 0);
     storm.duration = 720;
     window->session().setStorm(storm);
-    window->RefreshRainModel();
+    window->refreshStorm();
     EXPECT_EQ(grid->verticalScrollBar()->value(), 0);
 }
 

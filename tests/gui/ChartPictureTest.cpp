@@ -20,7 +20,7 @@ RainPoints rowsOf(std::initializer_list<std::pair<double, double>> values)
     RainPoints rows;
     double minute = 0;
     for (const auto &[intensity, overall] : values)
-        rows.push_back(TRainPoint{minute++, intensity, overall});
+        rows.push_back(RainPoint{minute++, intensity, overall});
     return rows;
 }
 
@@ -99,7 +99,7 @@ TEST(StormChartBars, DenseBarsShowAsTheirEnvelope)
 {
     RainPoints rows;
     for (int k = 0; k <= 100000; ++k)
-        rows.push_back(TRainPoint{double(k), 0.01, 0.01 * k});
+        rows.push_back(RainPoint{double(k), 0.01, 0.01 * k});
     StormChart chart;
     chart.resize(640, 400);
     chart.setPoints(rows);

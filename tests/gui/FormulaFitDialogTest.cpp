@@ -2,9 +2,9 @@
 // messages, the export, and the formula going into the new-storm dialog.
 #include "KnownFitTable.h"
 #include "ScriptedPrompts.h"
-#include "app/UnitPluvion.h"
-#include "dialogs/UnitAddNewRainModel.h"
-#include "dialogs/UnitFormulaFit.h"
+#include "app/MainWindow.h"
+#include "dialogs/NewStormDialog.h"
+#include "dialogs/FormulaFitDialog.h"
 #include "records/RecordFile.h"
 
 #include <QAction>
@@ -51,12 +51,12 @@ class FormulaFitDialogTest : public ::testing::Test
 {
 protected:
     ScriptedPrompts prompts;
-    TFormFormulaFit dialog{prompts};
+    FormulaFitDialog dialog{prompts};
     QTemporaryDir folder;
 
     void fit(const QString &text)
     {
-        child<QPlainTextEdit>(&dialog, "MemoData")->setPlainText(text);
+        child<QPlainTextEdit>(&dialog, "DataEdit")->setPlainText(text);
         child<QPushButton>(&dialog, "ButtonFit")->click();
     }
     QString cell(const char *grid, int row, int column)
@@ -121,11 +121,11 @@ TEST_F(FormulaFitDialogTest, ShownResultIsMarkedStaleAndTheChartOnlyShowsResults
 
     const std::function<void()> changes[] = {
         [this] { child<QComboBox>(&dialog, "ComboBox_LgLn")->setCurrentIndex(1); },
-        [this] { child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(1); },
-        [this] { child<QComboBox>(&dialog, "cbbDistribution")->setCurrentIndex(1); },
-        [this] { child<QSpinBox>(&dialog, "EditYears")->setValue(7); },
+        [this] { child<QComboBox>(&dialog, "InputKindBox")->setCurrentIndex(1); },
+        [this] { child<QComboBox>(&dialog, "DistributionBox")->setCurrentIndex(1); },
+        [this] { child<QSpinBox>(&dialog, "YearsEdit")->setValue(7); },
         [this] {
-            child<QPlainTextEdit>(&dialog, "MemoData")->appendPlainText(QStringLiteral("180\t1\t1\t1\t1"));
+            child<QPlainTextEdit>(&dialog, "DataEdit")->appendPlainText(QStringLiteral("180\t1\t1\t1\t1"));
         },
     };
     for (size_t k = 0; k < std::size(changes); ++k) {
@@ -137,7 +137,7 @@ TEST_F(FormulaFitDialogTest, ShownResultIsMarkedStaleAndTheChartOnlyShowsResults
         EXPECT_FALSE(child<QLabel>(&dialog, "LabelFormula")->isEnabled());
         EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonUseFormula")->isEnabled());
         EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonExport")->isEnabled());
-        child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(0);
+        child<QComboBox>(&dialog, "InputKindBox")->setCurrentIndex(0);
     }
     fit(PastedTable());
     EXPECT_FALSE(stale->isVisible());
@@ -156,7 +156,7 @@ TEST_F(FormulaFitDialogTest, DataOfTheOtherLayoutOfferTheirKind)
     fit(samples); // answered yes
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("这些数据看来是样本")));
-    EXPECT_EQ(child<QComboBox>(&dialog, "cbbInputKind")->currentIndex(), 2);
+    EXPECT_EQ(child<QComboBox>(&dialog, "InputKindBox")->currentIndex(), 2);
     EXPECT_TRUE(dialog.fittedFormula());
 
     // Back to a table while samples are chosen; answered no: fitted as chosen.
@@ -165,11 +165,11 @@ TEST_F(FormulaFitDialogTest, DataOfTheOtherLayoutOfferTheirKind)
     fit(PastedTable());
     ASSERT_GE(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("这些数据看来是 i–t–P 表")));
-    EXPECT_EQ(child<QComboBox>(&dialog, "cbbInputKind")->currentIndex(), 2);
+    EXPECT_EQ(child<QComboBox>(&dialog, "InputKindBox")->currentIndex(), 2);
 
     // Data that do not show their layout are fitted as chosen without a question.
     prompts.messages.clear();
-    child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(0);
+    child<QComboBox>(&dialog, "InputKindBox")->setCurrentIndex(0);
     fit(PastedTable().replace(QStringLiteral("t\\P"), QStringLiteral("历时")));
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_TRUE(dialog.fittedFormula());
@@ -178,8 +178,8 @@ TEST_F(FormulaFitDialogTest, DataOfTheOtherLayoutOfferTheirKind)
 TEST_F(FormulaFitDialogTest, SamplesShowEachDistributionsGoodness)
 {
     const QString text = QString::fromUtf8(KnownSamples());
-    child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(2);
-    EXPECT_FALSE(child<QSpinBox>(&dialog, "EditYears")->isEnabled());
+    child<QComboBox>(&dialog, "InputKindBox")->setCurrentIndex(2);
+    EXPECT_FALSE(child<QSpinBox>(&dialog, "YearsEdit")->isEnabled());
     fit(text);
     ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
     ASSERT_EQ(child<QTableWidget>(&dialog, "GridGoodness")->rowCount(), 4);
@@ -187,9 +187,9 @@ TEST_F(FormulaFitDialogTest, SamplesShowEachDistributionsGoodness)
     EXPECT_EQ(child<QTableWidget>(&dialog, "GridAccuracy")->rowCount(), 9); // 8 periods and the mean
 
     // Annual multiple: the exponential distribution is proposed; 6 years keep the largest 24 of 25.
-    child<QComboBox>(&dialog, "cbbInputKind")->setCurrentIndex(3);
-    EXPECT_EQ(child<QComboBox>(&dialog, "cbbDistribution")->currentIndex(), 2); // exponential
-    child<QSpinBox>(&dialog, "EditYears")->setValue(6);
+    child<QComboBox>(&dialog, "InputKindBox")->setCurrentIndex(3);
+    EXPECT_EQ(child<QComboBox>(&dialog, "DistributionBox")->currentIndex(), 2); // exponential
+    child<QSpinBox>(&dialog, "YearsEdit")->setValue(6);
     child<QPushButton>(&dialog, "ButtonFit")->click();
     EXPECT_TRUE(dialog.fittedFormula()) << prompts.lastText().toStdString();
 }
@@ -216,7 +216,7 @@ TEST_F(FormulaFitDialogTest, RecordsGiveTheFormulaAndTheirPeakRatio)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
     }
-    auto *kind = child<QComboBox>(&dialog, "cbbInputKind");
+    auto *kind = child<QComboBox>(&dialog, "InputKindBox");
     kind->setCurrentIndex(4);
     EXPECT_EQ(kind->currentText(), QStringLiteral("降雨记录"));
     prompts.files.push_back(UserPrompts::FileChoice{files.front(), 0, files});
@@ -248,18 +248,18 @@ TEST_F(FormulaFitDialogTest, RecordsGiveTheFormulaAndTheirPeakRatio)
     ASSERT_TRUE(QFile::remove(samplesFile)); // the folder is read again below
 
     // How the records are read is part of the result.
-    child<QComboBox>(&dialog, "cbbRecordGaps")->setCurrentIndex(1);
+    child<QComboBox>(&dialog, "RecordGapsBox")->setCurrentIndex(1);
     EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonUseFormula")->isEnabled());
 
     // The new-storm dialog takes the measured r with the formula.
     Storm storm = StartUpStorm();
-    TFormAddNewRainModel newStorm(storm, prompts, Separators{});
-    newStorm.ProposeFormula(StormWithFormula(storm, *dialog.fittedFormula()), 0.417);
+    NewStormDialog newStorm(storm, prompts, Separators{});
+    newStorm.proposeFormula(StormWithFormula(storm, *dialog.fittedFormula()), 0.417);
     newStorm.show();
     EXPECT_EQ(child<QLineEdit>(&newStorm, "EditStormPercent")->text(), QStringLiteral("0.417"));
 
     // A folder chosen: every record file in it is read.
-    child<QComboBox>(&dialog, "cbbRecordGaps")->setCurrentIndex(0);
+    child<QComboBox>(&dialog, "RecordGapsBox")->setCurrentIndex(0);
     prompts.files.push_back(UserPrompts::FileChoice{folder.path(), 0});
     child<QPushButton>(&dialog, "ButtonOpenFolder")->click();
     EXPECT_TRUE(prompts.dialogs.back().folder);
@@ -293,20 +293,20 @@ TEST(FormulaFitWindowTest, FittedFormulaGoesIntoTheNewStormDialog)
 {
     QTemporaryDir home;
     ScriptedPrompts prompts;
-    PluvionSetup setup;
+    MainWindowSetup setup;
     setup.prompts = &prompts;
     setup.configurationFolder = home.path();
     setup.openUrl = [](const QUrl &) { return true; };
-    TFormPluvion window(setup);
+    MainWindow window(setup);
     QAction *command = window.findChild<QAction *>(QStringLiteral("Menu_FormulaFit"));
     ASSERT_NE(command, nullptr);
     EXPECT_EQ(command->text(), QStringLiteral("暴雨强度公式推求..."));
 
     QStringList proposed;
-    TFormAddNewRainModel *storm = window.findChild<TFormAddNewRainModel *>();
+    NewStormDialog *storm = window.findChild<NewStormDialog *>();
     QTimer::singleShot(0, &window, [&window] {
-        auto *dialog = window.findChild<TFormFormulaFit *>();
-        child<QPlainTextEdit>(dialog, "MemoData")
+        auto *dialog = window.findChild<FormulaFitDialog *>();
+        child<QPlainTextEdit>(dialog, "DataEdit")
             ->setPlainText(PastedTable(11.2967393927278, 0.65432178, 7.3456789, 0.71234567));
         child<QPushButton>(dialog, "ButtonFit")->click();
         child<QPushButton>(dialog, "ButtonUseFormula")->click();
@@ -324,7 +324,7 @@ TEST(FormulaFitWindowTest, FittedFormulaGoesIntoTheNewStormDialog)
             EXPECT_LT(edit->fontMetrics().horizontalAdvance(edit->text()), edit->width() - 6) << name;
         }
         proposed << child<QComboBox>(storm, "ComboBox_LgLn")->currentText();
-        child<QPushButton>(storm, "ButtonCancle")->click();
+        child<QPushButton>(storm, "ButtonCancel")->click();
     };
     QTimer::singleShot(10, storm, answerStorm);
     command->trigger();

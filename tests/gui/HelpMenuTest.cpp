@@ -1,5 +1,5 @@
 #include "app/HelpCommands.h"
-#include "dialogs/UnitAbout.h"
+#include "dialogs/AboutDialog.h"
 #include "program/Community.h"
 #include "program/ProgramInfo.h"
 
@@ -30,8 +30,8 @@ struct Recorder
 };
 
 // Shows the box through ShowAboutBox and, once it is up, reads it and closes it.
-void ShowAndClose(std::unique_ptr<TFormAbout> &box, const QString &version, const UrlOpener &open,
-                  const std::function<void(TFormAbout &)> &whileShown)
+void ShowAndClose(std::unique_ptr<AboutDialog> &box, const QString &version, const UrlOpener &open,
+                  const std::function<void(AboutDialog &)> &whileShown)
 {
     QTimer::singleShot(0, [&] {
         ASSERT_TRUE(box);
@@ -45,9 +45,9 @@ void ShowAndClose(std::unique_ptr<TFormAbout> &box, const QString &version, cons
 TEST(AboutBox, ShowsTitleVersionAndLinkAndIsReused)
 {
     Recorder recorder;
-    std::unique_ptr<TFormAbout> box;
+    std::unique_ptr<AboutDialog> box;
     QString shownVersion;
-    ShowAndClose(box, ProgramInfo::version(), recorder.opener(), [&](TFormAbout &about) {
+    ShowAndClose(box, ProgramInfo::version(), recorder.opener(), [&](AboutDialog &about) {
         shownVersion = about.findChild<QLabel *>(u"LabelVersion"_s)->text();
     });
     EXPECT_EQ(shownVersion, u"版本：Ver2.08"_s);
@@ -56,7 +56,7 @@ TEST(AboutBox, ShowsTitleVersionAndLinkAndIsReused)
     EXPECT_EQ(box->windowTitle(), u"关于"_s);
     EXPECT_EQ(box->size(), QSize(249, 125));
     EXPECT_TRUE(box->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(box->findChild<QGroupBox *>(u"GroupBox5"_s)->geometry(), QRect(8, 8, 233, 81));
+    EXPECT_EQ(box->findChild<QGroupBox *>(u"AboutGroup"_s)->geometry(), QRect(8, 8, 233, 81));
     const QLabel *title = box->findChild<QLabel *>(u"Label2"_s);
     EXPECT_EQ(title->text(), u"澜岑云图"_s);
     EXPECT_TRUE(title->font().bold());
@@ -65,9 +65,9 @@ TEST(AboutBox, ShowsTitleVersionAndLinkAndIsReused)
     EXPECT_EQ(ok->geometry(), QRect(87, 95, 75, 25));
 
     // The second "关于" shows the same box, its version line set anew.
-    TFormAbout *first = box.get();
+    AboutDialog *first = box.get();
     box->setVersion(u"0"_s);
-    ShowAndClose(box, ProgramInfo::version(), recorder.opener(), [&](TFormAbout &about) {
+    ShowAndClose(box, ProgramInfo::version(), recorder.opener(), [&](AboutDialog &about) {
         shownVersion = about.findChild<QLabel *>(u"LabelVersion"_s)->text();
     });
     EXPECT_EQ(box.get(), first);
@@ -78,9 +78,9 @@ TEST(AboutBox, ShowsTitleVersionAndLinkAndIsReused)
 TEST(AboutBox, LinkOpensTheMakersAddressAndTheBoxStaysOpen)
 {
     Recorder recorder;
-    std::unique_ptr<TFormAbout> box;
+    std::unique_ptr<AboutDialog> box;
     bool openAfterClick = false;
-    ShowAndClose(box, ProgramInfo::version(), recorder.opener(), [&](TFormAbout &about) {
+    ShowAndClose(box, ProgramInfo::version(), recorder.opener(), [&](AboutDialog &about) {
         QLabel *link = about.findChild<QLabel *>(u"LinkLabel1"_s);
         EXPECT_TRUE(link->text().contains(u">"_s + ProgramInfo::makerUrl() + u"</a>"_s));
         const QString target = QRegularExpression(u"href=\"([^\"]*)\""_s).match(link->text()).captured(1);
@@ -95,9 +95,9 @@ TEST(AboutBox, LinkOpensTheMakersAddressAndTheBoxStaysOpen)
 TEST(AboutBox, EnterClosesTheBoxAndOpensNothing)
 {
     Recorder recorder;
-    std::unique_ptr<TFormAbout> box;
+    std::unique_ptr<AboutDialog> box;
     bool closedByEnter = false;
-    ShowAndClose(box, ProgramInfo::version(), recorder.opener(), [&](TFormAbout &about) {
+    ShowAndClose(box, ProgramInfo::version(), recorder.opener(), [&](AboutDialog &about) {
         QWidget *focus = about.focusWidget();
         ASSERT_NE(focus, nullptr);
         QTest::keyClick(focus, Qt::Key_Return);

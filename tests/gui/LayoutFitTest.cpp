@@ -4,9 +4,9 @@
 #include "ScriptedPrompts.h"
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
-#include "app/UnitPluvion.h"
+#include "app/MainWindow.h"
 #include "chart/StormChart.h"
-#include "dialogs/UnitOptions.h"
+#include "dialogs/OptionsDialog.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -41,8 +41,8 @@ void expectShownWhole(QWidget *control)
 
 TEST(OptionsDialogLayout, EveryControlShowsWholeInsideItsGroup)
 {
-    TViewOptions options;
-    TFormOptions dialog(options, {});
+    ViewOptions options;
+    OptionsDialog dialog(options, {});
     dialog.show();
     QCoreApplication::processEvents();
     EXPECT_GE(dialog.width(), 256);
@@ -82,19 +82,19 @@ class WindowLayout : public ::testing::Test
 protected:
     QTemporaryDir home;
     ScriptedPrompts prompts;
-    std::unique_ptr<TFormPluvion> window;
+    std::unique_ptr<MainWindow> window;
 
     void SetUp() override
     {
-        PluvionSetup setup;
+        MainWindowSetup setup;
         setup.prompts = &prompts;
         setup.configurationFolder = home.path();
         setup.openUrl = [](const QUrl &) { return true; };
-        window = std::make_unique<TFormPluvion>(setup);
+        window = std::make_unique<MainWindow>(setup);
         window->show();
         QCoreApplication::processEvents();
     }
-    StormChart *chart() const { return window->findChild<StormChart *>("Chart1"); }
+    StormChart *chart() const { return window->findChild<StormChart *>("StormChart"); }
     void replot() const
     {
         QCoreApplication::processEvents();
@@ -133,7 +133,7 @@ TEST_F(WindowLayout, ValueColumnsHoldTheirWidestTextAtEveryPrecision)
     for (const int precision : {4, 10, 18, 4}) {
         SCOPED_TRACE(precision);
         window->session().options().Precision = precision;
-        window->RefreshRainModel();
+        window->refreshStorm();
         for (int column = 0; column < 3; ++column) {
             int widest = 0;
             for (int row = 0; row < model->rowCount(); ++row)
@@ -149,14 +149,14 @@ TEST_F(WindowLayout, ValueColumnsHoldTheirWidestTextAtEveryPrecision)
 
     // A column the user widened keeps its width.
     grid->setColumnWidth(2, 300);
-    window->RefreshRainModel();
+    window->refreshStorm();
     EXPECT_EQ(grid->columnWidth(2), 300);
 }
 
 TEST_F(WindowLayout, HugeStormKeepsFiniteAxesAndLabelsInsideThePlot)
 {
     window->session().updateStorm([&](Storm &s) { s.a1 = 1e300; });
-    window->RefreshRainModel();
+    window->refreshStorm();
     replot();
     for (QCPAxis *axis : {chart()->yAxis, chart()->yAxis2}) {
         SCOPED_TRACE(axis->label().toStdString());
@@ -185,7 +185,7 @@ TEST_F(WindowLayout, HugeStormKeepsFiniteAxesAndLabelsInsideThePlot)
 
     // An ordinary storm again: whole labels, the plain tooltip, fixed-point ticks.
     window->session().updateStorm([&](Storm &s) { s.a1 = 9.5981; });
-    window->RefreshRainModel();
+    window->refreshStorm();
     replot();
     for (int i = 0; i < StormChart::ValueLabelCount; ++i) {
         EXPECT_EQ(chart()->valueLabel(i)->text(), chart()->valueLabelText(i));

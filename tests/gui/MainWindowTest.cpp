@@ -3,9 +3,9 @@
 #include "ScriptedPrompts.h"
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
-#include "app/UnitPluvion.h"
+#include "app/MainWindow.h"
 #include "chart/StormChart.h"
-#include "dialogs/UnitAddNewRainModel.h"
+#include "dialogs/NewStormDialog.h"
 #include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "io/StormFile.h"
@@ -34,15 +34,15 @@ class MainWindowTest : public ::testing::Test
 protected:
     QTemporaryDir home;
     ScriptedPrompts prompts;
-    std::unique_ptr<TFormPluvion> window;
+    std::unique_ptr<MainWindow> window;
 
     void start(const QString &configurationFolder = {})
     {
-        PluvionSetup setup;
+        MainWindowSetup setup;
         setup.prompts = &prompts;
         setup.configurationFolder = configurationFolder.isEmpty() ? home.path() : configurationFolder;
         setup.openUrl = [](const QUrl &) { return true; };
-        window = std::make_unique<TFormPluvion>(setup);
+        window = std::make_unique<MainWindow>(setup);
     }
     QString cell(int row, int column) const
     {
@@ -75,7 +75,7 @@ TEST_F(MainWindowTest, StartsShowingTheStartUpStorm)
         QStringLiteral("降雨总量"));
     EXPECT_EQ(window->findChild<ResultTableView *>("GridData")->columnWidth(0), 40);
 
-    StormChart *chart = window->findChild<StormChart *>("Chart1");
+    StormChart *chart = window->findChild<StormChart *>("StormChart");
     EXPECT_EQ(chart->pointCount(), 121);
     EXPECT_NEAR(chart->leftMaximum(), 6.71987109302, 1e-11);
     EXPECT_NEAR(chart->rightMaximum(), 121.268946802162, 1e-11);
@@ -106,7 +106,7 @@ TEST_F(MainWindowTest, SeriesSwitchesKeepBothViewsInStep)
 {
     start();
     window->show();
-    StormChart *chart = window->findChild<StormChart *>("Chart1");
+    StormChart *chart = window->findChild<StormChart *>("StormChart");
 
     // The check box beside the table hides the line and unchecks the pop-up item.
     QTest::mouseClick(window->findChild<QCheckBox *>("CheckBox_Rainfall_Intensity"), Qt::LeftButton);
@@ -134,18 +134,18 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
     start();
     window->session().updateStorm([&](Storm &s) { s.step = 5; });
     window->session().options().TimeFormat = TimeColumn::Minutes;
-    window->RefreshRainModel();
+    window->refreshStorm();
     ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 25);
     EXPECT_EQ(cell(0, 0), QStringLiteral("00"));
     EXPECT_EQ(cell(1, 0), QStringLiteral("05"));
     EXPECT_EQ(cell(24, 0), QStringLiteral("120"));
     // The peak minute 48 has no row: the largest listed intensity is minute 50's.
-    EXPECT_NEAR(window->findChild<StormChart *>("Chart1")->leftMaximum(), 4.103392270176, 1e-11);
+    EXPECT_NEAR(window->findChild<StormChart *>("StormChart")->leftMaximum(), 4.103392270176, 1e-11);
 
     window->session().options().ShowLabel_P = false;
     window->session().options().TimeFormat =
         TimeColumn(7); // only a hand-edited file brings this: no time texts
-    window->RefreshRainModel();
+    window->refreshStorm();
     EXPECT_TRUE(window->findChild<QLabel *>("Label_P")->isHidden());
     EXPECT_EQ(cell(0, 0), QString());
     EXPECT_EQ(cell(0, 1), QStringLiteral("0.1908"));
@@ -153,7 +153,7 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
     // A block-average storm totals the formula depth; the option hides the check.
     window->session().updateStorm([&](Storm &s) { s.mode = CalcMode::Block; });
     window->session().options().ShowLabel_Formula_Depth = false;
-    window->RefreshRainModel();
+    window->refreshStorm();
     ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 24);
     EXPECT_EQ(window->findChild<QLabel *>("Label_Overall_Rainfall")->text(),
               QStringLiteral("降雨总量H=60.2284mm"));
@@ -170,7 +170,7 @@ TEST_F(MainWindowTest, FailedComputationKeepsTheTableAndChartAndRewritesTheLabel
     QFile::remove(window->session().optionsFile());
     window->session().updateStorm([&](Storm &s) { s.step = 0; });
     window->session().updateStorm([&](Storm &s) { s.period = 5; });
-    window->RefreshRainModel();
+    window->refreshStorm();
 
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("错误"));
@@ -179,12 +179,12 @@ TEST_F(MainWindowTest, FailedComputationKeepsTheTableAndChartAndRewritesTheLabel
     EXPECT_EQ(window->session().failure(), QStringLiteral("Division by zero"));
     EXPECT_EQ(window->session().rows().size(), 121u);
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 121);
-    EXPECT_EQ(window->findChild<StormChart *>("Chart1")->pointCount(), 121);
-    const auto line = window->findChild<StormChart *>("Chart1")->intensitySeries()->data();
+    EXPECT_EQ(window->findChild<StormChart *>("StormChart")->pointCount(), 121);
+    const auto line = window->findChild<StormChart *>("StormChart")->intensitySeries()->data();
     const RainPoints &shown = window->findChild<ResultTableModel *>()->points();
     EXPECT_EQ(line->at(48)->key, shown[48].Time);
     EXPECT_EQ(line->at(48)->value, shown[48].Intensity);
-    EXPECT_NEAR(window->findChild<StormChart *>("Chart1")->leftMaximum(), 6.71987109302, 1e-11);
+    EXPECT_NEAR(window->findChild<StormChart *>("StormChart")->leftMaximum(), 6.71987109302, 1e-11);
     EXPECT_EQ(window->findChild<QLabel *>("Label_P")->text(), QStringLiteral("重现期   P=5年"));
     EXPECT_FALSE(QFile::exists(window->session().optionsFile())); // no save without a storm shown
     Q_UNUSED(options);
@@ -198,7 +198,7 @@ TEST_F(MainWindowTest, OptionsWriteFailureIsReportedByWhoeverWrote)
     QFile::remove(window->session().optionsFile());
     ASSERT_TRUE(QDir().mkpath(window->session().optionsFile() + QStringLiteral("/blocked")));
 
-    window->RefreshRainModel();
+    window->refreshStorm();
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("出错：Unable to write to ") +
                                                     window->session().optionsFile()))
@@ -212,7 +212,7 @@ TEST_F(MainWindowTest, OptionsWriteFailureIsReportedByWhoeverWrote)
     EXPECT_TRUE(prompts.messages[1].text.startsWith(QStringLiteral("Unable to write to ") +
                                                     window->session().optionsFile()))
         << prompts.messages[1].text.toStdString();
-    EXPECT_FALSE(window->findChild<StormChart *>("Chart1")->overallSeries()->visible());
+    EXPECT_FALSE(window->findChild<StormChart *>("StormChart")->overallSeries()->visible());
 }
 
 TEST_F(MainWindowTest, StartsWithDefaultsWhenTheDataFolderCannotBeMade)
@@ -249,7 +249,7 @@ TEST_F(MainWindowTest, StormFileCommands)
 {
     start();
     // "保存雨型" with no file asks for a name; cancelling writes nothing.
-    window->Menu_Save1Click();
+    window->saveStorm();
     ASSERT_EQ(prompts.dialogs.size(), 1);
     EXPECT_EQ(prompts.dialogs[0].title, QStringLiteral("保存曲线"));
     EXPECT_EQ(prompts.dialogs[0].filters,
@@ -258,11 +258,11 @@ TEST_F(MainWindowTest, StormFileCommands)
 
     // Save as "storm" writes storm.txt; "保存雨型" then writes there without asking.
     prompts.files.push_back(UserPrompts::FileChoice{path("storm"), 0});
-    window->Menu_SaveAs1Click();
+    window->saveStormAs();
     EXPECT_EQ(window->session().file(), path("storm.txt"));
     ASSERT_TRUE(QFile::exists(path("storm.txt")));
     window->session().updateStorm([&](Storm &s) { s.duration = 180; });
-    window->Menu_Save1Click();
+    window->saveStorm();
     EXPECT_EQ(prompts.dialogs.size(), 2);
     Storm reread = StartUpStorm();
     ReadStormFile(path("storm.txt"), reread, Separators{});
@@ -279,7 +279,7 @@ TEST_F(MainWindowTest, StormFileCommands)
          QStringLiteral("峰值比例=0.5"), QStringLiteral("计算步长=5")}));
     flow.close();
     prompts.files.push_back(UserPrompts::FileChoice{path("flow.txt"), 0});
-    window->Menu_Open1Click();
+    window->openStorm();
     EXPECT_EQ(prompts.dialogs.back().title, QStringLiteral("打开雨型"));
     EXPECT_EQ(window->session().file(), path("flow.txt"));
     EXPECT_EQ(window->session().storm().form, FormulaForm::Flow);
@@ -294,7 +294,7 @@ TEST_F(MainWindowTest, StormFileCommands)
     other.write("SIGN=something else\r\na1=1\r\n");
     other.close();
     prompts.files.push_back(UserPrompts::FileChoice{path("other.txt"), 0});
-    window->Menu_Open1Click();
+    window->openStorm();
     EXPECT_EQ(prompts.lastText(), QStringLiteral("该文件不包含正确的数据格式，请确认后重试~"));
     EXPECT_EQ(prompts.messages.back().caption, QStringLiteral("错误"));
     EXPECT_EQ(window->session().file(), path("flow.txt"));
@@ -305,7 +305,7 @@ TEST_F(MainWindowTest, FailedSaveGoesToTheStandardErrorBox)
 {
     start();
     prompts.files.push_back(UserPrompts::FileChoice{path("missing/storm.txt"), 0});
-    QAction *saveAs = window->findChild<QAction *>(QStringLiteral("Menu_SaveAs1"));
+    QAction *saveAs = window->findChild<QAction *>(QStringLiteral("Menu_SaveAs"));
     ASSERT_NE(saveAs, nullptr);
     saveAs->trigger();
     ASSERT_EQ(prompts.messages.size(), 1);
@@ -314,7 +314,7 @@ TEST_F(MainWindowTest, FailedSaveGoesToTheStandardErrorBox)
     EXPECT_TRUE(prompts.messages[0].text.endsWith(u'.'));
     // The name came from the dialog, so the next "保存雨型" tries it again.
     EXPECT_EQ(window->session().file(), path("missing/storm.txt"));
-    EXPECT_EQ(window->findChild<QAction *>(QStringLiteral("Menu_Save1"))->shortcut(),
+    EXPECT_EQ(window->findChild<QAction *>(QStringLiteral("Menu_Save"))->shortcut(),
               QKeySequence(Qt::CTRL | Qt::Key_S));
 }
 
@@ -322,13 +322,13 @@ TEST_F(MainWindowTest, NewStormCommand)
 {
     start();
     prompts.files.push_back(UserPrompts::FileChoice{path("storm.txt"), 0});
-    window->Menu_SaveAs1Click();
-    TFormAddNewRainModel *dialog = window->findChild<TFormAddNewRainModel *>();
+    window->saveStormAs();
+    NewStormDialog *dialog = window->findChild<NewStormDialog *>();
 
     // Cancel changes nothing and keeps the storm file.
     QTimer::singleShot(
-        0, dialog, [dialog] { dialog->findChild<QPushButton *>(QStringLiteral("ButtonCancle"))->click(); });
-    window->ButtonNewRainModelClick();
+        0, dialog, [dialog] { dialog->findChild<QPushButton *>(QStringLiteral("ButtonCancel"))->click(); });
+    window->newStorm();
     EXPECT_EQ(window->session().file(), path("storm.txt"));
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 121);
 
@@ -338,7 +338,7 @@ TEST_F(MainWindowTest, NewStormCommand)
         time->setText(QStringLiteral("60"));
         dialog->findChild<QPushButton *>(QStringLiteral("ButtonOK"))->click();
     });
-    window->ButtonNewRainModelClick();
+    window->newStorm();
     EXPECT_TRUE(window->session().file().isEmpty());
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 61);
     EXPECT_EQ(window->findChild<QLabel *>("Label_T")->text(), QStringLiteral("降雨历时t=60min"));

@@ -1,5 +1,5 @@
 #include "ScriptedPrompts.h"
-#include "dialogs/UnitAddNewRainModel.h"
+#include "dialogs/NewStormDialog.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -19,15 +19,15 @@ auto fields(const Storm &s)
                     s.averageIntensity, s.totalDepth, s.mode);
 }
 
-class NewStormDialog : public ::testing::Test
+class NewStormDialogTest : public ::testing::Test
 {
 protected:
-    NewStormDialog()
+    NewStormDialogTest()
     {
         // Whatever the storm held before, the dialog's creation replaces it.
         model.a1 = 99;
         model.totalDepth = 5;
-        dialog = std::make_unique<TFormAddNewRainModel>(model, prompts, Separators{});
+        dialog = std::make_unique<NewStormDialog>(model, prompts, Separators{});
     }
 
     QLineEdit *edit(const char *name) const
@@ -40,7 +40,7 @@ protected:
     {
         return dialog->findChild<QComboBox *>(QString::fromLatin1(name));
     }
-    QString unit() const { return dialog->findChild<QLabel *>(QStringLiteral("lblStormDanWei"))->text(); }
+    QString unit() const { return dialog->findChild<QLabel *>(QStringLiteral("UnitLabel"))->text(); }
     QWidget *focused() const { return dialog->focusWidget(); }
 
     void retype(const char *name, const QString &text) const
@@ -56,7 +56,7 @@ protected:
     }
     void clickCancel() const
     {
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("ButtonCancle")), Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("ButtonCancel")), Qt::LeftButton);
     }
 
     // OK (clicked, or Enter in the edit `enterIn`) must be refused with this information box, the focus
@@ -92,10 +92,10 @@ protected:
 
     Storm model;
     ScriptedPrompts prompts;
-    std::unique_ptr<TFormAddNewRainModel> dialog;
+    std::unique_ptr<NewStormDialog> dialog;
 };
 
-TEST_F(NewStormDialog, CreationWritesTheStartUpStormAndTheFirstShowingShowsIt)
+TEST_F(NewStormDialogTest, CreationWritesTheStartUpStormAndTheFirstShowingShowsIt)
 {
     EXPECT_EQ(fields(model), fields(StartUpStorm()));
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("添加新曲线"));
@@ -123,7 +123,7 @@ TEST_F(NewStormDialog, CreationWritesTheStartUpStormAndTheFirstShowingShowsIt)
     // Tab moves through the formula first, then P, T, the step, r, the mode and the buttons.
     const char *order[] = {"Edit_a1",      "Edit_c",         "ComboBox_LgLn", "Edit_n",   "Edit_b",
                            "cbbStormType", "EditRepeatYear", "EditStormTime", "EditStep", "EditStormPercent",
-                           "cbbStormMode", "ButtonOK",       "ButtonCancle"};
+                           "cbbStormMode", "ButtonOK",       "ButtonCancel"};
     QWidget *current = dialog->findChild<QWidget *>(order[0]);
     for (std::size_t i = 1; i < std::size(order); ++i) {
         do
@@ -133,7 +133,7 @@ TEST_F(NewStormDialog, CreationWritesTheStartUpStormAndTheFirstShowingShowsIt)
     }
 }
 
-TEST_F(NewStormDialog, FlowFormChangesCaptionsNotTheNumber)
+TEST_F(NewStormDialogTest, FlowFormChangesCaptionsNotTheNumber)
 {
     dialog->show();
     pickFlowForm();
@@ -156,7 +156,7 @@ TEST_F(NewStormDialog, FlowFormChangesCaptionsNotTheNumber)
     EXPECT_EQ(unit(), "(L/(s.hm²))");
 }
 
-TEST_F(NewStormDialog, OkStoresTheTypedFormAndDerivesTheOther)
+TEST_F(NewStormDialogTest, OkStoresTheTypedFormAndDerivesTheOther)
 {
     struct Case
     {
@@ -192,7 +192,7 @@ TEST_F(NewStormDialog, OkStoresTheTypedFormAndDerivesTheOther)
     }
 }
 
-TEST_F(NewStormDialog, ModeListShowsTheStormsModeAndOkStoresTheChoice)
+TEST_F(NewStormDialogTest, ModeListShowsTheStormsModeAndOkStoresTheChoice)
 {
     model.mode = CalcMode::Block;
     dialog->show();
@@ -214,7 +214,7 @@ TEST_F(NewStormDialog, ModeListShowsTheStormsModeAndOkStoresTheChoice)
     EXPECT_EQ(model.mode, CalcMode::Block);
 }
 
-TEST_F(NewStormDialog, ChecksRunInOrderAndMoveTheFocus)
+TEST_F(NewStormDialogTest, ChecksRunInOrderAndMoveTheFocus)
 {
     dialog->show();
     retype("Edit_c", "");
@@ -235,7 +235,7 @@ TEST_F(NewStormDialog, ChecksRunInOrderAndMoveTheFocus)
     expectRefused("计算步长不能为空！", "EditStep");
 }
 
-TEST_F(NewStormDialog, PeakRatioMustLieStrictlyBetweenZeroAndOne)
+TEST_F(NewStormDialogTest, PeakRatioMustLieStrictlyBetweenZeroAndOne)
 {
     dialog->show();
     for (const char *refused : {"0", "1", "1.5"}) {
@@ -248,7 +248,7 @@ TEST_F(NewStormDialog, PeakRatioMustLieStrictlyBetweenZeroAndOne)
     EXPECT_EQ(model.peakRatio, 0.999);
 }
 
-TEST_F(NewStormDialog, PeakRatioThatIsNoNumberEndsInTheStandardErrorBox)
+TEST_F(NewStormDialogTest, PeakRatioThatIsNoNumberEndsInTheStandardErrorBox)
 {
     dialog->show();
     retype("EditStormPercent", "0.4.1");
@@ -263,7 +263,7 @@ TEST_F(NewStormDialog, PeakRatioThatIsNoNumberEndsInTheStandardErrorBox)
     EXPECT_EQ(fields(model), fields(StartUpStorm()));
 }
 
-TEST_F(NewStormDialog, LowerEditsTakeOnlyNumbers)
+TEST_F(NewStormDialogTest, LowerEditsTakeOnlyNumbers)
 {
     dialog->show();
     const std::pair<const char *, const char *> typed[] = {
@@ -285,7 +285,7 @@ TEST_F(NewStormDialog, LowerEditsTakeOnlyNumbers)
     EXPECT_EQ(edit("Edit_n")->text(), "n=0.6");
 }
 
-TEST_F(NewStormDialog, FilteredEditsKeepTheDesktopShortcutsAndFilterPastes)
+TEST_F(NewStormDialogTest, FilteredEditsKeepTheDesktopShortcutsAndFilterPastes)
 {
     dialog->show();
     QClipboard *clipboard = QGuiApplication::clipboard();
@@ -338,7 +338,7 @@ TEST_F(NewStormDialog, FilteredEditsKeepTheDesktopShortcutsAndFilterPastes)
     }
 }
 
-TEST_F(NewStormDialog, ValuesThatDoNotConvertStoreNothing)
+TEST_F(NewStormDialogTest, ValuesThatDoNotConvertStoreNothing)
 {
     dialog->show();
     for (const char *name : {"Edit_n", "EditRepeatYear", "EditStep"}) {
@@ -356,7 +356,7 @@ TEST_F(NewStormDialog, ValuesThatDoNotConvertStoreNothing)
     EXPECT_EQ(fields(model), fields(StartUpStorm()));
 }
 
-TEST_F(NewStormDialog, StepEditKeepsTheStepLastTyped)
+TEST_F(NewStormDialogTest, StepEditKeepsTheStepLastTyped)
 {
     dialog->show();
     retype("EditStep", "3");
@@ -370,7 +370,7 @@ TEST_F(NewStormDialog, StepEditKeepsTheStepLastTyped)
     EXPECT_EQ(model.step, 3);
 }
 
-TEST_F(NewStormDialog, CancelCloseBoxAndEscapeChangeNothing)
+TEST_F(NewStormDialogTest, CancelCloseBoxAndEscapeChangeNothing)
 {
     model = StartUpStorm();
     model.totalDepth = 40;
@@ -397,7 +397,7 @@ TEST_F(NewStormDialog, CancelCloseBoxAndEscapeChangeNothing)
     EXPECT_EQ(fields(model), fields(before));
 }
 
-TEST_F(NewStormDialog, FormAndLogarithmOutsideTheListsSelectNoEntry)
+TEST_F(NewStormDialogTest, FormAndLogarithmOutsideTheListsSelectNoEntry)
 {
     model.form = FormulaForm(5);
     model.a1Flow = 1234;

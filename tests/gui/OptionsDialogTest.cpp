@@ -1,4 +1,4 @@
-#include "dialogs/UnitOptions.h"
+#include "dialogs/OptionsDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,26 +16,26 @@ namespace {
 struct CheckBoxField
 {
     const char *name;
-    bool TViewOptions::*field;
+    bool ViewOptions::*field;
 };
 
 const CheckBoxField kCheckBoxes[] = {
-    {"CheckBox_ShowLabel_P", &TViewOptions::ShowLabel_P},
-    {"CheckBox_ShowLabel_T", &TViewOptions::ShowLabel_T},
-    {"CheckBox_ShowLabel_R", &TViewOptions::ShowLabel_R},
-    {"CheckBox_ShowLabel_Overall_Rainfall", &TViewOptions::ShowLabel__Overall_Rainfall},
-    {"CheckBox_ShowLabel_Average_Rainfall_Intensity", &TViewOptions::ShowLabel_Average},
-    {"CheckBox_ShowLabel_Formula_Depth", &TViewOptions::ShowLabel_Formula_Depth},
-    {"CheckBox_ShowAxis_Overall_Rainfall", &TViewOptions::ShowAxis_Overall},
-    {"CheckBox_ShowAxis_Rainfall_Intensity", &TViewOptions::ShowAxis_Intensity},
-    {"CheckBox_CalcByShow", &TViewOptions::CalcByShow},
+    {"CheckBox_ShowLabel_P", &ViewOptions::ShowLabel_P},
+    {"CheckBox_ShowLabel_T", &ViewOptions::ShowLabel_T},
+    {"CheckBox_ShowLabel_R", &ViewOptions::ShowLabel_R},
+    {"CheckBox_ShowLabel_Overall_Rainfall", &ViewOptions::ShowLabel__Overall_Rainfall},
+    {"CheckBox_ShowLabel_Average_Rainfall_Intensity", &ViewOptions::ShowLabel_Average},
+    {"CheckBox_ShowLabel_Formula_Depth", &ViewOptions::ShowLabel_Formula_Depth},
+    {"CheckBox_ShowAxis_Overall_Rainfall", &ViewOptions::ShowAxis_Overall},
+    {"CheckBox_ShowAxis_Rainfall_Intensity", &ViewOptions::ShowAxis_Intensity},
+    {"CheckBox_CalcByShow", &ViewOptions::CalcByShow},
 };
 
 // Options as a hand-edited file may leave them: every field off its default,
 // the precision and the time format outside what the dialog offers.
-TViewOptions unusualOptions()
+ViewOptions unusualOptions()
 {
-    TViewOptions options;
+    ViewOptions options;
     options.ShowLabel_P = false;
     options.ShowLabel_R = false;
     options.ShowLabel_Average = false;
@@ -47,13 +47,13 @@ TViewOptions unusualOptions()
     return options;
 }
 
-class OptionsDialog : public ::testing::Test
+class OptionsDialogTest : public ::testing::Test
 {
 protected:
-    void open(const TViewOptions &start)
+    void open(const ViewOptions &start)
     {
         options = start;
-        dialog = std::make_unique<TFormOptions>(options, [this] { previews.push_back(options); });
+        dialog = std::make_unique<OptionsDialog>(options, [this] { previews.push_back(options); });
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
     }
@@ -66,7 +66,7 @@ protected:
     }
     QCheckBox *checkBox(const char *name) const { return control<QCheckBox>(name); }
     QSpinBox *precision() const { return control<QSpinBox>("SpinEdit_Precision"); }
-    QComboBox *timeFormat() const { return control<QComboBox>("ComboBox_TimeForamt"); }
+    QComboBox *timeFormat() const { return control<QComboBox>("ComboBox_TimeFormat"); }
 
     // A click on the box's indicator, as the user makes it.
     void click(QCheckBox *box) const
@@ -83,9 +83,9 @@ protected:
         QTest::keyClicks(precision(), text);
     }
 
-    TViewOptions options;
-    std::vector<TViewOptions> previews; // the options as each preview found them
-    std::unique_ptr<TFormOptions> dialog;
+    ViewOptions options;
+    std::vector<ViewOptions> previews; // the options as each preview found them
+    std::unique_ptr<OptionsDialog> dialog;
 };
 
 // At the layout's place and size, or further right or down and larger.
@@ -97,9 +97,9 @@ void expectPlacedFrom(const QRect &geometry, const QRect &layout, const char *na
     EXPECT_GE(geometry.height(), layout.height()) << name;
 }
 
-TEST_F(OptionsDialog, LaysOutItsControlsWithTheirCaptions)
+TEST_F(OptionsDialogTest, LaysOutItsControlsWithTheirCaptions)
 {
-    open(TViewOptions());
+    open(ViewOptions());
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("设置"));
     // The layout's sizes and places are where it starts; a font that needs
     // more room moves a group's controls below its title and widens them
@@ -163,14 +163,14 @@ TEST_F(OptionsDialog, LaysOutItsControlsWithTheirCaptions)
     EXPECT_EQ(precision()->width(), 55);
     EXPECT_EQ(precision()->minimum(), 1);
     EXPECT_EQ(precision()->maximum(), 99);
-    QLabel *precisionText = control<QLabel>("Label1");
+    QLabel *precisionText = control<QLabel>("PrecisionLabel");
     ASSERT_NE(precisionText, nullptr);
     EXPECT_EQ(precisionText->text(), QStringLiteral("显示小数位数："));
     EXPECT_EQ(precisionText->x(), 8);
     EXPECT_EQ(precisionText->y() - 18, precision()->y() - 14) << "moved down with the field";
 
     EXPECT_EQ(timeFormat()->parent(), control<QGroupBox>("GroupBox4"));
-    expectPlacedFrom(timeFormat()->geometry(), QRect(8, 20, 96, 20), "ComboBox_TimeForamt");
+    expectPlacedFrom(timeFormat()->geometry(), QRect(8, 20, 96, 20), "ComboBox_TimeFormat");
     EXPECT_EQ(timeFormat()->width(), 96);
     EXPECT_FALSE(timeFormat()->isEditable());
     ASSERT_EQ(timeFormat()->count(), 2);
@@ -185,7 +185,7 @@ TEST_F(OptionsDialog, LaysOutItsControlsWithTheirCaptions)
               control<QPushButton>("Button_OK")->geometry().translated(0, 31));
 }
 
-TEST_F(OptionsDialog, FillsItsControlsWithoutPreviewing)
+TEST_F(OptionsDialogTest, FillsItsControlsWithoutPreviewing)
 {
     open(unusualOptions());
     for (const CheckBoxField &box : kCheckBoxes)
@@ -203,7 +203,7 @@ TEST_F(OptionsDialog, FillsItsControlsWithoutPreviewing)
         int entry;
     };
     for (const Case &c : {Case{0, 1, 0, 0}, Case{150, 99, 1, 1}, Case{-5, 1, 2, -1}, Case{7, 7, -1, -1}}) {
-        TViewOptions start;
+        ViewOptions start;
         start.Precision = c.precision;
         start.TimeFormat = TimeColumn(c.timeFormat);
         previews.clear();
@@ -216,11 +216,11 @@ TEST_F(OptionsDialog, FillsItsControlsWithoutPreviewing)
     }
 }
 
-TEST_F(OptionsDialog, EachCheckBoxClickCopiesAllTenControlsAndPreviewsOnce)
+TEST_F(OptionsDialogTest, EachCheckBoxClickCopiesAllTenControlsAndPreviewsOnce)
 {
     open(unusualOptions());
     for (const CheckBoxField &box : kCheckBoxes) {
-        TViewOptions expected = options;
+        ViewOptions expected = options;
         expected.*box.field = !(options.*box.field);
         // The first change also brings the precision the field shows into the
         // options; the time format the list does not offer stays.
@@ -236,7 +236,7 @@ TEST_F(OptionsDialog, EachCheckBoxClickCopiesAllTenControlsAndPreviewsOnce)
     EXPECT_EQ(options.TimeFormat, TimeColumn(7));
 }
 
-TEST_F(OptionsDialog, TimeFormatListCopiesTheChosenEntry)
+TEST_F(OptionsDialogTest, TimeFormatListCopiesTheChosenEntry)
 {
     open(unusualOptions());
     timeFormat()->setFocus();
@@ -247,15 +247,15 @@ TEST_F(OptionsDialog, TimeFormatListCopiesTheChosenEntry)
     EXPECT_EQ(options.TimeFormat, TimeColumn::Minutes);
     ASSERT_EQ(previews.size(), 2u);
     // The other nine came along with the first pick.
-    TViewOptions expected = unusualOptions();
+    ViewOptions expected = unusualOptions();
     expected.Precision = 99;
     expected.TimeFormat = TimeColumn::Clock;
     EXPECT_EQ(previews[0], expected);
 }
 
-TEST_F(OptionsDialog, PrecisionArrowsAndTypingPreviewEachNewNumber)
+TEST_F(OptionsDialogTest, PrecisionArrowsAndTypingPreviewEachNewNumber)
 {
-    open(TViewOptions());
+    open(ViewOptions());
     precision()->setFocus();
     QTest::keyClick(precision(), Qt::Key_Up);
     QTest::keyClick(precision(), Qt::Key_Up);
@@ -269,12 +269,12 @@ TEST_F(OptionsDialog, PrecisionArrowsAndTypingPreviewEachNewNumber)
     EXPECT_EQ(options.Precision, 12);
     ASSERT_EQ(previews.size(), 2u); // "1", then "12"
     EXPECT_EQ(previews[0].Precision, 1);
-    TViewOptions expected;
+    ViewOptions expected;
     expected.Precision = 12;
     EXPECT_EQ(options, expected);
 }
 
-TEST_F(OptionsDialog, TypedPrecisionOutsideTheRangeComesToTheNearerBoundWhenTheFieldIsLeft)
+TEST_F(OptionsDialogTest, TypedPrecisionOutsideTheRangeComesToTheNearerBoundWhenTheFieldIsLeft)
 {
     struct Case
     {
@@ -282,7 +282,7 @@ TEST_F(OptionsDialog, TypedPrecisionOutsideTheRangeComesToTheNearerBoundWhenTheF
         int fixed;
     };
     for (const Case &c : {Case{"150", 99}, Case{"100", 99}, Case{"0", 1}, Case{"00", 1}, Case{"", 1}}) {
-        open(TViewOptions());
+        open(ViewOptions());
         typePrecision(QString::fromLatin1(c.typed));
         EXPECT_EQ(precision()->text(), QString::fromLatin1(c.typed)) << "typed as is: " << c.typed;
 
@@ -294,9 +294,9 @@ TEST_F(OptionsDialog, TypedPrecisionOutsideTheRangeComesToTheNearerBoundWhenTheF
     }
 }
 
-TEST_F(OptionsDialog, PrecisionThatIsNotANumberCountsAsOne)
+TEST_F(OptionsDialogTest, PrecisionThatIsNotANumberCountsAsOne)
 {
-    TViewOptions start;
+    ViewOptions start;
     start.Precision = 8;
     open(start);
     typePrecision(QString());
@@ -310,12 +310,12 @@ TEST_F(OptionsDialog, PrecisionThatIsNotANumberCountsAsOne)
     EXPECT_FALSE(options.ShowLabel_T);
 }
 
-TEST_F(OptionsDialog, DestroyedWhileOpenWithAHalfTypedPrecisionPreviewsNothingMore)
+TEST_F(OptionsDialogTest, DestroyedWhileOpenWithAHalfTypedPrecisionPreviewsNothingMore)
 {
-    open(TViewOptions());
+    open(ViewOptions());
     typePrecision(QStringLiteral("150"));
     const size_t previewsBefore = previews.size();
-    const TViewOptions optionsBefore = options;
+    const ViewOptions optionsBefore = options;
 
     // The focus leaves the field as the dialog goes; the dialog is no longer
     // there to take the fixed-up number.
@@ -325,21 +325,21 @@ TEST_F(OptionsDialog, DestroyedWhileOpenWithAHalfTypedPrecisionPreviewsNothingMo
     EXPECT_EQ(options, optionsBefore);
 }
 
-TEST_F(OptionsDialog, ButtonsCloseWithTheirResults)
+TEST_F(OptionsDialogTest, ButtonsCloseWithTheirResults)
 {
-    open(TViewOptions());
+    open(ViewOptions());
     typePrecision(QStringLiteral("150"));
     QTest::mouseClick(control<QPushButton>("Button_OK"), Qt::LeftButton);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(options.Precision, 99) << "the field is left before OK takes effect";
 
-    open(TViewOptions());
+    open(ViewOptions());
     QTest::mouseClick(control<QPushButton>("Button_Cancle"), Qt::LeftButton);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
 
-    open(TViewOptions());
+    open(ViewOptions());
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);

@@ -4,11 +4,11 @@
 // or address the window opens is recorded instead of launched.
 #include "ScriptedPrompts.h"
 #include "app/ResultTableModel.h"
-#include "app/UnitPluvion.h"
+#include "app/MainWindow.h"
 #include "chart/ChartPicture.h"
 #include "chart/StormChart.h"
-#include "dialogs/UnitAbout.h"
-#include "dialogs/UnitOptions.h"
+#include "dialogs/AboutDialog.h"
+#include "dialogs/OptionsDialog.h"
 #include "export/SwmmExport.h"
 #include "io/FileBytes.h"
 #include "io/LegacyText.h"
@@ -78,22 +78,22 @@ protected:
     QTemporaryDir out;  // where the exports go
     ScriptedPrompts prompts;
     QList<QUrl> opened;
-    std::unique_ptr<TFormPluvion> window;
+    std::unique_ptr<MainWindow> window;
 
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid() && out.isValid());
-        PluvionSetup setup;
+        MainWindowSetup setup;
         setup.prompts = &prompts;
         setup.configurationFolder = home.path();
         setup.openUrl = [this](const QUrl &url) {
             opened.append(url);
             return true;
         };
-        window = std::make_unique<TFormPluvion>(setup);
+        window = std::make_unique<MainWindow>(setup);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        window->findChild<StormChart *>("Chart1")->replot(QCustomPlot::rpImmediateRefresh);
+        window->findChild<StormChart *>("StormChart")->replot(QCustomPlot::rpImmediateRefresh);
         QCoreApplication::processEvents();
     }
 
@@ -117,11 +117,11 @@ protected:
 
     // Runs "设置": once the dialog is up, `whileOpen` works on it, then the
     // named button closes it.
-    void runOptions(const std::function<void(TFormOptions &)> &whileOpen, const char *button)
+    void runOptions(const std::function<void(OptionsDialog &)> &whileOpen, const char *button)
     {
         bool ran = false;
         QTimer::singleShot(0, window.get(), [&] {
-            auto *dialog = window->findChild<TFormOptions *>();
+            auto *dialog = window->findChild<OptionsDialog *>();
             if (!dialog) {
                 ADD_FAILURE() << "the options dialog is not up";
                 if (QWidget *modal = QApplication::activeModalWidget())
@@ -135,10 +135,10 @@ protected:
         });
         action("Menu_Options")->trigger();
         EXPECT_TRUE(ran);
-        EXPECT_EQ(window->findChild<TFormOptions *>(), nullptr); // made and destroyed for each use
+        EXPECT_EQ(window->findChild<OptionsDialog *>(), nullptr); // made and destroyed for each use
     }
 
-    static void clickCheckBox(TFormOptions &dialog, const char *name)
+    static void clickCheckBox(OptionsDialog &dialog, const char *name)
     {
         auto *box = dialog.findChild<QCheckBox *>(QString::fromLatin1(name));
         ASSERT_NE(box, nullptr) << name;
@@ -160,7 +160,7 @@ TEST_F(WindowCommandsTest, OptionsCancelPutsBackTheLabelsAndTheFileByteForByte)
     bool hiddenWhileOpen = false;
     QByteArray fileWhileOpen;
     runOptions(
-        [&](TFormOptions &dialog) {
+        [&](OptionsDialog &dialog) {
             clickCheckBox(dialog, "CheckBox_ShowLabel_P");
             hiddenWhileOpen = window->findChild<QLabel *>("Label_P")->isHidden();
             fileWhileOpen = optionsBytes();
@@ -179,7 +179,7 @@ TEST_F(WindowCommandsTest, OptionsOkWithPrecisionSixShowsSixDecimalsEverywhere)
 {
     QString cellWhileOpen;
     runOptions(
-        [&](TFormOptions &dialog) {
+        [&](OptionsDialog &dialog) {
             auto *spin = dialog.findChild<QSpinBox *>(u"SpinEdit_Precision"_s);
             ASSERT_NE(spin, nullptr);
             // Two clicks on the spin box's up arrow: 4 -> 6.
@@ -216,7 +216,7 @@ TEST_F(WindowCommandsTest, OptionsOkWithPrecisionSixShowsSixDecimalsEverywhere)
 
 TEST_F(WindowCommandsTest, OptionsSeriesSwitchPreviewsOnTheWindowAtOnce)
 {
-    StormChart *chart = window->findChild<StormChart *>("Chart1");
+    StormChart *chart = window->findChild<StormChart *>("StormChart");
     struct Seen
     {
         bool lineShown = true;
@@ -225,7 +225,7 @@ TEST_F(WindowCommandsTest, OptionsSeriesSwitchPreviewsOnTheWindowAtOnce)
         QByteArray file;
     } seen;
     runOptions(
-        [&](TFormOptions &dialog) {
+        [&](OptionsDialog &dialog) {
             clickCheckBox(dialog, "CheckBox_ShowAxis_Rainfall_Intensity");
             seen = {chart->intensitySeries()->visible(),
                     window->findChild<QCheckBox *>("CheckBox_Rainfall_Intensity")->isChecked(),
@@ -250,7 +250,7 @@ TEST_F(WindowCommandsTest, OptionsSeriesSwitchPreviewsOnTheWindowAtOnce)
 TEST_F(WindowCommandsTest, OptionsOkThatCannotBeSavedEndsInTheErrorBoxWithoutARefresh)
 {
     runOptions(
-        [&](TFormOptions &dialog) {
+        [&](OptionsDialog &dialog) {
             auto *spin = dialog.findChild<QSpinBox *>(u"SpinEdit_Precision"_s);
             ASSERT_NE(spin, nullptr);
             spin->setFocus();
@@ -282,7 +282,7 @@ TEST_F(WindowCommandsTest, ExportsAfterAFailedComputationAreRefusedUntilOneSucce
         s.step = 0;
         s.b = -7;
     });
-    window->RefreshRainModel();
+    window->refreshStorm();
     ASSERT_EQ(window->session().rows().size(), 121u); // the storm before
     const QString refusal = u"当前雨型计算出错（Division by zero），没有可以输出的结果。\n"
                             u"表格和图表仍是上一个雨型的结果。请修改参数，计算成功后再输出。"_s;
@@ -307,7 +307,7 @@ TEST_F(WindowCommandsTest, ExportsAfterAFailedComputationAreRefusedUntilOneSucce
     // The storm file holds parameters, not results: it is saved as ever.
     prompts.messages.clear();
     choose(outPath(u"failed.txt"_s), 0);
-    action("Menu_SaveAs1")->trigger();
+    action("Menu_SaveAs")->trigger();
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_TRUE(QFile::exists(outPath(u"failed.txt"_s)));
 
@@ -316,7 +316,7 @@ TEST_F(WindowCommandsTest, ExportsAfterAFailedComputationAreRefusedUntilOneSucce
         s.step = 1;
         s.b = 7;
     });
-    window->RefreshRainModel();
+    window->refreshStorm();
     prompts.messages.clear();
     prompts.dialogs.clear();
     action("MenuSaveDataToExcel1")->trigger();
@@ -435,7 +435,7 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
     // A name with a foreign extension becomes .inp; the fragment is the
     // computed storm, whatever the table's cells were edited to.
     window->session().updateStorm([&](Storm &s) { s.mode = CalcMode::Block; });
-    window->RefreshRainModel();
+    window->refreshStorm();
     window->findChild<ResultTableModel *>()->setData(window->findChild<ResultTableModel *>()->index(0, 1),
                                                      u"99"_s, Qt::EditRole);
     choose(outPath(u"storm.csv"_s), 1);
@@ -457,7 +457,7 @@ TEST_F(WindowCommandsTest, SwmmFragmentOfAnInstantStormSaysItHoldsBlockAverages)
 {
     window->session().updateStorm([&](Storm &s) { s.mode = CalcMode::Instant; });
     window->session().updateStorm([&](Storm &s) { s.step = 7; });
-    window->RefreshRainModel();
+    window->refreshStorm();
     choose(outPath(u"storm.inp"_s), 0);
     action("MenuSaveDataToSwmm1")->trigger();
     const QString target = outPath(u"storm.inp"_s);
@@ -474,7 +474,7 @@ TEST_F(WindowCommandsTest, SwmmFragmentOfAnInstantStormSaysItHoldsBlockAverages)
 
 TEST_F(WindowCommandsTest, PictureTypeFollowsTheFilterChosenInTheDialog)
 {
-    StormChart *chart = window->findChild<StormChart *>("Chart1");
+    StormChart *chart = window->findChild<StormChart *>("StormChart");
     EXPECT_EQ(chart->size(), QSize(579, 480));
 
     // The JPEG entry, switched to "PNG文件" in the dialog.
@@ -523,7 +523,7 @@ TEST_F(WindowCommandsTest, OffScreenChartDrawsWhatTheWindowShows)
     // The report's picture and the command-line tool's pictures are drawn off
     // screen; at the chart's own size they must equal what the window shows,
     // with a label dragged elsewhere and another switched off.
-    StormChart *chart = window->findChild<StormChart *>("Chart1");
+    StormChart *chart = window->findChild<StormChart *>("StormChart");
     window->findChild<QLabel *>("Label_T")->move(window->findChild<QLabel *>("Label_T")->pos() +
                                                  QPoint(120, 40));
     window->findChild<QLabel *>("Label_r")->hide();
@@ -537,7 +537,7 @@ TEST_F(WindowCommandsTest, OffScreenChartDrawsWhatTheWindowShows)
 
 TEST_F(WindowCommandsTest, ReportIsWrittenAndOpenedAndTheChartKeepsItsPlace)
 {
-    const QRect chartPlace = window->findChild<StormChart *>("Chart1")->geometry();
+    const QRect chartPlace = window->findChild<StormChart *>("StormChart")->geometry();
     choose(outPath(u"report.docx"_s), 1);
     auto *button = window->findChild<QPushButton *>(u"Button_OutputResult"_s);
     ASSERT_NE(button, nullptr);
@@ -546,7 +546,7 @@ TEST_F(WindowCommandsTest, ReportIsWrittenAndOpenedAndTheChartKeepsItsPlace)
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
     EXPECT_TRUE(fileBytes(target).startsWith("PK\x03\x04"));
     EXPECT_EQ(opened, QList<QUrl>{fileUrl(target)});
-    EXPECT_EQ(window->findChild<StormChart *>("Chart1")->geometry(), chartPlace);
+    EXPECT_EQ(window->findChild<StormChart *>("StormChart")->geometry(), chartPlace);
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList{u"report.docx"_s});
 }
 
@@ -632,7 +632,7 @@ TEST_F(WindowCommandsTest, AsksBeforeReplacingAFileTheDialogDidNotAskAbout)
 
 TEST_F(WindowCommandsTest, HelpMenuHoldsItsItemsInOrder)
 {
-    QMenu *help = window->findChild<QMenu *>(u"Menu_Help"_s);
+    QMenu *help = window->findChild<QMenu *>(u"HelpMenu"_s);
     ASSERT_NE(help, nullptr);
     EXPECT_EQ(help->title(), u"帮助(&H)"_s);
     QStringList items;
@@ -702,14 +702,14 @@ TEST_F(WindowCommandsTest, AboutBoxIsMadeOnceAndShownAgain)
     action("Menu_About")->trigger();
 
     ASSERT_EQ(boxes.size(), 2);
-    auto *about = qobject_cast<TFormAbout *>(boxes[0]);
+    auto *about = qobject_cast<AboutDialog *>(boxes[0]);
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(about->windowTitle(), u"关于"_s);
     EXPECT_EQ(boxes[1], boxes[0]);
     EXPECT_EQ(versions, (QStringList{u"版本：Ver2.08"_s, u"版本：Ver2.08"_s}));
     int aboutBoxes = 0;
     for (QWidget *top : QApplication::topLevelWidgets())
-        aboutBoxes += qobject_cast<TFormAbout *>(top) != nullptr;
+        aboutBoxes += qobject_cast<AboutDialog *>(top) != nullptr;
     EXPECT_EQ(aboutBoxes, 1);
     EXPECT_FALSE(about->isVisible());
     EXPECT_TRUE(opened.isEmpty());
@@ -717,11 +717,11 @@ TEST_F(WindowCommandsTest, AboutBoxIsMadeOnceAndShownAgain)
 
 TEST_F(WindowCommandsTest, ACommandOutOfMemoryEndsInTheErrorBox)
 {
-    PluvionSetup setup;
+    MainWindowSetup setup;
     setup.prompts = &prompts;
     setup.configurationFolder = home.path();
     setup.openUrl = [](const QUrl &) -> bool { throw std::bad_alloc(); };
-    TFormPluvion starved(setup);
+    MainWindow starved(setup);
     choose(outPath(u"table.csv"_s), 0);
     starved.findChild<QAction *>(u"MenuSaveDataToExcel"_s)->trigger();
     ASSERT_EQ(prompts.messages.size(), 1);

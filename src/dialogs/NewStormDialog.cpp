@@ -1,4 +1,4 @@
-#include "UnitAddNewRainModel.h"
+#include "NewStormDialog.h"
 
 #include "model/PluvionError.h"
 #include "model/ShownTexts.h"
@@ -78,17 +78,17 @@ private:
 
 } // namespace
 
-TFormAddNewRainModel::TFormAddNewRainModel(Storm &model, UserPrompts &prompts, const Separators &sep,
+NewStormDialog::NewStormDialog(Storm &model, UserPrompts &prompts, const Separators &sep,
                                            QWidget *parent)
     : QDialog(parent), m_model(model), m_prompts(prompts), m_separators(sep)
 {
     buildControls();
-    FormCreate();
+    setUp();
 }
 
-void TFormAddNewRainModel::buildControls()
+void NewStormDialog::buildControls()
 {
-    setObjectName(QStringLiteral("FormAddNewRainModel"));
+    setObjectName(QStringLiteral("NewStormDialog"));
     setWindowTitle(QStringLiteral("添加新曲线"));
     setFont(WindowFonts::songTiPixels(12));
     setFixedSize(414, 255);
@@ -136,7 +136,7 @@ void TFormAddNewRainModel::buildControls()
 
     m_unitLabel =
         formulaText(QStringLiteral("(mm/min)"), formula, QRect(306, bar - rowHeight / 2, 90, rowHeight));
-    m_unitLabel->setObjectName(QStringLiteral("lblStormDanWei"));
+    m_unitLabel->setObjectName(QStringLiteral("UnitLabel"));
 
     for (QLineEdit *edit : {m_a1Edit, m_cEdit, m_bEdit})
         edit->setFont(WindowFonts::songTiPixels(14));
@@ -200,7 +200,7 @@ void TFormAddNewRainModel::buildControls()
     m_okButton->setDefault(true);
     m_okButton->setGeometry(226, 220, 80, 26);
     m_cancelButton = new QPushButton(QStringLiteral("取消"), this);
-    m_cancelButton->setObjectName(QStringLiteral("ButtonCancle"));
+    m_cancelButton->setObjectName(QStringLiteral("ButtonCancel"));
     m_cancelButton->setGeometry(318, 220, 80, 26);
 
     QWidget *const tabOrder[] = {m_a1Edit,  m_cEdit,      m_logBox,       m_nEdit,    m_bEdit,
@@ -210,12 +210,12 @@ void TFormAddNewRainModel::buildControls()
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     m_a1Edit->setFocus();
 
-    connect(m_formBox, &QComboBox::activated, this, &TFormAddNewRainModel::cbbStormTypeChange);
-    connect(m_okButton, &QPushButton::clicked, this, &TFormAddNewRainModel::ButtonOKClick);
-    connect(m_cancelButton, &QPushButton::clicked, this, &TFormAddNewRainModel::ButtonCancleClick);
+    connect(m_formBox, &QComboBox::activated, this, &NewStormDialog::formChanged);
+    connect(m_okButton, &QPushButton::clicked, this, &NewStormDialog::confirm);
+    connect(m_cancelButton, &QPushButton::clicked, this, &NewStormDialog::cancel);
 }
 
-void TFormAddNewRainModel::FormCreate()
+void NewStormDialog::setUp()
 {
     m_model = StartUpStorm();
 }
@@ -231,10 +231,10 @@ int listIndex(int value)
 
 } // namespace
 
-void TFormAddNewRainModel::showFormula(const Storm &formula)
+void NewStormDialog::showFormula(const Storm &formula)
 {
     m_formBox->setCurrentIndex(listIndex(int(formula.form)));
-    cbbStormTypeChange();
+    formChanged();
     m_a1Edit->setText(
         GeneralNumber(formula.form != FormulaForm::Intensity ? formula.a1Flow : formula.a1, m_separators));
     m_cEdit->setText(GeneralNumber(formula.c, m_separators));
@@ -246,7 +246,7 @@ void TFormAddNewRainModel::showFormula(const Storm &formula)
         edit->setCursorPosition(0);
 }
 
-void TFormAddNewRainModel::FormShow()
+void NewStormDialog::prepareToShow()
 {
     showFormula(m_model);
     m_periodEdit->setText(GeneralNumber(m_model.period, m_separators));
@@ -261,7 +261,7 @@ void TFormAddNewRainModel::FormShow()
         m_peakEdit->setText(GeneralNumber(*std::exchange(m_proposedPeakRatio, std::nullopt), m_separators));
 }
 
-void TFormAddNewRainModel::cbbStormTypeChange()
+void NewStormDialog::formChanged()
 {
     // Only the captions change: the number in the A1 edit stays as typed and
     // is read in the chosen form when OK stores it.
@@ -281,19 +281,19 @@ void TFormAddNewRainModel::cbbStormTypeChange()
     }
 }
 
-bool TFormAddNewRainModel::EditStormPercentKeyPress(QChar key) const
+bool NewStormDialog::EditStormPercentKeyPress(QChar key) const
 {
     // The locale's decimal separator is let through too, so that a user whose
     // numbers are written with a comma can still type a fraction.
     return key == u'.' || key == m_separators.decimal || isDigit(key);
 }
 
-bool TFormAddNewRainModel::EditStepKeyPress(QChar key) const
+bool NewStormDialog::EditStepKeyPress(QChar key) const
 {
     return isDigit(key);
 }
 
-void TFormAddNewRainModel::keyPressEvent(QKeyEvent *event)
+void NewStormDialog::keyPressEvent(QKeyEvent *event)
 {
     // No key is bound to "取消": Escape leaves the dialog open.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
@@ -303,14 +303,14 @@ void TFormAddNewRainModel::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
-void TFormAddNewRainModel::showEvent(QShowEvent *event)
+void NewStormDialog::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous())
-        FormShow();
+        prepareToShow();
     QDialog::showEvent(event);
 }
 
-StormEntry TFormAddNewRainModel::typedEntry() const
+StormEntry NewStormDialog::typedEntry() const
 {
     StormEntry entry;
     entry.a1 = m_a1Edit->text();
@@ -327,7 +327,7 @@ StormEntry TFormAddNewRainModel::typedEntry() const
     return entry;
 }
 
-QLineEdit *TFormAddNewRainModel::editFor(StormEntryField field) const
+QLineEdit *NewStormDialog::editFor(StormEntryField field) const
 {
     switch (field) {
     case StormEntryField::A1:
@@ -350,7 +350,7 @@ QLineEdit *TFormAddNewRainModel::editFor(StormEntryField field) const
     return m_a1Edit;
 }
 
-void TFormAddNewRainModel::ButtonOKClick()
+void NewStormDialog::confirm()
 {
     const StormEntry entry = typedEntry();
     std::optional<StormEntryProblem> problem;
@@ -376,7 +376,7 @@ void TFormAddNewRainModel::ButtonOKClick()
     accept();
 }
 
-void TFormAddNewRainModel::ButtonCancleClick()
+void NewStormDialog::cancel()
 {
     reject();
 }

@@ -11,20 +11,20 @@ class QLabel;
 class QPushButton;
 
 // The About box: the product title, the version and the maker's web address
-// as a link. Its controls carry their names as object names ("GroupBox5",
+// as a link. Its controls carry their names as object names ("AboutGroup",
 // "Label2", "LabelVersion", "LinkLabel1", "ButtonOK").
-class TFormAbout : public QDialog
+class AboutDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TFormAbout(UrlOpener open = DesktopUrlOpener(), QWidget *parent = nullptr);
+    explicit AboutDialog(UrlOpener open = DesktopUrlOpener(), QWidget *parent = nullptr);
 
     // The version line: "版本：Ver<version>".
     void setVersion(const QString &version);
 
 private:
-    void LinkLabel1LinkClick(const QString &link);
+    void openLink(const QString &link);
 
     UrlOpener m_open;
     QGroupBox *m_groupBox = nullptr;
@@ -38,5 +38,5 @@ private:
 // holder, the main window, and is reused by every later call), sets its
 // version line, centres it on the screen and shows it modally. `open` serves
 // the link of a box created by this call.
-void ShowAboutBox(std::unique_ptr<TFormAbout> &box, const QString &version,
+void ShowAboutBox(std::unique_ptr<AboutDialog> &box, const QString &version,
                   const UrlOpener &open = DesktopUrlOpener());

@@ -1,4 +1,4 @@
-#include "dialogs/UnitFormulaFit.h"
+#include "dialogs/FormulaFitDialog.h"
 
 #include "chart/FitChart.h"
 #include "export/CalcReport.h"
@@ -8,6 +8,7 @@
 #include "fit/FitTables.h"
 #include "io/FileBytes.h"
 #include "io/LegacyText.h"
+#include "records/RecordSamples.h"
 #include "model/PluvionError.h"
 #include "records/RecordAnalysis.h"
 
@@ -98,9 +99,9 @@ void FillGrid(QTableWidget *grid, const QList<QStringList> &rows)
 
 } // namespace
 
-TFormFormulaFit::TFormFormulaFit(UserPrompts &prompts, QWidget *parent) : QDialog(parent), m_prompts(prompts)
+FormulaFitDialog::FormulaFitDialog(UserPrompts &prompts, QWidget *parent) : QDialog(parent), m_prompts(prompts)
 {
-    setObjectName(QStringLiteral("FormFormulaFit"));
+    setObjectName(QStringLiteral("FormulaFitDialog"));
     setWindowTitle(Caption);
     buildControls();
     inputKindChange();
@@ -108,213 +109,213 @@ TFormFormulaFit::TFormFormulaFit(UserPrompts &prompts, QWidget *parent) : QDialo
     resize(980, 640);
 }
 
-void TFormFormulaFit::buildControls()
+void FormulaFitDialog::buildControls()
 {
     auto *settingsRow = new QHBoxLayout;
-    m_cbbInputKind = new QComboBox(this);
-    m_cbbInputKind->setObjectName(QStringLiteral("cbbInputKind"));
-    m_cbbInputKind->addItems({QStringLiteral("i–t–P表（雨强 mm/min）"), QStringLiteral("i–t–P表（雨量 mm）"),
+    m_inputKindBox = new QComboBox(this);
+    m_inputKindBox->setObjectName(QStringLiteral("InputKindBox"));
+    m_inputKindBox->addItems({QStringLiteral("i–t–P表（雨强 mm/min）"), QStringLiteral("i–t–P表（雨量 mm）"),
                               QStringLiteral("样本（年最大值法）"), QStringLiteral("样本（年多个样法）"),
                               QStringLiteral("降雨记录")});
-    m_EditYears = new QSpinBox(this);
-    m_EditYears->setObjectName(QStringLiteral("EditYears"));
-    m_EditYears->setRange(1, 500);
-    m_EditYears->setValue(20);
-    m_EditYears->setSuffix(QStringLiteral(" 年"));
-    m_CheckBoxAnnualMax = new QCheckBox(QStringLiteral("换算为年最大值法重现期"), this);
-    m_CheckBoxAnnualMax->setObjectName(QStringLiteral("CheckBoxAnnualMax"));
-    m_cbbDistribution = new QComboBox(this);
-    m_cbbDistribution->setObjectName(QStringLiteral("cbbDistribution"));
+    m_yearsEdit = new QSpinBox(this);
+    m_yearsEdit->setObjectName(QStringLiteral("YearsEdit"));
+    m_yearsEdit->setRange(1, 500);
+    m_yearsEdit->setValue(20);
+    m_yearsEdit->setSuffix(QStringLiteral(" 年"));
+    m_annualMaximumBox = new QCheckBox(QStringLiteral("换算为年最大值法重现期"), this);
+    m_annualMaximumBox->setObjectName(QStringLiteral("CheckBoxAnnualMax"));
+    m_distributionBox = new QComboBox(this);
+    m_distributionBox->setObjectName(QStringLiteral("DistributionBox"));
     for (FrequencyDistribution d : {FrequencyDistribution::PearsonIII, FrequencyDistribution::Gumbel,
                                     FrequencyDistribution::Exponential})
-        m_cbbDistribution->addItem(DistributionName(d));
-    m_ComboBox_LgLn = new QComboBox(this);
-    m_ComboBox_LgLn->setObjectName(QStringLiteral("ComboBox_LgLn"));
-    m_ComboBox_LgLn->addItems({QStringLiteral("lg P"), QStringLiteral("ln P")});
+        m_distributionBox->addItem(DistributionName(d));
+    m_logarithmBox = new QComboBox(this);
+    m_logarithmBox->setObjectName(QStringLiteral("ComboBox_LgLn"));
+    m_logarithmBox->addItems({QStringLiteral("lg P"), QStringLiteral("ln P")});
     auto *open = new QPushButton(QStringLiteral("打开..."), this);
     open->setObjectName(QStringLiteral("ButtonOpen"));
     auto *fit = new QPushButton(QStringLiteral("计算"), this);
     fit->setObjectName(QStringLiteral("ButtonFit"));
     settingsRow->addWidget(new QLabel(QStringLiteral("资料："), this));
-    settingsRow->addWidget(m_cbbInputKind);
+    settingsRow->addWidget(m_inputKindBox);
     settingsRow->addWidget(new QLabel(QStringLiteral("资料年数："), this));
-    settingsRow->addWidget(m_EditYears);
-    settingsRow->addWidget(m_CheckBoxAnnualMax);
+    settingsRow->addWidget(m_yearsEdit);
+    settingsRow->addWidget(m_annualMaximumBox);
     settingsRow->addWidget(new QLabel(QStringLiteral("分布："), this));
-    settingsRow->addWidget(m_cbbDistribution);
+    settingsRow->addWidget(m_distributionBox);
     settingsRow->addWidget(new QLabel(QStringLiteral("公式："), this));
-    settingsRow->addWidget(m_ComboBox_LgLn);
+    settingsRow->addWidget(m_logarithmBox);
     settingsRow->addStretch();
     settingsRow->addWidget(open);
     settingsRow->addWidget(fit);
 
     // How to read rain-gauge records; shown with the input kind "降雨记录".
-    m_RecordsRow = new QWidget(this);
-    m_RecordsRow->setObjectName(QStringLiteral("RecordsRow"));
-    auto *recordsRow = new QHBoxLayout(m_RecordsRow);
+    m_recordsRow = new QWidget(this);
+    m_recordsRow->setObjectName(QStringLiteral("RecordsRow"));
+    auto *recordsRow = new QHBoxLayout(m_recordsRow);
     recordsRow->setContentsMargins(0, 0, 0, 0);
-    m_cbbRecordGaps = new QComboBox(this);
-    m_cbbRecordGaps->setObjectName(QStringLiteral("cbbRecordGaps"));
-    m_cbbRecordGaps->addItems(
+    m_recordGapsBox = new QComboBox(this);
+    m_recordGapsBox->setObjectName(QStringLiteral("RecordGapsBox"));
+    m_recordGapsBox->addItems(
         {QStringLiteral("只列有雨时段（未列出为无雨）"), QStringLiteral("逐时段全列（未列出为缺测）")});
-    m_cbbRecordUnit = new QComboBox(this);
-    m_cbbRecordUnit->setObjectName(QStringLiteral("cbbRecordUnit"));
-    m_cbbRecordUnit->addItems({QStringLiteral("mm"), QStringLiteral("0.1 mm（整数）")});
-    m_cbbRecordStep = new QComboBox(this);
-    m_cbbRecordStep->setObjectName(QStringLiteral("cbbRecordStep"));
-    m_cbbRecordStep->addItems(
+    m_recordUnitBox = new QComboBox(this);
+    m_recordUnitBox->setObjectName(QStringLiteral("RecordUnitBox"));
+    m_recordUnitBox->addItems({QStringLiteral("mm"), QStringLiteral("0.1 mm（整数）")});
+    m_recordStepBox = new QComboBox(this);
+    m_recordStepBox->setObjectName(QStringLiteral("RecordStepBox"));
+    m_recordStepBox->addItems(
         {QStringLiteral("由记录判断"), QStringLiteral("1 分钟"), QStringLiteral("5 分钟")});
-    m_EditMinCompleteness = new QSpinBox(this);
-    m_EditMinCompleteness->setObjectName(QStringLiteral("EditMinCompleteness"));
-    m_EditMinCompleteness->setRange(0, 100);
-    m_EditMinCompleteness->setValue(int(DefaultMinCompleteness));
-    m_EditMinCompleteness->setSuffix(QStringLiteral(" %"));
-    m_cbbRecordSampling = new QComboBox(this);
-    m_cbbRecordSampling->setObjectName(QStringLiteral("cbbRecordSampling"));
-    m_cbbRecordSampling->addItems({SamplingMethodName(SamplingMethod::AnnualMaximum),
+    m_minCompletenessEdit = new QSpinBox(this);
+    m_minCompletenessEdit->setObjectName(QStringLiteral("MinCompletenessEdit"));
+    m_minCompletenessEdit->setRange(0, 100);
+    m_minCompletenessEdit->setValue(int(DefaultMinCompleteness));
+    m_minCompletenessEdit->setSuffix(QStringLiteral(" %"));
+    m_recordSamplingBox = new QComboBox(this);
+    m_recordSamplingBox->setObjectName(QStringLiteral("RecordSamplingBox"));
+    m_recordSamplingBox->addItems({SamplingMethodName(SamplingMethod::AnnualMaximum),
                                    SamplingMethodName(SamplingMethod::AnnualMultiple)});
     recordsRow->addWidget(new QLabel(QStringLiteral("记录："), this));
-    recordsRow->addWidget(m_cbbRecordGaps);
+    recordsRow->addWidget(m_recordGapsBox);
     recordsRow->addWidget(new QLabel(QStringLiteral("单位："), this));
-    recordsRow->addWidget(m_cbbRecordUnit);
+    recordsRow->addWidget(m_recordUnitBox);
     recordsRow->addWidget(new QLabel(QStringLiteral("步长："), this));
-    recordsRow->addWidget(m_cbbRecordStep);
+    recordsRow->addWidget(m_recordStepBox);
     recordsRow->addWidget(new QLabel(QStringLiteral("完整率下限："), this));
-    recordsRow->addWidget(m_EditMinCompleteness);
+    recordsRow->addWidget(m_minCompletenessEdit);
     recordsRow->addWidget(new QLabel(QStringLiteral("取样："), this));
-    recordsRow->addWidget(m_cbbRecordSampling);
+    recordsRow->addWidget(m_recordSamplingBox);
     recordsRow->addStretch();
     auto *openFolder = new QPushButton(QStringLiteral("打开文件夹..."), this);
     openFolder->setObjectName(QStringLiteral("ButtonOpenFolder"));
     recordsRow->addWidget(openFolder);
-    connect(openFolder, &QPushButton::clicked, this, &TFormFormulaFit::ButtonOpenFolderClick);
+    connect(openFolder, &QPushButton::clicked, this, &FormulaFitDialog::openRecordsFolder);
 
-    m_MemoData = new QPlainTextEdit(this);
-    m_MemoData->setObjectName(QStringLiteral("MemoData"));
-    m_MemoData->setLineWrapMode(QPlainTextEdit::NoWrap); // a row of the table stays one line
+    m_dataEdit = new QPlainTextEdit(this);
+    m_dataEdit->setObjectName(QStringLiteral("DataEdit"));
+    m_dataEdit->setLineWrapMode(QPlainTextEdit::NoWrap); // a row of the table stays one line
 
-    m_LabelFormula = new QLabel(this);
-    m_LabelFormula->setObjectName(QStringLiteral("LabelFormula"));
-    m_LabelFormula->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_LabelStale = new QLabel(QStringLiteral("资料或设置已改动，下面是改动前的结果：请重新“计算”。"), this);
-    m_LabelStale->setObjectName(QStringLiteral("LabelStale"));
-    m_LabelStale->setStyleSheet(QStringLiteral("color: #b00000;"));
-    m_LabelStale->setVisible(false);
-    m_GridAccuracy = NewGrid(QStringLiteral("GridAccuracy"), AccuracyTable({}).header, this);
-    m_GridPeriodFormulas = NewGrid(QStringLiteral("GridPeriodFormulas"), PeriodFormulaTable({}).header, this);
-    m_GridGoodness = NewGrid(QStringLiteral("GridGoodness"), GoodnessTable({}).header, this);
-    m_ChartFit = new QCustomPlot(this);
-    m_ChartFit->setObjectName(QStringLiteral("ChartFit"));
-    m_ChartFit->setMinimumSize(360, 220);
-    m_CheckBoxLogAxes = new QCheckBox(QStringLiteral("对数坐标"), this);
-    m_CheckBoxLogAxes->setObjectName(QStringLiteral("CheckBoxLogAxes"));
+    m_formulaLabel = new QLabel(this);
+    m_formulaLabel->setObjectName(QStringLiteral("LabelFormula"));
+    m_formulaLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_staleLabel = new QLabel(QStringLiteral("资料或设置已改动，下面是改动前的结果：请重新“计算”。"), this);
+    m_staleLabel->setObjectName(QStringLiteral("LabelStale"));
+    m_staleLabel->setStyleSheet(QStringLiteral("color: #b00000;"));
+    m_staleLabel->setVisible(false);
+    m_accuracyTable = NewGrid(QStringLiteral("GridAccuracy"), AccuracyTable({}).header, this);
+    m_periodFormulaTable = NewGrid(QStringLiteral("GridPeriodFormulas"), PeriodFormulaTable({}).header, this);
+    m_goodnessTable = NewGrid(QStringLiteral("GridGoodness"), GoodnessTable({}).header, this);
+    m_fitChart = new QCustomPlot(this);
+    m_fitChart->setObjectName(QStringLiteral("ChartFit"));
+    m_fitChart->setMinimumSize(360, 220);
+    m_logAxesBox = new QCheckBox(QStringLiteral("对数坐标"), this);
+    m_logAxesBox->setObjectName(QStringLiteral("CheckBoxLogAxes"));
 
     auto *tabs = new QTabWidget(this);
-    m_TabResults = tabs;
+    m_resultTabs = tabs;
     tabs->setObjectName(QStringLiteral("TabResults"));
-    tabs->addTab(m_GridAccuracy, QStringLiteral("精度检验"));
-    tabs->addTab(m_GridPeriodFormulas, QStringLiteral("单一重现期公式"));
-    tabs->addTab(m_GridGoodness, QStringLiteral("分布拟合优度(mm)"));
+    tabs->addTab(m_accuracyTable, QStringLiteral("精度检验"));
+    tabs->addTab(m_periodFormulaTable, QStringLiteral("单一重现期公式"));
+    tabs->addTab(m_goodnessTable, QStringLiteral("分布拟合优度(mm)"));
     // From records: each year's completeness, the samples and the peak ratio.
-    m_GridRecordYears = NewGrid(QStringLiteral("GridRecordYears"), {}, this);
-    m_GridRecordSamples = NewGrid(QStringLiteral("GridRecordSamples"), {}, this);
-    m_GridPeakRatio = NewGrid(QStringLiteral("GridPeakRatio"), {}, this);
-    m_LabelPeakRatio = new QLabel(this);
-    m_LabelPeakRatio->setObjectName(QStringLiteral("LabelPeakRatio"));
-    m_LabelPeakRatio->setWordWrap(true);
+    m_recordYearsTable = NewGrid(QStringLiteral("GridRecordYears"), {}, this);
+    m_recordSamplesTable = NewGrid(QStringLiteral("GridRecordSamples"), {}, this);
+    m_peakRatioTable = NewGrid(QStringLiteral("GridPeakRatio"), {}, this);
+    m_peakRatioLabel = new QLabel(this);
+    m_peakRatioLabel->setObjectName(QStringLiteral("LabelPeakRatio"));
+    m_peakRatioLabel->setWordWrap(true);
     auto *peak = new QWidget(this);
     auto *peakLayout = new QVBoxLayout(peak);
     peakLayout->setContentsMargins(0, 0, 0, 0);
-    peakLayout->addWidget(m_GridPeakRatio, 1);
-    peakLayout->addWidget(m_LabelPeakRatio);
-    m_LabelSampleNotes = new QLabel(this);
-    m_LabelSampleNotes->setObjectName(QStringLiteral("LabelSampleNotes"));
-    m_LabelSampleNotes->setWordWrap(true);
+    peakLayout->addWidget(m_peakRatioTable, 1);
+    peakLayout->addWidget(m_peakRatioLabel);
+    m_sampleNotesLabel = new QLabel(this);
+    m_sampleNotesLabel->setObjectName(QStringLiteral("LabelSampleNotes"));
+    m_sampleNotesLabel->setWordWrap(true);
     auto *samplesTab = new QWidget(this);
     auto *samplesLayout = new QVBoxLayout(samplesTab);
     samplesLayout->setContentsMargins(0, 0, 0, 0);
-    samplesLayout->addWidget(m_GridRecordSamples, 1);
-    samplesLayout->addWidget(m_LabelSampleNotes);
-    tabs->addTab(m_GridRecordYears, QStringLiteral("记录年份"));
+    samplesLayout->addWidget(m_recordSamplesTable, 1);
+    samplesLayout->addWidget(m_sampleNotesLabel);
+    tabs->addTab(m_recordYearsTable, QStringLiteral("记录年份"));
     tabs->addTab(samplesTab, QStringLiteral("样本(mm)"));
     tabs->addTab(peak, QStringLiteral("雨峰位置r"));
 
     // The result greys as a whole when it no longer belongs to the data.
-    m_Results = new QWidget(this);
-    auto *shown = new QVBoxLayout(m_Results);
+    m_results = new QWidget(this);
+    auto *shown = new QVBoxLayout(m_results);
     shown->setContentsMargins(0, 0, 0, 0);
-    shown->addWidget(m_LabelFormula);
+    shown->addWidget(m_formulaLabel);
     shown->addWidget(tabs, 1);
-    shown->addWidget(m_ChartFit, 2);
-    shown->addWidget(m_CheckBoxLogAxes);
+    shown->addWidget(m_fitChart, 2);
+    shown->addWidget(m_logAxesBox);
     auto *results = new QWidget(this);
     auto *resultsLayout = new QVBoxLayout(results);
     resultsLayout->setContentsMargins(0, 0, 0, 0);
-    resultsLayout->addWidget(m_LabelStale);
-    resultsLayout->addWidget(m_Results, 1);
+    resultsLayout->addWidget(m_staleLabel);
+    resultsLayout->addWidget(m_results, 1);
 
     auto *splitter = new QSplitter(this);
-    splitter->addWidget(m_MemoData);
+    splitter->addWidget(m_dataEdit);
     splitter->addWidget(results);
     splitter->setStretchFactor(1, 2);
 
-    m_ButtonUseFormula = new QPushButton(QStringLiteral("用于新雨型"), this);
-    m_ButtonUseFormula->setObjectName(QStringLiteral("ButtonUseFormula"));
-    m_ButtonExport = new QPushButton(QStringLiteral("导出..."), this);
-    m_ButtonExport->setObjectName(QStringLiteral("ButtonExport"));
+    m_useFormulaButton = new QPushButton(QStringLiteral("用于新雨型"), this);
+    m_useFormulaButton->setObjectName(QStringLiteral("ButtonUseFormula"));
+    m_exportButton = new QPushButton(QStringLiteral("导出..."), this);
+    m_exportButton->setObjectName(QStringLiteral("ButtonExport"));
     auto *close = new QPushButton(QStringLiteral("关闭"), this);
     close->setObjectName(QStringLiteral("ButtonClose"));
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(m_ButtonUseFormula);
-    buttons->addWidget(m_ButtonExport);
+    buttons->addWidget(m_useFormulaButton);
+    buttons->addWidget(m_exportButton);
     buttons->addWidget(close);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(settingsRow);
-    layout->addWidget(m_RecordsRow);
+    layout->addWidget(m_recordsRow);
     layout->addWidget(splitter, 1);
     layout->addLayout(buttons);
 
-    connect(m_cbbInputKind, &QComboBox::currentIndexChanged, this, [this] { inputKindChange(); });
+    connect(m_inputKindBox, &QComboBox::currentIndexChanged, this, [this] { inputKindChange(); });
     // Any change to what the result was computed from makes it stale.
-    connect(m_cbbInputKind, &QComboBox::currentIndexChanged, this, &TFormFormulaFit::markStale);
-    connect(m_cbbDistribution, &QComboBox::currentIndexChanged, this, &TFormFormulaFit::markStale);
-    connect(m_ComboBox_LgLn, &QComboBox::currentIndexChanged, this, &TFormFormulaFit::markStale);
-    connect(m_EditYears, &QSpinBox::valueChanged, this, &TFormFormulaFit::markStale);
-    connect(m_CheckBoxAnnualMax, &QCheckBox::toggled, this, &TFormFormulaFit::markStale);
-    connect(m_MemoData, &QPlainTextEdit::textChanged, this, &TFormFormulaFit::markStale);
-    for (QComboBox *list : {m_cbbRecordGaps, m_cbbRecordUnit, m_cbbRecordStep, m_cbbRecordSampling})
-        connect(list, &QComboBox::currentIndexChanged, this, &TFormFormulaFit::markStale);
-    connect(m_EditMinCompleteness, &QSpinBox::valueChanged, this, &TFormFormulaFit::markStale);
+    connect(m_inputKindBox, &QComboBox::currentIndexChanged, this, &FormulaFitDialog::markStale);
+    connect(m_distributionBox, &QComboBox::currentIndexChanged, this, &FormulaFitDialog::markStale);
+    connect(m_logarithmBox, &QComboBox::currentIndexChanged, this, &FormulaFitDialog::markStale);
+    connect(m_yearsEdit, &QSpinBox::valueChanged, this, &FormulaFitDialog::markStale);
+    connect(m_annualMaximumBox, &QCheckBox::toggled, this, &FormulaFitDialog::markStale);
+    connect(m_dataEdit, &QPlainTextEdit::textChanged, this, &FormulaFitDialog::markStale);
+    for (QComboBox *list : {m_recordGapsBox, m_recordUnitBox, m_recordStepBox, m_recordSamplingBox})
+        connect(list, &QComboBox::currentIndexChanged, this, &FormulaFitDialog::markStale);
+    connect(m_minCompletenessEdit, &QSpinBox::valueChanged, this, &FormulaFitDialog::markStale);
     // Annual multiple samples are commonly fitted with the exponential distribution.
-    connect(m_cbbRecordSampling, &QComboBox::currentIndexChanged, this, [this](int method) {
-        m_cbbDistribution->setCurrentIndex(
+    connect(m_recordSamplingBox, &QComboBox::currentIndexChanged, this, [this](int method) {
+        m_distributionBox->setCurrentIndex(
             int(method == 1 ? FrequencyDistribution::Exponential : FrequencyDistribution::PearsonIII));
     });
-    connect(open, &QPushButton::clicked, this, &TFormFormulaFit::ButtonOpenClick);
-    connect(fit, &QPushButton::clicked, this, &TFormFormulaFit::ButtonFitClick);
-    connect(m_ButtonUseFormula, &QPushButton::clicked, this, &TFormFormulaFit::ButtonUseFormulaClick);
-    connect(m_ButtonExport, &QPushButton::clicked, this, &TFormFormulaFit::ButtonExportClick);
+    connect(open, &QPushButton::clicked, this, &FormulaFitDialog::openData);
+    connect(fit, &QPushButton::clicked, this, &FormulaFitDialog::runFit);
+    connect(m_useFormulaButton, &QPushButton::clicked, this, &FormulaFitDialog::useFormula);
+    connect(m_exportButton, &QPushButton::clicked, this, &FormulaFitDialog::exportResults);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_CheckBoxLogAxes, &QCheckBox::toggled, this, [this] {
+    connect(m_logAxesBox, &QCheckBox::toggled, this, [this] {
         if (m_outcome)
-            DrawFitChart(*m_ChartFit, *m_outcome, m_CheckBoxLogAxes->isChecked());
+            DrawFitChart(*m_fitChart, *m_outcome, m_logAxesBox->isChecked());
     });
 }
 
-bool TFormFormulaFit::recordsChosen() const
+bool FormulaFitDialog::recordsChosen() const
 {
-    return m_cbbInputKind->currentIndex() == RecordsInput;
+    return m_inputKindBox->currentIndex() == RecordsInput;
 }
 
-void TFormFormulaFit::inputKindChange()
+void FormulaFitDialog::inputKindChange()
 {
-    const int kind = m_cbbInputKind->currentIndex();
+    const int kind = m_inputKindBox->currentIndex();
     const bool samples =
         kind == SamplesAnnualMaximum || kind == SamplesAnnualMultiple || kind == RecordsInput;
-    m_RecordsRow->setVisible(kind == RecordsInput);
-    m_MemoData->setPlaceholderText(
+    m_recordsRow->setVisible(kind == RecordsInput);
+    m_dataEdit->setPlaceholderText(
         kind == RecordsInput
             ? QStringLiteral(
                   "点“打开...”选择降雨记录文件（可多选），或在此每行写一个文件或文件夹的路径"
@@ -326,46 +327,46 @@ void TFormFormulaFit::inputKindChange()
                   "i–t–P表：第一行为标签和各重现期（年），以下每行为历时（分钟）和各重现期的值。\n"
                   "样本：第一行为标签和各历时（分钟），以下每行为标签（如年份）和各历时的雨量（mm），"
                   "空格为缺测。"));
-    m_cbbDistribution->setEnabled(samples);
-    m_EditYears->setEnabled(kind == SamplesAnnualMultiple);
-    m_CheckBoxAnnualMax->setEnabled(kind == SamplesAnnualMultiple);
+    m_distributionBox->setEnabled(samples);
+    m_yearsEdit->setEnabled(kind == SamplesAnnualMultiple);
+    m_annualMaximumBox->setEnabled(kind == SamplesAnnualMultiple);
     // Annual multiple samples are commonly fitted with the exponential distribution.
-    if (kind == SamplesAnnualMultiple || (kind == RecordsInput && m_cbbRecordSampling->currentIndex() == 1))
-        m_cbbDistribution->setCurrentIndex(int(FrequencyDistribution::Exponential));
+    if (kind == SamplesAnnualMultiple || (kind == RecordsInput && m_recordSamplingBox->currentIndex() == 1))
+        m_distributionBox->setCurrentIndex(int(FrequencyDistribution::Exponential));
     else if (kind == SamplesAnnualMaximum || kind == RecordsInput)
-        m_cbbDistribution->setCurrentIndex(int(FrequencyDistribution::PearsonIII));
+        m_distributionBox->setCurrentIndex(int(FrequencyDistribution::PearsonIII));
 }
 
-FitSettings TFormFormulaFit::settings() const
+FitSettings FormulaFitDialog::settings() const
 {
     FitSettings s;
-    const int kind = m_cbbInputKind->currentIndex();
+    const int kind = m_inputKindBox->currentIndex();
     s.input = kind == TableIntensity || kind == TableDepth ? FitInputKind::Table : FitInputKind::Samples;
     s.values = kind == TableDepth ? TableValueKind::Depth : TableValueKind::Intensity;
     s.frequency.sampling =
         kind == SamplesAnnualMultiple ? SamplingMethod::AnnualMultiple : SamplingMethod::AnnualMaximum;
-    s.frequency.years = m_EditYears->value();
-    s.frequency.annualMaximumPeriods = m_CheckBoxAnnualMax->isChecked();
-    s.frequency.distribution = FrequencyDistribution(m_cbbDistribution->currentIndex());
-    s.log = m_ComboBox_LgLn->currentIndex() == 1 ? Logarithm::Ln : Logarithm::Lg;
+    s.frequency.years = m_yearsEdit->value();
+    s.frequency.annualMaximumPeriods = m_annualMaximumBox->isChecked();
+    s.frequency.distribution = FrequencyDistribution(m_distributionBox->currentIndex());
+    s.log = m_logarithmBox->currentIndex() == 1 ? Logarithm::Ln : Logarithm::Lg;
     return s;
 }
 
-std::optional<TotalFormula> TFormFormulaFit::fittedFormula() const
+std::optional<TotalFormula> FormulaFitDialog::fittedFormula() const
 {
     if (!m_outcome)
         return std::nullopt;
     return m_outcome->total;
 }
 
-std::optional<double> TFormFormulaFit::fittedPeakRatio() const
+std::optional<double> FormulaFitDialog::fittedPeakRatio() const
 {
     if (!m_outcome || !m_outcome->records || !IsPeakRatioInside(m_outcome->records->r))
         return std::nullopt;
     return m_outcome->records->r;
 }
 
-void TFormFormulaFit::ButtonOpenClick()
+void FormulaFitDialog::openData()
 {
     if (recordsChosen()) {
         // Record files are read when 计算 is pressed; the field lists them.
@@ -377,9 +378,9 @@ void TFormFormulaFit::ButtonOpenClick()
         const auto choice = m_prompts.openFile(this, dialog);
         if (!choice)
             return;
-        m_MemoData->setPlainText(
+        m_dataEdit->setPlainText(
             (choice->paths.isEmpty() ? QStringList{choice->path} : choice->paths).join(u'\n'));
-        ButtonFitClick();
+        runFit();
         return;
     }
     UserPrompts::FileDialog dialog;
@@ -391,15 +392,15 @@ void TFormFormulaFit::ButtonOpenClick()
     if (!choice)
         return;
     try {
-        m_MemoData->setPlainText(DecodeFitLines(ReadFileBytes(choice->path, FitFileLimit)).join(u'\n'));
+        m_dataEdit->setPlainText(DecodeFitLines(ReadFileBytes(choice->path, FitFileLimit)).join(u'\n'));
     } catch (const PluvionError &error) {
         m_prompts.message(this, Caption, error.description(), UserPrompts::Icon::Error);
         return;
     }
-    ButtonFitClick();
+    runFit();
 }
 
-void TFormFormulaFit::offerApparentKind(const QByteArray &data)
+void FormulaFitDialog::offerApparentKind(const QByteArray &data)
 {
     const std::optional<FitInputKind> apparent = ApparentInputKind(data);
     if (!apparent || *apparent == settings().input)
@@ -411,10 +412,10 @@ void TFormFormulaFit::offerApparentKind(const QByteArray &data)
                  : QStringLiteral("，而所选资料是样本。\n改按“i–t–P表（雨强 mm/min）”计算吗？"));
     if (m_prompts.message(this, Caption, text, UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo) ==
         UserPrompts::Answer::Yes)
-        m_cbbInputKind->setCurrentIndex(samples ? SamplesAnnualMaximum : TableIntensity);
+        m_inputKindBox->setCurrentIndex(samples ? SamplesAnnualMaximum : TableIntensity);
 }
 
-void TFormFormulaFit::ButtonOpenFolderClick()
+void FormulaFitDialog::openRecordsFolder()
 {
     // A folder of records: every .csv and .txt file in it is read.
     UserPrompts::FileDialog dialog;
@@ -424,28 +425,29 @@ void TFormFormulaFit::ButtonOpenFolderClick()
     const auto choice = m_prompts.openFile(this, dialog);
     if (!choice)
         return;
-    m_MemoData->setPlainText(choice->path);
-    ButtonFitClick();
+    m_dataEdit->setPlainText(choice->path);
+    runFit();
 }
 
-std::optional<FitOutcome> TFormFormulaFit::fitRecords()
+std::optional<FitOutcome> FormulaFitDialog::fitRecords()
 {
     QStringList paths;
-    for (const QString &line : m_MemoData->toPlainText().split(u'\n')) {
+    for (const QString &line : m_dataEdit->toPlainText().split(u'\n')) {
         if (!line.trimmed().isEmpty())
             paths << line.trimmed();
     }
+    m_records.reset();
     if (paths.isEmpty())
         throw PluvionError(
             QStringLiteral("请先点“打开...”选择降雨记录文件，或在左侧每行写一个文件或文件夹的路径。"));
     RecordSettings record;
-    record.gaps = m_cbbRecordGaps->currentIndex() == 1 ? RecordGaps::Missing : RecordGaps::Zero;
+    record.gaps = m_recordGapsBox->currentIndex() == 1 ? RecordGaps::Missing : RecordGaps::Zero;
     record.format.unit =
-        m_cbbRecordUnit->currentIndex() == 1 ? RecordUnit::TenthMillimetre : RecordUnit::Millimetre;
-    record.step = m_cbbRecordStep->currentIndex() == 1 ? 1 : m_cbbRecordStep->currentIndex() == 2 ? 5 : 0;
-    record.minCompleteness = m_EditMinCompleteness->value();
+        m_recordUnitBox->currentIndex() == 1 ? RecordUnit::TenthMillimetre : RecordUnit::Millimetre;
+    record.step = m_recordStepBox->currentIndex() == 1 ? 1 : m_recordStepBox->currentIndex() == 2 ? 5 : 0;
+    record.minCompleteness = m_minCompletenessEdit->value();
     RecordSampling sampling;
-    sampling.method = m_cbbRecordSampling->currentIndex() == 1 ? SamplingMethod::AnnualMultiple
+    sampling.method = m_recordSamplingBox->currentIndex() == 1 ? SamplingMethod::AnnualMultiple
                                                                : SamplingMethod::AnnualMaximum;
 
     // The records are read on a worker thread; this thread keeps the window
@@ -491,13 +493,14 @@ std::optional<FitOutcome> TFormFormulaFit::fitRecords()
     if (failure) {
         if (failure->kind() == PluvionErrorKind::Cancelled)
             return std::nullopt;
+        m_records.reset(); // the records shown before are not these
         throw *failure;
     }
-    FitSettings fit = settings();
-    return FitRecordSamples(*analysis, fit);
+    m_records = std::move(analysis);
+    return FitRecordSamples(*m_records, settings());
 }
 
-void TFormFormulaFit::ButtonFitClick()
+void FormulaFitDialog::runFit()
 {
     if (recordsChosen()) {
         try {
@@ -506,15 +509,31 @@ void TFormFormulaFit::ButtonFitClick()
                 return; // cancelled: whatever was shown stays as it was
             m_outcome = std::move(outcome);
         } catch (const PluvionError &error) {
+            std::optional<RecordAnalysis> read = std::move(m_records);
             clearOutcome();
-            m_prompts.message(this, Caption, error.description(), UserPrompts::Icon::Error);
+            if (!read) {
+                m_prompts.message(this, Caption, error.description(), UserPrompts::Icon::Error);
+                return;
+            }
+            // The records were read and sampled: they stay shown, and their
+            // samples can be exported, whatever became of the fit.
+            m_records = std::move(read);
+            showRecords(SummarizeRecords(m_records->record, m_records->samples, m_records->peak));
+            m_exportButton->setEnabled(true);
+            QString reason = error.description();
+            reason.replace(QStringLiteral("表中的雨强"), QStringLiteral("由样本得出的雨强"));
+            m_prompts.message(this, Caption,
+                              QStringLiteral("降雨记录已读入并取样（见“逐年记录”“样本”“峰值比例”页，"
+                                             "样本表可以导出），但由这些样本推求公式失败：") +
+                                  reason,
+                              UserPrompts::Icon::Error);
             return;
         }
         showOutcome();
         return;
     }
     // Cells copied from Excel arrive separated by tabs.
-    QString text = m_MemoData->toPlainText();
+    QString text = m_dataEdit->toPlainText();
     text.replace(u'\t', u',');
     const QByteArray data = text.toUtf8();
     offerApparentKind(data);
@@ -528,92 +547,107 @@ void TFormFormulaFit::ButtonFitClick()
     showOutcome();
 }
 
-void TFormFormulaFit::clearOutcome()
+void FormulaFitDialog::clearOutcome()
 {
     m_outcome.reset();
-    m_LabelFormula->setText(QStringLiteral("总公式：（尚未计算）"));
-    m_GridAccuracy->setRowCount(0);
-    m_GridPeriodFormulas->setRowCount(0);
-    m_GridGoodness->setRowCount(0);
+    m_records.reset();
+    m_formulaLabel->setText(QStringLiteral("总公式：（尚未计算）"));
+    m_accuracyTable->setRowCount(0);
+    m_periodFormulaTable->setRowCount(0);
+    m_goodnessTable->setRowCount(0);
     for (int tab = 3; tab < 6; ++tab)
-        m_TabResults->setTabVisible(tab, false);
-    m_ChartFit->clearGraphs();
+        m_resultTabs->setTabVisible(tab, false);
+    m_fitChart->clearGraphs();
     // No bare axes and no empty legend without a result.
     showChart(false);
-    m_LabelStale->setVisible(false);
-    m_Results->setEnabled(true);
-    m_ButtonUseFormula->setEnabled(false);
-    m_ButtonExport->setEnabled(false);
+    m_staleLabel->setVisible(false);
+    m_results->setEnabled(true);
+    m_useFormulaButton->setEnabled(false);
+    m_exportButton->setEnabled(false);
 }
 
-void TFormFormulaFit::showChart(bool shown)
+void FormulaFitDialog::showChart(bool shown)
 {
-    m_ChartFit->setVisible(shown);
-    m_CheckBoxLogAxes->setVisible(shown);
+    m_fitChart->setVisible(shown);
+    m_logAxesBox->setVisible(shown);
 }
 
-void TFormFormulaFit::markStale()
+void FormulaFitDialog::markStale()
 {
-    if (!m_outcome || !m_LabelStale->isHidden())
+    if ((!m_outcome && !m_records) || !m_staleLabel->isHidden())
         return;
-    m_LabelStale->setVisible(true);
-    m_Results->setEnabled(false);
+    m_staleLabel->setVisible(true);
+    m_results->setEnabled(false);
     // What no longer belongs to the data is neither used nor exported.
-    m_ButtonUseFormula->setEnabled(false);
-    m_ButtonExport->setEnabled(false);
+    m_useFormulaButton->setEnabled(false);
+    m_exportButton->setEnabled(false);
 }
 
-void TFormFormulaFit::showOutcome()
+void FormulaFitDialog::showOutcome()
 {
     const FitOutcome &o = *m_outcome;
-    m_LabelFormula->setText(QStringLiteral("总公式：%1    残差平方和 %2")
-                                .arg(FormulaText(o.total), QString::number(o.total.rss, 'g', 4)));
-    FillGrid(m_GridAccuracy, AccuracyTable(o).rows);
-    FillGrid(m_GridPeriodFormulas, PeriodFormulaTable(o).rows);
-    FillGrid(m_GridGoodness, GoodnessTable(o).rows);
+    QString formula = QStringLiteral("总公式：%1    残差平方和 %2")
+                          .arg(FormulaText(o.total), QString::number(o.total.rss, 'g', 4));
+    const std::optional<QString> refusal = ChicagoStormRefusal(o.total);
+    if (refusal)
+        formula += QStringLiteral("\n注意：") + *refusal;
+    m_formulaLabel->setText(formula);
+    FillGrid(m_accuracyTable, AccuracyTable(o).rows);
+    FillGrid(m_periodFormulaTable, PeriodFormulaTable(o).rows);
+    FillGrid(m_goodnessTable, GoodnessTable(o).rows);
     for (int tab = 3; tab < 6; ++tab)
-        m_TabResults->setTabVisible(tab, o.records.has_value());
-    if (o.records) {
-        FillGridWithLines(m_GridRecordYears, o.records->years);
-        const QStringList notes = FillGridWithLines(m_GridRecordSamples, o.records->samples);
-        // A sample measured across a gap is marked on its cell and named under the table.
-        // The notes come in the order of the marked cells.
-        for (size_t k = 0; k < o.records->partialSamples.size(); ++k) {
-            const auto [line, column] = o.records->partialSamples[k];
-            if (QTableWidgetItem *cell = m_GridRecordSamples->item(line - 1, column)) {
-                cell->setText(cell->text() + u'*');
-                cell->setToolTip(qsizetype(k) < notes.size() ? notes[qsizetype(k)] : QString());
-            }
-        }
-        m_LabelSampleNotes->setText(notes.join(u'\n'));
-        m_LabelSampleNotes->setVisible(!notes.isEmpty());
-        m_LabelPeakRatio->setText(FillGridWithLines(m_GridPeakRatio, o.records->peakRatio).join(u'\n'));
-    }
+        m_resultTabs->setTabVisible(tab, o.records.has_value());
+    if (o.records)
+        showRecords(*o.records);
     showChart(true);
-    DrawFitChart(*m_ChartFit, o, m_CheckBoxLogAxes->isChecked());
-    m_LabelStale->setVisible(false);
-    m_Results->setEnabled(true);
-    m_ButtonUseFormula->setEnabled(true);
-    m_ButtonExport->setEnabled(true);
+    DrawFitChart(*m_fitChart, o, m_logAxesBox->isChecked());
+    m_staleLabel->setVisible(false);
+    m_results->setEnabled(true);
+    // A formula that makes no Chicago storm is shown, not used.
+    m_useFormulaButton->setEnabled(!refusal);
+    m_useFormulaButton->setToolTip(refusal ? *refusal : QString());
+    m_exportButton->setEnabled(true);
 }
 
-void TFormFormulaFit::ButtonUseFormulaClick()
+void FormulaFitDialog::showRecords(const RecordsSummary &records)
 {
-    if (m_outcome)
+    for (int tab = 3; tab < 6; ++tab)
+        m_resultTabs->setTabVisible(tab, true);
+    FillGridWithLines(m_recordYearsTable, records.years);
+    const QStringList notes = FillGridWithLines(m_recordSamplesTable, records.samples);
+    // A sample measured across a gap is marked on its cell and named under the table.
+    // The notes come in the order of the marked cells.
+    for (size_t k = 0; k < records.partialSamples.size(); ++k) {
+        const auto [line, column] = records.partialSamples[k];
+        if (QTableWidgetItem *cell = m_recordSamplesTable->item(line - 1, column)) {
+            cell->setText(cell->text() + u'*');
+            cell->setToolTip(qsizetype(k) < notes.size() ? notes[qsizetype(k)] : QString());
+        }
+    }
+    m_sampleNotesLabel->setText(notes.join(u'\n'));
+    m_sampleNotesLabel->setVisible(!notes.isEmpty());
+    m_peakRatioLabel->setText(FillGridWithLines(m_peakRatioTable, records.peakRatio).join(u'\n'));
+}
+
+void FormulaFitDialog::useFormula()
+{
+    if (m_outcome && !ChicagoStormRefusal(m_outcome->total))
         accept();
 }
 
-void TFormFormulaFit::ButtonExportClick()
+void FormulaFitDialog::exportResults()
 {
-    if (!m_outcome)
+    if (!m_outcome && !m_records)
         return;
     UserPrompts::FileDialog dialog;
     dialog.title = QStringLiteral("导出推求报告");
-    dialog.filters = {QStringLiteral("Word文档(*.docx)"), QStringLiteral("CSV文件(*.csv)")};
     // From records the sample table can be kept too, in the layout the
-    // samples are read in, to be looked at, edited and fitted again.
-    constexpr int SampleTableFilter = 2;
-    if (m_outcome->records)
+    // samples are read in, to be looked at, edited and fitted again; after a
+    // failed fit it is all there is to export.
+    if (m_outcome)
+        dialog.filters = {QStringLiteral("Word文档(*.docx)"), QStringLiteral("CSV文件(*.csv)")};
+    const int sampleTableFilter = int(dialog.filters.size());
+    if (m_records)
         dialog.filters << QStringLiteral("样本表(*.csv)");
     dialog.proposedName = FitReportProposedName();
     dialog.kind = FileKind::FitReport;
@@ -621,11 +655,12 @@ void TFormFormulaFit::ButtonExportClick()
     if (!choice)
         return;
     try {
-        if (m_outcome->records && choice->filter == SampleTableFilter) {
-            WriteFileBytes(ChangeFileExtension(choice->path, QStringLiteral(".csv")),
-                           EncodeLegacyLines(m_outcome->records->samples));
+        if (m_records && choice->filter == sampleTableFilter) {
+            WriteRecordSamples(ChangeFileExtension(choice->path, QStringLiteral(".csv")), m_records->samples);
             return;
         }
+        if (!m_outcome)
+            return;
         const bool csv =
             choice->filter == 1 ||
             FileExtension(choice->path).compare(QStringLiteral(".csv"), Qt::CaseInsensitive) == 0;
@@ -633,7 +668,7 @@ void TFormFormulaFit::ButtonExportClick()
             WriteFitReportCsv(ChangeFileExtension(choice->path, QStringLiteral(".csv")), *m_outcome);
         else
             WriteFitReportDocx(WordDocumentPath(choice->path), *m_outcome,
-                               FitChartPng(*m_outcome, ReportPictureSize, m_CheckBoxLogAxes->isChecked()));
+                               FitChartPng(*m_outcome, ReportPictureSize, m_logAxesBox->isChecked()));
     } catch (const PluvionError &error) {
         m_prompts.message(this, Caption, error.description(), UserPrompts::Icon::Error);
     }

@@ -21,17 +21,17 @@ class QPushButton;
 // (the step edit keeps the text last typed); exec() returns Accepted only
 // after OK has checked, converted and stored every value. Cancel and the
 // close box leave the storm as it was.
-class TFormAddNewRainModel : public QDialog
+class NewStormDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    TFormAddNewRainModel(Storm &model, UserPrompts &prompts, const Separators &sep,
+    NewStormDialog(Storm &model, UserPrompts &prompts, const Separators &sep,
                          QWidget *parent = nullptr);
     // The next showing proposes this formula (form, A1, C, b, n, log kind),
     // and the peak ratio when one is given, instead of the storm's own; the
     // other design values still come from the storm.
-    void ProposeFormula(const Storm &formula, std::optional<double> peakRatio = std::nullopt)
+    void proposeFormula(const Storm &formula, std::optional<double> peakRatio = std::nullopt)
     {
         m_proposedFormula = formula;
         m_proposedPeakRatio = peakRatio;
@@ -42,14 +42,14 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private slots:
-    void cbbStormTypeChange();
-    void ButtonOKClick();
-    void ButtonCancleClick();
+    void formChanged();
+    void confirm();
+    void cancel();
 
 private:
     void buildControls();
-    void FormCreate();
-    void FormShow();
+    void setUp();
+    void prepareToShow();
     // Fills the formula's entries (form, A1, C, b, n, logarithm) from `formula`.
     void showFormula(const Storm &formula);
     bool EditStormPercentKeyPress(QChar key) const;

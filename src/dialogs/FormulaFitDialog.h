@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fit/FitCase.h"
+#include "records/RecordAnalysis.h"
 #include "ui/UserPrompts.h"
 
 #include <QDialog>
@@ -22,12 +23,12 @@ class QTabWidget;
 // each distribution and a chart of the table against the fitted curves.
 // "用于新雨型" closes it as Accepted with the formula in fittedFormula();
 // "导出..." writes the fit report.
-class TFormFormulaFit : public QDialog
+class FormulaFitDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TFormFormulaFit(UserPrompts &prompts, QWidget *parent = nullptr);
+    explicit FormulaFitDialog(UserPrompts &prompts, QWidget *parent = nullptr);
 
     // The last successful fit's total formula (none before the first).
     std::optional<TotalFormula> fittedFormula() const;
@@ -39,16 +40,18 @@ public:
     FitSettings settings() const;
 
 public slots:
-    void ButtonOpenClick();
-    void ButtonOpenFolderClick();
-    void ButtonFitClick();
-    void ButtonUseFormulaClick();
-    void ButtonExportClick();
+    void openData();
+    void openRecordsFolder();
+    void runFit();
+    void useFormula();
+    void exportResults();
 
 private:
     void buildControls();
     void inputKindChange();
     void showOutcome();
+    // The records' tabs: years, samples (gap marks included) and r.
+    void showRecords(const RecordsSummary &records);
     void clearOutcome();
     // The settings or the data changed since the shown result was computed.
     void markStale();
@@ -63,33 +66,37 @@ private:
 
     UserPrompts &m_prompts;
     std::optional<FitOutcome> m_outcome;
+    // The records last read, kept when the fit of their samples fails, so
+    // that their years, samples and r are still shown and the samples can be
+    // exported.
+    std::optional<RecordAnalysis> m_records;
 
-    QComboBox *m_cbbInputKind = nullptr;
-    QSpinBox *m_EditYears = nullptr;
-    QCheckBox *m_CheckBoxAnnualMax = nullptr;
-    QComboBox *m_cbbDistribution = nullptr;
-    QComboBox *m_ComboBox_LgLn = nullptr;
-    QPlainTextEdit *m_MemoData = nullptr;
-    QLabel *m_LabelFormula = nullptr;
-    QLabel *m_LabelStale = nullptr;
-    QWidget *m_Results = nullptr;
-    QTableWidget *m_GridAccuracy = nullptr;
-    QTableWidget *m_GridPeriodFormulas = nullptr;
-    QTableWidget *m_GridGoodness = nullptr;
-    QCustomPlot *m_ChartFit = nullptr;
-    QCheckBox *m_CheckBoxLogAxes = nullptr;
-    QWidget *m_RecordsRow = nullptr;
-    QComboBox *m_cbbRecordGaps = nullptr;
-    QComboBox *m_cbbRecordUnit = nullptr;
-    QComboBox *m_cbbRecordStep = nullptr;
-    QSpinBox *m_EditMinCompleteness = nullptr;
-    QComboBox *m_cbbRecordSampling = nullptr;
-    QTabWidget *m_TabResults = nullptr;
-    QTableWidget *m_GridRecordYears = nullptr;
-    QTableWidget *m_GridRecordSamples = nullptr;
-    QTableWidget *m_GridPeakRatio = nullptr;
-    QLabel *m_LabelPeakRatio = nullptr;
-    QLabel *m_LabelSampleNotes = nullptr; // under the samples: which were measured across a gap
-    QPushButton *m_ButtonUseFormula = nullptr;
-    QPushButton *m_ButtonExport = nullptr;
+    QComboBox *m_inputKindBox = nullptr;
+    QSpinBox *m_yearsEdit = nullptr;
+    QCheckBox *m_annualMaximumBox = nullptr;
+    QComboBox *m_distributionBox = nullptr;
+    QComboBox *m_logarithmBox = nullptr;
+    QPlainTextEdit *m_dataEdit = nullptr;
+    QLabel *m_formulaLabel = nullptr;
+    QLabel *m_staleLabel = nullptr;
+    QWidget *m_results = nullptr;
+    QTableWidget *m_accuracyTable = nullptr;
+    QTableWidget *m_periodFormulaTable = nullptr;
+    QTableWidget *m_goodnessTable = nullptr;
+    QCustomPlot *m_fitChart = nullptr;
+    QCheckBox *m_logAxesBox = nullptr;
+    QWidget *m_recordsRow = nullptr;
+    QComboBox *m_recordGapsBox = nullptr;
+    QComboBox *m_recordUnitBox = nullptr;
+    QComboBox *m_recordStepBox = nullptr;
+    QSpinBox *m_minCompletenessEdit = nullptr;
+    QComboBox *m_recordSamplingBox = nullptr;
+    QTabWidget *m_resultTabs = nullptr;
+    QTableWidget *m_recordYearsTable = nullptr;
+    QTableWidget *m_recordSamplesTable = nullptr;
+    QTableWidget *m_peakRatioTable = nullptr;
+    QLabel *m_peakRatioLabel = nullptr;
+    QLabel *m_sampleNotesLabel = nullptr; // under the samples: which were measured across a gap
+    QPushButton *m_useFormulaButton = nullptr;
+    QPushButton *m_exportButton = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "dialogs/UnitAbout.h"
+#include "dialogs/AboutDialog.h"
 
 #include "program/ProgramInfo.h"
 #include "ui/WindowFonts.h"
@@ -25,18 +25,18 @@ QLabel *AddLine(QGroupBox *box, const char *name, int line)
 
 } // namespace
 
-TFormAbout::TFormAbout(UrlOpener open, QWidget *parent)
+AboutDialog::AboutDialog(UrlOpener open, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint),
       m_open(std::move(open))
 {
-    setObjectName(QStringLiteral("FormAbout"));
+    setObjectName(QStringLiteral("AboutDialog"));
     setWindowTitle(QStringLiteral("关于"));
     setFont(WindowFonts::songTi(9));
     setFixedSize(249, 125);
 
     m_groupBox = new QGroupBox(this);
-    m_groupBox->setObjectName(QStringLiteral("GroupBox5"));
+    m_groupBox->setObjectName(QStringLiteral("AboutGroup"));
     m_groupBox->setGeometry(8, 8, 233, 81);
 
     m_title = AddLine(m_groupBox, "Label2", 0);
@@ -55,7 +55,7 @@ TFormAbout::TFormAbout(UrlOpener open, QWidget *parent)
                     QStringLiteral("<a href=\"%1\">%1</a>").arg(address));
     m_link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     m_link->setOpenExternalLinks(false);
-    connect(m_link, &QLabel::linkActivated, this, &TFormAbout::LinkLabel1LinkClick);
+    connect(m_link, &QLabel::linkActivated, this, &AboutDialog::openLink);
 
     m_ok = new QPushButton(QStringLiteral("确定"), this);
     m_ok->setObjectName(QStringLiteral("ButtonOK"));
@@ -68,21 +68,21 @@ TFormAbout::TFormAbout(UrlOpener open, QWidget *parent)
     m_ok->setFocus();
 }
 
-void TFormAbout::setVersion(const QString &version)
+void AboutDialog::setVersion(const QString &version)
 {
     m_version->setText(QStringLiteral("版本：Ver%1").arg(version));
 }
 
-void TFormAbout::LinkLabel1LinkClick(const QString &link)
+void AboutDialog::openLink(const QString &link)
 {
     // The box stays open; whether a browser came up is not told.
     m_open(QUrl(link));
 }
 
-void ShowAboutBox(std::unique_ptr<TFormAbout> &box, const QString &version, const UrlOpener &open)
+void ShowAboutBox(std::unique_ptr<AboutDialog> &box, const QString &version, const UrlOpener &open)
 {
     if (!box)
-        box = std::make_unique<TFormAbout>(open);
+        box = std::make_unique<AboutDialog>(open);
     box->setVersion(version);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         box->move(screen->availableGeometry().center() - box->rect().center());

@@ -22,14 +22,14 @@ class QPushButton;
 class QSplitter;
 class ResultTableModel;
 class ResultTableView;
-class TFormAbout;
+class AboutDialog;
 class UpdateCheck;
-class TFormAddNewRainModel;
-class TFormFormulaFit;
+class NewStormDialog;
+class FormulaFitDialog;
 struct ChartScene;
 
 // What the window needs from its surroundings; tests supply their own.
-struct PluvionSetup
+struct MainWindowSetup
 {
     UserPrompts *prompts = nullptr;
     // The user's configuration folder; the data folder is quillfen/Pluvion/ in it.
@@ -40,44 +40,44 @@ struct PluvionSetup
 
 // The main window: the storm as a chart, a table and five labels, and every
 // command of the program.
-class TFormPluvion : public QMainWindow
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    explicit TFormPluvion(const PluvionSetup &setup, QWidget *parent = nullptr);
-    ~TFormPluvion() override;
+    explicit MainWindow(const MainWindowSetup &setup, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // The refresh: recompute the storm and show it; a successful one saves
     // the options, and a failed save is told as the computation's failure.
-    void RefreshRainModel();
+    void refreshStorm();
     // Fills the chart from the session's rows (the table follows the session itself).
-    void ShowRainPoints();
+    void showRows();
     // Keep the series switches in step, show or hide the series, scale the
     // vertical axes and save the options (only while a storm is shown).
-    void HideSomeSeries(QObject *sender);
+    void applySeriesVisibility(QObject *sender);
 
     // Writes the storm to `path`, asking for a name when it is blank; false
     // when the user gave no name.
-    bool SaveStormFile(QString path);
+    bool saveStormFile(QString path);
 
     // Commands.
-    void ButtonNewRainModelClick();
-    void Menu_Open1Click();
-    void Menu_Save1Click();
-    void Menu_SaveAs1Click();
-    void Menu_ExitClick();
-    void Menu_OptionsClick();
-    void MenuSaveDataToExcelClick();
-    void MenuSaveDataToWordClick();
-    void MenuSaveDataToSwmmClick();
-    void Menu_SavePicClick(int tag);
-    void Button_OutputResultClick();
-    void Menu_FormulaFitClick();
-    void Menu_help1Click();
-    void Menu_UpdateClick();
-    void Menu_AddQQClick();
-    void Menu_AboutClick();
+    void newStorm();
+    void openStorm();
+    void saveStorm();
+    void saveStormAs();
+    void exitProgram();
+    void editOptions();
+    void exportCsv();
+    void exportDataDocument();
+    void exportSwmm();
+    void savePicture(int tag);
+    void exportReport();
+    void fitFormula();
+    void openManual();
+    void checkForUpdates();
+    void joinCommunity();
+    void showAbout();
 
     // Writes the chart as displayed, labels included, in the form the
     // path's extension names (.bmp, .jpg, .png); false for any other.
@@ -87,10 +87,10 @@ public:
 
     // The links between chart and table: a point under the mouse makes its
     // row current and frames it; a current row marks its point and bar.
-    void Chart1MouseMove(const QPointF &pos);
-    void Series_Overall_RainfallClick(int index);
-    void GridDataClick();
-    void HighlightGridRow();
+    void pointAtChart(const QPointF &pos);
+    void chooseBar(int index);
+    void followTableRow();
+    void markCurrentRow();
 
     // The window's storm, rows, options and file.
     StormSession &session() { return *m_session; }
@@ -99,7 +99,7 @@ public:
     UserPrompts &prompts() { return *m_prompts; }
 
 private:
-    void FormCreate();
+    void setUp();
     void buildLayout();
     void buildMenus();
     QAction *addCommand(QMenu *menu, const QString &objectName, const QString &caption,
@@ -107,11 +107,11 @@ private:
     // Runs a command; a failure it does not catch goes to the standard error box.
     void runCommand(const std::function<void()> &command);
     // The shared click handler of the two check boxes and the two check items.
-    void CheckBox_Rainfall_IntensityClick(QObject *sender);
-    // Sets a check box as the program does: runs HideSomeSeries when the
+    void seriesSwitchClicked(QObject *sender);
+    // Sets a check box as the program does: runs applySeriesVisibility when the
     // state changes, and passes on its failure.
     void setCheckBox(QCheckBox *box, bool checked);
-    // The switches' part of HideSomeSeries: the other view of each switch
+    // The switches' part of applySeriesVisibility: the other view of each switch
     // follows, and the series are shown or hidden.
     void syncSeriesSwitches(QObject *sender);
     // The chart and the table mark the session's current row.
@@ -160,8 +160,8 @@ private:
     QLabel *m_labels[6] = {}; // P, T, r, H, i and the formula depth
     QCheckBox *m_checkOverall = nullptr;
     QCheckBox *m_checkIntensity = nullptr;
-    QPushButton *m_buttonNewRainModel = nullptr;
-    QPushButton *m_buttonOutputResult = nullptr;
+    QPushButton *m_newStormButton = nullptr;
+    QPushButton *m_reportButton = nullptr;
     QSplitter *m_splitter = nullptr;
     QAction *m_menuOverall = nullptr;
     QAction *m_menuIntensity = nullptr;
@@ -169,9 +169,9 @@ private:
     QMenu *m_popupData = nullptr;
     QMenu *m_functionsMenu = nullptr;
     QMenu *m_helpMenu = nullptr;
-    TFormAddNewRainModel *m_newStormDialog = nullptr;
-    TFormFormulaFit *m_formulaFitDialog = nullptr; // kept, so that it reopens with its data
-    std::unique_ptr<TFormAbout> m_about;
+    NewStormDialog *m_newStormDialog = nullptr;
+    FormulaFitDialog *m_formulaFitDialog = nullptr; // kept, so that it reopens with its data
+    std::unique_ptr<AboutDialog> m_about;
 };
 
 // The rows whose texts in the table are the widest, for fitting its columns.

@@ -1,4 +1,4 @@
-#include "UnitOptions.h"
+#include "OptionsDialog.h"
 
 #include "ui/WindowFonts.h"
 
@@ -86,28 +86,28 @@ struct FlagBox
     const char16_t *caption;
     int group; // 0 显示标签, 1 显示曲线, 2 精度
     QRect geometry;
-    bool TViewOptions::*option;
+    bool ViewOptions::*option;
     const char16_t *toolTip = nullptr;
 };
 
-const FlagBox FlagBoxes[TFormOptions::FlagBoxCount] = {
-    {"CheckBox_ShowLabel_P", u"重现期(P)", 0, QRect(8, 18, 110, kCheckBoxHeight), &TViewOptions::ShowLabel_P},
+const FlagBox FlagBoxes[OptionsDialog::FlagBoxCount] = {
+    {"CheckBox_ShowLabel_P", u"重现期(P)", 0, QRect(8, 18, 110, kCheckBoxHeight), &ViewOptions::ShowLabel_P},
     {"CheckBox_ShowLabel_T", u"暴雨历时(T)", 0, QRect(8, 39, 110, kCheckBoxHeight),
-     &TViewOptions::ShowLabel_T},
+     &ViewOptions::ShowLabel_T},
     {"CheckBox_ShowLabel_R", u"峰值比例(R)", 0, QRect(8, 60, 110, kCheckBoxHeight),
-     &TViewOptions::ShowLabel_R},
+     &ViewOptions::ShowLabel_R},
     {"CheckBox_ShowLabel_Overall_Rainfall", u"总降雨量(H)", 0, QRect(8, 81, 110, kCheckBoxHeight),
-     &TViewOptions::ShowLabel__Overall_Rainfall},
+     &ViewOptions::ShowLabel__Overall_Rainfall},
     {"CheckBox_ShowLabel_Average_Rainfall_Intensity", u"平均雨强(i)", 0, QRect(8, 102, 110, kCheckBoxHeight),
-     &TViewOptions::ShowLabel_Average},
+     &ViewOptions::ShowLabel_Average},
     {"CheckBox_ShowLabel_Formula_Depth", u"公式雨量", 0, QRect(8, 123, 110, kCheckBoxHeight),
-     &TViewOptions::ShowLabel_Formula_Depth, u"暴雨强度公式在降雨历时内的雨量，与总降雨量(H)对照"},
+     &ViewOptions::ShowLabel_Formula_Depth, u"暴雨强度公式在降雨历时内的雨量，与总降雨量(H)对照"},
     {"CheckBox_ShowAxis_Overall_Rainfall", u"降雨总量(H)", 1, QRect(8, 18, 97, kCheckBoxHeight),
-     &TViewOptions::ShowAxis_Overall},
+     &ViewOptions::ShowAxis_Overall},
     {"CheckBox_ShowAxis_Rainfall_Intensity", u"降雨强度(I)", 1, QRect(8, 39, 97, kCheckBoxHeight),
-     &TViewOptions::ShowAxis_Intensity},
+     &ViewOptions::ShowAxis_Intensity},
     {"CheckBox_CalcByShow", u"按显示精度计算", 2, QRect(8, 41, 161, kCheckBoxHeight),
-     &TViewOptions::CalcByShow, u"按显示的数值计算，会降低计算精度"},
+     &ViewOptions::CalcByShow, u"按显示的数值计算，会降低计算精度"},
 };
 
 // Moves a group's controls below its title and widens them and the group to
@@ -151,28 +151,28 @@ void fitGroup(QGroupBox *group)
 
 } // namespace
 
-TFormOptions::TFormOptions(TViewOptions &options, std::function<void()> previewOnWindow, QWidget *parent)
+OptionsDialog::OptionsDialog(ViewOptions &options, std::function<void()> previewOnWindow, QWidget *parent)
     : QDialog(parent), m_options(options), m_previewOnWindow(std::move(previewOnWindow))
 {
     buildControls();
-    FormCreate();
+    setUp();
 }
 
-TFormOptions::~TFormOptions()
+OptionsDialog::~OptionsDialog()
 {
     // QDialog's destructor hides a dialog that is still open, and the focus
     // leaving a half-typed precision field fixes the field up and signals a
     // change. By then the options and the preview are gone: nothing may
-    // reach ApplyOptions any more.
+    // reach applyOptions any more.
     for (QCheckBox *box : m_flagBoxes)
         box->disconnect(this);
     m_precisionEdit->disconnect(this);
     m_timeFormatBox->disconnect(this);
 }
 
-void TFormOptions::buildControls()
+void OptionsDialog::buildControls()
 {
-    setObjectName(QStringLiteral("FormOptions"));
+    setObjectName(QStringLiteral("OptionsDialog"));
     setWindowTitle(QStringLiteral("设置"));
     setFont(WindowFonts::songTi(9));
 
@@ -199,14 +199,14 @@ void TFormOptions::buildControls()
     auto *time =
         groupBox(QStringLiteral("GroupBox4"), QStringLiteral("时间格式"), this, QRect(135, 84, 114, 52));
     m_timeFormatBox = new QComboBox(time);
-    m_timeFormatBox->setObjectName(QStringLiteral("ComboBox_TimeForamt"));
+    m_timeFormatBox->setObjectName(QStringLiteral("ComboBox_TimeFormat"));
     m_timeFormatBox->setEditable(false);
     m_timeFormatBox->addItems({QStringLiteral("HH:MM"), QStringLiteral("min")});
     m_timeFormatBox->setGeometry(8, 20, 96, 20);
 
     groups[2] = groupBox(QStringLiteral("GroupBox3"), QStringLiteral("精度"), this, QRect(8, 160, 161, 67));
     auto *precisionText = new QLabel(QStringLiteral("显示小数位数："), groups[2]);
-    precisionText->setObjectName(QStringLiteral("Label1"));
+    precisionText->setObjectName(QStringLiteral("PrecisionLabel"));
     precisionText->move(8, 18);
     precisionText->adjustSize();
     m_precisionEdit = new PrecisionSpinBox(groups[2]);
@@ -223,12 +223,12 @@ void TFormOptions::buildControls()
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     for (QCheckBox *box : m_flagBoxes)
-        connect(box, &QCheckBox::toggled, this, &TFormOptions::CheckBox_ShowLabel_PClick);
-    connect(m_precisionEdit, &QSpinBox::valueChanged, this, &TFormOptions::CheckBox_ShowLabel_PClick);
-    connect(m_timeFormatBox, &QComboBox::currentIndexChanged, this, &TFormOptions::CheckBox_ShowLabel_PClick);
+        connect(box, &QCheckBox::toggled, this, &OptionsDialog::copyControlsToOptions);
+    connect(m_precisionEdit, &QSpinBox::valueChanged, this, &OptionsDialog::copyControlsToOptions);
+    connect(m_timeFormatBox, &QComboBox::currentIndexChanged, this, &OptionsDialog::copyControlsToOptions);
 }
 
-void TFormOptions::fitToFonts(QGroupBox *labels, QGroupBox *series, QGroupBox *time, QGroupBox *precision)
+void OptionsDialog::fitToFonts(QGroupBox *labels, QGroupBox *series, QGroupBox *time, QGroupBox *precision)
 {
     for (QGroupBox *group : {labels, series, time, precision})
         fitGroup(group);
@@ -250,7 +250,7 @@ void TFormOptions::fitToFonts(QGroupBox *labels, QGroupBox *series, QGroupBox *t
     setFixedSize(std::max(256, right + 8), std::max(232, bottom + 6));
 }
 
-void TFormOptions::FormCreate()
+void OptionsDialog::setUp()
 {
     // Setting the controls fires their change signals; the flag keeps the
     // live preview out of it, and goes down again however this ends.
@@ -267,12 +267,12 @@ void TFormOptions::FormCreate()
     m_timeFormatBox->setCurrentIndex(offered ? column : -1);
 }
 
-void TFormOptions::CheckBox_ShowLabel_PClick()
+void OptionsDialog::copyControlsToOptions()
 {
-    ApplyOptions();
+    applyOptions();
 }
 
-void TFormOptions::ApplyOptions()
+void OptionsDialog::applyOptions()
 {
     if (m_creating)
         return;
@@ -288,7 +288,7 @@ void TFormOptions::ApplyOptions()
         m_previewOnWindow();
 }
 
-int TFormOptions::shownPrecision() const
+int OptionsDialog::shownPrecision() const
 {
     // The number the field shows, which may be half typed: text that is not
     // a number counts as the lower bound, a number beyond the range as the

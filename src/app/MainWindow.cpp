@@ -1,10 +1,10 @@
-#include "UnitPluvion.h"
+#include "MainWindow.h"
 
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
 #include "chart/StormChart.h"
-#include "dialogs/UnitAbout.h"
-#include "dialogs/UnitAddNewRainModel.h"
+#include "dialogs/AboutDialog.h"
+#include "dialogs/NewStormDialog.h"
 #include "io/StormFile.h"
 #include "io/TextLines.h"
 #include "model/PluvionError.h"
@@ -71,7 +71,7 @@ QList<int> WidestTextRows(const RainPoints &points)
     int negative = -1;
     int notFinite = -1;
     for (int row = 0; row < int(points.size()); ++row) {
-        const TRainPoint &point = points[size_t(row)];
+        const RainPoint &point = points[size_t(row)];
         if (magnitude(point.Intensity) > magnitude(points[size_t(intensity)].Intensity))
             intensity = row;
         if (magnitude(point.Overall) > magnitude(points[size_t(overall)].Overall))
@@ -98,24 +98,24 @@ QString DataFolderOf(const QString &configurationFolder)
     return folder + QStringLiteral("quillfen/Pluvion/");
 }
 
-TFormPluvion::TFormPluvion(const PluvionSetup &setup, QWidget *parent)
+MainWindow::MainWindow(const MainWindowSetup &setup, QWidget *parent)
     : QMainWindow(parent), m_prompts(setup.prompts), m_openUrl(setup.openUrl), m_separators(setup.separators),
       m_configurationFolder(setup.configurationFolder), m_session(new StormSession(setup.separators, this))
 {
-    setObjectName(QStringLiteral("FormPluvion"));
+    setObjectName(QStringLiteral("MainWindow"));
     buildLayout();
     buildMenus();
-    FormCreate();
+    setUp();
 }
 
-TFormPluvion::~TFormPluvion() = default;
+MainWindow::~MainWindow() = default;
 
-void TFormPluvion::buildLayout()
+void MainWindow::buildLayout()
 {
     setFont(WindowFonts::songTi(9));
 
     m_chart = new StormChart;
-    m_chart->setObjectName(QStringLiteral("Chart1"));
+    m_chart->setObjectName(QStringLiteral("StormChart"));
     m_chart->setContextMenuPolicy(Qt::CustomContextMenu);
 
     // The value labels lie on the chart; a press and a drag moves them.
@@ -140,12 +140,12 @@ void TFormPluvion::buildLayout()
     topLayout->addWidget(panelHeading(QStringLiteral(" 功能按钮"), panelTop));
     auto *buttons = new QWidget;
     buttons->setFixedHeight(52);
-    m_buttonNewRainModel = new QPushButton(QStringLiteral("新建雨型"), buttons);
-    m_buttonNewRainModel->setObjectName(QStringLiteral("ButtonNewRainModel"));
-    m_buttonNewRainModel->setGeometry(6, 15, 67, 25);
-    m_buttonOutputResult = new QPushButton(QStringLiteral("输出结果"), buttons);
-    m_buttonOutputResult->setObjectName(QStringLiteral("Button_OutputResult"));
-    m_buttonOutputResult->setGeometry(78, 15, 67, 25);
+    m_newStormButton = new QPushButton(QStringLiteral("新建雨型"), buttons);
+    m_newStormButton->setObjectName(QStringLiteral("ButtonNewRainModel"));
+    m_newStormButton->setGeometry(6, 15, 67, 25);
+    m_reportButton = new QPushButton(QStringLiteral("输出结果"), buttons);
+    m_reportButton->setObjectName(QStringLiteral("Button_OutputResult"));
+    m_reportButton->setGeometry(78, 15, 67, 25);
     m_checkOverall = new QCheckBox(QStringLiteral("降雨总量"), buttons);
     m_checkOverall->setObjectName(QStringLiteral("CheckBox_Overall_Rainfall"));
     m_checkOverall->setGeometry(151, 7, 66, 17);
@@ -189,7 +189,7 @@ void TFormPluvion::buildLayout()
     rightLayout->addWidget(panelClient, 1);
 
     m_splitter = new QSplitter(Qt::Horizontal);
-    m_splitter->setObjectName(QStringLiteral("Splitter1"));
+    m_splitter->setObjectName(QStringLiteral("ChartTableSplitter"));
     m_splitter->setHandleWidth(2);
     m_splitter->setChildrenCollapsible(false);
     m_splitter->addWidget(m_chart);
@@ -199,10 +199,10 @@ void TFormPluvion::buildLayout()
     m_splitter->setSizes({ChartWidth, panelWidth});
     setCentralWidget(m_splitter);
 
-    connect(m_buttonNewRainModel, &QPushButton::clicked, this,
-            [this] { runCommand([this] { ButtonNewRainModelClick(); }); });
+    connect(m_newStormButton, &QPushButton::clicked, this,
+            [this] { runCommand([this] { newStorm(); }); });
     connect(m_chart, &QCustomPlot::mouseMove, this,
-            [this](QMouseEvent *event) { Chart1MouseMove(event->position()); });
+            [this](QMouseEvent *event) { pointAtChart(event->position()); });
     connect(m_chart, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
         if (event->button() != Qt::LeftButton)
             return;
@@ -210,21 +210,21 @@ void TFormPluvion::buildLayout()
         if (index < 0)
             index = m_chart->barIndexAt(event->position());
         if (index >= 0)
-            Series_Overall_RainfallClick(index);
+            chooseBar(index);
     });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this] { GridDataClick(); });
-    connect(m_session, &StormSession::rowsChanged, this, [this] { ShowRainPoints(); });
+            [this] { followTableRow(); });
+    connect(m_session, &StormSession::rowsChanged, this, [this] { showRows(); });
     connect(m_session, &StormSession::currentRowChanged, this, [this](int row) { showCurrentRow(row); });
-    connect(m_grid, &QAbstractItemView::clicked, this, [this] { GridDataClick(); });
+    connect(m_grid, &QAbstractItemView::clicked, this, [this] { followTableRow(); });
     // The user's clicks only: when the program sets a box it runs the handler itself.
     connect(m_checkOverall, &QCheckBox::clicked, this,
-            [this] { CheckBox_Rainfall_IntensityClick(m_checkOverall); });
+            [this] { seriesSwitchClicked(m_checkOverall); });
     connect(m_checkIntensity, &QCheckBox::clicked, this,
-            [this] { CheckBox_Rainfall_IntensityClick(m_checkIntensity); });
+            [this] { seriesSwitchClicked(m_checkIntensity); });
 }
 
-QAction *TFormPluvion::addCommand(QMenu *menu, const QString &objectName, const QString &caption,
+QAction *MainWindow::addCommand(QMenu *menu, const QString &objectName, const QString &caption,
                                   std::function<void()> handler)
 {
     QAction *action = menu->addAction(caption);
@@ -233,28 +233,28 @@ QAction *TFormPluvion::addCommand(QMenu *menu, const QString &objectName, const 
     return action;
 }
 
-void TFormPluvion::buildMenus()
+void MainWindow::buildMenus()
 {
     QMenu *file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
-    file->setObjectName(QStringLiteral("File1"));
+    file->setObjectName(QStringLiteral("FileMenu"));
     addCommand(file, QStringLiteral("Menu_NewRainModel"), QStringLiteral("新建雨型..."),
-               [this] { ButtonNewRainModelClick(); });
-    addCommand(file, QStringLiteral("Menu_Open1"), QStringLiteral("打开雨型..."),
-               [this] { Menu_Open1Click(); });
-    QAction *save = addCommand(file, QStringLiteral("Menu_Save1"), QStringLiteral("保存雨型"),
-                               [this] { Menu_Save1Click(); });
+               [this] { newStorm(); });
+    addCommand(file, QStringLiteral("Menu_Open"), QStringLiteral("打开雨型..."),
+               [this] { openStorm(); });
+    QAction *save = addCommand(file, QStringLiteral("Menu_Save"), QStringLiteral("保存雨型"),
+                               [this] { saveStorm(); });
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    addCommand(file, QStringLiteral("Menu_SaveAs1"), QStringLiteral("雨型另存为..."),
-               [this] { Menu_SaveAs1Click(); });
+    addCommand(file, QStringLiteral("Menu_SaveAs"), QStringLiteral("雨型另存为..."),
+               [this] { saveStormAs(); });
     file->addSeparator();
-    addCommand(file, QStringLiteral("Menu_Exit"), QStringLiteral("退出"), [this] { Menu_ExitClick(); });
+    addCommand(file, QStringLiteral("Menu_Exit"), QStringLiteral("退出"), [this] { exitProgram(); });
 
     QMenu *functions = menuBar()->addMenu(QStringLiteral("功能(&F)"));
-    functions->setObjectName(QStringLiteral("N6"));
+    functions->setObjectName(QStringLiteral("FunctionsMenu"));
     m_functionsMenu = functions;
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
-    help->setObjectName(QStringLiteral("Menu_Help"));
+    help->setObjectName(QStringLiteral("HelpMenu"));
     m_helpMenu = help;
 
     // The chart's pop-up menu: the two series switches, then the pictures.
@@ -270,9 +270,9 @@ void TFormPluvion::buildMenus()
     m_menuIntensity->setChecked(true);
     // A check item flips its own mark before its handler runs.
     connect(m_menuOverall, &QAction::triggered, this,
-            [this] { CheckBox_Rainfall_IntensityClick(m_menuOverall); });
+            [this] { seriesSwitchClicked(m_menuOverall); });
     connect(m_menuIntensity, &QAction::triggered, this,
-            [this] { CheckBox_Rainfall_IntensityClick(m_menuIntensity); });
+            [this] { seriesSwitchClicked(m_menuIntensity); });
     m_popupPicture->addSeparator();
     connect(m_chart, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { m_popupPicture->popup(m_chart->mapToGlobal(at)); });
@@ -285,7 +285,7 @@ void TFormPluvion::buildMenus()
     buildExportMenus();
 }
 
-void TFormPluvion::FormCreate()
+void MainWindow::setUp()
 {
     m_grid->setStartWidths({40, 70, 70});
 
@@ -324,7 +324,7 @@ void TFormPluvion::FormCreate()
                    ProgramInfo::makerUrl() + QStringLiteral("）"));
 
     if (!m_newStormDialog)
-        m_newStormDialog = new TFormAddNewRainModel(m_editedStorm, *m_prompts, m_separators, this);
+        m_newStormDialog = new NewStormDialog(m_editedStorm, *m_prompts, m_separators, this);
 
     // Client area 800 by 480 (wider by what the right panel's texts need),
     // centred on the screen. Below 640 by 480 the axis numbers of the chart
@@ -339,10 +339,10 @@ void TFormPluvion::FormCreate()
         move(frame.topLeft());
     }
 
-    RefreshRainModel();
+    refreshStorm();
 }
 
-void TFormPluvion::runCommand(const std::function<void()> &command)
+void MainWindow::runCommand(const std::function<void()> &command)
 {
     try {
         command();
@@ -355,24 +355,24 @@ void TFormPluvion::runCommand(const std::function<void()> &command)
     }
 }
 
-void TFormPluvion::setCheckBox(QCheckBox *box, bool checked)
+void MainWindow::setCheckBox(QCheckBox *box, bool checked)
 {
     if (box->isChecked() == checked)
         return;
     box->setChecked(checked);
     // A failure belongs to the step that changed the box.
-    HideSomeSeries(box);
+    applySeriesVisibility(box);
 }
 
-void TFormPluvion::CheckBox_Rainfall_IntensityClick(QObject *sender)
+void MainWindow::seriesSwitchClicked(QObject *sender)
 {
     // The user's own click: a failure ends in the standard error box.
-    runCommand([&] { HideSomeSeries(sender); });
+    runCommand([&] { applySeriesVisibility(sender); });
 }
 
-void TFormPluvion::RefreshRainModel()
+void MainWindow::refreshStorm()
 {
-    const TViewOptions &options = m_session->options();
+    const ViewOptions &options = m_session->options();
     showLabelsByOptions();
 
     // The switches follow the options; the axes are scaled once the rows are there.
@@ -409,7 +409,7 @@ void TFormPluvion::RefreshRainModel()
     writeLabels();
 }
 
-void TFormPluvion::writeLabels()
+void MainWindow::writeLabels()
 {
     const Storm &storm = m_session->storm();
     const int precision = m_session->options().Precision;
@@ -419,9 +419,9 @@ void TFormPluvion::writeLabels()
     m_chart->setValueLabelText(5, FormulaDepthText(storm, precision, m_separators));
 }
 
-void TFormPluvion::showLabelsByOptions()
+void MainWindow::showLabelsByOptions()
 {
-    const TViewOptions &options = m_session->options();
+    const ViewOptions &options = m_session->options();
     m_labels[0]->setVisible(options.ShowLabel_P);
     m_labels[1]->setVisible(options.ShowLabel_T);
     m_labels[2]->setVisible(options.ShowLabel_R);
@@ -430,7 +430,7 @@ void TFormPluvion::showLabelsByOptions()
     m_labels[5]->setVisible(options.ShowLabel_Formula_Depth);
 }
 
-void TFormPluvion::ShowRainPoints()
+void MainWindow::showRows()
 {
     const std::shared_ptr<const RainPoints> shared = m_session->sharedRows();
     m_grid->setFrameRow(-1);
@@ -445,7 +445,7 @@ void TFormPluvion::ShowRainPoints()
     m_chart->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void TFormPluvion::HideSomeSeries(QObject *sender)
+void MainWindow::applySeriesVisibility(QObject *sender)
 {
     syncSeriesSwitches(sender);
     if (m_session->hasRows()) {
@@ -456,7 +456,7 @@ void TFormPluvion::HideSomeSeries(QObject *sender)
     m_chart->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void TFormPluvion::syncSeriesSwitches(QObject *sender)
+void MainWindow::syncSeriesSwitches(QObject *sender)
 {
     if (qobject_cast<QCheckBox *>(sender)) {
         m_menuIntensity->setChecked(m_checkIntensity->isChecked());
@@ -473,18 +473,18 @@ void TFormPluvion::syncSeriesSwitches(QObject *sender)
     m_chart->setHoveredIndex(m_chart->intensitySeries(), m_chart->hoveredIndex(m_chart->intensitySeries()));
 }
 
-void TFormPluvion::ButtonNewRainModelClick()
+void MainWindow::newStorm()
 {
     // The dialog edits a copy; the session takes it back on OK only.
     m_editedStorm = m_session->storm();
     if (m_newStormDialog->exec() != QDialog::Accepted)
         return;
     m_session->setStorm(m_editedStorm);
-    RefreshRainModel();
+    refreshStorm();
     m_session->setFile(QString());
 }
 
-bool TFormPluvion::SaveStormFile(QString path)
+bool MainWindow::saveStormFile(QString path)
 {
     if (TrimControls(path).isEmpty()) {
         UserPrompts::FileDialog dialog;
@@ -504,17 +504,17 @@ bool TFormPluvion::SaveStormFile(QString path)
     return true;
 }
 
-void TFormPluvion::Menu_Save1Click()
+void MainWindow::saveStorm()
 {
-    SaveStormFile(m_session->file());
+    saveStormFile(m_session->file());
 }
 
-void TFormPluvion::Menu_SaveAs1Click()
+void MainWindow::saveStormAs()
 {
-    SaveStormFile(QString());
+    saveStormFile(QString());
 }
 
-void TFormPluvion::Menu_Open1Click()
+void MainWindow::openStorm()
 {
     UserPrompts::FileDialog dialog;
     dialog.title = QStringLiteral("打开雨型");
@@ -531,10 +531,10 @@ void TFormPluvion::Menu_Open1Click()
     }
     m_session->setStorm(opened);
     m_session->setFile(choice->path);
-    RefreshRainModel();
+    refreshStorm();
 }
 
-void TFormPluvion::Menu_ExitClick()
+void MainWindow::exitProgram()
 {
     close();
 }
@@ -553,7 +553,7 @@ void KeepInside(QLabel *label, const QWidget *chart)
 
 } // namespace
 
-bool TFormPluvion::eventFilter(QObject *watched, QEvent *event)
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_chart && event->type() == QEvent::Resize) {
         for (QLabel *label : m_labels)
@@ -583,14 +583,14 @@ bool TFormPluvion::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TFormPluvion::setGridCurrentRow(int row)
+void MainWindow::setGridCurrentRow(int row)
 {
     // The chart moves the session's current row; table and chart follow it.
     if (!m_session->setCurrentRow(row))
         showCurrentRow(row);
 }
 
-void TFormPluvion::showCurrentRow(int row)
+void MainWindow::showCurrentRow(int row)
 {
     // The table makes the row current (its own change comes back to the
     // session as the same row, which changes nothing), the chart marks the
@@ -608,7 +608,7 @@ void TFormPluvion::showCurrentRow(int row)
     m_chart->replotHighlights();
 }
 
-void TFormPluvion::Chart1MouseMove(const QPointF &pos)
+void MainWindow::pointAtChart(const QPointF &pos)
 {
     // The point under the mouse, the line's before the bars'.
     const int lineIndex = m_chart->lineIndexAt(pos);
@@ -618,31 +618,29 @@ void TFormPluvion::Chart1MouseMove(const QPointF &pos)
         m_chart->setHoveredIndex(m_chart->intensitySeries(), -1);
         m_chart->setHoveredIndex(m_chart->overallSeries(), -1);
         m_grid->setFrameRow(-1);
-        m_grid->scrollToTop(); // a new storm is read from its start
         m_chart->replotHighlights();
         return;
     }
     setGridCurrentRow(index);
-    HighlightGridRow();
+    markCurrentRow();
 }
 
-void TFormPluvion::Series_Overall_RainfallClick(int index)
+void MainWindow::chooseBar(int index)
 {
     setGridCurrentRow(index);
 }
 
-void TFormPluvion::GridDataClick()
+void MainWindow::followTableRow()
 {
     // The user's move in the table: the frame goes, the session takes the row.
     const QModelIndex current = m_grid->currentIndex();
     if (!current.isValid())
         return;
     m_grid->setFrameRow(-1);
-    m_grid->scrollToTop(); // a new storm is read from its start
     setGridCurrentRow(current.row());
 }
 
-void TFormPluvion::HighlightGridRow()
+void MainWindow::markCurrentRow()
 {
     const QModelIndex current = m_grid->currentIndex();
     m_grid->setFrameRow(current.isValid() ? current.row() : -1);

@@ -21,13 +21,13 @@ class QSpinBox;
 // labels and switches the series on the main window (and must not throw).
 // "确定" closes it with Accepted, "取消" and the close box with Rejected;
 // saving, reloading and putting the file back are the command's business.
-class TFormOptions : public QDialog
+class OptionsDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    TFormOptions(TViewOptions &options, std::function<void()> previewOnWindow, QWidget *parent = nullptr);
-    ~TFormOptions() override;
+    OptionsDialog(ViewOptions &options, std::function<void()> previewOnWindow, QWidget *parent = nullptr);
+    ~OptionsDialog() override;
 
     static constexpr int FlagBoxCount = 9;
 
@@ -36,13 +36,13 @@ private:
     // Fits the groups to their texts and places them, the buttons and the
     // dialog's size around them (never smaller than the layout's own sizes).
     void fitToFonts(QGroupBox *labels, QGroupBox *series, QGroupBox *time, QGroupBox *precision);
-    void FormCreate();
-    void ApplyOptions();
+    void setUp();
+    void applyOptions();
     // The one change handler of all ten controls.
-    void CheckBox_ShowLabel_PClick();
+    void copyControlsToOptions();
     int shownPrecision() const;
 
-    TViewOptions &m_options;
+    ViewOptions &m_options;
     std::function<void()> m_previewOnWindow;
     bool m_creating = false;
 

@@ -243,10 +243,20 @@ DistributionFit FitPearson(const std::vector<double> &sorted, const Moments &mom
     // Curve fitting: the skewness is searched on a grid around the moment
     // estimate and refined, mean and sd solved exactly for each trial.
     positions.prepare(sorted.size());
-    std::vector<double> factors;
+    // The factors of the best trial so far are kept, so that the final curve
+    // needs no quantiles of its own.
+    std::vector<double> factors, bestFactors;
+    double bestTrialCs = std::numeric_limits<double>::quiet_NaN();
+    double bestTrial = std::numeric_limits<double>::infinity();
     const auto trial = [&](double cs, double *mean, double *sd) {
         positions.factors(cs, factors);
-        return LinearFit(sorted, factors, mean, sd);
+        const double rss = LinearFit(sorted, factors, mean, sd);
+        if (rss < bestTrial) {
+            bestTrial = rss;
+            bestTrialCs = cs;
+            factors.swap(bestFactors);
+        }
+        return rss;
     };
     double bestCs = std::clamp(moments.cs, SkewnessLow, SkewnessHigh);
     double mean = 0, sd = 0;
@@ -267,7 +277,9 @@ DistributionFit FitPearson(const std::vector<double> &sorted, const Moments &mom
         objective, std::max(SkewnessLow, bestCs - step), std::min(SkewnessHigh, bestCs + step), 24);
     if (rss < best)
         bestCs = cs;
-    *rms = std::sqrt(trial(bestCs, &mean, &sd) / double(sorted.size()));
+    const double finalRss =
+        bestCs == bestTrialCs ? LinearFit(sorted, bestFactors, &mean, &sd) : trial(bestCs, &mean, &sd);
+    *rms = std::sqrt(finalRss / double(sorted.size()));
     DistributionFit fit;
     fit.distribution = FrequencyDistribution::PearsonIII;
     if (!(mean > 0) || !(sd > 0)) {

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <boost/math/distributions/gamma.hpp>
 #include <boost/math/distributions/normal.hpp>
+#include <boost/math/special_functions/gamma.hpp>
 #include <boost/math/tools/minima.hpp>
+#include <boost/math/tools/roots.hpp>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -13,6 +15,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -76,96 +79,207 @@ double Rms(const std::vector<double> &sorted, const DistributionFit &fit)
     return std::sqrt(sum / double(sorted.size()));
 }
 
-// The samples a curve is fitted to: each with its plotting position.
-struct OrderedSamples
-{
-    std::vector<double> values;     // largest first
-    std::vector<double> exceedance; // m / (n + 1) of the full series
-};
+// The trial skewness of the coarse search, evenly spread over the range searched.
+constexpr int GridSteps = 12;
 
-OrderedSamples AllSamples(const std::vector<double> &sorted)
+double GridSkewness(int k)
 {
-    OrderedSamples samples;
-    samples.values = sorted;
-    for (size_t m = 0; m < sorted.size(); ++m)
-        samples.exceedance.push_back(EmpiricalExceedance(m + 1, sorted.size()));
-    return samples;
+    return SkewnessLow + (SkewnessHigh - SkewnessLow) * k / GridSteps;
 }
 
-// The skewness is searched on at most this many order statistics, evenly
-// spread over the series (both ends kept): a long series of samples then
-// costs no more than a few hundred quantiles per trial, and the curve is
-// still fitted to all of them.
-constexpr size_t SearchSamples = 400;
+// Above this many samples neighbouring plotting positions lie so close that
+// each gamma quantile is found fastest from the ones before it; a shorter
+// series takes Boost's quantile at every position.
+constexpr size_t StepwiseQuantileSamples = 400;
 
-OrderedSamples SearchSamplesOf(const std::vector<double> &sorted)
+// Boost's root finder stops when a step is below 2^(1 − digits) of the root;
+// after a Halley step that small the root is exact to double precision.
+constexpr int HalleyDigits = std::numeric_limits<double>::digits / 2;
+
+// The Cornish–Fisher series about the normal curve for a small skewness,
+// from the standard normal quantile z.
+double CornishFisherFactor(double z, double cs)
 {
-    if (sorted.size() <= SearchSamples)
-        return AllSamples(sorted);
-    OrderedSamples samples;
-    for (size_t k = 0; k < SearchSamples; ++k) {
-        const size_t m = k * (sorted.size() - 1) / (SearchSamples - 1);
-        samples.values.push_back(sorted[m]);
-        samples.exceedance.push_back(EmpiricalExceedance(m + 1, sorted.size()));
+    const double k = cs / 6.0;
+    return z + (z * z - 1) * k + (z * z * z - 6 * z) * k * k / 3 - (z * z - 1) * k * k * k +
+           z * k * k * k * k + k * k * k * k * k / 3;
+}
+
+double UpperNormalQuantile(double p)
+{
+    return boost::math::quantile(
+        boost::math::complement(boost::math::normal_distribution<double, FastPolicy>(), p));
+}
+
+// The frequency factors at the plotting positions of a series of one length,
+// for any skewness. The factors of the coarse search's trial skewness are the
+// same for every series of that length, so they are worked out once and kept
+// for the next duration, which mostly has as many samples.
+class PlottingPositions
+{
+public:
+    void prepare(size_t count)
+    {
+        if (count == m_exceedance.size())
+            return;
+        m_exceedance.resize(count);
+        for (size_t m = 0; m < count; ++m)
+            m_exceedance[m] = EmpiricalExceedance(m + 1, count);
+        m_normal.clear();
+        if (count > StepwiseQuantileSamples)
+            for (double p : m_exceedance)
+                m_normal.push_back(UpperNormalQuantile(p));
+        m_grid.assign(GridSteps + 1, {});
+        for (int k = 0; k <= GridSteps; ++k)
+            factors(GridSkewness(k), m_grid[size_t(k)]);
     }
-    return samples;
-}
+
+    const std::vector<double> &gridFactors(int k) const { return m_grid[size_t(k)]; }
+
+    // Φ(p, Cs) at every plotting position, largest sample first.
+    void factors(double cs, std::vector<double> &out) const
+    {
+        const size_t n = m_exceedance.size();
+        out.resize(n);
+        if (n <= StepwiseQuantileSamples || cs < 0) {
+            for (size_t m = 0; m < n; ++m)
+                out[m] = PearsonFrequencyFactor(m_exceedance[m], cs);
+            return;
+        }
+        if (cs < SeriesSkewness) {
+            for (size_t m = 0; m < n; ++m)
+                out[m] = CornishFisherFactor(m_normal[m], cs);
+            return;
+        }
+        // The gamma quantiles fall as the exceedance grows. Each starts from
+        // the cubic through the three before it, a guess so close that one
+        // Halley step on Boost's incomplete gamma function mostly ends the
+        // search; the first three, and any the search cannot settle, are
+        // Boost's quantile itself.
+        const double shape = 4.0 / (cs * cs);
+        const boost::math::gamma_distribution<double, FastPolicy> gamma(shape, 1.0);
+        // Only the Halley steps' slope and bend come from the density, not the root.
+        const double logGammaShape = boost::math::lgamma(shape, FastPolicy());
+        double g1 = 0, g2 = 0, g3 = 0; // the quantiles of the three positions before
+        for (size_t m = 0; m < n; ++m) {
+            const double p = m_exceedance[m];
+            double g = 0;
+            if (m >= 3)
+                g = StepwiseQuantile(shape, logGammaShape, p, 3 * g1 - 3 * g2 + g3, g1);
+            if (!(g > 0))
+                g = boost::math::quantile(boost::math::complement(gamma, p));
+            out[m] = cs / 2.0 * g - 2.0 / cs;
+            g3 = g2;
+            g2 = g1;
+            g1 = g;
+        }
+    }
+
+private:
+    // The gamma quantile of exceedance p below `previous`, the quantile of the
+    // position before, from a guess; 0 when the search does not settle.
+    static double StepwiseQuantile(double shape, double logGammaShape, double p, double guess,
+                                   double previous)
+    {
+        constexpr double Lowest = std::numeric_limits<double>::min();
+        if (!(guess > Lowest && guess < previous))
+            guess = previous / 2;
+        // The tail that is the smaller of the two is the one known to full precision.
+        const bool upper = p < 0.5;
+        const double target = upper ? p : 1.0 - p;
+        const auto curve = [&](double x) {
+            const double density = std::exp((shape - 1) * std::log(x) - x - logGammaShape);
+            const double tail = upper ? boost::math::gamma_q(shape, x, FastPolicy())
+                                      : boost::math::gamma_p(shape, x, FastPolicy());
+            const double slope = upper ? -density : density;
+            return std::make_tuple(tail - target, slope, slope * ((shape - 1) / x - 1));
+        };
+        constexpr std::uintmax_t MaxSteps = 20;
+        std::uintmax_t steps = MaxSteps;
+        try {
+            const double g =
+                boost::math::tools::halley_iterate(curve, guess, Lowest, previous, HalleyDigits, steps);
+            return steps < MaxSteps ? g : 0.0;
+        } catch (const std::exception &) {
+            return 0.0;
+        }
+    }
+
+    std::vector<double> m_exceedance;
+    std::vector<double> m_normal; // the standard normal quantiles, long series only
+    std::vector<std::vector<double>> m_grid;
+};
 
 // For a fixed skewness the curve is mean + sd × Φ: linear in mean and sd,
 // which least squares gives exactly. Returns the residual sum of squares.
-double PearsonLinearFit(const OrderedSamples &samples, double cs, double *mean, double *sd)
+double LinearFit(const std::vector<double> &values, const std::vector<double> &factors, double *mean,
+                 double *sd)
 {
-    const size_t n = samples.values.size();
-    std::vector<double> factors(n);
+    const size_t n = values.size();
     double sf = 0, sff = 0, sx = 0, sfx = 0;
     for (size_t m = 0; m < n; ++m) {
-        const double f = PearsonFrequencyFactor(samples.exceedance[m], cs);
-        factors[m] = f;
+        const double f = factors[m];
         sf += f;
         sff += f * f;
-        sx += samples.values[m];
-        sfx += f * samples.values[m];
+        sx += values[m];
+        sfx += f * values[m];
     }
     const double det = double(n) * sff - sf * sf;
     *sd = (double(n) * sfx - sf * sx) / det;
     *mean = (sx - *sd * sf) / double(n);
     double rss = 0;
     for (size_t m = 0; m < n; ++m) {
-        const double d = samples.values[m] - (*mean + *sd * factors[m]);
+        const double d = values[m] - (*mean + *sd * factors[m]);
         rss += d * d;
     }
     return rss;
 }
 
-// The fitted curve; `rms` takes the samples' deviation from it, found with
-// the final fit's own quantiles (NaN when the moment estimates were kept).
-DistributionFit FitPearson(const std::vector<double> &all, const Moments &moments, double *rms)
+// The fitted curve through every sample; `rms` takes the samples' deviation
+// from it (NaN when the moment estimates were kept).
+DistributionFit FitPearson(const std::vector<double> &sorted, const Moments &moments,
+                           PlottingPositions &positions, double *rms)
 {
     // Curve fitting: the skewness is searched on a grid around the moment
     // estimate and refined, mean and sd solved exactly for each trial.
-    const OrderedSamples sorted = SearchSamplesOf(all);
+    positions.prepare(sorted.size());
+    // The factors of the best trial so far are kept, so that the final curve
+    // needs no quantiles of its own.
+    std::vector<double> factors, bestFactors;
+    double bestTrialCs = std::numeric_limits<double>::quiet_NaN();
+    double bestTrial = std::numeric_limits<double>::infinity();
+    const auto trial = [&](double cs, double *mean, double *sd) {
+        positions.factors(cs, factors);
+        const double rss = LinearFit(sorted, factors, mean, sd);
+        if (rss < bestTrial) {
+            bestTrial = rss;
+            bestTrialCs = cs;
+            factors.swap(bestFactors);
+        }
+        return rss;
+    };
     double bestCs = std::clamp(moments.cs, SkewnessLow, SkewnessHigh);
     double mean = 0, sd = 0;
-    double best = PearsonLinearFit(sorted, bestCs, &mean, &sd);
-    constexpr int GridSteps = 12;
+    double best = trial(bestCs, &mean, &sd);
     for (int k = 0; k <= GridSteps; ++k) {
-        const double cs = SkewnessLow + (SkewnessHigh - SkewnessLow) * k / GridSteps;
-        const double rss = PearsonLinearFit(sorted, cs, &mean, &sd);
+        const double rss = LinearFit(sorted, positions.gridFactors(k), &mean, &sd);
         if (rss < best) {
             best = rss;
-            bestCs = cs;
+            bestCs = GridSkewness(k);
         }
     }
     const double step = (SkewnessHigh - SkewnessLow) / GridSteps;
-    const auto objective = [&sorted](double cs) {
+    const auto objective = [&trial](double cs) {
         double mu = 0, s = 0;
-        return PearsonLinearFit(sorted, cs, &mu, &s);
+        return trial(cs, &mu, &s);
     };
     const auto [cs, rss] = boost::math::tools::brent_find_minima(
         objective, std::max(SkewnessLow, bestCs - step), std::min(SkewnessHigh, bestCs + step), 24);
     if (rss < best)
         bestCs = cs;
-    *rms = std::sqrt(PearsonLinearFit(AllSamples(all), bestCs, &mean, &sd) / double(all.size()));
+    const double finalRss =
+        bestCs == bestTrialCs ? LinearFit(sorted, bestFactors, &mean, &sd) : trial(bestCs, &mean, &sd);
+    *rms = std::sqrt(finalRss / double(sorted.size()));
     DistributionFit fit;
     fit.distribution = FrequencyDistribution::PearsonIII;
     if (!(mean > 0) || !(sd > 0)) {
@@ -178,6 +292,38 @@ DistributionFit FitPearson(const std::vector<double> &all, const Moments &moment
     fit.mean = mean;
     fit.cv = sd / mean;
     fit.cs = bestCs;
+    return fit;
+}
+
+// Fits the distribution to samples sorted from largest to smallest.
+DistributionFit FitSorted(const std::vector<double> &sorted, FrequencyDistribution distribution,
+                          const QString &what, PlottingPositions &positions)
+{
+    if (sorted.size() < MinimumSamples(distribution))
+        throw PluvionError(QStringLiteral("%1只有%2个样本，%3至少需要%4个。")
+                               .arg(what)
+                               .arg(sorted.size())
+                               .arg(DistributionName(distribution))
+                               .arg(MinimumSamples(distribution)));
+    const Moments moments = SampleMoments(sorted);
+    if (!(moments.sd > 0))
+        throw PluvionError(QStringLiteral("%1的样本全都相同，无法进行频率分析。").arg(what));
+    DistributionFit fit;
+    double rms = std::numeric_limits<double>::quiet_NaN();
+    if (distribution == FrequencyDistribution::PearsonIII) {
+        try {
+            fit = FitPearson(sorted, moments, positions, &rms);
+        } catch (const std::exception &) {
+            // Boost.Math reports a quantile it cannot evaluate by an exception.
+            throw PluvionError(QStringLiteral("%1的皮尔逊III型分布适线失败，请改用其他分布。").arg(what));
+        }
+    } else {
+        fit.distribution = distribution;
+        fit.mean = moments.mean;
+        fit.cv = moments.sd / moments.mean;
+        fit.cs = distribution == FrequencyDistribution::Gumbel ? 1.1395 : 2.0;
+    }
+    fit.rms = std::isnan(rms) ? Rms(sorted, fit) : rms;
     return fit;
 }
 
@@ -204,13 +350,8 @@ QString DistributionName(FrequencyDistribution distribution)
 
 double PearsonFrequencyFactor(double p, double cs)
 {
-    if (std::abs(cs) < SeriesSkewness) {
-        const double z = boost::math::quantile(
-            boost::math::complement(boost::math::normal_distribution<double, FastPolicy>(), p));
-        const double k = cs / 6.0;
-        return z + (z * z - 1) * k + (z * z * z - 6 * z) * k * k / 3 - (z * z - 1) * k * k * k +
-               z * k * k * k * k + k * k * k * k * k / 3;
-    }
+    if (std::abs(cs) < SeriesSkewness)
+        return CornishFisherFactor(UpperNormalQuantile(p), cs);
     // A gamma variable of shape α = 4 / Cs², standardised: Φ = (Cs / 2) g − 2 / Cs.
     const double shape = 4.0 / (cs * cs);
     const boost::math::gamma_distribution<double, FastPolicy> gamma(shape, 1.0);
@@ -248,33 +389,8 @@ size_t MinimumSamples(FrequencyDistribution distribution)
 DistributionFit FitDistribution(const std::vector<double> &samples, FrequencyDistribution distribution,
                                 const QString &what)
 {
-    if (samples.size() < MinimumSamples(distribution))
-        throw PluvionError(QStringLiteral("%1只有%2个样本，%3至少需要%4个。")
-                               .arg(what)
-                               .arg(samples.size())
-                               .arg(DistributionName(distribution))
-                               .arg(MinimumSamples(distribution)));
-    const std::vector<double> sorted = SortedDescending(samples);
-    const Moments moments = SampleMoments(sorted);
-    if (!(moments.sd > 0))
-        throw PluvionError(QStringLiteral("%1的样本全都相同，无法进行频率分析。").arg(what));
-    DistributionFit fit;
-    double rms = std::numeric_limits<double>::quiet_NaN();
-    if (distribution == FrequencyDistribution::PearsonIII) {
-        try {
-            fit = FitPearson(sorted, moments, &rms);
-        } catch (const std::exception &) {
-            // Boost.Math reports a quantile it cannot evaluate by an exception.
-            throw PluvionError(QStringLiteral("%1的皮尔逊III型分布适线失败，请改用其他分布。").arg(what));
-        }
-    } else {
-        fit.distribution = distribution;
-        fit.mean = moments.mean;
-        fit.cv = moments.sd / moments.mean;
-        fit.cs = distribution == FrequencyDistribution::Gumbel ? 1.1395 : 2.0;
-    }
-    fit.rms = std::isnan(rms) ? Rms(sorted, fit) : rms;
-    return fit;
+    PlottingPositions positions;
+    return FitSorted(SortedDescending(samples), distribution, what, positions);
 }
 
 double AnnualMaximumPeriod(double exceedancePeriod)
@@ -313,14 +429,15 @@ FrequencyResult AnalyseSamples(const SampleTable &samples, const FrequencySettin
         std::exception_ptr failure;
     };
     std::vector<DurationFits> fits(samples.durations.size());
-    const auto fitDuration = [&](size_t d) {
+    // Each thread keeps its own plotting positions from one duration to the next.
+    const auto fitDuration = [&](size_t d, PlottingPositions &positions) {
         DurationFits &out = fits[d];
         try {
             const QString what = QStringLiteral("历时 %1 分钟").arg(samples.durations[d]);
             out.series = SortedDescending(samples.samples[d]);
             if (multiple && out.series.size() > size_t(4 * settings.years))
                 out.series.resize(size_t(4 * settings.years));
-            out.fit = FitDistribution(out.series, settings.distribution, what);
+            out.fit = FitSorted(out.series, settings.distribution, what, positions);
             for (FrequencyDistribution other :
                  {FrequencyDistribution::PearsonIII, FrequencyDistribution::Gumbel,
                   FrequencyDistribution::Exponential}) {
@@ -329,7 +446,7 @@ FrequencyResult AnalyseSamples(const SampleTable &samples, const FrequencySettin
                     continue;
                 }
                 try {
-                    out.rms.push_back(FitDistribution(out.series, other, what).rms);
+                    out.rms.push_back(FitSorted(out.series, other, what, positions).rms);
                 } catch (const PluvionError &) {
                     out.rms.push_back(std::numeric_limits<double>::quiet_NaN());
                 }
@@ -342,14 +459,16 @@ FrequencyResult AnalyseSamples(const SampleTable &samples, const FrequencySettin
     size_t stride = 1;
     try {
         helper = std::thread([&] {
+            PlottingPositions positions;
             for (size_t d = 1; d < fits.size(); d += 2)
-                fitDuration(d);
+                fitDuration(d, positions);
         });
         stride = 2;
     } catch (const std::system_error &) {
     }
+    PlottingPositions positions;
     for (size_t d = 0; d < fits.size(); d += stride)
-        fitDuration(d);
+        fitDuration(d, positions);
     if (helper.joinable())
         helper.join();
 

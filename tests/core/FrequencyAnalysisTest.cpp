@@ -1,12 +1,14 @@
 // Frequency analysis: quantiles against published frequency factors, the fits
-// against samples lying on known curves, the period conversion, and samples
-// the distributions cannot take.
+// against samples lying on known curves and against a brute-force search over
+// the skewness, the period conversion, and samples the distributions cannot take.
 #include "fit/FrequencyAnalysis.h"
 
 #include "model/PluvionError.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <random>
 
 // Pearson III frequency factors Φ(P, Cs) as the hydrology tables print them (three decimals).
 TEST(FrequencyAnalysisTest, PearsonFactorsMatchThePublishedTable)
@@ -145,5 +147,122 @@ TEST(FrequencyAnalysisTest, AnalysisGivesTheTableAndRefusesWhatItCannotDo)
         } catch (const PluvionError &e) {
             EXPECT_EQ(e.description(), QString::fromUtf16(c.message));
         }
+    }
+}
+
+namespace {
+
+// Samples drawn from a Pearson III curve (a fixed generator, so the fixture is the same everywhere).
+std::vector<double> DrawnSamples(const DistributionFit &curve, size_t count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::vector<double> samples;
+    for (size_t k = 0; k < count; ++k)
+        samples.push_back(DistributionQuantile(curve, (double(random()) + 0.5) / 4294967296.0));
+    return samples;
+}
+
+// The curve fit's objective: the residual sum of squares of the sorted samples
+// about mean + sd × Φ, mean and sd by least squares, every factor Boost's quantile.
+double ResidualSquares(const std::vector<double> &sorted, double cs)
+{
+    const size_t n = sorted.size();
+    std::vector<double> f(n);
+    double sf = 0, sff = 0, sx = 0, sfx = 0;
+    for (size_t m = 0; m < n; ++m) {
+        f[m] = PearsonFrequencyFactor(EmpiricalExceedance(m + 1, n), cs);
+        sf += f[m];
+        sff += f[m] * f[m];
+        sx += sorted[m];
+        sfx += f[m] * sorted[m];
+    }
+    const double sd = (double(n) * sfx - sf * sx) / (double(n) * sff - sf * sf);
+    const double mean = (sx - sd * sf) / double(n);
+    double rss = 0;
+    for (size_t m = 0; m < n; ++m)
+        rss += std::pow(sorted[m] - mean - sd * f[m], 2);
+    return rss;
+}
+
+DistributionFit Curve(double mean, double cv, double cs)
+{
+    DistributionFit curve;
+    curve.mean = mean;
+    curve.cv = cv;
+    curve.cs = cs;
+    return curve;
+}
+
+} // namespace
+
+// A long series is fitted on every sample: no skewness on a fine grid over the
+// whole range does better than the fit, and the fit's goodness is that of its
+// own curve through all samples.
+TEST(FrequencyAnalysisTest, LongSeriesFitIsTheBestCurveThroughEverySample)
+{
+    const struct
+    {
+        const char *what;
+        std::vector<double> samples;
+    } cases[] = {
+        {"2,000 annual maxima", DrawnSamples(Curve(50, 0.45, 1.3), 2000, 2024)},
+        // 500 years × 6 peaks, annual multiple: the largest 2,000 of 3,000.
+        {"annual multiple",
+         [] {
+             std::vector<double> peaks = SortedDescending(DrawnSamples(Curve(25, 0.6, 2.0), 3000, 7));
+             peaks.resize(2000);
+             return peaks;
+         }()},
+        // Nearly normal: the fit's skewness lies where the normal series takes over.
+        {"nearly normal", DrawnSamples(Curve(80, 0.2, 0.03), 1200, 11)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<double> sorted = SortedDescending(c.samples);
+        const DistributionFit fit = FitDistribution(sorted, FrequencyDistribution::PearsonIII, "历时 5 分钟");
+        const double fitted = ResidualSquares(sorted, fit.cs);
+        EXPECT_NEAR(fit.rms, std::sqrt(fitted / double(sorted.size())), 1e-9 * fit.rms);
+
+        // Every 0.02 over 0–6, then every 0.0002 about the best of them.
+        double bestCs = 0, best = ResidualSquares(sorted, 0);
+        for (int k = 1; k <= 300; ++k)
+            if (const double rss = ResidualSquares(sorted, 0.02 * k); rss < best) {
+                best = rss;
+                bestCs = 0.02 * k;
+            }
+        const double coarse = bestCs;
+        for (int k = -100; k <= 100; ++k) {
+            const double cs = coarse + 0.0002 * k;
+            if (cs < 0 || cs > 6)
+                continue;
+            if (const double rss = ResidualSquares(sorted, cs); rss < best) {
+                best = rss;
+                bestCs = cs;
+            }
+        }
+        EXPECT_GE(best, fitted * (1 - 1e-12));
+        EXPECT_NEAR(fit.cs, bestCs, 0.0002);
+    }
+}
+
+// Durations of several lengths fitted together (on two threads, each keeping
+// what it worked out for the last length) give each duration's own fit, digit for digit.
+TEST(FrequencyAnalysisTest, DurationsFittedTogetherGiveEachItsOwnFit)
+{
+    SampleTable samples;
+    const size_t lengths[] = {2000, 2000, 900, 2000, 900, 60, 2000};
+    for (size_t d = 0; d < std::size(lengths); ++d) {
+        samples.durations.push_back(5.0 * double(d + 1));
+        samples.samples.push_back(DrawnSamples(Curve(10.0 + 5 * double(d), 0.4, 0.5 + 0.3 * double(d)),
+                                               lengths[d], unsigned(d + 1)));
+    }
+    const FrequencyResult together = AnalyseSamples(samples, FrequencySettings{});
+    for (size_t d = 0; d < std::size(lengths); ++d) {
+        const DistributionFit alone =
+            FitDistribution(samples.samples[d], FrequencyDistribution::PearsonIII, "历时 5 分钟");
+        EXPECT_EQ(together.chosen[d].cs, alone.cs) << d;
+        EXPECT_EQ(together.chosen[d].mean, alone.mean) << d;
+        EXPECT_EQ(together.chosen[d].cv, alone.cv) << d;
+        EXPECT_EQ(together.chosen[d].rms, alone.rms) << d;
     }
 }

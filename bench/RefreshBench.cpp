@@ -4,8 +4,8 @@
 // moving over the chart of such a storm: the hover answered (the point found,
 // the table's row made current and framed), and that answer drawn.
 #include "ScriptedPrompts.h"
-#include "app/ResultTableView.h"
 #include "app/MainWindow.h"
+#include "app/ResultTableView.h"
 #include "chart/StormChart.h"
 
 #include <QCoreApplication>
@@ -89,7 +89,6 @@ struct ShownStorm
         window->resize(1024, 700);
         window->show();
         window->session().updateStorm([&](Storm &s) { s.duration = duration; });
-        window->refreshStorm();
         chart = window->findChild<StormChart *>("StormChart");
         QCoreApplication::processEvents();
         chart->replot(QCustomPlot::rpImmediateRefresh);

@@ -124,6 +124,13 @@ void MainWindow::buildLayout()
         m_labels[i]->installEventFilter(this);
     }
     m_chart->installEventFilter(this); // a smaller chart brings the labels in
+    // Shown over the chart's top while the last computation has failed.
+    m_failureNotice = new QLabel(m_chart);
+    m_failureNotice->setObjectName(QStringLiteral("FailureNotice"));
+    m_failureNotice->setWordWrap(true);
+    m_failureNotice->setStyleSheet(QStringLiteral("QLabel { color: #b00000; background: #fff3f3; "
+                                                  "border: 1px solid #e0a0a0; padding: 2px; }"));
+    m_failureNotice->hide();
 
     auto *panelRight = new QWidget;
     panelRight->setObjectName(QStringLiteral("PanelRight"));
@@ -199,8 +206,7 @@ void MainWindow::buildLayout()
     m_splitter->setSizes({ChartWidth, panelWidth});
     setCentralWidget(m_splitter);
 
-    connect(m_newStormButton, &QPushButton::clicked, this,
-            [this] { runCommand([this] { newStorm(); }); });
+    connect(m_newStormButton, &QPushButton::clicked, this, [this] { runCommand([this] { newStorm(); }); });
     connect(m_chart, &QCustomPlot::mouseMove, this,
             [this](QMouseEvent *event) { pointAtChart(event->position()); });
     connect(m_chart, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
@@ -214,18 +220,23 @@ void MainWindow::buildLayout()
     });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { followTableRow(); });
-    connect(m_session, &StormSession::rowsChanged, this, [this] { showRows(); });
+    // The views follow the session. While new rows are computed the chart's
+    // line lets go of its copy of the old ones: a long storm's rows are then
+    // held twice, not thrice; it is whole again before anything is shown.
+    connect(m_session, &StormSession::aboutToCompute, this, [this] { m_chart->releaseLinePoints(); });
+    connect(m_session, &StormSession::rowsChanged, this, [this] { stormComputed(std::nullopt); });
+    connect(m_session, &StormSession::computeFailed, this,
+            [this](const QString &failure) { stormComputed(failure); });
+    connect(m_session, &StormSession::failureChanged, this, [this] { showFailure(); });
     connect(m_session, &StormSession::currentRowChanged, this, [this](int row) { showCurrentRow(row); });
     connect(m_grid, &QAbstractItemView::clicked, this, [this] { followTableRow(); });
     // The user's clicks only: when the program sets a box it runs the handler itself.
-    connect(m_checkOverall, &QCheckBox::clicked, this,
-            [this] { seriesSwitchClicked(m_checkOverall); });
-    connect(m_checkIntensity, &QCheckBox::clicked, this,
-            [this] { seriesSwitchClicked(m_checkIntensity); });
+    connect(m_checkOverall, &QCheckBox::clicked, this, [this] { seriesSwitchClicked(m_checkOverall); });
+    connect(m_checkIntensity, &QCheckBox::clicked, this, [this] { seriesSwitchClicked(m_checkIntensity); });
 }
 
 QAction *MainWindow::addCommand(QMenu *menu, const QString &objectName, const QString &caption,
-                                  std::function<void()> handler)
+                                std::function<void()> handler)
 {
     QAction *action = menu->addAction(caption);
     action->setObjectName(objectName);
@@ -239,10 +250,9 @@ void MainWindow::buildMenus()
     file->setObjectName(QStringLiteral("FileMenu"));
     addCommand(file, QStringLiteral("Menu_NewRainModel"), QStringLiteral("新建雨型..."),
                [this] { newStorm(); });
-    addCommand(file, QStringLiteral("Menu_Open"), QStringLiteral("打开雨型..."),
-               [this] { openStorm(); });
-    QAction *save = addCommand(file, QStringLiteral("Menu_Save"), QStringLiteral("保存雨型"),
-                               [this] { saveStorm(); });
+    addCommand(file, QStringLiteral("Menu_Open"), QStringLiteral("打开雨型..."), [this] { openStorm(); });
+    QAction *save =
+        addCommand(file, QStringLiteral("Menu_Save"), QStringLiteral("保存雨型"), [this] { saveStorm(); });
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     addCommand(file, QStringLiteral("Menu_SaveAs"), QStringLiteral("雨型另存为..."),
                [this] { saveStormAs(); });
@@ -269,10 +279,8 @@ void MainWindow::buildMenus()
     m_menuIntensity->setCheckable(true);
     m_menuIntensity->setChecked(true);
     // A check item flips its own mark before its handler runs.
-    connect(m_menuOverall, &QAction::triggered, this,
-            [this] { seriesSwitchClicked(m_menuOverall); });
-    connect(m_menuIntensity, &QAction::triggered, this,
-            [this] { seriesSwitchClicked(m_menuIntensity); });
+    connect(m_menuOverall, &QAction::triggered, this, [this] { seriesSwitchClicked(m_menuOverall); });
+    connect(m_menuIntensity, &QAction::triggered, this, [this] { seriesSwitchClicked(m_menuIntensity); });
     m_popupPicture->addSeparator();
     connect(m_chart, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { m_popupPicture->popup(m_chart->mapToGlobal(at)); });
@@ -309,8 +317,10 @@ void MainWindow::setUp()
     if (!m_session->optionsFile().isEmpty()) {
         // An options file that cannot be read is left as it is: the program
         // runs on the defaults and keeps no change.
-        if (const std::optional<QString> failure =
-                LoadOptions(m_session->options(), m_session->optionsFile())) {
+        ViewOptions options = m_session->options();
+        const std::optional<QString> failure = LoadOptions(options, m_session->optionsFile());
+        m_session->setOptions(options);
+        if (failure) {
             m_session->setOptionsFile(QString());
             m_prompts->message(
                 nullptr, QStringLiteral("提示"),
@@ -385,33 +395,48 @@ void MainWindow::refreshStorm()
     }
     syncSeriesSwitches(m_checkOverall);
 
-    // While the new rows are computed the chart's line lets go of its copy
-    // of the old ones: a long storm's rows are then held twice, not thrice.
-    // The line is whole again before any message is shown, whatever happened.
-    std::optional<QString> failure;
-    {
-        m_chart->releaseLinePoints();
-        const auto restore = qScopeGuard([this] { m_chart->restoreLinePoints(); });
-        failure = m_session->refresh();
-    }
+    m_session->refresh();
+}
+
+void MainWindow::stormComputed(std::optional<QString> failure)
+{
+    m_chart->restoreLinePoints();
     if (!failure) {
-        // The storm shown, the options are kept; a failed write is told as the refresh's failure.
+        showRows();
+        // The storm shown, the options are kept; a failed write is told as the computation's failure.
         try {
             m_session->saveOptions();
         } catch (const PluvionError &error) {
             failure = error.description();
         }
     }
+    writeLabels();
     if (failure) {
         m_prompts->message(this, QStringLiteral("错误"), QStringLiteral("出错：") + *failure,
                            UserPrompts::Icon::Error);
     }
-    writeLabels();
+}
+
+void MainWindow::showFailure()
+{
+    // Until a computation succeeds, the window says that what it shows is the storm before.
+    const std::optional<QString> &failure = m_session->failure();
+    m_failureNotice->setVisible(failure.has_value());
+    if (!failure)
+        return;
+    m_failureNotice->setText(
+        QStringLiteral("计算出错：%1。图表、表格和标注仍是上一个雨型的结果。").arg(*failure));
+    const int width = std::max(100, m_chart->width() - 8);
+    m_failureNotice->setFixedWidth(width);
+    m_failureNotice->setFixedHeight(m_failureNotice->heightForWidth(width));
+    m_failureNotice->move(4, 4);
+    m_failureNotice->raise();
 }
 
 void MainWindow::writeLabels()
 {
-    const Storm &storm = m_session->storm();
+    // The labels belong to the storm the chart and the table show.
+    const Storm &storm = m_session->shownStorm();
     const int precision = m_session->options().Precision;
     const auto texts = LabelTexts(storm, precision, m_separators);
     for (int i = 0; i < 5; ++i)
@@ -437,7 +462,7 @@ void MainWindow::showRows()
     m_grid->scrollToTop(); // a new storm is read from its start
     m_grid->fitColumns(WidestTextRows(*shared));
 
-    m_chart->setPoints(shared, m_session->storm().duration);
+    m_chart->setPoints(shared, m_session->shownStorm().duration);
     m_peaks = SeriesPeaksOf(*shared);
     syncSeriesSwitches(nullptr);
     m_chart->scaleAxes(m_peaks);
@@ -479,9 +504,8 @@ void MainWindow::newStorm()
     m_editedStorm = m_session->storm();
     if (m_newStormDialog->exec() != QDialog::Accepted)
         return;
-    m_session->setStorm(m_editedStorm);
-    refreshStorm();
     m_session->setFile(QString());
+    m_session->setStorm(m_editedStorm);
 }
 
 bool MainWindow::saveStormFile(QString path)
@@ -529,9 +553,8 @@ void MainWindow::openStorm()
         m_prompts->message(this, NotAStormFileCaption(), NotAStormFileMessage(), UserPrompts::Icon::Error);
         return;
     }
-    m_session->setStorm(opened);
     m_session->setFile(choice->path);
-    refreshStorm();
+    m_session->setStorm(opened);
 }
 
 void MainWindow::exitProgram()

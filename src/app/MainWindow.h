@@ -117,10 +117,14 @@ private:
     // The chart and the table mark the session's current row.
     void showCurrentRow(int row);
     void writeLabels();
+    // After each computation: the rows and labels on success, the failure in a box.
+    void stormComputed(std::optional<QString> failure);
+    // The status bar says while the last computation has failed.
+    void showFailure();
     // Shows the labels the options ask for and hides the others.
     void showLabelsByOptions();
     // The options dialog's live preview: labels and series as the options say.
-    void previewOptions();
+    void previewOptions(const ViewOptions &options);
     // Asks before replacing an existing file whose name the program changed
     // after the dialog asked about the chosen one; false when the user says no.
     bool confirmChangedTarget(const QString &chosen, const QString &target);
@@ -157,7 +161,8 @@ private:
 
     StormChart *m_chart = nullptr;
     ResultTableView *m_grid = nullptr;
-    QLabel *m_labels[6] = {}; // P, T, r, H, i and the formula depth
+    QLabel *m_labels[6] = {};          // P, T, r, H, i and the formula depth
+    QLabel *m_failureNotice = nullptr; // while the last computation has failed
     QCheckBox *m_checkOverall = nullptr;
     QCheckBox *m_checkIntensity = nullptr;
     QPushButton *m_newStormButton = nullptr;

@@ -8,14 +8,32 @@ StormSession::StormSession(const Separators &sep, QObject *parent)
 
 StormSession::~StormSession() = default;
 
-void StormSession::setStorm(const Storm &storm)
+std::optional<QString> StormSession::setStorm(const Storm &storm)
 {
     m_storm = storm;
+    emit stormChanged();
+    return refresh();
 }
 
-void StormSession::updateStorm(const std::function<void(Storm &)> &change)
+std::optional<QString> StormSession::updateStorm(const std::function<void(Storm &)> &change)
 {
-    change(m_storm);
+    Storm storm = m_storm;
+    change(storm);
+    return setStorm(storm);
+}
+
+void StormSession::setFile(const QString &path)
+{
+    if (path == m_file)
+        return;
+    m_file = path;
+    emit fileChanged();
+}
+
+void StormSession::setOptions(const ViewOptions &options)
+{
+    m_options = options;
+    emit optionsChanged();
 }
 
 void StormSession::saveOptions() const
@@ -26,26 +44,38 @@ void StormSession::saveOptions() const
 
 void StormSession::setSeriesShown(bool barsShown, bool lineShown)
 {
+    if (m_options.ShowAxis_Overall == barsShown && m_options.ShowAxis_Intensity == lineShown)
+        return;
     m_options.ShowAxis_Overall = barsShown;
     m_options.ShowAxis_Intensity = lineShown;
+    emit optionsChanged();
 }
 
 std::optional<QString> StormSession::refresh()
 {
+    emit aboutToCompute();
     // The new rows are computed apart: the table keeps showing the last ones
     // until these are done, and keeps them when the computation fails.
     auto rows = std::make_shared<RainPoints>();
+    Storm computed = m_storm;
     std::optional<QString> failure =
-        CalcRainPoints(m_storm, *rows, m_options.CalcByShow, m_options.Precision);
+        CalcRainPoints(computed, *rows, m_options.CalcByShow, m_options.Precision);
     if (failure) {
-        m_failure = failure;
-        return failure;
+        m_failure = ExplainedFailure(m_storm, *failure);
+        emit computeFailed(*m_failure);
+        emit failureChanged();
+        return m_failure;
     }
+    const bool hadFailure = m_failure.has_value();
     m_failure.reset();
+    m_storm = computed; // with its totals
+    m_shownStorm = computed;
     m_rows = std::move(rows);
     m_currentRow = -1;
     m_table->fill(m_rows, int(m_options.TimeFormat), m_options.Precision, m_separators);
     emit rowsChanged();
+    if (hadFailure)
+        emit failureChanged();
     return std::nullopt;
 }
 

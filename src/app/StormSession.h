@@ -15,8 +15,14 @@ class ResultTableModel;
 
 // One window's storm: its parameters, the rows last computed from them, the
 // table's cells (the user's edits included), the view options and the storm
-// file. It is the one owner of all of them: the table, the chart, the labels
-// and every export read from here, and follow its signals.
+// file. It is the one owner of all of them: every change goes through it and
+// is announced by a signal, and the table, the chart, the labels and every
+// export read from here and follow those signals. Nothing outside holds a
+// reference into its state: dialogs edit copies and hand them back.
+//
+// The storm is the Chicago storm of the formula; a second kind of storm
+// (built from records rather than from the formula) is held the same way,
+// beside it, as one more kind of storm this session owns and computes.
 class StormSession : public QObject
 {
     Q_OBJECT
@@ -25,22 +31,26 @@ public:
     explicit StormSession(const Separators &sep, QObject *parent = nullptr);
     ~StormSession() override;
 
-    // The storm as last entered or opened; its totals are those of the last
-    // computation that reached them.
+    // The storm as last entered or opened.
     const Storm &storm() const { return m_storm; }
-    // New parameters, shown at the next refresh().
-    void setStorm(const Storm &storm);
-    // Changes some parameters in place, shown at the next refresh().
-    void updateStorm(const std::function<void(Storm &)> &change);
+    // The storm the rows were computed from, with its totals: what the table,
+    // the chart and the labels show. After a failed computation it is the
+    // storm before, until one succeeds.
+    const Storm &shownStorm() const { return m_shownStorm; }
+    // New parameters: announced, then computed at once (see refresh()).
+    // Returns the failure of the computation, if any.
+    std::optional<QString> setStorm(const Storm &storm);
+    // Changes some parameters, then as setStorm().
+    std::optional<QString> updateStorm(const std::function<void(Storm &)> &change);
 
     // The storm file the storm was last opened from or saved to; empty for a new storm.
     const QString &file() const { return m_file; }
-    void setFile(const QString &path) { m_file = path; }
+    void setFile(const QString &path);
 
-    // The view options. The options dialog edits them in place; whoever
-    // changes them saves them with saveOptions().
-    ViewOptions &options() { return m_options; }
+    // The view options.
     const ViewOptions &options() const { return m_options; }
+    // New options, announced; the rows are not recomputed (refresh() does).
+    void setOptions(const ViewOptions &options);
     // Where the options are kept; empty when they live for this run only.
     const QString &optionsFile() const { return m_optionsFile; }
     void setOptionsFile(const QString &path) { m_optionsFile = path; }
@@ -50,11 +60,13 @@ public:
     // Takes the states of the two series switches into the options.
     void setSeriesShown(bool barsShown, bool lineShown);
 
-    // Computes the storm. On success the rows, the storm's totals and the
-    // table's cells are replaced, every edit dropped, and rowsChanged() is
-    // emitted once. On failure the rows and the table keep the last storm
-    // computed, the failure is kept until the next success (every export of
-    // results is refused meanwhile), and its description returned.
+    // Computes the storm. aboutToCompute() comes first. On success the rows,
+    // the shown storm and the table's cells are replaced, every edit
+    // dropped, and rowsChanged() is emitted once. On failure the rows and the
+    // table keep the last storm computed, computeFailed() is emitted, the
+    // failure is kept until the next success (every export of results is
+    // refused meanwhile), and its description returned: the generator's own
+    // words with what caused them (see ExplainedFailure).
     std::optional<QString> refresh();
 
     // The rows of the last storm computed; empty before the first success.
@@ -78,14 +90,27 @@ public:
     bool setCurrentRow(int row);
 
 signals:
-    // New rows (and so new table cells) after a successful computation.
+    // The storm's parameters changed (a computation follows).
+    void stormChanged();
+    // A computation starts: whoever holds a copy of the rows may let go of it.
+    void aboutToCompute();
+    // New rows (and so new table cells and a new shown storm) after a successful computation.
     void rowsChanged();
+    // A computation failed, with its description; the rows stay as they were.
+    void computeFailed(const QString &failure);
+    // The failure kept changed: a computation failed, or one succeeded after a failure.
+    void failureChanged();
+    // The view options changed.
+    void optionsChanged();
+    // The storm file changed.
+    void fileChanged();
     // The current row moved; -1 for none.
     void currentRowChanged(int row);
 
 private:
     Separators m_separators;
     Storm m_storm = StartUpStorm();
+    Storm m_shownStorm = StartUpStorm();
     std::shared_ptr<const RainPoints> m_rows = std::make_shared<const RainPoints>();
     ResultTableModel *m_table = nullptr;
     std::optional<QString> m_failure;

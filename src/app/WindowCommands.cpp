@@ -6,8 +6,8 @@
 #include "chart/ChartPicture.h"
 #include "chart/StormChart.h"
 #include "dialogs/AboutDialog.h"
-#include "dialogs/NewStormDialog.h"
 #include "dialogs/FormulaFitDialog.h"
+#include "dialogs/NewStormDialog.h"
 #include "dialogs/OptionsDialog.h"
 #include "export/CalcReport.h"
 #include "export/CsvExport.h"
@@ -61,28 +61,23 @@ void MainWindow::buildExportMenus()
 
     for (const PictureMenuEntry &entry : PictureMenuEntries()) {
         QMenu *menu = entry.menu == PictureMenu::ChartPopup ? m_popupPicture : pictures;
-        QAction *action = addCommand(menu, entry.objectName, entry.caption,
-                                     [this, tag = entry.tag] { savePicture(tag); });
+        QAction *action =
+            addCommand(menu, entry.objectName, entry.caption, [this, tag = entry.tag] { savePicture(tag); });
         action->setData(entry.tag);
     }
 
     const QString csvCaption = CsvMenuCaption();
     const QString wordCaption = QStringLiteral("保存雨型数据(WORD格式)...");
-    addCommand(data, QStringLiteral("MenuSaveDataToExcel1"), csvCaption,
-               [this] { exportCsv(); });
-    addCommand(data, QStringLiteral("MenuSaveDataToWord1"), wordCaption,
-               [this] { exportDataDocument(); });
-    addCommand(m_popupData, QStringLiteral("MenuSaveDataToExcel"), csvCaption,
-               [this] { exportCsv(); });
+    addCommand(data, QStringLiteral("MenuSaveDataToExcel1"), csvCaption, [this] { exportCsv(); });
+    addCommand(data, QStringLiteral("MenuSaveDataToWord1"), wordCaption, [this] { exportDataDocument(); });
+    addCommand(m_popupData, QStringLiteral("MenuSaveDataToExcel"), csvCaption, [this] { exportCsv(); });
     addCommand(m_popupData, QStringLiteral("MenuSaveDataToWord"), wordCaption,
                [this] { exportDataDocument(); });
-    addCommand(data, QStringLiteral("MenuSaveDataToSwmm1"), SwmmMenuCaption(),
-               [this] { exportSwmm(); });
+    addCommand(data, QStringLiteral("MenuSaveDataToSwmm1"), SwmmMenuCaption(), [this] { exportSwmm(); });
     addCommand(m_popupData, QStringLiteral("MenuSaveDataToSwmm"), SwmmMenuCaption(),
                [this] { exportSwmm(); });
 
-    addCommand(m_helpMenu, QStringLiteral("Menu_help1"), QStringLiteral("帮助"),
-               [this] { openManual(); });
+    addCommand(m_helpMenu, QStringLiteral("Menu_help1"), QStringLiteral("帮助"), [this] { openManual(); });
     addCommand(m_helpMenu, QStringLiteral("Menu_Update"), QStringLiteral("检查更新..."),
                [this] { checkForUpdates(); });
     m_helpMenu->addSeparator();
@@ -91,18 +86,17 @@ void MainWindow::buildExportMenus()
                    [this] { joinCommunity(); });
         m_helpMenu->addSeparator();
     }
-    addCommand(m_helpMenu, QStringLiteral("Menu_About"), QStringLiteral("关于"),
-               [this] { showAbout(); });
+    addCommand(m_helpMenu, QStringLiteral("Menu_About"), QStringLiteral("关于"), [this] { showAbout(); });
 
-    connect(m_reportButton, &QPushButton::clicked, this,
-            [this] { runCommand([this] { exportReport(); }); });
+    connect(m_reportButton, &QPushButton::clicked, this, [this] { runCommand([this] { exportReport(); }); });
 }
 
-void MainWindow::previewOptions()
+void MainWindow::previewOptions(const ViewOptions &options)
 {
     // Runs from a control of the options dialog: a failed save of the options
     // ends in the standard error box.
-    runCommand([this] {
+    runCommand([this, &options] {
+        m_session->setOptions(options);
         showLabelsByOptions();
         setCheckBox(m_checkOverall, m_session->options().ShowAxis_Overall);
         setCheckBox(m_checkIntensity, m_session->options().ShowAxis_Intensity);
@@ -112,22 +106,25 @@ void MainWindow::previewOptions()
 
 void MainWindow::editOptions()
 {
-    ViewOptions &options = m_session->options();
+    // The dialog edits a copy; the window previews each change and the
+    // session takes the copy, or the options as they were, at the end.
+    const ViewOptions before = m_session->options();
     if (m_session->optionsFile().isEmpty()) {
         // Without a data folder the options live for this run only.
         OptionsDialog dialog(
-            options, [this] { previewOptions(); }, this);
-        const ViewOptions before = options;
+            before, [this](const ViewOptions &shown) { previewOptions(shown); }, this);
         if (dialog.exec() != QDialog::Accepted)
-            options = before;
+            m_session->setOptions(before);
         refreshStorm();
         return;
     }
-    const OptionsSnapshot opened(options, m_session->optionsFile());
+    const OptionsSnapshot opened(before, m_session->optionsFile());
     OptionsDialog dialog(
-        options, [this] { previewOptions(); }, this);
+        before, [this](const ViewOptions &shown) { previewOptions(shown); }, this);
     const bool accepted = dialog.exec() == QDialog::Accepted;
+    ViewOptions options = m_session->options();
     KeepOrRevertOptions(accepted, options, opened);
+    m_session->setOptions(options);
     refreshStorm();
 }
 
@@ -147,7 +144,7 @@ void MainWindow::openFile(const QString &path)
 }
 
 std::optional<QString> MainWindow::askDataTarget(int filter, const QString &proposedName,
-                                                   const std::function<QString(const QString &)> &targetOf)
+                                                 const std::function<QString(const QString &)> &targetOf)
 {
     UserPrompts::FileDialog dialog;
     dialog.title = DataSaveDialogTitle();
@@ -159,7 +156,7 @@ std::optional<QString> MainWindow::askDataTarget(int filter, const QString &prop
 }
 
 std::optional<QString> MainWindow::askSaveTarget(const UserPrompts::FileDialog &dialog,
-                                                   const std::function<QString(const QString &)> &targetOf)
+                                                 const std::function<QString(const QString &)> &targetOf)
 {
     const auto choice = m_prompts->saveFile(this, dialog);
     if (!choice)

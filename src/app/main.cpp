@@ -1,10 +1,10 @@
 // Pluvion: the window program.
-#include "app/QtTranslation.h"
 #include "app/MainWindow.h"
+#include "app/QtTranslation.h"
 #include "chart/StormChart.h"
 #include "dialogs/AboutDialog.h"
-#include "dialogs/NewStormDialog.h"
 #include "dialogs/FormulaFitDialog.h"
+#include "dialogs/NewStormDialog.h"
 #include "dialogs/OptionsDialog.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
@@ -81,8 +81,7 @@ bool saveDialogPictures(MainWindow &window, const QString &folder)
     NewStormDialog newStorm(storm, window.prompts(), window.separators(), &window);
     saved &= savePicture(newStorm, dir.filePath(QStringLiteral("new-storm.png")));
 
-    ViewOptions options = window.session().options();
-    OptionsDialog optionsDialog(options, {}, &window);
+    OptionsDialog optionsDialog(window.session().options(), {}, &window);
     saved &= savePicture(optionsDialog, dir.filePath(QStringLiteral("options.png")));
 
     // The fit dialog before a result, with one, stale, and after a failure;

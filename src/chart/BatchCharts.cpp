@@ -1,7 +1,7 @@
 #include "chart/BatchCharts.h"
 
 #include "chart/StyledPlot.h"
-#include "ui/WindowFonts.h"
+#include "chart/ChartFonts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,8 +21,8 @@ std::unique_ptr<StyledPlot> emptyChart(QSize size, const QString &title)
 
     chart->plotLayout()->insertRow(0);
     chart->plotLayout()->addElement(0, 0,
-                                    new QCPTextElement(chart.get(), title, WindowFonts::yaHei(10, true)));
-    chart->legend->setFont(WindowFonts::yaHei(8));
+                                    new QCPTextElement(chart.get(), title, ChartFonts::yaHei(10, true)));
+    chart->legend->setFont(ChartFonts::yaHei(8));
     chart->legend->setIconSize(20, 10);
     chart->legend->setVisible(true);
     return chart;

@@ -1,6 +1,6 @@
 #include "chart/StormChart.h"
 
-#include "ui/WindowFonts.h"
+#include "chart/ChartFonts.h"
 
 #include <QLabel>
 #include <algorithm>
@@ -127,7 +127,7 @@ StormChart::StormChart(QWidget *parent) : StyledPlot(parent)
     for (int i = 0; i < ValueLabelCount; ++i) {
         auto *label = new QLabel(this);
         label->setObjectName(QString::fromLatin1(labelNames[i]));
-        label->setFont(WindowFonts::yaHei(9, true));
+        label->setFont(ChartFonts::yaHei(9, true));
         label->setAutoFillBackground(true);
         QPalette palette = label->palette();
         palette.setColor(QPalette::Window, Qt::white);

@@ -151,7 +151,8 @@ void fitGroup(QGroupBox *group)
 
 } // namespace
 
-OptionsDialog::OptionsDialog(ViewOptions &options, std::function<void()> previewOnWindow, QWidget *parent)
+OptionsDialog::OptionsDialog(const ViewOptions &options,
+                             std::function<void(const ViewOptions &)> previewOnWindow, QWidget *parent)
     : QDialog(parent), m_options(options), m_previewOnWindow(std::move(previewOnWindow))
 {
     buildControls();
@@ -285,7 +286,7 @@ void OptionsDialog::applyOptions()
         m_options.TimeFormat = TimeColumn(m_timeFormatBox->currentIndex());
 
     if (m_previewOnWindow)
-        m_previewOnWindow();
+        m_previewOnWindow(m_options);
 }
 
 int OptionsDialog::shownPrecision() const

@@ -26,10 +26,15 @@ class OptionsDialog : public QDialog
     Q_OBJECT
 
 public:
-    OptionsDialog(ViewOptions &options, std::function<void()> previewOnWindow, QWidget *parent = nullptr);
+    // Edits a copy of `options`; each change hands the copy to `previewOnWindow`.
+    OptionsDialog(const ViewOptions &options, std::function<void(const ViewOptions &)> previewOnWindow,
+                  QWidget *parent = nullptr);
     ~OptionsDialog() override;
 
     static constexpr int FlagBoxCount = 9;
+
+    // The options as the controls set them.
+    const ViewOptions &options() const { return m_options; }
 
 private:
     void buildControls();
@@ -42,8 +47,8 @@ private:
     void copyControlsToOptions();
     int shownPrecision() const;
 
-    ViewOptions &m_options;
-    std::function<void()> m_previewOnWindow;
+    ViewOptions m_options;
+    std::function<void(const ViewOptions &)> m_previewOnWindow;
     bool m_creating = false;
 
     QCheckBox *m_flagBoxes[FlagBoxCount] = {}; // the check boxes, each of one option

@@ -454,3 +454,38 @@ double FormulaDepth(const Storm &storm)
         throw PluvionError(failure.description);
     }
 }
+
+namespace {
+
+// A storm value as the explanation names it: up to 10 significant digits,
+// a true minus sign.
+QString ExplainedValue(double value)
+{
+    const QString text = QString::number(std::fabs(value), 'g', 10);
+    return value < 0 ? QStringLiteral("−") + text : text;
+}
+
+} // namespace
+
+QString ExplainedFailure(const Storm &storm, const QString &failure)
+{
+    QString cause;
+    if (storm.step == 0)
+        cause = QStringLiteral("计算步长 Δt = 0 分钟");
+    else if (!(storm.duration > 0))
+        cause = QStringLiteral("降雨历时 T = %1 分钟，应大于 0").arg(ExplainedValue(storm.duration));
+    else if (!(storm.period > 0))
+        cause = QStringLiteral("重现期 P = %1 年，其对数没有定义").arg(ExplainedValue(storm.period));
+    else if (!(storm.peakRatio > 0 && storm.peakRatio < 1))
+        cause = QStringLiteral("峰值比例 r = %1，应在 0 与 1 之间").arg(ExplainedValue(storm.peakRatio));
+    else if (storm.b == 0)
+        cause = QStringLiteral("b = 0 使峰值处（t = 0）的分母 (t + b)^n 为零");
+    else if (storm.b < 0)
+        cause = QStringLiteral("t + b ≤ 0：b = %1，峰值附近 t ≤ %2 处的分母 (t + b)^n 为零或没有定义")
+                    .arg(ExplainedValue(storm.b), ExplainedValue(-storm.b));
+    else if (!std::isfinite(storm.a1) || !std::isfinite(storm.c) || !std::isfinite(storm.n))
+        cause = QStringLiteral("公式参数不是有限的数");
+    if (cause.isEmpty())
+        return failure;
+    return failure + QStringLiteral("（") + cause + QStringLiteral("）");
+}

@@ -56,6 +56,12 @@ std::optional<QString> CalcRainPoints(Storm &storm, RainPoints &points, bool cal
 std::optional<QString> CalcRainPointsChecked(Storm &storm, RainPoints &points, bool calcByShow,
                                              int precision);
 
+// The generator's failure with what in the storm caused it, in the program's
+// words, when that can be told: "Division by zero（计算步长 Δt = 0 分钟）",
+// "Invalid floating point operation（t + b ≤ 0：b = −7，峰值附近 t ≤ 7 处的分母
+// (t + b)^n 为零或没有定义）". The generator's own words come first, unchanged.
+QString ExplainedFailure(const Storm &storm, const QString &failure);
+
 // The rainfall depth of the formula over the whole duration, a T/(T+b)^n with
 // the storm factor a, in mm: what the storm should total. Raises PluvionError
 // with the generator's description when it has no finite value.

@@ -1,9 +1,9 @@
 // Chart and table as two views of the same rows: pointing, clicking, moving
 // in the table, and dragging the value labels.
 #include "ScriptedPrompts.h"
+#include "app/MainWindow.h"
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
-#include "app/MainWindow.h"
 #include "chart/StormChart.h"
 
 #include <QCheckBox>
@@ -168,7 +168,6 @@ TEST_F(ChartInteractionTest, EdgesKeepLabelsBarsAndTheTableInView)
     storm.duration = 120;
     storm.step = 5;
     window->session().setStorm(storm);
-    window->refreshStorm();
     const RainPoints &rows = chart->overallSeries()->rows();
     ASSERT_EQ(rows.back().Time, 115);
     const double halfBar = chart->overallSeries()->width() / 2;
@@ -181,12 +180,10 @@ TEST_F(ChartInteractionTest, EdgesKeepLabelsBarsAndTheTableInView)
     storm.step = 1;
     storm.duration = 1440;
     window->session().setStorm(storm);
-    window->refreshStorm();
     grid->scrollToBottom();
     ASSERT_GT(grid->verticalScrollBar()->value(), 0);
     storm.duration = 720;
     window->session().setStorm(storm);
-    window->refreshStorm();
     EXPECT_EQ(grid->verticalScrollBar()->value(), 0);
 }
 

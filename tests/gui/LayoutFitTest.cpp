@@ -2,9 +2,9 @@
 // shows whole, table columns hold their texts, the chart's axes and labels
 // stay readable whatever the storm.
 #include "ScriptedPrompts.h"
+#include "app/MainWindow.h"
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
-#include "app/MainWindow.h"
 #include "chart/StormChart.h"
 #include "dialogs/OptionsDialog.h"
 
@@ -132,7 +132,9 @@ TEST_F(WindowLayout, ValueColumnsHoldTheirWidestTextAtEveryPrecision)
     const QFontMetrics metrics(grid->font());
     for (const int precision : {4, 10, 18, 4}) {
         SCOPED_TRACE(precision);
-        window->session().options().Precision = precision;
+        ViewOptions options = window->session().options();
+        options.Precision = precision;
+        window->session().setOptions(options);
         window->refreshStorm();
         for (int column = 0; column < 3; ++column) {
             int widest = 0;
@@ -156,7 +158,6 @@ TEST_F(WindowLayout, ValueColumnsHoldTheirWidestTextAtEveryPrecision)
 TEST_F(WindowLayout, HugeStormKeepsFiniteAxesAndLabelsInsideThePlot)
 {
     window->session().updateStorm([&](Storm &s) { s.a1 = 1e300; });
-    window->refreshStorm();
     replot();
     for (QCPAxis *axis : {chart()->yAxis, chart()->yAxis2}) {
         SCOPED_TRACE(axis->label().toStdString());
@@ -185,7 +186,6 @@ TEST_F(WindowLayout, HugeStormKeepsFiniteAxesAndLabelsInsideThePlot)
 
     // An ordinary storm again: whole labels, the plain tooltip, fixed-point ticks.
     window->session().updateStorm([&](Storm &s) { s.a1 = 9.5981; });
-    window->refreshStorm();
     replot();
     for (int i = 0; i < StormChart::ValueLabelCount; ++i) {
         EXPECT_EQ(chart()->valueLabel(i)->text(), chart()->valueLabelText(i));

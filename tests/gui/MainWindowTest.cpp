@@ -1,9 +1,10 @@
 // The main window: start-up, the refresh, the series switches and the storm
 // file commands, driven offscreen with scripted message boxes and dialogs.
+#include "app/MainWindow.h"
+
 #include "ScriptedPrompts.h"
 #include "app/ResultTableModel.h"
 #include "app/ResultTableView.h"
-#include "app/MainWindow.h"
 #include "chart/StormChart.h"
 #include "dialogs/NewStormDialog.h"
 #include "io/FileBytes.h"
@@ -23,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/stat.h>
@@ -35,6 +37,14 @@ protected:
     QTemporaryDir home;
     ScriptedPrompts prompts;
     std::unique_ptr<MainWindow> window;
+
+    // Changes the window's options as the options dialog hands them back.
+    void changeOptions(const std::function<void(ViewOptions &)> &change)
+    {
+        ViewOptions options = window->session().options();
+        change(options);
+        window->session().setOptions(options);
+    }
 
     void start(const QString &configurationFolder = {})
     {
@@ -133,7 +143,7 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
 {
     start();
     window->session().updateStorm([&](Storm &s) { s.step = 5; });
-    window->session().options().TimeFormat = TimeColumn::Minutes;
+    changeOptions([](ViewOptions &o) { o.TimeFormat = TimeColumn::Minutes; });
     window->refreshStorm();
     ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 25);
     EXPECT_EQ(cell(0, 0), QStringLiteral("00"));
@@ -142,18 +152,18 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
     // The peak minute 48 has no row: the largest listed intensity is minute 50's.
     EXPECT_NEAR(window->findChild<StormChart *>("StormChart")->leftMaximum(), 4.103392270176, 1e-11);
 
-    window->session().options().ShowLabel_P = false;
-    window->session().options().TimeFormat =
-        TimeColumn(7); // only a hand-edited file brings this: no time texts
+    changeOptions([](ViewOptions &o) {
+        o.ShowLabel_P = false;
+        o.TimeFormat = TimeColumn(7); // only a hand-edited file brings this: no time texts
+    });
     window->refreshStorm();
     EXPECT_TRUE(window->findChild<QLabel *>("Label_P")->isHidden());
     EXPECT_EQ(cell(0, 0), QString());
     EXPECT_EQ(cell(0, 1), QStringLiteral("0.1908"));
 
     // A block-average storm totals the formula depth; the option hides the check.
+    changeOptions([](ViewOptions &o) { o.ShowLabel_Formula_Depth = false; });
     window->session().updateStorm([&](Storm &s) { s.mode = CalcMode::Block; });
-    window->session().options().ShowLabel_Formula_Depth = false;
-    window->refreshStorm();
     ASSERT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 24);
     EXPECT_EQ(window->findChild<QLabel *>("Label_Overall_Rainfall")->text(),
               QStringLiteral("降雨总量H=60.2284mm"));
@@ -163,20 +173,24 @@ TEST_F(MainWindowTest, RefreshFollowsTheStormAndTheOptions)
     EXPECT_TRUE(optionsBytes().contains("ShowLabel_Formula_Depth=0\r\n"));
 }
 
-TEST_F(MainWindowTest, FailedComputationKeepsTheTableAndChartAndRewritesTheLabels)
+// After a failed computation the chart, the table and the labels go on
+// showing the storm before, and the window says so until one succeeds.
+TEST_F(MainWindowTest, FailedComputationKeepsTheTableChartAndLabelsAndSaysSo)
 {
     start();
-    const QByteArray options = optionsBytes();
+    window->show();
     QFile::remove(window->session().optionsFile());
-    window->session().updateStorm([&](Storm &s) { s.step = 0; });
-    window->session().updateStorm([&](Storm &s) { s.period = 5; });
-    window->refreshStorm();
+    const QString labelBefore = window->findChild<QLabel *>("Label_Overall_Rainfall")->text();
+    window->session().updateStorm([&](Storm &s) {
+        s.step = 0;
+        s.period = 5;
+    });
 
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("错误"));
-    EXPECT_EQ(prompts.messages[0].text, QStringLiteral("出错：Division by zero"));
+    EXPECT_EQ(prompts.messages[0].text, QStringLiteral("出错：Division by zero（计算步长 Δt = 0 分钟）"));
     EXPECT_EQ(prompts.messages[0].icon, UserPrompts::Icon::Error);
-    EXPECT_EQ(window->session().failure(), QStringLiteral("Division by zero"));
+    EXPECT_EQ(window->session().failure(), QStringLiteral("Division by zero（计算步长 Δt = 0 分钟）"));
     EXPECT_EQ(window->session().rows().size(), 121u);
     EXPECT_EQ(window->findChild<ResultTableModel *>()->rowCount(), 121);
     EXPECT_EQ(window->findChild<StormChart *>("StormChart")->pointCount(), 121);
@@ -185,9 +199,19 @@ TEST_F(MainWindowTest, FailedComputationKeepsTheTableAndChartAndRewritesTheLabel
     EXPECT_EQ(line->at(48)->key, shown[48].Time);
     EXPECT_EQ(line->at(48)->value, shown[48].Intensity);
     EXPECT_NEAR(window->findChild<StormChart *>("StormChart")->leftMaximum(), 6.71987109302, 1e-11);
-    EXPECT_EQ(window->findChild<QLabel *>("Label_P")->text(), QStringLiteral("重现期   P=5年"));
+    EXPECT_EQ(window->findChild<QLabel *>("Label_P")->text(), QStringLiteral("重现期   P=2年"));
+    EXPECT_EQ(window->findChild<QLabel *>("Label_Overall_Rainfall")->text(), labelBefore);
+    auto *notice = window->findChild<QLabel *>("FailureNotice");
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_TRUE(notice->text().contains(QStringLiteral("仍是上一个雨型的结果")))
+        << notice->text().toStdString();
     EXPECT_FALSE(QFile::exists(window->session().optionsFile())); // no save without a storm shown
-    Q_UNUSED(options);
+
+    // A storm that computes again is shown whole, and the notice goes.
+    window->session().updateStorm([&](Storm &s) { s.step = 1; });
+    EXPECT_EQ(window->findChild<QLabel *>("Label_P")->text(), QStringLiteral("重现期   P=5年"));
+    EXPECT_FALSE(notice->isVisible());
 }
 
 TEST_F(MainWindowTest, OptionsWriteFailureIsReportedByWhoeverWrote)

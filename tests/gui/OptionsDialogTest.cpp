@@ -53,7 +53,10 @@ protected:
     void open(const ViewOptions &start)
     {
         options = start;
-        dialog = std::make_unique<OptionsDialog>(options, [this] { previews.push_back(options); });
+        dialog = std::make_unique<OptionsDialog>(options, [this](const ViewOptions &shown) {
+            options = shown;
+            previews.push_back(shown);
+        });
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
     }

@@ -3,8 +3,8 @@
 // and the Help menu. Message boxes and file dialogs are scripted; every file
 // or address the window opens is recorded instead of launched.
 #include "ScriptedPrompts.h"
-#include "app/ResultTableModel.h"
 #include "app/MainWindow.h"
+#include "app/ResultTableModel.h"
 #include "chart/ChartPicture.h"
 #include "chart/StormChart.h"
 #include "dialogs/AboutDialog.h"
@@ -282,10 +282,10 @@ TEST_F(WindowCommandsTest, ExportsAfterAFailedComputationAreRefusedUntilOneSucce
         s.step = 0;
         s.b = -7;
     });
-    window->refreshStorm();
     ASSERT_EQ(window->session().rows().size(), 121u); // the storm before
-    const QString refusal = u"当前雨型计算出错（Division by zero），没有可以输出的结果。\n"
-                            u"表格和图表仍是上一个雨型的结果。请修改参数，计算成功后再输出。"_s;
+    const QString refusal =
+        u"当前雨型计算出错（Division by zero（计算步长 Δt = 0 分钟）），没有可以输出的结果。\n"
+        u"表格和图表仍是上一个雨型的结果。请修改参数，计算成功后再输出。"_s;
 
     for (const char *name : {"MenuSaveDataToExcel1", "MenuSaveDataToExcel", "MenuSaveDataToWord1",
                              "MenuSaveDataToWord", "MenuSaveDataToSwmm1", "MenuSaveDataToSwmm", "BMP1",
@@ -316,7 +316,6 @@ TEST_F(WindowCommandsTest, ExportsAfterAFailedComputationAreRefusedUntilOneSucce
         s.step = 1;
         s.b = 7;
     });
-    window->refreshStorm();
     prompts.messages.clear();
     prompts.dialogs.clear();
     action("MenuSaveDataToExcel1")->trigger();
@@ -435,7 +434,6 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
     // A name with a foreign extension becomes .inp; the fragment is the
     // computed storm, whatever the table's cells were edited to.
     window->session().updateStorm([&](Storm &s) { s.mode = CalcMode::Block; });
-    window->refreshStorm();
     window->findChild<ResultTableModel *>()->setData(window->findChild<ResultTableModel *>()->index(0, 1),
                                                      u"99"_s, Qt::EditRole);
     choose(outPath(u"storm.csv"_s), 1);
@@ -455,9 +453,10 @@ TEST_F(WindowCommandsTest, SwmmFragmentHoldsTheComputedStormAndIsOpened)
 
 TEST_F(WindowCommandsTest, SwmmFragmentOfAnInstantStormSaysItHoldsBlockAverages)
 {
-    window->session().updateStorm([&](Storm &s) { s.mode = CalcMode::Instant; });
-    window->session().updateStorm([&](Storm &s) { s.step = 7; });
-    window->refreshStorm();
+    window->session().updateStorm([&](Storm &s) {
+        s.mode = CalcMode::Instant;
+        s.step = 7;
+    });
     choose(outPath(u"storm.inp"_s), 0);
     action("MenuSaveDataToSwmm1")->trigger();
     const QString target = outPath(u"storm.inp"_s);

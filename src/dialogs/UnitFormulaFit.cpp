@@ -433,7 +433,7 @@ std::optional<FitOutcome> TFormFormulaFit::fitRecords()
     RecordSettings record;
     record.gaps = m_cbbRecordGaps->currentIndex() == 1 ? RecordGaps::Missing : RecordGaps::Zero;
     record.format.unit =
-        m_cbbRecordUnit->currentIndex() == 1 ? RecordUnit::TenthMillimetre : RecordUnit::Millimetre;
+        m_cbbRecordUnit->currentIndex() == 1 ? std::optional(RecordUnit::TenthMillimetre) : std::nullopt;
     record.step = m_cbbRecordStep->currentIndex() == 1 ? 1 : m_cbbRecordStep->currentIndex() == 2 ? 5 : 0;
     record.minCompleteness = m_EditMinCompleteness->value();
     RecordSampling sampling;

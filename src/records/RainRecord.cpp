@@ -114,6 +114,7 @@ RainRecord MergeRecordRows(std::vector<RecordRows> files, const RecordSettings &
     record.start = RecordMinute(firstYear, 1, 1, 0, 0);
     for (int year = firstYear; year <= lastYear + 1; ++year)
         record.yearStarts.push_back((std::int64_t(RecordMinute(year, 1, 1, 0, 0)) - record.start) / step);
+    ReserveRecordValues(record.depths, size_t(record.yearStarts.back()));
     record.depths.assign(size_t(record.yearStarts.back()), Unlisted);
     record.years.resize(size_t(lastYear - firstYear + 1));
     for (size_t y = 0; y < record.years.size(); ++y) {

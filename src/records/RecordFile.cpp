@@ -259,6 +259,32 @@ DepthParse ParseDepth(const char *p, const char *e, RecordUnit unit, std::int64_
     return DepthParse::Ok;
 }
 
+// The depths most records write, a few digits and up to as many decimals as
+// thousandths of a millimetre hold, as ParseDepth reads them; false for any
+// other, which ParseDepth then reads.
+bool QuickDepth(const char *p, const char *e, RecordUnit unit, std::int64_t &thousandths)
+{
+    if (e - p > 8)
+        return false;
+    std::int64_t value = 0;
+    int decimals = -1;
+    for (; p < e; ++p) {
+        if (IsDigit(*p)) {
+            value = value * 10 + (*p - '0');
+            decimals += decimals >= 0;
+        } else if (*p == '.' && decimals < 0 && unit == RecordUnit::Millimetre) {
+            decimals = 0;
+        } else {
+            return false;
+        }
+    }
+    static constexpr std::int64_t Scale[] = {1000, 100, 10, 1};
+    if (decimals > 3)
+        return false;
+    thousandths = unit == RecordUnit::TenthMillimetre ? value * 100 : value * Scale[std::max(decimals, 0)];
+    return thousandths <= std::numeric_limits<std::int32_t>::max();
+}
+
 QString ColumnName(RecordColumn column)
 {
     switch (column) {
@@ -403,14 +429,20 @@ const char *Find(const char *p, const char *end, char c)
 // Calls `line(b, e)` for each whole line of [p, end) and returns where the
 // first line not yet ended starts. A line ends at LF, CR LF or a lone CR;
 // unless `final`, a CR at the very end may be the first half of a CR LF, and
-// its line waits for the next piece.
-template <typename Line> const char *EachLine(const char *p, const char *end, bool final, Line line)
+// its line waits for the next piece. `quick(p, end)` may take a line first:
+// it returns where the next line starts, or null to leave it to `line`.
+template <typename Quick, typename Line>
+const char *EachLine(const char *p, const char *end, bool final, Quick quick, Line line)
 {
     if (p == end)
         return p;
     const char *lf = Find(p, end, '\n');
     const char *cr = Find(p, end, '\r');
     while (p < end) {
+        if (const char *next = quick(p, end)) {
+            p = next;
+            continue;
+        }
         if (lf < p)
             lf = Find(p, end, '\n');
         if (cr < p)
@@ -448,7 +480,7 @@ public:
     RecordParser(const RecordParser &head, size_t rowBound)
         : m_format(head.m_format), m_atStart(false), m_layoutKnown(head.m_layoutKnown),
           m_delimiter(head.m_delimiter), m_columns(head.m_columns), m_needed(head.m_needed),
-          m_unit(head.m_unit)
+          m_quick(head.m_quick), m_separator(head.m_separator), m_unit(head.m_unit)
     {
         m_rows.file = head.m_rows.file;
         m_rows.timeColumn = head.m_rows.timeColumn;
@@ -468,6 +500,8 @@ public:
         if (p == end)
             return;
         const auto each = [this](const char *b, const char *e) { line(b, e); };
+        const auto none = [](const char *, const char *) -> const char * { return nullptr; };
+        const auto quick = [this](const char *b, const char *e) { return quickRow(b, e); };
         if (!m_carry.isEmpty()) {
             // The carried line ends in this piece: at its start when the last
             // piece ended in a CR, otherwise at its first line end.
@@ -484,19 +518,22 @@ public:
                 after = stop + 1 + (*stop == '\r' && stop[1] == '\n');
             }
             m_carry.append(p, after - p);
-            EachLine(m_carry.constData(), m_carry.constData() + m_carry.size(), true, each);
+            EachLine(m_carry.constData(), m_carry.constData() + m_carry.size(), true, none, each);
             m_carry.clear();
             p = after;
         }
-        const char *rest = EachLine(p, end, false, each);
+        const char *rest =
+            m_quick ? EachLine(p, end, false, quick, each) : EachLine(p, end, false, none, each);
         m_carry.append(rest, end - rest);
     }
 
     void finish()
     {
         if (!m_carry.isEmpty()) {
-            EachLine(m_carry.constData(), m_carry.constData() + m_carry.size(), true,
-                     [this](const char *b, const char *e) { line(b, e); });
+            EachLine(
+                m_carry.constData(), m_carry.constData() + m_carry.size(), true,
+                [](const char *, const char *) -> const char * { return nullptr; },
+                [this](const char *b, const char *e) { line(b, e); });
             m_carry.clear();
         }
     }
@@ -506,7 +543,6 @@ private:
     {
         ReserveRecordValues(m_rows.minutes, rowBound);
         ReserveRecordValues(m_rows.depths, rowBound);
-        ReserveRecordValues(m_rows.lines, rowBound);
     }
 
     [[noreturn]] void fail(int column, const QString &what) const { throw CellFault{m_line, column, what}; }
@@ -635,7 +671,63 @@ private:
                                    .arg(m_rows.file, RecordUnitName(*named), RecordUnitName(*m_format.unit)));
         m_unit = m_format.unit.value_or(named.value_or(RecordUnit::Millimetre));
         m_layoutKnown = true;
+        m_quick = m_delimiter != Delimiter::Blank && m_columns.size() == 2 &&
+                  m_columns[0] == RecordColumn::Time && m_columns[1] == RecordColumn::Depth;
+        m_separator = m_delimiter == Delimiter::Comma ? ',' : m_delimiter == Delimiter::Tab ? '\t' : ';';
         return header;
+    }
+
+    // A row of the form most records have, "2019-07-21 14:05,0.5" and its
+    // line end, read without splitting it into cells; null for any other line,
+    // which line() then reads (and says what is wrong with it).
+    const char *quickRow(const char *p, const char *end)
+    {
+        if (end - p < 19 || p[16] != m_separator || m_atStart)
+            return nullptr;
+        const char *const depthStart = p + 17;
+        const char *q = depthStart;
+        while (q < end && (IsDigit(*q) || *q == '.'))
+            ++q;
+        if (q == end || q == depthStart)
+            return nullptr;
+        const char *next = q + 1;
+        if (*q == '\r') {
+            if (next == end)
+                return nullptr; // maybe a CR LF cut between two pieces
+            next += *next == '\n';
+        } else if (*q != '\n') {
+            return nullptr;
+        }
+        std::int32_t minute = 0;
+        if (m_dayKnown && std::memcmp(p, m_dayText, sizeof m_dayText) == 0 &&
+            (p[10] == ' ' || p[10] == 'T') && p[13] == ':') {
+            // Another minute of the day before.
+            const int hour = FixedDigits(p + 11, 2);
+            const int min = FixedDigits(p + 14, 2);
+            if (hour < 0 || min < 0 || !ValidClock(hour, min))
+                return nullptr;
+            minute = m_dayStart + hour * 60 + min;
+        } else {
+            if (ParseTimestamp(p, p + 16, m_date, minute) != TimeParse::Ok)
+                return nullptr;
+            std::memcpy(m_dayText, p, sizeof m_dayText);
+            m_dayKnown = true;
+            m_dayStart = std::int32_t(m_date.days * 1440);
+        }
+        std::int64_t depth = 0;
+        if (!QuickDepth(depthStart, q, m_unit, depth) &&
+            ParseDepth(depthStart, q, m_unit, depth) != DepthParse::Ok)
+            return nullptr;
+        ++m_line;
+        add(minute, depth);
+        return next;
+    }
+
+    void add(std::int32_t minute, std::int64_t depth)
+    {
+        m_rows.minutes.push_back(minute);
+        m_rows.depths.push_back(std::int32_t(depth));
+        m_rows.noteLine(m_rows.minutes.size() - 1, m_line);
     }
 
     void line(const char *b, const char *e)
@@ -737,10 +829,7 @@ private:
                      QStringLiteral("年份 %1 不可用：%2").arg(parts[0]).arg(YearRangeText()));
             }
         }
-        m_rows.minutes.push_back(minute);
-        m_rows.depths.push_back(std::int32_t(depth));
-        m_rows.lines.push_back(
-            std::int32_t(std::min<qint64>(m_line, std::numeric_limits<std::int32_t>::max())));
+        add(minute, depth);
     }
 
     const RecordFormat &m_format;
@@ -752,6 +841,11 @@ private:
     Delimiter m_delimiter = Delimiter::Comma;
     std::vector<RecordColumn> m_columns;
     size_t m_needed = 0;
+    char m_dayText[10] = {}; // the date of the last quick row as written, and its first minute
+    std::int32_t m_dayStart = 0;
+    bool m_dayKnown = false;
+    bool m_quick = false; // the rows may be "2019-07-21 14:05,0.5", read by quickRow
+    char m_separator = ',';
     RecordUnit m_unit = RecordUnit::Millimetre;
     std::vector<Field> m_fields;
     DateMemo m_date;
@@ -864,16 +958,6 @@ private:
     std::thread m_thread;
 };
 
-// Appends `values` to `to`, each plus `add`.
-void AppendShifted(std::vector<std::int32_t> &to, const std::vector<std::int32_t> &values, qint64 add)
-{
-    const size_t start = to.size();
-    to.resize(start + values.size());
-    for (size_t i = 0; i < values.size(); ++i)
-        to[start + i] =
-            std::int32_t(std::min<qint64>(values[i] + add, std::numeric_limits<std::int32_t>::max()));
-}
-
 // The rows of a record of `size` bytes, read in pieces of `pieceBytes`: the
 // first lines on the calling thread until they tell the layout, then, when
 // more than two pieces are left, the rest in two halves on two threads.
@@ -917,9 +1001,11 @@ RecordRows ReadRecord(qint64 size, const PieceReader &read, const QString &file,
         if (second) {
             second->wait(report);
             RecordRows &more = second->parsed(head.lines()).rows();
+            const size_t first = rows.minutes.size();
             rows.minutes.insert(rows.minutes.end(), more.minutes.begin(), more.minutes.end());
             rows.depths.insert(rows.depths.end(), more.depths.begin(), more.depths.end());
-            AppendShifted(rows.lines, more.lines, head.lines());
+            for (const RecordRows::LineRun &run : more.lineRuns)
+                rows.noteLine(first + run.row, head.lines() + run.line);
         }
         return rows;
     } catch (const CellFault &fault) {
@@ -994,6 +1080,13 @@ void ReportRecordProgress(const RecordProgress &progress, double fraction)
 {
     if (progress && !progress(std::clamp(fraction, 0.0, 1.0)))
         throw PluvionError(QStringLiteral("已取消"), PluvionErrorKind::Cancelled);
+}
+
+qint64 RecordRows::line(size_t row) const
+{
+    const auto after = std::upper_bound(lineRuns.begin(), lineRuns.end(), row,
+                                        [](size_t r, const LineRun &run) { return r < run.row; });
+    return after == lineRuns.begin() ? 0 : after[-1].line + qint64(row - after[-1].row);
 }
 
 QString RecordPlace(const QString &file, qint64 line, int column)

@@ -80,9 +80,27 @@ struct RecordRows
     QString file; // the name messages give
     std::vector<std::int32_t> minutes;
     std::vector<std::int32_t> depths; // thousandths of a millimetre
-    std::vector<std::int32_t> lines;  // 1-based line of each row
     int timeColumn = 1;               // 1-based, for messages
     int depthColumn = 2;
+
+    // Where the rows stop lying on successive lines: from row `row` on they
+    // lie on `line`, `line` + 1, … up to the next run. A file without blank
+    // lines between its rows has one run.
+    struct LineRun
+    {
+        size_t row;
+        qint64 line;
+    };
+    std::vector<LineRun> lineRuns;
+
+    // The 1-based line of a row.
+    qint64 line(size_t row) const;
+    // Notes the line of the next row, the `row`-th; rows are noted in order.
+    void noteLine(size_t row, qint64 line)
+    {
+        if (lineRuns.empty() || lineRuns.back().line + qint64(row - lineRuns.back().row) != line)
+            lineRuns.push_back({row, line});
+    }
 };
 
 // Asked now and then during a long operation with the share done (0 to 1);

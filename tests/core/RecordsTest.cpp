@@ -30,8 +30,7 @@ RecordRows Rows(const QString &file, std::vector<std::int32_t> minutes, std::vec
     rows.file = file;
     rows.minutes = std::move(minutes);
     rows.depths = std::move(depths);
-    for (size_t i = 0; i < rows.minutes.size(); ++i)
-        rows.lines.push_back(std::int32_t(i + 1));
+    rows.noteLine(0, 1);
     return rows;
 }
 
@@ -75,7 +74,8 @@ TEST(RecordsTest, ReadsEveryTimestampFormAndLayout)
                                  QStringLiteral("2019-07-21 14:06,0")}),
               tenths);
     EXPECT_EQ(gbk.depths, (std::vector<std::int32_t>{1200, 0}));
-    EXPECT_EQ(gbk.lines, (std::vector<std::int32_t>{2, 3}));
+    EXPECT_EQ(gbk.line(0), 2);
+    EXPECT_EQ(gbk.line(1), 3);
 }
 
 TEST(RecordsTest, BadFilesNameFileLineAndColumn)
@@ -182,7 +182,8 @@ TEST_F(TempFolderTest, RecordFilesAreMergedInTimeOrder)
     const RecordRows whole = Parse(many);
     EXPECT_EQ(pieces.minutes, whole.minutes);
     EXPECT_EQ(pieces.depths, whole.depths);
-    EXPECT_EQ(pieces.lines, whole.lines);
+    for (size_t r = 0; r < whole.minutes.size(); ++r)
+        EXPECT_EQ(pieces.line(r), whole.line(r));
 }
 
 TEST(RecordsTest, MissingYearsAreLeftOutNotDry)

@@ -727,7 +727,10 @@ private:
     {
         m_rows.minutes.push_back(minute);
         m_rows.depths.push_back(std::int32_t(depth));
-        m_rows.noteLine(m_rows.minutes.size() - 1, m_line);
+        // Most rows follow on the next line: only a jump is noted.
+        if (m_line != m_nextLine)
+            m_rows.noteLine(m_rows.minutes.size() - 1, m_line);
+        m_nextLine = m_line + 1;
     }
 
     void line(const char *b, const char *e)
@@ -836,6 +839,7 @@ private:
     RecordRows m_rows;
     QByteArray m_carry;
     qint64 m_line = 0;
+    qint64 m_nextLine = 0; // the line a row on the line after the last row's would have
     bool m_atStart = true; // the next line is the file's first, which may start with a byte-order mark
     bool m_layoutKnown = false;
     Delimiter m_delimiter = Delimiter::Comma;
@@ -1000,6 +1004,7 @@ RecordRows ReadRecord(qint64 size, const PieceReader &read, const QString &file,
         RecordRows rows = std::move(head.rows());
         if (second) {
             second->wait(report);
+            report();
             RecordRows &more = second->parsed(head.lines()).rows();
             const size_t first = rows.minutes.size();
             rows.minutes.insert(rows.minutes.end(), more.minutes.begin(), more.minutes.end());

@@ -945,10 +945,8 @@ private:
         } catch (...) {
             m_failure = std::current_exception();
         }
-        {
-            const std::lock_guard lock(m_mutex);
-            m_finished = true;
-        }
+        const std::lock_guard lock(m_mutex);
+        m_finished = true;
         m_changed.notify_all();
     }
 

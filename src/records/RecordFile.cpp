@@ -1005,8 +1005,24 @@ RecordRows ReadRecord(qint64 size, const PieceReader &read, const QString &file,
             report();
             RecordRows &more = second->parsed(head.lines()).rows();
             const size_t first = rows.minutes.size();
-            rows.minutes.insert(rows.minutes.end(), more.minutes.begin(), more.minutes.end());
-            rows.depths.insert(rows.depths.end(), more.depths.begin(), more.depths.end());
+            // The copies fill fresh memory, which costs more than copying: one on each thread.
+            bool depthsFailed = false;
+            std::thread depths([&rows, &more, &depthsFailed] {
+                try {
+                    rows.depths.insert(rows.depths.end(), more.depths.begin(), more.depths.end());
+                } catch (const std::bad_alloc &) {
+                    depthsFailed = true;
+                }
+            });
+            try {
+                rows.minutes.insert(rows.minutes.end(), more.minutes.begin(), more.minutes.end());
+            } catch (...) {
+                depths.join();
+                throw;
+            }
+            depths.join();
+            if (depthsFailed)
+                throw std::bad_alloc();
             for (const RecordRows::LineRun &run : more.lineRuns)
                 rows.noteLine(first + run.row, head.lines() + run.line);
         }

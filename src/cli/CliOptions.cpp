@@ -100,7 +100,7 @@ constexpr OptionSpec Options[] = {
      "--records 给出多次时合用全部文件"},
     {"--record-step", OptionKind::RecordsSetting, OptionGroup::Records, "1|5",
      "记录步长（分钟；默认由记录中最常见的时间间隔判断）"},
-    {"--record-unit", OptionKind::RecordsSetting, OptionGroup::Records, "mm|0.1mm", "雨量单位（默认 mm）"},
+    {"--record-unit", OptionKind::RecordsSetting, OptionGroup::Records, "mm|0.1mm", "雨量单位（默认按表头注明的单位，未注明时为 mm）"},
     {"--records-gaps", OptionKind::RecordsSetting, OptionGroup::Records, "zero|missing",
      "记录中未列出的时段：zero 无雨（默认，文件只列有雨的时段），missing 缺测"},
     {"--records-columns", OptionKind::RecordsSetting, OptionGroup::Records, "LIST",

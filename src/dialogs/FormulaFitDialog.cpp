@@ -160,7 +160,7 @@ void FormulaFitDialog::buildControls()
         {QStringLiteral("只列有雨时段（未列出为无雨）"), QStringLiteral("逐时段全列（未列出为缺测）")});
     m_recordUnitBox = new QComboBox(this);
     m_recordUnitBox->setObjectName(QStringLiteral("RecordUnitBox"));
-    m_recordUnitBox->addItems({QStringLiteral("mm"), QStringLiteral("0.1 mm（整数）")});
+    m_recordUnitBox->addItems({QStringLiteral("mm（或按表头）"), QStringLiteral("0.1 mm（整数）")});
     m_recordStepBox = new QComboBox(this);
     m_recordStepBox->setObjectName(QStringLiteral("RecordStepBox"));
     m_recordStepBox->addItems(
@@ -443,7 +443,7 @@ std::optional<FitOutcome> FormulaFitDialog::fitRecords()
     RecordSettings record;
     record.gaps = m_recordGapsBox->currentIndex() == 1 ? RecordGaps::Missing : RecordGaps::Zero;
     record.format.unit =
-        m_recordUnitBox->currentIndex() == 1 ? RecordUnit::TenthMillimetre : RecordUnit::Millimetre;
+        m_recordUnitBox->currentIndex() == 1 ? std::optional(RecordUnit::TenthMillimetre) : std::nullopt;
     record.step = m_recordStepBox->currentIndex() == 1 ? 1 : m_recordStepBox->currentIndex() == 2 ? 5 : 0;
     record.minCompleteness = m_minCompletenessEdit->value();
     RecordSampling sampling;

@@ -187,6 +187,33 @@ void ReadFileInChunks(const QString &path, qint64 maxBytes, qsizetype chunkBytes
     }
 }
 
+FilePieces::FilePieces(const QString &path, qint64 maxBytes) : m_path(path)
+{
+    m_fd = OpenRegularFile(path, maxBytes, m_size);
+}
+
+FilePieces::~FilePieces()
+{
+    ::close(m_fd);
+}
+
+qsizetype FilePieces::read(qint64 offset, char *data, qsizetype size) const
+{
+    qsizetype got = 0;
+    while (got < size) {
+        const ssize_t count = ::pread(m_fd, data + got, size_t(size - got), off_t(offset + got));
+        if (count == 0)
+            break;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowCannotOpen(m_path, qt_error_string(errno));
+        }
+        got += qsizetype(count);
+    }
+    return got;
+}
+
 QByteArray ReadFileBytes(const QString &path, qint64 maxBytes)
 {
     qint64 size = 0;

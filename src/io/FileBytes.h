@@ -43,6 +43,27 @@ QByteArray ReadFileBytes(const QString &path, qint64 maxBytes = SmallFileLimit);
 void ReadFileInChunks(const QString &path, qint64 maxBytes, qsizetype chunkBytes,
                       const std::function<void(QByteArrayView)> &consume);
 
+// A regular file of at most `maxBytes` bytes opened for reading pieces at any
+// offset, so that threads can read parts of a large file at once. The same
+// checks and failures as ReadFileBytes; its size is the file's when opened.
+class FilePieces
+{
+public:
+    FilePieces(const QString &path, qint64 maxBytes);
+    ~FilePieces();
+    FilePieces(const FilePieces &) = delete;
+    FilePieces &operator=(const FilePieces &) = delete;
+
+    qint64 size() const { return m_size; }
+    // Reads up to `size` bytes at `offset` into `data`: fewer only at the file's end.
+    qsizetype read(qint64 offset, char *data, qsizetype size) const;
+
+private:
+    QString m_path;
+    int m_fd = -1;
+    qint64 m_size = 0;
+};
+
 // Writes every byte to the device, repeating short writes. False when a write
 // fails or stops making progress; the device's errorString() tells why.
 bool WriteAllBytes(QIODevice &device, QByteArrayView bytes);

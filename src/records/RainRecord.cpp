@@ -169,6 +169,7 @@ RainRecord MergeRecordRows(std::vector<RecordRows> files, const RecordSettings &
     record.start = RecordMinute(firstYear, 1, 1, 0, 0);
     for (int year = firstYear; year <= lastYear + 1; ++year)
         record.yearStarts.push_back((std::int64_t(RecordMinute(year, 1, 1, 0, 0)) - record.start) / step);
+    ReserveRecordValues(record.depths, size_t(record.yearStarts.back()));
     record.depths.assign(size_t(record.yearStarts.back()), Unlisted);
     record.years.resize(size_t(lastYear - firstYear + 1));
     for (size_t y = 0; y < record.years.size(); ++y) {
@@ -185,11 +186,11 @@ RainRecord MergeRecordRows(std::vector<RecordRows> files, const RecordSettings &
             const std::int64_t offset = std::int64_t(minute) - record.start;
             if (offset % step != 0)
                 throw PluvionError(
-                    RecordPlace(rows.file, rows.lines[r], rows.timeColumn) +
+                    RecordPlace(rows.file, rows.line(r), rows.timeColumn) +
                     QStringLiteral("时间 %1 不在 %2 分钟步长的整点上").arg(RecordTimeText(minute)).arg(step));
             const std::int32_t depth = rows.depths[r];
             if (depth > limit)
-                throw PluvionError(RecordPlace(rows.file, rows.lines[r], rows.depthColumn) +
+                throw PluvionError(RecordPlace(rows.file, rows.line(r), rows.depthColumn) +
                                    QStringLiteral("雨量 %1 mm 超过了 %2 分钟内可能测得的上限 %3 mm")
                                        .arg(RecordDepthText(depth))
                                        .arg(step)
@@ -206,9 +207,9 @@ RainRecord MergeRecordRows(std::vector<RecordRows> files, const RecordSettings &
                     QStringLiteral(
                         "文件 %1 第 %2 行与文件 %3 第 %4 行的时间同为 %5，雨量却不同（%6 与 %7 mm）")
                         .arg(files[g].file)
-                        .arg(files[g].lines[k])
+                        .arg(files[g].line(k))
                         .arg(rows.file)
-                        .arg(rows.lines[r])
+                        .arg(rows.line(r))
                         .arg(RecordTimeText(minute), RecordDepthText(files[g].depths[k]),
                              RecordDepthText(depth)));
             }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 // Rain-gauge records as station exports hold them: one row per interval, a
@@ -36,11 +37,21 @@ enum class RecordUnit : std::uint8_t
 // precip; other names are skipped); a file without a header must then be the
 // plain two-column form (timestamp, depth). Anything else is refused rather
 // than guessed.
+// Without a unit, the one the depth column's header names in brackets (雨量(mm),
+// 雨量（0.1mm）, 雨量(毫米)) is used, millimetres where it names none; a unit
+// given that contradicts the header's is refused.
 struct RecordFormat
 {
     std::vector<RecordColumn> columns;
-    RecordUnit unit = RecordUnit::Millimetre;
+    std::optional<RecordUnit> unit;
 };
+
+// The unit as messages and the command line name it: "mm" or "0.1mm".
+QString RecordUnitName(RecordUnit unit);
+
+// The years a record may name: any rain gauge's, with room.
+inline constexpr int FirstRecordYear = 1800;
+inline constexpr int LastRecordYear = 2200;
 
 // The columns of a setting such as "time,depth" or
 // "year,month,day,hour,minute,depth", "-" for a column to skip; the Chinese
@@ -69,9 +80,27 @@ struct RecordRows
     QString file; // the name messages give
     std::vector<std::int32_t> minutes;
     std::vector<std::int32_t> depths; // thousandths of a millimetre
-    std::vector<std::int32_t> lines;  // 1-based line of each row
     int timeColumn = 1;               // 1-based, for messages
     int depthColumn = 2;
+
+    // Where the rows stop lying on successive lines: from row `row` on they
+    // lie on `line`, `line` + 1, … up to the next run. A file without blank
+    // lines between its rows has one run.
+    struct LineRun
+    {
+        size_t row;
+        qint64 line;
+    };
+    std::vector<LineRun> lineRuns;
+
+    // The 1-based line of a row.
+    qint64 line(size_t row) const;
+    // Notes the line of the next row, the `row`-th; rows are noted in order.
+    void noteLine(size_t row, qint64 line)
+    {
+        if (lineRuns.empty() || lineRuns.back().line + qint64(row - lineRuns.back().row) != line)
+            lineRuns.push_back({row, line});
+    }
 };
 
 // Asked now and then during a long operation with the share done (0 to 1);
@@ -84,14 +113,26 @@ void ReportRecordProgress(const RecordProgress &progress, double fraction);
 // "文件 X 第 L 行第 C 列：…": where a record file is wrong.
 QString RecordPlace(const QString &file, qint64 line, int column);
 
-// The rows of the file's bytes; `file` names it in messages. Raises
-// PluvionError naming file, line and column of an unreadable timestamp, a
-// missing, non-numeric or negative depth, or a layout that cannot be told.
+// The rows of the file's bytes; `file` names it in messages. Lines end in
+// LF, CR LF or a lone CR. Raises PluvionError naming file, line and column of
+// an unreadable timestamp, a year outside FirstRecordYear to LastRecordYear,
+// a missing, non-numeric, negative or impossibly large depth, a decimal depth
+// in tenths of a millimetre, or a layout that cannot be told, quoting the
+// cell as written.
 RecordRows ParseRecordBytes(QByteArrayView bytes, const QString &file, const RecordFormat &format);
 
-// The rows of the file at `path`, read in pieces (a 600 MB file never sits in
-// memory whole); `progress` gets the share of the file read.
-// `chunkBytes` sets the piece (tests read in tiny pieces).
+// The rows of the file at `path`, as ParseRecordBytes reads them, read in
+// pieces of `chunkBytes` (a 600 MB file never sits in memory whole). A file of
+// more than two pieces is read on two threads, each its half; the rows and any
+// refusal are those of reading it from the start (the earliest fault wins).
+// `progress` gets the bytes read so far, on the calling thread, and may
+// stop the reading by throwing.
 RecordRows ReadRecordFile(const QString &path, const RecordFormat &format,
                           const std::function<void(qint64 bytesRead)> &progress = {},
-                          qsizetype chunkBytes = 8 * 1024 * 1024);
+                          qsizetype chunkBytes = 1024 * 1024);
+
+// Makes room for `count` values before they are written, asking the system
+// for large memory pages where it offers them: a long record's arrays are
+// written once, and on some machines a fresh small page costs more than the
+// values in it.
+void ReserveRecordValues(std::vector<std::int32_t> &values, size_t count);

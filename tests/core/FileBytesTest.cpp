@@ -98,11 +98,14 @@ TEST_F(FileBytesTest, ReadersTakeSmallRegularFilesOnly)
     for (const QString &name : names + QStringList{QStringLiteral("big.txt")}) {
         SCOPED_TRACE(name.toStdString());
         // A FIFO with no writer would block a plain open forever.
-        try {
-            ReadFileBytes(path(name));
-            ADD_FAILURE() << "no error";
-        } catch (const PluvionError &e) {
-            EXPECT_TRUE(e.description().startsWith(CannotOpenFileMessage(path(name), {})));
+        for (const auto &read : std::initializer_list<std::function<void()>>{
+                 [&] { ReadFileBytes(path(name)); }, [&] { FilePieces(path(name), SmallFileLimit); }}) {
+            try {
+                read();
+                ADD_FAILURE() << "no error";
+            } catch (const PluvionError &e) {
+                EXPECT_TRUE(e.description().startsWith(CannotOpenFileMessage(path(name), {})));
+            }
         }
         ViewOptions options;
         options.Precision = 9;
@@ -121,6 +124,16 @@ TEST_F(FileBytesTest, ReadersTakeSmallRegularFilesOnly)
     }
     writeBytes("limit.txt", QByteArray(SmallFileLimit, 'x'));
     EXPECT_EQ(ReadFileBytes(path("limit.txt")).size(), SmallFileLimit);
+
+    // Pieces at any offset, fewer bytes only at the end.
+    writeBytes("pieces.txt", "0123456789");
+    const FilePieces pieces(path("pieces.txt"), SmallFileLimit);
+    char piece[8] = {};
+    EXPECT_EQ(pieces.size(), 10);
+    EXPECT_EQ(pieces.read(3, piece, 4), 4);
+    EXPECT_EQ(QByteArray(piece, 4), "3456");
+    EXPECT_EQ(pieces.read(7, piece, 8), 3);
+    EXPECT_EQ(QByteArray(piece, 3), "789");
 }
 
 TEST_F(FileBytesTest, WordTablesOverTheLimitAreRefusedAndNothingIsWritten)

@@ -9,6 +9,7 @@
 #include <TempFolder.h>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <optional>
 #include <random>
 
 namespace {
@@ -31,8 +32,7 @@ RecordRows Rows(const QString &file, std::vector<std::int32_t> minutes, std::vec
     rows.file = file;
     rows.minutes = std::move(minutes);
     rows.depths = std::move(depths);
-    for (size_t i = 0; i < rows.minutes.size(); ++i)
-        rows.lines.push_back(std::int32_t(i + 1));
+    rows.noteLine(0, 1);
     return rows;
 }
 
@@ -61,6 +61,7 @@ TEST(RecordsTest, ReadsEveryTimestampFormAndLayout)
         {"站号 年 月 日 时 分 雨量\n58362 2019 7 21 14 5 0.5\n", ""},
         {"58362,2019,7,21,14,5,0.5\n", "-,year,month,day,hour,minute,depth"},
         {"雨量,时间\n0.5,2019-07-21 14:05\n", "雨量,时间"},
+        {"time,depth\r2019-07-21 14:05,0.5\r", ""}, // old Mac line ends
     };
     for (const auto &c : cases) {
         const RecordRows rows = Parse(c.bytes, *c.columns ? Columns(c.columns) : RecordFormat{});
@@ -68,15 +69,61 @@ TEST(RecordsTest, ReadsEveryTimestampFormAndLayout)
         EXPECT_EQ(rows.minutes[0], t) << c.bytes;
         EXPECT_EQ(rows.depths[0], 500) << c.bytes;
     }
-    // A GBK header, depths in tenths of a millimetre.
-    RecordFormat tenths;
-    tenths.unit = RecordUnit::TenthMillimetre;
+    // A GBK header naming tenths of a millimetre in full-width brackets.
     const RecordRows gbk =
         Parse(EncodeLegacyLines({QStringLiteral("时间,雨量（0.1mm）"), QStringLiteral("2019-07-21 14:05,12"),
-                                 QStringLiteral("2019-07-21 14:06,0")}),
-              tenths);
+                                 QStringLiteral("2019-07-21 14:06,0")}));
     EXPECT_EQ(gbk.depths, (std::vector<std::int32_t>{1200, 0}));
-    EXPECT_EQ(gbk.lines, (std::vector<std::int32_t>{2, 3}));
+    EXPECT_EQ(gbk.line(0), 2);
+    EXPECT_EQ(gbk.line(1), 3);
+
+    // The first and last years a record may name.
+    const RecordRows ends = Parse("1800-01-01 00:00,1\n2200-12-31 23:59,2\n");
+    EXPECT_EQ(ends.minutes, (std::vector<std::int32_t>{RecordMinute(1800, 1, 1, 0, 0),
+                                                       RecordMinute(2200, 12, 31, 23, 59)}));
+    EXPECT_EQ(RecordTimeText(ends.minutes[1]), QStringLiteral("2200-12-31 23:59"));
+}
+
+TEST(RecordsTest, TheHeaderNamesTheUnitUnlessTheUserDid)
+{
+    const std::optional<RecordUnit> none;
+    const RecordUnit mm = RecordUnit::Millimetre;
+    const RecordUnit tenths = RecordUnit::TenthMillimetre;
+    const struct
+    {
+        const char *header;
+        std::optional<RecordUnit> given;
+        const char *columns;
+        std::int32_t depth;      // of the row "2019-07-21 14:05,12"; 0: refused
+        const char16_t *message; // the refusal
+    } cases[] = {
+        {"时间,雨量(0.1mm)", none, "", 1200, nullptr},
+        {"时间,雨量(0.1 mm)", none, "", 1200, nullptr},
+        {"时间,雨量（0.1mm）", none, "", 1200, nullptr},
+        {"时间,降雨量[0.1毫米]", none, "", 1200, nullptr},
+        {"时间,雨量(0.1mm)", tenths, "", 1200, nullptr},
+        {"time,depth(0.1mm)", none, "time,depth", 1200, nullptr},
+        {"时间,雨量(mm)", none, "", 12000, nullptr},
+        {"时间,雨量（毫米）", mm, "", 12000, nullptr},
+        {"时间,雨量", none, "", 12000, nullptr},
+        {"时间,雨量", tenths, "", 1200, nullptr},
+        {"时间,雨量(mm/min)", none, "", 12000, nullptr}, // not a unit of depth: as if none were named
+        {"时间(北京时),雨量(0.1mm)", none, "", 1200, nullptr},
+        {"时间,雨量(0.1mm)", mm, "", 0, u"文件 a.csv 的表头注明雨量单位为 0.1mm，与指定的单位 mm 不符"},
+        {"时间,雨量(毫米)", tenths, "", 0, u"文件 a.csv 的表头注明雨量单位为 mm，与指定的单位 0.1mm 不符"},
+    };
+    for (const auto &c : cases) {
+        RecordFormat format = *c.columns ? Columns(c.columns) : RecordFormat{};
+        format.unit = c.given;
+        const QByteArray bytes = QByteArray(c.header) + "\n2019-07-21 14:05,12\n";
+        if (c.message) {
+            EXPECT_EQ(ErrorOf([&] { Parse(bytes, format); }), QString::fromUtf16(c.message)) << c.header;
+            continue;
+        }
+        const RecordRows rows = Parse(bytes, format);
+        ASSERT_EQ(rows.depths.size(), 1u) << c.header;
+        EXPECT_EQ(rows.depths[0], c.depth) << c.header;
+    }
 }
 
 TEST(RecordsTest, BadFilesNameFileLineAndColumn)
@@ -104,6 +151,28 @@ TEST(RecordsTest, BadFilesNameFileLineAndColumn)
         {"年,月,日,时,分,雨量\n2019,2,29,0,0,1\n",
          u"文件 a.csv 第 2 行第 1 列：2019年2月29日0时0分不是有效的时间"},
         {"年,月,日,时,分,雨量\n2019,2,x,0,0,1\n", u"文件 a.csv 第 2 行第 3 列：“x”不是有效的日"},
+        {"2019-07-21 14:05,1\n2201-01-01 00:00,1\n",
+         u"文件 a.csv 第 2 行第 1 列：时间“2201-01-01 00:00”不可用：年份应在 1800 至 2200 之间"},
+        {"179912312359,1\n",
+         u"文件 a.csv 第 1 行第 1 列：时间“179912312359”不可用：年份应在 1800 至 2200 之间"},
+        {"年,月,日,时,分,雨量\n2201,1,1,0,0,1\n",
+         u"文件 a.csv 第 2 行第 1 列：年份 2201 不可用：年份应在 1800 至 2200 之间"},
+        {"2019-07-21 14:05,12345678901234567890123\n",
+         u"文件 a.csv 第 1 行第 2 列：雨量“12345678901234567890123”过大，不是一个时段可能测得的雨量"},
+        {"2019-07-21 14:05,1234567890123456789012345678901234567890123456789012345678901234567890\n",
+         u"文件 a.csv 第 1 行第 2 "
+         u"列：雨量“123456789012345678901234567890123456789012345678901234567890…”过大，"
+         u"不是一个时段可能测得的雨量"},
+        {"2019-07-21 14:05,-1234567890123456789012345678901234567890123456789012345678901234567890\n",
+         u"文件 a.csv 第 1 行第 2 列：雨量 "
+         u"-12345678901234567890123456789012345678901234567890123456789… 为负数"},
+        {"时间,雨量(0.1mm)\n2019-07-21 14:05,12\n2019-07-21 14:06,1.5\n",
+         u"文件 a.csv 第 3 行第 2 列：雨量“1.5”带小数，而单位 0.1mm 的雨量应为整数"},
+        {"时间,雨量(0.1mm)\r\n\r\n2019-07-21 14:05,12.0\r\n",
+         u"文件 a.csv 第 3 行第 2 列：雨量“12.0”带小数，而单位 0.1mm 的雨量应为整数"},
+        {"time,depth\r\r2019-07-21 14:05,x\r", u"文件 a.csv 第 3 行第 2 列：雨量“x”不是数字"},
+        {"time,depth\r\n2019-07-21 14:05,1\r2019-07-21 14:06,1\n\n2019-07-21 14:07,y",
+         u"文件 a.csv 第 5 行第 2 列：雨量“y”不是数字"},
     };
     for (const auto &c : cases) {
         const QString error = ErrorOf([&] { Parse(c.bytes); });
@@ -174,16 +243,74 @@ TEST_F(TempFolderTest, RecordFilesAreMergedInTimeOrder)
     } catch (const PluvionError &error) {
         EXPECT_EQ(error.kind(), PluvionErrorKind::Cancelled);
     }
-    // Lines that straddle the pieces the file is read in.
-    QByteArray many;
-    for (int i = 0; i < 200; ++i)
-        many += RecordTimeText(t + i).toUtf8() + ',' + QByteArray::number(i % 7) + ".25\r\n";
+}
+
+TEST_F(TempFolderTest, ARecordReadInPiecesAndHalvesIsReadAsAWhole)
+{
+    // Every line end, blank lines, rows of the common form and of others; lines
+    // straddle the pieces, a CR LF is cut between two, and a file of more than
+    // two pieces is read in two halves on two threads.
+    const std::int32_t t = RecordMinute(2019, 7, 21, 14, 0);
+    QByteArray many = "time,depth\r\n";
+    const char *const ends[] = {"\r\n", "\n", "\r", "\r\n\r\n", "\n\r"};
+    for (int i = 0; i < 300; ++i) {
+        QByteArray time = RecordTimeText(t + i).toUtf8();
+        many += (i % 11 == 5   ? '"' + time + '"'
+                 : i % 13 == 7 ? time.replace('-', '/')
+                               : time) +
+                ',' + QByteArray::number(i % 7) + (i % 3 ? ".25" : "") + ends[i % 5];
+    }
     writeBytes(QStringLiteral("many.csv"), many);
-    const RecordRows pieces = ReadRecordFile(path(QStringLiteral("many.csv")), {}, {}, 7);
     const RecordRows whole = Parse(many);
-    EXPECT_EQ(pieces.minutes, whole.minutes);
-    EXPECT_EQ(pieces.depths, whole.depths);
-    EXPECT_EQ(pieces.lines, whole.lines);
+    ASSERT_EQ(whole.minutes.size(), 300u);
+    // A blank line after rows 3, 8, … and after rows 4, 9, …; a CR LF is one line end.
+    EXPECT_EQ(whole.line(299) - whole.line(0), 299 + 60 + 59);
+    for (const qsizetype piece : {1, 2, 3, 7, 64, 1 << 20}) {
+        qint64 last = 0;
+        const RecordRows pieces = ReadRecordFile(
+            path(QStringLiteral("many.csv")), {},
+            [&](qint64 read) {
+                EXPECT_GE(read, last);
+                last = read;
+            },
+            piece);
+        EXPECT_EQ(last, many.size()) << piece;
+        EXPECT_EQ(pieces.minutes, whole.minutes) << piece;
+        EXPECT_EQ(pieces.depths, whole.depths) << piece;
+        for (size_t r = 0; r < whole.minutes.size(); ++r)
+            ASSERT_EQ(pieces.line(r), whole.line(r)) << piece << ' ' << r;
+    }
+
+    // A fault in either half names its line; of two, the earlier one is told.
+    QByteArray late = many;
+    late.replace("18:50,3.25", "18:50,z"); // row 290, in the second half
+    QByteArray both = late;
+    both.replace("14:12,5", "14:12,x"); // row 12, near the start
+    writeBytes(QStringLiteral("late.csv"), late);
+    writeBytes(QStringLiteral("both.csv"), both);
+    const auto lineOf = [&](int row) { return QString::number(whole.line(size_t(row))); };
+    for (const qsizetype piece : {7, 64}) {
+        EXPECT_EQ(ErrorOf([&] { ReadRecordFile(path(QStringLiteral("late.csv")), {}, {}, piece); }),
+                  QStringLiteral("文件 %1 第 %2 行第 2 列：雨量“z”不是数字")
+                      .arg(path(QStringLiteral("late.csv")), lineOf(290)));
+        EXPECT_EQ(ErrorOf([&] { ReadRecordFile(path(QStringLiteral("both.csv")), {}, {}, piece); }),
+                  QStringLiteral("文件 %1 第 %2 行第 2 列：雨量“x”不是数字")
+                      .arg(path(QStringLiteral("both.csv")), lineOf(12)));
+    }
+
+    // Cancelling while the second half is being read stops both.
+    try {
+        ReadRecordFile(
+            path(QStringLiteral("many.csv")), {},
+            [](qint64 read) {
+                if (read > 4000)
+                    throw PluvionError(QStringLiteral("已取消"), PluvionErrorKind::Cancelled);
+            },
+            64);
+        FAIL();
+    } catch (const PluvionError &error) {
+        EXPECT_EQ(error.kind(), PluvionErrorKind::Cancelled);
+    }
 }
 
 TEST(RecordsTest, MissingYearsAreLeftOutNotDry)

@@ -228,6 +228,7 @@ void MainWindow::buildLayout()
     connect(m_session, &StormSession::computeFailed, this,
             [this](const QString &failure) { stormComputed(failure); });
     connect(m_session, &StormSession::failureChanged, this, [this] { showFailure(); });
+    connect(m_session, &StormSession::optionsChanged, this, [this] { showLabelsByOptions(); });
     connect(m_session, &StormSession::currentRowChanged, this, [this](int row) { showCurrentRow(row); });
     connect(m_grid, &QAbstractItemView::clicked, this, [this] { followTableRow(); });
     // The user's clicks only: when the program sets a box it runs the handler itself.

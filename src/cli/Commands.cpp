@@ -90,7 +90,7 @@ bool CliCommand::accepted(const CliOption &option) const
     return listed(accepts, option);
 }
 
-std::span<const CliCommand> CliCommands()
+std::span<const CliCommand> DeclaredCommands()
 {
     return Commands;
 }

@@ -39,7 +39,7 @@ ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOu
 
 // The commands, in the order they are looked for: the first whose selector
 // is given runs; the storm command, selected by no option, comes last.
-std::span<const CliCommand> CliCommands();
+std::span<const CliCommand> DeclaredCommands();
 
 // The command the options select.
 const CliCommand &SelectedCommand(const GivenOptions &given);

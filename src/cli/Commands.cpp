@@ -145,12 +145,16 @@ ExitStatus RunCommandLine(const QStringList &arguments, const Separators &sep, C
 
 bool CommandLineDrawsPictures(const QStringList &arguments)
 {
-    for (QString argument : arguments) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString argument = arguments[i];
         QString value;
-        SplitInlineValue(argument, value);
+        if (!SplitInlineValue(argument, value) && i + 1 < arguments.size())
+            value = arguments[i + 1];
         const CliOption *option = FindOption(argument);
-        if (option == &Picture || option == &Report || option == &CompareChart || option == &IdfChart ||
-            option == &FitReport)
+        if (option == &Picture || option == &Report || option == &CompareChart || option == &IdfChart)
+            return true;
+        // The fit's report draws its chart only into a Word document.
+        if (option == &FitReport && !value.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
             return true;
     }
     return false;

@@ -58,6 +58,6 @@ void CheckGivenOptions(const CliCommand &command, const GivenOptions &given);
 ExitStatus RunCommandLine(const QStringList &arguments, const Separators &sep, CliOutput &output);
 
 // Whether the arguments ask for a picture to be drawn (a chart picture, a
-// report, a batch chart, the fit's Word report): only then does the tool
-// need the GUI platform and its fonts.
+// report, a batch chart, the fit's report unless it is a CSV file): only
+// then does the tool need the GUI platform and its fonts.
 bool CommandLineDrawsPictures(const QStringList &arguments);

@@ -4,9 +4,7 @@
 #include "io/StormFile.h"
 #include "model/PluvionError.h"
 
-#include <QHash>
 #include <QLatin1StringView>
-#include <QSet>
 #include <cstdint>
 
 namespace {

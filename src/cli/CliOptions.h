@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QLatin1StringView>
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -322,17 +321,16 @@ QList<double> CliNumbers(const CliOption &option, const QString &text);
 // The logarithm --log names: lg or ln.
 Logarithm CliLogarithm(const QString &value);
 
-// Makes the storm command's or the batch's request of the options: the storm
-// file first when --open names one, then every other parameter over it.
-// Numbers on the command line always use "." as the decimal separator. With
-// --batch, --period and --duration take comma-separated lists (a single value
-// is a list of one; when omitted, the storm's own value) and --out is
-// required; the single-storm exports are refused. Without --batch a list is
-// refused as any other bad number, and so are the batch's own options.
-// A file or folder option with an empty value counts as missing its value.
-// "-" sends the CSV or the SWMM fragment (one of them) to standard output and
-// is refused for the other files and with --raw. A picture side may not
-// exceed MaxPictureSide.
+// Makes the storm command's or the batch's request of the options (and the
+// storm a fit saves): the storm file first when --open names one, then every
+// other parameter over it. Numbers on the command line always use "." as the
+// decimal separator. With --batch, --period and --duration take
+// comma-separated lists (a single value is a list of one; when omitted, the
+// storm's own value) and --out is required; without it a list is refused as
+// any other bad number. Which options apply at all is the command's
+// declaration, checked before (CheckGivenOptions). "-" sends the CSV or the
+// SWMM fragment (one of them) to standard output and is refused with --raw.
+// A picture side may not exceed MaxPictureSide.
 // Raises PluvionError with the message to show for a bad argument or a file
 // that cannot be read or is not a storm file.
 CliRequest ParseCliArguments(const GivenOptions &given, const Separators &sep);

@@ -7,7 +7,7 @@ include(GNUInstallDirs)
 install(TARGETS pluvion pluvion-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # pluvion-cli's drawing, loaded only by a run that draws, in the package's
 # private folder where the tool looks for it (../lib/pluvion from bin/).
-install(TARGETS pluvion-drawing LIBRARY DESTINATION lib/pluvion)
+install(TARGETS pluvion-drawing pluvion-documents LIBRARY DESTINATION lib/pluvion)
 
 # Desktop integration: the menu entry and the icon in the hicolor theme. The
 # Debian packages desktop-file-utils and hicolor-icon-theme refresh their

@@ -1,7 +1,7 @@
+#include "CliDocuments.h"
 #include "CliDrawing.h"
 #include "Commands.h"
 #include "RunFiles.h"
-#include "export/PictureFiles.h"
 #include "export/StormBatch.h"
 #include "model/PluvionError.h"
 
@@ -36,7 +36,7 @@ double longestDuration(const QList<double> &durations)
 template <typename Draw> void saveChart(const QString &path, Draw draw, FileStage &stage)
 {
     if (!path.isEmpty())
-        SaveChartPicture(FileTarget(path, &stage), draw());
+        Documents().saveChartPicture(FileTarget(path, &stage), draw());
 }
 
 // The batch's files against each other, the charts and the storm file read;
@@ -49,13 +49,13 @@ void checkFiles(const GivenOptions &given, const CliRequest &request, const Stor
     const bool existed = QFileInfo::exists(folder);
     try {
         RunFiles files;
-        files.input("--open", given.value("--open"));
+        files.input(Option::Open, given.value(Option::Open));
         if (existed ? !QFileInfo(folder).isDir() : !QDir().mkpath(folder))
             throw PluvionError(QStringLiteral("无法创建输出文件夹 \"%1\"").arg(request.outFolder));
         for (const QString &path : BatchFilePaths(batch, sep))
-            files.output("--out", path);
-        files.output("--compare-chart", request.compareChartPath);
-        files.output("--idf-chart", request.idfChartPath);
+            files.output(Option::Out, path);
+        files.output(Option::CompareChart, request.compareChartPath);
+        files.output(Option::IdfChart, request.idfChartPath);
         files.check();
     } catch (const PluvionError &) {
         if (!existed)

@@ -5,18 +5,27 @@
 #include "model/NumberForms.h"
 
 #include <QStringList>
+#include <span>
 
-// pluvion-cli is made of commands that share one option table, one usage
-// text and one output: the storm (the default), the batch (--batch), the
-// formula fit (--fit) and the records (--records). The flag that names a
-// command selects it; an option that does not apply to it is refused.
+// pluvion-cli is made of commands that share one set of option declarations,
+// one usage text and one output: the storm (the default), the batch
+// (--batch), the formula fit (--fit) and the records (--records). The option
+// that names a command selects it; each command declares the options it
+// accepts, and any other option given is refused before it runs.
 
-// One command: the flag that selects it (none for the default) and its run
-// over the options read.
+using CliOptionList = std::span<const CliOption *const>;
+
+// One command: the option that selects it (none for the default), the
+// options it accepts, those it derives itself (given, they are refused with
+// that reason), and its run over the options read.
 struct CliCommand
 {
-    const char *flag;
+    const CliOption *selector;
+    CliOptionList accepts;
+    CliOptionList derives;
     ExitStatus (*run)(const GivenOptions &given, const Separators &sep, CliOutput &output);
+
+    bool accepted(const CliOption &option) const;
 };
 
 // The storm command: one storm's table and totals, and the files asked for.
@@ -28,6 +37,20 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
 // The formula fit from an i–t–P table or samples.
 ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOutput &output);
 
+// The commands, in the order they are looked for: the first whose selector
+// is given runs; the storm command, selected by no option, comes last.
+std::span<const CliCommand> DeclaredCommands();
+
+// The command the options select.
+const CliCommand &SelectedCommand(const GivenOptions &given);
+
+// Refuses (PluvionError) an option given that the command does not accept:
+// "<option> 不能与 <command> 同用" for one of the storm command's or another
+// command's own, "<option> 只能与 <commands> 同用" for one that only other
+// commands accept, "<command> 推求公式参数，不能同时给出 <option>" for one it
+// derives; and a file option that cannot be standard output given "-".
+void CheckGivenOptions(const CliCommand &command, const GivenOptions &given);
+
 // Runs the command the arguments (without the program name) select; --help
 // (or -h) prints the usage and --version the version, before anything else
 // is looked at. Returns the exit status; what was printed may still wait in
@@ -35,6 +58,6 @@ ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOu
 ExitStatus RunCommandLine(const QStringList &arguments, const Separators &sep, CliOutput &output);
 
 // Whether the arguments ask for a picture to be drawn (a chart picture, a
-// report, a batch chart, the fit's Word report): only then does the tool
-// need the GUI platform and its fonts.
+// report, a batch chart, the fit's report unless it is a CSV file): only
+// then does the tool need the GUI platform and its fonts.
 bool CommandLineDrawsPictures(const QStringList &arguments);

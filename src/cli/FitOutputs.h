@@ -26,15 +26,18 @@ struct FitOutputs
     CliRequest storm; // describes the storm for --save-storm
 };
 
-// Refuses the formula's parameters (the derivation gives them) and the
-// storm command's exports for `command` ("--fit").
-void RefuseBesidesFit(const GivenOptions &given, const char *command);
+// "--samples annual-multiple", as messages name the method.
+QString AnnualMultipleText();
+// The sampling method --samples names.
+SamplingMethod CliSampling(const QString &value);
+// The refusal of --fit-depth for samples, which are always depths.
+QString FitDepthOnlyForTables();
 
 // --distribution, --fit-periods and --log into the settings. Raises PluvionError.
 void ParseFrequencyOptions(const GivenOptions &given, FitSettings &settings);
 
-// --fit-report, and the storm options: every option but the derivation's own
-// (the fit's group and --log). Raises PluvionError.
+// --fit-report, and the storm saved with the fitted formula, read as the
+// storm command reads its options. Raises PluvionError.
 FitOutputs ParseFitOutputs(const GivenOptions &given, const Separators &sep);
 
 // Runs `fit`, checks the storm with the fitted formula, prints the formula and

@@ -1,12 +1,12 @@
 // The formula fit: derives the storm-intensity formula from an i–t–P table
 // or sample series, prints the parameters and the accuracy table, and writes
 // the fit report and a storm file with the fitted formula on request.
+#include "CliDocuments.h"
 #include "CliDrawing.h"
 #include "Commands.h"
 #include "FitOutputs.h"
 #include "RunFiles.h"
 #include "export/CalcReport.h"
-#include "export/FitReport.h"
 #include "fit/FitCase.h"
 #include "io/FileBytes.h"
 #include "io/StormFile.h"
@@ -34,69 +34,70 @@ struct FitRequest
 // The periods of --fit-periods: positive, finite, no two alike, at least two.
 std::vector<double> fitPeriods(const QString &text)
 {
+    const QString name = Option::FitPeriods.text();
     std::vector<double> periods;
     std::set<double> seen;
-    for (const double period : CliNumbers("--fit-periods", text)) {
+    for (const double period : CliNumbers(Option::FitPeriods, text)) {
         if (!(std::isfinite(period) && period > 0 && period <= MaxTablePeriod))
-            refuse(QStringLiteral("--fit-periods 的重现期应为大于 0、至多 %1 年的数，而不是 '%2'")
+            refuse(QStringLiteral("%1 的重现期应为大于 0、至多 %2 年的数，而不是 '%3'")
+                       .arg(name)
                        .arg(MaxTablePeriod)
                        .arg(ValueExcerpt(text)));
         if (!seen.insert(period).second)
-            refuse(QStringLiteral("--fit-periods 的重现期 %1 重复").arg(period));
+            refuse(QStringLiteral("%1 的重现期 %2 重复").arg(name).arg(period));
         periods.push_back(period);
     }
     if (periods.size() < 2)
-        refuse(QStringLiteral("--fit-periods 至少需要两个不同的重现期"));
+        refuse(QStringLiteral("%1 至少需要两个不同的重现期").arg(name));
     if (periods.size() > size_t(MaxTablePeriods))
-        refuse(QStringLiteral("--fit-periods 有 %1 个重现期，超过上限 %2 个")
+        refuse(QStringLiteral("%1 有 %2 个重现期，超过上限 %3 个")
+                   .arg(name)
                    .arg(periods.size())
                    .arg(MaxTablePeriods));
     return periods;
 }
 
+// Refuses each option given of `options`: it applies only to `applies`
+// ("--samples annual-multiple").
+void refuseUnless(const GivenOptions &given, std::initializer_list<const CliOption *> options,
+                  const QString &applies)
+{
+    for (const CliOption *option : options) {
+        if (given.has(*option))
+            refuse(QStringLiteral("%1 只用于 %2").arg(option->text(), applies));
+    }
+}
+
 FitRequest parseFit(const GivenOptions &given, const Separators &sep)
 {
+    using namespace Option;
     FitRequest request;
-    request.file = given.value("--fit");
-    RefuseBesidesFit(given, "--fit");
+    request.file = given.value(Fit);
 
     FitSettings &settings = request.settings;
     FrequencySettings &frequency = settings.frequency;
-    const bool samples = given.has("--samples");
-    if (given.flag("--fit-depth")) {
+    const bool samples = given.has(Samples);
+    if (given.has(FitDepth)) {
         if (samples)
-            refuse(QStringLiteral("--fit-depth 只用于 i–t–P 表，样本总是雨量（mm）"));
+            refuse(FitDepthOnlyForTables());
         settings.values = TableValueKind::Depth;
     }
     if (samples) {
         settings.input = FitInputKind::Samples;
-        frequency.sampling = CliChoice(QStringLiteral("--samples"), given.value("--samples"),
-                                       {QStringLiteral("annual-max"), QStringLiteral("annual-multiple")}) ==
-                                     QStringLiteral("annual-max")
-                                 ? SamplingMethod::AnnualMaximum
-                                 : SamplingMethod::AnnualMultiple;
+        frequency.sampling = CliSampling(given.value(Samples));
     } else {
-        for (const char *sampleOnly :
-             {"--distribution", "--years", "--fit-periods", "--annual-max-periods"}) {
-            if (given.has(sampleOnly) || given.flag(sampleOnly))
-                refuse(QStringLiteral("%1 只用于 --samples").arg(QLatin1StringView(sampleOnly)));
-        }
+        refuseUnless(given, {&Distribution, &Years, &FitPeriods, &AnnualMaxPeriods}, Samples.text());
     }
     const bool multiple = samples && frequency.sampling == SamplingMethod::AnnualMultiple;
-    if (samples && !multiple) {
-        for (const char *multipleOnly : {"--years", "--annual-max-periods"}) {
-            if (given.has(multipleOnly) || given.flag(multipleOnly))
-                refuse(QStringLiteral("%1 只用于 --samples annual-multiple")
-                           .arg(QLatin1StringView(multipleOnly)));
-        }
-    }
+    if (samples && !multiple)
+        refuseUnless(given, {&Years, &AnnualMaxPeriods}, AnnualMultipleText());
     if (multiple) {
-        if (!given.has("--years"))
-            refuse(QStringLiteral("--samples annual-multiple 需要 --years 给出资料年数"));
-        frequency.years = CliInteger("--years", given.value("--years"));
+        if (!given.has(Years))
+            refuse(QStringLiteral("%1 需要 %2 给出资料年数").arg(AnnualMultipleText(), Years.text()));
+        frequency.years = CliInteger(Years, given.value(Years));
         if (frequency.years < 1 || frequency.years > MaxRecordYears)
-            refuse(QStringLiteral("--years 应为 1 至 %1 之间的整数").arg(MaxRecordYears));
-        frequency.annualMaximumPeriods = given.flag("--annual-max-periods");
+            refuse(QStringLiteral("%1 应为 1 至 %2 之间的整数").arg(Years.text()).arg(MaxRecordYears));
+        frequency.annualMaximumPeriods = given.has(AnnualMaxPeriods);
         frequency.distribution = FrequencyDistribution::Exponential;
     }
     ParseFrequencyOptions(given, settings);
@@ -106,83 +107,77 @@ FitRequest parseFit(const GivenOptions &given, const Separators &sep)
 
 } // namespace
 
-void RefuseBesidesFit(const GivenOptions &given, const char *command)
+QString AnnualMultipleText()
 {
-    const QLatin1StringView name(command);
-    for (const char *formula : {"--a1", "--c", "--b", "--n", "--form"}) {
-        if (given.has(formula))
-            refuse(QStringLiteral("%1 推求公式参数，不能同时给出 %2").arg(name, QLatin1StringView(formula)));
-    }
-    for (const char *other : {"--csv", "--data-docx", "--report", "--picture", "--swmm", "--raw", "--batch",
-                              "--out", "--compare-chart", "--idf-chart", "--idf-log", "--size"}) {
-        if (given.has(other) || given.flag(other))
-            refuse(QStringLiteral("%1 只能与 --save-storm、--fit-report 和雨型参数同用，不能同时给出 %2")
-                       .arg(name, QLatin1StringView(other)));
-    }
+    return Option::Samples.text() + QStringLiteral(" annual-multiple");
+}
+
+SamplingMethod CliSampling(const QString &value)
+{
+    return CliChoice(Option::Samples, value,
+                     {QStringLiteral("annual-max"), QStringLiteral("annual-multiple")}) ==
+                   QStringLiteral("annual-max")
+               ? SamplingMethod::AnnualMaximum
+               : SamplingMethod::AnnualMultiple;
+}
+
+QString FitDepthOnlyForTables()
+{
+    return QStringLiteral("%1 只用于 i–t–P 表，样本总是雨量（mm）").arg(Option::FitDepth.text());
 }
 
 void ParseFrequencyOptions(const GivenOptions &given, FitSettings &settings)
 {
+    using namespace Option;
     FrequencySettings &frequency = settings.frequency;
-    if (given.has("--distribution")) {
-        const QString d = CliChoice(QStringLiteral("--distribution"), given.value("--distribution"),
+    if (given.has(Distribution)) {
+        const QString d = CliChoice(Distribution, given.value(Distribution),
                                     {QStringLiteral("p3"), QStringLiteral("gumbel"), QStringLiteral("exp")});
         frequency.distribution = d == QStringLiteral("p3")       ? FrequencyDistribution::PearsonIII
                                  : d == QStringLiteral("gumbel") ? FrequencyDistribution::Gumbel
                                                                  : FrequencyDistribution::Exponential;
     }
-    if (given.has("--fit-periods"))
-        frequency.periods = fitPeriods(given.value("--fit-periods"));
-    if (given.has("--log")) {
-        settings.log = CliChoice(QStringLiteral("--log"), given.value("--log"),
-                                 {QStringLiteral("lg"), QStringLiteral("ln")}) == QStringLiteral("ln")
-                           ? Logarithm::Ln
-                           : Logarithm::Lg;
-    }
+    if (given.has(FitPeriods))
+        frequency.periods = fitPeriods(given.value(FitPeriods));
+    if (given.has(Log))
+        settings.log = CliLogarithm(given.value(Log));
 }
 
 FitOutputs ParseFitOutputs(const GivenOptions &given, const Separators &sep)
 {
+    using namespace Option;
     FitOutputs request;
     // The report is written under exactly the name given, its kind chosen by
     // the extension.
-    request.reportPath = given.value("--fit-report");
+    request.reportPath = given.value(FitReport);
     if (!request.reportPath.isEmpty()) {
-        if (request.reportPath == StandardOutputPath)
-            refuse(QStringLiteral("--fit-report 的文件不能写到标准输出（-）"));
         if (request.reportPath.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive))
             request.reportKind = ReportKind::Word;
         else if (request.reportPath.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
             request.reportKind = ReportKind::Csv;
         else
-            refuse(QStringLiteral("--fit-report 的文件扩展名应为 .docx 或 .csv：'%1'")
-                       .arg(ValueExcerpt(request.reportPath)));
+            refuse(QStringLiteral("%1 的文件扩展名应为 .docx 或 .csv：'%2'")
+                       .arg(FitReport.text(), ValueExcerpt(request.reportPath)));
     }
 
-    // The storm options describe the storm saved with the fitted formula:
-    // the formula options were refused above, the rest is the storm command's.
-    GivenOptions stormOptions = given;
-    for (const char *fitOnly :
-         {"--fit", "--samples", "--years", "--distribution", "--fit-periods", "--log", "--fit-report"})
-        stormOptions.values.remove(QLatin1StringView(fitOnly));
-    for (const char *fitFlag : {"--fit-depth", "--annual-max-periods"})
-        stormOptions.flags.remove(QLatin1StringView(fitFlag));
-    request.storm = ParseCliArguments(stormOptions, sep);
-    // The storm saved with the fitted formula: parameters that can make no
-    // storm are the user's to mend, told before anything is fitted.
+    // The storm saved with the fitted formula, read as the storm command
+    // reads it: the command accepts no formula and no export of the storm's.
+    request.storm = ParseCliArguments(given, sep);
+    // Parameters that can make no storm are the user's to mend, told before
+    // anything is fitted.
     const Storm &storm = request.storm.storm;
-    const auto givenText = [&](const char *option, const QString &fallback) {
-        return given.has(option) ? given.value(option) : fallback;
+    const auto givenText = [&](const CliOption &option, double fallback) {
+        return ValueExcerpt(given.has(option) ? given.value(option) : QString::number(fallback));
     };
     if (!(std::isfinite(storm.period) && storm.period > 0))
-        refuse(QStringLiteral("--period 的重现期应为大于 0 的年数，而不是 '%1'")
-                   .arg(ValueExcerpt(givenText("--period", QString::number(storm.period)))));
+        refuse(QStringLiteral("%1 的重现期应为大于 0 的年数，而不是 '%2'")
+                   .arg(Period.text(), givenText(Period, storm.period)));
     if (!(std::isfinite(storm.duration) && storm.duration > 0))
-        refuse(QStringLiteral("--duration 的降雨历时应为大于 0 的分钟数，而不是 '%1'")
-                   .arg(ValueExcerpt(givenText("--duration", QString::number(storm.duration)))));
+        refuse(QStringLiteral("%1 的降雨历时应为大于 0 的分钟数，而不是 '%2'")
+                   .arg(Duration.text(), givenText(Duration, storm.duration)));
     if (storm.step < 1)
-        refuse(QStringLiteral("--step 的计算步长应为正的整分钟数，而不是 '%1'")
-                   .arg(ValueExcerpt(givenText("--step", QString::number(storm.step)))));
+        refuse(QStringLiteral("%1 的计算步长应为正的整分钟数，而不是 '%2'")
+                   .arg(Step.text(), givenText(Step, storm.step)));
     return request;
 }
 
@@ -228,10 +223,10 @@ ExitStatus FinishFit(const std::function<FitOutcome()> &fit, const FitOutputs &o
 
     try {
         if (outputs.reportKind == ReportKind::Csv)
-            WriteFitReportCsv(FileTarget(outputs.reportPath, &stage), outcome);
+            Documents().writeFitReportCsv(FileTarget(outputs.reportPath, &stage), outcome);
         else if (outputs.reportKind == ReportKind::Word)
-            WriteFitReportDocx(FileTarget(outputs.reportPath, &stage), outcome,
-                               Drawing().fitChartPng(outcome, ReportPictureSize, false));
+            Documents().writeFitReportDocx(FileTarget(outputs.reportPath, &stage), outcome,
+                                           Drawing().fitChartPng(outcome, ReportPictureSize, false));
         if (!outputs.storm.saveStormPath.isEmpty())
             WriteStormFile(FileTarget(outputs.storm.saveStormPath, &stage), fittedStorm, sep);
     } catch (const PluvionError &error) {
@@ -250,18 +245,19 @@ ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOu
         request = parseFit(given, sep);
         // Every file asked for is checked before any is written.
         RunFiles files;
-        files.input("--fit", request.file);
-        files.input("--open", given.value("--open"), "--save-storm");
-        files.output("--fit-report", request.outputs.reportPath);
-        files.output("--save-storm", request.outputs.storm.saveStormPath);
+        files.input(Option::Fit, request.file);
+        files.input(Option::Open, given.value(Option::Open), &Option::SaveStorm);
+        files.output(Option::FitReport, request.outputs.reportPath);
+        files.output(Option::SaveStorm, request.outputs.storm.saveStormPath);
         files.check();
         const QByteArray bytes = ReadFileBytes(request.file, FitFileLimit);
         // Data plainly of the other layout are fitted as asked, with a word on what they look like.
         if (const auto apparent = ApparentInputKind(bytes); apparent && *apparent != request.settings.input)
             output.err(QStringLiteral("注意：") + ApparentInputText(*apparent) +
                        (*apparent == FitInputKind::Samples
-                            ? QStringLiteral("：样本请加 --samples annual-max 或 annual-multiple。\n")
-                            : QStringLiteral("：i–t–P 表不用 --samples。\n")));
+                            ? QStringLiteral("：样本请加 %1 annual-max 或 annual-multiple。\n")
+                            : QStringLiteral("：i–t–P 表不用 %1。\n"))
+                           .arg(Option::Samples.text()));
         // Read once; a file that is not in the layout is a bad input, as a bad storm file is.
         if (request.settings.input == FitInputKind::Table)
             table = ParseIntensityTable(bytes, request.settings.values);

@@ -29,12 +29,12 @@ struct RecordsRequest
     throw PluvionError(message);
 }
 
-double positiveNumber(const char *option, const QString &text, double high)
+double positiveNumber(const CliOption &option, const QString &text, double high)
 {
     const double value = CliNumber(option, text);
     if (!(std::isfinite(value) && value > 0 && value <= high))
         refuse(QStringLiteral("%1 应为大于 0、至多 %2 的数，而不是 '%3'")
-                   .arg(QLatin1StringView(option))
+                   .arg(option.text())
                    .arg(high)
                    .arg(ValueExcerpt(text)));
     return value;
@@ -42,98 +42,88 @@ double positiveNumber(const char *option, const QString &text, double high)
 
 RecordsRequest parseRecords(const GivenOptions &given, const Separators &sep)
 {
+    using namespace Option;
     RecordsRequest request;
-    if (given.has("--fit"))
-        refuse(QStringLiteral("--records 不能与 --fit 同用"));
-    RefuseBesidesFit(given, "--records");
-    if (given.has("--years"))
-        refuse(QStringLiteral("--years 不用于 --records：资料年数由记录得出"));
-    if (given.flag("--fit-depth"))
-        refuse(QStringLiteral("--fit-depth 只用于 i–t–P 表，样本总是雨量（mm）"));
-    request.paths = given.list("--records");
+    request.paths = given.list(Records);
 
     RecordSettings &record = request.record;
-    if (given.has("--record-step")) {
-        const QString text = given.value("--record-step");
+    if (given.has(RecordStep)) {
+        const QString text = given.value(RecordStep);
         int32_t step = 0;
         if (!TryParseInt32(text, &step) || step < 1 || 60 % step != 0)
-            refuse(QStringLiteral("--record-step 应为能整除 60 的分钟数（如 1 或 5），而不是 '%1'")
-                       .arg(ValueExcerpt(text)));
+            refuse(QStringLiteral("%1 应为能整除 60 的分钟数（如 1 或 5），而不是 '%2'")
+                       .arg(RecordStep.text(), ValueExcerpt(text)));
         record.step = step;
     }
-    if (given.has("--record-unit"))
+    if (given.has(Option::RecordUnit))
         record.format.unit =
-            CliChoice(QStringLiteral("--record-unit"), given.value("--record-unit"),
+            CliChoice(Option::RecordUnit, given.value(Option::RecordUnit),
                       {QStringLiteral("mm"), QStringLiteral("0.1mm")}) == QStringLiteral("mm")
-                ? RecordUnit::Millimetre
-                : RecordUnit::TenthMillimetre;
-    if (given.has("--records-gaps"))
-        record.gaps = CliChoice(QStringLiteral("--records-gaps"), given.value("--records-gaps"),
+                ? ::RecordUnit::Millimetre
+                : ::RecordUnit::TenthMillimetre;
+    if (given.has(RecordsGaps))
+        record.gaps = CliChoice(RecordsGaps, given.value(RecordsGaps),
                                 {QStringLiteral("zero"), QStringLiteral("missing")}) == QStringLiteral("zero")
                           ? RecordGaps::Zero
                           : RecordGaps::Missing;
-    if (given.has("--records-columns"))
-        record.format.columns = ParseRecordColumns(given.value("--records-columns"));
-    if (given.has("--min-completeness")) {
-        const QString text = given.value("--min-completeness");
-        record.minCompleteness = CliNumber("--min-completeness", text);
+    if (given.has(RecordsColumns))
+        record.format.columns = ParseRecordColumns(given.value(RecordsColumns));
+    if (given.has(MinCompleteness)) {
+        const QString text = given.value(MinCompleteness);
+        record.minCompleteness = CliNumber(MinCompleteness, text);
         if (!(record.minCompleteness >= 0 && record.minCompleteness <= 100))
-            refuse(QStringLiteral("--min-completeness 应为 0 至 100 之间的百分数，而不是 '%1'")
-                       .arg(ValueExcerpt(text)));
+            refuse(QStringLiteral("%1 应为 0 至 100 之间的百分数，而不是 '%2'")
+                       .arg(MinCompleteness.text(), ValueExcerpt(text)));
     }
-    if (given.has("--max-minute-depth"))
-        record.maxDepthPerMinute =
-            positiveNumber("--max-minute-depth", given.value("--max-minute-depth"), 1000);
+    if (given.has(MaxMinuteDepth))
+        record.maxDepthPerMinute = positiveNumber(MaxMinuteDepth, given.value(MaxMinuteDepth), 1000);
 
     RecordSampling &sampling = request.sampling;
     FrequencySettings &frequency = request.fit.frequency;
     request.fit.input = FitInputKind::Samples;
-    if (given.has("--durations")) {
+    if (given.has(Durations)) {
         sampling.durations.clear();
-        for (const double duration : CliNumbers("--durations", given.value("--durations"))) {
+        for (const double duration : CliNumbers(Durations, given.value(Durations))) {
             if (!(duration >= 1 && duration <= MaxRecordDuration && duration == std::floor(duration)))
-                refuse(QStringLiteral("--durations 的历时应为 1 至 %1 之间的整分钟数，而不是 '%2'")
+                refuse(QStringLiteral("%1 的历时应为 1 至 %2 之间的整分钟数，而不是 '%3'")
+                           .arg(Durations.text())
                            .arg(MaxRecordDuration)
-                           .arg(ValueExcerpt(given.value("--durations"))));
+                           .arg(ValueExcerpt(given.value(Durations))));
             sampling.durations.push_back(int(duration));
         }
         // The fit takes at most this many durations; more would be taken
         // from the records only to be refused.
         if (sampling.durations.size() > size_t(MaxTableDurations))
-            refuse(QStringLiteral("--durations 有 %1 个历时，超过上限 %2 个")
+            refuse(QStringLiteral("%1 有 %2 个历时，超过上限 %3 个")
+                       .arg(Durations.text())
                        .arg(sampling.durations.size())
                        .arg(MaxTableDurations));
     }
-    if (given.has("--samples") &&
-        CliChoice(QStringLiteral("--samples"), given.value("--samples"),
-                  {QStringLiteral("annual-max"), QStringLiteral("annual-multiple")}) ==
-            QStringLiteral("annual-multiple")) {
+    if (given.has(Samples) && CliSampling(given.value(Samples)) == SamplingMethod::AnnualMultiple) {
         sampling.method = SamplingMethod::AnnualMultiple;
         frequency.sampling = SamplingMethod::AnnualMultiple;
         frequency.distribution = FrequencyDistribution::Exponential;
-        frequency.annualMaximumPeriods = given.flag("--annual-max-periods");
-        if (given.has("--sample-count")) {
-            const QString text = given.value("--sample-count");
+        frequency.annualMaximumPeriods = given.has(AnnualMaxPeriods);
+        if (given.has(SampleCount)) {
+            const QString text = given.value(SampleCount);
             int32_t count = 0;
             if (!TryParseInt32(text, &count) || count < 1 || count > MaxSamplesPerDuration)
-                refuse(QStringLiteral("--sample-count 应为 1 至 %1 之间的整数，而不是 '%2'")
+                refuse(QStringLiteral("%1 应为 1 至 %2 之间的整数，而不是 '%3'")
+                           .arg(SampleCount.text())
                            .arg(MaxSamplesPerDuration)
                            .arg(ValueExcerpt(text)));
             sampling.count = count;
         }
     } else {
-        for (const char *multipleOnly : {"--sample-count", "--annual-max-periods"}) {
-            if (given.has(multipleOnly) || given.flag(multipleOnly))
-                refuse(QStringLiteral("%1 只用于 --samples annual-multiple")
-                           .arg(QLatin1StringView(multipleOnly)));
+        for (const CliOption *multipleOnly : {&SampleCount, &AnnualMaxPeriods}) {
+            if (given.has(*multipleOnly))
+                refuse(QStringLiteral("%1 只用于 %2").arg(multipleOnly->text(), AnnualMultipleText()));
         }
     }
     ParseFrequencyOptions(given, request.fit);
 
-    request.samplesPath = given.value("--save-samples");
-    if (request.samplesPath == StandardOutputPath)
-        refuse(QStringLiteral("--save-samples 的文件不能写到标准输出（-）"));
-    request.outputs = ParseFitOutputs(WithoutRecordsOptions(given), sep);
+    request.samplesPath = given.value(SaveSamples);
+    request.outputs = ParseFitOutputs(given, sep);
     return request;
 }
 
@@ -166,11 +156,11 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
         // Every file asked for is checked before any is written.
         RunFiles files;
         for (const QString &path : RecordFilesOf(request.paths))
-            files.input("--records", path);
-        files.input("--open", given.value("--open"), "--save-storm");
-        files.output("--fit-report", request.outputs.reportPath);
-        files.output("--save-storm", request.outputs.storm.saveStormPath);
-        files.output("--save-samples", request.samplesPath);
+            files.input(Option::Records, path);
+        files.input(Option::Open, given.value(Option::Open), &Option::SaveStorm);
+        files.output(Option::FitReport, request.outputs.reportPath);
+        files.output(Option::SaveStorm, request.outputs.storm.saveStormPath);
+        files.output(Option::SaveSamples, request.samplesPath);
         files.check();
         analysis.record =
             ReadRainRecord(request.paths, request.record, progressOnStandardError(request.paths, output));
@@ -205,7 +195,7 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
 
     // The storm saved gets the measured r, as printed, unless --peak gives one.
     const double r = StormPeakRatio(analysis.peak);
-    if (!given.has("--peak") && IsPeakRatioInside(r))
+    if (!given.has(Option::Peak) && IsPeakRatioInside(r))
         request.outputs.storm.storm.peakRatio = r;
     // The samples are kept once taken, whatever the fit does with them.
     FileStage stage;

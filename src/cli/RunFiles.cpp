@@ -7,16 +7,16 @@
 #include <QDir>
 #include <QHash>
 
-void RunFiles::input(const char *option, const QString &path, const char *replacedBy)
+void RunFiles::input(const CliOption &option, const QString &path, const CliOption *replacedBy)
 {
     if (!path.isEmpty())
-        m_inputs.append({QString::fromLatin1(option), path, QString::fromLatin1(replacedBy)});
+        m_inputs.append({option.text(), path, replacedBy ? replacedBy->text() : QString()});
 }
 
-void RunFiles::output(const char *option, const QString &path)
+void RunFiles::output(const CliOption &option, const QString &path)
 {
     if (!path.isEmpty() && path != StandardOutputPath)
-        m_outputs.append({QString::fromLatin1(option), path, {}});
+        m_outputs.append({option.text(), path, {}});
 }
 
 void RunFiles::check() const

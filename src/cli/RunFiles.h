@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CliOptions.h"
+
 #include <QList>
 #include <QString>
 
@@ -13,9 +15,9 @@ class RunFiles
 public:
     // `replacedBy` names the one output that may replace the input: a storm
     // file opened and saved again under its own name.
-    void input(const char *option, const QString &path, const char *replacedBy = nullptr);
+    void input(const CliOption &option, const QString &path, const CliOption *replacedBy = nullptr);
     // "-" (standard output) and empty paths are no files and are passed over.
-    void output(const char *option, const QString &path);
+    void output(const CliOption &option, const QString &path);
 
     // Raises PluvionError naming both options and the file for a collision,
     // or the target's own refusal (CheckTarget).

@@ -1,13 +1,12 @@
 // The storm command: the table as the window shows it, the totals, and the
 // files the window's commands write.
+#include "CliDocuments.h"
 #include "CliDrawing.h"
 #include "Commands.h"
 #include "RunFiles.h"
 #include "export/CalcReport.h"
 #include "export/CsvExport.h"
-#include "export/DataDocument.h"
 #include "export/SwmmExport.h"
-#include "export/WordTemplate.h"
 #include "io/FileBytes.h"
 #include "io/StormFile.h"
 #include "model/PluvionError.h"
@@ -120,19 +119,20 @@ void writeExports(const RainPoints &points, const Storm &storm, const CliRequest
             output.err(*note + u'\n');
     }
     if (!request.dataDocxPath.isEmpty())
-        WriteDataDocument(staged(request.dataDocxPath), WordTableTexts(rows), request.timeFormat);
+        Documents().writeDataDocument(staged(request.dataDocxPath), rows, request.timeFormat);
     if (!request.drawsChart())
         return;
     const CliDrawing &drawing = Drawing();
     const ChartScene scene = drawing.stormScene(points, storm, request.precision, sep);
     if (!request.reportPath.isEmpty()) {
-        const QByteArray png = EncodePicture(drawing.renderChart(scene, ReportPictureSize), PictureType::Png);
-        WriteCalcReport(staged(request.reportPath), storm, request.precision, WordTableTexts(rows),
-                        request.timeFormat, png, sep);
+        const QByteArray png = Documents().encodePng(drawing.renderChart(scene, ReportPictureSize));
+        Documents().writeCalcReport(staged(request.reportPath), storm, request.precision, rows,
+                                    request.timeFormat, png, sep);
     }
     if (!request.picturePath.isEmpty())
-        SaveChartPicture(staged(request.picturePath),
-                         drawing.renderChart(scene, QSize(request.pictureWidth, request.pictureHeight)));
+        Documents().saveChartPicture(
+            staged(request.picturePath),
+            drawing.renderChart(scene, QSize(request.pictureWidth, request.pictureHeight)));
 }
 
 } // namespace
@@ -144,13 +144,13 @@ ExitStatus RunStormCommand(const GivenOptions &given, const Separators &sep, Cli
         request = ParseCliArguments(given, sep);
         // Every file asked for is checked before any is written.
         RunFiles files;
-        files.input("--open", given.value("--open"), "--save-storm");
-        files.output("--save-storm", request.saveStormPath);
-        files.output("--csv", request.csvPath);
-        files.output("--swmm", request.swmmPath);
-        files.output("--data-docx", request.dataDocxPath);
-        files.output("--report", request.reportPath);
-        files.output("--picture", request.picturePath);
+        files.input(Option::Open, given.value(Option::Open), &Option::SaveStorm);
+        files.output(Option::SaveStorm, request.saveStormPath);
+        files.output(Option::Csv, request.csvPath);
+        files.output(Option::Swmm, request.swmmPath);
+        files.output(Option::DataDocx, request.dataDocxPath);
+        files.output(Option::Report, request.reportPath);
+        files.output(Option::Picture, request.picturePath);
         files.check();
     } catch (const PluvionError &error) {
         output.err(error.description() + u'\n');

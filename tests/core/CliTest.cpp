@@ -1,8 +1,12 @@
 // pluvion-cli end to end: its output, its exit status and its messages.
+#include "cli/Commands.h"
+#include "model/PluvionError.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 #include <QSize>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -582,6 +586,70 @@ TEST(CliBatch, FailuresAndRefusals)
 
 } // namespace
 
+// Every command refuses exactly the options it does not declare, in one of
+// three forms, and every option but the general ones belongs to a command.
+TEST(Cli, ACommandRefusesWhatItDoesNotDeclare)
+{
+    QSet<QString> names;
+    for (const CliOption *option : Option::All) {
+        EXPECT_FALSE(names.contains(option->text())) << option->name;
+        names.insert(option->text());
+        EXPECT_EQ(FindOption(option->text()), option);
+        bool anyCommand = false;
+        for (const CliCommand &command : DeclaredCommands())
+            anyCommand = anyCommand || command.accepted(*option);
+        EXPECT_EQ(anyCommand, option->group != OptionGroup::General) << option->name;
+        EXPECT_FALSE(CliOptionHelp(*option).contains(QStringLiteral("%1"))) << option->name;
+    }
+    for (const CliCommand &command : DeclaredCommands()) {
+        for (const CliOption *option : Option::All) {
+            if (option->group == OptionGroup::General)
+                continue;
+            GivenOptions given;
+            if (command.selector)
+                given.values.insert(command.selector, {QStringLiteral("x")});
+            given.values.insert(option, {QStringLiteral("x")});
+            const CliCommand &selected = SelectedCommand(given);
+            if (&selected != &command)
+                continue; // another command's selector
+            try {
+                CheckGivenOptions(command, given);
+                EXPECT_TRUE(command.accepted(*option)) << option->name;
+            } catch (const PluvionError &error) {
+                EXPECT_FALSE(command.accepted(*option)) << option->name;
+                EXPECT_TRUE(error.description().contains(option->text()))
+                    << error.description().toStdString();
+            }
+        }
+    }
+    const struct
+    {
+        QStringList arguments;
+        QString message;
+    } refusals[] = {
+        // Another command's selector, an option of the storm command's, one
+        // only other commands take, and one the command derives.
+        {{QStringLiteral("--records"), QStringLiteral("r"), QStringLiteral("--batch")},
+         QStringLiteral("--records 不能与 --batch 同用\n")},
+        {{QStringLiteral("--fit"), QStringLiteral("f"), QStringLiteral("--csv"), QStringLiteral("c")},
+         QStringLiteral("--csv 不能与 --fit 同用\n")},
+        {{QStringLiteral("--samples"), QStringLiteral("annual-max")},
+         QStringLiteral("--samples 只能与 --fit 或 --records 同用\n")},
+        {{QStringLiteral("--batch"), QStringLiteral("--durations"), QStringLiteral("5")},
+         QStringLiteral("--durations 只能与 --records 同用\n")},
+        {{QStringLiteral("--fit"), QStringLiteral("f"), QStringLiteral("--form"), QStringLiteral("q")},
+         QStringLiteral("--fit 推求公式参数，不能同时给出 --form\n")},
+        {{QStringLiteral("--batch"), QStringLiteral("--out"), QStringLiteral("o"),
+          QStringLiteral("--idf-chart"), QStringLiteral("-")},
+         QStringLiteral("--idf-chart 的文件不能写到标准输出（-）\n")},
+    };
+    for (const auto &c : refusals) {
+        CapturedStreams streams;
+        EXPECT_EQ(RunCommandLine(c.arguments, Separators{}, streams), ExitStatus::BadInput);
+        EXPECT_EQ(QString::fromUtf8(streams.errBytes), c.message);
+    }
+}
+
 // A run that draws nothing starts without the GUI libraries; one that draws
 // loads them with the drawing module.
 TEST(Cli, OnlyARunThatDrawsLoadsTheDrawing)
@@ -597,7 +665,16 @@ TEST(Cli, OnlyARunThatDrawsLoadsTheDrawing)
         EXPECT_TRUE(libraries.contains(QStringLiteral("libQt6Core"))) << "LD_DEBUG gave nothing";
         EXPECT_FALSE(libraries.contains(QStringLiteral("libQt6Gui"))) << plain.join(u' ').toStdString();
         EXPECT_FALSE(libraries.contains(QStringLiteral("pluvion-drawing")));
+        // Nor the Word and picture libraries.
+        for (const char *library : {"pluvion-documents", "libzip", "libpng", "libjpeg", "libcrypto"})
+            EXPECT_FALSE(libraries.contains(QLatin1StringView(library))) << library;
     }
+    // A Word document loads the documents module, but draws nothing.
+    const QString document =
+        loaded({QStringLiteral("--data-docx"), folder.filePath(QStringLiteral("d.docx"))});
+    EXPECT_TRUE(document.contains(QStringLiteral("pluvion-documents.so")));
+    EXPECT_TRUE(document.contains(QStringLiteral("libzip")));
+    EXPECT_FALSE(document.contains(QStringLiteral("libQt6Gui")));
     const QString picture = folder.filePath(QStringLiteral("p.png"));
     const QString drawn = loaded({QStringLiteral("--picture"), picture});
     EXPECT_TRUE(drawn.contains(QStringLiteral("pluvion-drawing.so")));

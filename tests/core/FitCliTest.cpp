@@ -88,7 +88,7 @@ TEST_F(FitCliTest, BadInputIsRefusedWithItsReasonAndNothingWritten)
          u"不能同时给出 --b"},
         {{QStringLiteral("--fit"), table, QStringLiteral("--csv"), path(QStringLiteral("x.csv"))},
          2,
-         u"--fit 只能与"},
+         u"--csv 不能与 --fit 同用"},
         {{QStringLiteral("--fit"), table, QStringLiteral("--distribution"), QStringLiteral("p3")},
          2,
          u"只用于 --samples"},

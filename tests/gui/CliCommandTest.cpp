@@ -165,10 +165,10 @@ TEST_F(CliCommands, FitRefusalsChangeNoFile)
          u"--years 应为 1 至 500 之间的整数"},
         {{fit, table, QStringLiteral("--size"), QStringLiteral("100x100")},
          ExitStatus::BadInput,
-         u"不能同时给出 --size"},
+         u"--size 不能与 --fit 同用"},
         {{QStringLiteral("--fit-periods"), QStringLiteral("2,5")},
          ExitStatus::BadInput,
-         u"--fit-periods 只能与 --fit 同用"},
+         u"--fit-periods 只能与 --fit 或 --records 同用"},
         // The fitted formula's storm: parameters that make no storm are
         // refused before the fit, the rest go through the storm's own checks.
         {{fit, table, QStringLiteral("--step"), QStringLiteral("0"), QStringLiteral("--fit-report"),

@@ -1,5 +1,6 @@
-#include "ScriptedPrompts.h"
 #include "dialogs/NewStormDialog.h"
+
+#include "ScriptedPrompts.h"
 
 #include <QClipboard>
 #include <QComboBox>

@@ -128,7 +128,7 @@ TEST_F(RecordsCli, RefusalsNameTheirReasonAndWriteNothing)
          QStringLiteral("--records 不能与 --fit 同用")},
         {{QStringLiteral("--records"), records, QStringLiteral("--years"), QStringLiteral("3")},
          ExitStatus::BadInput,
-         QStringLiteral("--years 不用于 --records：资料年数由记录得出")},
+         QStringLiteral("--years 只能与 --fit 同用")},
         {{QStringLiteral("--records"), records, QStringLiteral("--a1"), QStringLiteral("3")},
          ExitStatus::BadInput,
          QStringLiteral("--records 推求公式参数，不能同时给出 --a1")},

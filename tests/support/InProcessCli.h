@@ -1,7 +1,8 @@
 #pragma once
 
-// Runs pluvion-cli's commands in process, drawing with the drawing code
-// linked into the test instead of loading the program's drawing module.
+// Runs pluvion-cli's commands in process, drawing and writing documents with
+// the code linked into the test instead of loading the program's modules.
+#include "cli/CliDocuments.h"
 #include "cli/CliDrawing.h"
 #include "cli/CliOutput.h"
 #include "cli/Commands.h"
@@ -9,7 +10,7 @@
 #include <QString>
 #include <QStringList>
 
-inline const bool InProcessDrawing = (UseDrawing(BuiltInDrawing()), true);
+inline const bool InProcessDrawing = (UseDrawing(BuiltInDrawing()), UseDocuments(BuiltInDocuments()), true);
 
 struct CliRun
 {

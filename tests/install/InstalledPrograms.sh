@@ -29,6 +29,7 @@ expected=$(LC_ALL=C sort <<'LIST'
 usr/bin/pluvion
 usr/bin/pluvion-cli
 usr/bin/软件说明书.pdf
+usr/lib/pluvion/pluvion-documents.so
 usr/lib/pluvion/pluvion-drawing.so
 usr/share/applications/pluvion.desktop
 usr/share/icons/hicolor/scalable/apps/pluvion.svg

@@ -1,7 +1,7 @@
 #include "chart/BatchCharts.h"
 
-#include "chart/StyledPlot.h"
 #include "chart/ChartFonts.h"
+#include "chart/StyledPlot.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,9 +8,9 @@
 #include "fit/FitTables.h"
 #include "io/FileBytes.h"
 #include "io/LegacyText.h"
-#include "records/RecordSamples.h"
 #include "model/PluvionError.h"
 #include "records/RecordAnalysis.h"
+#include "records/RecordSamples.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -99,7 +99,8 @@ void FillGrid(QTableWidget *grid, const QList<QStringList> &rows)
 
 } // namespace
 
-FormulaFitDialog::FormulaFitDialog(UserPrompts &prompts, QWidget *parent) : QDialog(parent), m_prompts(prompts)
+FormulaFitDialog::FormulaFitDialog(UserPrompts &prompts, QWidget *parent)
+    : QDialog(parent), m_prompts(prompts)
 {
     setObjectName(QStringLiteral("FormulaFitDialog"));
     setWindowTitle(Caption);

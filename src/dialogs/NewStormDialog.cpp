@@ -78,8 +78,7 @@ private:
 
 } // namespace
 
-NewStormDialog::NewStormDialog(Storm &model, UserPrompts &prompts, const Separators &sep,
-                                           QWidget *parent)
+NewStormDialog::NewStormDialog(Storm &model, UserPrompts &prompts, const Separators &sep, QWidget *parent)
     : QDialog(parent), m_model(model), m_prompts(prompts), m_separators(sep)
 {
     buildControls();

@@ -26,8 +26,7 @@ class NewStormDialog : public QDialog
     Q_OBJECT
 
 public:
-    NewStormDialog(Storm &model, UserPrompts &prompts, const Separators &sep,
-                         QWidget *parent = nullptr);
+    NewStormDialog(Storm &model, UserPrompts &prompts, const Separators &sep, QWidget *parent = nullptr);
     // The next showing proposes this formula (form, A1, C, b, n, log kind),
     // and the peak ratio when one is given, instead of the storm's own; the
     // other design values still come from the storm.

@@ -110,7 +110,7 @@ TEST_F(FileBytesTest, ReadersTakeSmallRegularFilesOnly)
         ViewOptions options;
         options.Precision = 9;
         const std::optional<QString> failure = LoadOptions(options, path(name));
-        EXPECT_EQ(options, ViewOptions());                                // the defaults
+        EXPECT_EQ(options, ViewOptions());                                 // the defaults
         EXPECT_EQ(failure.has_value(), name != QLatin1String("dangling")); // a link to nothing is no file
     }
     Storm storm = StartUpStorm();

@@ -270,8 +270,8 @@ TEST(CalcRainPoints, GivesWhatTheFullyCheckedComputationGives)
         EXPECT_EQ(fastFailure, referenceFailure);
         ASSERT_EQ(fastRows.size(), referenceRows.size());
         if (!fastRows.empty()) {
-            EXPECT_EQ(
-                std::memcmp(fastRows.data(), referenceRows.data(), fastRows.size() * sizeof(RainPoint)), 0);
+            EXPECT_EQ(std::memcmp(fastRows.data(), referenceRows.data(), fastRows.size() * sizeof(RainPoint)),
+                      0);
         }
         EXPECT_EQ(QString::number(fast.totalDepth, 'g', 17), QString::number(reference.totalDepth, 'g', 17));
     }

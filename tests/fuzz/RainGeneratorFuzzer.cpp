@@ -114,8 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
                Utf8(referenceFailure.value_or(QStringLiteral("none"))).c_str());
     FUZZ_CHECK(points.size() == referencePoints.size(), "%zu rows, the reference %zu", points.size(),
                referencePoints.size());
-    FUZZ_CHECK(points.empty() || std::memcmp(points.data(), referencePoints.data(),
-                                             points.size() * sizeof(RainPoint)) == 0,
+    FUZZ_CHECK(points.empty() ||
+                   std::memcmp(points.data(), referencePoints.data(), points.size() * sizeof(RainPoint)) == 0,
                "the rows differ from the reference's");
     const auto sameBits = [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; };
     FUZZ_CHECK(sameBits(storm.totalDepth, reference.totalDepth) &&

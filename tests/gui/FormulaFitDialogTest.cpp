@@ -1,10 +1,11 @@
 // The formula-fit dialog: pasted tables and samples, the results it shows, its
 // messages, the export, and the formula going into the new-storm dialog.
+#include "dialogs/FormulaFitDialog.h"
+
 #include "KnownFitTable.h"
 #include "ScriptedPrompts.h"
 #include "app/MainWindow.h"
 #include "dialogs/NewStormDialog.h"
-#include "dialogs/FormulaFitDialog.h"
 #include "records/RecordFile.h"
 
 #include <QAction>

@@ -98,7 +98,7 @@ FitRequest parseFit(const GivenOptions &given, const Separators &sep)
         if (frequency.years < 1 || frequency.years > MaxRecordYears)
             refuse(QStringLiteral("%1 应为 1 至 %2 之间的整数").arg(Years.text()).arg(MaxRecordYears));
         frequency.annualMaximumPeriods = given.has(AnnualMaxPeriods);
-        frequency.distribution = FrequencyDistribution::Exponential;
+        frequency.distribution = DefaultDistribution(frequency.sampling);
     }
     ParseFrequencyOptions(given, settings);
     request.outputs = ParseFitOutputs(given, sep);

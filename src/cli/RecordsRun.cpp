@@ -102,7 +102,7 @@ RecordsRequest parseRecords(const GivenOptions &given, const Separators &sep)
     if (given.has(Samples) && CliSampling(given.value(Samples)) == SamplingMethod::AnnualMultiple) {
         sampling.method = SamplingMethod::AnnualMultiple;
         frequency.sampling = SamplingMethod::AnnualMultiple;
-        frequency.distribution = FrequencyDistribution::Exponential;
+        frequency.distribution = DefaultDistribution(frequency.sampling);
         frequency.annualMaximumPeriods = given.has(AnnualMaxPeriods);
         if (given.has(SampleCount)) {
             const QString text = given.value(SampleCount);

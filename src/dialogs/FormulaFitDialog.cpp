@@ -189,7 +189,7 @@ void FormulaFitDialog::buildControls()
     auto *openFolder = new QPushButton(QStringLiteral("打开文件夹..."), this);
     openFolder->setObjectName(QStringLiteral("ButtonOpenFolder"));
     recordsRow->addWidget(openFolder);
-    connect(openFolder, &QPushButton::clicked, this, &FormulaFitDialog::openRecordsFolder);
+    connect(openFolder, &QPushButton::clicked, this, guarded(&FormulaFitDialog::openRecordsFolder));
 
     m_dataEdit = new QPlainTextEdit(this);
     m_dataEdit->setObjectName(QStringLiteral("DataEdit"));
@@ -289,20 +289,37 @@ void FormulaFitDialog::buildControls()
     for (QComboBox *list : {m_recordGapsBox, m_recordUnitBox, m_recordStepBox, m_recordSamplingBox})
         connect(list, &QComboBox::currentIndexChanged, this, &FormulaFitDialog::markStale);
     connect(m_minCompletenessEdit, &QSpinBox::valueChanged, this, &FormulaFitDialog::markStale);
-    // Annual multiple samples are commonly fitted with the exponential distribution.
+    // Each sampling method proposes its distribution.
     connect(m_recordSamplingBox, &QComboBox::currentIndexChanged, this, [this](int method) {
-        m_distributionBox->setCurrentIndex(
-            int(method == 1 ? FrequencyDistribution::Exponential : FrequencyDistribution::PearsonIII));
+        m_distributionBox->setCurrentIndex(int(DefaultDistribution(
+            method == 1 ? SamplingMethod::AnnualMultiple : SamplingMethod::AnnualMaximum)));
     });
-    connect(open, &QPushButton::clicked, this, &FormulaFitDialog::openData);
-    connect(fit, &QPushButton::clicked, this, &FormulaFitDialog::runFit);
-    connect(m_useFormulaButton, &QPushButton::clicked, this, &FormulaFitDialog::useFormula);
-    connect(m_exportButton, &QPushButton::clicked, this, &FormulaFitDialog::exportResults);
+    connect(open, &QPushButton::clicked, this, guarded(&FormulaFitDialog::openData));
+    connect(fit, &QPushButton::clicked, this, guarded(&FormulaFitDialog::runFit));
+    connect(m_useFormulaButton, &QPushButton::clicked, this, guarded(&FormulaFitDialog::useFormula));
+    connect(m_exportButton, &QPushButton::clicked, this, guarded(&FormulaFitDialog::exportResults));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_logAxesBox, &QCheckBox::toggled, this, [this] {
         if (m_outcome)
             DrawFitChart(*m_fitChart, *m_outcome, m_logAxesBox->isChecked());
     });
+}
+
+std::function<void()> FormulaFitDialog::guarded(void (FormulaFitDialog::*slot)())
+{
+    // The user's work runs guarded: a failure it does not catch itself, memory
+    // running out included, becomes a message, never the end of the program.
+    return [this, slot] {
+        try {
+            (this->*slot)();
+        } catch (const PluvionError &error) {
+            m_prompts.message(this, Caption, error.description(), UserPrompts::Icon::Error);
+        } catch (const std::bad_alloc &) {
+            m_prompts.message(this, Caption, OutOfMemoryMessage(), UserPrompts::Icon::Error);
+        } catch (const std::exception &error) {
+            m_prompts.message(this, Caption, QString::fromLocal8Bit(error.what()), UserPrompts::Icon::Error);
+        }
+    };
 }
 
 bool FormulaFitDialog::recordsChosen() const
@@ -331,11 +348,11 @@ void FormulaFitDialog::inputKindChange()
     m_distributionBox->setEnabled(samples);
     m_yearsEdit->setEnabled(kind == SamplesAnnualMultiple);
     m_annualMaximumBox->setEnabled(kind == SamplesAnnualMultiple);
-    // Annual multiple samples are commonly fitted with the exponential distribution.
+    // Each sampling method proposes its distribution.
     if (kind == SamplesAnnualMultiple || (kind == RecordsInput && m_recordSamplingBox->currentIndex() == 1))
-        m_distributionBox->setCurrentIndex(int(FrequencyDistribution::Exponential));
+        m_distributionBox->setCurrentIndex(int(DefaultDistribution(SamplingMethod::AnnualMultiple)));
     else if (kind == SamplesAnnualMaximum || kind == RecordsInput)
-        m_distributionBox->setCurrentIndex(int(FrequencyDistribution::PearsonIII));
+        m_distributionBox->setCurrentIndex(int(DefaultDistribution(SamplingMethod::AnnualMaximum)));
 }
 
 FitSettings FormulaFitDialog::settings() const

@@ -5,6 +5,7 @@
 #include "ui/UserPrompts.h"
 
 #include <QDialog>
+#include <functional>
 #include <optional>
 
 class QCheckBox;
@@ -49,6 +50,8 @@ public slots:
 private:
     void buildControls();
     void inputKindChange();
+    // `slot` run from a control: what it throws is shown in a message box.
+    std::function<void()> guarded(void (FormulaFitDialog::*slot)());
     void showOutcome();
     // The records' tabs: years, samples (gap marks included) and r.
     void showRecords(const RecordsSummary &records);

@@ -335,6 +335,12 @@ QString SamplingMethodName(SamplingMethod method)
                                                     : QStringLiteral("年最大值法");
 }
 
+FrequencyDistribution DefaultDistribution(SamplingMethod sampling)
+{
+    return sampling == SamplingMethod::AnnualMultiple ? FrequencyDistribution::Exponential
+                                                      : FrequencyDistribution::PearsonIII;
+}
+
 QString DistributionName(FrequencyDistribution distribution)
 {
     switch (distribution) {

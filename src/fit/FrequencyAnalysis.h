@@ -25,6 +25,11 @@ enum class FrequencyDistribution
 QString SamplingMethodName(SamplingMethod method);
 QString DistributionName(FrequencyDistribution distribution);
 
+// The distribution a sampling method is fitted with unless the user picks
+// another: Pearson type III for annual maxima, the exponential distribution
+// for annual multiple samples, as is common practice for each.
+FrequencyDistribution DefaultDistribution(SamplingMethod sampling);
+
 // A fitted distribution of the depths of one duration. Quantiles are by the
 // exceedance probability of one sample.
 struct DistributionFit

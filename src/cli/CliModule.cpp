@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 #include <QLibrary>
+#include <memory>
+#include <vector>
 
 const void *LoadCliModule(const QString &fileName, const char *symbol, const QString &what)
 {
@@ -14,13 +16,16 @@ const void *LoadCliModule(const QString &fileName, const char *symbol, const QSt
     for (const QString &path : candidates) {
         if (!QFileInfo::exists(path))
             continue;
-        // Never destroyed: destroying it would not unload the module anyway.
-        auto *module = new QLibrary(path);
+        // Kept until the program ends; destroying a QLibrary does not unload
+        // its module, so the tables stay valid to the last.
+        static std::vector<std::unique_ptr<QLibrary>> loaded;
+        auto module = std::make_unique<QLibrary>(path);
         using Table = const void *(*)();
-        if (const auto table = reinterpret_cast<Table>(module->resolve(symbol)))
+        if (const auto table = reinterpret_cast<Table>(module->resolve(symbol))) {
+            loaded.push_back(std::move(module));
             return table();
+        }
         reasons += module->errorString() + u'\n';
-        delete module;
     }
     throw PluvionError(
         QStringLiteral("无法载入%1 %2：%3")

@@ -232,8 +232,8 @@ void MainWindow::buildLayout()
     connect(m_session, &StormSession::currentRowChanged, this, [this](int row) { showCurrentRow(row); });
     connect(m_grid, &QAbstractItemView::clicked, this, [this] { followTableRow(); });
     // The user's clicks only: when the program sets a box it runs the handler itself.
-    connect(m_checkOverall, &QCheckBox::clicked, this, [this] { seriesSwitchClicked(m_checkOverall); });
-    connect(m_checkIntensity, &QCheckBox::clicked, this, [this] { seriesSwitchClicked(m_checkIntensity); });
+    connect(m_checkOverall, &QCheckBox::clicked, this, [this] { switchSeries(m_checkOverall); });
+    connect(m_checkIntensity, &QCheckBox::clicked, this, [this] { switchSeries(m_checkIntensity); });
 }
 
 QAction *MainWindow::addCommand(QMenu *menu, const QString &objectName, const QString &caption,
@@ -280,8 +280,8 @@ void MainWindow::buildMenus()
     m_menuIntensity->setCheckable(true);
     m_menuIntensity->setChecked(true);
     // A check item flips its own mark before its handler runs.
-    connect(m_menuOverall, &QAction::triggered, this, [this] { seriesSwitchClicked(m_menuOverall); });
-    connect(m_menuIntensity, &QAction::triggered, this, [this] { seriesSwitchClicked(m_menuIntensity); });
+    connect(m_menuOverall, &QAction::triggered, this, [this] { switchSeries(m_menuOverall); });
+    connect(m_menuIntensity, &QAction::triggered, this, [this] { switchSeries(m_menuIntensity); });
     m_popupPicture->addSeparator();
     connect(m_chart, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { m_popupPicture->popup(m_chart->mapToGlobal(at)); });
@@ -375,7 +375,7 @@ void MainWindow::setCheckBox(QCheckBox *box, bool checked)
     applySeriesVisibility(box);
 }
 
-void MainWindow::seriesSwitchClicked(QObject *sender)
+void MainWindow::switchSeries(QObject *sender)
 {
     // The user's own click: a failure ends in the standard error box.
     runCommand([&] { applySeriesVisibility(sender); });

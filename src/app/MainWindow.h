@@ -107,7 +107,7 @@ private:
     // Runs a command; a failure it does not catch goes to the standard error box.
     void runCommand(const std::function<void()> &command);
     // The shared click handler of the two check boxes and the two check items.
-    void seriesSwitchClicked(QObject *sender);
+    void switchSeries(QObject *sender);
     // Sets a check box as the program does: runs applySeriesVisibility when the
     // state changes, and passes on its failure.
     void setCheckBox(QCheckBox *box, bool checked);

@@ -123,7 +123,6 @@ void MainWindow::buildLayout()
         m_labels[i] = m_chart->valueLabel(i);
         m_labels[i]->installEventFilter(this);
     }
-    m_chart->installEventFilter(this); // a smaller chart brings the labels in
     // Shown over the chart's top while the last computation has failed.
     m_failureNotice = new QLabel(m_chart);
     m_failureNotice->setObjectName(QStringLiteral("FailureNotice"));
@@ -563,35 +562,18 @@ void MainWindow::exitProgram()
     close();
 }
 
-namespace {
-
-// Moves the label back inside the chart where it lies partly or wholly outside.
-void KeepInside(QLabel *label, const QWidget *chart)
-{
-    const QSize room = chart->size() - label->size();
-    const QPoint place(std::clamp(label->x(), 0, std::max(0, room.width())),
-                       std::clamp(label->y(), 0, std::max(0, room.height())));
-    if (place != label->pos())
-        label->move(place);
-}
-
-} // namespace
-
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_chart && event->type() == QEvent::Resize) {
-        for (QLabel *label : m_labels)
-            KeepInside(label, m_chart);
-        return QMainWindow::eventFilter(watched, event);
-    }
     auto *label = qobject_cast<QLabel *>(watched);
-    if (!label || label->parent() != m_chart)
+    const int index = int(std::find(std::begin(m_labels), std::end(m_labels), label) - std::begin(m_labels));
+    if (!label || index >= StormChart::ValueLabelCount)
         return QMainWindow::eventFilter(watched, event);
     // Dragging a label: any button grabs it, only the left button moves it.
     // The chart clips what lies outside while it moves; let go, the label
-    // comes back inside the chart.
+    // comes back wholly inside the plot area.
     if (event->type() == QEvent::MouseButtonRelease) {
-        KeepInside(label, m_chart);
+        if (m_chart->valueLabelMoved(index))
+            m_chart->keepValueLabelInside(index);
         return false;
     }
     if (event->type() == QEvent::MouseButtonPress) {
@@ -601,7 +583,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::MouseMove) {
         const auto *move = static_cast<QMouseEvent *>(event);
         if (move->buttons() & Qt::LeftButton)
-            label->move(label->pos() + move->position().toPoint() - m_dragOrigin);
+            m_chart->moveValueLabel(index, label->pos() + move->position().toPoint() - m_dragOrigin);
         return false;
     }
     return QMainWindow::eventFilter(watched, event);

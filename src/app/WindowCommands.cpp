@@ -276,7 +276,9 @@ ChartScene MainWindow::chartScene() const
     scene.barsShown = m_chart->overallSeries()->visible();
     scene.lineShown = m_chart->intensitySeries()->visible();
     for (int i = 0; i < StormChart::ValueLabelCount; ++i)
-        scene.labels.append({m_chart->valueLabelText(i), m_labels[i]->pos(), !m_labels[i]->isHidden()});
+        scene.labels.append({m_chart->valueLabelText(i),
+                             m_chart->valueLabelMoved(i) ? std::optional(m_labels[i]->pos()) : std::nullopt,
+                             !m_labels[i]->isHidden()});
     return scene;
 }
 

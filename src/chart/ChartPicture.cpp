@@ -59,7 +59,8 @@ RgbImage RenderChart(const ChartScene &scene, QSize size)
     for (int i = 0; i < StormChart::ValueLabelCount && i < scene.labels.size(); ++i) {
         QLabel *label = chart.valueLabel(i);
         chart.setValueLabelText(i, scene.labels[i].text);
-        label->move(scene.labels[i].place);
+        if (scene.labels[i].place)
+            chart.moveValueLabel(i, *scene.labels[i].place);
         label->setVisible(scene.labels[i].visible);
     }
     return RenderOffScreen(chart);
@@ -102,7 +103,7 @@ ChartScene StormScene(const RainPoints &points, const Storm &storm, int precisio
     }
     const auto texts = LabelTexts(storm, precision, sep);
     for (int i = 0; i < 5; ++i)
-        scene.labels.append({texts[size_t(i)], StormChart::valueLabelPlace(i), true});
-    scene.labels.append({FormulaDepthText(storm, precision, sep), StormChart::valueLabelPlace(5), true});
+        scene.labels.append({texts[size_t(i)], std::nullopt, true});
+    scene.labels.append({FormulaDepthText(storm, precision, sep), std::nullopt, true});
     return scene;
 }

@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <optional>
 
 class QCustomPlot;
 class QWidget;
@@ -22,7 +23,7 @@ struct ChartScene
     struct Label
     {
         QString text;
-        QPoint place;
+        std::optional<QPoint> place; // where the user put it; none: the chart places it
         bool visible = true;
     };
     RainPoints points;

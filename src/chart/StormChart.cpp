@@ -2,6 +2,7 @@
 
 #include "chart/ChartFonts.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <algorithm>
 #include <cmath>
@@ -15,6 +16,16 @@ constexpr double HitPixels = 4;
 // From here on a tick label in fixed notation would be wider than the axis.
 constexpr double LargeTickValue = 1e7;
 const QString LabelToolTip = QStringLiteral("按住拖动调整位置");
+// The room a time label takes on the axis, pixels: "1440" with space either side.
+constexpr int TimeLabelPitch = 56;
+// The pixels kept clear around a point of the line (its square is 5 wide)
+// and around a bar when labels are placed.
+constexpr int InkMargin = 4;
+// Where the block must cover something, a bar's pixel costs less than the
+// line's: the line, its peak above all, is what the chart is read for.
+constexpr long long InkWeights[2] = {1, 16};
+// The steps of candidate places of the label block, pixels.
+constexpr int PlaceGrid = 4;
 
 // `factor` times the peak, or the largest finite number when that overflows.
 double scaledMaximum(double factor, double peak)
@@ -50,7 +61,134 @@ AxisMaxima ScaledAxisMaxima(const SeriesPeaks &peaks, bool barsShown, bool lineS
     return current;
 }
 
+double StormTimeTickStep(double end, int maxTicks)
+{
+    static const double steps[] = {1, 2, 5, 10, 15, 20, 30, 60, 120, 180, 240, 360, 720};
+    maxTicks = std::max(maxTicks, 2);
+    if (!(end > 0) || !std::isfinite(end))
+        return 1;
+    auto fits = [&](double step) { return std::ceil(end / step) <= maxTicks; };
+    auto divides = [&](double step) { return std::fmod(end, step) == 0; };
+    double firstFit = 0;
+    for (double step : steps) {
+        if (!fits(step))
+            continue;
+        if (firstFit == 0)
+            firstFit = step;
+        if (divides(step))
+            return step;
+    }
+    if (firstFit > 0)
+        return firstFit;
+    // Longer than the list: whole days.
+    const double days = std::ceil(end / 1440 / maxTicks);
+    return std::isfinite(days) ? days * 1440 : end;
+}
+
+QVector<double> StormTimeTicks(double end, double step)
+{
+    QVector<double> ticks;
+    if (!(end > 0) || !(step > 0) || end / step > 1e6)
+        return ticks;
+    for (double k = 0; k * step < end; ++k)
+        ticks.append(k * step);
+    if (!ticks.isEmpty() && end - ticks.last() < step / 2 && ticks.size() > 1)
+        ticks.removeLast();
+    ticks.append(end);
+    return ticks;
+}
+
+QPoint LabelBlockPlace(QSize size, QRect area, const std::vector<InkColumn> &ink, QPoint preferred)
+{
+    if (size.width() > area.width() || size.height() > area.height())
+        return area.topLeft();
+    const int maxX = area.right() + 1 - size.width();
+    const int maxY = area.bottom() + 1 - size.height();
+    // Ink under a place: the covered rows summed over its columns.
+    auto coverOf = [&](int x, int y) {
+        long long cover = 0;
+        const int bottom = y + size.height();
+        for (int column = x; column < x + size.width(); ++column) {
+            const size_t i = size_t(column - area.left());
+            if (i >= ink.size())
+                break;
+            for (size_t slot = 0; slot < ink[i].spans.size(); ++slot) {
+                const auto &[top, end] = ink[i].spans[slot];
+                const int low = std::max(top, y);
+                const int high = std::min(end, bottom);
+                if (high > low)
+                    cover += (high - low) * InkWeights[slot];
+            }
+        }
+        return cover;
+    };
+    preferred.setX(std::clamp(preferred.x(), area.left(), maxX));
+    preferred.setY(std::clamp(preferred.y(), area.top(), maxY));
+    QPoint best = preferred;
+    long long bestCover = coverOf(best.x(), best.y());
+    long long bestDistance = 0;
+    if (bestCover == 0)
+        return best;
+    auto consider = [&](int x, int y) {
+        const long long dx = x - preferred.x();
+        const long long dy = y - preferred.y();
+        const long long distance = dx * dx + dy * dy;
+        if (bestCover == 0 && distance >= bestDistance)
+            return;
+        const long long cover = coverOf(x, y);
+        if (cover < bestCover || (cover == bestCover && distance < bestDistance)) {
+            best = QPoint(x, y);
+            bestCover = cover;
+            bestDistance = distance;
+        }
+    };
+    for (int y = area.top();; y = std::min(y + PlaceGrid, maxY)) {
+        for (int x = area.left();; x = std::min(x + PlaceGrid, maxX)) {
+            consider(x, y);
+            if (x == maxX)
+                break;
+        }
+        if (y == maxY)
+            break;
+    }
+    return best;
+}
+
 namespace {
+
+// Ticks that divide the storm: the time axis is labelled at steps of whole
+// minutes that divide the storm's length, and at its end.
+class StormTimeTicker : public QCPAxisTicker
+{
+public:
+    explicit StormTimeTicker(const StormChart *chart) : m_chart(chart) {}
+
+protected:
+    int maxTicks() const { return std::max(2, (m_chart->width() - 130) / TimeLabelPitch); }
+    double getTickStep(const QCPRange &range) override
+    {
+        return m_chart->end() > 0 ? StormTimeTickStep(m_chart->end(), maxTicks())
+                                  : QCPAxisTicker::getTickStep(range);
+    }
+    QVector<double> createTickVector(double tickStep, const QCPRange &range) override
+    {
+        if (!(m_chart->end() > 0))
+            return QCPAxisTicker::createTickVector(tickStep, range);
+        QVector<double> ticks = StormTimeTicks(m_chart->end(), tickStep);
+        ticks.removeIf([&](double tick) { return !range.contains(tick); });
+        return ticks;
+    }
+    QString getTickLabel(double tick, const QLocale &locale, QChar formatChar, int precision) override
+    {
+        // A storm that ends between whole minutes shows its end as it is.
+        if (tick != std::round(tick))
+            return locale.toString(tick, 'g', 6);
+        return QCPAxisTicker::getTickLabel(tick, locale, formatChar, precision);
+    }
+
+private:
+    const StormChart *m_chart;
+};
 
 // The hovered bar's frame as a layerable of the highlight layer.
 class HoveredBarFrame : public QCPLayerable
@@ -79,6 +217,7 @@ private:
 StormChart::StormChart(QWidget *parent) : StyledPlot(parent)
 {
     styleAxis(xAxis, QStringLiteral("降雨历时(min)"), 0);
+    xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new StormTimeTicker(this)));
     styleAxis(yAxis, QStringLiteral("降雨强度(mm/min)"), 3);
     styleAxis(yAxis2, QStringLiteral("降雨总量(mm)"), 3);
     yAxis2->setVisible(true);
@@ -114,6 +253,12 @@ StormChart::StormChart(QWidget *parent) : StyledPlot(parent)
     connect(this, &QCustomPlot::beforeReplot, this, &StormChart::applyAxisRanges);
     connect(this, &QCustomPlot::afterLayout, this, [this] {
         m_laidOut = true;
+        // A smaller plot brings the labels the user moved back inside it.
+        for (int i = 0; i < ValueLabelCount; ++i) {
+            if (m_labelMoved[i])
+                keepValueLabelInside(i);
+        }
+        placeValueLabels();
         elideValueLabels();
     });
     applyAxisRanges();
@@ -136,6 +281,7 @@ StormChart::StormChart(QWidget *parent) : StyledPlot(parent)
         label->setToolTip(LabelToolTip);
         label->move(valueLabelPlace(i));
         label->hide();
+        label->installEventFilter(this); // shown or hidden, the block is placed anew
         m_labels[i] = label;
     }
 }
@@ -150,6 +296,120 @@ void StormChart::setValueLabelText(int index, const QString &text)
 {
     m_labelTexts[index] = text;
     elideValueLabels();
+}
+
+void StormChart::moveValueLabel(int index, QPoint place)
+{
+    m_labelMoved[index] = true;
+    m_labels[index]->move(place);
+}
+
+void StormChart::keepValueLabelInside(int index)
+{
+    QLabel *label = m_labels[index];
+    // The plot area once laid out; the whole chart before.
+    const QRect area = m_laidOut ? axisRect()->rect() : rect();
+    // Its whole text fits where it is let go, so that it does not come back cut short.
+    const QSize size(label->fontMetrics().horizontalAdvance(m_labelTexts[index]) +
+                         (label->width() - label->contentsRect().width()),
+                     label->height());
+    // Short of the right edge by the eliding's two pixels and a little slack.
+    const QPoint place(
+        std::clamp(label->x(), area.left(), std::max(area.left(), area.right() - 6 - size.width())),
+        std::clamp(label->y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
+    if (place != label->pos())
+        label->move(place);
+    elideValueLabels();
+}
+
+bool StormChart::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) && m_laidOut)
+        placeValueLabels();
+    return StyledPlot::eventFilter(watched, event);
+}
+
+std::vector<InkColumn> StormChart::inkColumns(const QRect &area) const
+{
+    std::vector<InkColumn> ink(size_t(std::max(area.width(), 0)));
+    auto columnOf = [&](double pixel) { return int(std::floor(pixel)) - area.left(); };
+    auto spread = [&](int column, int slot, double top, double bottom) {
+        if (column < 0 || column >= int(ink.size()) || !(top <= bottom))
+            return;
+        auto &[low, high] = ink[size_t(column)].spans[size_t(slot)];
+        const int from = int(std::floor(top)) - InkMargin;
+        const int to = int(std::ceil(bottom)) + InkMargin;
+        if (low >= high) {
+            low = from;
+            high = to;
+        } else {
+            low = std::min(low, from);
+            high = std::max(high, to);
+        }
+    };
+    const RainPoints &rows = m_overall->rows();
+    if (m_overall->visible() && !rows.empty()) {
+        const double top = yAxis2->coordToPixel(0);
+        const double halfWidth = m_overall->width() / 2;
+        for (const RainPoint &row : rows) {
+            if (!std::isfinite(row.Overall))
+                continue;
+            const double bottom = yAxis2->coordToPixel(row.Overall);
+            const int first = columnOf(xAxis->coordToPixel(row.Time - halfWidth)) - InkMargin;
+            const int last = columnOf(xAxis->coordToPixel(row.Time + halfWidth)) + InkMargin;
+            for (int column = std::max(first, 0); column <= std::min(last, int(ink.size()) - 1); ++column)
+                spread(column, 0, std::min(top, bottom), std::max(top, bottom));
+        }
+    }
+    if (m_intensity->visible() && !rows.empty()) {
+        // The line between successive points crosses every column between them.
+        double lastX = 0, lastY = 0;
+        bool have = false;
+        for (const RainPoint &row : rows) {
+            if (!std::isfinite(row.Intensity)) {
+                have = false;
+                continue;
+            }
+            const double x = xAxis->coordToPixel(row.Time);
+            const double y = yAxis->coordToPixel(row.Intensity);
+            const int from = columnOf(have ? std::min(lastX, x) : x) - InkMargin;
+            const int to = columnOf(have ? std::max(lastX, x) : x) + InkMargin;
+            const double top = have ? std::min(lastY, y) : y;
+            const double bottom = have ? std::max(lastY, y) : y;
+            for (int column = std::max(from, 0); column <= std::min(to, int(ink.size()) - 1); ++column)
+                spread(column, 1, top, bottom);
+            lastX = x;
+            lastY = y;
+            have = true;
+        }
+    }
+    return ink;
+}
+
+void StormChart::placeValueLabels()
+{
+    if (!m_laidOut)
+        return;
+    QList<QLabel *> block;
+    QSize size(0, 0);
+    for (int i = 0; i < ValueLabelCount; ++i) {
+        QLabel *label = m_labels[i];
+        if (m_labelMoved[i] || label->isHidden())
+            continue;
+        const QSize whole(label->fontMetrics().horizontalAdvance(m_labelTexts[i]) +
+                              (label->width() - label->contentsRect().width()),
+                          label->height());
+        // Stacked as the layout stacks the first labels.
+        const int top = valueLabelPlace(int(block.size())).y() - valueLabelPlace(0).y();
+        size = QSize(std::max(size.width(), whole.width()), std::max(size.height(), top + whole.height()));
+        block.append(label);
+    }
+    if (block.isEmpty())
+        return;
+    const QRect area = axisRect()->rect();
+    const QPoint place = LabelBlockPlace(size, area, inkColumns(area), valueLabelPlace(0));
+    for (int k = 0; k < block.size(); ++k)
+        block[k]->move(place + QPoint(0, valueLabelPlace(k).y() - valueLabelPlace(0).y()));
 }
 
 void StormChart::elideValueLabels()

@@ -5,9 +5,37 @@
 #include "chart/StyledPlot.h"
 #include "model/RainGenerator.h"
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <array>
 #include <memory>
+#include <optional>
 
 class QLabel;
+
+// The minutes between labelled ticks of a storm's time axis: the smallest of
+// 1, 2, 5, 10, 15, 20, 30, 60, 120, 180, 240, 360, 720 min and whole days that
+// keeps the labels at most `maxTicks` and divides the storm's `end`, so that
+// its end is labelled; when none divides it within the count, the smallest
+// step within it (the end is then labelled beside the steps).
+double StormTimeTickStep(double end, int maxTicks);
+
+// The ticks of a time axis from 0 to `end` (inclusive) by `step`; an end that
+// is no multiple of the step is a tick of its own, and the step's tick before
+// it is left out when it would crowd the end's label (closer than half a step).
+QVector<double> StormTimeTicks(double end, double step);
+
+// Where a block of labels of `size` goes in a plot area of `area` (both in
+// pixels) over data drawn as `ink`: per pixel column of the area, the rows
+// [top, bottom) the series cover. The first place (nearest `preferred`) that
+// covers no ink, or the least covered one (the line weighs more than the bars); inside the area whenever the
+// block fits, at its top left when it does not.
+struct InkColumn
+{
+    std::array<std::pair<int, int>, 2> spans{}; // bars and line, empty when top >= bottom
+};
+QPoint LabelBlockPlace(QSize size, QRect area, const std::vector<InkColumn> &ink, QPoint preferred);
 
 // The largest finite intensity and cumulative rainfall of the rows, 0 for
 // none: a value that is not finite cannot be drawn, so it does not stretch
@@ -70,6 +98,17 @@ public:
     void setValueLabelText(int index, const QString &text);
     QString valueLabelText(int index) const { return m_labelTexts[index]; }
 
+    // A label the user has not moved is placed by the chart: the shown ones
+    // stacked as a block, where it covers no point or bar (see
+    // LabelBlockPlace), again whenever the storm, the axes, the size or the
+    // labels change. A label the user moved keeps its place (brought back
+    // wholly inside the plot area when let go outside it).
+    void moveValueLabel(int index, QPoint place);
+    bool valueLabelMoved(int index) const { return m_labelMoved[index]; }
+    void keepValueLabelInside(int index);
+    // Places the labels the user has not moved, once the plot is laid out.
+    void placeValueLabels();
+
     // Scales the vertical axes by the series shown (see ScaledAxisMaxima).
     void scaleAxes(const SeriesPeaks &peaks);
 
@@ -92,9 +131,13 @@ public:
     // pointer move costs, whatever the storm's length.
     void replotHighlights();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void applyAxisRanges();
     void elideValueLabels();
+    std::vector<InkColumn> inkColumns(const QRect &area) const;
 
     QCPGraph *m_intensity = nullptr;
     PaletteBars *m_overall = nullptr;
@@ -103,6 +146,7 @@ private:
     int m_intensityHovered = -1;
     QLabel *m_labels[ValueLabelCount] = {};
     QString m_labelTexts[ValueLabelCount];
+    bool m_labelMoved[ValueLabelCount] = {};
     bool m_laidOut = false; // whether a replot has placed the plot's rectangle
     double m_end = 0;
     double m_leftMaximum = 9999;

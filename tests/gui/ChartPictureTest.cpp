@@ -3,7 +3,9 @@
 #include "chart/ChartPicture.h"
 
 #include "chart/StormChart.h"
+#include "model/RainGenerator.h"
 
+#include <QLabel>
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -157,6 +159,89 @@ TEST(StormChartLine, DenseMarksAreThinnedPerPixelColumn)
             EXPECT_LE(marks.size(), 3 * plot.axisRect()->width() + 10);
         else
             EXPECT_EQ(marks.size(), c.rows);
+    }
+}
+
+// The time axis is labelled at steps that divide the storm, and at its end.
+TEST(StormTimeAxis, TicksDivideTheStormAndLabelItsEnd)
+{
+    struct Case
+    {
+        double end;
+        int maxTicks;
+        double step;
+        QVector<double> ticks; // empty: not checked
+    };
+    const Case cases[] = {
+        {120, 9, 15, {0, 15, 30, 45, 60, 75, 90, 105, 120}},
+        {120, 6, 20, {0, 20, 40, 60, 80, 100, 120}},
+        {180, 8, 30, {}},
+        {1440, 8, 180, {}},
+        {1440, 12, 120, {}},
+        {90, 10, 10, {}},
+        // Nothing within the count divides 97: its end is a tick of its own.
+        {97, 5, 20, {0, 20, 40, 60, 80, 97}},
+        // The step's last tick gives way where it would crowd the end's label.
+        {87, 5, 20, {0, 20, 40, 60, 87}},
+        {97.5, 10, 10, {0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 97.5}},
+        {20160, 8, 2880, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.end);
+        EXPECT_EQ(StormTimeTickStep(c.end, c.maxTicks), c.step);
+        const QVector<double> ticks = StormTimeTicks(c.end, c.step);
+        EXPECT_EQ(ticks.last(), c.end);
+        if (!c.ticks.isEmpty()) {
+            EXPECT_EQ(ticks, c.ticks);
+        }
+    }
+}
+
+// The labels the user has not moved lie as a block where they cover no
+// point or bar when there is room; where there is none, off the line (its
+// peak above all) if they can; inside the plot area in any case.
+TEST(StormChartLabels, TheBlockKeepsOffTheData)
+{
+    Storm storm = StartUpStorm();
+    RainPoints rows;
+    ASSERT_FALSE(CalcRainPoints(storm, rows, false, 4));
+    enum class Room
+    {
+        Free,     // covers nothing
+        LineFree, // covers bars only
+        None      // too small: at the plot's top left
+    };
+    const std::pair<QSize, Room> cases[] = {
+        {QSize(600, 480), Room::Free}, {QSize(420, 330), Room::LineFree}, {QSize(300, 200), Room::None}};
+    for (const auto &[size, room] : cases) {
+        SCOPED_TRACE(size.width());
+        StormChart chart;
+        chart.prepareOffScreen(size);
+        chart.setPoints(rows, storm.duration);
+        chart.scaleAxes(SeriesPeaksOf(rows));
+        for (int i = 0; i < StormChart::ValueLabelCount; ++i) {
+            chart.setValueLabelText(i, QStringLiteral("降雨总量H=60.6345mm"));
+            chart.valueLabel(i)->show();
+        }
+        (void)RenderOffScreen(chart);
+        const QRect plot = chart.axisRect()->rect();
+        QRect block;
+        for (int i = 0; i < StormChart::ValueLabelCount; ++i)
+            block |= chart.valueLabel(i)->geometry();
+        if (room == Room::None) {
+            EXPECT_EQ(block.topLeft(), plot.topLeft());
+            continue;
+        }
+        EXPECT_TRUE(plot.contains(block));
+        for (const RainPoint &row : rows) {
+            const double x = chart.xAxis->coordToPixel(row.Time);
+            EXPECT_FALSE(block.contains(QPoint(int(x), int(chart.yAxis->coordToPixel(row.Intensity)))))
+                << row.Time;
+            if (room == Room::Free) {
+                EXPECT_FALSE(block.contains(QPoint(int(x), int(chart.yAxis2->coordToPixel(row.Overall)))))
+                    << row.Time;
+            }
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include "chart/StormChart.h"
 #include "dialogs/AboutDialog.h"
 #include "dialogs/NewStormDialog.h"
+#include "io/FileBytes.h"
 #include "io/StormFile.h"
 #include "io/TextLines.h"
 #include "model/PluvionError.h"
@@ -16,6 +17,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -348,8 +350,65 @@ void MainWindow::setUp()
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+    restoreWindowLayout();
 
     refreshStorm();
+}
+
+namespace {
+
+const QString GeometryKey = QStringLiteral("geometry");
+const QString SplitterKey = QStringLiteral("splitter");
+
+} // namespace
+
+QString MainWindow::windowLayoutFile() const
+{
+    const QString dataFolder = DataFolderOf(m_configurationFolder);
+    return dataFolder.isEmpty() ? QString() : dataFolder + QStringLiteral("WindowLayout.txt");
+}
+
+void MainWindow::restoreWindowLayout()
+{
+    const QString file = windowLayoutFile();
+    if (file.isEmpty() || !QFileInfo::exists(file))
+        return;
+    QHash<QString, QByteArray> values;
+    try {
+        for (const QByteArray &line : ReadFileBytes(file).split('\n')) {
+            const qsizetype equals = line.indexOf('=');
+            if (equals > 0)
+                values.insert(QString::fromLatin1(line.left(equals)),
+                              QByteArray::fromBase64(line.mid(equals + 1).trimmed()));
+        }
+    } catch (const PluvionError &) {
+        return; // unreadable: the default layout
+    }
+    // Qt checks what it restores: a layout from another screen is brought onto this one.
+    if (values.contains(GeometryKey))
+        restoreGeometry(values.value(GeometryKey));
+    if (values.contains(SplitterKey))
+        m_splitter->restoreState(values.value(SplitterKey));
+}
+
+void MainWindow::saveWindowLayout() const
+{
+    const QString file = windowLayoutFile();
+    if (file.isEmpty())
+        return;
+    const QByteArray text = GeometryKey.toLatin1() + '=' + saveGeometry().toBase64() + '\n' +
+                            SplitterKey.toLatin1() + '=' + m_splitter->saveState().toBase64() + '\n';
+    try {
+        WriteFileBytes(file, text);
+    } catch (const PluvionError &) {
+        // Not written: the next session starts at the default layout.
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    saveWindowLayout();
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::runCommand(const std::function<void()> &command)

@@ -145,6 +145,12 @@ private:
     // Makes a row the session's current row, which table and chart then show.
     void setGridCurrentRow(int row);
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    // The window's size, place and splitter, kept in the data folder for the
+    // next session; a file that cannot be read or written costs only them.
+    void restoreWindowLayout();
+    void saveWindowLayout() const;
+    QString windowLayoutFile() const;
 
     UserPrompts *m_prompts;
     UrlOpener m_openUrl;

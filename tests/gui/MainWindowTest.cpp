@@ -13,6 +13,7 @@
 #include "program/ProgramInfo.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -267,6 +269,34 @@ TEST_F(MainWindowTest, StartsWithDefaultsWhenTheOptionsFileCannotBeRead)
     QTest::mouseClick(window->findChild<QCheckBox *>("CheckBox_Overall_Rainfall"), Qt::LeftButton);
     EXPECT_EQ(prompts.messages.size(), 1);
     EXPECT_FALSE(QFileInfo(path("quillfen/Pluvion/options.ini")).isFile()); // left as it was
+}
+
+// Size, place and splitter are kept for the next session; a broken layout
+// file starts the window at its default layout without a word.
+TEST_F(MainWindowTest, WindowLayoutIsKeptAcrossSessions)
+{
+    start();
+    const QSize defaultSize = window->size();
+    window->show();
+    window->setGeometry(QRect(QPoint(37, 41), defaultSize + QSize(120, 90)));
+    auto *splitter = window->findChild<QSplitter *>("ChartTableSplitter");
+    const QList<int> sizes{splitter->sizes()[0] - 60, splitter->sizes()[1] + 60};
+    splitter->setSizes(sizes);
+    const QSize size = window->size();
+    const QList<int> kept = splitter->sizes();
+    window->close();
+
+    start();
+    window->show();
+    QApplication::processEvents();
+    EXPECT_EQ(window->size(), size);
+    EXPECT_EQ(window->findChild<QSplitter *>("ChartTableSplitter")->sizes(), kept);
+    window->close();
+
+    WriteFileBytes(path("quillfen/Pluvion/WindowLayout.txt"), "geometry=!!!\nsplitter=\x01\x02\n");
+    start();
+    EXPECT_EQ(window->size(), defaultSize);
+    EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
 TEST_F(MainWindowTest, StormFileCommands)

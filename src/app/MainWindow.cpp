@@ -336,7 +336,7 @@ void MainWindow::setUp()
                    ProgramInfo::makerUrl() + QStringLiteral("）"));
 
     if (!m_newStormDialog)
-        m_newStormDialog = new NewStormDialog(m_editedStorm, *m_prompts, m_separators, this);
+        m_newStormDialog = new NewStormDialog(*m_prompts, m_separators, this);
 
     // Client area 800 by 480 (wider by what the right panel's texts need),
     // centred on the screen. Below 640 by 480 the axis numbers of the chart
@@ -560,11 +560,11 @@ void MainWindow::syncSeriesSwitches(QObject *sender)
 void MainWindow::newStorm()
 {
     // The dialog edits a copy; the session takes it back on OK only.
-    m_editedStorm = m_session->storm();
+    m_newStormDialog->setStorm(m_session->storm());
     if (m_newStormDialog->exec() != QDialog::Accepted)
         return;
     m_session->setFile(QString());
-    m_session->setStorm(m_editedStorm);
+    m_session->setStorm(m_newStormDialog->storm());
 }
 
 bool MainWindow::saveStormFile(QString path)

@@ -159,7 +159,6 @@ private:
 
     StormSession *m_session = nullptr;
     // What the new-storm dialog edits: a copy of the session's storm, handed back on OK.
-    Storm m_editedStorm;
     QString m_programFolder;
     SeriesPeaks m_peaks; // of the rows shown, for scaling the axes
 

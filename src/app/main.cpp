@@ -77,8 +77,8 @@ bool saveDialogPictures(MainWindow &window, const QString &folder)
     saved &= window.grab().save(dir.filePath(QStringLiteral("main-window-smallest.png")));
     window.resize(size);
 
-    Storm storm = window.session().storm();
-    NewStormDialog newStorm(storm, window.prompts(), window.separators(), &window);
+    NewStormDialog newStorm(window.prompts(), window.separators(), &window);
+    newStorm.setStorm(window.session().storm());
     saved &= savePicture(newStorm, dir.filePath(QStringLiteral("new-storm.png")));
 
     OptionsDialog optionsDialog(window.session().options(), {}, &window);

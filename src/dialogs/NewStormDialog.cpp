@@ -14,6 +14,7 @@
 #include <QShowEvent>
 #include <QValidator>
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <utility>
 
@@ -78,11 +79,10 @@ private:
 
 } // namespace
 
-NewStormDialog::NewStormDialog(Storm &model, UserPrompts &prompts, const Separators &sep, QWidget *parent)
-    : QDialog(parent), m_model(model), m_prompts(prompts), m_separators(sep)
+NewStormDialog::NewStormDialog(UserPrompts &prompts, const Separators &sep, QWidget *parent)
+    : QDialog(parent), m_prompts(prompts), m_separators(sep)
 {
     buildControls();
-    setUp();
 }
 
 void NewStormDialog::buildControls()
@@ -136,6 +136,12 @@ void NewStormDialog::buildControls()
     m_unitLabel =
         formulaText(QStringLiteral("(mm/min)"), formula, QRect(306, bar - rowHeight / 2, 90, rowHeight));
     m_unitLabel->setObjectName(QStringLiteral("UnitLabel"));
+    // Which number the first entry holds, in either form.
+    m_a1Caption = formulaText(QStringLiteral("首项：A1"), formula, QRect(4, lowerRow, 108, rowHeight));
+    m_a1Caption->setObjectName(QStringLiteral("A1Caption"));
+    m_a1Caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_a1Caption->setFont(WindowFonts::songTiPixels(12));
+    m_a1Caption->setStyleSheet(QStringLiteral("color: #606060"));
 
     for (QLineEdit *edit : {m_a1Edit, m_cEdit, m_bEdit})
         edit->setFont(WindowFonts::songTiPixels(14));
@@ -209,14 +215,9 @@ void NewStormDialog::buildControls()
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     m_a1Edit->setFocus();
 
-    connect(m_formBox, &QComboBox::activated, this, &NewStormDialog::formChanged);
+    connect(m_formBox, &QComboBox::activated, this, &NewStormDialog::formPicked);
     connect(m_okButton, &QPushButton::clicked, this, &NewStormDialog::confirm);
     connect(m_cancelButton, &QPushButton::clicked, this, &NewStormDialog::cancel);
-}
-
-void NewStormDialog::setUp()
-{
-    m_model = StartUpStorm();
 }
 
 namespace {
@@ -247,11 +248,12 @@ void NewStormDialog::showFormula(const Storm &formula)
 
 void NewStormDialog::prepareToShow()
 {
-    showFormula(m_model);
-    m_periodEdit->setText(GeneralNumber(m_model.period, m_separators));
-    m_durationEdit->setText(GeneralNumber(m_model.duration, m_separators));
-    m_peakEdit->setText(GeneralNumber(m_model.peakRatio, m_separators));
-    m_modeBox->setCurrentIndex(m_model.mode == CalcMode::Block ? 1 : 0);
+    m_a1Conversion.reset();
+    showFormula(m_storm);
+    m_periodEdit->setText(GeneralNumber(m_storm.period, m_separators));
+    m_durationEdit->setText(GeneralNumber(m_storm.duration, m_separators));
+    m_peakEdit->setText(GeneralNumber(m_storm.peakRatio, m_separators));
+    m_modeBox->setCurrentIndex(m_storm.mode == CalcMode::Block ? 1 : 0);
     // The step edit is left alone: it shows the step the user typed last.
     // A fitted formula waiting to be used takes the formula's place once.
     if (m_proposedFormula)
@@ -262,22 +264,50 @@ void NewStormDialog::prepareToShow()
 
 void NewStormDialog::formChanged()
 {
-    // Only the captions change: the number in the A1 edit stays as typed and
-    // is read in the chosen form when OK stores it.
     switch (m_formBox->currentIndex()) {
     case 0:
         m_unitLabel->setText(QStringLiteral("(mm/min)"));
         m_a1Edit->setPlaceholderText(QStringLiteral("A1"));
         m_a1Edit->setToolTip(QStringLiteral("参数A1"));
+        m_a1Caption->setText(QStringLiteral("首项：A1"));
         break;
     case 1:
         m_unitLabel->setText(QStringLiteral("(L/(s.hm²))"));
         m_a1Edit->setPlaceholderText(QStringLiteral("166.7A1"));
         m_a1Edit->setToolTip(QStringLiteral("参数166.7A1"));
+        m_a1Caption->setText(QStringLiteral("首项：166.7A1"));
         break;
     default:
         break;
     }
+}
+
+void NewStormDialog::formPicked()
+{
+    const QString previousCaption = m_a1Caption->text();
+    formChanged();
+    if (m_a1Caption->text() == previousCaption)
+        return; // the same form again
+    const bool toFlow = m_formBox->currentIndex() == 1;
+    const QString typed = m_a1Edit->text();
+    // Switched back before anything was typed: the text as it was.
+    if (m_a1Conversion && typed == m_a1Conversion->shown) {
+        m_a1Edit->setText(std::exchange(m_a1Conversion, std::nullopt)->before);
+        m_a1Edit->setCursorPosition(0);
+        return;
+    }
+    // The number typed is the parameter of the form it was typed in: the
+    // same formula in the other form has the other number.
+    double value = 0;
+    if (!TryParseFloat(typed, m_separators.decimal, &value) || !std::isfinite(value)) {
+        m_a1Conversion.reset();
+        return; // not a number: left for OK to name
+    }
+    const QString shown =
+        GeneralNumber(toFlow ? value / FlowFormFactor : value * FlowFormFactor, m_separators);
+    m_a1Conversion = A1Conversion{shown, !toFlow, value, typed};
+    m_a1Edit->setText(shown);
+    m_a1Edit->setCursorPosition(0);
 }
 
 bool NewStormDialog::EditStormPercentKeyPress(QChar key) const
@@ -367,11 +397,21 @@ void NewStormDialog::confirm()
         editFor(problem->focus)->setFocus();
         return;
     }
-    if (!StoreStormEntry(entry, m_model, m_separators)) {
+    Storm storm = m_storm;
+    if (!StoreStormEntry(entry, storm, m_separators)) {
         m_prompts.message(this, StormEntryCaption(), StormEntryNotNumbersMessage(),
                           UserPrompts::Icon::Information);
         return;
     }
+    // The converted number untouched: the formula is exactly the one it came
+    // from, not the conversion's rounded digits.
+    if (m_a1Conversion && entry.a1 == m_a1Conversion->shown) {
+        if (m_a1Conversion->fromFlow)
+            storm.setA1Flow(m_a1Conversion->original);
+        else
+            storm.setA1(m_a1Conversion->original);
+    }
+    m_storm = storm;
     accept();
 }
 

@@ -25,10 +25,15 @@ class NewStormDialogTest : public ::testing::Test
 protected:
     NewStormDialogTest()
     {
-        // Whatever the storm held before, the dialog's creation replaces it.
-        model.a1 = 99;
-        model.totalDepth = 5;
-        dialog = std::make_unique<NewStormDialog>(model, prompts, Separators{});
+        dialog = std::make_unique<NewStormDialog>(prompts, Separators{});
+        model = dialog->storm();
+        // The dialog edits a copy: `model` is what its owner hands it and takes back on OK.
+        QObject::connect(dialog.get(), &QDialog::accepted, [this] { model = dialog->storm(); });
+    }
+    void showDialog()
+    {
+        dialog->setStorm(model);
+        dialog->show();
     }
 
     QLineEdit *edit(const char *name) const
@@ -96,13 +101,13 @@ protected:
     std::unique_ptr<NewStormDialog> dialog;
 };
 
-TEST_F(NewStormDialogTest, CreationWritesTheStartUpStormAndTheFirstShowingShowsIt)
+TEST_F(NewStormDialogTest, StartsWithTheStartUpStormAndShowsIt)
 {
     EXPECT_EQ(fields(model), fields(StartUpStorm()));
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("添加新曲线"));
     EXPECT_EQ(dialog->size(), QSize(414, 255));
 
-    dialog->show();
+    showDialog();
     EXPECT_EQ(list("cbbStormType")->currentText(), " i");
     EXPECT_EQ(list("ComboBox_LgLn")->currentText(), "lgP");
     EXPECT_EQ(list("cbbStormMode")->currentText(), QStringLiteral("瞬时雨强"));
@@ -134,27 +139,47 @@ TEST_F(NewStormDialogTest, CreationWritesTheStartUpStormAndTheFirstShowingShowsI
     }
 }
 
-TEST_F(NewStormDialogTest, FlowFormChangesCaptionsNotTheNumber)
+// Switching the form converts the first entry to the same formula in the
+// other form, and the captions say which number it holds; switching back
+// before typing gives the text back, and OK on the converted number stores
+// the formula it came from exactly.
+TEST_F(NewStormDialogTest, FlowFormConvertsTheFirstEntryAndCaptionsIt)
 {
-    dialog->show();
+    const auto caption = [this] { return dialog->findChild<QLabel *>(QStringLiteral("A1Caption"))->text(); };
+    showDialog();
+    EXPECT_EQ(caption(), QStringLiteral("首项：A1"));
     pickFlowForm();
     EXPECT_EQ(unit(), "(L/(s.hm²))");
+    EXPECT_EQ(caption(), QStringLiteral("首项：166.7A1"));
     EXPECT_EQ(edit("Edit_a1")->placeholderText(), "166.7A1");
     EXPECT_EQ(edit("Edit_a1")->toolTip(), "参数166.7A1");
+    EXPECT_EQ(edit("Edit_a1")->text(), "1599.68333333333");
+    QTest::keyClick(list("cbbStormType"), Qt::Key_Up);
     EXPECT_EQ(edit("Edit_a1")->text(), "9.5981");
+    EXPECT_EQ(caption(), QStringLiteral("首项：A1"));
+    pickFlowForm();
 
     // Enter presses OK.
     QTest::keyClick(edit("Edit_b"), Qt::Key_Return);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(model.form, FormulaForm::Flow);
-    EXPECT_EQ(model.a1Flow, 9.5981);
-    EXPECT_EQ(GeneralNumber(model.a1), "0.0575886");
+    EXPECT_EQ(model.a1, 9.5981);
+    EXPECT_EQ(GeneralNumber(model.a1Flow), "1599.68333333333");
 
-    dialog->show();
+    showDialog();
     EXPECT_EQ(list("cbbStormType")->currentText(), " q");
-    EXPECT_EQ(edit("Edit_a1")->text(), "9.5981");
+    EXPECT_EQ(edit("Edit_a1")->text(), "1599.68333333333");
     EXPECT_EQ(unit(), "(L/(s.hm²))");
+
+    // A number typed in the flow form, switched to the intensity form.
+    retype("Edit_a1", "1000");
+    QTest::keyClick(list("cbbStormType"), Qt::Key_Up);
+    EXPECT_EQ(edit("Edit_a1")->text(), "6");
+    expectAccepted();
+    EXPECT_EQ(model.form, FormulaForm::Intensity);
+    EXPECT_EQ(model.a1Flow, 1000);
+    EXPECT_EQ(model.a1, 6);
 }
 
 TEST_F(NewStormDialogTest, OkStoresTheTypedFormAndDerivesTheOther)
@@ -176,7 +201,7 @@ TEST_F(NewStormDialogTest, OkStoresTheTypedFormAndDerivesTheOther)
         model = StartUpStorm();
         model.totalDepth = 40;
         model.averageIntensity = 0.3;
-        dialog->show();
+        showDialog();
         if (c.flow)
             pickFlowForm();
         retype("Edit_a1", QString::fromLatin1(c.typed));
@@ -196,20 +221,20 @@ TEST_F(NewStormDialogTest, OkStoresTheTypedFormAndDerivesTheOther)
 TEST_F(NewStormDialogTest, ModeListShowsTheStormsModeAndOkStoresTheChoice)
 {
     model.mode = CalcMode::Block;
-    dialog->show();
+    showDialog();
     EXPECT_EQ(list("cbbStormMode")->currentText(), QStringLiteral("时段平均"));
     QTest::keyClick(list("cbbStormMode"), Qt::Key_Up);
     expectAccepted();
     EXPECT_EQ(model.mode, CalcMode::Instant);
 
-    dialog->show();
+    showDialog();
     EXPECT_EQ(list("cbbStormMode")->currentText(), QStringLiteral("瞬时雨强"));
     QTest::keyClick(list("cbbStormMode"), Qt::Key_Down);
     expectAccepted();
     EXPECT_EQ(model.mode, CalcMode::Block);
 
     // Cancel keeps the mode the storm had.
-    dialog->show();
+    showDialog();
     QTest::keyClick(list("cbbStormMode"), Qt::Key_Up);
     clickCancel();
     EXPECT_EQ(model.mode, CalcMode::Block);
@@ -217,7 +242,7 @@ TEST_F(NewStormDialogTest, ModeListShowsTheStormsModeAndOkStoresTheChoice)
 
 TEST_F(NewStormDialogTest, ChecksRunInOrderAndMoveTheFocus)
 {
-    dialog->show();
+    showDialog();
     retype("Edit_c", "");
     retype("Edit_b", " ");
     expectRefused("[c]不能为空！", "Edit_c");
@@ -238,7 +263,7 @@ TEST_F(NewStormDialogTest, ChecksRunInOrderAndMoveTheFocus)
 
 TEST_F(NewStormDialogTest, PeakRatioMustLieStrictlyBetweenZeroAndOne)
 {
-    dialog->show();
+    showDialog();
     for (const char *refused : {"0", "1", "1.5"}) {
         SCOPED_TRACE(refused);
         retype("EditStormPercent", QString::fromLatin1(refused));
@@ -251,7 +276,7 @@ TEST_F(NewStormDialogTest, PeakRatioMustLieStrictlyBetweenZeroAndOne)
 
 TEST_F(NewStormDialogTest, PeakRatioThatIsNoNumberEndsInTheStandardErrorBox)
 {
-    dialog->show();
+    showDialog();
     retype("EditStormPercent", "0.4.1");
     edit("Edit_c")->setFocus();
     QTest::keyClick(edit("Edit_c"), Qt::Key_Return);
@@ -266,7 +291,7 @@ TEST_F(NewStormDialogTest, PeakRatioThatIsNoNumberEndsInTheStandardErrorBox)
 
 TEST_F(NewStormDialogTest, LowerEditsTakeOnlyNumbers)
 {
-    dialog->show();
+    showDialog();
     const std::pair<const char *, const char *> typed[] = {
         {"EditRepeatYear", "1.5"},
         {"EditStormTime", "15"},
@@ -288,7 +313,7 @@ TEST_F(NewStormDialogTest, LowerEditsTakeOnlyNumbers)
 
 TEST_F(NewStormDialogTest, FilteredEditsKeepTheDesktopShortcutsAndFilterPastes)
 {
-    dialog->show();
+    showDialog();
     QClipboard *clipboard = QGuiApplication::clipboard();
     for (const char *name : {"EditRepeatYear", "EditStormTime", "EditStormPercent", "EditStep", "Edit_a1"}) {
         SCOPED_TRACE(name);
@@ -341,7 +366,7 @@ TEST_F(NewStormDialogTest, FilteredEditsKeepTheDesktopShortcutsAndFilterPastes)
 
 TEST_F(NewStormDialogTest, ValuesThatDoNotConvertStoreNothing)
 {
-    dialog->show();
+    showDialog();
     for (const char *name : {"Edit_n", "EditRepeatYear", "EditStep"}) {
         SCOPED_TRACE(name);
         const QString text = edit(name)->text();
@@ -359,13 +384,13 @@ TEST_F(NewStormDialogTest, ValuesThatDoNotConvertStoreNothing)
 
 TEST_F(NewStormDialogTest, StepEditKeepsTheStepLastTyped)
 {
-    dialog->show();
+    showDialog();
     retype("EditStep", "3");
     expectAccepted();
     EXPECT_EQ(model.step, 3);
 
     model.step = 5; // as an opened storm file leaves it
-    dialog->show();
+    showDialog();
     EXPECT_EQ(edit("EditStep")->text(), "3");
     expectAccepted();
     EXPECT_EQ(model.step, 3);
@@ -376,7 +401,7 @@ TEST_F(NewStormDialogTest, CancelCloseBoxAndEscapeChangeNothing)
     model = StartUpStorm();
     model.totalDepth = 40;
     const Storm before = model;
-    dialog->show();
+    showDialog();
     pickFlowForm();
     QTest::keyClick(list("ComboBox_LgLn"), Qt::Key_Down);
     for (const char *name : {"Edit_a1", "Edit_c", "Edit_b", "Edit_n", "EditRepeatYear", "EditStormTime",
@@ -391,7 +416,7 @@ TEST_F(NewStormDialogTest, CancelCloseBoxAndEscapeChangeNothing)
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(fields(model), fields(before));
 
-    dialog->show();
+    showDialog();
     retype("Edit_c", "2");
     dialog->close();
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
@@ -403,7 +428,7 @@ TEST_F(NewStormDialogTest, FormAndLogarithmOutsideTheListsSelectNoEntry)
     model.form = FormulaForm(5);
     model.a1Flow = 1234;
     model.log = static_cast<Logarithm>(7);
-    dialog->show();
+    showDialog();
     EXPECT_EQ(list("cbbStormType")->currentIndex(), -1);
     EXPECT_EQ(list("ComboBox_LgLn")->currentIndex(), -1);
     EXPECT_EQ(edit("Edit_a1")->text(), "1234");

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QFile>
+#include <QGraphicsOpacityEffect>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QThread>
@@ -82,6 +84,15 @@ QTableWidget *NewGrid(const QString &objectName, const QStringList &header, QWid
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     return grid;
+}
+
+// The height that shows every row of the grid and its header.
+int WholeHeight(const QTableWidget *grid)
+{
+    int height = grid->horizontalHeader()->sizeHint().height() + 2 * grid->frameWidth();
+    for (int row = 0; row < grid->rowCount(); ++row)
+        height += grid->rowHeight(row);
+    return height;
 }
 
 void FillGrid(QTableWidget *grid, const QList<QStringList> &rows)
@@ -207,7 +218,11 @@ void FormulaFitDialog::buildControls()
     m_goodnessTable = NewGrid(QStringLiteral("GridGoodness"), GoodnessTable({}).header, this);
     m_fitChart = new QCustomPlot(this);
     m_fitChart->setObjectName(QStringLiteral("ChartFit"));
-    m_fitChart->setMinimumSize(360, 220);
+    m_fitChart->setMinimumSize(360, 180);
+    m_fitChartFade = new QGraphicsOpacityEffect(m_fitChart);
+    m_fitChartFade->setOpacity(0.3);
+    m_fitChartFade->setEnabled(false);
+    m_fitChart->setGraphicsEffect(m_fitChartFade);
     m_logAxesBox = new QCheckBox(QStringLiteral("对数坐标"), this);
     m_logAxesBox->setObjectName(QStringLiteral("CheckBoxLogAxes"));
 
@@ -580,6 +595,7 @@ void FormulaFitDialog::clearOutcome()
     showChart(false);
     m_staleLabel->setVisible(false);
     m_results->setEnabled(true);
+    m_fitChartFade->setEnabled(false);
     m_useFormulaButton->setEnabled(false);
     m_exportButton->setEnabled(false);
 }
@@ -596,6 +612,8 @@ void FormulaFitDialog::markStale()
         return;
     m_staleLabel->setVisible(true);
     m_results->setEnabled(false);
+    // A disabled chart still draws in colour: it fades with the numbers.
+    m_fitChartFade->setEnabled(true);
     // What no longer belongs to the data is neither used nor exported.
     m_useFormulaButton->setEnabled(false);
     m_exportButton->setEnabled(false);
@@ -611,6 +629,9 @@ void FormulaFitDialog::showOutcome()
         formula += QStringLiteral("\n注意：") + *refusal;
     m_formulaLabel->setText(formula);
     FillGrid(m_accuracyTable, AccuracyTable(o).rows);
+    // The accuracy table is read whole, its mean row included, without scrolling.
+    m_resultTabs->setMinimumHeight(m_resultTabs->tabBar()->sizeHint().height() +
+                                   WholeHeight(m_accuracyTable) + 4);
     FillGrid(m_periodFormulaTable, PeriodFormulaTable(o).rows);
     FillGrid(m_goodnessTable, GoodnessTable(o).rows);
     for (int tab = 3; tab < 6; ++tab)
@@ -621,6 +642,7 @@ void FormulaFitDialog::showOutcome()
     DrawFitChart(*m_fitChart, o, m_logAxesBox->isChecked());
     m_staleLabel->setVisible(false);
     m_results->setEnabled(true);
+    m_fitChartFade->setEnabled(false);
     // A formula that makes no Chicago storm is shown, not used.
     m_useFormulaButton->setEnabled(!refusal);
     m_useFormulaButton->setToolTip(refusal ? *refusal : QString());

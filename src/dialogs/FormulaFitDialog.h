@@ -11,6 +11,7 @@
 class QCheckBox;
 class QComboBox;
 class QCustomPlot;
+class QGraphicsOpacityEffect;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -87,6 +88,7 @@ private:
     QTableWidget *m_periodFormulaTable = nullptr;
     QTableWidget *m_goodnessTable = nullptr;
     QCustomPlot *m_fitChart = nullptr;
+    QGraphicsOpacityEffect *m_fitChartFade = nullptr; // fades the chart of a stale result
     QCheckBox *m_logAxesBox = nullptr;
     QWidget *m_recordsRow = nullptr;
     QComboBox *m_recordGapsBox = nullptr;

@@ -9,12 +9,14 @@
 #include "records/RecordFile.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -119,6 +121,12 @@ TEST_F(FormulaFitDialogTest, ShownResultIsMarkedStaleAndTheChartOnlyShowsResults
     ASSERT_TRUE(chart->isVisible());
     EXPECT_FALSE(stale->isVisible());
     EXPECT_FALSE(chart->legend->outerRect().intersects(chart->axisRect()->rect()));
+    // At the dialog's own size the accuracy table shows whole, its mean row included.
+    QApplication::processEvents();
+    auto *accuracy = child<QTableWidget>(&dialog, "GridAccuracy");
+    EXPECT_FALSE(accuracy->verticalScrollBar()->isVisible());
+    EXPECT_GE(accuracy->viewport()->height(), accuracy->rowViewportPosition(accuracy->rowCount() - 1) +
+                                                  accuracy->rowHeight(accuracy->rowCount() - 1));
 
     const std::function<void()> changes[] = {
         [this] { child<QComboBox>(&dialog, "ComboBox_LgLn")->setCurrentIndex(1); },
@@ -136,12 +144,14 @@ TEST_F(FormulaFitDialogTest, ShownResultIsMarkedStaleAndTheChartOnlyShowsResults
         changes[k]();
         EXPECT_TRUE(stale->isVisible());
         EXPECT_FALSE(child<QLabel>(&dialog, "LabelFormula")->isEnabled());
+        EXPECT_TRUE(chart->graphicsEffect()->isEnabled()); // the chart fades too
         EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonUseFormula")->isEnabled());
         EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonExport")->isEnabled());
         child<QComboBox>(&dialog, "InputKindBox")->setCurrentIndex(0);
     }
     fit(PastedTable());
     EXPECT_FALSE(stale->isVisible());
+    EXPECT_FALSE(chart->graphicsEffect()->isEnabled());
     EXPECT_TRUE(child<QPushButton>(&dialog, "ButtonUseFormula")->isEnabled());
 
     fit(QStringLiteral("t\\P\t2\t5\n5\t1\t2\n10\tabc\t1\n20\t1\t1\n"));
@@ -253,9 +263,8 @@ TEST_F(FormulaFitDialogTest, RecordsGiveTheFormulaAndTheirPeakRatio)
     EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonUseFormula")->isEnabled());
 
     // The new-storm dialog takes the measured r with the formula.
-    Storm storm = StartUpStorm();
-    NewStormDialog newStorm(storm, prompts, Separators{});
-    newStorm.proposeFormula(StormWithFormula(storm, *dialog.fittedFormula()), 0.417);
+    NewStormDialog newStorm(prompts, Separators{});
+    newStorm.proposeFormula(StormWithFormula(StartUpStorm(), *dialog.fittedFormula()), 0.417);
     newStorm.show();
     EXPECT_EQ(child<QLineEdit>(&newStorm, "EditStormPercent")->text(), QStringLiteral("0.417"));
 

@@ -9,8 +9,6 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
-#include <queue>
-#include <set>
 
 namespace {
 
@@ -398,62 +396,24 @@ std::vector<StormWindow> LargestStormWindows(const RainRecord &record, int durat
 {
     CheckUsedYears(record);
     const std::int64_t width = duration / record.step;
-    struct Candidate
-    {
-        std::int64_t depth;
-        std::int64_t start;
-        int year;
-    };
-    // Wetter first; of equals the earlier.
-    const auto before = [](const Candidate &a, const Candidate &b) {
-        return a.depth != b.depth ? a.depth > b.depth : a.start < b.start;
-    };
-    // Each window chosen rules out at most 2 × width − 1 windows, itself
-    // included: the first `count` choices lie among the wettest count × (2 × width − 1).
-    const size_t kept = size_t(std::max(count, 0)) * size_t(2 * width - 1);
-    std::priority_queue<Candidate, std::vector<Candidate>, decltype(before)> heap(before);
-    EachStormWindow(record, width, [&](std::int64_t start, std::int64_t depth, int year) {
-        if (depth <= 0)
-            return;
-        const Candidate candidate{depth, start, year};
-        if (heap.size() < kept) {
-            heap.push(candidate);
-        } else if (before(candidate, heap.top())) {
-            heap.pop();
-            heap.push(candidate);
-        }
-    });
-    std::vector<Candidate> candidates;
-    candidates.reserve(heap.size());
-    while (!heap.empty()) {
-        candidates.push_back(heap.top());
-        heap.pop();
-    }
-    std::sort(candidates.begin(), candidates.end(), before);
-    std::set<std::int64_t> starts;
-    std::vector<Candidate> chosen;
-    for (const Candidate &candidate : candidates) {
-        if (chosen.size() == size_t(count))
-            break;
-        const auto next = starts.lower_bound(candidate.start);
-        if (next != starts.end() && *next < candidate.start + width)
-            continue;
-        if (next != starts.begin() && *std::prev(next) + width > candidate.start)
-            continue;
-        starts.insert(candidate.start);
-        chosen.push_back(candidate);
-    }
+    std::vector<RecordWindow> chosen = LargestIndependentWindows(record, width, size_t(std::max(count, 0)));
     if (chosen.size() < size_t(count))
         throw PluvionError(QStringLiteral("记录中只有 %1 场互不重叠的 %2 分钟降雨，少于要求的 %3 场")
                                .arg(chosen.size())
                                .arg(duration)
                                .arg(count));
     std::sort(chosen.begin(), chosen.end(),
-              [](const Candidate &a, const Candidate &b) { return a.start < b.start; });
+              [](const RecordWindow &a, const RecordWindow &b) { return a.start < b.start; });
     std::vector<StormWindow> windows;
     windows.reserve(chosen.size());
-    for (const Candidate &candidate : chosen)
-        windows.push_back(MakeWindow(record, candidate.start, width, candidate.depth, candidate.year));
+    for (const RecordWindow &window : chosen) {
+        StormWindow storm;
+        storm.start = std::int32_t(record.start + window.start * record.step);
+        storm.depth = double(window.depth) / DepthPerMillimetre;
+        storm.year = window.year;
+        storm.missing = window.missing;
+        windows.push_back(storm);
+    }
     return windows;
 }
 

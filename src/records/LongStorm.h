@@ -158,7 +158,8 @@ void CheckLongStormSettings(const LongStormSettings &settings, int recordStep);
 std::vector<StormWindow> AnnualStormWindows(const RainRecord &record, int duration);
 
 // The `count` wettest D-windows of the used years, no two overlapping, chosen
-// greedily wettest first (of equals the earliest), by time. Raises
+// greedily wettest first as the annual multiple samples are (of equals the one
+// with fewer missing intervals, then the earliest), by time. Raises
 // PluvionError when no year is used or the record holds fewer such storms.
 std::vector<StormWindow> LargestStormWindows(const RainRecord &record, int duration, int count);
 

@@ -23,8 +23,9 @@
 //   storms, scaled to the design depth of D.
 //
 // Times: the record's minutes (minutes since 1970-01-01 00:00, RecordMinute);
-// depths of the result in mm, unrounded. Ties between equally wet windows
-// always go to the earlier window.
+// depths of the result in mm, unrounded. Ties between equally wet windows go
+// to the earlier window (the largest storms apart are chosen as the annual
+// multiple samples are: of equals the one with fewer missing intervals first).
 
 enum class LongStormMethod : std::uint8_t
 {

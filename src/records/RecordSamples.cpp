@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <queue>
 #include <set>
 
 namespace {
@@ -38,16 +37,19 @@ int PeakOf(const RainRecord &record, std::int64_t start, std::int64_t width)
 
 // Every window of `width` intervals that starts in a used year and lies within
 // the record, with its known depth (a missing interval counts as nothing),
-// the number of its missing intervals and its year, in time order.
-template <typename Visit> void EachWindow(const RainRecord &record, std::int64_t width, Visit visit)
+// the number of its missing intervals and its year, in time order; only
+// those starting from `from` up to `to` (excluded) when given.
+template <typename Visit>
+void EachWindow(const RainRecord &record, std::int64_t width, Visit visit, std::int64_t from = 0,
+                std::int64_t to = std::numeric_limits<std::int64_t>::max())
 {
     const std::int32_t *depths = record.depths.data();
     const std::int64_t count = std::int64_t(record.depths.size());
     for (size_t y = 0; y < record.years.size(); ++y) {
         if (!record.years[y].used)
             continue;
-        const std::int64_t begin = record.yearStarts[y];
-        const std::int64_t end = std::min(record.yearStarts[y + 1], count - width + 1);
+        const std::int64_t begin = std::max(record.yearStarts[y], from);
+        const std::int64_t end = std::min({record.yearStarts[y + 1], count - width + 1, to});
         if (begin >= end)
             continue;
         // Running sum and count of missing intervals over [i, i + width).
@@ -99,48 +101,6 @@ std::vector<RecordWindow> AnnualMaxima(const RainRecord &record, std::int64_t wi
     return windows;
 }
 
-std::vector<RecordWindow> LargestIndependent(const RainRecord &record, std::int64_t width, size_t count)
-{
-    // The greedy choice looks at windows largest first; each chosen window
-    // rules out at most 2 × width − 1 windows (itself included), so the
-    // first `count` choices are among the largest count × (2 × width − 1).
-    const size_t kept = count * size_t(2 * width - 1);
-    const auto worse = [](const RecordWindow &a, const RecordWindow &b) { return Before(a, b); };
-    std::priority_queue<RecordWindow, std::vector<RecordWindow>, decltype(worse)> heap(worse);
-    EachWindow(record, width, [&](std::int64_t start, std::int64_t depth, std::int64_t missing, int year) {
-        if (depth <= 0)
-            return;
-        const RecordWindow window{start, depth, 0, year, missing};
-        if (heap.size() < kept) {
-            heap.push(window);
-        } else if (Before(window, heap.top())) {
-            heap.pop();
-            heap.push(window);
-        }
-    });
-    std::vector<RecordWindow> candidates;
-    candidates.reserve(heap.size());
-    while (!heap.empty()) {
-        candidates.push_back(heap.top());
-        heap.pop();
-    }
-    std::sort(candidates.begin(), candidates.end(), Before);
-    std::vector<RecordWindow> chosen;
-    std::set<std::int64_t> starts;
-    for (const RecordWindow &window : candidates) {
-        if (chosen.size() == count)
-            break;
-        const auto next = starts.lower_bound(window.start);
-        if (next != starts.end() && *next < window.start + width)
-            continue;
-        if (next != starts.begin() && *std::prev(next) + width > window.start)
-            continue;
-        starts.insert(window.start);
-        chosen.push_back(window);
-    }
-    return chosen;
-}
-
 // A window holding a whole storm with dry time on both sides is as deep as
 // its neighbours that hold the storm too. Of such a run of equally deep
 // windows the middle one is taken, so that the storm sits in the middle of
@@ -189,6 +149,66 @@ void CentreOnEqualWindows(const RainRecord &record, std::int64_t width, std::vec
 
 } // namespace
 
+std::vector<RecordWindow> LargestIndependentWindows(const RainRecord &record, std::int64_t width,
+                                                    size_t count)
+{
+    // The windows are grouped by start into blocks, each keeping its best
+    // window still free. A window chosen rules out those starting less than
+    // `width` from it, which lie in at most three blocks: only these are
+    // searched again, so the record is read once and then a few blocks per choice.
+    const std::int64_t block = std::max<std::int64_t>(width, 4096);
+    const std::int64_t starts = std::int64_t(record.depths.size()) - width + 1;
+    if (starts <= 0 || count == 0)
+        return {};
+    std::vector<RecordWindow> best(size_t((starts + block - 1) / block));
+    for (RecordWindow &window : best)
+        window.depth = 0; // none: only windows with rain are chosen
+    std::set<std::int64_t> chosenStarts;
+    const auto isFree = [&](std::int64_t start) {
+        const auto next = chosenStarts.lower_bound(start);
+        if (next != chosenStarts.end() && *next < start + width)
+            return false;
+        return next == chosenStarts.begin() || *std::prev(next) + width <= start;
+    };
+    const auto visit = [&](std::int64_t start, std::int64_t depth, std::int64_t missing, int year) {
+        RecordWindow &kept = best[size_t(start / block)];
+        const RecordWindow window{start, depth, 0, year, missing};
+        if (depth > 0 && (kept.depth == 0 || Before(window, kept)) && isFree(start))
+            kept = window;
+    };
+    EachWindow(record, width, visit);
+    // The blocks by their best window, best first; an entry whose block has
+    // since changed its best is passed over.
+    std::vector<std::pair<RecordWindow, size_t>> heap;
+    const auto heapWorse = [](const std::pair<RecordWindow, size_t> &a,
+                              const std::pair<RecordWindow, size_t> &b) { return Before(b.first, a.first); };
+    for (size_t b = 0; b < best.size(); ++b)
+        if (best[b].depth > 0)
+            heap.emplace_back(best[b], b);
+    std::make_heap(heap.begin(), heap.end(), heapWorse);
+    std::vector<RecordWindow> chosen;
+    while (chosen.size() < count && !heap.empty()) {
+        std::pop_heap(heap.begin(), heap.end(), heapWorse);
+        const auto [window, b] = heap.back();
+        heap.pop_back();
+        if (best[b].depth == 0 || best[b].start != window.start)
+            continue;
+        chosen.push_back(window);
+        chosenStarts.insert(window.start);
+        const std::int64_t first = std::max<std::int64_t>(window.start - width + 1, 0) / block;
+        const std::int64_t last = std::min(window.start + width - 1, starts - 1) / block;
+        for (std::int64_t k = first; k <= last; ++k) {
+            best[size_t(k)].depth = 0;
+            EachWindow(record, width, visit, k * block, (k + 1) * block);
+            if (best[size_t(k)].depth > 0) {
+                heap.emplace_back(best[size_t(k)], size_t(k));
+                std::push_heap(heap.begin(), heap.end(), heapWorse);
+            }
+        }
+    }
+    return chosen;
+}
+
 void CheckRecordDurations(const std::vector<int> &durations, int step)
 {
     std::set<int> seen;
@@ -224,7 +244,7 @@ RecordSamples TakeRecordSamples(const RainRecord &record, const RecordSampling &
         DurationWindows series{duration, {}};
         series.windows = sampling.method == SamplingMethod::AnnualMaximum
                              ? AnnualMaxima(record, width)
-                             : LargestIndependent(record, width, count);
+                             : LargestIndependentWindows(record, width, count);
         CentreOnEqualWindows(record, width, series.windows);
         for (RecordWindow &window : series.windows)
             window.peak = PeakOf(record, window.start, width);

@@ -58,6 +58,14 @@ struct RecordSamples
 // multiples of the step and at most MaxRecordDuration.
 void CheckRecordDurations(const std::vector<int> &durations, int step);
 
+// The `count` deepest windows of `width` intervals that start in used years
+// and lie within the record, no two overlapping, chosen greedily: deeper
+// first; among equals the one with fewer missing intervals (its depth is
+// surer), then the earlier. In the order chosen; fewer when the record holds
+// fewer windows with rain apart. Their peaks are not placed.
+std::vector<RecordWindow> LargestIndependentWindows(const RainRecord &record, std::int64_t width,
+                                                    size_t count);
+
 // The samples: annual maximum, the largest window of each used year (a year
 // with no rain in any window gives no sample); annual multiple, the largest
 // windows of all used years chosen greedily, largest first, skipping any

@@ -2,6 +2,7 @@
 
 #include "CliOptions.h"
 #include "CliOutput.h"
+#include "export/FitReport.h"
 #include "fit/FitCase.h"
 #include "io/FileBytes.h"
 
@@ -11,19 +12,12 @@
 // command line: the frequency options, the report and the storm saved with
 // the fitted formula, and printing the fit.
 
-enum class ReportKind
-{
-    None,
-    Word,
-    Csv,
-};
-
 // What a derivation writes besides what it prints.
 struct FitOutputs
 {
     QString reportPath;
-    ReportKind reportKind = ReportKind::None;
-    CliRequest storm; // describes the storm for --save-storm
+    std::optional<FitReportKind> reportKind; // none without a report
+    CliRequest storm;                        // describes the storm for --save-storm
 };
 
 // "--samples annual-multiple", as messages name the method.

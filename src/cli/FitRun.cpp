@@ -151,11 +151,8 @@ FitOutputs ParseFitOutputs(const GivenOptions &given, const Separators &sep)
     // the extension.
     request.reportPath = given.value(FitReport);
     if (!request.reportPath.isEmpty()) {
-        if (request.reportPath.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive))
-            request.reportKind = ReportKind::Word;
-        else if (request.reportPath.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
-            request.reportKind = ReportKind::Csv;
-        else
+        request.reportKind = FitReportKindOfPath(request.reportPath);
+        if (!request.reportKind)
             refuse(QStringLiteral("%1 的文件扩展名应为 .docx 或 .csv：'%2'")
                        .arg(FitReport.text(), ValueExcerpt(request.reportPath)));
     }
@@ -222,9 +219,9 @@ ExitStatus FinishFit(const std::function<FitOutcome()> &fit, const FitOutputs &o
         output.err(line + u'\n');
 
     try {
-        if (outputs.reportKind == ReportKind::Csv)
+        if (outputs.reportKind == FitReportKind::Csv)
             Documents().writeFitReportCsv(FileTarget(outputs.reportPath, &stage), outcome);
-        else if (outputs.reportKind == ReportKind::Word)
+        else if (outputs.reportKind == FitReportKind::Word)
             Documents().writeFitReportDocx(FileTarget(outputs.reportPath, &stage), outcome,
                                            Drawing().fitChartPng(outcome, ReportPictureSize, false));
         if (!outputs.storm.saveStormPath.isEmpty())

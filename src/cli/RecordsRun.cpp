@@ -14,12 +14,10 @@
 
 namespace {
 
-struct RecordsRequest
+// The records run the options ask for, as the window asks for it too, and
+// what the command line writes besides.
+struct RecordsRun : RecordsRequest
 {
-    QStringList paths;
-    RecordSettings record;
-    RecordSampling sampling;
-    FitSettings fit;
     FitOutputs outputs;
     QString samplesPath;
 };
@@ -40,13 +38,13 @@ double positiveNumber(const CliOption &option, const QString &text, double high)
     return value;
 }
 
-RecordsRequest parseRecords(const GivenOptions &given, const Separators &sep)
+RecordsRun parseRecords(const GivenOptions &given, const Separators &sep)
 {
     using namespace Option;
-    RecordsRequest request;
+    RecordsRun request;
     request.paths = given.list(Records);
 
-    RecordSettings &record = request.record;
+    RecordSettings &record = request.read;
     if (given.has(RecordStep)) {
         const QString text = given.value(RecordStep);
         int32_t step = 0;
@@ -149,7 +147,7 @@ RecordProgress progressOnStandardError(const QStringList &paths, CliOutput &outp
 
 ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, CliOutput &output)
 {
-    RecordsRequest request;
+    RecordsRun request;
     RecordAnalysis analysis;
     try {
         request = parseRecords(given, sep);
@@ -163,7 +161,7 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
         files.output(Option::SaveSamples, request.samplesPath);
         files.check();
         analysis.record =
-            ReadRainRecord(request.paths, request.record, progressOnStandardError(request.paths, output));
+            ReadRainRecord(request.paths, request.read, progressOnStandardError(request.paths, output));
         CheckRecordDurations(request.sampling.durations, analysis.record.step);
         output.out(RecordReadLine(analysis.record) + u'\n');
         for (const QString &line : RecordYearLines(analysis.record))
@@ -177,7 +175,7 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
         return ExitStatus::BadInput;
     }
     if (analysis.samples.years == 0) {
-        output.err(QStringLiteral("出错：") + NoUsedYearMessage(request.record.minCompleteness) + u'\n');
+        output.err(QStringLiteral("出错：") + NoUsedYearMessage(request.read.minCompleteness) + u'\n');
         return ExitStatus::ComputationFailed;
     }
     output.out(QStringLiteral("\n样本（%1，mm）：\n").arg(SamplingMethodName(analysis.samples.method)));

@@ -11,10 +11,10 @@
 #include "model/PluvionError.h"
 #include "records/RecordAnalysis.h"
 #include "records/RecordSamples.h"
+#include "ui/ProgressRun.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QFile>
 #include <QGraphicsOpacityEffect>
 #include <QGridLayout>
@@ -22,14 +22,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <atomic>
@@ -140,10 +138,11 @@ void FormulaFitDialog::buildControls()
     m_distributionBox->setObjectName(QStringLiteral("DistributionBox"));
     for (FrequencyDistribution d : {FrequencyDistribution::PearsonIII, FrequencyDistribution::Gumbel,
                                     FrequencyDistribution::Exponential})
-        m_distributionBox->addItem(DistributionName(d));
+        m_distributionBox->addItem(DistributionName(d), int(d));
     m_logarithmBox = new QComboBox(this);
     m_logarithmBox->setObjectName(QStringLiteral("ComboBox_LgLn"));
-    m_logarithmBox->addItems({QStringLiteral("lg P"), QStringLiteral("ln P")});
+    m_logarithmBox->addItem(QStringLiteral("lg P"), int(Logarithm::Lg));
+    m_logarithmBox->addItem(QStringLiteral("ln P"), int(Logarithm::Ln));
     auto *open = new QPushButton(QStringLiteral("打开..."), this);
     open->setObjectName(QStringLiteral("ButtonOpen"));
     auto *fit = new QPushButton(QStringLiteral("计算"), this);
@@ -168,15 +167,18 @@ void FormulaFitDialog::buildControls()
     recordsRow->setContentsMargins(0, 0, 0, 0);
     m_recordGapsBox = new QComboBox(this);
     m_recordGapsBox->setObjectName(QStringLiteral("RecordGapsBox"));
-    m_recordGapsBox->addItems(
-        {QStringLiteral("只列有雨时段（未列出为无雨）"), QStringLiteral("逐时段全列（未列出为缺测）")});
+    m_recordGapsBox->addItem(QStringLiteral("只列有雨时段（未列出为无雨）"), int(RecordGaps::Zero));
+    m_recordGapsBox->addItem(QStringLiteral("逐时段全列（未列出为缺测）"), int(RecordGaps::Missing));
     m_recordUnitBox = new QComboBox(this);
     m_recordUnitBox->setObjectName(QStringLiteral("RecordUnitBox"));
-    m_recordUnitBox->addItems({QStringLiteral("mm（或按表头）"), QStringLiteral("0.1 mm（整数）")});
+    m_recordUnitBox->addItem(QStringLiteral("mm（或按表头）"),
+                             -1); // the header's unit, mm when it names none
+    m_recordUnitBox->addItem(QStringLiteral("0.1 mm（整数）"), int(RecordUnit::TenthMillimetre));
     m_recordStepBox = new QComboBox(this);
     m_recordStepBox->setObjectName(QStringLiteral("RecordStepBox"));
-    m_recordStepBox->addItems(
-        {QStringLiteral("由记录判断"), QStringLiteral("1 分钟"), QStringLiteral("5 分钟")});
+    m_recordStepBox->addItem(QStringLiteral("由记录判断"), 0); // the step the timestamps show
+    m_recordStepBox->addItem(QStringLiteral("1 分钟"), 1);
+    m_recordStepBox->addItem(QStringLiteral("5 分钟"), 5);
     m_minCompletenessEdit = new QSpinBox(this);
     m_minCompletenessEdit->setObjectName(QStringLiteral("MinCompletenessEdit"));
     m_minCompletenessEdit->setRange(0, 100);
@@ -184,8 +186,8 @@ void FormulaFitDialog::buildControls()
     m_minCompletenessEdit->setSuffix(QStringLiteral(" %"));
     m_recordSamplingBox = new QComboBox(this);
     m_recordSamplingBox->setObjectName(QStringLiteral("RecordSamplingBox"));
-    m_recordSamplingBox->addItems({SamplingMethodName(SamplingMethod::AnnualMaximum),
-                                   SamplingMethodName(SamplingMethod::AnnualMultiple)});
+    for (SamplingMethod method : {SamplingMethod::AnnualMaximum, SamplingMethod::AnnualMultiple})
+        m_recordSamplingBox->addItem(SamplingMethodName(method), int(method));
     recordsRow->addWidget(new QLabel(QStringLiteral("记录："), this));
     recordsRow->addWidget(m_recordGapsBox);
     recordsRow->addWidget(new QLabel(QStringLiteral("单位："), this));
@@ -380,9 +382,26 @@ FitSettings FormulaFitDialog::settings() const
         kind == SamplesAnnualMultiple ? SamplingMethod::AnnualMultiple : SamplingMethod::AnnualMaximum;
     s.frequency.years = m_yearsEdit->value();
     s.frequency.annualMaximumPeriods = m_annualMaximumBox->isChecked();
-    s.frequency.distribution = FrequencyDistribution(m_distributionBox->currentIndex());
-    s.log = m_logarithmBox->currentIndex() == 1 ? Logarithm::Ln : Logarithm::Lg;
+    s.frequency.distribution = FrequencyDistribution(m_distributionBox->currentData().toInt());
+    s.log = Logarithm(m_logarithmBox->currentData().toInt());
     return s;
+}
+
+RecordsRequest FormulaFitDialog::recordsRequest() const
+{
+    RecordsRequest request;
+    for (const QString &line : m_dataEdit->toPlainText().split(u'\n')) {
+        if (!line.trimmed().isEmpty())
+            request.paths << line.trimmed();
+    }
+    request.read.gaps = RecordGaps(m_recordGapsBox->currentData().toInt());
+    const int unit = m_recordUnitBox->currentData().toInt();
+    request.read.format.unit = unit < 0 ? std::nullopt : std::optional(RecordUnit(unit));
+    request.read.step = m_recordStepBox->currentData().toInt();
+    request.read.minCompleteness = m_minCompletenessEdit->value();
+    request.sampling.method = SamplingMethod(m_recordSamplingBox->currentData().toInt());
+    request.fit = settings();
+    return request;
 }
 
 std::optional<TotalFormula> FormulaFitDialog::fittedFormula() const
@@ -464,73 +483,20 @@ void FormulaFitDialog::openRecordsFolder()
 
 std::optional<FitOutcome> FormulaFitDialog::fitRecords()
 {
-    QStringList paths;
-    for (const QString &line : m_dataEdit->toPlainText().split(u'\n')) {
-        if (!line.trimmed().isEmpty())
-            paths << line.trimmed();
-    }
+    const RecordsRequest request = recordsRequest();
     m_records.reset();
-    if (paths.isEmpty())
+    if (request.paths.isEmpty())
         throw PluvionError(
             QStringLiteral("请先点“打开...”选择降雨记录文件，或在左侧每行写一个文件或文件夹的路径。"));
-    RecordSettings record;
-    record.gaps = m_recordGapsBox->currentIndex() == 1 ? RecordGaps::Missing : RecordGaps::Zero;
-    record.format.unit =
-        m_recordUnitBox->currentIndex() == 1 ? std::optional(RecordUnit::TenthMillimetre) : std::nullopt;
-    record.step = m_recordStepBox->currentIndex() == 1 ? 1 : m_recordStepBox->currentIndex() == 2 ? 5 : 0;
-    record.minCompleteness = m_minCompletenessEdit->value();
-    RecordSampling sampling;
-    sampling.method = m_recordSamplingBox->currentIndex() == 1 ? SamplingMethod::AnnualMultiple
-                                                               : SamplingMethod::AnnualMaximum;
-
-    // The records are read on a worker thread; this thread keeps the window
-    // answering and the progress box up to date, and passes on a cancel.
-    std::atomic<int> permille{0};
-    std::atomic<bool> cancelled{false};
     std::optional<RecordAnalysis> analysis;
-    std::optional<PluvionError> failure;
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        try {
-            analysis = AnalyseRecords(paths, record, sampling, [&](double fraction) {
-                permille = int(fraction * 1000);
-                return !cancelled.load();
-            });
-        } catch (const PluvionError &error) {
-            failure = error;
-        } catch (const std::bad_alloc &) {
-            failure = PluvionError(OutOfMemoryMessage());
-        }
-    }));
-    QProgressDialog progress(QStringLiteral("正在读取降雨记录并取样……"), QStringLiteral("取消"), 0, 1000,
-                             this);
-    progress.setObjectName(QStringLiteral("RecordsProgress"));
-    progress.setWindowTitle(Caption);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
-    progress.setAutoReset(false);
-    connect(&progress, &QProgressDialog::canceled, this, [&cancelled] { cancelled = true; });
-    QTimer ticks;
-    connect(&ticks, &QTimer::timeout, this, [&] {
-        if (progress.wasCanceled())
-            cancelled = true;
-        else
-            progress.setValue(permille.load());
-    });
-    QEventLoop waiting;
-    connect(worker.get(), &QThread::finished, &waiting, &QEventLoop::quit);
-    worker->start();
-    ticks.start(50);
-    waiting.exec();
-    worker->wait();
-    progress.reset();
-    if (failure) {
-        if (failure->kind() == PluvionErrorKind::Cancelled)
-            return std::nullopt;
-        m_records.reset(); // the records shown before are not these
-        throw *failure;
-    }
+    const bool done = RunWithProgress(
+        this, Caption, QStringLiteral("正在读取降雨记录并取样……"),
+        [&](const ProgressReport &report) { analysis = AnalyseRecords(request, report); },
+        QStringLiteral("RecordsProgress"));
+    if (!done)
+        return std::nullopt;
     m_records = std::move(analysis);
-    return FitRecordSamples(*m_records, settings());
+    return FitRecordSamples(*m_records, request.fit);
 }
 
 void FormulaFitDialog::runFit()
@@ -701,10 +667,12 @@ void FormulaFitDialog::exportResults()
         }
         if (!m_outcome)
             return;
-        const bool csv =
-            choice->filter == 1 ||
-            FileExtension(choice->path).compare(QStringLiteral(".csv"), Qt::CaseInsensitive) == 0;
-        if (csv)
+        // The name's own extension decides, as on the command line; a name
+        // without one takes the chosen filter's.
+        const FitReportKind kind =
+            FitReportKindOfPath(choice->path)
+                .value_or(choice->filter == 1 ? FitReportKind::Csv : FitReportKind::Word);
+        if (kind == FitReportKind::Csv)
             WriteFitReportCsv(ChangeFileExtension(choice->path, QStringLiteral(".csv")), *m_outcome);
         else
             WriteFitReportDocx(WordDocumentPath(choice->path), *m_outcome,

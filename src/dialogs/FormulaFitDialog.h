@@ -40,6 +40,8 @@ public:
 
     // The settings the controls describe.
     FitSettings settings() const;
+    // The records run the settings ask for, as the command line builds it from its options.
+    RecordsRequest recordsRequest() const;
 
 public slots:
     void openData();

@@ -6,11 +6,23 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // The fit report: the fitted formula, the method, the single-period
 // formulas, the accuracy table (and, from samples, the goodness of each
 // distribution) and the i–t–P table, as CSV and as a Word document in the
 // style of the calculation report.
+
+// The two kinds of fit report.
+enum class FitReportKind
+{
+    Word,
+    Csv,
+};
+
+// The kind a report's file name asks for by its extension, .docx or .csv in
+// any case; none for another. Every front end chooses the kind by this rule.
+std::optional<FitReportKind> FitReportKindOfPath(const QString &path);
 
 // The CSV's lines (cells holding a comma are quoted).
 QStringList FitReportCsvLines(const FitOutcome &outcome);

@@ -54,3 +54,8 @@ FitOutcome FitRecordSamples(const RecordAnalysis &analysis, FitSettings settings
     outcome.records = SummarizeRecords(analysis.record, analysis.samples, analysis.peak);
     return outcome;
 }
+
+RecordAnalysis AnalyseRecords(const RecordsRequest &request, const RecordProgress &progress)
+{
+    return AnalyseRecords(request.paths, request.read, request.sampling, progress);
+}

@@ -16,12 +16,23 @@ struct RecordAnalysis
     PeakRatio peak;
 };
 
+// One run from records, as the window and the command line ask for it: the
+// files, how to read them, how to sample them and how to fit the samples.
+struct RecordsRequest
+{
+    QStringList paths; // files, and folders of record files
+    RecordSettings read;
+    RecordSampling sampling;
+    FitSettings fit;
+};
+
 // Reads and merges the files, takes the samples and measures r. `progress`
 // gets the share of the whole (reading is most of it) and may stop it (kind
 // Cancelled). Raises PluvionError for bad files or durations, and when no
 // year is complete enough to be sampled.
 RecordAnalysis AnalyseRecords(const QStringList &paths, const RecordSettings &settings,
                               const RecordSampling &sampling, const RecordProgress &progress = {});
+RecordAnalysis AnalyseRecords(const RecordsRequest &request, const RecordProgress &progress = {});
 
 // Why no samples can be taken: no year reaches the completeness threshold.
 QString NoUsedYearMessage(double minCompleteness);

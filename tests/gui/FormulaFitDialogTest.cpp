@@ -283,13 +283,19 @@ TEST_F(FormulaFitDialogTest, RecordsGiveTheFormulaAndTheirPeakRatio)
     EXPECT_FALSE(tabs->isTabVisible(3));
 }
 
+// The name's extension chooses the kind, as on the command line; a name
+// without one takes the filter's.
 TEST_F(FormulaFitDialogTest, ExportWritesWordAndCsv)
 {
     fit(PastedTable());
     prompts.files.push_back(UserPrompts::FileChoice{folder.filePath(QStringLiteral("fit.docx")), 0});
     prompts.files.push_back(UserPrompts::FileChoice{folder.filePath(QStringLiteral("fit")), 1});
-    child<QPushButton>(&dialog, "ButtonExport")->click();
-    child<QPushButton>(&dialog, "ButtonExport")->click();
+    prompts.files.push_back(UserPrompts::FileChoice{folder.filePath(QStringLiteral("named.docx")), 1});
+    for (int k = 0; k < 3; ++k)
+        child<QPushButton>(&dialog, "ButtonExport")->click();
+    QFile named(folder.filePath(QStringLiteral("named.docx")));
+    ASSERT_TRUE(named.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(named.readAll().startsWith("PK"));
     ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
     EXPECT_EQ(prompts.dialogs[0].proposedName, QStringLiteral("暴雨强度公式推求报告.docx"));
     QFile docx(folder.filePath(QStringLiteral("fit.docx")));

@@ -1,6 +1,7 @@
 #include "dialogs/FormulaFitDialog.h"
 
 #include "chart/FitChart.h"
+#include "dialogs/LongStormDialog.h"
 #include "export/CalcReport.h"
 #include "export/ExportTarget.h"
 #include "export/FitReport.h"
@@ -285,6 +286,11 @@ void FormulaFitDialog::buildControls()
     close->setObjectName(QStringLiteral("ButtonClose"));
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
+    // From records: the long-duration storm of the same records.
+    m_longStormButton = new QPushButton(QStringLiteral("长历时雨型..."), this);
+    m_longStormButton->setObjectName(QStringLiteral("ButtonLongStorm"));
+    m_longStormButton->setToolTip(QStringLiteral("由同一组降雨记录推求长历时（如 24 小时）设计雨型"));
+    buttons->addWidget(m_longStormButton);
     buttons->addWidget(m_useFormulaButton);
     buttons->addWidget(m_exportButton);
     buttons->addWidget(close);
@@ -314,6 +320,7 @@ void FormulaFitDialog::buildControls()
     connect(open, &QPushButton::clicked, this, guarded(&FormulaFitDialog::openData));
     connect(fit, &QPushButton::clicked, this, guarded(&FormulaFitDialog::runFit));
     connect(m_useFormulaButton, &QPushButton::clicked, this, guarded(&FormulaFitDialog::useFormula));
+    connect(m_longStormButton, &QPushButton::clicked, this, guarded(&FormulaFitDialog::makeLongStorm));
     connect(m_exportButton, &QPushButton::clicked, this, guarded(&FormulaFitDialog::exportResults));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_logAxesBox, &QCheckBox::toggled, this, [this] {
@@ -496,6 +503,7 @@ std::optional<FitOutcome> FormulaFitDialog::fitRecords()
     if (!done)
         return std::nullopt;
     m_records = std::move(analysis);
+    m_recordsRequest = request;
     return FitRecordSamples(*m_records, request.fit);
 }
 
@@ -519,6 +527,7 @@ void FormulaFitDialog::runFit()
             m_records = std::move(read);
             showRecords(SummarizeRecords(m_records->record, m_records->samples, m_records->peak));
             m_exportButton->setEnabled(true);
+            m_longStormButton->setEnabled(true); // its depths can come from the records
             QString reason = error.description();
             reason.replace(QStringLiteral("表中的雨强"), QStringLiteral("由样本得出的雨强"));
             m_prompts.message(this, Caption,
@@ -564,6 +573,7 @@ void FormulaFitDialog::clearOutcome()
     m_fitChartFade->setEnabled(false);
     m_useFormulaButton->setEnabled(false);
     m_exportButton->setEnabled(false);
+    m_longStormButton->setEnabled(false);
 }
 
 void FormulaFitDialog::showChart(bool shown)
@@ -583,6 +593,7 @@ void FormulaFitDialog::markStale()
     // What no longer belongs to the data is neither used nor exported.
     m_useFormulaButton->setEnabled(false);
     m_exportButton->setEnabled(false);
+    m_longStormButton->setEnabled(false);
 }
 
 void FormulaFitDialog::showOutcome()
@@ -612,6 +623,7 @@ void FormulaFitDialog::showOutcome()
     // A formula that makes no Chicago storm is shown, not used.
     m_useFormulaButton->setEnabled(!refusal);
     m_useFormulaButton->setToolTip(refusal ? *refusal : QString());
+    m_longStormButton->setEnabled(m_records.has_value());
     m_exportButton->setEnabled(true);
 }
 
@@ -639,6 +651,31 @@ void FormulaFitDialog::useFormula()
 {
     if (m_outcome && !ChicagoStormRefusal(m_outcome->total))
         accept();
+}
+
+void FormulaFitDialog::makeLongStorm()
+{
+    if (!m_records || !m_staleLabel->isHidden())
+        return;
+    const bool formulaFitted = m_outcome && m_outcome->records;
+    LongStormDialog dialog(m_records->record, formulaFitted, m_prompts, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The design depths are sampled and analysed as the fit's samples were.
+    LongStormSettings settings = dialog.settings();
+    settings.sampling = m_recordsRequest.sampling;
+    settings.frequency = m_recordsRequest.fit.frequency;
+    if (formulaFitted)
+        settings.formula = m_outcome->total;
+    std::optional<LongStorm> storm;
+    const bool done = RunWithProgress(
+        this, Caption, QStringLiteral("正在推求长历时雨型……"),
+        [&](const ProgressReport &) { storm = BuildLongStorm(m_records->record, settings); },
+        QStringLiteral("LongStormProgress"));
+    if (!done || !storm)
+        return;
+    m_longStorm = std::move(storm);
+    accept();
 }
 
 void FormulaFitDialog::exportResults()

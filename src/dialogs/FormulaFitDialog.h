@@ -1,12 +1,14 @@
 #pragma once
 
 #include "fit/FitCase.h"
+#include "records/LongStorm.h"
 #include "records/RecordAnalysis.h"
 #include "ui/UserPrompts.h"
 
 #include <QDialog>
 #include <functional>
 #include <optional>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -37,6 +39,11 @@ public:
     // The peak ratio measured from rain-gauge records, when the fit came from them.
     std::optional<double> fittedPeakRatio() const;
     const std::optional<FitOutcome> &outcome() const { return m_outcome; }
+    // The long-duration storm built by 长历时雨型... when the dialog was
+    // accepted with it (none otherwise), handed over once; records() holds
+    // the records it came from.
+    std::optional<LongStorm> takeLongStorm() { return std::exchange(m_longStorm, std::nullopt); }
+    const std::optional<RecordAnalysis> &records() const { return m_records; }
 
     // The settings the controls describe.
     FitSettings settings() const;
@@ -48,6 +55,7 @@ public slots:
     void openRecordsFolder();
     void runFit();
     void useFormula();
+    void makeLongStorm();
     void exportResults();
 
 private:
@@ -76,6 +84,8 @@ private:
     // that their years, samples and r are still shown and the samples can be
     // exported.
     std::optional<RecordAnalysis> m_records;
+    RecordsRequest m_recordsRequest; // what m_records was read and sampled by
+    std::optional<LongStorm> m_longStorm;
 
     QComboBox *m_inputKindBox = nullptr;
     QSpinBox *m_yearsEdit = nullptr;
@@ -106,4 +116,5 @@ private:
     QLabel *m_sampleNotesLabel = nullptr; // under the samples: which were measured across a gap
     QPushButton *m_useFormulaButton = nullptr;
     QPushButton *m_exportButton = nullptr;
+    QPushButton *m_longStormButton = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "io/LegacyText.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -35,7 +36,8 @@ FitResultTable BandTable(const BootstrapResult &result)
     for (size_t d = 0; d < grid.durations.size(); ++d) {
         for (size_t p = 0; p < grid.periods.size(); ++p) {
             const Band &cell = result.tableBand(d, p);
-            const Band &formula = result.formulaBand(d, p);
+            const double none = std::numeric_limits<double>::quiet_NaN();
+            const Band formula = result.formula.empty() ? Band{none, none, none} : result.formulaBand(d, p);
             table.rows.append({FitNumberText(grid.durations[d]), FitNumberText(grid.periods[p]),
                                IntensityText(cell.estimate), IntensityText(cell.lower),
                                IntensityText(cell.upper), IntensityText(formula.estimate),
@@ -55,10 +57,12 @@ FitResultTable ParameterBandTable(const BootstrapResult &result)
         table.rows.append({name, ParameterText(band.estimate), ParameterText(band.lower),
                            ParameterText(band.upper), PercentText(band.relativeHalfWidth())});
     };
-    row(QStringLiteral("A1"), result.a1);
-    row(QStringLiteral("C"), result.c);
-    row(QStringLiteral("b"), result.b);
-    row(QStringLiteral("n"), result.n);
+    if (result.banded == BandedResults::TableAndFormula) {
+        row(QStringLiteral("A1"), result.a1);
+        row(QStringLiteral("C"), result.c);
+        row(QStringLiteral("b"), result.b);
+        row(QStringLiteral("n"), result.n);
+    }
     if (result.r)
         row(QStringLiteral("r"), *result.r);
     return table;

@@ -17,9 +17,11 @@ QString BandLevelText(double level);
 
 // The band table: one row per duration and period of the i–t–P table, the
 // table's intensity and the formula's with their bands, mm/min to 4 decimals:
-// 历时(min),重现期(a),表中雨强(mm/min),表中雨强90%下限(mm/min),… .
+// 历时(min),重现期(a),表中雨强(mm/min),表中雨强90%下限(mm/min),… . The
+// formula's cells of the table alone show "—".
 FitResultTable BandTable(const BootstrapResult &result);
-// The parameters' bands: 参数, 估计值, 90%下限, 90%上限, 相对半宽 (and r for records).
+// The parameters' bands: 参数, 估计值, 90%下限, 90%上限, 相对半宽: A1, C, b and n (not for the
+// table alone), and r for records.
 FitResultTable ParameterBandTable(const BootstrapResult &result);
 
 // One line for a design storm: "P = 50 a，t = 60 min：i = 1.2300 mm/min（90%：1.1000 ~ 1.3800）".

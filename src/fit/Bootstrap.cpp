@@ -131,11 +131,16 @@ SampleTable TableOf(const ResamplingInput &input,
 // The frequency analysis and the total formula fit of one resample. The
 // formula is kept with all its digits: the band is of the fitted numbers,
 // not of their rounding.
-void FitResample(const SampleTable &samples, const FitSettings &settings, Resample &out)
+void FitResample(const SampleTable &samples, const FitSettings &settings, BandedResults banded, Resample &out)
 {
     try {
         const FrequencyResult frequency =
             AnalyseSamples(samples, settings.frequency, AnalysisScope::ChosenOnCallingThread);
+        if (banded == BandedResults::TableOnly) {
+            out.table = frequency.table.values;
+            out.ok = true;
+            return;
+        }
         out.formula = FitTotalFormula(frequency.table, settings.log);
         // As the written formula: defined at every duration of the table.
         const double shortest = *std::min_element(samples.durations.begin(), samples.durations.end());
@@ -247,7 +252,14 @@ BootstrapResult RunBootstrap(const ResamplingInput &input, const BootstrapSettin
     for (size_t d = 0; d < input.durations.size(); ++d)
         for (const ResampledSample &sample : input.durations[d].samples)
             all[d].push_back(&sample);
-    result.estimate = FitSamples(TableOf(input, all), fit);
+    result.banded = settings.banded;
+    if (settings.banded == BandedResults::TableAndFormula) {
+        result.estimate = FitSamples(TableOf(input, all), fit);
+    } else {
+        result.estimate.settings = fit;
+        result.estimate.frequency = AnalyseSamples(TableOf(input, all), fit.frequency);
+        result.estimate.table = result.estimate.frequency.table;
+    }
     const double estimateR = input.hasPeak ? PeakRatioOf(all.data(), input) : 0;
 
     // The resamples, each written to its own slot, so the order the threads
@@ -267,7 +279,7 @@ BootstrapResult RunBootstrap(const ResamplingInput &input, const BootstrapSettin
                     u = random.next();
                 const auto kept = DrawnSamples(input, byYear, draws);
                 Resample &out = resamples[size_t(k)];
-                FitResample(TableOf(input, kept), fit, out);
+                FitResample(TableOf(input, kept), fit, settings.banded, out);
                 if (input.hasPeak)
                     out.r = PeakRatioOf(kept.data(), input);
                 const int finished = ++done;
@@ -326,6 +338,21 @@ BootstrapResult RunBootstrap(const ResamplingInput &input, const BootstrapSettin
     };
     for (size_t cell = 0; cell < cells; ++cell)
         result.table.push_back(band(table.values[cell], [cell](const Resample &s) { return s.table[cell]; }));
+    if (settings.banded == BandedResults::TableOnly) {
+        const double none = std::numeric_limits<double>::quiet_NaN();
+        result.a1 = result.c = result.b = result.n = {none, none, none};
+    }
+    if (input.hasPeak) {
+        // A resample whose windows place no peak has no r; the band is of the others.
+        std::vector<double> ratios;
+        for (const Resample *resample : good)
+            if (std::isfinite(resample->r))
+                ratios.push_back(resample->r);
+        if (!ratios.empty())
+            result.r = BandOf(estimateR, ratios, settings.level);
+    }
+    if (settings.banded == BandedResults::TableOnly)
+        return result;
     for (const Resample *resample : good)
         result.formulas.push_back(resample->formula);
     for (size_t d = 0; d < table.durations.size(); ++d)
@@ -336,15 +363,6 @@ BootstrapResult RunBootstrap(const ResamplingInput &input, const BootstrapSettin
     result.c = band(total.c, [](const Resample &s) { return s.formula.c; });
     result.b = band(total.b, [](const Resample &s) { return s.formula.b; });
     result.n = band(total.n, [](const Resample &s) { return s.formula.n; });
-    if (input.hasPeak) {
-        // A resample whose windows place no peak has no r; the band is of the others.
-        std::vector<double> ratios;
-        for (const Resample *resample : good)
-            if (std::isfinite(resample->r))
-                ratios.push_back(resample->r);
-        if (!ratios.empty())
-            result.r = BandOf(estimateR, ratios, settings.level);
-    }
     return result;
 }
 

@@ -77,6 +77,15 @@ struct ResamplingInput
     bool hasPeak = false; // records: r gets a band too
 };
 
+// What is banded: the i–t–P table and the total formula (A1, C, b, n and
+// i(t, P)), or the table alone, whose resamples then skip the formula fit,
+// most of their time.
+enum class BandedResults
+{
+    TableAndFormula,
+    TableOnly
+};
+
 // The seed unless the user sets one.
 inline constexpr std::uint64_t DefaultBootstrapSeed = 20260531;
 inline constexpr int DefaultResamples = 1000;
@@ -93,6 +102,7 @@ struct BootstrapSettings
     std::uint64_t seed = DefaultBootstrapSeed;
     double level = DefaultBandLevel; // percent, above 0 and below 100
     int threads = 0;                 // 0: every core; any count gives the same bands
+    BandedResults banded = BandedResults::TableAndFormula;
 };
 
 // An estimate and its band.
@@ -120,14 +130,16 @@ struct BootstrapResult
     int resamples = 0; // B
     std::uint64_t seed = 0;
     double level = 0;
-    // The fit of all the years, as the user sees it (the written formula).
+    BandedResults banded = BandedResults::TableAndFormula;
+    // The fit of all the years, as the user sees it (the written formula);
+    // for the table alone, its table and frequency analysis only.
     FitOutcome estimate;
     // Per cell of the estimate's i–t–P table (row-major, as IntensityTable):
     // the table's intensity, and the formula's i(t, P) at the same duration
-    // and period.
+    // and period (empty for the table alone).
     std::vector<Band> table;
     std::vector<Band> formula;
-    Band a1, c, b, n;
+    Band a1, c, b, n;      // not numbers for the table alone
     std::optional<Band> r; // records only
     // The resamples whose fit failed: how many, and the first few named.
     int failed = 0;

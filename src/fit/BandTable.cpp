@@ -95,10 +95,15 @@ QString BootstrapSentence(const BootstrapResult &result)
         return text + QStringLiteral("各次拟合均成功。");
     text += QStringLiteral("其中 %1 次拟合失败，未计入区间").arg(result.failed);
     QStringList named;
-    for (const ResampleFailure &failure : result.failures)
-        named << QStringLiteral("第 %1 次：%2").arg(failure.index + 1).arg(failure.reason);
+    for (const ResampleFailure &failure : result.failures) {
+        // The reasons are joined by semicolons, so their own full stops go.
+        QString reason = failure.reason;
+        if (reason.endsWith(u'。'))
+            reason.chop(1);
+        named << QStringLiteral("第 %1 次：%2").arg(failure.index + 1).arg(reason);
+    }
     return text + QStringLiteral("：") + named.join(QStringLiteral("；")) +
-           (result.failed > int(result.failures.size()) ? QStringLiteral("；……") : QString());
+           (result.failed > int(result.failures.size()) ? QStringLiteral("；……。") : QStringLiteral("。"));
 }
 
 QStringList BandTableLines(const BootstrapResult &result)

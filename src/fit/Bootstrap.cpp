@@ -310,6 +310,9 @@ BootstrapResult RunBootstrap(const ResamplingInput &input, const BootstrapSettin
         std::rethrow_exception(crash);
     if (stop)
         throw PluvionError(QStringLiteral("重抽样已取消。"), PluvionErrorKind::Cancelled);
+    // The last resample may have ended on another thread: the whole is told here.
+    if (progress)
+        progress(1.0);
 
     std::vector<const Resample *> good;
     for (size_t k = 0; k < resamples.size(); ++k) {

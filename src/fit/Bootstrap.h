@@ -158,8 +158,9 @@ struct BootstrapResult
     }
 };
 
-// Called on the calling thread with the share of resamples done; returning
-// false stops the work (PluvionError of kind Cancelled).
+// Called on the calling thread with the share of resamples done, and with 1
+// once all are; returning false before then stops the work (PluvionError of
+// kind Cancelled).
 using BootstrapProgress = std::function<bool(double fraction)>;
 
 // The sample table read from a file, resampled by sample positions (see

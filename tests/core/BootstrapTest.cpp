@@ -265,9 +265,12 @@ TEST(BootstrapTest, FailedResamplesAreCountedAndNamed)
     EXPECT_EQ(result.failures[0].reason, QStringLiteral("历时 10 分钟的样本全都相同，无法进行频率分析。"));
     EXPECT_EQ(result.formulas.size(), size_t(200 - result.failed));
     const QString sentence = BootstrapSentence(result);
-    EXPECT_TRUE(sentence.contains(QStringLiteral("其中 %1 次拟合失败，未计入区间：第 %2 次：历时 10 分钟")
+    EXPECT_TRUE(sentence.endsWith(QStringLiteral("；……。")));
+    EXPECT_TRUE(sentence.contains(QStringLiteral("其中 %1 次拟合失败，未计入区间：第 %2 次：历时 10 "
+                                                 "分钟的样本全都相同，无法进行频率分析；第 %3 次")
                                       .arg(result.failed)
-                                      .arg(result.failures[0].index + 1)))
+                                      .arg(result.failures[0].index + 1)
+                                      .arg(result.failures[1].index + 1)))
         << sentence.toStdString();
 
     // When the fit of all the years fails, nothing is shown but its reason.
@@ -331,4 +334,45 @@ TEST(BootstrapTest, TheBandFileAndTexts)
                   "总公式拟合，共 1000 次（随机种子 %1）；90%区间的下限、上限为各次结果的 5%、95% "
                   "分位数（线性插值）。各次拟合均成功。")
                   .arg(DefaultBootstrapSeed));
+}
+
+// Settings out of range are refused before any work; the progress reaches
+// the whole, and a progress that answers false stops the work.
+TEST(BootstrapTest, SettingsAreCheckedAndTheWorkCanBeStopped)
+{
+    std::mt19937_64 random(1);
+    const ResamplingInput input = SampleTableResampling(DrawYears(FrequencyDistribution::Gumbel, 20, random));
+    const struct
+    {
+        int resamples;
+        double level;
+        const char *message;
+    } bad[] = {{1, 90, "重抽样次数 1 太少，至少需要 2 次。"},
+               {100, 0, "置信水平 0% 无效：须大于 0 且小于 100。"},
+               {100, 100, "置信水平 100% 无效：须大于 0 且小于 100。"}};
+    for (const auto &c : bad) {
+        BootstrapSettings settings = Settings(FrequencyDistribution::Gumbel, c.resamples);
+        settings.level = c.level;
+        try {
+            RunBootstrap(input, settings);
+            ADD_FAILURE() << c.message;
+        } catch (const PluvionError &error) {
+            EXPECT_EQ(error.description(), QString::fromUtf8(c.message));
+        }
+    }
+
+    BootstrapSettings settings = Settings(FrequencyDistribution::Gumbel, 50);
+    settings.banded = BandedResults::TableOnly;
+    double last = 0;
+    RunBootstrap(input, settings, [&last](double share) {
+        last = share;
+        return true;
+    });
+    EXPECT_EQ(last, 1.0);
+    try {
+        RunBootstrap(input, settings, [](double share) { return share < 0.2; });
+        ADD_FAILURE() << "a stopped resampling gave bands";
+    } catch (const PluvionError &error) {
+        EXPECT_EQ(error.kind(), PluvionErrorKind::Cancelled);
+    }
 }

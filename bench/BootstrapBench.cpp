@@ -1,6 +1,6 @@
 // Speed of the confidence bands: 50 years of records, 11 durations, B = 1000
 // resamples from samples to bands (target ≤ 10 s on two cores), beside the
-// plain fit of the same samples, for each distribution.
+// plain fit of the same samples, for Pearson III (0) and Gumbel (1).
 #include "fit/Bootstrap.h"
 #include "records/RecordBootstrap.h"
 
@@ -54,20 +54,24 @@ void BM_PlainFit50Years(benchmark::State &state)
 }
 BENCHMARK(BM_PlainFit50Years)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// From the samples to the bands, on every core (range(1) threads, 0 every core).
+// From the samples to the bands: distribution range(0), threads range(1)
+// (0 every core), range(2) 1 for the table's bands alone (no formula fits),
+// which shows the frequency analysis' share of the time.
 void BM_Bands50YearsB1000(benchmark::State &state)
 {
     const RecordSamples samples = FiftyYears();
     BootstrapSettings settings;
     settings.fit = Settings(FrequencyDistribution(state.range(0)));
     settings.threads = int(state.range(1));
+    settings.banded = state.range(2) ? BandedResults::TableOnly : BandedResults::TableAndFormula;
     for (auto _ : state)
         benchmark::DoNotOptimize(RunBootstrap(RecordResampling(samples), settings));
 }
 BENCHMARK(BM_Bands50YearsB1000)
-    ->Args({0, 0})
-    ->Args({0, 1})
-    ->Args({1, 0})
+    ->Args({0, 0, 0})
+    ->Args({0, 1, 0})
+    ->Args({0, 0, 1})
+    ->Args({1, 0, 0})
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
 

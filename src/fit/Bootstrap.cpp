@@ -171,6 +171,9 @@ void CheckSettings(const ResamplingInput &input, const BootstrapSettings &settin
 {
     if (settings.resamples < 2)
         throw PluvionError(QStringLiteral("重抽样次数 %1 太少，至少需要 2 次。").arg(settings.resamples));
+    if (settings.resamples > MaxResamples)
+        throw PluvionError(
+            QStringLiteral("重抽样次数 %1 超过上限 %2 次。").arg(settings.resamples).arg(MaxResamples));
     if (!(settings.level > 0 && settings.level < 100))
         throw PluvionError(
             QStringLiteral("置信水平 %1% 无效：须大于 0 且小于 100。").arg(settings.level, 0, 'g', 6));

@@ -89,6 +89,9 @@ enum class BandedResults
 // The seed unless the user sets one.
 inline constexpr std::uint64_t DefaultBootstrapSeed = 20260531;
 inline constexpr int DefaultResamples = 1000;
+// The most resamples a run takes: far beyond what steadies a 5 % percentile,
+// and each keeps its table until the bands are taken.
+inline constexpr int MaxResamples = 100000;
 inline constexpr double DefaultBandLevel = 90;
 // The most failed resamples whose reasons are kept (all are counted).
 inline constexpr size_t NamedFailures = 5;
@@ -98,7 +101,7 @@ struct BootstrapSettings
     // The fit that is repeated: sample input, its frequency settings (for
     // annual multiple the years of record) and the log kind.
     FitSettings fit;
-    int resamples = DefaultResamples; // B, at least 2
+    int resamples = DefaultResamples; // B, from 2 to MaxResamples
     std::uint64_t seed = DefaultBootstrapSeed;
     double level = DefaultBandLevel; // percent, above 0 and below 100
     int threads = 0;                 // 0: every core; any count gives the same bands

@@ -348,6 +348,7 @@ TEST(BootstrapTest, SettingsAreCheckedAndTheWorkCanBeStopped)
         double level;
         const char *message;
     } bad[] = {{1, 90, "重抽样次数 1 太少，至少需要 2 次。"},
+               {100001, 90, "重抽样次数 100001 超过上限 100000 次。"},
                {100, 0, "置信水平 0% 无效：须大于 0 且小于 100。"},
                {100, 100, "置信水平 100% 无效：须大于 0 且小于 100。"}};
     for (const auto &c : bad) {

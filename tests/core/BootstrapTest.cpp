@@ -377,3 +377,35 @@ TEST(BootstrapTest, SettingsAreCheckedAndTheWorkCanBeStopped)
         EXPECT_EQ(error.kind(), PluvionErrorKind::Cancelled);
     }
 }
+
+// A resample draws whole years: the same drawn years serve every duration.
+// With each year's depths in the same proportion in every duration, every
+// resample's series are in that proportion too, and so the bands of every
+// duration are the same share of their estimate; years drawn apart per
+// duration would scatter them.
+TEST(BootstrapTest, TheDrawnYearsServeEveryDuration)
+{
+    RecordSamples samples;
+    samples.years = 20; // the last year dry
+    for (int t : {5, 10, 30, 60, 120})
+        samples.durations.push_back({t, {}});
+    std::mt19937_64 random(8);
+    for (int y = 0; y < 19; ++y) {
+        const std::int64_t depth = 5000 + std::int64_t(random() % 20000);
+        for (size_t d = 0; d < samples.durations.size(); ++d)
+            samples.durations[d].windows.push_back({0, depth * std::int64_t(d + 1), 0, 2000 + y, 0});
+    }
+    BootstrapSettings settings = Settings(FrequencyDistribution::Gumbel, 100);
+    settings.banded = BandedResults::TableOnly;
+    const BootstrapResult result = RunBootstrap(RecordResampling(samples), settings);
+    EXPECT_EQ(result.years, 20u);
+    const size_t periods = result.estimate.table.periods.size();
+    for (size_t d = 1; d < samples.durations.size(); ++d) {
+        for (size_t p = 0; p < periods; ++p) {
+            const Band &first = result.tableBand(0, p), &band = result.tableBand(d, p);
+            EXPECT_NEAR(band.lower / band.estimate, first.lower / first.estimate, 1e-12);
+            EXPECT_NEAR(band.upper / band.estimate, first.upper / first.estimate, 1e-12);
+        }
+    }
+    EXPECT_LT(result.tableBand(0, 0).lower, result.tableBand(0, 0).upper);
+}

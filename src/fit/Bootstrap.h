@@ -25,9 +25,9 @@
 //
 // The draws are exact and reproducible: resample k takes its years from a
 // SplitMix64 stream seeded by (seed, k) alone, each index by a fixed
-// multiply-shift rule, never by a standard-library distribution; so the same
-// input, B and seed give bit-identical bands on any machine, with any number
-// of threads.
+// multiply-shift rule, never by a standard-library distribution; so the
+// drawn years are the same on any machine, and the same input, B and seed
+// give bit-identical bands from one build with any number of threads.
 
 // What one draw takes.
 enum class ResamplingUnit
@@ -36,12 +36,12 @@ enum class ResamplingUnit
     Years,
     // Positions in each duration's samples: a sample table read from a file,
     // which does not say a sample's year. Draw k takes from every duration
-    // its sample at one position, found from one random number for all
-    // durations: ⌊u_k × n_d⌋ for duration d with n_d samples. A table of
-    // annual maxima without blank cells has one sample per year and row in
-    // every duration, so its draws are whole years (its rows); the annual
-    // multiple table's rows are ranks, the year unknown, and its draws are
-    // ranks, the same rank in every duration.
+    // its sample at one position, found from one 64-bit random number u_k
+    // for all durations: ⌊u_k × n_d / 2^64⌋ for duration d with n_d samples.
+    // A table of annual maxima without blank cells has one sample per year
+    // and row in every duration, so its draws are whole years (its rows);
+    // the annual multiple table's rows are ranks, the year unknown, and its
+    // draws are ranks, the same rank in every duration.
     SamplePositions
 };
 

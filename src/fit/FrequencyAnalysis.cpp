@@ -409,8 +409,10 @@ double ExceedancePeriod(double annualMaximumPeriod)
     return -1.0 / std::log1p(-1.0 / annualMaximumPeriod);
 }
 
-FrequencyResult AnalyseSamples(const SampleTable &samples, const FrequencySettings &settings)
+FrequencyResult AnalyseSamples(const SampleTable &samples, const FrequencySettings &settings,
+                               AnalysisScope scope)
 {
+    const bool full = scope == AnalysisScope::Full;
     const bool multiple = settings.sampling == SamplingMethod::AnnualMultiple;
     if (multiple && settings.years < 1)
         throw PluvionError(QStringLiteral("年多个样法需要给出资料年数。"));
@@ -444,6 +446,8 @@ FrequencyResult AnalyseSamples(const SampleTable &samples, const FrequencySettin
             if (multiple && out.series.size() > size_t(4 * settings.years))
                 out.series.resize(size_t(4 * settings.years));
             out.fit = FitSorted(out.series, settings.distribution, what, positions);
+            if (!full)
+                return;
             for (FrequencyDistribution other :
                  {FrequencyDistribution::PearsonIII, FrequencyDistribution::Gumbel,
                   FrequencyDistribution::Exponential}) {
@@ -464,12 +468,14 @@ FrequencyResult AnalyseSamples(const SampleTable &samples, const FrequencySettin
     std::thread helper;
     size_t stride = 1;
     try {
-        helper = std::thread([&] {
-            PlottingPositions positions;
-            for (size_t d = 1; d < fits.size(); d += 2)
-                fitDuration(d, positions);
-        });
-        stride = 2;
+        if (full) {
+            helper = std::thread([&] {
+                PlottingPositions positions;
+                for (size_t d = 1; d < fits.size(); d += 2)
+                    fitDuration(d, positions);
+            });
+            stride = 2;
+        }
     } catch (const std::system_error &) {
     }
     PlottingPositions positions;
@@ -485,7 +491,8 @@ FrequencyResult AnalyseSamples(const SampleTable &samples, const FrequencySettin
         const std::vector<double> &series = fits[d].series;
         const DistributionFit &fit = fits[d].fit;
         result.chosen.push_back(fit);
-        result.rmsByDistribution.push_back(fits[d].rms);
+        if (full)
+            result.rmsByDistribution.push_back(fits[d].rms);
 
         // Samples per year: 1 for annual maxima, n / years for annual multiple.
         const double perYear = multiple ? double(series.size()) / settings.years : 1.0;

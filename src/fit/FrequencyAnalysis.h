@@ -98,7 +98,20 @@ struct FrequencyResult
     std::vector<std::vector<double>> rmsByDistribution;
 };
 
+// How much one analysis does. The window and the command line fit each
+// duration's curves on two threads and every distribution, to compare their
+// goodness; a caller that runs many analyses at once on threads of its own
+// (the resampling) asks for the calling thread alone and the chosen
+// distribution only, which gives the same table and chosen fits and leaves
+// rmsByDistribution empty.
+enum class AnalysisScope
+{
+    Full,
+    ChosenOnCallingThread
+};
+
 // From the samples to the i–t–P table. Raises PluvionError for settings that
 // do not fit the samples (no years for annual multiple, a period the samples
 // cannot give, too few samples).
-FrequencyResult AnalyseSamples(const SampleTable &samples, const FrequencySettings &settings);
+FrequencyResult AnalyseSamples(const SampleTable &samples, const FrequencySettings &settings,
+                               AnalysisScope scope = AnalysisScope::Full);

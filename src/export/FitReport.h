@@ -22,7 +22,15 @@ enum class FitReportKind
 
 // The kind a report's file name asks for by its extension, .docx or .csv in
 // any case; none for another. Every front end chooses the kind by this rule.
-std::optional<FitReportKind> FitReportKindOfPath(const QString &path);
+// (Inline: the command line decides it without loading the document writers.)
+inline std::optional<FitReportKind> FitReportKindOfPath(const QString &path)
+{
+    if (path.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive))
+        return FitReportKind::Word;
+    if (path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+        return FitReportKind::Csv;
+    return std::nullopt;
+}
 
 // The CSV's lines (cells holding a comma are quoted).
 QStringList FitReportCsvLines(const FitOutcome &outcome);

@@ -24,6 +24,8 @@ constexpr int InkMargin = 4;
 // Where the block must cover something, a bar's pixel costs less than the
 // line's: the line, its peak above all, is what the chart is read for.
 constexpr long long InkWeights[2] = {1, 16};
+// The distance the label block keeps from the axes, pixels.
+constexpr int LabelInset = 4;
 // The steps of candidate places of the label block, pixels.
 constexpr int PlaceGrid = 4;
 
@@ -406,7 +408,8 @@ void StormChart::placeValueLabels()
     }
     if (block.isEmpty())
         return;
-    const QRect area = axisRect()->rect();
+    // A few pixels off the axes, so that no label touches them.
+    const QRect area = axisRect()->rect().adjusted(LabelInset, LabelInset, -LabelInset, -LabelInset);
     const QPoint place = LabelBlockPlace(size, area, inkColumns(area), valueLabelPlace(0));
     for (int k = 0; k < block.size(); ++k)
         block[k]->move(place + QPoint(0, valueLabelPlace(k).y() - valueLabelPlace(0).y()));

@@ -82,6 +82,8 @@ QTableWidget *NewGrid(const QString &objectName, const QStringList &header, QWid
     grid->verticalHeader()->setVisible(false);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // Rows as high as their text needs, so that the tables leave the chart its room.
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
     return grid;
 }
 
@@ -117,7 +119,7 @@ FormulaFitDialog::FormulaFitDialog(UserPrompts &prompts, QWidget *parent)
     buildControls();
     inputKindChange();
     clearOutcome();
-    resize(980, 640);
+    resize(980, 700);
 }
 
 void FormulaFitDialog::buildControls()

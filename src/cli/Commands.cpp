@@ -115,8 +115,17 @@ QString refusal(const CliCommand &command, const CliOption &option)
         return QStringLiteral("%1 不能与 %2 同用").arg(option.text(), name);
     // Named in the order of the usage text: the batch, the fit, the records, the long storm.
     QStringList only;
+    // A command given together with another's selector (--long-storm with
+    // --records) is named only for options the other does not take.
+    const auto refinesOneTaking = [&option](const CliCommand &command) {
+        for (const CliCommand &base : Commands)
+            if (&base != &command && base.selector && command.accepted(*base.selector) &&
+                base.accepted(option))
+                return true;
+        return false;
+    };
     for (auto other = std::rbegin(Commands); other != std::rend(Commands); ++other) {
-        if (other->selector && other->accepted(option))
+        if (other->selector && other->accepted(option) && !refinesOneTaking(*other))
             only.append(other->selector->text());
     }
     return QStringLiteral("%1 只能与 %2 同用").arg(option.text(), only.join(QStringLiteral(" 或 ")));

@@ -35,14 +35,6 @@ Storm LongDesignStorm(const LongStorm &built, const RainRecord &record)
     storm.period = settings.period;
     storm.duration = settings.duration;
     storm.step = settings.step;
-    if (built.source == DesignDepthSource::Formula) {
-        storm.setA1(settings.formula.a1);
-        storm.c = settings.formula.c;
-        storm.b = settings.formula.b;
-        storm.n = settings.formula.n;
-        storm.log = settings.formula.log;
-    }
-
     LongStormProfile &p = storm.longProfile;
     p.method = settings.method;
     p.source = built.source;

@@ -8,7 +8,8 @@
 // and Δt of its settings, the block-average mode, its interval depths and
 // the facts its report states (the typical storm or the storms averaged, the
 // nested design depths with their source, the scale factors, the pattern,
-// the records it came from and the engine's notes). With depths from a
-// formula the storm keeps that formula's parameters; otherwise they are 0.
-// The totals are left for CalcRainPoints to compute.
+// the records it came from and the engine's notes). The formula parameters
+// and r are 0 (a formula that gave the depths is named in the profile), so
+// that the storm file holds the storm exactly. The totals are left for
+// CalcRainPoints to compute.
 Storm LongDesignStorm(const LongStorm &built, const RainRecord &record);

@@ -511,6 +511,10 @@ QString ExplainedValue(double value)
 
 QString ExplainedFailure(const Storm &storm, const QString &failure)
 {
+    // A long-duration storm's failures name their cause themselves; its
+    // formula parameters and r are not used.
+    if (storm.kind == StormKind::Long)
+        return failure;
     QString cause;
     if (storm.step == 0)
         cause = QStringLiteral("计算步长 Δt = 0 分钟");

@@ -69,6 +69,7 @@ std::optional<QString> CalcRainPointsChecked(Storm &storm, RainPoints &points, b
 // words, when that can be told: "Division by zero（计算步长 Δt = 0 分钟）",
 // "Invalid floating point operation（t + b ≤ 0：b = −7，峰值附近 t ≤ 7 处的分母
 // (t + b)^n 为零或没有定义）". The generator's own words come first, unchanged.
+// A long-duration storm's failure is returned as it is.
 QString ExplainedFailure(const Storm &storm, const QString &failure);
 
 // The rainfall depth of the formula over the whole duration, a T/(T+b)^n with

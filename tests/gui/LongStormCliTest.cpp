@@ -94,6 +94,13 @@ TEST_F(LongStormCli, BothMethodsWriteTheStormAndItsSeriesTotalsTheDesignDepth)
         EXPECT_EQ(changed.status, ExitStatus::BadInput);
         EXPECT_EQ(changed.err,
                   QStringLiteral("--duration 不能修改长历时雨型（--open 读入的雨型由降雨记录推求）\n"));
+        const CliRun fitted =
+            RunInProcess(QStringList{QStringLiteral("--records")} + ExampleRecords() +
+                         QStringList{QStringLiteral("--open"), storm, QStringLiteral("--save-storm"),
+                                     path(QStringLiteral("fitted.txt"))});
+        EXPECT_EQ(fitted.status, ExitStatus::BadInput);
+        EXPECT_EQ(fitted.err,
+                  QStringLiteral("--open 读入的是长历时雨型，不能用作保存推求公式的芝加哥雨型\n"));
     }
 }
 

@@ -142,7 +142,9 @@ QString LongStormReportDocument(const QString &templateDocument, const Storm &st
     body += ReportBody(StormsText(storm));
     body += ReportBody(SourceText(p));
 
-    body += ReportParagraph(QStringLiteral("Heading1"), QStringLiteral("三、设计雨量与放大倍比"));
+    body +=
+        ReportParagraph(QStringLiteral("Heading1"), sameFrequency ? QStringLiteral("三、设计雨量与放大倍比")
+                                                                  : QStringLiteral("三、各历时设计雨量"));
     QStringList header{QStringLiteral("历时d(min)"), QStringLiteral("设计雨量H_P(d)(mm)")};
     if (sameFrequency)
         header << QStringLiteral("典型暴雨h(d)(mm)") << QStringLiteral("放大倍比K");

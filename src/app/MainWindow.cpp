@@ -557,10 +557,22 @@ void MainWindow::syncSeriesSwitches(QObject *sender)
     m_chart->setHoveredIndex(m_chart->intensitySeries(), m_chart->hoveredIndex(m_chart->intensitySeries()));
 }
 
+Storm MainWindow::chicagoBase() const
+{
+    const Storm &storm = m_session->storm();
+    if (storm.kind == StormKind::Chicago)
+        return storm;
+    // A long-duration storm has no formula to edit: the dialog proposes the
+    // start-up formula with the storm's return period.
+    Storm chicago = StartUpStorm();
+    chicago.period = storm.period;
+    return chicago;
+}
+
 void MainWindow::newStorm()
 {
     // The dialog edits a copy; the session takes it back on OK only.
-    m_newStormDialog->setStorm(m_session->storm());
+    m_newStormDialog->setStorm(chicagoBase());
     if (m_newStormDialog->exec() != QDialog::Accepted)
         return;
     m_session->setFile(QString());

@@ -146,6 +146,9 @@ private:
     void setGridCurrentRow(int row);
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // The Chicago storm the new-storm dialog starts from: the window's storm,
+    // or for a long-duration storm the start-up formula with its period.
+    Storm chicagoBase() const;
     // The window's size, place and splitter, kept in the data folder for the
     // next session; a file that cannot be read or written costs only them.
     void restoreWindowLayout();

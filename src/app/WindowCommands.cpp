@@ -19,6 +19,7 @@
 #include "io/OptionsSnapshot.h"
 #include "program/Community.h"
 #include "program/ProgramInfo.h"
+#include "records/LongDesignStorm.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -35,12 +36,20 @@ void MainWindow::fitFormula()
 {
     if (!m_formulaFitDialog)
         m_formulaFitDialog = new FormulaFitDialog(*m_prompts, this);
-    if (m_formulaFitDialog->exec() != QDialog::Accepted || !m_formulaFitDialog->fittedFormula())
+    if (m_formulaFitDialog->exec() != QDialog::Accepted)
+        return;
+    // A long-duration storm from the records becomes the window's storm as it is.
+    if (std::optional<LongStorm> built = m_formulaFitDialog->takeLongStorm()) {
+        const Storm storm = LongDesignStorm(*built, m_formulaFitDialog->records()->record);
+        m_session->setFile(QString());
+        m_session->setStorm(storm);
+        return;
+    }
+    if (!m_formulaFitDialog->fittedFormula())
         return;
     // From rain-gauge records the storm also gets the peak ratio they show.
-    m_newStormDialog->proposeFormula(
-        StormWithFormula(m_session->storm(), *m_formulaFitDialog->fittedFormula()),
-        m_formulaFitDialog->fittedPeakRatio());
+    m_newStormDialog->proposeFormula(StormWithFormula(chicagoBase(), *m_formulaFitDialog->fittedFormula()),
+                                     m_formulaFitDialog->fittedPeakRatio());
     newStorm();
 }
 

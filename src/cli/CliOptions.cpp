@@ -150,6 +150,16 @@ void applyOptions(const GivenOptions &given, CliRequest &request, const Separato
         if (ReadStormFile(given.value(Open), storm, sep) == StormFileReadResult::NotAStormFile)
             badArgument(NotAStormFileMessage());
     }
+    // A long-duration storm's depths are its own: no parameter is laid over them.
+    if (storm.kind == StormKind::Long) {
+        for (const CliOption *parameter :
+             {&Form, &A1, &C, &B, &N, &Log, &Period, &Duration, &Peak, &Step, &Mode})
+            if (given.has(*parameter))
+                badArgument(QStringLiteral("%1 不能修改长历时雨型（%2 读入的雨型由降雨记录推求）")
+                                .arg(parameter->text(), Open.text()));
+        if (request.batch)
+            badArgument(QStringLiteral("%1 只用于芝加哥雨型，不能用于长历时雨型").arg(Batch.text()));
+    }
     if (given.has(Form)) {
         const bool flow = CliChoice(Form, given.value(Form), {QStringLiteral("i"), QStringLiteral("q")}) ==
                           QStringLiteral("q");
@@ -286,6 +296,10 @@ QString CliUsage()
          QStringLiteral("由降雨记录推求（%1；另可用 %2、%3、%4、%5、%6、%7）")
              .arg(Records.text(), Samples.text(), Distribution.text(), FitPeriods.text(),
                   AnnualMaxPeriods.text(), Log.text(), FitReport.text())},
+        {OptionGroup::LongStorm,
+         QStringLiteral("长历时雨型（%1 与 %2 同用；另可用 %3、%4、%5、%6、%7，以及输出选项）")
+             .arg(LongStorm.text(), Records.text(), Period.text(), Samples.text(), Distribution.text(),
+                  RecordStep.text(), MinCompleteness.text())},
         {OptionGroup::General, QStringLiteral("其他")},
     };
     QString text =
@@ -298,7 +312,9 @@ QString CliUsage()
         QStringLiteral("      pluvion-cli %1 FILE... [%2 1|5] [%3 zero|missing] [%4 ..] [%5 FILE] [%6 FILE] "
                        "[%7 FILE [雨型参数]]\n")
             .arg(Records.text(), RecordStep.text(), RecordsGaps.text(), Samples.text(), SaveSamples.text(),
-                 FitReport.text(), SaveStorm.text());
+                 FitReport.text(), SaveStorm.text()) +
+        QStringLiteral("      pluvion-cli %1 FILE... %2 same-frequency|pilgrim-cordery %3 P [%4 ..] [输出]\n")
+            .arg(Records.text(), LongStorm.text(), Period.text(), Nest.text());
     for (const Group &group : groups) {
         text += u'\n' + group.title + QStringLiteral("：\n");
         for (const CliOption *option : All) {

@@ -88,6 +88,7 @@ enum class OptionGroup : std::uint8_t
     Batch,
     Fit,
     Records,
+    LongStorm,
     General,
 };
 
@@ -215,6 +216,28 @@ inline constexpr CliOption SaveSamples{"--save-samples",
                                        "FILE",
                                        "保存样本表（CSV，可再用 %1 %2 推求）",
                                        {&Fit, &Samples}};
+inline constexpr CliOption LongStorm{
+    "--long-storm",
+    OptionValue::Setting,
+    OptionGroup::LongStorm,
+    "same-frequency|pilgrim-cordery",
+    "由 %1 的降雨记录推求长历时雨型：同频率放大，或平均变率法（Pilgrim–Cordery）",
+    {&Records}};
+inline constexpr CliOption LongDuration{"--long-duration", OptionValue::Setting, OptionGroup::LongStorm, "D",
+                                        "长历时雨型的历时（分钟，默认 1440，至多 1440）"};
+inline constexpr CliOption LongStep{"--long-step", OptionValue::Setting, OptionGroup::LongStorm, "S",
+                                    "时段长度（分钟，默认 5）：整除历时，且为记录步长的倍数"};
+inline constexpr CliOption Nest{"--nest", OptionValue::Setting, OptionGroup::LongStorm, "d1,d2,..",
+                                "嵌套历时（分钟，逐个增大，以历时结束；默认取 "
+                                "5,15,30,60,120,180,360,720,1440 中适用者）"};
+inline constexpr CliOption TypicalStorm{"--typical-storm", OptionValue::Setting, OptionGroup::LongStorm,
+                                        "\"YYYY-MM-DD HH:MM\"",
+                                        "同频率放大的典型暴雨：其历时窗口的开始时间（默认为最大的一场）"};
+inline constexpr CliOption LongEvents{"--long-events", OptionValue::Setting, OptionGroup::LongStorm, "N",
+                                      "平均变率法统计记录中互不重叠的最大 N 场暴雨（默认为各年最大的一场）"};
+inline constexpr CliOption Depths{
+    "--depths", OptionValue::Setting, OptionGroup::LongStorm, "records|formula",
+    "设计雨量：由记录各嵌套历时的样本频率分析（默认），或由记录推求的暴雨强度公式"};
 inline constexpr CliOption CalcByShow{"--calc-by-show", OptionValue::None, OptionGroup::Output, "",
                                       "以显示的数值累计降雨总量"};
 inline constexpr CliOption Raw{"--raw", OptionValue::None, OptionGroup::Output, "",
@@ -267,6 +290,13 @@ inline constexpr const CliOption *const All[] = {&Open,
                                                  &Durations,
                                                  &SampleCount,
                                                  &SaveSamples,
+                                                 &LongStorm,
+                                                 &LongDuration,
+                                                 &LongStep,
+                                                 &Nest,
+                                                 &TypicalStorm,
+                                                 &LongEvents,
+                                                 &Depths,
                                                  &CalcByShow,
                                                  &Raw,
                                                  &Batch,

@@ -43,10 +43,49 @@ constexpr const CliOption *RecordsOptions[] = {
     &Precision,      &TimeFormat,
     &SaveStorm,      &CalcByShow,
 };
+// The long-duration storm: the records read as --records reads them, the
+// design depths' analysis (or the formula fitted to the records), its own
+// settings, P and the storm's outputs.
+constexpr const CliOption *LongStormOptions[] = {
+    &LongStorm,
+    &Records,
+    &RecordStep,
+    &RecordUnit,
+    &RecordsGaps,
+    &RecordsColumns,
+    &MinCompleteness,
+    &MaxMinuteDepth,
+    &Durations,
+    &SampleCount,
+    &Samples,
+    &Distribution,
+    &FitPeriods,
+    &AnnualMaxPeriods,
+    &Log,
+    &LongDuration,
+    &LongStep,
+    &Nest,
+    &TypicalStorm,
+    &LongEvents,
+    &Depths,
+    &Period,
+    &Precision,
+    &TimeFormat,
+    &Size,
+    &Csv,
+    &DataDocx,
+    &Report,
+    &Picture,
+    &Swmm,
+    &SaveStorm,
+    &CalcByShow,
+    &Raw,
+};
 // The formula's parameters, which a derivation gives.
 constexpr const CliOption *FormulaOptions[] = {&A1, &C, &B, &N, &Form};
 
 constexpr CliCommand Commands[] = {
+    {&Option::LongStorm, LongStormOptions, {}, RunLongStormCommand},
     {&Records, RecordsOptions, FormulaOptions, RunRecordsCommand},
     {&Fit, FitOptions, FormulaOptions, RunFitCommand},
     {&Batch, BatchOptions, {}, RunBatchCommand},
@@ -74,10 +113,19 @@ QString refusal(const CliCommand &command, const CliOption &option)
     }
     if (stormCommand().accepted(option))
         return QStringLiteral("%1 不能与 %2 同用").arg(option.text(), name);
-    // Named in the order of the usage text: the batch, the fit, the records.
+    // Named in the order of the usage text: the batch, the fit, the records, the long storm.
     QStringList only;
+    // A command given together with another's selector (--long-storm with
+    // --records) is named only for options the other does not take.
+    const auto refinesOneTaking = [&option](const CliCommand &command) {
+        for (const CliCommand &base : Commands)
+            if (&base != &command && base.selector && command.accepted(*base.selector) &&
+                base.accepted(option))
+                return true;
+        return false;
+    };
     for (auto other = std::rbegin(Commands); other != std::rend(Commands); ++other) {
-        if (other->selector && other->accepted(option))
+        if (other->selector && other->accepted(option) && !refinesOneTaking(*other))
             only.append(other->selector->text());
     }
     return QStringLiteral("%1 只能与 %2 同用").arg(option.text(), only.join(QStringLiteral(" 或 ")));

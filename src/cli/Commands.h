@@ -9,7 +9,8 @@
 
 // pluvion-cli is made of commands that share one set of option declarations,
 // one usage text and one output: the storm (the default), the batch
-// (--batch), the formula fit (--fit) and the records (--records). The option
+// (--batch), the formula fit (--fit), the records (--records) and the
+// long-duration storm from records (--long-storm with --records). The option
 // that names a command selects it; each command declares the options it
 // accepts, and any other option given is refused before it runs.
 
@@ -34,6 +35,8 @@ ExitStatus RunStormCommand(const GivenOptions &given, const Separators &sep, Cli
 ExitStatus RunBatchCommand(const GivenOptions &given, const Separators &sep, CliOutput &output);
 // From rain-gauge records to samples, the peak ratio and the formula.
 ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, CliOutput &output);
+// The long-duration storm from rain-gauge records, and its outputs.
+ExitStatus RunLongStormCommand(const GivenOptions &given, const Separators &sep, CliOutput &output);
 // The formula fit from an i–t–P table or samples.
 ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOutput &output);
 

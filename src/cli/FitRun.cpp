@@ -163,6 +163,8 @@ FitOutputs ParseFitOutputs(const GivenOptions &given, const Separators &sep)
     // Parameters that can make no storm are the user's to mend, told before
     // anything is fitted.
     const Storm &storm = request.storm.storm;
+    if (storm.kind == StormKind::Long)
+        refuse(QStringLiteral("%1 读入的是长历时雨型，不能用作保存推求公式的芝加哥雨型").arg(Open.text()));
     const auto givenText = [&](const CliOption &option, double fallback) {
         return ValueExcerpt(given.has(option) ? given.value(option) : QString::number(fallback));
     };

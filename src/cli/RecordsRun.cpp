@@ -3,6 +3,7 @@
 // does; the storm saved with the fitted formula gets the measured r.
 #include "Commands.h"
 #include "FitOutputs.h"
+#include "RecordOptions.h"
 #include "RunFiles.h"
 #include "io/FileBytes.h"
 #include "model/PluvionError.h"
@@ -43,8 +44,18 @@ RecordsRun parseRecords(const GivenOptions &given, const Separators &sep)
     using namespace Option;
     RecordsRun request;
     request.paths = given.list(Records);
+    ParseRecordOptions(given, request.read, request.sampling, request.fit);
+    request.samplesPath = given.value(SaveSamples);
+    request.outputs = ParseFitOutputs(given, sep);
+    return request;
+}
 
-    RecordSettings &record = request.read;
+} // namespace
+
+void ParseRecordOptions(const GivenOptions &given, RecordSettings &record, RecordSampling &sampling,
+                        FitSettings &fit)
+{
+    using namespace Option;
     if (given.has(RecordStep)) {
         const QString text = given.value(RecordStep);
         int32_t step = 0;
@@ -76,9 +87,8 @@ RecordsRun parseRecords(const GivenOptions &given, const Separators &sep)
     if (given.has(MaxMinuteDepth))
         record.maxDepthPerMinute = positiveNumber(MaxMinuteDepth, given.value(MaxMinuteDepth), 1000);
 
-    RecordSampling &sampling = request.sampling;
-    FrequencySettings &frequency = request.fit.frequency;
-    request.fit.input = FitInputKind::Samples;
+    FrequencySettings &frequency = fit.frequency;
+    fit.input = FitInputKind::Samples;
     if (given.has(Durations)) {
         sampling.durations.clear();
         for (const double duration : CliNumbers(Durations, given.value(Durations))) {
@@ -118,15 +128,10 @@ RecordsRun parseRecords(const GivenOptions &given, const Separators &sep)
                 refuse(QStringLiteral("%1 只用于 %2").arg(multipleOnly->text(), AnnualMultipleText()));
         }
     }
-    ParseFrequencyOptions(given, request.fit);
-
-    request.samplesPath = given.value(SaveSamples);
-    request.outputs = ParseFitOutputs(given, sep);
-    return request;
+    ParseFrequencyOptions(given, fit);
 }
 
-// The share read, on standard error, every tenth, for files large enough to take a while.
-RecordProgress progressOnStandardError(const QStringList &paths, CliOutput &output)
+RecordProgress RecordProgressOnStandardError(const QStringList &paths, CliOutput &output)
 {
     qint64 total = 0;
     for (const QString &path : RecordFilesOf(paths))
@@ -143,8 +148,6 @@ RecordProgress progressOnStandardError(const QStringList &paths, CliOutput &outp
     };
 }
 
-} // namespace
-
 ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, CliOutput &output)
 {
     RecordsRun request;
@@ -160,8 +163,8 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
         files.output(Option::SaveStorm, request.outputs.storm.saveStormPath);
         files.output(Option::SaveSamples, request.samplesPath);
         files.check();
-        analysis.record =
-            ReadRainRecord(request.paths, request.read, progressOnStandardError(request.paths, output));
+        analysis.record = ReadRainRecord(request.paths, request.read,
+                                         RecordProgressOnStandardError(request.paths, output));
         CheckRecordDurations(request.sampling.durations, analysis.record.step);
         output.out(RecordReadLine(analysis.record) + u'\n');
         for (const QString &line : RecordYearLines(analysis.record))

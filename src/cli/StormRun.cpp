@@ -4,6 +4,7 @@
 #include "CliDrawing.h"
 #include "Commands.h"
 #include "RunFiles.h"
+#include "StormOutputs.h"
 #include "export/CalcReport.h"
 #include "export/CsvExport.h"
 #include "export/SwmmExport.h"
@@ -88,6 +89,14 @@ void printTotals(const Storm &storm, const CliRequest &request, const Separators
 void printFormulaDepth(const Storm &storm, const CliRequest &request, const Separators &sep,
                        CliOutput &output)
 {
+    if (storm.kind == StormKind::Long) {
+        // A long-duration storm's check is its design depth H_P(D) and its source.
+        if (request.raw)
+            output.out(QStringLiteral("design-depth\t") + full(LongStormDesignDepth(storm)) + u'\n');
+        else
+            output.out(FormulaDepthText(storm, request.precision, sep) + u'\n');
+        return;
+    }
     const double depth = FormulaDepth(storm);
     if (request.raw)
         output.out(QStringLiteral("formula-depth\t") + full(depth) + u'\n');
@@ -156,7 +165,11 @@ ExitStatus RunStormCommand(const GivenOptions &given, const Separators &sep, Cli
         output.err(error.description() + u'\n');
         return ExitStatus::BadInput;
     }
+    return FinishStormRun(request, sep, output);
+}
 
+ExitStatus FinishStormRun(CliRequest &request, const Separators &sep, CliOutput &output)
+{
     // An export sent to standard output takes the place of the table there;
     // a file asked for takes the place of the table on the terminal.
     const bool printsTable = !request.writesToStandardOutput() && !request.writesFiles();

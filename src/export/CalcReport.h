@@ -3,6 +3,7 @@
 #include "WordTemplate.h"
 #include "io/FileBytes.h"
 #include "model/NumberForms.h"
+#include "model/ShownTexts.h"
 #include "model/Storm.h"
 
 #include <QByteArray>
@@ -35,11 +36,22 @@ QString CalcReportProposedName(const Storm &storm, const Separators &sep = {});
 QString FillCalcReportDocument(const QString &document, const QString &rowTemplate, const Storm &storm,
                                int precision, const TableRows &rows, const Separators &sep = {});
 
+// The long-duration storm's report (StormKind::Long), a whole main document
+// in the template's styles and page set-up (from `templateDocument`): the
+// method in words and formulas, the records, the typical storm or the storms
+// averaged, the nested design depths with their source and the scale
+// factors, the pattern, the notes, the chart (unless `withPicture` is
+// false), the table of `rows` and the totals with H_P(D).
+QString LongStormReportDocument(const QString &templateDocument, const Storm &storm, int precision,
+                                const TableRows &rows, int timeFormat, bool withPicture,
+                                const Separators &sep = {});
+
 // Writes the report of `storm` as a .docx package to `target`, which must be
 // open for writing. `rows` are the table's texts in the time format
 // `timeFormat` (which heads the time column), `chartPng` the PNG picture
 // of the chart (ReportPictureSize); an empty picture keeps the template's
-// blank one. Raises PluvionError on failure.
+// blank one (a long-duration storm's report then has no chart). Raises
+// PluvionError on failure.
 void WriteCalcReport(QIODevice &target, const Storm &storm, int precision, const TableRows &rows,
                      int timeFormat, const QByteArray &chartPng, const Separators &sep = {});
 

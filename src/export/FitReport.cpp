@@ -2,6 +2,7 @@
 
 #include "export/CsvExport.h"
 #include "export/ExportTarget.h"
+#include "export/ReportXml.h"
 #include "export/WordTemplate.h"
 #include "fit/FitTables.h"
 #include "io/FileBytes.h"
@@ -37,59 +38,6 @@ QString Number(double value)
     return QString::number(value, 'g', 10);
 }
 
-// WordprocessingML pieces in the calculation report's styles.
-QString Paragraph(const QString &style, const QString &text)
-{
-    return QStringLiteral(
-               "<w:p><w:pPr><w:pStyle w:val=\"%1\"/></w:pPr><w:r><w:t xml:space=\"preserve\">%2</w:t>"
-               "</w:r></w:p>")
-        .arg(style, text.toHtmlEscaped());
-}
-
-QString Body(const QString &text)
-{
-    return Paragraph(QStringLiteral("BodyText"), text);
-}
-
-QString Table(const QStringList &header, const QList<QStringList> &rows)
-{
-    const int width = 8000 / int(header.size());
-    // A wide table (the records' years and samples) in small type with narrow
-    // cell margins, so that its numbers keep to one line.
-    const bool wide = header.size() > 6;
-    const QString small = wide ? QStringLiteral("<w:sz w:val=\"16\"/>") : QString();
-    QString xml =
-        QStringLiteral("<w:tbl><w:tblPr><w:tblStyle w:val=\"TableGrid\"/><w:tblW w:w=\"8000\" "
-                       "w:type=\"dxa\"/><w:jc w:val=\"center\"/><w:tblLayout w:type=\"fixed\"/>%1</w:tblPr>"
-                       "<w:tblGrid>")
-            .arg(wide ? QStringLiteral("<w:tblCellMar><w:left w:w=\"40\" w:type=\"dxa\"/><w:right w:w=\"40\" "
-                                       "w:type=\"dxa\"/></w:tblCellMar>")
-                      : QString());
-    for (qsizetype c = 0; c < header.size(); ++c)
-        xml += QStringLiteral("<w:gridCol w:w=\"%1\"/>").arg(width);
-    xml += QStringLiteral("</w:tblGrid>");
-    const auto row = [width, &small](const QStringList &cells, bool head) {
-        QString r = head ? QStringLiteral("<w:tr><w:trPr><w:tblHeader/></w:trPr>") : QStringLiteral("<w:tr>");
-        for (const QString &cell : cells) {
-            r += QStringLiteral(
-                     "<w:tc><w:tcPr><w:tcW w:w=\"%1\" w:type=\"dxa\"/>%2</w:tcPr><w:p><w:pPr><w:pStyle "
-                     "w:val=\"BodyText\"/><w:jc w:val=\"center\"/></w:pPr><w:r>%3<w:t>%4</w:t></w:r>"
-                     "</w:p></w:tc>")
-                     .arg(width)
-                     .arg(head ? QStringLiteral("<w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"E0E0E0\"/>")
-                               : QString(),
-                          QStringLiteral("<w:rPr>%1%2</w:rPr>")
-                              .arg(head ? QStringLiteral("<w:b/>") : QString(), small),
-                          cell.toHtmlEscaped());
-        }
-        return r + QStringLiteral("</w:tr>");
-    };
-    xml += row(header, true);
-    for (const QStringList &cells : rows)
-        xml += row(cells, false);
-    return xml + QStringLiteral("</w:tbl>");
-}
-
 // Comma-separated lines as a table: the first the header, the lines of its
 // width the rows, any other line a paragraph after the table. The cells
 // (line, column) in `marked` get a "*", which the notes after the table explain.
@@ -103,7 +51,7 @@ QString TableOfLines(const QStringList &lines, const std::vector<std::pair<int, 
     for (qsizetype k = 1; k < lines.size(); ++k) {
         QStringList cells = SplitCsvLine(lines[k]);
         if (cells.size() != header.size()) {
-            after += Body(lines[k]);
+            after += ReportBody(lines[k]);
             continue;
         }
         for (const auto &[line, column] : marked)
@@ -111,37 +59,20 @@ QString TableOfLines(const QStringList &lines, const std::vector<std::pair<int, 
                 cells[column] += u'*';
         rows.append(cells);
     }
-    return Table(header, rows) + after;
+    return ReportTable(header, rows) + after;
 }
 
 // The records the samples were taken from: what was read, each year, the
 // samples and the peak ratio.
 QString RecordsSection(const RecordsSummary &records)
 {
-    QString xml = Body(QStringLiteral("降雨记录：") + records.read + QStringLiteral("。各年资料："));
+    QString xml = ReportBody(QStringLiteral("降雨记录：") + records.read + QStringLiteral("。各年资料："));
     xml += TableOfLines(records.years);
-    xml += Body(QStringLiteral("样本（mm）："));
+    xml += ReportBody(QStringLiteral("样本（mm）："));
     xml += TableOfLines(records.samples, records.partialSamples);
-    xml += Body(QStringLiteral("雨峰位置：各历时样本窗口中最大时段所在位置与历时之比（峰值比例）："));
+    xml += ReportBody(QStringLiteral("雨峰位置：各历时样本窗口中最大时段所在位置与历时之比（峰值比例）："));
     xml += TableOfLines(records.peakRatio);
     return xml;
-}
-
-QString Picture()
-{
-    // 146.3 mm × 105.8 mm, as the calculation report's chart.
-    return QStringLiteral(
-        "<w:p><w:pPr><w:pStyle w:val=\"BodyText\"/><w:jc w:val=\"center\"/></w:pPr><w:r><w:drawing>"
-        "<wp:inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"><wp:extent cx=\"5267325\" "
-        "cy=\"3810000\"/>"
-        "<wp:effectExtent l=\"0\" t=\"0\" r=\"0\" b=\"0\"/><wp:docPr id=\"1\" name=\"图片 1\" "
-        "descr=\"暴雨强度公式拟合曲线图\"/><wp:cNvGraphicFramePr><a:graphicFrameLocks noChangeAspect=\"1\"/>"
-        "</wp:cNvGraphicFramePr><a:graphic><a:graphicData "
-        "uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic><pic:nvPicPr><pic:cNvPr "
-        "id=\"0\" name=\"image9.png\"/><pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip r:embed=\"rId8\"/>"
-        "<a:stretch><a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext "
-        "cx=\"5267325\" cy=\"3810000\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr>"
-        "</pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>");
 }
 
 } // namespace
@@ -196,63 +127,63 @@ QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
 {
     const QString logName = o.total.log == Logarithm::Ln ? QStringLiteral("ln") : QStringLiteral("lg");
     QString body;
-    body += Paragraph(QStringLiteral("Title"), QStringLiteral("暴雨强度公式推求报告"));
-    body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("一、资料与方法"));
-    body += Body(
+    body += ReportParagraph(QStringLiteral("Title"), QStringLiteral("暴雨强度公式推求报告"));
+    body += ReportParagraph(QStringLiteral("Heading1"), QStringLiteral("一、资料与方法"));
+    body += ReportBody(
         QStringLiteral("资料：") + InputDescription(o.settings) +
         QStringLiteral("；历时%1个，重现期%2个。").arg(o.table.durations.size()).arg(o.table.periods.size()));
     if (o.records)
         body += RecordsSection(*o.records);
     if (o.settings.input == FitInputKind::Samples)
-        body +=
-            Body(QStringLiteral("频率分析：各历时样本从大到小排列，经验频率按期望值公式 P=m/(n+1) "
-                                "计算；皮尔逊III型分布以矩法估计为初值，"
-                                "在偏态系数Cs上搜索，使排序样本与理论频率曲线的离差平方和最小（适线法）；耿贝"
-                                "尔分布和指数分布按矩法估计参数。"
-                                "年多个样法的重现期按 T_M = 1/(1 − e^(−1/T_E)) 与年最大值法重现期换算。"));
-    body +=
-        Body(QStringLiteral(
-                 "公式拟合：以雨强的最小二乘为准则。对给定的b和n，总公式对A1与A1·C是线性的，直接求解；在b和n"
-                 "上搜索后，"
-                 "再用Levenberg–Marquardt法同时修正A1、C、b、n四个参数。单一重现期公式 i=A/(t+b)^n 同样求解。"
-                 "总公式采用%1P。")
-                 .arg(logName));
-    body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("二、拟合结果"));
-    body += Body(QStringLiteral("总公式：") + FormulaText(o.total));
+        body += ReportBody(
+            QStringLiteral("频率分析：各历时样本从大到小排列，经验频率按期望值公式 P=m/(n+1) "
+                           "计算；皮尔逊III型分布以矩法估计为初值，"
+                           "在偏态系数Cs上搜索，使排序样本与理论频率曲线的离差平方和最小（适线法）；耿贝"
+                           "尔分布和指数分布按矩法估计参数。"
+                           "年多个样法的重现期按 T_M = 1/(1 − e^(−1/T_E)) 与年最大值法重现期换算。"));
+    body += ReportBody(
+        QStringLiteral(
+            "公式拟合：以雨强的最小二乘为准则。对给定的b和n，总公式对A1与A1·C是线性的，直接求解；在b和n"
+            "上搜索后，"
+            "再用Levenberg–Marquardt法同时修正A1、C、b、n四个参数。单一重现期公式 i=A/(t+b)^n 同样求解。"
+            "总公式采用%1P。")
+            .arg(logName));
+    body += ReportParagraph(QStringLiteral("Heading1"), QStringLiteral("二、拟合结果"));
+    body += ReportBody(QStringLiteral("总公式：") + FormulaText(o.total));
     if (const auto refusal = ChicagoStormRefusal(o.total))
-        body += Body(QStringLiteral("注意：") + *refusal);
-    body += Table({QStringLiteral("参数"), QStringLiteral("数值")},
-                  {{QStringLiteral("A1"), Number(o.total.a1)},
-                   {QStringLiteral("C"), Number(o.total.c)},
-                   {QStringLiteral("b"), Number(o.total.b)},
-                   {QStringLiteral("n"), Number(o.total.n)},
-                   {QStringLiteral("残差平方和"), QString::number(o.total.rss, 'g', 6)}});
-    body += Body(QStringLiteral("单一重现期公式 i=A/(t+b)^n："));
+        body += ReportBody(QStringLiteral("注意：") + *refusal);
+    body += ReportTable({QStringLiteral("参数"), QStringLiteral("数值")},
+                        {{QStringLiteral("A1"), Number(o.total.a1)},
+                         {QStringLiteral("C"), Number(o.total.c)},
+                         {QStringLiteral("b"), Number(o.total.b)},
+                         {QStringLiteral("n"), Number(o.total.n)},
+                         {QStringLiteral("残差平方和"), QString::number(o.total.rss, 'g', 6)}});
+    body += ReportBody(QStringLiteral("单一重现期公式 i=A/(t+b)^n："));
     {
         const FitResultTable t = PeriodFormulaTable(o);
-        body += Table(t.header, t.rows);
+        body += ReportTable(t.header, t.rows);
         for (const QString &note : NonConvergedPeriodLines(o))
-            body += Body(note);
+            body += ReportBody(note);
     }
     if (o.settings.input == FitInputKind::Samples) {
-        body += Body(QStringLiteral("分布拟合优度（样本与频率曲线的均方根偏差，mm）："));
+        body += ReportBody(QStringLiteral("分布拟合优度（样本与频率曲线的均方根偏差，mm）："));
         {
             const FitResultTable t = GoodnessTable(o);
-            body += Table(t.header, t.rows);
+            body += ReportTable(t.header, t.rows);
         }
     }
-    body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("三、精度检验"));
-    body += Body(QStringLiteral(
+    body += ReportParagraph(QStringLiteral("Heading1"), QStringLiteral("三、精度检验"));
+    body += ReportBody(QStringLiteral(
         "平均绝对均方差 σ = √(Σ(i公式 − i表)²/m)，平均相对均方差 = σ / i表的平均值，m为历时个数。"
         "重现期2~20年时，平均绝对均方差不宜大于0.05mm/min；在强度较大的地方，平均相对均方差不宜大于5%。"
         "两项之一满足即为合格；此范围以外的重现期不考核。"));
     {
         const FitResultTable t = AccuracyTable(o);
-        body += Table(t.header, t.rows);
+        body += ReportTable(t.header, t.rows);
     }
-    body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("四、拟合曲线"));
-    body += Picture();
-    body += Paragraph(QStringLiteral("Heading1"), QStringLiteral("五、i–t–P表（mm/min）"));
+    body += ReportParagraph(QStringLiteral("Heading1"), QStringLiteral("四、拟合曲线"));
+    body += ReportPicture(QStringLiteral("暴雨强度公式拟合曲线图"));
+    body += ReportParagraph(QStringLiteral("Heading1"), QStringLiteral("五、i–t–P表（mm/min）"));
     // Narrow columns: the periods alone in the header, three decimals in the cells.
     QStringList header{QStringLiteral("t(min)\\P(a)")};
     for (double p : o.table.periods)
@@ -264,7 +195,7 @@ QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
             row << QString::number(o.table.at(d, p), 'f', 3);
         rows.append(row);
     }
-    body += Table(header, rows);
+    body += ReportTable(header, rows);
     return QStringLiteral(
                "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:document "
                "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "

@@ -33,6 +33,11 @@ QString perHour(double mmPerMinute)
 
 QString SwmmSeriesName(const Storm &storm)
 {
+    if (storm.kind == StormKind::Long)
+        return QStringLiteral("P%1_T%2_%3")
+            .arg(GeneralNumber(storm.period, SwmmSeparators), GeneralNumber(storm.duration, SwmmSeparators),
+                 storm.longProfile.method == LongStormMethod::AverageVariability ? QStringLiteral("PC")
+                                                                                 : QStringLiteral("SF"));
     return QStringLiteral("P%1_T%2_r%3")
         .arg(GeneralNumber(storm.period, SwmmSeparators), GeneralNumber(storm.duration, SwmmSeparators),
              GeneralNumber(storm.peakRatio, SwmmSeparators));
@@ -58,6 +63,8 @@ QString SwmmHourMinute(long long minutes)
 
 RainPoints SwmmBlockPoints(const Storm &storm)
 {
+    // A long-duration storm lists its own interval depths; a Chicago storm
+    // is recomputed from the formula in the block-average mode.
     Storm block = storm;
     block.mode = CalcMode::Block;
     RainPoints points;
@@ -96,10 +103,17 @@ void formFragmentLines(const Storm &storm, const RainPoints &points,
     const QString name = SwmmSeriesName(storm);
     const int nameWidth = std::max<int>(16, int(name.size()));
 
-    line(QStringLiteral(";;Pluvion Chicago design storm %1, block averages%2, intensities in mm/h")
-             .arg(name, SwmmModeNote(storm)
-                            ? QStringLiteral(" (shown in Pluvion as instantaneous intensities)")
-                            : QString()));
+    if (storm.kind == StormKind::Long)
+        line(QStringLiteral(
+                 ";;Pluvion long-duration design storm %1 (%2), interval depths as intensities in mm/h")
+                 .arg(name, storm.longProfile.method == LongStormMethod::AverageVariability
+                                ? QStringLiteral("Pilgrim-Cordery average variability")
+                                : QStringLiteral("same-frequency scaling of a typical storm")));
+    else
+        line(QStringLiteral(";;Pluvion Chicago design storm %1, block averages%2, intensities in mm/h")
+                 .arg(name, SwmmModeNote(storm)
+                                ? QStringLiteral(" (shown in Pluvion as instantaneous intensities)")
+                                : QString()));
     line(QString());
     line(QStringLiteral("[RAINGAGES]"));
     line(QStringLiteral(";;") + column(QStringLiteral("Name"), nameWidth - 2) +

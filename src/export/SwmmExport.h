@@ -30,6 +30,10 @@ class QIODevice;
 // ends. The first comment line names the series and, for a storm shown as
 // instantaneous intensities, says that block averages were written. Column
 // headers are comment lines beginning with ";;".
+//
+// A long-duration storm's fragment lists its own interval depths (as mm/h
+// over Δt), which total its design depth H_P(D); its series is named by P, D
+// and the method: "P10_T1440_SF" (同频率放大) or "P10_T1440_PC" (平均变率法).
 
 // The name of both the gage and the series, without blanks: P, T and r in
 // the general number form, "P2_T120_r0.4".

@@ -33,6 +33,17 @@ enum class StormFileReadResult
 // 计算模式 with the mode's number when the storm is not in CalcMode::Instant.
 QStringList StormFileLines(const Storm &storm, const Separators &sep);
 
+// A long-duration storm (StormKind::Long) adds its keys after these:
+// Storm_Kind=Long, then Long_Method, Long_Source, Long_Depths (the interval
+// depths), the facts its report states and Long_Notes with Long_Note1.. ;
+// numbers in the shortest form that reads back exactly, texts with the
+// characters GBK lacks as \uXXXX. A Chicago storm writes no such key, and a
+// file without Storm_Kind holds a Chicago storm.
+
+// The description of a long-duration storm file whose key `key` is missing
+// or does not read: "长历时雨型文件中 <key> 的值缺少或无效".
+QString MalformedLongStormMessage(const QString &key);
+
 // The description of a 计算模式 value that is an integer but no mode.
 QString UnknownStormModeMessage(const QString &value);
 
@@ -59,7 +70,10 @@ QString StormFileTarget(const QString &chosenName);
 // 计算模式 is converted last of the keys that every file has; without it the
 // storm is in CalcMode::Instant; a value that is not an integer raises "'%s' is
 // not a valid integer value", an integer other than 0 or 1 raises
-// UnknownStormModeMessage.
+// UnknownStormModeMessage. Storm_Kind, when present, must be Chicago or Long;
+// a long storm's keys are read then, and the first missing or malformed one
+// raises MalformedLongStormMessage. The storm's kind and profile are set
+// either way (a Chicago storm's profile empty).
 StormFileReadResult ParseStormText(const QStringList &lines, Storm &storm, const Separators &sep);
 
 // Reads the file at `path` (see DecodeLegacyLines for its encoding) and takes

@@ -397,7 +397,47 @@ std::optional<QString> computeBlockAverages(Storm &storm, RainPoints &points, bo
     return std::nullopt;
 }
 
+// The long-duration storm: one row per interval of its profile, as the
+// block-average mode lists a step.
+std::optional<QString> computeLongIntervals(Storm &storm, RainPoints &points, bool calcByShow, int precision)
+{
+    const std::vector<double> &depths = storm.longProfile.depths;
+    if (depths.empty())
+        return LongStormWithoutDepthsMessage();
+    if (storm.step <= 0)
+        return QStringLiteral("长历时雨型的计算步长须大于 0 分钟");
+    const long double step = storm.step;
+    if (!(storm.duration == static_cast<double>(step * static_cast<long double>(depths.size()))))
+        return QStringLiteral("长历时雨型的降雨历时 %1 分钟不等于 %2 个 %3 分钟的时段")
+            .arg(storm.duration)
+            .arg(depths.size())
+            .arg(storm.step);
+    points.reserve(points.size() + depths.size());
+    long double total = 0;
+    for (size_t k = 0; k < depths.size(); ++k) {
+        if (!(std::isfinite(depths[k]) && depths[k] >= 0))
+            return QStringLiteral("长历时雨型第 %1 个时段的雨量无效").arg(k + 1);
+        long double depth = depths[k];
+        long double value = divide(depth, step);
+        if (calcByShow) {
+            value = RoundToShown(precision, stored(value));
+            depth = checked(value * step);
+        }
+        total = checked(total + depth);
+        points.push_back(
+            RainPoint{static_cast<double>(static_cast<long double>(k) * step), stored(value), stored(total)});
+    }
+    storm.totalDepth = points.back().Overall;
+    storm.averageIntensity = stored(divide(storm.totalDepth, storm.duration));
+    return std::nullopt;
+}
+
 } // namespace
+
+QString LongStormWithoutDepthsMessage()
+{
+    return QStringLiteral("长历时雨型没有时段雨量");
+}
 
 QString BlockDurationNotPositiveMessage()
 {
@@ -416,7 +456,9 @@ std::optional<QString> calculate(Storm &storm, RainPoints &points, bool calcBySh
 {
     try {
         std::optional<QString> refused;
-        if (storm.mode == CalcMode::Instant)
+        if (storm.kind == StormKind::Long)
+            refused = computeLongIntervals(storm, points, calcByShow, precision);
+        else if (storm.mode == CalcMode::Instant)
             refused = computeInstantMinutes(storm, points, calcByShow, precision, plainAllowed);
         else if (storm.mode == CalcMode::Block)
             refused = computeBlockAverages(storm, points, calcByShow, precision);
@@ -469,6 +511,10 @@ QString ExplainedValue(double value)
 
 QString ExplainedFailure(const Storm &storm, const QString &failure)
 {
+    // A long-duration storm's failures name their cause themselves; its
+    // formula parameters and r are not used.
+    if (storm.kind == StormKind::Long)
+        return failure;
     QString cause;
     if (storm.step == 0)
         cause = QStringLiteral("计算步长 Δt = 0 分钟");

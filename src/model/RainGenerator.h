@@ -27,6 +27,8 @@ inline constexpr long long MaxStormMinutes = 10'000'000;
 QString BlockDurationNotPositiveMessage();
 // The description of a block-average storm whose peak ratio is not inside (0, 1).
 QString BlockPeakRatioOutsideMessage();
+// The description of a long-duration storm without interval depths.
+QString LongStormWithoutDepthsMessage();
 
 // Computes the Chicago storm of `storm`, appends the listed rows to `points`
 // (expected empty) and writes the two totals into `storm`. On success returns
@@ -48,6 +50,13 @@ QString BlockPeakRatioOutsideMessage();
 // step acts as its magnitude; T not above 0 and r outside (0, 1) are refused
 // with the two messages above, and a duration the other mode refuses is
 // refused the same way. Other modes are refused.
+//
+// StormKind::Long: one row per interval of the profile's depths, as the
+// block-average mode lists a step (Time its start, Intensity depth / Δt,
+// Overall the depth to its end; `calcByShow` as there); the total is the
+// sum of the depths, H_P(D), and the average that over D. Refused: no depths,
+// Δt not above 0, D other than the intervals' length, a depth that is
+// negative or not a number.
 std::optional<QString> CalcRainPoints(Storm &storm, RainPoints &points, bool calcByShow, int precision);
 
 // The reference for the computation above: the same rows, totals and
@@ -60,6 +69,7 @@ std::optional<QString> CalcRainPointsChecked(Storm &storm, RainPoints &points, b
 // words, when that can be told: "Division by zero（计算步长 Δt = 0 分钟）",
 // "Invalid floating point operation（t + b ≤ 0：b = −7，峰值附近 t ≤ 7 处的分母
 // (t + b)^n 为零或没有定义）". The generator's own words come first, unchanged.
+// A long-duration storm's failure is returned as it is.
 QString ExplainedFailure(const Storm &storm, const QString &failure);
 
 // The rainfall depth of the formula over the whole duration, a T/(T+b)^n with

@@ -3,7 +3,9 @@
 #include "PluvionError.h"
 
 #include <QByteArray>
+#include <QRegularExpression>
 #include <algorithm>
+#include <numeric>
 
 TableRow RowTexts(const RainPoint &point, int timeFormat, int precision, const Separators &sep)
 {
@@ -107,12 +109,23 @@ TableRows TableTexts(const TableRowSource &source)
     return rows;
 }
 
+double LongStormDesignDepth(const Storm &storm)
+{
+    const LongStormProfile &profile = storm.longProfile;
+    if (!profile.nested.empty())
+        return profile.nested.back().design;
+    return std::accumulate(profile.depths.begin(), profile.depths.end(), 0.0);
+}
+
 std::array<QString, 5> LabelTexts(const Storm &storm, int precision, const Separators &sep)
 {
     return {
         QStringLiteral("重现期   P=") + GeneralNumberG(storm.period, sep) + QStringLiteral("年"),
         QStringLiteral("降雨历时t=") + GeneralNumberG(storm.duration, sep) + QStringLiteral("min"),
-        QStringLiteral("峰值比例r=") + GeneralNumberG(storm.peakRatio, sep),
+        // A long-duration storm has no peak ratio: its label names the method.
+        storm.kind == StormKind::Long
+            ? QStringLiteral("雨型：") + LongStormMethodName(storm.longProfile.method)
+            : QStringLiteral("峰值比例r=") + GeneralNumberG(storm.peakRatio, sep),
         QStringLiteral("降雨总量H=") + ShownValue(storm.totalDepth, precision, sep) + QStringLiteral("mm"),
         QStringLiteral("平均雨强i=") + ShownValue(storm.averageIntensity, precision, sep) +
             QStringLiteral("mm/min"),
@@ -121,6 +134,10 @@ std::array<QString, 5> LabelTexts(const Storm &storm, int precision, const Separ
 
 QString FormulaDepthText(const Storm &storm, int precision, const Separators &sep)
 {
+    if (storm.kind == StormKind::Long)
+        return QStringLiteral("设计雨量=") + ShownValue(LongStormDesignDepth(storm), precision, sep) +
+               QStringLiteral("mm（") + DesignDepthSourceName(storm.longProfile.source) +
+               QStringLiteral("）");
     QString depth;
     try {
         depth = ShownValue(FormulaDepth(storm), precision, sep) + QStringLiteral("mm");
@@ -137,6 +154,16 @@ QString StormModeName(CalcMode mode)
 
 QString StormFileName(const QString &pattern, const Storm &storm, const Separators &sep)
 {
+    if (storm.kind == StormKind::Long) {
+        // A long-duration storm is named by P and D alone, as 长历时雨型.
+        QString longPattern = pattern;
+        longPattern.replace(QStringLiteral("芝加哥雨型"), QStringLiteral("长历时雨型"));
+        if (longPattern.startsWith(QStringLiteral("雨型")))
+            longPattern.prepend(QStringLiteral("长历时"));
+        static const QRegularExpression ratio(QStringLiteral(" [rR]=%3"));
+        longPattern.remove(ratio);
+        return longPattern.arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep));
+    }
     return pattern.arg(GeneralNumberG(storm.period, sep), GeneralNumberG(storm.duration, sep),
                        GeneralNumberG(storm.peakRatio, sep));
 }

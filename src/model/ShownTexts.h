@@ -94,11 +94,18 @@ void StreamPlainRows(const TableRowSource &rows, QByteArrayView head, LineEnd li
 // Every row of `source`, formed at once: for the Word tables, which are short.
 TableRows TableTexts(const TableRowSource &source);
 
-// The five chart labels: P, T, r, total H and average i, in that order.
+// The design depth H_P(D) of a long-duration storm, mm: its longest nested
+// duration's (the sum of its depths when it lists none).
+double LongStormDesignDepth(const Storm &storm);
+
+// The five chart labels: P, T, r, total H and average i, in that order; a
+// long-duration storm shows its method in place of r ("雨型：同频率放大").
 std::array<QString, 5> LabelTexts(const Storm &storm, int precision, const Separators &sep = {});
 
 // The sixth chart label, the depth check: "公式雨量=<a T/(T+b)^n>mm" shown
-// like H, or "公式雨量=无法计算" when the formula has no finite depth.
+// like H, or "公式雨量=无法计算" when the formula has no finite depth. A
+// long-duration storm shows its design depth and where it came from instead:
+// "设计雨量=<H_P(D)>mm（降雨记录）" (or （暴雨强度公式）).
 QString FormulaDepthText(const Storm &storm, int precision, const Separators &sep = {});
 
 // The name of a storm mode as the dialogs and the report show it: "瞬时雨强"
@@ -107,4 +114,6 @@ QString StormModeName(CalcMode mode);
 
 // A proposed file name for the storm: `pattern` with %1, %2 and %3 replaced
 // by P, T and r in the shortest general form ("芝加哥雨型P=%1年 t=%2分 r=%3").
+// A long-duration storm's name leaves r out and says 长历时雨型 for 芝加哥雨型
+// (and before a name that starts with 雨型): "长历时雨型P=10年 t=1440分".
 QString StormFileName(const QString &pattern, const Storm &storm, const Separators &sep);

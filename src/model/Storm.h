@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LongStormProfile.h"
+
 #include <cstdint>
 
 // The logarithm of the return period in the formula, 1 + C lg P or 1 + C ln P.
@@ -53,6 +55,10 @@ struct Storm
     double averageIntensity = 0;       // result, mm/min
     double totalDepth = 0;             // result, mm
     CalcMode mode = CalcMode::Instant; // how the rows are computed
+    // A long-duration storm lists its profile's interval depths instead of
+    // the formula's; its formula parameters and r are not used.
+    StormKind kind = StormKind::Chicago;
+    LongStormProfile longProfile; // the long kind only; empty for a Chicago storm
 
     // The parameter as written in the storm's own form: A1 or 166.7A1.
     double a1InForm() const { return form == FormulaForm::Flow ? a1Flow : a1; }

@@ -2,6 +2,7 @@
 
 #include "fit/FormulaFit.h"
 #include "fit/FrequencyAnalysis.h"
+#include "model/LongStormProfile.h"
 #include "records/RainRecord.h"
 #include "records/RecordSamples.h"
 
@@ -27,18 +28,9 @@
 // to the earlier window (the largest storms apart are chosen as the annual
 // multiple samples are: of equals the one with fewer missing intervals first).
 
-enum class LongStormMethod : std::uint8_t
-{
-    SameFrequency,      // 同频率放大 of one typical storm (default)
-    AverageVariability, // Pilgrim–Cordery average pattern of many storms
-};
-
-// Where the design depths H_P(d) come from.
-enum class DesignDepthSource : std::uint8_t
-{
-    Records, // the frequency analysis of the record's own samples at each nested duration
-    Formula, // a fitted total formula: H = i(d, P) × d
-};
+// The method (LongStormMethod) and the source of the design depths
+// (DesignDepthSource) are the storm model's, which keeps what a built storm
+// was made by.
 
 // Which storms the average-variability pattern averages.
 enum class VariabilityStorms : std::uint8_t

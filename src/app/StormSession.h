@@ -20,9 +20,9 @@ class ResultTableModel;
 // export read from here and follow those signals. Nothing outside holds a
 // reference into its state: dialogs edit copies and hand them back.
 //
-// The storm is the Chicago storm of the formula; a second kind of storm
-// (built from records rather than from the formula) is held the same way,
-// beside it, as one more kind of storm this session owns and computes.
+// The storm is of either kind (Storm::kind): the Chicago storm of a formula,
+// or a long-duration storm built from records, which carries its interval
+// depths; the session holds, computes, shows and exports both alike.
 class StormSession : public QObject
 {
     Q_OBJECT

@@ -6,11 +6,14 @@
 #include "ScriptedPrompts.h"
 #include "app/MainWindow.h"
 #include "dialogs/NewStormDialog.h"
+#include "io/StormFile.h"
+#include "dialogs/LongStormDialog.h"
 #include "records/RecordFile.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -205,13 +208,11 @@ TEST_F(FormulaFitDialogTest, SamplesShowEachDistributionsGoodness)
     EXPECT_TRUE(dialog.fittedFormula()) << prompts.lastText().toStdString();
 }
 
-// 降雨记录: record files chosen in the open dialog are read, sampled and
-// fitted; the years, samples and r show in their own tabs, and 用于新雨型
-// proposes r with the formula.
-TEST_F(FormulaFitDialogTest, RecordsGiveTheFormulaAndTheirPeakRatio)
+// Twelve years of one Chicago storm a year (peak at r = 0.4 of 180 minutes),
+// 1-minute depths listed only where it rains, larger in some years: the
+// record files, written into `folder`.
+static QStringList WriteStormRecords(const QTemporaryDir &folder)
 {
-    // Twelve years of one Chicago storm a year (peak at r = 0.4 of 180
-    // minutes), 1-minute depths listed only where it rains, larger in some years.
     QStringList files;
     for (int year = 2001; year <= 2012; ++year) {
         QByteArray text = "时间,雨量\r\n";
@@ -224,9 +225,18 @@ TEST_F(FormulaFitDialogTest, RecordsGiveTheFormulaAndTheirPeakRatio)
         }
         files << folder.filePath(QStringLiteral("%1.csv").arg(year));
         QFile file(files.back());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
     }
+    return files;
+}
+
+// 降雨记录: record files chosen in the open dialog are read, sampled and
+// fitted; the years, samples and r show in their own tabs, and 用于新雨型
+// proposes r with the formula.
+TEST_F(FormulaFitDialogTest, RecordsGiveTheFormulaAndTheirPeakRatio)
+{
+    const QStringList files = WriteStormRecords(folder);
     auto *kind = child<QComboBox>(&dialog, "InputKindBox");
     kind->setCurrentIndex(4);
     EXPECT_EQ(kind->currentText(), QStringLiteral("降雨记录"));
@@ -349,4 +359,55 @@ TEST(FormulaFitWindowTest, FittedFormulaGoesIntoTheNewStormDialog)
     EXPECT_EQ(proposed.mid(0, 4), QStringList({"11.2967", "0.6543", "7.3457", "0.7123"}));
     EXPECT_EQ(proposed[4], QStringLiteral("lgP"));
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
+}
+
+// From records to the window: 长历时雨型... builds the day-long storm of the
+// records just read, and the window shows it (table, chart, labels) as its
+// storm, saved and reopened exactly.
+TEST(FormulaFitWindowTest, LongStormFromRecordsBecomesTheWindowsStorm)
+{
+    QTemporaryDir home;
+    ScriptedPrompts prompts;
+    MainWindowSetup setup;
+    setup.prompts = &prompts;
+    setup.configurationFolder = home.path();
+    setup.openUrl = [](const QUrl &) { return true; };
+    MainWindow window(setup);
+    const QStringList files = WriteStormRecords(home);
+    prompts.files.push_back(UserPrompts::FileChoice{files.front(), 0, files});
+
+    QTimer::singleShot(0, &window, [&window] {
+        auto *dialog = window.findChild<FormulaFitDialog *>();
+        child<QComboBox>(dialog, "InputKindBox")->setCurrentIndex(4);
+        child<QPushButton>(dialog, "ButtonOpen")->click();
+        // Answers the long-storm dialog once it shows.
+        QTimer::singleShot(0, dialog, [dialog] {
+            auto *ask = dialog->findChild<LongStormDialog *>();
+            ASSERT_NE(ask, nullptr);
+            child<QDoubleSpinBox>(ask, "LongPeriodEdit")->setValue(10);
+            child<QPushButton>(ask, "ButtonOK")->click();
+        });
+        child<QPushButton>(dialog, "ButtonLongStorm")->click();
+    });
+    window.findChild<QAction *>(QStringLiteral("Menu_FormulaFit"))->trigger();
+    ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
+
+    const Storm &storm = window.session().shownStorm();
+    ASSERT_EQ(storm.kind, StormKind::Long);
+    EXPECT_EQ(storm.duration, 1440);
+    EXPECT_EQ(storm.step, 5);
+    EXPECT_EQ(storm.period, 10);
+    EXPECT_EQ(window.session().rows().size(), 288u);
+    double total = 0;
+    for (double depth : storm.longProfile.depths)
+        total += depth;
+    EXPECT_NEAR(storm.totalDepth, total, 1e-9);
+    EXPECT_TRUE(window.findChild<QLabel *>("Label_r")->text().contains(QStringLiteral("同频率放大")));
+
+    // Saved and opened again, the same storm.
+    const QString path = home.filePath(QStringLiteral("day.txt"));
+    ASSERT_TRUE(window.saveStormFile(path));
+    Storm opened;
+    ASSERT_EQ(ReadStormFile(path, opened, Separators{}), StormFileReadResult::Read);
+    EXPECT_TRUE(opened.longProfile == window.session().storm().longProfile);
 }

@@ -213,7 +213,7 @@ QStringList FitReportCsvLines(const FitOutcome &o, const BootstrapResult *bands)
     lines << IntensityTableLines(o.table);
     if (bands) {
         lines << QString() << BandSectionTitle(*bands) << line({BootstrapSentence(*bands)});
-        table(QStringLiteral("参数"), ParameterBandTable(*bands));
+        table(QStringLiteral("参数的置信区间"), ParameterBandTable(*bands));
         table(QStringLiteral("i–t–P表各格（mm/min）"), BandTable(*bands));
         const QStringList readings = DesignBandReadings(*bands);
         if (!readings.isEmpty()) {

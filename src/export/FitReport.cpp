@@ -338,12 +338,3 @@ QString FitReportProposedName()
 {
     return QStringLiteral("暴雨强度公式推求报告.docx");
 }
-
-std::optional<FitReportKind> FitReportKindOfPath(const QString &path)
-{
-    if (path.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive))
-        return FitReportKind::Word;
-    if (path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
-        return FitReportKind::Csv;
-    return std::nullopt;
-}

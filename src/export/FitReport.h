@@ -23,7 +23,16 @@ enum class FitReportKind
 
 // The kind a report's file name asks for by its extension, .docx or .csv in
 // any case; none for another. Every front end chooses the kind by this rule.
-std::optional<FitReportKind> FitReportKindOfPath(const QString &path);
+// Inline, so that the command line, which writes reports only through its
+// documents module, does not link the Word writer for it.
+inline std::optional<FitReportKind> FitReportKindOfPath(const QString &path)
+{
+    if (path.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive))
+        return FitReportKind::Word;
+    if (path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+        return FitReportKind::Csv;
+    return std::nullopt;
+}
 
 // Every report below takes the fit's confidence bands when it has them
 // (`bands`, of this outcome): then it ends with a section on them, the

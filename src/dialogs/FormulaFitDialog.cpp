@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabBar>
@@ -166,7 +167,6 @@ void FormulaFitDialog::buildControls()
     m_bandsBox->setToolTip(
         QStringLiteral("计算时按年有放回地重抽样 %1 次，重做频率分析与公式拟合，给出各数值的区间")
             .arg(DefaultResamples));
-    settingsRow->addWidget(m_bandsBox);
     settingsRow->addStretch();
     settingsRow->addWidget(open);
     settingsRow->addWidget(fit);
@@ -269,16 +269,32 @@ void FormulaFitDialog::buildControls()
     tabs->addTab(samplesTab, QStringLiteral("样本(mm)"));
     tabs->addTab(peak, QStringLiteral("雨峰位置r"));
     // With 置信区间: every cell's band, then the parameters' and the design readings.
-    m_bandsTable = NewGrid(QStringLiteral("GridBands"), BandTable({}).header, this);
+    // The header in two lines, the limits under their number, so that eight columns fit.
+    BootstrapResult noBands;
+    noBands.level = DefaultBandLevel;
+    QStringList bandsHeader = BandTable(noBands).header;
+    for (QString &label : bandsHeader) {
+        const qsizetype level = label.indexOf(BandLevelText(DefaultBandLevel));
+        if (level > 0)
+            label = label.left(level) + u'\n' + label.mid(level).remove(QStringLiteral("(mm/min)"));
+        else
+            label.replace(QStringLiteral("雨强("), QStringLiteral("雨强\n("));
+    }
+    m_bandsTable = NewGrid(QStringLiteral("GridBands"), bandsHeader, this);
     m_bandsLabel = new QLabel(this);
     m_bandsLabel->setObjectName(QStringLiteral("LabelBands"));
     m_bandsLabel->setWordWrap(true);
     m_bandsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto *bandsTab = new QWidget(this);
-    auto *bandsLayout = new QVBoxLayout(bandsTab);
-    bandsLayout->setContentsMargins(0, 0, 0, 0);
-    bandsLayout->addWidget(m_bandsTable, 1);
-    bandsLayout->addWidget(m_bandsLabel);
+    m_bandsLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto *bandsText = new QScrollArea(this);
+    bandsText->setWidget(m_bandsLabel);
+    bandsText->setWidgetResizable(true);
+    bandsText->setFrameShape(QFrame::NoFrame);
+    auto *bandsTab = new QSplitter(Qt::Vertical, this);
+    bandsTab->addWidget(m_bandsTable);
+    bandsTab->addWidget(bandsText);
+    bandsTab->setStretchFactor(0, 3);
+    bandsTab->setStretchFactor(1, 2);
     tabs->addTab(bandsTab, QStringLiteral("置信区间"));
 
     // The result greys as a whole when it no longer belongs to the data.
@@ -307,6 +323,8 @@ void FormulaFitDialog::buildControls()
     auto *close = new QPushButton(QStringLiteral("关闭"), this);
     close->setObjectName(QStringLiteral("ButtonClose"));
     auto *buttons = new QHBoxLayout;
+    // Under the results, whose bands it asks 计算 for (the settings row has no room left).
+    buttons->addWidget(m_bandsBox);
     buttons->addStretch();
     // From records: the long-duration storm of the same records.
     m_longStormButton = new QPushButton(QStringLiteral("长历时雨型..."), this);

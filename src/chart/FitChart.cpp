@@ -19,7 +19,7 @@ QColor PeriodColour(size_t index, size_t count)
 
 } // namespace
 
-void DrawFitChart(QCustomPlot &plot, const FitOutcome &o, bool logAxes)
+void DrawFitChart(QCustomPlot &plot, const FitOutcome &o, bool logAxes, const BootstrapResult *bands)
 {
     plot.clearGraphs();
     plot.legend->setVisible(true);
@@ -45,9 +45,6 @@ void DrawFitChart(QCustomPlot &plot, const FitOutcome &o, bool logAxes)
     double iMax = table.values.empty() ? 1.0 : *std::max_element(table.values.begin(), table.values.end());
     for (size_t p = 0; p < table.periods.size(); ++p) {
         const QColor colour = PeriodColour(p, table.periods.size());
-        QCPGraph *curve = plot.addGraph();
-        curve->setName(QStringLiteral("P=%1a").arg(table.periods[p]));
-        curve->setPen(QPen(colour, 1.5));
         QVector<double> ts, is;
         constexpr int Steps = 120;
         for (int k = 0; k <= Steps; ++k) {
@@ -56,6 +53,32 @@ void DrawFitChart(QCustomPlot &plot, const FitOutcome &o, bool logAxes)
             ts.append(t);
             is.append(FormulaIntensity(o.total, t, table.periods[p]));
         }
+        // The band first, so that the curve and the points lie on it.
+        if (bands && !bands->formulas.empty()) {
+            QVector<double> lows, highs;
+            for (const double t : std::as_const(ts)) {
+                const Band band = FormulaBand(*bands, t, table.periods[p]);
+                lows.append(band.lower);
+                highs.append(band.upper);
+                iMax = std::max(iMax, band.upper);
+                iMin = std::min(iMin, band.lower);
+            }
+            QColor light = colour;
+            light.setAlphaF(0.18);
+            QCPGraph *lower = plot.addGraph();
+            lower->removeFromLegend();
+            lower->setPen(Qt::NoPen);
+            lower->setData(ts, lows, true);
+            QCPGraph *upper = plot.addGraph();
+            upper->removeFromLegend();
+            upper->setPen(Qt::NoPen);
+            upper->setBrush(light);
+            upper->setData(ts, highs, true);
+            upper->setChannelFillGraph(lower);
+        }
+        QCPGraph *curve = plot.addGraph();
+        curve->setName(QStringLiteral("P=%1a").arg(table.periods[p]));
+        curve->setPen(QPen(colour, 1.5));
         curve->setData(ts, is, true);
 
         QCPGraph *points = plot.addGraph();
@@ -81,11 +104,11 @@ void DrawFitChart(QCustomPlot &plot, const FitOutcome &o, bool logAxes)
     plot.replot();
 }
 
-QByteArray FitChartPng(const FitOutcome &outcome, QSize size, bool logAxes)
+QByteArray FitChartPng(const FitOutcome &outcome, QSize size, bool logAxes, const BootstrapResult *bands)
 {
     QCustomPlot plot;
     plot.resize(size);
-    DrawFitChart(plot, outcome, logAxes);
+    DrawFitChart(plot, outcome, logAxes, bands);
     const QImage image = plot.toPixmap(size.width(), size.height()).toImage();
     QByteArray bytes;
     QBuffer buffer(&bytes);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/PictureFiles.h"
+#include "fit/Bootstrap.h"
 #include "fit/FitCase.h"
 #include "io/FileBytes.h"
 #include "model/ShownTexts.h"
@@ -23,9 +24,10 @@ struct CliDocuments
     void (*writeCalcReport)(const FileTarget &target, const Storm &storm, int precision,
                             const TableRowSource &rows, int timeFormat, const QByteArray &chartPng,
                             const Separators &sep);
-    void (*writeFitReportCsv)(const FileTarget &target, const FitOutcome &outcome);
+    void (*writeFitReportCsv)(const FileTarget &target, const FitOutcome &outcome,
+                              const BootstrapResult *bands);
     void (*writeFitReportDocx)(const FileTarget &target, const FitOutcome &outcome,
-                               const QByteArray &chartPng);
+                               const QByteArray &chartPng, const BootstrapResult *bands);
 };
 
 // The name the module exports its table under.

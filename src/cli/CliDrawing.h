@@ -2,6 +2,7 @@
 
 #include "chart/ChartPicture.h"
 #include "export/StormBatch.h"
+#include "fit/Bootstrap.h"
 #include "fit/FitCase.h"
 
 #include <QByteArray>
@@ -22,7 +23,8 @@ struct CliDrawing
     ChartScene (*stormScene)(const RainPoints &points, const Storm &storm, int precision,
                              const Separators &sep);
     RgbImage (*renderChart)(const ChartScene &scene, QSize size);
-    QByteArray (*fitChartPng)(const FitOutcome &outcome, QSize size, bool logAxes);
+    QByteArray (*fitChartPng)(const FitOutcome &outcome, QSize size, bool logAxes,
+                              const BootstrapResult *bands);
     RgbImage (*batchCompareChart)(const QList<BatchStorm> &storms, QSize size, const Separators &sep);
     RgbImage (*batchIdfChart)(const Storm &formula, const QList<double> &periods, double longestDuration,
                               bool logAxes, QSize size, const Separators &sep);

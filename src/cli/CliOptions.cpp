@@ -107,6 +107,15 @@ GivenOptions ReadCliOptions(const QStringList &arguments)
             given.values.insert(option, {});
             continue;
         }
+        // Left out: the tool has no arguments of its own, so what follows
+        // is either an option or this one's value.
+        if (option->value == OptionValue::MaybeSetting && !inlineValue &&
+            (i + 1 >= arguments.size() || arguments[i + 1].startsWith(u'-'))) {
+            if (given.has(*option))
+                badArgument(QStringLiteral("参数 %1 重复给出，只能给一次").arg(name));
+            given.values.insert(option, {});
+            continue;
+        }
         if (!inlineValue) {
             if (i + 1 >= arguments.size())
                 badArgument(QStringLiteral("参数 %1 缺少取值").arg(name));
@@ -293,9 +302,9 @@ QString CliUsage()
         {OptionGroup::Batch, QStringLiteral("批量（%1）").arg(Batch.text())},
         {OptionGroup::Fit, QStringLiteral("暴雨强度公式推求（%1）").arg(Fit.text())},
         {OptionGroup::Records,
-         QStringLiteral("由降雨记录推求（%1；另可用 %2、%3、%4、%5、%6、%7）")
+         QStringLiteral("由降雨记录推求（%1；另可用 %2、%3、%4、%5、%6、%7，以及 %8 与其选项）")
              .arg(Records.text(), Samples.text(), Distribution.text(), FitPeriods.text(),
-                  AnnualMaxPeriods.text(), Log.text(), FitReport.text())},
+                  AnnualMaxPeriods.text(), Log.text(), FitReport.text(), Bands.text())},
         {OptionGroup::LongStorm,
          QStringLiteral("长历时雨型（%1 与 %2 同用；另可用 %3、%4、%5、%6、%7，以及输出选项）")
              .arg(LongStorm.text(), Records.text(), Period.text(), Samples.text(), Distribution.text(),

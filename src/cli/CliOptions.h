@@ -73,6 +73,7 @@ enum class OptionValue : std::uint8_t
 {
     None,         // a flag: no value
     Setting,      // a number, a list of numbers or a choice
+    MaybeSetting, // a setting that may be left out: the next argument is its value unless it is an option
     InputFile,    // a file read
     InputFiles,   // files or folders read: every argument up to the next option, and every time given
     OutputFile,   // a file written, never standard output
@@ -184,6 +185,24 @@ inline constexpr CliOption AnnualMaxPeriods{"--annual-max-periods", OptionValue:
                                             "年多个样法的重现期换算为年最大值法的重现期"};
 inline constexpr CliOption FitReport{"--fit-report", OptionValue::OutputFile, OptionGroup::Fit, "FILE",
                                      "写出推求结果：.docx（Word）或 .csv"};
+inline constexpr CliOption Bands{"--bands", OptionValue::MaybeSetting, OptionGroup::Fit, "[LEVEL]",
+                                 "给出置信区间：按年有放回地重抽样，重做频率分析与公式拟合；"
+                                 "LEVEL 为置信水平（%，默认 90）"};
+inline constexpr CliOption Resamples{
+    "--bootstrap", OptionValue::Setting, OptionGroup::Fit, "B", "%1 的重抽样次数（默认 1000，2 至 100000）",
+    {&Bands}};
+inline constexpr CliOption Seed{"--seed",
+                                OptionValue::Setting,
+                                OptionGroup::Fit,
+                                "S",
+                                "%1 的随机种子（非负整数，默认 20260531）；同一资料、次数与种子结果相同",
+                                {&Bands}};
+inline constexpr CliOption SaveBands{"--save-bands",
+                                     OptionValue::OutputFile,
+                                     OptionGroup::Fit,
+                                     "FILE",
+                                     "写出 %1 的置信区间表（CSV，GBK，CR LF）",
+                                     {&Bands}};
 inline constexpr CliOption Records{
     "--records",
     OptionValue::InputFiles,
@@ -280,6 +299,10 @@ inline constexpr const CliOption *const All[] = {&Open,
                                                  &FitPeriods,
                                                  &AnnualMaxPeriods,
                                                  &FitReport,
+                                                 &Bands,
+                                                 &Resamples,
+                                                 &Seed,
+                                                 &SaveBands,
                                                  &Records,
                                                  &RecordStep,
                                                  &RecordUnit,

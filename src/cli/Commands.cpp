@@ -26,7 +26,8 @@ constexpr const CliOption *BatchOptions[] = {
 constexpr const CliOption *FitOptions[] = {
     &Fit,       &FitDepth,  &Samples,    &Years,     &Distribution, &FitPeriods, &AnnualMaxPeriods,
     &FitReport, &Log,       &Open,       &Period,    &Duration,     &Peak,       &Step,
-    &Mode,      &Precision, &TimeFormat, &SaveStorm, &CalcByShow,
+    &Mode,      &Precision, &TimeFormat, &SaveStorm, &CalcByShow,   &Bands,      &Resamples,
+    &Seed,      &SaveBands,
 };
 constexpr const CliOption *RecordsOptions[] = {
     &Records,        &RecordStep,
@@ -42,6 +43,8 @@ constexpr const CliOption *RecordsOptions[] = {
     &Step,           &Mode,
     &Precision,      &TimeFormat,
     &SaveStorm,      &CalcByShow,
+    &Bands,          &Resamples,
+    &Seed,           &SaveBands,
 };
 // The long-duration storm: the records read as --records reads them, the
 // design depths' analysis (or the formula fitted to the records), its own

@@ -34,14 +34,15 @@ void CalcReport(const FileTarget &target, const Storm &storm, int precision, con
     WriteCalcReport(target, storm, precision, WordTableTexts(rows), timeFormat, chartPng, sep);
 }
 
-void FitReportDocx(const FileTarget &target, const FitOutcome &outcome, const QByteArray &chartPng)
+void FitReportDocx(const FileTarget &target, const FitOutcome &outcome, const QByteArray &chartPng,
+                   const BootstrapResult *bands)
 {
-    WriteFitReportDocx(target, outcome, chartPng);
+    WriteFitReportDocx(target, outcome, chartPng, bands);
 }
 
-void FitReportCsv(const FileTarget &target, const FitOutcome &outcome)
+void FitReportCsv(const FileTarget &target, const FitOutcome &outcome, const BootstrapResult *bands)
 {
-    WriteFitReportCsv(target, outcome);
+    WriteFitReportCsv(target, outcome, bands);
 }
 
 const CliDocuments Table{IsPicturePath, EncodePng,    SavePicture,  DataDocument,

@@ -7,13 +7,18 @@
 #include "FitOutputs.h"
 #include "RunFiles.h"
 #include "export/CalcReport.h"
+#include "fit/BandTable.h"
 #include "fit/FitCase.h"
 #include "io/FileBytes.h"
 #include "io/StormFile.h"
 #include "model/PluvionError.h"
 #include "model/RainGenerator.h"
 
+#include <QElapsedTimer>
 #include <cmath>
+#include <cstdint>
+#include <limits>
+#include <memory>
 #include <set>
 
 namespace {
@@ -86,7 +91,8 @@ FitRequest parseFit(const GivenOptions &given, const Separators &sep)
         settings.input = FitInputKind::Samples;
         frequency.sampling = CliSampling(given.value(Samples));
     } else {
-        refuseUnless(given, {&Distribution, &Years, &FitPeriods, &AnnualMaxPeriods}, Samples.text());
+        // The bands redraw samples; an i–t–P table has none to draw.
+        refuseUnless(given, {&Distribution, &Years, &FitPeriods, &AnnualMaxPeriods, &Bands}, Samples.text());
     }
     const bool multiple = samples && frequency.sampling == SamplingMethod::AnnualMultiple;
     if (samples && !multiple)
@@ -157,6 +163,42 @@ FitOutputs ParseFitOutputs(const GivenOptions &given, const Separators &sep)
                        .arg(FitReport.text(), ValueExcerpt(request.reportPath)));
     }
 
+    if (given.has(Bands)) {
+        BootstrapSettings &bands = request.bands.emplace();
+        if (const QString text = given.value(Bands); !text.isEmpty()) {
+            bands.level = CliNumber(Bands, text);
+            if (!(bands.level > 0 && bands.level < 100))
+                refuse(QStringLiteral("%1 的置信水平应为大于 0、小于 100 的百分数，而不是 '%2'")
+                           .arg(Bands.text(), ValueExcerpt(text)));
+        }
+        if (given.has(Resamples)) {
+            const QString text = given.value(Resamples);
+            int32_t count = 0;
+            if (!TryParseInt32(text, &count) || count < 2 || count > MaxResamples)
+                refuse(QStringLiteral("%1 应为 2 至 %2 之间的整数，而不是 '%3'")
+                           .arg(Resamples.text())
+                           .arg(MaxResamples)
+                           .arg(ValueExcerpt(text)));
+            bands.resamples = count;
+        }
+        if (given.has(Seed)) {
+            const QString text = given.value(Seed);
+            bool ok = false;
+            bands.seed = text.toULongLong(&ok);
+            if (!ok || !text.front().isDigit())
+                refuse(QStringLiteral("%1 应为非负整数（至多 %2），而不是 '%3'")
+                           .arg(Seed.text())
+                           .arg(std::numeric_limits<std::uint64_t>::max())
+                           .arg(ValueExcerpt(text)));
+        }
+        request.bandsPath = given.value(SaveBands);
+    } else {
+        for (const CliOption *option : {&Resamples, &Seed, &SaveBands}) {
+            if (given.has(*option))
+                refuse(QStringLiteral("%1 只能与 %2 同用").arg(option->text(), Bands.text()));
+        }
+    }
+
     // The storm saved with the fitted formula, read as the storm command
     // reads it: the command accepts no formula and no export of the storm's.
     request.storm = ParseCliArguments(given, sep);
@@ -180,8 +222,58 @@ FitOutputs ParseFitOutputs(const GivenOptions &given, const Separators &sep)
     return request;
 }
 
+namespace {
+
+// The share of resamples done, on standard error, every tenth once the work
+// has taken a second: a quick run prints nothing.
+BootstrapProgress bandsProgressOnStandardError(CliOutput &output)
+{
+    return [&output, shown = 0, clock = std::make_shared<QElapsedTimer>()](double fraction) mutable {
+        if (!clock->isValid())
+            clock->start();
+        const int tenth = int(fraction * 10);
+        if (tenth > shown && clock->elapsed() >= 1000) {
+            shown = tenth;
+            output.err(QStringLiteral("重抽样：%1%\n").arg(tenth * 10));
+        }
+        return true;
+    };
+}
+
+// What the bands add to the fit's printed summary.
+QStringList bandLines(const BootstrapResult &bands)
+{
+    QStringList lines;
+    const auto table = [&lines](const QString &title, const FitResultTable &t) {
+        lines << title + QStringLiteral("：") + t.header.join(u',');
+        for (const QStringList &row : t.rows)
+            lines << row.join(u',');
+    };
+    const QString level = BandLevelText(bands.level);
+    table(QStringLiteral("置信区间（%1）").arg(level), ParameterBandTable(bands));
+    table(QStringLiteral("i–t–P表各格的置信区间"), BandTable(bands));
+    lines << DesignBandReadings(bands);
+    lines << BootstrapSentence(bands);
+    return lines;
+}
+
+// The failed resamples, with the first reasons, for standard error.
+QString failedResamplesLine(const BootstrapResult &bands)
+{
+    QStringList named;
+    for (const ResampleFailure &failure : bands.failures)
+        named << QStringLiteral("第 %1 次：%2").arg(failure.index + 1).arg(failure.reason);
+    return QStringLiteral("注意：%1 次重抽样中有 %2 次拟合失败，未计入区间。%3%4")
+        .arg(bands.resamples)
+        .arg(bands.failed)
+        .arg(named.join(QStringLiteral(" ")),
+             bands.failed > int(bands.failures.size()) ? QStringLiteral(" ……") : QString());
+}
+
+} // namespace
+
 ExitStatus FinishFit(const std::function<FitOutcome()> &fit, const FitOutputs &outputs, const Separators &sep,
-                     CliOutput &output, FileStage &stage)
+                     CliOutput &output, FileStage &stage, const FitBands &bands)
 {
     // What is already staged (the samples taken from records) is kept
     // whatever the fit does; the fit's own files only with a fit.
@@ -197,9 +289,15 @@ ExitStatus FinishFit(const std::function<FitOutcome()> &fit, const FitOutputs &o
         return status;
     };
     FitOutcome outcome;
+    std::optional<BootstrapResult> banded;
     Storm fittedStorm;
     try {
-        outcome = fit();
+        if (outputs.bands && bands) {
+            banded = bands(*outputs.bands, bandsProgressOnStandardError(output));
+            outcome = banded->estimate;
+        } else {
+            outcome = fit();
+        }
         // The storm saved with the fitted formula goes through the storm's
         // own checks: one the generator refuses is not saved.
         if (!outputs.storm.saveStormPath.isEmpty()) {
@@ -219,13 +317,23 @@ ExitStatus FinishFit(const std::function<FitOutcome()> &fit, const FitOutputs &o
         output.out(line + u'\n');
     for (const QString &line : NonConvergedPeriodLines(outcome))
         output.err(line + u'\n');
+    const BootstrapResult *bandsShown = banded ? &*banded : nullptr;
+    if (banded) {
+        for (const QString &line : bandLines(*banded))
+            output.out(line + u'\n');
+        if (banded->failed > 0)
+            output.err(failedResamplesLine(*banded) + u'\n');
+    }
 
     try {
         if (outputs.reportKind == FitReportKind::Csv)
-            Documents().writeFitReportCsv(FileTarget(outputs.reportPath, &stage), outcome);
+            Documents().writeFitReportCsv(FileTarget(outputs.reportPath, &stage), outcome, bandsShown);
         else if (outputs.reportKind == FitReportKind::Word)
-            Documents().writeFitReportDocx(FileTarget(outputs.reportPath, &stage), outcome,
-                                           Drawing().fitChartPng(outcome, ReportPictureSize, false));
+            Documents().writeFitReportDocx(
+                FileTarget(outputs.reportPath, &stage), outcome,
+                Drawing().fitChartPng(outcome, ReportPictureSize, false, bandsShown), bandsShown);
+        if (banded && !outputs.bandsPath.isEmpty())
+            WriteBandTable(FileTarget(outputs.bandsPath, &stage), *banded);
         if (!outputs.storm.saveStormPath.isEmpty())
             WriteStormFile(FileTarget(outputs.storm.saveStormPath, &stage), fittedStorm, sep);
     } catch (const PluvionError &error) {
@@ -248,6 +356,7 @@ ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOu
         files.input(Option::Open, given.value(Option::Open), &Option::SaveStorm);
         files.output(Option::FitReport, request.outputs.reportPath);
         files.output(Option::SaveStorm, request.outputs.storm.saveStormPath);
+        files.output(Option::SaveBands, request.outputs.bandsPath);
         files.check();
         const QByteArray bytes = ReadFileBytes(request.file, FitFileLimit);
         // Data plainly of the other layout are fitted as asked, with a word on what they look like.
@@ -272,5 +381,9 @@ ExitStatus RunFitCommand(const GivenOptions &given, const Separators &sep, CliOu
             return request.settings.input == FitInputKind::Table ? FitTable(table, request.settings)
                                                                  : FitSamples(samples, request.settings);
         },
-        request.outputs, sep, output, stage);
+        request.outputs, sep, output, stage,
+        [&](BootstrapSettings settings, const BootstrapProgress &progress) {
+            settings.fit = request.settings;
+            return RunBootstrap(SampleTableResampling(samples), settings, progress);
+        });
 }

@@ -8,6 +8,7 @@
 #include "io/FileBytes.h"
 #include "model/PluvionError.h"
 #include "records/RecordAnalysis.h"
+#include "records/RecordBootstrap.h"
 #include "records/RecordSummary.h"
 
 #include <QFileInfo>
@@ -162,6 +163,7 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
         files.output(Option::FitReport, request.outputs.reportPath);
         files.output(Option::SaveStorm, request.outputs.storm.saveStormPath);
         files.output(Option::SaveSamples, request.samplesPath);
+        files.output(Option::SaveBands, request.outputs.bandsPath);
         files.check();
         analysis.record = ReadRainRecord(request.paths, request.read,
                                          RecordProgressOnStandardError(request.paths, output));
@@ -208,5 +210,9 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
         return ExitStatus::BadInput;
     }
     return FinishFit([&] { return FitRecordSamples(analysis, request.fit); }, request.outputs, sep, output,
-                     stage);
+                     stage,
+                     [&](BootstrapSettings settings, const BootstrapProgress &progress) {
+                         settings.fit = request.fit;
+                         return BootstrapRecords(analysis, settings, progress);
+                     });
 }

@@ -6,11 +6,13 @@
 #include "export/ExportTarget.h"
 #include "export/FitReport.h"
 #include "export/WordTemplate.h"
+#include "fit/BandTable.h"
 #include "fit/FitTables.h"
 #include "io/FileBytes.h"
 #include "io/LegacyText.h"
 #include "model/PluvionError.h"
 #include "records/RecordAnalysis.h"
+#include "records/RecordBootstrap.h"
 #include "records/RecordSamples.h"
 #include "ui/ProgressRun.h"
 
@@ -24,6 +26,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabBar>
@@ -37,6 +40,8 @@
 namespace {
 
 const QString Caption = QStringLiteral("暴雨强度公式推求");
+// The result tab of the bands, after the records' three.
+constexpr int BandsTab = 6;
 
 void FillGrid(QTableWidget *grid, const QList<QStringList> &rows);
 
@@ -159,6 +164,11 @@ void FormulaFitDialog::buildControls()
     settingsRow->addWidget(m_distributionBox);
     settingsRow->addWidget(new QLabel(QStringLiteral("公式："), this));
     settingsRow->addWidget(m_logarithmBox);
+    m_bandsBox = new QCheckBox(QStringLiteral("置信区间（%1）").arg(BandLevelText(DefaultBandLevel)), this);
+    m_bandsBox->setObjectName(QStringLiteral("CheckBoxBands"));
+    m_bandsBox->setToolTip(
+        QStringLiteral("计算时按年有放回地重抽样 %1 次，重做频率分析与公式拟合，给出各数值的区间")
+            .arg(DefaultResamples));
     settingsRow->addStretch();
     settingsRow->addWidget(open);
     settingsRow->addWidget(fit);
@@ -260,6 +270,34 @@ void FormulaFitDialog::buildControls()
     tabs->addTab(m_recordYearsTable, QStringLiteral("记录年份"));
     tabs->addTab(samplesTab, QStringLiteral("样本(mm)"));
     tabs->addTab(peak, QStringLiteral("雨峰位置r"));
+    // With 置信区间: every cell's band, then the parameters' and the design readings.
+    // The header in two lines, the limits under their number, so that eight columns fit.
+    BootstrapResult noBands;
+    noBands.level = DefaultBandLevel;
+    QStringList bandsHeader = BandTable(noBands).header;
+    for (QString &label : bandsHeader) {
+        const qsizetype level = label.indexOf(BandLevelText(DefaultBandLevel));
+        if (level > 0)
+            label = label.left(level) + u'\n' + label.mid(level).remove(QStringLiteral("(mm/min)"));
+        else
+            label.replace(QStringLiteral("雨强("), QStringLiteral("雨强\n("));
+    }
+    m_bandsTable = NewGrid(QStringLiteral("GridBands"), bandsHeader, this);
+    m_bandsLabel = new QLabel(this);
+    m_bandsLabel->setObjectName(QStringLiteral("LabelBands"));
+    m_bandsLabel->setWordWrap(true);
+    m_bandsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_bandsLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto *bandsText = new QScrollArea(this);
+    bandsText->setWidget(m_bandsLabel);
+    bandsText->setWidgetResizable(true);
+    bandsText->setFrameShape(QFrame::NoFrame);
+    auto *bandsTab = new QSplitter(Qt::Vertical, this);
+    bandsTab->addWidget(m_bandsTable);
+    bandsTab->addWidget(bandsText);
+    bandsTab->setStretchFactor(0, 3);
+    bandsTab->setStretchFactor(1, 2);
+    tabs->addTab(bandsTab, QStringLiteral("置信区间"));
 
     // The result greys as a whole when it no longer belongs to the data.
     m_results = new QWidget(this);
@@ -287,6 +325,8 @@ void FormulaFitDialog::buildControls()
     auto *close = new QPushButton(QStringLiteral("关闭"), this);
     close->setObjectName(QStringLiteral("ButtonClose"));
     auto *buttons = new QHBoxLayout;
+    // Under the results, whose bands it asks 计算 for (the settings row has no room left).
+    buttons->addWidget(m_bandsBox);
     buttons->addStretch();
     // From records: the long-duration storm of the same records.
     m_longStormButton = new QPushButton(QStringLiteral("长历时雨型..."), this);
@@ -314,6 +354,7 @@ void FormulaFitDialog::buildControls()
     for (QComboBox *list : {m_recordGapsBox, m_recordUnitBox, m_recordStepBox, m_recordSamplingBox})
         connect(list, &QComboBox::currentIndexChanged, this, &FormulaFitDialog::markStale);
     connect(m_minCompletenessEdit, &QSpinBox::valueChanged, this, &FormulaFitDialog::markStale);
+    connect(m_bandsBox, &QCheckBox::toggled, this, &FormulaFitDialog::markStale);
     // Each sampling method proposes its distribution.
     connect(m_recordSamplingBox, &QComboBox::currentIndexChanged, this, [this](int method) {
         m_distributionBox->setCurrentIndex(int(DefaultDistribution(
@@ -327,7 +368,7 @@ void FormulaFitDialog::buildControls()
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_logAxesBox, &QCheckBox::toggled, this, [this] {
         if (m_outcome)
-            DrawFitChart(*m_fitChart, *m_outcome, m_logAxesBox->isChecked());
+            DrawFitChart(*m_fitChart, *m_outcome, m_logAxesBox->isChecked(), m_bands ? &*m_bands : nullptr);
     });
 }
 
@@ -372,6 +413,8 @@ void FormulaFitDialog::inputKindChange()
                   "样本：第一行为标签和各历时（分钟），以下每行为标签（如年份）和各历时的雨量（mm），"
                   "空格为缺测。"));
     m_distributionBox->setEnabled(samples);
+    // The bands redraw samples: an i–t–P table has none.
+    m_bandsBox->setEnabled(samples);
     m_yearsEdit->setEnabled(kind == SamplesAnnualMultiple);
     m_annualMaximumBox->setEnabled(kind == SamplesAnnualMultiple);
     // Each sampling method proposes its distribution.
@@ -509,8 +552,35 @@ std::optional<FitOutcome> FormulaFitDialog::fitRecords()
     return FitRecordSamples(*m_records, request.fit);
 }
 
+std::optional<BootstrapResult> FormulaFitDialog::resample(const QByteArray &samples)
+{
+    BootstrapSettings resampling;
+    std::optional<BootstrapResult> bands;
+    std::function<BootstrapResult(const BootstrapProgress &)> run;
+    if (recordsChosen()) {
+        if (!m_records)
+            return std::nullopt;
+        resampling.fit = m_recordsRequest.fit;
+        run = [this, resampling](const BootstrapProgress &progress) {
+            return BootstrapRecords(*m_records, resampling, progress);
+        };
+    } else {
+        resampling.fit = settings();
+        run = [table = ParseSampleTable(samples), resampling](const BootstrapProgress &progress) {
+            return RunBootstrap(SampleTableResampling(table), resampling, progress);
+        };
+    }
+    const bool done = RunWithProgress(
+        this, Caption, QStringLiteral("正在重抽样 %1 次，推求置信区间……").arg(resampling.resamples),
+        [&](const ProgressReport &report) { bands = run(report); }, QStringLiteral("BandsProgress"));
+    if (!done)
+        return std::nullopt;
+    return bands;
+}
+
 void FormulaFitDialog::runFit()
 {
+    m_bands.reset();
     if (recordsChosen()) {
         try {
             std::optional<FitOutcome> outcome = fitRecords();
@@ -540,6 +610,7 @@ void FormulaFitDialog::runFit()
             return;
         }
         showOutcome();
+        showBands();
         return;
     }
     // Cells copied from Excel arrive separated by tabs.
@@ -555,11 +626,46 @@ void FormulaFitDialog::runFit()
         return;
     }
     showOutcome();
+    showBands();
+}
+
+void FormulaFitDialog::showBands()
+{
+    // The fit is shown first: the bands are added to it, and without them
+    // (cancelled, or too few resamples fitted) it stands on its own.
+    if (m_bandsBox->isChecked() && m_bandsBox->isEnabled() && m_outcome) {
+        try {
+            QString text = m_dataEdit->toPlainText();
+            text.replace(u'\t', u',');
+            m_bands = resample(text.toUtf8());
+        } catch (const PluvionError &error) {
+            m_bands.reset();
+            m_prompts.message(this, Caption,
+                              QStringLiteral("公式已推求，但未能给出置信区间：") + error.description(),
+                              UserPrompts::Icon::Error);
+        }
+    }
+    m_resultTabs->setTabVisible(BandsTab, m_bands.has_value());
+    if (!m_bands)
+        return;
+    const BootstrapResult &bands = *m_bands;
+    FillGrid(m_bandsTable, BandTable(bands).rows);
+    QStringList lines;
+    const FitResultTable parameters = ParameterBandTable(bands);
+    lines << parameters.header.join(QStringLiteral("  "));
+    for (const QStringList &row : parameters.rows)
+        lines << row.join(QStringLiteral("  "));
+    lines << DesignBandReadings(bands) << BootstrapSentence(bands);
+    m_bandsLabel->setText(lines.join(u'\n'));
+    DrawFitChart(*m_fitChart, *m_outcome, m_logAxesBox->isChecked(), &bands);
+    m_resultTabs->setCurrentIndex(BandsTab);
 }
 
 void FormulaFitDialog::clearOutcome()
 {
     m_outcome.reset();
+    m_bands.reset();
+    m_resultTabs->setTabVisible(BandsTab, false);
     m_records.reset();
     m_formulaLabel->setText(QStringLiteral("总公式：（尚未计算）"));
     m_accuracyTable->setRowCount(0);
@@ -711,11 +817,13 @@ void FormulaFitDialog::exportResults()
         const FitReportKind kind =
             FitReportKindOfPath(choice->path)
                 .value_or(choice->filter == 1 ? FitReportKind::Csv : FitReportKind::Word);
+        const BootstrapResult *bands = m_bands ? &*m_bands : nullptr;
         if (kind == FitReportKind::Csv)
-            WriteFitReportCsv(ChangeFileExtension(choice->path, QStringLiteral(".csv")), *m_outcome);
+            WriteFitReportCsv(ChangeFileExtension(choice->path, QStringLiteral(".csv")), *m_outcome, bands);
         else
             WriteFitReportDocx(WordDocumentPath(choice->path), *m_outcome,
-                               FitChartPng(*m_outcome, ReportPictureSize, m_logAxesBox->isChecked()));
+                               FitChartPng(*m_outcome, ReportPictureSize, m_logAxesBox->isChecked(), bands),
+                               bands);
     } catch (const PluvionError &error) {
         m_prompts.message(this, Caption, error.description(), UserPrompts::Icon::Error);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fit/Bootstrap.h"
 #include "fit/FitCase.h"
 #include "records/LongStorm.h"
 #include "records/RecordAnalysis.h"
@@ -39,6 +40,8 @@ public:
     // The peak ratio measured from rain-gauge records, when the fit came from them.
     std::optional<double> fittedPeakRatio() const;
     const std::optional<FitOutcome> &outcome() const { return m_outcome; }
+    // The confidence bands of the shown fit, when 置信区间 was checked for it.
+    const std::optional<BootstrapResult> &bands() const { return m_bands; }
     // The long-duration storm built by 长历时雨型... when the dialog was
     // accepted with it (none otherwise), handed over once; records() holds
     // the records it came from.
@@ -77,9 +80,15 @@ private:
     // window answering meanwhile, with a progress box that can cancel it.
     // Empty when cancelled; raises PluvionError for bad records.
     std::optional<FitOutcome> fitRecords();
+    // The bands of the fit just made, from the samples it was made of
+    // (`samples` when they were pasted, else the records), on a worker
+    // thread behind a progress box. Empty when cancelled; raises PluvionError.
+    std::optional<BootstrapResult> resample(const QByteArray &samples);
+    void showBands();
 
     UserPrompts &m_prompts;
     std::optional<FitOutcome> m_outcome;
+    std::optional<BootstrapResult> m_bands; // of m_outcome
     // The records last read, kept when the fit of their samples fails, so
     // that their years, samples and r are still shown and the samples can be
     // exported.
@@ -102,6 +111,9 @@ private:
     QCustomPlot *m_fitChart = nullptr;
     QGraphicsOpacityEffect *m_fitChartFade = nullptr; // fades the chart of a stale result
     QCheckBox *m_logAxesBox = nullptr;
+    QCheckBox *m_bandsBox = nullptr;
+    QTableWidget *m_bandsTable = nullptr;
+    QLabel *m_bandsLabel = nullptr; // the parameters' bands, the readings and the resampling in words
     QWidget *m_recordsRow = nullptr;
     QComboBox *m_recordGapsBox = nullptr;
     QComboBox *m_recordUnitBox = nullptr;

@@ -4,6 +4,7 @@
 #include "export/ExportTarget.h"
 #include "export/ReportXml.h"
 #include "export/WordTemplate.h"
+#include "fit/BandTable.h"
 #include "fit/FitTables.h"
 #include "io/FileBytes.h"
 #include "io/LegacyText.h"
@@ -75,9 +76,37 @@ QString RecordsSection(const RecordsSummary &records)
     return xml;
 }
 
+QString BandSectionTitle(const BootstrapResult &bands)
+{
+    return QStringLiteral("置信区间（%1）").arg(BandLevelText(bands.level));
+}
+
+// How sure the formula is: the resampling in words, the parameters' bands,
+// the readings for design storms and every cell's band.
+QString BandSection(const BootstrapResult &bands)
+{
+    QString xml =
+        ReportParagraph(QStringLiteral("Heading1"), QStringLiteral("六、") + BandSectionTitle(bands));
+    xml += ReportBody(BootstrapSentence(bands));
+    xml += ReportBody(QStringLiteral("参数的置信区间（相对半宽 = 区间宽度的一半 / 估计值）："));
+    const FitResultTable parameters = ParameterBandTable(bands);
+    xml += ReportTable(parameters.header, parameters.rows);
+    const QStringList readings = DesignBandReadings(bands);
+    if (!readings.isEmpty()) {
+        xml += ReportBody(QStringLiteral("设计取值（公式雨强及其区间）："));
+        for (const QString &reading : readings)
+            xml += ReportBody(reading);
+    }
+    xml +=
+        ReportBody(QStringLiteral("i–t–P表各格的置信区间（表中雨强为频率分析所得，公式雨强为总公式所得）："));
+    const FitResultTable cells = BandTable(bands);
+    xml += ReportTable(cells.header, cells.rows);
+    return xml;
+}
+
 } // namespace
 
-QStringList FitReportCsvLines(const FitOutcome &o)
+QStringList FitReportCsvLines(const FitOutcome &o, const BootstrapResult *bands)
 {
     const auto line = [](const QStringList &cells) {
         QStringList quoted;
@@ -115,15 +144,26 @@ QStringList FitReportCsvLines(const FitOutcome &o)
         table(QStringLiteral("分布拟合优度（样本与频率曲线的均方根偏差，mm）"), GoodnessTable(o));
     lines << QString() << QStringLiteral("i–t–P表（mm/min）");
     lines << IntensityTableLines(o.table);
+    if (bands) {
+        lines << QString() << BandSectionTitle(*bands) << line({BootstrapSentence(*bands)});
+        table(QStringLiteral("参数的置信区间"), ParameterBandTable(*bands));
+        table(QStringLiteral("i–t–P表各格（mm/min）"), BandTable(*bands));
+        const QStringList readings = DesignBandReadings(*bands);
+        if (!readings.isEmpty()) {
+            lines << QString() << QStringLiteral("设计取值");
+            for (const QString &reading : readings)
+                lines << line({reading});
+        }
+    }
     return lines;
 }
 
-void WriteFitReportCsv(const FileTarget &target, const FitOutcome &outcome)
+void WriteFitReportCsv(const FileTarget &target, const FitOutcome &outcome, const BootstrapResult *bands)
 {
-    WriteFileBytes(target, EncodeLegacyLines(FitReportCsvLines(outcome)));
+    WriteFileBytes(target, EncodeLegacyLines(FitReportCsvLines(outcome, bands)));
 }
 
-QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
+QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties, const BootstrapResult *bands)
 {
     const QString logName = o.total.log == Logarithm::Ln ? QStringLiteral("ln") : QStringLiteral("lg");
     QString body;
@@ -196,6 +236,8 @@ QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
         rows.append(row);
     }
     body += ReportTable(header, rows);
+    if (bands)
+        body += BandSection(*bands);
     return QStringLiteral(
                "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:document "
                "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
@@ -206,12 +248,13 @@ QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties)
            body + sectionProperties + QStringLiteral("</w:body></w:document>");
 }
 
-void WriteFitReportDocx(const FileTarget &target, const FitOutcome &outcome, const QByteArray &chartPng)
+void WriteFitReportDocx(const FileTarget &target, const FitOutcome &outcome, const QByteArray &chartPng,
+                        const BootstrapResult *bands)
 {
-    const auto edit = [&outcome, &chartPng](const QString &document, const QString &) {
+    const auto edit = [&outcome, &chartPng, bands](const QString &document, const QString &) {
         static const QRegularExpression section(QStringLiteral("<w:sectPr>.*</w:sectPr>"),
                                                 QRegularExpression::DotMatchesEverythingOption);
-        QString text = FitReportDocument(outcome, section.match(document).captured());
+        QString text = FitReportDocument(outcome, section.match(document).captured(), bands);
         if (chartPng.isEmpty()) {
             const qsizetype start =
                 text.indexOf(QStringLiteral("<w:p><w:pPr><w:pStyle w:val=\"BodyText\"/><w:jc "

@@ -2,6 +2,7 @@
 
 #include "io/LegacyText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -74,6 +75,25 @@ QString BandReading(const BootstrapResult &result, double period, double minutes
     return QStringLiteral("P = %1 a，t = %2 min：i = %3 mm/min（%4：%5 ~ %6）")
         .arg(FitNumberText(period), FitNumberText(minutes), IntensityText(band.estimate),
              BandLevelText(result.level), IntensityText(band.lower), IntensityText(band.upper));
+}
+
+QStringList DesignBandReadings(const BootstrapResult &result)
+{
+    const IntensityTable &grid = result.estimate.table;
+    QStringList lines;
+    if (result.formulas.empty() || grid.periods.empty() || grid.durations.empty())
+        return lines;
+    const auto [pLow, pHigh] = std::minmax_element(grid.periods.begin(), grid.periods.end());
+    const auto [tLow, tHigh] = std::minmax_element(grid.durations.begin(), grid.durations.end());
+    for (const double period : {2.0, 10.0, 50.0}) {
+        if (period < *pLow || period > *pHigh)
+            continue;
+        for (const double minutes : {5.0, 60.0, 180.0}) {
+            if (minutes >= *tLow && minutes <= *tHigh)
+                lines << BandReading(result, period, minutes);
+        }
+    }
+    return lines;
 }
 
 QString BootstrapSentence(const BootstrapResult &result)

@@ -26,6 +26,9 @@ FitResultTable ParameterBandTable(const BootstrapResult &result);
 
 // One line for a design storm: "P = 50 a，t = 60 min：i = 1.2300 mm/min（90%：1.1000 ~ 1.3800）".
 QString BandReading(const BootstrapResult &result, double period, double minutes);
+// The readings the reports and the printed output give: P = 2, 10 and 50 a
+// at t = 5, 60 and 180 min, those inside the table's periods and durations.
+QStringList DesignBandReadings(const BootstrapResult &result);
 
 // The resampling in words: what was drawn, how often, the seed, the rule of
 // the limits and the failed resamples with the first reasons.

@@ -2,6 +2,7 @@
 // storm file and the reports it writes, and its exit status for bad input.
 #include "KnownFitTable.h"
 #include "TempFolder.h"
+#include "fit/BandTable.h"
 #include "io/LegacyText.h"
 #include "io/StormFile.h"
 
@@ -235,4 +236,114 @@ TEST_F(FitCliTest, SamplesAreKeptWhenTheFitFails)
     EXPECT_TRUE(DecodeLegacyLines(readBytes(QStringLiteral("samples.csv")))
                     .startsWith(QStringLiteral("序号\\历时(min),10,20,30,60,90,120,180")));
     EXPECT_EQ(readBytes(QStringLiteral("storm.txt")), "old storm");
+}
+
+// --bands: the bands follow the fit's tables on standard output, the band
+// file holds what the same resampling gives in process (same samples, B and
+// seed), and the report ends with them; the level given names the limits.
+TEST_F(FitCliTest, BandsArePrintedAndWrittenAsTheResamplingGivesThem)
+{
+    writeBytes(QStringLiteral("samples.csv"), KnownSamples());
+    const QStringList fit{QStringLiteral("--fit"), path(QStringLiteral("samples.csv")),
+                          QStringLiteral("--samples"), QStringLiteral("annual-max")};
+    const CliResult r =
+        runCli(fit + QStringList{QStringLiteral("--bands"), QStringLiteral("--bootstrap"),
+                                 QStringLiteral("60"), QStringLiteral("--seed"), QStringLiteral("7"),
+                                 QStringLiteral("--save-bands"), path(QStringLiteral("b.csv")),
+                                 QStringLiteral("--fit-report"), path(QStringLiteral("r.csv"))});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    const qsizetype accuracy = r.out.indexOf(QStringLiteral("\n2~20年平均,"));
+    const qsizetype bands =
+        r.out.indexOf(QStringLiteral("\n置信区间（90%）：参数,估计值,90%下限,90%上限,相对半宽\nA1,"));
+    EXPECT_TRUE(accuracy > 0 && bands > accuracy) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\nP = 10 a，t = 60 min：i = ")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("共 60 次（随机种子 7）")));
+
+    FitSettings settings;
+    settings.input = FitInputKind::Samples;
+    BootstrapSettings resampling;
+    resampling.fit = settings;
+    resampling.resamples = 60;
+    resampling.seed = 7;
+    const BootstrapResult expected =
+        RunBootstrap(SampleTableResampling(ParseSampleTable(KnownSamples())), resampling);
+    EXPECT_EQ(readBytes(QStringLiteral("b.csv")), BandTableFileBytes(expected));
+    const QString report = DecodeLegacyLines(readBytes(QStringLiteral("r.csv"))).join(u'\n');
+    // A sample file does not say the years: its rows are drawn by position.
+    EXPECT_TRUE(report.contains(QStringLiteral("\n置信区间（90%）\n按样本位置重抽样")))
+        << report.toStdString();
+    EXPECT_TRUE(report.endsWith(u'\n' + BandReading(expected, 50, 60))) << report.toStdString();
+
+    const CliResult eighty = runCli(
+        fit + QStringList{QStringLiteral("--bands=80"), QStringLiteral("--bootstrap"), QStringLiteral("20")});
+    ASSERT_EQ(eighty.status, 0) << eighty.err.toStdString();
+    EXPECT_TRUE(eighty.out.contains(QStringLiteral("置信区间（80%）：参数,估计值,80%下限,80%上限")));
+}
+
+// What the bands cannot be made of, or settings out of range, are refused
+// before anything is fitted or written.
+TEST_F(FitCliTest, BandOptionsAreCheckedBeforeAnythingIsWritten)
+{
+    writeBytes(QStringLiteral("samples.csv"), KnownSamples());
+    writeBytes(QStringLiteral("table.csv"), KnownTable());
+    const QStringList samples{QStringLiteral("--fit"), path(QStringLiteral("samples.csv")),
+                              QStringLiteral("--samples"), QStringLiteral("annual-max")};
+    const struct
+    {
+        QStringList arguments;
+        const char16_t *message;
+    } cases[] = {
+        {samples + QStringList{QStringLiteral("--bootstrap"), QStringLiteral("100")},
+         u"--bootstrap 只能与 --bands 同用"},
+        {samples + QStringList{QStringLiteral("--seed"), QStringLiteral("3")}, u"--seed 只能与 --bands 同用"},
+        {{QStringLiteral("--fit"), path(QStringLiteral("table.csv")), QStringLiteral("--bands")},
+         u"--bands 只用于 --samples"},
+        {samples + QStringList{QStringLiteral("--bands"), QStringLiteral("100")},
+         u"--bands 的置信水平应为大于 0、小于 100 的百分数，而不是 '100'"},
+        {samples + QStringList{QStringLiteral("--bands"), QStringLiteral("--bootstrap"), QStringLiteral("1")},
+         u"--bootstrap 应为 2 至 100000 之间的整数，而不是 '1'"},
+        {samples + QStringList{QStringLiteral("--bands"), QStringLiteral("--seed"), QStringLiteral("-4")},
+         u"--seed 应为非负整数"},
+        {samples + QStringList{QStringLiteral("--bands"), QStringLiteral("--save-bands"),
+                               path(QStringLiteral("samples.csv"))},
+         u"samples.csv"},
+        {{QStringLiteral("--bands"), QStringLiteral("--period"), QStringLiteral("5")},
+         u"--bands 只能与 --fit 或 --records 同用"},
+    };
+    for (const auto &c : cases) {
+        QStringList arguments = c.arguments;
+        if (!arguments.contains(QStringLiteral("--save-bands")) &&
+            arguments.contains(QStringLiteral("--fit")))
+            arguments << QStringLiteral("--fit-report") << path(QStringLiteral("report.csv"));
+        const CliResult r = runCli(arguments);
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(r.err.contains(QString::fromUtf16(c.message))) << r.err.toStdString();
+        EXPECT_FALSE(QFile::exists(path(QStringLiteral("report.csv"))));
+        EXPECT_EQ(readBytes(QStringLiteral("samples.csv")), KnownSamples());
+    }
+}
+
+// A resample whose fit fails is left out of the bands and named, with its
+// reason, on standard error and in the report.
+TEST_F(FitCliTest, FailedResamplesAreNamedOnStandardErrorAndInTheReport)
+{
+    // A year of one large storm; without it, the 10-minute samples are all alike.
+    writeBytes(QStringLiteral("samples.csv"),
+               "年份,10,30,60\n1,30,50,70\n2,12,22,33\n3,12,25,36\n4,12,20,30\n5,12,27,38\n6,12,24,35\n");
+    const CliResult r =
+        runCli({QStringLiteral("--fit"), path(QStringLiteral("samples.csv")), QStringLiteral("--samples"),
+                QStringLiteral("annual-max"), QStringLiteral("--distribution"), QStringLiteral("gumbel"),
+                QStringLiteral("--fit-periods"), QStringLiteral("2,10,50"), QStringLiteral("--bands"),
+                QStringLiteral("--bootstrap"), QStringLiteral("200"), QStringLiteral("--fit-report"),
+                path(QStringLiteral("r.csv"))});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString reason = QStringLiteral("历时 10 分钟的样本全都相同，无法进行频率分析");
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("注意：200 次重抽样中有 "))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("次拟合失败，未计入区间。第 ")));
+    EXPECT_TRUE(r.err.contains(reason));
+    const QString report = DecodeLegacyLines(readBytes(QStringLiteral("r.csv"))).join(u'\n');
+    EXPECT_TRUE(report.contains(QStringLiteral("次拟合失败，未计入区间：第 ")) && report.contains(reason))
+        << report.toStdString();
 }

@@ -5,19 +5,23 @@
 #include "KnownFitTable.h"
 #include "ScriptedPrompts.h"
 #include "app/MainWindow.h"
-#include "dialogs/NewStormDialog.h"
-#include "io/StormFile.h"
 #include "dialogs/LongStormDialog.h"
+#include "dialogs/NewStormDialog.h"
+#include "fit/BandTable.h"
+#include "io/LegacyText.h"
+#include "io/StormFile.h"
 #include "records/RecordFile.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -250,8 +254,9 @@ TEST_F(FormulaFitDialogTest, RecordsGiveTheFormulaAndTheirPeakRatio)
     EXPECT_NEAR(*dialog.fittedPeakRatio(), 0.42, 0.06);
     EXPECT_EQ(*dialog.fittedPeakRatio(), dialog.outcome()->records->r);
     auto *tabs = child<QTabWidget>(&dialog, "TabResults");
-    ASSERT_EQ(tabs->count(), 6);
+    ASSERT_EQ(tabs->count(), 7);
     EXPECT_TRUE(tabs->isTabVisible(3) && tabs->isTabVisible(4) && tabs->isTabVisible(5));
+    EXPECT_FALSE(tabs->isTabVisible(6)); // the bands, not asked for
     EXPECT_EQ(child<QTableWidget>(&dialog, "GridRecordYears")->rowCount(), 12);
     EXPECT_EQ(child<QTableWidget>(&dialog, "GridRecordSamples")->rowCount(), 12);
     EXPECT_TRUE(child<QLabel>(&dialog, "LabelPeakRatio")->text().startsWith(QStringLiteral("峰值比例 r = ")));
@@ -312,6 +317,69 @@ TEST_F(FormulaFitDialogTest, ExportWritesWordAndCsv)
     ASSERT_TRUE(docx.open(QIODevice::ReadOnly));
     EXPECT_TRUE(docx.readAll().startsWith("PK"));
     EXPECT_TRUE(QFile::exists(folder.filePath(QStringLiteral("fit.csv"))));
+}
+
+// 置信区间: 计算 also resamples; the bands show in their tab and on the chart,
+// go into the report, and are those the command line gives for the same
+// samples, B and seed, to the byte. Unchecking it makes the result stale.
+TEST_F(FormulaFitDialogTest, BandsShowGoIntoTheReportAndMatchTheCommandLine)
+{
+    auto *bandsBox = child<QCheckBox>(&dialog, "CheckBoxBands");
+    EXPECT_EQ(bandsBox->text(), QStringLiteral("置信区间（90%）"));
+    EXPECT_FALSE(bandsBox->isEnabled()); // an i–t–P table has no samples to redraw
+    child<QComboBox>(&dialog, "InputKindBox")->setCurrentIndex(2);
+    ASSERT_TRUE(bandsBox->isEnabled());
+    bandsBox->setChecked(true);
+    fit(QString::fromUtf8(KnownSamples()));
+    ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
+    ASSERT_TRUE(dialog.bands());
+    auto *tabs = child<QTabWidget>(&dialog, "TabResults");
+    EXPECT_TRUE(tabs->isTabVisible(6));
+    EXPECT_EQ(tabs->tabText(6), QStringLiteral("置信区间"));
+    const FitResultTable shown = BandTable(*dialog.bands());
+    ASSERT_EQ(child<QTableWidget>(&dialog, "GridBands")->rowCount(), 4 * 8); // durations × periods
+    EXPECT_EQ(cell("GridBands", 5, 6), shown.rows[5][6]);
+    EXPECT_TRUE(child<QLabel>(&dialog, "LabelBands")->text().contains(BandReading(*dialog.bands(), 10, 60)));
+    // Each period's band is an area under its curve: a lower and an upper line filled between.
+    auto *chart = child<QCustomPlot>(&dialog, "ChartFit");
+    ASSERT_EQ(chart->graphCount(), 8 * 4);
+    EXPECT_EQ(chart->graph(1)->channelFillGraph(), chart->graph(0));
+    EXPECT_NE(chart->graph(1)->brush().style(), Qt::NoBrush);
+
+    prompts.files.push_back(UserPrompts::FileChoice{folder.filePath(QStringLiteral("window.csv")), 1});
+    child<QPushButton>(&dialog, "ButtonExport")->click();
+    ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
+
+    const QString samples = folder.filePath(QStringLiteral("samples.csv"));
+    QFile file(samples);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(KnownSamples());
+    file.close();
+    QProcess cli;
+    cli.start(QStringLiteral(PLUVION_CLI_PATH),
+              {QStringLiteral("--fit"), samples, QStringLiteral("--samples"), QStringLiteral("annual-max"),
+               QStringLiteral("--bands"), QStringLiteral("--fit-report"),
+               folder.filePath(QStringLiteral("cli.csv")), QStringLiteral("--save-bands"),
+               folder.filePath(QStringLiteral("bands.csv"))});
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    const auto bytes = [this](const char *name) {
+        QFile written(folder.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(written.open(QIODevice::ReadOnly)) << name;
+        return written.readAll();
+    };
+    EXPECT_EQ(bytes("bands.csv"), BandTableFileBytes(*dialog.bands()));
+    EXPECT_EQ(bytes("window.csv"), bytes("cli.csv"));
+    EXPECT_TRUE(DecodeLegacyLines(bytes("window.csv")).contains(QStringLiteral("置信区间（90%）")));
+
+    // Asking no more for bands makes the shown result stale; 计算 then shows the fit alone.
+    bandsBox->setChecked(false);
+    EXPECT_FALSE(child<QLabel>(&dialog, "LabelStale")->isHidden());
+    EXPECT_FALSE(child<QPushButton>(&dialog, "ButtonExport")->isEnabled());
+    child<QPushButton>(&dialog, "ButtonFit")->click();
+    EXPECT_FALSE(dialog.bands());
+    EXPECT_FALSE(tabs->isTabVisible(6));
+    EXPECT_EQ(chart->graphCount(), 8 * 2);
 }
 
 // 功能 → 暴雨强度公式推求... → 用于新雨型 puts the formula into the new-storm dialog.

@@ -168,3 +168,39 @@ TEST_F(RecordsCli, RefusalsNameTheirReasonAndWriteNothing)
             << c.message.toStdString();
     }
 }
+
+// --bands on records: whole years are drawn, r gets a band too, the same seed
+// gives the same band file, and the band file is checked with the run's other
+// files before anything is written.
+TEST_F(RecordsCli, BandsDrawWholeYearsAndTheirFileIsReproducible)
+{
+    writeRecords();
+    const QStringList records{QStringLiteral("--records"),   path(QStringLiteral("records")),
+                              QStringLiteral("--durations"), QStringLiteral("3,5,10"),
+                              QStringLiteral("--bands"),     QStringLiteral("--bootstrap"),
+                              QStringLiteral("40")};
+    const CliRun r =
+        run(records + QStringList{QStringLiteral("--save-bands"), path(QStringLiteral("a.csv")),
+                                  QStringLiteral("--fit-report"), path(QStringLiteral("r.docx"))});
+    ASSERT_EQ(r.status, ExitStatus::Success) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\nr,0.4500,")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("按年重抽样：从所用的 12 年中有放回地抽取 12 年")));
+    EXPECT_TRUE(readBytes(QStringLiteral("r.docx")).startsWith("PK"));
+
+    const CliRun same =
+        run(records + QStringList{QStringLiteral("--save-bands"), path(QStringLiteral("b.csv"))});
+    ASSERT_EQ(same.status, ExitStatus::Success) << same.err.toStdString();
+    EXPECT_EQ(readBytes(QStringLiteral("a.csv")), readBytes(QStringLiteral("b.csv")));
+    const CliRun other =
+        run(records + QStringList{QStringLiteral("--seed"), QStringLiteral("1"),
+                                  QStringLiteral("--save-bands"), path(QStringLiteral("c.csv"))});
+    ASSERT_EQ(other.status, ExitStatus::Success) << other.err.toStdString();
+    EXPECT_NE(readBytes(QStringLiteral("a.csv")), readBytes(QStringLiteral("c.csv")));
+
+    const CliRun collision =
+        run(records + QStringList{QStringLiteral("--save-bands"), path(QStringLiteral("d.csv")),
+                                  QStringLiteral("--save-samples"), path(QStringLiteral("d.csv"))});
+    EXPECT_EQ(collision.status, ExitStatus::BadInput);
+    EXPECT_TRUE(collision.err.contains(QStringLiteral("--save-bands"))) << collision.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("d.csv"))));
+}

@@ -165,8 +165,8 @@ ExitStatus RunRecordsCommand(const GivenOptions &given, const Separators &sep, C
         files.output(Option::SaveSamples, request.samplesPath);
         files.output(Option::SaveBands, request.outputs.bandsPath);
         files.check();
-        analysis.record = ReadRainRecord(request.paths, request.read,
-                                         RecordProgressOnStandardError(request.paths, output));
+        analysis.record =
+            ReadRainRecord(request.paths, request.read, RecordProgressOnStandardError(request.paths, output));
         CheckRecordDurations(request.sampling.durations, analysis.record.step);
         output.out(RecordReadLine(analysis.record) + u'\n');
         for (const QString &line : RecordYearLines(analysis.record))

@@ -238,14 +238,7 @@ QString FitReportDocument(const FitOutcome &o, const QString &sectionProperties,
     body += ReportTable(header, rows);
     if (bands)
         body += BandSection(*bands);
-    return QStringLiteral(
-               "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:document "
-               "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
-               "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\" "
-               "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
-               "xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\" "
-               "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>") +
-           body + sectionProperties + QStringLiteral("</w:body></w:document>");
+    return ReportMainDocument(body, sectionProperties);
 }
 
 void WriteFitReportDocx(const FileTarget &target, const FitOutcome &outcome, const QByteArray &chartPng,

@@ -86,6 +86,11 @@ QString ReportDocument(const QString &body, const QString &templateDocument, boo
         for (qsizetype start = text.indexOf(begin); start >= 0; start = text.indexOf(begin))
             text.remove(start, text.indexOf(end, start) + end.size() - start);
     }
+    return ReportMainDocument(text, section.match(templateDocument).captured());
+}
+
+QString ReportMainDocument(const QString &body, const QString &sectionProperties)
+{
     return QStringLiteral(
                "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:document "
                "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
@@ -93,5 +98,5 @@ QString ReportDocument(const QString &body, const QString &templateDocument, boo
                "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
                "xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\" "
                "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>") +
-           text + section.match(templateDocument).captured() + QStringLiteral("</w:body></w:document>");
+           body + sectionProperties + QStringLiteral("</w:body></w:document>");
 }

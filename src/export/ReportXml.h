@@ -22,3 +22,5 @@ QString ReportPicture(const QString &description);
 // taken from its main document `templateDocument`; without `withPicture` the
 // chart's paragraph is left out.
 QString ReportDocument(const QString &body, const QString &templateDocument, bool withPicture);
+// The main document of `body` ended by the page set-up `sectionProperties` (a <w:sectPr> element).
+QString ReportMainDocument(const QString &body, const QString &sectionProperties);

@@ -478,4 +478,17 @@ TEST(FormulaFitWindowTest, LongStormFromRecordsBecomesTheWindowsStorm)
     Storm opened;
     ASSERT_EQ(ReadStormFile(path, opened, Separators{}), StormFileReadResult::Read);
     EXPECT_TRUE(opened.longProfile == window.session().storm().longProfile);
+
+    // 打开雨型: an old Chicago storm file over the long storm, then the long storm again.
+    prompts.files.push_back(
+        UserPrompts::FileChoice{QStringLiteral(PLUVION_TEST_DATA "/flow-ln-block.storm.txt"), 0});
+    window.openStorm();
+    EXPECT_EQ(window.session().shownStorm().kind, StormKind::Chicago);
+    EXPECT_TRUE(window.session().storm().longProfile.depths.empty());
+    prompts.files.push_back(UserPrompts::FileChoice{path, 0});
+    window.openStorm();
+    EXPECT_EQ(window.session().shownStorm().kind, StormKind::Long);
+    EXPECT_EQ(window.session().shownStorm().longProfile.depths, opened.longProfile.depths);
+    EXPECT_EQ(window.session().rows().size(), 288u);
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.lastText().toStdString();
 }

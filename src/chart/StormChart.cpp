@@ -334,13 +334,16 @@ bool StormChart::eventFilter(QObject *watched, QEvent *event)
 std::vector<InkColumn> StormChart::inkColumns(const QRect &area) const
 {
     std::vector<InkColumn> ink(size_t(std::max(area.width(), 0)));
-    auto columnOf = [&](double pixel) { return int(std::floor(pixel)) - area.left(); };
+    // A value far off the axes lies far off the plot too: its pixel is
+    // brought within reach of an int before it is rounded.
+    const auto within = [](double pixel) { return std::isnan(pixel) ? 0.0 : std::clamp(pixel, -1e6, 1e6); };
+    auto columnOf = [&](double pixel) { return int(std::floor(within(pixel))) - area.left(); };
     auto spread = [&](int column, int slot, double top, double bottom) {
         if (column < 0 || column >= int(ink.size()) || !(top <= bottom))
             return;
         auto &[low, high] = ink[size_t(column)].spans[size_t(slot)];
-        const int from = int(std::floor(top)) - InkMargin;
-        const int to = int(std::ceil(bottom)) + InkMargin;
+        const int from = int(std::floor(within(top))) - InkMargin;
+        const int to = int(std::ceil(within(bottom))) + InkMargin;
         if (low >= high) {
             low = from;
             high = to;

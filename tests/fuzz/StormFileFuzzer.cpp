@@ -52,7 +52,8 @@ bool IsReadFailure(const QString &description)
 {
     return description.endsWith(QStringLiteral("' is not a valid floating point value")) ||
            description.endsWith(QStringLiteral("' is not a valid integer value")) ||
-           description.startsWith(QStringLiteral("计算模式 '"));
+           description.startsWith(QStringLiteral("计算模式 '")) ||
+           description.startsWith(QStringLiteral("长历时雨型文件中 "));
 }
 
 // Reads the lines; when they hold a storm, saves and opens it twice.

@@ -382,16 +382,22 @@ TEST_F(FormulaFitDialogTest, BandsShowGoIntoTheReportAndMatchTheCommandLine)
     EXPECT_EQ(chart->graphCount(), 8 * 2);
 }
 
+// A window whose options live in `home` and whose boxes `prompts` answers.
+static MainWindowSetup WindowSetup(const QTemporaryDir &home, ScriptedPrompts &prompts)
+{
+    MainWindowSetup setup;
+    setup.prompts = &prompts;
+    setup.configurationFolder = home.path();
+    setup.openUrl = [](const QUrl &) { return true; };
+    return setup;
+}
+
 // 功能 → 暴雨强度公式推求... → 用于新雨型 puts the formula into the new-storm dialog.
 TEST(FormulaFitWindowTest, FittedFormulaGoesIntoTheNewStormDialog)
 {
     QTemporaryDir home;
     ScriptedPrompts prompts;
-    MainWindowSetup setup;
-    setup.prompts = &prompts;
-    setup.configurationFolder = home.path();
-    setup.openUrl = [](const QUrl &) { return true; };
-    MainWindow window(setup);
+    MainWindow window(WindowSetup(home, prompts));
     QAction *command = window.findChild<QAction *>(QStringLiteral("Menu_FormulaFit"));
     ASSERT_NE(command, nullptr);
     EXPECT_EQ(command->text(), QStringLiteral("暴雨强度公式推求..."));
@@ -436,11 +442,7 @@ TEST(FormulaFitWindowTest, LongStormFromRecordsBecomesTheWindowsStorm)
 {
     QTemporaryDir home;
     ScriptedPrompts prompts;
-    MainWindowSetup setup;
-    setup.prompts = &prompts;
-    setup.configurationFolder = home.path();
-    setup.openUrl = [](const QUrl &) { return true; };
-    MainWindow window(setup);
+    MainWindow window(WindowSetup(home, prompts));
     const QStringList files = WriteStormRecords(home);
     prompts.files.push_back(UserPrompts::FileChoice{files.front(), 0, files});
 
